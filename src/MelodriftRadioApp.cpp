@@ -1,0 +1,39 @@
+#include "MelodriftRadioApp.h"
+
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <gst/gst.h>
+
+void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
+{
+    gst_init(&argc, &argv);
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+}
+
+MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
+    : QGuiApplication(argc, argv)
+{
+    setOrganizationName(QStringLiteral("melodrift"));
+    setApplicationName(QStringLiteral("melodrift-radio"));
+    setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
+    setDesktopFileName(QStringLiteral("melodrift-radio"));
+    setLayoutDirection(Qt::RightToLeft);
+}
+
+int MelodriftRadioApp::run()
+{
+    m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
+    if (m_engine.rootObjects().isEmpty())
+        return 1;
+    return exec();
+}
+
+QColor MelodriftRadioApp::accent()
+{
+    return QColor::fromRgbF(0.39f, 0.40f, 0.95f);
+}
+
+QColor MelodriftRadioApp::background()
+{
+    return QColor::fromRgbF(0.043f, 0.043f, 0.051f);
+}

@@ -1,0 +1,35 @@
+#include "support/StandInServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <gst/gst.h>
+
+#include <cstdio>
+
+// melodrift-stand-in: the stand-in backend as a command, with its demo catalogue.
+int main(int argc, char **argv)
+{
+    gst_init(&argc, &argv);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("melodrift-stand-in"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Stand-in Melodrift backend on 127.0.0.1"));
+    parser.addHelpOption();
+    QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any)."),
+                                  QStringLiteral("port"), QStringLiteral("0"));
+    parser.addOption(portOption);
+    parser.process(app);
+
+    standin::StandInServer server;
+    server.setLogRequests(true);
+    const quint16 port = server.listen(parser.value(portOption).toUShort());
+    if (port == 0) {
+        std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",
+                     qPrintable(parser.value(portOption)));
+        return 1;
+    }
+    std::printf("[stand-in] listening on %s\n", qPrintable(server.baseUrl().toString()));
+    std::fflush(stdout);
+    return app.exec();
+}

@@ -1,0 +1,19 @@
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+// Every test program runs with a GUI application (offscreen), GStreamer initialised and
+// QStandardPaths in test mode, so no test touches the developer's own settings or downloads.
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    gst_init(&argc, &argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setOrganizationName(QStringLiteral("melodrift-tests"));
+    QGuiApplication::setApplicationName(QStringLiteral("melodrift-radio-tests"));
+    return RUN_ALL_TESTS();
+}
