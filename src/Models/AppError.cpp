@@ -1,0 +1,13 @@
+#include "Models/AppError.h"
+
+const char *AppError::what() const noexcept
+{
+    if (m_what.isEmpty())
+        m_what = errorDescription().toUtf8();
+    return m_what.constData();
+}
+
+QString DecodingError::errorDescription() const
+{
+    return QStringLiteral("The data couldn’t be read because it isn’t in the correct format.");
+}
