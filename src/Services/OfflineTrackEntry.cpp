@@ -253,9 +253,9 @@ std::optional<OfflineTrackEntry> decodeEntry(const QJsonValue &value)
     const QJsonValue duration = o.value(QLatin1String("duration"));
     if (!duration.isUndefined() && !duration.isNull()) {
         qint64 d = 0;
-        if (!readInteger(duration, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), d))
+        if (!readInteger(duration, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), d))
             return std::nullopt;
-        e.duration = int(d);
+        e.duration = d;
     }
     if (!readInteger(o.value(QLatin1String("sizeBytes")), std::numeric_limits<qint64>::min(),
                      std::numeric_limits<qint64>::max(), e.sizeBytes)) {
@@ -331,6 +331,20 @@ void sortNewestFirst(QList<OfflineTrackEntry> &entries)
     for (const auto &[at, index] : order)
         sorted.append(std::move(entries[index]));
     entries = std::move(sorted);
+}
+
+QString sniffAudioExtension(const QByteArray &data)
+{
+    if (data.size() < 13)
+        return QStringLiteral("mp3");
+    const QByteArray head = data.first(12);
+    if (head.startsWith("RIFF"))
+        return QStringLiteral("wav");
+    if (head.startsWith("ID3"))
+        return QStringLiteral("mp3");
+    if (head.mid(4, 4) == "ftyp")
+        return QStringLiteral("m4a");
+    return QStringLiteral("mp3");
 }
 
 bool isPlainFileName(const QString &name)

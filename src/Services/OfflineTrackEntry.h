@@ -36,7 +36,7 @@ public:
     std::optional<QString> artworkRemoteURL; // as the track gave it, not resolved
     std::optional<QString> artworkFileName;  // in the downloads folder
     QString audioFileName;                   // in the downloads folder
-    std::optional<int> duration;             // seconds
+    std::optional<qint64> duration;          // seconds
     qint64 sizeBytes = 0;
     QDateTime downloadedAt;
 
@@ -73,6 +73,10 @@ std::optional<QList<OfflineTrackEntry>> decode(const QByteArray &json);
 
 // Newest download first (the order of the published list and of the file).
 void sortNewestFirst(QList<OfflineTrackEntry> &entries);
+
+// The file extension of audio from its first bytes: "wav" (RIFF), "mp3" (ID3, or too short to
+// tell), "m4a" ("ftyp" at byte 4), else "mp3".
+QString sniffAudioExtension(const QByteArray &data);
 
 // True for a name we could have made ourselves: one plain file name inside the downloads
 // folder, never a path ("a/b", "..", "" are refused).

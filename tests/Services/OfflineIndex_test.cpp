@@ -133,7 +133,8 @@ TEST(OfflineIndexFormat, OneMalformedElementFailsTheWholeFile)
         R"([{"key":"k","title":"t","artist":"","audioFileName":"a.mp3","sizeBytes":1,"downloadedAt":"0"}])",
         R"([{"key":"k","title":"t","artist":"","audioFileName":"a.mp3","sizeBytes":1,"downloadedAt":1e300}])",
         R"([{"key":"k","trackID":7,"title":"t","artist":"","audioFileName":"a.mp3","sizeBytes":1,"downloadedAt":0}])",
-        R"([{"key":"k","title":"t","artist":"","audioFileName":"a.mp3","duration":1e12,"sizeBytes":1,"downloadedAt":0}])",
+        R"([{"key":"k","title":"t","artist":"","audioFileName":"a.mp3","duration":1e30,"sizeBytes":1,"downloadedAt":0}])",
+        R"([{"key":"k","title":"t","artist":"","audioFileName":"a.mp3","duration":"180","sizeBytes":1,"downloadedAt":0}])",
     };
     for (const QByteArray &json : bad)
         EXPECT_FALSE(OfflineIndex::decode(json).has_value()) << json.constData();
