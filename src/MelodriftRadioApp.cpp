@@ -1,5 +1,7 @@
 #include "MelodriftRadioApp.h"
 
+#include "Platform/Theme.h"
+
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <gst/gst.h>
@@ -18,10 +20,13 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
+    setFont(Theme::body());
 }
 
 int MelodriftRadioApp::run()
 {
+    // The Melodrift module's qmldir lives at qrc:/Melodrift/.
+    m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (m_engine.rootObjects().isEmpty())
         return 1;
@@ -30,10 +35,10 @@ int MelodriftRadioApp::run()
 
 QColor MelodriftRadioApp::accent()
 {
-    return QColor::fromRgbF(0.39f, 0.40f, 0.95f);
+    return Theme::accent();
 }
 
 QColor MelodriftRadioApp::background()
 {
-    return QColor::fromRgbF(0.043f, 0.043f, 0.051f);
+    return Theme::background();
 }
