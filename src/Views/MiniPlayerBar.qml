@@ -81,8 +81,7 @@ Item {
                     objectName: "stationName"
                     width: titles.width
                     text: bar.stationName
-                    font: Theme.caption
-                    font.weight: Font.DemiBold
+                    font: Theme.font(Theme.caption.pixelSize, Font.DemiBold)
                     color: Qt.rgba(1, 1, 1, 0.6)
                     maximumLineCount: 1
                     elide: Text.ElideRight
@@ -98,8 +97,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: Math.min(implicitWidth, titles.width - (bars.visible ? bars.width + 6 : 0))
                         text: bar.trackTitle
-                        font: Theme.subheadline
-                        font.weight: Font.DemiBold
+                        font: Theme.font(Theme.subheadline.pixelSize, Font.DemiBold)
                         color: "white"
                         maximumLineCount: 1
                         elide: Text.ElideRight

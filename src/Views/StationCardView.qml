@@ -109,8 +109,7 @@ ScaleButtonStyle {
                 Text {
                     width: parent.width - 2 * parent.padding
                     text: cardModel.displayName
-                    font: Theme.footnote
-                    font.weight: Font.DemiBold
+                    font: Theme.font(Theme.footnote.pixelSize, Font.DemiBold)
                     color: "white"
                     maximumLineCount: 2
                     wrapMode: Text.Wrap

@@ -94,8 +94,7 @@ NavigationPage {
                         Text {
                             width: parent.width
                             text: detail.displayName
-                            font: Theme.headline
-                            font.weight: Font.Bold
+                            font: Theme.font(Theme.headline.pixelSize, Font.Bold)
                             color: "white"
                             maximumLineCount: 3
                             wrapMode: Text.Wrap
@@ -130,8 +129,7 @@ NavigationPage {
                         anchors.centerIn: parent
                         text: "پخش همه"
                         symbol: "play.fill"
-                        font: Theme.subheadline
-                        font.weight: Font.Bold
+                        font: Theme.font(Theme.subheadline.pixelSize, Font.Bold)
                         color: "black"
                     }
                 }
@@ -177,8 +175,7 @@ NavigationPage {
                                 anchors.left: parent.left
                                 anchors.verticalCenter: parent.verticalCenter
                                 text: row.modelData.number
-                                font: Theme.caption2
-                                font.weight: Font.Bold
+                                font: Theme.font(Theme.caption2.pixelSize, Font.Bold)
                                 color: Qt.rgba(1, 1, 1, 0.35)
                                 horizontalAlignment: Text.AlignHCenter
                             }
@@ -210,8 +207,7 @@ NavigationPage {
                                 Text {
                                     width: parent.width
                                     text: row.modelData.title
-                                    font: Theme.footnote
-                                    font.weight: Font.DemiBold
+                                    font: Theme.font(Theme.footnote.pixelSize, Font.DemiBold)
                                     color: row.isCurrent ? Theme.accent : "white"
                                     maximumLineCount: 1
                                     elide: Text.ElideRight
@@ -320,8 +316,7 @@ NavigationPage {
             contentItem: SymbolLabel {
                 text: "پخش زنده"
                 symbol: "play.fill"
-                font: Theme.subheadline
-                font.weight: Font.Bold
+                font: Theme.font(Theme.subheadline.pixelSize, Font.Bold)
                 color: "black"
             }
             background: Rectangle {
