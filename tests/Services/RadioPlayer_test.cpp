@@ -1,5 +1,6 @@
 #include "OfflineTestSupport.h"
 
+#include "Platform/AudioSession.h"
 #include "Platform/NowPlayingInfo.h"
 #include "Platform/RemoteCommandCenter.h"
 #include "Services/APIClient.h"
@@ -791,4 +792,37 @@ TEST_F(RadioPlayerTest, TheArtworkCacheIsBounded)
     }
     EXPECT_EQ(player->artworkCacheSize(), RadioPlayer::ArtworkCacheLimit);
     EXPECT_TRUE(player->artworkCached(player->artworkKey()));
+}
+
+TEST_F(RadioPlayerTest, TheAudioSessionIsConfiguredAndItsNotificationsArrive)
+{
+    AudioSession &session = AudioSession::sharedInstance();
+    RadioPlayer::Dependencies deps;
+    deps.engine = &engine;
+    deps.stations = &source;
+    deps.offline = m_lookup.get();
+    deps.audioSession = &session;
+    session.failNextCall(QStringLiteral("no output"));
+    std::unique_ptr<RadioPlayer> p;
+    const QString out = consoleOf([&] { p = std::make_unique<RadioPlayer>(deps); });
+    EXPECT_EQ(out, QStringLiteral("[RadioPlayer] Audio session error: no output\n"));
+
+    // Run again (as after the microphone was used), it succeeds.
+    p->configureAudioSession();
+    EXPECT_EQ(session.category(), AudioSession::Category::Playback);
+    p->select(live(QStringLiteral("pop"), QStringLiteral("t"), QStringLiteral("/live/pop")));
+    EXPECT_TRUE(session.isActive());
+    engine.status = TCS::Playing;
+    engine.tick(1.0);
+    ASSERT_TRUE(p->isPlaying());
+
+    session.postInterruption({{AudioSession::InterruptionTypeKey, uint(AudioSession::InterruptionBegan)}});
+    ASSERT_TRUE(waitUntil([&] { return !p->isPlaying(); }));
+    const int plays = engine.playCalls;
+    session.postRouteChange({{AudioSession::RouteChangeReasonKey, uint(AudioSession::OldDeviceUnavailable)}});
+    ASSERT_TRUE(waitUntil([&] { return engine.playCalls == plays + 1; }));
+    session.postInterruption({{AudioSession::InterruptionTypeKey, uint(AudioSession::InterruptionEnded)},
+                              {AudioSession::InterruptionOptionKey, uint(AudioSession::InterruptionShouldResume)}});
+    ASSERT_TRUE(waitUntil([&] { return engine.playCalls == plays + 2; }));
+    EXPECT_TRUE(p->isBuffering());
 }
