@@ -1,5 +1,7 @@
 #include "MelodriftRadioApp.h"
 
+#include "Services/Equalizer.h"
+
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <gst/gst.h>
@@ -18,6 +20,8 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
+    // The equaliser's stored settings must reach the audio tap before anything plays.
+    Equalizer::shared();
 }
 
 int MelodriftRadioApp::run()
