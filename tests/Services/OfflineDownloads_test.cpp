@@ -192,7 +192,15 @@ TEST_F(OfflineDownloadsTest, ATrackWithoutAUsableAddressOnlySetsTheError)
 
     m_store->download(track("2", QString("")));
     EXPECT_EQ(m_store->lastError(), QStringLiteral("این آهنگ لینک دانلود معتبری ندارد"));
+
+    // Only the web is downloaded from: no local file or other scheme taken from a record.
+    for (const char *address : {"file:///etc/hosts", "ftp://127.0.0.1/a.mp3", "tg://resolve?domain=x"}) {
+        m_store->download(track(QString::fromLatin1(address), QString::fromLatin1(address)));
+        EXPECT_EQ(m_store->lastError(), QStringLiteral("این آهنگ لینک دانلود معتبری ندارد")) << address;
+        EXPECT_TRUE(m_store->pendingMeta().isEmpty());
+    }
     EXPECT_TRUE(m_server.requests().isEmpty());
+    EXPECT_TRUE(filesIn(downloads()).isEmpty());
 }
 
 TEST_F(OfflineDownloadsTest, RefusedRepliesFailWithTheirTextAndLeaveNothingBehind)
