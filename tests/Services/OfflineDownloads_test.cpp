@@ -48,7 +48,7 @@ Reply audioReply(const QByteArray &body)
     return Reply::text(body, 200, "audio/mpeg");
 }
 
-// A body sent in `chunk`-byte pieces every `intervalMs`, with its Content-Length announced (or
+// A body sent `chunk` bytes at a time every `intervalMs`, with its Content-Length announced (or
 // not, with announce = false).
 Reply slowAudioReply(const QByteArray &body, int chunk, int intervalMs, bool announce = true)
 {
