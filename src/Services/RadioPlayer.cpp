@@ -2,8 +2,12 @@
 
 #include "Platform/AudioSession.h"
 #include "Platform/Console.h"
+#include "Platform/MprisService.h"
 #include "Platform/NowPlayingInfo.h"
 #include "Platform/RemoteCommandCenter.h"
+#include "Services/ArtworkColorExtractor.h"
+#include "Services/EqTap.h"
+#include "Services/GstPlaybackEngine.h"
 
 #include <QCoroFuture>
 #include <QPromise>
@@ -67,6 +71,26 @@ RadioPlayer::~RadioPlayer()
                                 RemoteCommand::ChangeVolume})
             m_deps.commands->removeHandler(c);
     }
+}
+
+RadioPlayer *RadioPlayer::shared()
+{
+    // The player and its platform player are never torn down.
+    static RadioPlayer *const instance = [] {
+        Dependencies deps;
+        deps.engine = new GstPlaybackEngine;
+        deps.stations = new APIStationSource;
+        deps.offline = new OfflineStoreLookup;
+        deps.audioSession = &AudioSession::sharedInstance();
+        deps.commands = RemoteCommandCenter::shared();
+        deps.nowPlaying = NowPlayingInfoCenter::shared();
+        deps.makeTap = [] { return EqTap::makeTap(); };
+        deps.vibrantColor = [](const QImage &image) { return ArtworkColorExtractor::vibrantColor(image); };
+        auto *player = new RadioPlayer(std::move(deps));
+        MprisService::startShared();
+        return player;
+    }();
+    return instance;
 }
 
 // ------------------------------------------------------------------ published state

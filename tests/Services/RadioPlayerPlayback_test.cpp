@@ -1,6 +1,7 @@
 #include "Platform/AudioPlayer.h"
 #include "Platform/AudioSession.h"
 #include "Services/APIClient.h"
+#include "Services/EqTap.h"
 #include "Services/GstPlaybackEngine.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
@@ -47,6 +48,7 @@ protected:
         deps.offline = lookup.get();
         deps.audioSession = &AudioSession::sharedInstance();
         deps.metadataPollIntervalMs = PollMs;
+        deps.makeTap = [] { return EqTap::makeTap(); };
         player = std::make_unique<RadioPlayer>(deps);
     }
 
@@ -124,6 +126,10 @@ TEST_F(RadioPlayerPlaybackTest, PlaysTheRotationAndFollowsTheServerWithinOnePoll
         << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("[RadioPlayer] server rotation: ستاره‌ی شب -> دریای آرام\n")));
     EXPECT_GE(server.countRequests(QStringLiteral("/api/stations")), 2);
+    // The equaliser runs on what plays (an item replaced before it opened gets none).
+    EXPECT_GE(out.count(QStringLiteral("[RadioPlayer] EQ tap bound to track ")), 2) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("[EqTap] prepare: sr=44100.0 ch=2")));
+    ASSERT_TRUE(waitUntil([&] { return engine->player().currentItem()->audioMix().inputParameters.size() == 1; }));
 }
 
 TEST_F(RadioPlayerPlaybackTest, ALiveStreamTakesNewTitlesWithoutReconnecting)

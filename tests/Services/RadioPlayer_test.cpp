@@ -4,6 +4,7 @@
 #include "Platform/NowPlayingInfo.h"
 #include "Platform/RemoteCommandCenter.h"
 #include "Services/APIClient.h"
+#include "Services/EqTap.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "support/DemoCatalogue.h"
@@ -825,4 +826,39 @@ TEST_F(RadioPlayerTest, TheAudioSessionIsConfiguredAndItsNotificationsArrive)
                               {AudioSession::InterruptionOptionKey, uint(AudioSession::InterruptionShouldResume)}});
     ASSERT_TRUE(waitUntil([&] { return engine.playCalls == plays + 2; }));
     EXPECT_TRUE(p->isBuffering());
+}
+
+TEST_F(RadioPlayerTest, EachItemGetsItsOwnEqualiserTap)
+{
+    RadioPlayer::Dependencies deps;
+    deps.engine = &engine;
+    deps.stations = &source;
+    deps.offline = m_lookup.get();
+    deps.makeTap = [] { return EqTap::makeTap(); };
+    RadioPlayer p(deps);
+    engine.nextAudioTracks = {7, 8};
+    QString out = consoleOf([&] {
+        p.select(rotation(QStringLiteral("jazz"), 3, 0));
+        p.nextTrack();
+    });
+    EXPECT_EQ(out, QStringLiteral("[RadioPlayer] EQ tap bound to track 7\n[RadioPlayer] EQ tap bound to track 7\n"));
+    ASSERT_EQ(engine.items().size(), 2);
+    EXPECT_TRUE(engine.items()[0].tap);
+    EXPECT_TRUE(engine.items()[1].tap);
+    EXPECT_NE(engine.items()[0].tap, engine.items()[1].tap);
+    EXPECT_EQ(engine.items()[1].tapTrack, 7);
+
+    // No audio track: no tap and nothing printed.
+    engine.nextAudioTracks = {};
+    out = consoleOf([&] { p.nextTrack(); });
+    EXPECT_EQ(out, QString());
+    EXPECT_FALSE(engine.items().last().tap);
+
+    // The tap cannot be made: the item plays without the equaliser.
+    engine.nextAudioTracks = {1};
+    AudioProcessingTap::failNextCreation(-50);
+    out = consoleOf([&] { p.nextTrack(); });
+    EXPECT_FALSE(out.contains(QStringLiteral("EQ tap bound")));
+    EXPECT_FALSE(engine.items().last().tap);
+    EXPECT_EQ(engine.playCalls, 4);
 }
