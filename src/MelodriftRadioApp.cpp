@@ -1,6 +1,7 @@
 #include "MelodriftRadioApp.h"
 
 #include "Platform/Theme.h"
+#include "Services/Equalizer.h"
 #include "Services/StationStore.h"
 
 #include <QQuickStyle>
@@ -22,6 +23,8 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(Theme::body());
+    // The equaliser's stored settings must reach the audio tap before anything plays.
+    Equalizer::shared();
 }
 
 int MelodriftRadioApp::run()

@@ -20,6 +20,25 @@ const QString kIndexFileName = QStringLiteral("offline_index.json");
 const QString kLegacyAudioSuffix = QStringLiteral(".audio");
 const QString kPartSuffix = QStringLiteral(".part");
 
+// Temporary files of downloads that a crash or a kill cut short. A running download writes at
+// least once a minute (or fails), so a file untouched for ten minutes belongs to none.
+void removeStalePartFiles(const QString &folder)
+{
+    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-600);
+    const QDir dir(folder);
+    const QFileInfoList parts = dir.entryInfoList({QStringLiteral("*") + kPartSuffix}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo &part : parts) {
+        if (part.lastModified().toUTC() < staleBefore)
+            QFile::remove(part.absoluteFilePath());
+    }
+}
+
+bool isDownloadable(const std::optional<QUrl> &url)
+{
+    return url && url->isValid()
+        && (url->scheme() == QLatin1String("http") || url->scheme() == QLatin1String("https"));
+}
+
 bool onGuiThread(const QObject *object)
 {
     return QThread::currentThread() == object->thread();
@@ -81,7 +100,11 @@ OfflineStore *OfflineStore::shared()
 {
     static OfflineStore *instance = [] {
         auto *store = new OfflineStore();
-        if (auto *app = QCoreApplication::instance())
+        auto *app = QCoreApplication::instance();
+        // Published state belongs to the GUI thread, whichever thread asked first.
+        if (app && store->thread() != app->thread())
+            store->moveToThread(app->thread());
+        if (app)
             QObject::connect(app, &QCoreApplication::aboutToQuit, store, [store] { store->waitForIndexWrites(); });
         return store;
     }();
@@ -97,11 +120,7 @@ OfflineStore::OfflineStore(QString supportFolder, APIClient *client, QObject *pa
     const QString folder = downloadsFolder();
     // Failure (e.g. no permission) is not reported: every later file step fails on its own.
     QDir().mkpath(folder);
-    // Left over by downloads that a crash or a kill cut short; no download runs yet.
-    const QStringList parts =
-        QDir(folder).entryList({QStringLiteral("*") + kPartSuffix}, QDir::Files | QDir::Hidden);
-    for (const QString &part : parts)
-        QFile::remove(QDir(folder).filePath(part));
+    removeStalePartFiles(folder);
     loadIndex();
 }
 
@@ -409,7 +428,9 @@ void OfflineStore::download(const PlaylistTrack &track)
     Q_ASSERT(onGuiThread(this));
     const QString key = offlineKey(track);
     const std::optional<QUrl> audioURL = m_client->absolute(track.streamURL);
-    const std::optional<QUrl> artworkURL = m_client->absolute(track.artworkURL);
+    std::optional<QUrl> artworkURL = m_client->absolute(track.artworkURL);
+    if (!isDownloadable(artworkURL))
+        artworkURL.reset();
     QNetworkAccessManager *network = session();
     const QString folder = downloadsFolder();
 
@@ -419,7 +440,7 @@ void OfflineStore::download(const PlaylistTrack &track)
         QMutexLocker locker(&m_lock);
         if (m_indexByKey.contains(key) || m_downloadTasks.contains(key))
             return;
-        if (audioURL && audioURL->isValid()) {
+        if (isDownloadable(audioURL)) {
             job = new OfflineDownload(network, *audioURL, artworkURL, folder, m_limits, this);
             m_downloadTasks.insert(key, job);
         }

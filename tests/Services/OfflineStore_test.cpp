@@ -124,6 +124,20 @@ TEST_F(OfflineStoreTest, WithoutAnIndexFileItStartsEmptyAndWritesNothing)
     EXPECT_EQ(readFile(indexPath()), "[{\"key\": 1}]");
 }
 
+TEST_F(OfflineStoreTest, ClearsTemporaryFilesThatNoDownloadWritesAnyMore)
+{
+    ASSERT_TRUE(writeFile(downloadPath("OLD.part"), "cut short"));
+    ASSERT_TRUE(writeFile(downloadPath("FRESH.part"), "still running elsewhere"));
+    ASSERT_TRUE(writeFile(downloadPath("KEEP.mp3"), "not ours to judge"));
+    QFile old(downloadPath("OLD.part"));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+    old.close();
+
+    auto store = makeStore();
+    EXPECT_EQ(filesIn(downloads()), (QStringList{"FRESH.part", "KEEP.mp3"}));
+}
+
 TEST_F(OfflineStoreTest, DropsEntriesWhoseAudioIsGoneAndKeepsThemInTheFileUntilTheNextWrite)
 {
     ASSERT_TRUE(writeFile(downloadPath("A.mp3"), QByteArray(100, 'a')));
