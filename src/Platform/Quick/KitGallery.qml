@@ -13,6 +13,16 @@ NavigationPage {
     property color tint: Theme.accent
 
     navigationTitle: "ابزار صفحه‌ها"
+    toolbarTrailing: Component {
+        PlainButton {
+            symbol: "mic.fill"
+            symbolSize: 20
+            color: Theme.accent
+            onClicked: ShazamManager.requestOpen(false)
+        }
+    }
+
+    KitGalleryModel { id: model }
 
     readonly property var textStyles: [
         { name: "largeTitle", font: Theme.largeTitle },
@@ -44,7 +54,7 @@ NavigationPage {
             x: 16
             y: 8
             width: parent.width - 32
-            spacing: 14
+            spacing: 10
 
             Repeater {
                 model: gallery.textStyles
@@ -52,13 +62,13 @@ NavigationPage {
                     required property var modelData
                     spacing: 10
                     Text {
+                        id: sample
                         text: "رادیو ملودریفت، ۱۲ آهنگ"
                         font: modelData.font
                         color: Theme.label
-                        anchors.baseline: styleName.baseline
                     }
                     Text {
-                        id: styleName
+                        y: sample.baselineOffset - baselineOffset
                         text: modelData.name
                         font: Theme.caption2
                         color: Theme.secondaryLabel
@@ -182,6 +192,21 @@ NavigationPage {
                 SymbolImage { symbol: "wifi.exclamationmark"; size: 40; color: Qt.rgba(1, 1, 1, 0.4); anchors.horizontalCenter: parent.horizontalCenter }
                 Text { text: "دریافت لیست آهنگها ناموفق بود"; font: Theme.subheadline; color: Qt.rgba(1, 1, 1, 0.6); anchors.horizontalCenter: parent.horizontalCenter }
                 ProminentButton { text: "تلاش دوباره"; anchors.horizontalCenter: parent.horizontalCenter }
+            }
+        }
+    }
+
+    // Opened through the recognition manager's request, the road the home screen takes.
+    Sheet {
+        presenter: model
+        flag: "showRecognition"
+        NavigationPage {
+            navigationTitle: "شناسایی آهنگ"
+            SymbolImage {
+                anchors.centerIn: parent
+                symbol: "waveform"
+                size: 64
+                color: Theme.accent
             }
         }
     }
