@@ -26,3 +26,9 @@ QFont Theme::font(int pixelSize, int weight)
     f.setWeight(QFont::Weight(weight));
     return f;
 }
+
+QFont Theme::withWeight(QFont style, int weight)
+{
+    style.setWeight(QFont::Weight(weight));
+    return style;
+}

@@ -8,8 +8,10 @@
 // the screens name (red, purple, ...), and the system text styles as pixel sizes and weights.
 // Screens reach it from QML as the singleton `Theme` (registered in Views/StoreSingletons.h):
 //     color: Theme.accent
-//     font: Theme.footnote            // a text style; add `font.weight: Font.DemiBold` where a
-//                                     // screen asks for another weight than the style's own
+//     font: Theme.footnote                                   // a text style
+//     font: Theme.withWeight(Theme.footnote, Font.DemiBold)  // the style in another weight
+//     font: Theme.font(26, Font.DemiBold)                    // "the system font of size 26, semibold"
+// (QML refuses `font: Theme.footnote` together with `font.weight: ...` on one item.)
 // C++ reads the same values through the static accessors (RadioPlayer starts its theme colour
 // from Theme::accent()).
 class Theme : public QObject
@@ -73,6 +75,8 @@ public:
     // A font of the application's families at a pixel size and weight ("the system font of size 26,
     // weight semibold" is Theme::font(26, QFont::DemiBold)).
     Q_INVOKABLE static QFont font(int pixelSize, int weight = QFont::Normal);
+    // A text style in another weight.
+    Q_INVOKABLE static QFont withWeight(QFont style, int weight);
 
     static QFont largeTitle() { return font(34); }
     static QFont title() { return font(28); }

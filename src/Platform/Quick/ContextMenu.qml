@@ -26,8 +26,7 @@ Item {
         if (list.length === 0)
             return
         menuModel.clear()
-        for (let i = 0; i < list.length; ++i)
-            actions[i] = list[i].action
+        actions = list.map(entry => entry.action)
         for (let i = 0; i < list.length; ++i) {
             menuModel.append({
                 title: list[i].text || "",

@@ -3,7 +3,7 @@ import QtQuick.Controls
 import Melodrift
 
 // A page that shows the screen kit at work, for review (scripts/screenshots.sh renders it):
-// text styles, buttons, the spinner, the playing indicator, the tinted backdrop, a context menu,
+// text styles, buttons, the progress spinner, the playing indicator, the tinted backdrop, a context menu,
 // a pushed page, a sheet and the full-screen cover.
 NavigationPage {
     id: gallery
@@ -101,9 +101,7 @@ NavigationPage {
                             anchors.centerIn: parent
                             text: "پخش زنده"
                             symbol: "play.fill"
-                            font.pixelSize: Theme.subheadline.pixelSize
-                            font.family: Theme.fontFamily
-                            font.weight: Font.Bold
+                            font: Theme.withWeight(Theme.subheadline, Font.Bold)
                             color: "black"
                         }
                     }
@@ -113,7 +111,7 @@ NavigationPage {
 
             Row {
                 spacing: 24
-                Spinner { color: "white"; anchors.verticalCenter: parent.verticalCenter }
+                ProgressView { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
                 EqualizerBars { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
                 EqualizerBars { tint: Theme.accent; anchors.verticalCenter: parent.verticalCenter }
                 Rectangle {
