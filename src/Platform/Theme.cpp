@@ -18,10 +18,15 @@ QColor Theme::background()
     return colour;
 }
 
+QStringList Theme::fontFamilies()
+{
+    return {fontFamily(), QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans")};
+}
+
 QFont Theme::font(int pixelSize, int weight)
 {
     QFont f;
-    f.setFamilies({fontFamily(), QStringLiteral("Noto Sans")});
+    f.setFamilies(fontFamilies());
     f.setPixelSize(pixelSize);
     f.setWeight(QFont::Weight(weight));
     return f;

@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QQmlComponent>
 #include <QQuickItem>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTest>
 #include <QThread>
@@ -69,6 +70,12 @@ void MessageTrap::clear()
 
 std::unique_ptr<QQmlEngine> makeEngine()
 {
+    // The application's controls style; it must be chosen before the first engine loads Controls.
+    static const bool styled = [] {
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        return true;
+    }();
+    Q_UNUSED(styled);
     auto engine = std::make_unique<QQmlEngine>();
     engine->addImportPath(QStringLiteral("qrc:/"));
     return engine;
