@@ -18,11 +18,22 @@ QColor Theme::background()
     return colour;
 }
 
+QStringList Theme::fontFamilies()
+{
+    return {fontFamily(), QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans")};
+}
+
 QFont Theme::font(int pixelSize, int weight)
 {
     QFont f;
-    f.setFamilies({fontFamily(), QStringLiteral("Noto Sans")});
+    f.setFamilies(fontFamilies());
     f.setPixelSize(pixelSize);
     f.setWeight(QFont::Weight(weight));
     return f;
+}
+
+QFont Theme::withWeight(QFont style, int weight)
+{
+    style.setWeight(QFont::Weight(weight));
+    return style;
 }

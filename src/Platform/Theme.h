@@ -3,13 +3,16 @@
 #include <QColor>
 #include <QFont>
 #include <QObject>
+#include <QStringList>
 
 // The look every screen shares: the two application colours, a dark palette of the system colours
 // the screens name (red, purple, ...), and the system text styles as pixel sizes and weights.
 // Screens reach it from QML as the singleton `Theme` (registered in Views/StoreSingletons.h):
 //     color: Theme.accent
-//     font: Theme.footnote            // a text style; add `font.weight: Font.DemiBold` where a
-//                                     // screen asks for another weight than the style's own
+//     font: Theme.footnote                                   // a text style
+//     font: Theme.withWeight(Theme.footnote, Font.DemiBold)  // the style in another weight
+//     font: Theme.font(26, Font.DemiBold)                    // "the system font of size 26, semibold"
+// (QML refuses `font: Theme.footnote` together with `font.weight: ...` on one item.)
 // C++ reads the same values through the static accessors (RadioPlayer starts its theme colour
 // from Theme::accent()).
 class Theme : public QObject
@@ -68,11 +71,17 @@ public:
     static QColor pink() { return QColor(0xff, 0x37, 0x5f); }
     static QColor gray() { return QColor(0x8e, 0x8e, 0x93); }
 
-    // Persian text is set in Noto Sans Arabic; Latin letters, which it lacks, fall back to Noto Sans.
-    static QString fontFamily() { return QStringLiteral("Noto Sans Arabic"); }
+    // Persian text is set in Noto Sans Arabic, in its UI cut: the same glyphs with compact line
+    // metrics (the plain cut's lines are 2.1 em high, which would make every text box nearly twice
+    // as tall as the screens are laid out for). Without the UI cut the plain one is used; Latin
+    // letters, which both lack, fall back to Noto Sans.
+    static QString fontFamily() { return QStringLiteral("Noto Sans Arabic UI"); }
+    static QStringList fontFamilies();
     // A font of the application's families at a pixel size and weight ("the system font of size 26,
     // weight semibold" is Theme::font(26, QFont::DemiBold)).
     Q_INVOKABLE static QFont font(int pixelSize, int weight = QFont::Normal);
+    // A text style in another weight.
+    Q_INVOKABLE static QFont withWeight(QFont style, int weight);
 
     static QFont largeTitle() { return font(34); }
     static QFont title() { return font(28); }

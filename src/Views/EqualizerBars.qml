@@ -39,7 +39,6 @@ Item {
     Row {
         anchors.centerIn: parent
         spacing: root.barSpacing
-        layoutDirection: Qt.LeftToRight
 
         Repeater {
             id: repeater

@@ -2,6 +2,7 @@
 #include "Services/ShazamManager.h"
 #include "support/QuickHost.h"
 
+#include <QFontDatabase>
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -97,6 +98,8 @@ Item {
     property var theme: Theme
     property color accent: Theme.accent
     property font footnote: Theme.footnote
+    property font symbolFont: Theme.font(26, Font.DemiBold)
+    Text { objectName: "styled"; font: Theme.withWeight(Theme.footnote, Font.DemiBold) }
 }
 )");
     ASSERT_TRUE(root);
@@ -104,6 +107,13 @@ Item {
     EXPECT_EQ(root->property("theme").value<QObject *>(), &Theme::shared());
     EXPECT_EQ(root->property("accent").value<QColor>(), QColor::fromRgbF(0.39f, 0.40f, 0.95f));
     EXPECT_EQ(root->property("footnote").value<QFont>().pixelSize(), 13);
+    EXPECT_EQ(root->property("symbolFont").value<QFont>().pixelSize(), 26);
+    EXPECT_EQ(root->property("symbolFont").value<QFont>().weight(), QFont::DemiBold);
+    // A text style with another weight: the style's size and family stay.
+    const QFont styled = find("styled")->property("font").value<QFont>();
+    EXPECT_EQ(styled.pixelSize(), 13);
+    EXPECT_EQ(styled.weight(), QFont::DemiBold);
+    EXPECT_EQ(styled.families(), Theme::fontFamilies());
 
     QPointer<ShazamManager> shazam = &ShazamManager::shared();
     QPointer<Theme> theme = &Theme::shared();
@@ -237,6 +247,44 @@ Item {
     EXPECT_FALSE(ShazamManager::shared().openRequest());
 }
 
+TEST_F(ScreenKit, ASheetFromTheCoversContentStandsAboveTheCoverAndEscapeClosesItFirst)
+{
+    QObject *root = load(R"(
+Item {
+    id: root
+    property bool showCover: true
+    property bool showSheet: false
+    FullScreenCover {
+        objectName: "cover"
+        presenter: root
+        flag: "showCover"
+        Item {
+            Sheet { objectName: "innerSheet"; presenter: root; flag: "showSheet"; Item {} }
+        }
+    }
+}
+)");
+    ASSERT_TRUE(root);
+    QObject *cover = find("cover");
+    ASSERT_TRUE(waitFor([&] { return cover->property("opened").toBool(); }));
+    root->setProperty("showSheet", true);
+    QObject *sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        QObject *content = cover->property("contentScreen").value<QObject *>();
+        sheet = content ? content->findChild<QObject *>(QStringLiteral("innerSheet")) : nullptr;
+        return sheet && sheet->property("opened").toBool();
+    }));
+
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !root->property("showSheet").toBool(); }));
+    EXPECT_TRUE(waitFor([&] { return !sheet->property("visible").toBool(); }));
+    EXPECT_TRUE(cover->property("opened").toBool());
+    EXPECT_TRUE(root->property("showCover").toBool());
+
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !root->property("showCover").toBool(); }));
+}
+
 TEST_F(ScreenKit, NavigationStackPushesWithPropertiesAndDestroysPoppedPages)
 {
     QObject *root = load(R"(
@@ -346,4 +394,13 @@ Item {
     QTest::mouseClick(window(), Qt::RightButton, {}, at);
     settle(100);
     EXPECT_FALSE(menu->property("opened").toBool());
+}
+
+TEST(Theme, TextFontsAreInstalled)
+{
+    // scripts/setup.sh installs them (fonts-noto-core, fonts-noto-ui-core); without the first
+    // family every text box is drawn in other metrics than the screens are laid out for.
+    const QStringList installed = QFontDatabase::families();
+    for (const QString &family : Theme::fontFamilies())
+        EXPECT_TRUE(installed.contains(family)) << family.toStdString();
 }

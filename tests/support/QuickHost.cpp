@@ -1,11 +1,15 @@
 #include "support/QuickHost.h"
 
+#include "Platform/Theme.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMutex>
 #include <QQmlComponent>
 #include <QQuickItem>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTest>
 #include <QThread>
@@ -69,6 +73,13 @@ void MessageTrap::clear()
 
 std::unique_ptr<QQmlEngine> makeEngine()
 {
+    // The application's controls style (chosen before the first engine loads Controls) and font.
+    static const bool styled = [] {
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        QGuiApplication::setFont(Theme::body());
+        return true;
+    }();
+    Q_UNUSED(styled);
     auto engine = std::make_unique<QQmlEngine>();
     engine->addImportPath(QStringLiteral("qrc:/"));
     return engine;

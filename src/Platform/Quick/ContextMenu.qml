@@ -15,19 +15,17 @@ Item {
 
     property var entries: function() { return [] }
     readonly property bool opened: menu.opened
-
-    signal aboutToOpen()
+    // The actions of the entries shown.
+    property var actions: []
 
     anchors.fill: parent
 
     function openAt(x, y) {
-        aboutToOpen()
         const list = root.entries() || []
         if (list.length === 0)
             return
         menuModel.clear()
-        for (let i = 0; i < list.length; ++i)
-            actions[i] = list[i].action
+        actions = list.map(entry => entry.action)
         for (let i = 0; i < list.length; ++i) {
             menuModel.append({
                 title: list[i].text || "",
@@ -37,8 +35,6 @@ Item {
         }
         menu.popup(root, x, y)
     }
-
-    property var actions: []
 
     TapHandler {
         acceptedButtons: Qt.RightButton

@@ -3,7 +3,7 @@ import QtQuick.Controls
 import Melodrift
 
 // A page that shows the screen kit at work, for review (scripts/screenshots.sh renders it):
-// text styles, buttons, the spinner, the playing indicator, the tinted backdrop, a context menu,
+// text styles, buttons, the progress spinner, the playing indicator, the tinted backdrop, a context menu,
 // a pushed page, a sheet and the full-screen cover.
 NavigationPage {
     id: gallery
@@ -13,6 +13,16 @@ NavigationPage {
     property color tint: Theme.accent
 
     navigationTitle: "ابزار صفحه‌ها"
+    toolbarTrailing: Component {
+        PlainButton {
+            symbol: "mic.fill"
+            symbolSize: 20
+            color: Theme.accent
+            onClicked: ShazamManager.requestOpen(false)
+        }
+    }
+
+    KitGalleryModel { id: model }
 
     readonly property var textStyles: [
         { name: "largeTitle", font: Theme.largeTitle },
@@ -44,7 +54,7 @@ NavigationPage {
             x: 16
             y: 8
             width: parent.width - 32
-            spacing: 14
+            spacing: 10
 
             Repeater {
                 model: gallery.textStyles
@@ -52,13 +62,13 @@ NavigationPage {
                     required property var modelData
                     spacing: 10
                     Text {
+                        id: sample
                         text: "رادیو ملودریفت، ۱۲ آهنگ"
                         font: modelData.font
                         color: Theme.label
-                        anchors.baseline: styleName.baseline
                     }
                     Text {
-                        id: styleName
+                        y: sample.baselineOffset - baselineOffset
                         text: modelData.name
                         font: Theme.caption2
                         color: Theme.secondaryLabel
@@ -91,9 +101,7 @@ NavigationPage {
                             anchors.centerIn: parent
                             text: "پخش زنده"
                             symbol: "play.fill"
-                            font.pixelSize: Theme.subheadline.pixelSize
-                            font.family: Theme.fontFamily
-                            font.weight: Font.Bold
+                            font: Theme.withWeight(Theme.subheadline, Font.Bold)
                             color: "black"
                         }
                     }
@@ -103,7 +111,7 @@ NavigationPage {
 
             Row {
                 spacing: 24
-                Spinner { color: "white"; anchors.verticalCenter: parent.verticalCenter }
+                ProgressView { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
                 EqualizerBars { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
                 EqualizerBars { tint: Theme.accent; anchors.verticalCenter: parent.verticalCenter }
                 Rectangle {
@@ -182,6 +190,21 @@ NavigationPage {
                 SymbolImage { symbol: "wifi.exclamationmark"; size: 40; color: Qt.rgba(1, 1, 1, 0.4); anchors.horizontalCenter: parent.horizontalCenter }
                 Text { text: "دریافت لیست آهنگها ناموفق بود"; font: Theme.subheadline; color: Qt.rgba(1, 1, 1, 0.6); anchors.horizontalCenter: parent.horizontalCenter }
                 ProminentButton { text: "تلاش دوباره"; anchors.horizontalCenter: parent.horizontalCenter }
+            }
+        }
+    }
+
+    // Opened through the recognition manager's request, the road the home screen takes.
+    Sheet {
+        presenter: model
+        flag: "showRecognition"
+        NavigationPage {
+            navigationTitle: "شناسایی آهنگ"
+            SymbolImage {
+                anchors.centerIn: parent
+                symbol: "waveform"
+                size: 64
+                color: Theme.accent
             }
         }
     }

@@ -1,12 +1,12 @@
 import QtQuick
 import Melodrift
 
-// The system progress indicator: a ring of spokes turning while visible.
-//     Spinner { color: "white" }          // tinted white; 20 x 20 at its natural size
+// The system progress indicator (a spinner): a ring of spokes turning while visible.
+//     ProgressView { tint: "white" }      // 20 x 20 at its natural size
 Item {
     id: root
 
-    property color color: Theme.gray
+    property color tint: Theme.gray
     readonly property bool running: visible
 
     implicitWidth: 20
@@ -25,7 +25,7 @@ Item {
                 width: wheel.width * 0.11
                 height: wheel.height * 0.28
                 radius: width / 2
-                color: root.color
+                color: root.tint
                 opacity: 1.0 - index * 0.11
                 x: (wheel.width - width) / 2
                 y: 0
