@@ -81,7 +81,7 @@ Item {
                     objectName: "stationName"
                     width: titles.width
                     text: bar.stationName
-                    font: Theme.font(Theme.caption.pixelSize, Font.DemiBold)
+                    font: Theme.withWeight(Theme.caption, Font.DemiBold)
                     color: Qt.rgba(1, 1, 1, 0.6)
                     maximumLineCount: 1
                     elide: Text.ElideRight
@@ -97,7 +97,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: Math.min(implicitWidth, titles.width - (bars.visible ? bars.width + 6 : 0))
                         text: bar.trackTitle
-                        font: Theme.font(Theme.subheadline.pixelSize, Font.DemiBold)
+                        font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
                         color: "white"
                         maximumLineCount: 1
                         elide: Text.ElideRight
@@ -128,11 +128,11 @@ Item {
                         radius: width / 2
                         color: Qt.rgba(1, 1, 1, 0.1)
                     }
-                    Spinner {
+                    ProgressView {
                         objectName: "bufferingSpinner"
                         anchors.centerIn: parent
                         visible: bar.buttonState === MiniPlayerBarModel.Spinner
-                        color: "white"
+                        tint: "white"
                     }
                     SymbolImage {
                         objectName: "playPauseGlyph"
