@@ -21,6 +21,13 @@ Item {
         id: bar
     }
 
+    // The player sets a new theme colour at once; the bar eases into it like the rest of the
+    // screens (ease-in-out, 0.8 s).
+    property color themeColor: bar.themeColor
+    Behavior on themeColor {
+        ColorAnimation { duration: 800; easing.type: Easing.InOutQuad }
+    }
+
     function withAlpha(color, alpha) {
         return Qt.rgba(color.r, color.g, color.b, alpha)
     }
@@ -35,7 +42,7 @@ Item {
         SoftShadow {
             anchors.fill: parent
             radius: 20
-            color: root.withAlpha(bar.themeColor, 0.25)
+            color: root.withAlpha(root.themeColor, 0.25)
             blur: 12
             offsetY: 4
         }
@@ -47,7 +54,7 @@ Item {
             radius: 20
             color: Qt.rgba(0.12, 0.12, 0.13, 0.82)
             border.width: 0.8
-            border.color: root.withAlpha(bar.themeColor, 0.35)
+            border.color: root.withAlpha(root.themeColor, 0.35)
         }
 
         RowLayout {
@@ -110,7 +117,7 @@ Item {
                         width: 16
                         height: 12
                         visible: bar.isPlaying
-                        tint: bar.themeColor
+                        tint: root.themeColor
                     }
                 }
             }

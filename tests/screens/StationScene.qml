@@ -94,7 +94,7 @@ Item {
                 bottomMargin: RadioPlayer.currentStation !== undefined ? 110 : 24
                 readonly property int columns: Math.max(1, Math.floor(width / (155 + 14)))
                 cellWidth: width / columns
-                cellHeight: (cellWidth - 14) + 70 + 14
+                cellHeight: (cellWidth - 14) + 56 + 14
                 model: StationStore.stations
 
                 delegate: Item {
