@@ -379,3 +379,52 @@ TEST_F(AudioPlayerTest, EndlessLiveRouteStreams)
     EXPECT_EQ(refused, 0);
     EXPECT_EQ(player->timeControlStatus(), Status::Playing);
 }
+
+TEST(SimulatedAudioPlayer, LetsTestsDriveWhatThePipelineWouldReport)
+{
+    AudioPlayer player(AudioPlayer::Simulated{});
+    QList<double> ticks;
+    QObject context;
+    player.addPeriodicTimeObserver(0.5, &context, [&](double t) { ticks.append(t); });
+    QList<PlayerItemPtr> ended;
+    QObject::connect(&player, &AudioPlayer::itemDidPlayToEnd, &player, [&](PlayerItemPtr item) { ended.append(item); });
+
+    const PlayerItemPtr item = PlayerItem::create(QUrl("http://example.invalid/stream/a?track=0"));
+    player.replaceCurrentItem(item);
+    player.play();
+    EXPECT_EQ(player.timeControlStatus(), Status::WaitingToPlay);
+    auto tracks = item->loadAudioTracks();
+    player.simulateItemReady(200.0);
+    player.simulateTimeControlStatus(Status::Playing);
+    EXPECT_EQ(item->status(), PlayerItem::Status::ReadyToPlay);
+    EXPECT_EQ(item->duration(), 200.0);
+    const auto loaded = QCoro::waitFor(std::move(tracks));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(*loaded, QList<AudioTrack>{AudioTrack{1}});
+
+    player.simulateCurrentTime(12.5);
+    ticks.clear();
+    player.simulateTick();
+    EXPECT_EQ(ticks, QList<double>{12.5});
+
+    bool done = false;
+    player.seek(30, [&](bool finished) { done = finished; });
+    EXPECT_EQ(player.currentTime(), 30.0);
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+
+    player.pause();
+    EXPECT_EQ(player.timeControlStatus(), Status::Paused);
+    player.play();
+    EXPECT_EQ(player.timeControlStatus(), Status::Playing);
+    player.simulateEndOfItem();
+    EXPECT_EQ(ended, QList<PlayerItemPtr>{item});
+    EXPECT_EQ(player.timeControlStatus(), Status::Paused);
+
+    const PlayerItemPtr next = PlayerItem::create(QUrl("http://example.invalid/b"));
+    player.replaceCurrentItem(next);
+    player.play();
+    player.simulateItemFailure(QStringLiteral("Not Found"));
+    EXPECT_EQ(next->status(), PlayerItem::Status::Failed);
+    EXPECT_EQ(next->errorString(), QStringLiteral("Not Found"));
+    EXPECT_EQ(player.rate(), 0.0f);
+}
