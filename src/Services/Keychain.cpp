@@ -62,7 +62,8 @@ void SecretServiceKeychainBackend::write(const QString &key, const QByteArray &v
 {
     auto *job = new QKeychain::WritePasswordJob(m_service);
     job->setKey(key);
-    job->setBinaryData(value);
+    // Stored as text, so other Secret Service clients show the token as it is.
+    job->setTextData(QString::fromUtf8(value));
     runJob(job, m_timeoutMs);
 }
 
