@@ -1,3 +1,4 @@
+#include "support/AccountRoutes.h"
 #include "support/StandInServer.h"
 
 #include <QCommandLineParser>
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
 
     standin::StandInServer server;
     server.setLogRequests(true);
+    standin::installAccountRoutes(server);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",
