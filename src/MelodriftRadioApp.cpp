@@ -1,5 +1,7 @@
 #include "MelodriftRadioApp.h"
 
+#include "Services/StationStore.h"
+
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <gst/gst.h>
@@ -25,6 +27,8 @@ int MelodriftRadioApp::run()
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (m_engine.rootObjects().isEmpty())
         return 1;
+    // The start-up load of the catalogue (not forced: a failure shows only while the list is empty).
+    StationStore::shared()->requestLoad(false);
     return exec();
 }
 

@@ -1,0 +1,19 @@
+#include "Models/UrlEncoding.h"
+
+#include <QUrl>
+
+namespace url {
+
+QString pathSegment(const QString &value)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+QString queryComponent(const QString &value)
+{
+    // RFC 3986 query characters, less the ones that servers read as delimiters.
+    static const QByteArray keep = QByteArrayLiteral("!$'()*,;:@/?");
+    return QString::fromLatin1(QUrl::toPercentEncoding(value, keep));
+}
+
+} // namespace url

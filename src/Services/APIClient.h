@@ -1,0 +1,259 @@
+#pragma once
+
+#include "Models/AppError.h"
+#include "Models/Envelope.h"
+#include "Models/JsonCoding.h"
+#include "Models/Station.h"
+#include "Models/UrlEncoding.h"
+
+#include <QByteArray>
+#include <QFuture>
+#include <QJsonObject>
+#include <QList>
+#include <QNetworkReply>
+#include <QPromise>
+#include <QString>
+#include <QThreadPool>
+#include <QUrl>
+#include <QCoroFuture>
+#include <QCoroTask>
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QNetworkAccessManager;
+class QNetworkRequest;
+
+// ------------------------------------------------------------------ errors
+
+// A backend reply that is not what the operation accepts. Descriptions are shown to the listener.
+class APIError : public AppError
+{
+public:
+    enum class Kind { Http, BadURL, Decoding };
+
+    static APIError http(int status) { return APIError(Kind::Http, status); }
+    static APIError badURL() { return APIError(Kind::BadURL, -1); }
+    static APIError decoding() { return APIError(Kind::Decoding, -1); }
+
+    Kind kind() const { return m_kind; }
+    // The HTTP status of an `http` error (-1 when the reply was not an HTTP reply).
+    int status() const { return m_status; }
+    QString errorDescription() const override;
+    bool operator==(const APIError &other) const
+    {
+        return m_kind == other.m_kind && m_status == other.m_status;
+    }
+
+private:
+    APIError(Kind kind, int status) : m_kind(kind), m_status(status) {}
+    Kind m_kind;
+    int m_status;
+};
+
+// An error reply whose body carried a message: the message is shown unchanged.
+class ServerError : public AppError
+{
+public:
+    ServerError(QString message, int code) : m_message(std::move(message)), m_code(code) {}
+    const QString &message() const { return m_message; }
+    // The HTTP status of the reply (-1 when not HTTP), or the envelope's code where an operation
+    // builds the error from an envelope.
+    int code() const { return m_code; }
+    QString errorDescription() const override { return m_message; }
+
+private:
+    QString m_message;
+    int m_code;
+};
+
+// The request never got a complete HTTP reply: no connection, DNS, TLS, a dropped or truncated
+// transfer, a timeout. Carries Qt's own description.
+class TransportError : public AppError
+{
+public:
+    TransportError(QNetworkReply::NetworkError code, QString description)
+        : m_code(code), m_description(std::move(description)) {}
+    QNetworkReply::NetworkError code() const { return m_code; }
+    bool isTimeout() const { return m_code == QNetworkReply::TimeoutError; }
+    QString errorDescription() const override { return m_description; }
+
+private:
+    QNetworkReply::NetworkError m_code;
+    QString m_description;
+};
+
+// The reply record of operations whose reply carries no data, and the record error replies are read
+// in.
+struct SimpleMessage {
+    std::optional<qint64> code;
+    std::optional<QString> message;
+
+    static SimpleMessage fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
+};
+
+// ------------------------------------------------------------------ client
+
+// The one client of the backend. Every request to the backend is one operation of this class.
+//
+// Threading: the client and its QNetworkAccessManager live on the GUI thread; start operations
+// there (every store does). Results come back on the GUI thread; replies over 256 KiB are decoded
+// on the thread pool.
+//
+// Adding an operation (the pattern every backend call follows):
+//   1. Declare a public member coroutine in the "operations" section below, parameters by value:
+//        QCoro::Task<PlaylistsResponse> fetchPlaylists(QString token);
+//   2. Define it (in APIClient.cpp or its own APIClient*.cpp) on one of the four primitives, naming
+//      the envelope record it decodes into (any type with `static T fromJson(const QJsonValue &)`,
+//      usually `Envelope<Data>` or a record of Models/):
+//        QCoro::Task<PlaylistsResponse> APIClient::fetchPlaylists(QString token) {
+//            co_return co_await get<PlaylistsResponse>(QStringLiteral("api/playlists"), {}, token);
+//        }
+//      Ids and other values that go into the path are wrapped in url::pathSegment():
+//        co_await del<SimpleMessage>(QStringLiteral("api/playlists/") + url::pathSegment(id), token);
+//      Query items are (name, value) pairs; the primitive encodes them.
+//   3. The primitive throws TransportError, DecodingError, APIError or ServerError as the reply
+//      mapping says; the operation adds only its own rules on the envelope ("data" absent, ...).
+// A request that does not fit the primitives (a multipart upload) builds its QNetworkRequest with
+// makeRequest(), sends it through network(), and awaits perform() for status and body.
+class APIClient
+{
+public:
+    // The backend base address; MELODRIFT_API_BASE_URL overrides it (tests and the demo only).
+    static constexpr const char *kBaseURL = "https://api.melodrift.app";
+    static QUrl defaultBaseURL();
+
+    struct Options {
+        QUrl baseURL = defaultBaseURL();
+        int catalogueIdleTimeoutMs = 30'000; // the two catalogue requests
+        int requestIdleTimeoutMs = 60'000;   // every request of the four primitives
+        int totalTimeoutMs = 120'000;        // any request as a whole
+    };
+
+    // The single instance, created on first use (on the GUI thread) and kept for the whole process.
+    static APIClient &shared();
+
+    APIClient();
+    explicit APIClient(Options options);
+    virtual ~APIClient();
+    APIClient(const APIClient &) = delete;
+    APIClient &operator=(const APIClient &) = delete;
+
+    QUrl baseURL() const { return m_options.baseURL; }
+    // Points the client at another backend. Only tests use this (the shared client is created
+    // once per process, while each test starts its own stand-in backend).
+    void setBaseURL(const QUrl &url) { m_options.baseURL = url; }
+    const Options &options() const { return m_options; }
+
+    // Resolves an address given by the backend or a record: empty text gives nullopt; text that
+    // begins with "http" is parsed as is; a parsable "file://" address is returned as is; anything
+    // else is resolved against the base URL ("/artwork/x.jpg" replaces the base's path).
+    std::optional<QUrl> absolute(const QString &path) const;
+    std::optional<QUrl> absolute(const std::optional<QString> &path) const;
+
+    // ---- operations
+    // The catalogue: GET api/stations. "data" absent: APIError::decoding().
+    QCoro::Task<QList<Station>> fetchStations();
+    // The track list of a "songsara" station: every "songsara-" is removed from `genre` to make the
+    // list key. Returns the first station of the reply carrying `genre` unchanged; an absent or
+    // empty list is APIError::decoding().
+    QCoro::Task<Station> hydrateSongsara(QString genre);
+
+    // Replies larger than this are decoded on the thread pool.
+    static constexpr qsizetype kOffThreadDecodeBytes = 256 * 1024;
+
+protected:
+    enum class Method { Get, Post, Put, Delete };
+    using Query = QList<std::pair<QString, QString>>;
+
+    struct RawReply {
+        int status = -1; // -1: not an HTTP reply
+        QByteArray body;
+    };
+
+    // ---- the four primitives: build, send, map the reply, decode `T` from a 2xx body.
+    template<json::Decodable T>
+    QCoro::Task<T> get(QString path, Query query = {}, std::optional<QString> token = std::nullopt)
+    {
+        QByteArray body = co_await send(Method::Get, std::move(path), std::move(query), std::nullopt,
+                                        std::move(token));
+        co_return co_await decodeReply<T>(std::move(body));
+    }
+
+    template<json::Decodable T>
+    QCoro::Task<T> post(QString path, QJsonObject body, std::optional<QString> token = std::nullopt)
+    {
+        QByteArray reply = co_await send(Method::Post, std::move(path), {}, std::move(body), std::move(token));
+        co_return co_await decodeReply<T>(std::move(reply));
+    }
+
+    template<json::Decodable T>
+    QCoro::Task<T> put(QString path, QJsonObject body, std::optional<QString> token = std::nullopt)
+    {
+        QByteArray reply = co_await send(Method::Put, std::move(path), {}, std::move(body), std::move(token));
+        co_return co_await decodeReply<T>(std::move(reply));
+    }
+
+    template<json::Decodable T>
+    QCoro::Task<T> del(QString path, std::optional<QString> token = std::nullopt)
+    {
+        QByteArray reply = co_await send(Method::Delete, std::move(path), {}, std::nullopt, std::move(token));
+        co_return co_await decodeReply<T>(std::move(reply));
+    }
+
+    // ---- the frame under the primitives, for operations that need their own request.
+    // The base URL with `path` appended (segments kept, characters a path does not allow
+    // percent-encoded, existing %XX escapes kept) and the query encoded item by item in order;
+    // no '?' when the query is empty. An invalid result is returned as an invalid QUrl.
+    QUrl endpoint(const QString &path, const Query &query = {}) const;
+    // A request for `url` with caching off and the given idle timeout.
+    QNetworkRequest makeRequest(const QUrl &url, int idleTimeoutMs) const;
+    QNetworkAccessManager &network() const { return *m_network; }
+    // Awaits a sent reply (taking ownership) under the whole-request limit. Throws TransportError
+    // when no complete HTTP reply arrived; otherwise returns its status and body.
+    QCoro::Task<RawReply> perform(QNetworkReply *reply);
+    // Builds, sends and maps one request of a primitive; returns the 2xx body or throws.
+    QCoro::Task<QByteArray> send(Method method, QString path, Query query,
+                                 std::optional<QJsonObject> body, std::optional<QString> token);
+    // The mapping table: returns the body for 2xx, throws APIError or ServerError otherwise.
+    static QByteArray mapReply(Method method, const RawReply &reply);
+
+    // Decodes a 2xx body into `T`, on the thread pool when it is large.
+    template<json::Decodable T>
+    static QCoro::Task<T> decodeReply(QByteArray body)
+    {
+        if (body.size() <= kOffThreadDecodeBytes)
+            co_return json::decode<T>(body);
+        struct Outcome {
+            std::optional<T> value;
+            std::exception_ptr error;
+        };
+        auto promise = std::make_shared<QPromise<Outcome>>();
+        QFuture<Outcome> future = promise->future();
+        promise->start();
+        QThreadPool::globalInstance()->start([promise, body = std::move(body)] {
+            Outcome outcome;
+            try {
+                outcome.value.emplace(json::decode<T>(body));
+            } catch (...) {
+                outcome.error = std::current_exception();
+            }
+            promise->addResult(std::move(outcome));
+            promise->finish();
+        });
+        Outcome outcome = co_await future;
+        if (outcome.error)
+            std::rethrow_exception(outcome.error);
+        co_return std::move(*outcome.value);
+    }
+
+private:
+    // GET for the two catalogue operations: no headers, the catalogue idle timeout.
+    QCoro::Task<StationsResponse> getCatalogue(QString path);
+
+    Options m_options;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QCoroTask>
+
+#include <exception>
+#include <optional>
+
+namespace testing_support {
+
+// What a coroutine ended with: its value or the exception it threw.
+template<typename T>
+struct Outcome {
+    std::optional<T> value;
+    std::exception_ptr error;
+
+    bool ok() const { return !error; }
+
+    // The thrown exception as `E`, when it is one.
+    template<typename E>
+    std::optional<E> errorAs() const
+    {
+        if (!error)
+            return std::nullopt;
+        try {
+            std::rethrow_exception(error);
+        } catch (const E &e) {
+            return e;
+        } catch (...) {
+        }
+        return std::nullopt;
+    }
+};
+
+template<>
+struct Outcome<void> {
+    std::exception_ptr error;
+    bool ok() const { return !error; }
+};
+
+namespace detail {
+
+template<typename T>
+QCoro::Task<Outcome<T>> capture(QCoro::Task<T> task)
+{
+    Outcome<T> outcome;
+    try {
+        if constexpr (std::is_void_v<T>)
+            co_await std::move(task);
+        else
+            outcome.value.emplace(co_await std::move(task));
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
+    co_return outcome;
+}
+
+} // namespace detail
+
+// Runs a task to its end in a nested event loop. QCoro::waitFor alone never returns when the task
+// throws, so the exception is caught here and handed back.
+template<typename T>
+Outcome<T> runTask(QCoro::Task<T> task)
+{
+    return QCoro::waitFor(detail::capture(std::move(task)));
+}
+
+} // namespace testing_support
