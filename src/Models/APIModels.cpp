@@ -280,3 +280,22 @@ TelegramTokenData TelegramTokenData::fromJson(const QJsonValue &value, const QSt
     d.botUsername = r.string(key("bot_username"));
     return d;
 }
+
+PlaylistDetail PlaylistDetail::fromJson(const QJsonValue &value, const QString &where)
+{
+    const Reader r(value, where);
+    PlaylistDetail d;
+    d.id = r.integer(key("id"));
+    d.title = r.string(key("title"));
+    d.description = r.string(key("description"));
+    // A track fails only when it is not an object; its fields never do.
+    d.tracks = r.list(key("tracks"), [](const QJsonValue &track, const QString &at) {
+        try {
+            return PlaylistTrack::fromJson(track);
+        } catch (const DecodingError &e) {
+            throw DecodingError(at + QStringLiteral(": ") + e.detail());
+        }
+    });
+    d.coverURL = r.string(key("cover_url"));
+    return d;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/JsonFields.h"
+#include "Models/Station.h"
 
 #include <QList>
 #include <QString>
@@ -279,5 +280,18 @@ using ShazamEnvelope = DataEnvelope<ShazamData>;
 using TelegramTokenEnvelope = DataEnvelope<TelegramTokenData>;
 
 // ---------------------------------------------------------------------------------------------
-// Records that carry a playlist's tracks (PlaylistTrack, decoded leniently by its own decoder):
-// PlaylistDetail and PlaylistEnvelope. They stand on Models/Station.h.
+// Records that carry a playlist's tracks (PlaylistTrack, decoded leniently by its own decoder).
+
+struct PlaylistDetail
+{
+    std::optional<qint64> id;
+    std::optional<QString> title;
+    std::optional<QString> description;
+    std::optional<QString> coverURL; // "cover_url"
+    std::optional<QList<PlaylistTrack>> tracks;
+
+    static PlaylistDetail fromJson(const QJsonValue &value, const QString &where = {});
+    bool operator==(const PlaylistDetail &) const = default;
+};
+
+using PlaylistEnvelope = DataEnvelope<PlaylistDetail>;
