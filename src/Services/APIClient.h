@@ -43,7 +43,10 @@ public:
     // The HTTP status of an `http` error (-1 when the reply was not an HTTP reply).
     int status() const { return m_status; }
     QString errorDescription() const override;
-    bool operator==(const APIError &other) const = default;
+    bool operator==(const APIError &other) const
+    {
+        return m_kind == other.m_kind && m_status == other.m_status;
+    }
 
 private:
     APIError(Kind kind, int status) : m_kind(kind), m_status(status) {}
