@@ -1,3 +1,4 @@
+#include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInServer.h"
 #if __has_include("support/StandInAudio.h")
@@ -32,6 +33,7 @@ int main(int argc, char **argv)
 #ifdef MELODRIFT_STAND_IN_AUDIO
     installAudioRoutes(server);
 #endif
+    standin::installAccountRoutes(server);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",
