@@ -8,11 +8,6 @@
 
 namespace {
 
-QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
 QString segment(qint64 id)
 {
     return QString::number(id);
@@ -73,12 +68,6 @@ std::optional<QString> remoteArtworkURL(const Station &station)
         return artwork;
     const QChar separator = artwork->contains(u'?') ? u'&' : u'?';
     return *artwork + separator + QStringLiteral("v=") + url::queryComponent(station.displayTrackTitle());
-}
-
-// Reads a reply that may be the JSON null (some replies of logout and me are).
-QJsonValue parseAllowingNull(const QByteArray &body)
-{
-    return JsonFields::parse(body);
 }
 
 } // namespace
@@ -159,7 +148,7 @@ QCoro::Task<AuthSessionInfo> APIClient::initTelegramSignup(QString username, QSt
         co_await post<SessionInfoEnvelope>(QStringLiteral("api/auth/telegram/init-signup"), body);
     if (std::optional<AuthSessionInfo> session = reply.resolved())
         co_return std::move(*session);
-    throw ServerError(reply.message.value_or(text("خطا در شروع ثبتنام")), int(reply.code.value_or(-1)));
+    throw ServerError(reply.message.value_or(QStringLiteral("خطا در شروع ثبتنام")), int(reply.code.value_or(-1)));
 }
 
 QCoro::Task<AuthData> APIClient::verifySignupOTP(QString sessionID, QString code)
@@ -167,7 +156,7 @@ QCoro::Task<AuthData> APIClient::verifySignupOTP(QString sessionID, QString code
     const QJsonObject body{{QStringLiteral("session_id"), sessionID}, {QStringLiteral("otp_code"), code}};
     AuthEnvelope reply = co_await post<AuthEnvelope>(QStringLiteral("api/auth/telegram/verify-signup-otp"), body);
     if (!reply.data || !reply.data->token)
-        throw ServerError(reply.message.value_or(text("کد تایید نامعتبر است")), int(reply.code.value_or(-1)));
+        throw ServerError(reply.message.value_or(QStringLiteral("کد تایید نامعتبر است")), int(reply.code.value_or(-1)));
     co_return std::move(*reply.data);
 }
 
@@ -178,7 +167,7 @@ QCoro::Task<AuthSessionInfo> APIClient::forgotPassword(QString identifier)
         co_await post<SessionInfoEnvelope>(QStringLiteral("api/auth/telegram/forgot-password"), body);
     if (std::optional<AuthSessionInfo> session = reply.resolved())
         co_return std::move(*session);
-    throw ServerError(reply.message.value_or(text("خطا در ارسال کد بازیابی")), int(reply.code.value_or(-1)));
+    throw ServerError(reply.message.value_or(QStringLiteral("خطا در ارسال کد بازیابی")), int(reply.code.value_or(-1)));
 }
 
 QCoro::Task<std::optional<QString>> APIClient::resetPassword(QString sessionID, QString code,
@@ -196,7 +185,8 @@ QCoro::Task<void> APIClient::logout(QString token)
 {
     const QByteArray body =
         co_await send(Method::Post, QStringLiteral("api/auth/logout"), {}, QJsonObject(), std::move(token));
-    const QJsonValue value = parseAllowingNull(body);
+    // The reply is checked for its shape and dropped; a JSON null is accepted too.
+    const QJsonValue value = JsonFields::parse(body);
     if (!value.isNull())
         SimpleMessage::fromJson(value);
 }
@@ -206,7 +196,7 @@ QCoro::Task<std::optional<User>> APIClient::me(QString token)
     try {
         const QByteArray body =
             co_await send(Method::Get, QStringLiteral("api/auth/me"), {}, std::nullopt, std::move(token));
-        const QJsonValue value = parseAllowingNull(body);
+        const QJsonValue value = JsonFields::parse(body); // a JSON null is a valid "nobody"
         if (value.isNull())
             co_return std::nullopt;
         AuthEnvelope reply = AuthEnvelope::fromJson(value);
