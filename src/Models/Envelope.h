@@ -5,8 +5,9 @@
 #include <optional>
 
 // The common reply envelope of the backend: {"code": int?, "message": string?, "data": ...?}.
-// `Data` is a record (with fromJson/toJson) or a QList of records. An envelope whose "data" is
-// absent or null is valid; each operation decides what that means.
+// `Data` is any type json::decodeValue() supports: a record (with fromJson/toJson), a scalar, or a
+// QList of them. An envelope whose "data" is absent or null is valid; each operation decides what
+// that means.
 template<typename Data>
 struct Envelope {
     std::optional<qint64> code;
@@ -19,7 +20,7 @@ struct Envelope {
         Envelope e;
         e.code = json::optionalInteger(o, QLatin1StringView("code"));
         e.message = json::optionalString(o, QLatin1StringView("message"));
-        e.data = decodeData(o);
+        e.data = json::optionalValue<Data>(o, QLatin1StringView("data"));
         return e;
     }
 
@@ -29,35 +30,7 @@ struct Envelope {
         json::put(o, QLatin1StringView("code"), code);
         json::put(o, QLatin1StringView("message"), message);
         if (data)
-            o.insert(QLatin1StringView("data"), encodeData(*data));
+            o.insert(QLatin1StringView("data"), json::encodeValue(*data));
         return o;
-    }
-
-private:
-    template<typename T>
-    struct IsList : std::false_type {};
-    template<typename T>
-    struct IsList<QList<T>> : std::true_type {
-        using Element = T;
-    };
-
-    static std::optional<Data> decodeData(const QJsonObject &o)
-    {
-        if constexpr (IsList<Data>::value)
-            return json::optionalArray<typename IsList<Data>::Element>(o, QLatin1StringView("data"));
-        else
-            return json::optionalRecord<Data>(o, QLatin1StringView("data"));
-    }
-
-    static QJsonValue encodeData(const Data &d)
-    {
-        if constexpr (IsList<Data>::value) {
-            QJsonArray array;
-            for (const auto &element : d)
-                array.append(element.toJson());
-            return array;
-        } else {
-            return d.toJson();
-        }
     }
 };

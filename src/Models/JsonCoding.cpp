@@ -152,7 +152,8 @@ void rethrowInside(const DecodingError &error, QLatin1StringView key, qsizetype 
     const QString prefix = index < 0 ? QString(key) : QStringLiteral("%1[%2]").arg(key).arg(index);
     const QString &detail = error.detail();
     // Keep "data[3].genre" readable: no dot before an index of the inner detail.
-    throw DecodingError(prefix + (detail.startsWith(u'[') ? QString() : QStringLiteral(".")) + detail);
+    const bool joined = detail.startsWith(u'[') || detail.startsWith(u':');
+    throw DecodingError(prefix + (joined ? QString() : QStringLiteral(".")) + detail);
 }
 
 } // namespace json

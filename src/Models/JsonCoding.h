@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <concepts>
+#include <type_traits>
 #include <optional>
 
 // Strict JSON decoding shared by every backend record.
@@ -90,6 +91,99 @@ std::optional<T> optionalRecord(const QJsonObject &object, QLatin1StringView key
         return T::fromJson(*it);
     } catch (const DecodingError &e) {
         rethrowInside(e, key);
+    }
+}
+
+template<typename T>
+struct IsQList : std::false_type {};
+template<typename E>
+struct IsQList<QList<E>> : std::true_type {
+    using Element = E;
+};
+
+// Any supported value type: QString, qint64, double, bool, QJsonValue/QJsonObject/QJsonArray (as
+// is), a record, or a QList of any of these. `key` names the value in the error detail.
+template<typename T>
+T decodeValue(const QJsonValue &value, QLatin1StringView key)
+{
+    if constexpr (std::is_same_v<T, QString>) {
+        if (!value.isString())
+            throwWrongType(key, "a string", value);
+        return value.toString();
+    } else if constexpr (std::is_same_v<T, qint64>) {
+        const auto i = integerValue(value);
+        if (!i)
+            throwWrongType(key, "an integer", value);
+        return *i;
+    } else if constexpr (std::is_same_v<T, double>) {
+        if (!value.isDouble())
+            throwWrongType(key, "a number", value);
+        return value.toDouble();
+    } else if constexpr (std::is_same_v<T, bool>) {
+        if (!value.isBool())
+            throwWrongType(key, "a boolean", value);
+        return value.toBool();
+    } else if constexpr (std::is_same_v<T, QJsonValue>) {
+        return value;
+    } else if constexpr (std::is_same_v<T, QJsonObject>) {
+        if (!value.isObject())
+            throwWrongType(key, "an object", value);
+        return value.toObject();
+    } else if constexpr (std::is_same_v<T, QJsonArray>) {
+        if (!value.isArray())
+            throwWrongType(key, "an array", value);
+        return value.toArray();
+    } else if constexpr (IsQList<T>::value) {
+        if (!value.isArray())
+            throwWrongType(key, "an array", value);
+        const QJsonArray array = value.toArray();
+        T out;
+        out.reserve(array.size());
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            try {
+                out.append(decodeValue<typename IsQList<T>::Element>(array.at(i), QLatin1StringView()));
+            } catch (const DecodingError &e) {
+                rethrowInside(e, key, i);
+            }
+        }
+        return out;
+    } else {
+        static_assert(Decodable<T>, "no JSON decoding for this type");
+        try {
+            return T::fromJson(value);
+        } catch (const DecodingError &e) {
+            if (key.isEmpty())
+                throw;
+            rethrowInside(e, key);
+        }
+    }
+}
+
+// The value under `key`: absent or null gives nullopt, a wrong type throws.
+template<typename T>
+std::optional<T> optionalValue(const QJsonObject &object, QLatin1StringView key)
+{
+    const auto it = object.constFind(key);
+    if (it == object.constEnd() || it->isNull())
+        return std::nullopt;
+    return decodeValue<T>(*it, key);
+}
+
+// Encodes any type decodeValue() supports.
+template<typename T>
+QJsonValue encodeValue(const T &value)
+{
+    if constexpr (std::is_same_v<T, QString> || std::is_same_v<T, qint64> || std::is_same_v<T, double>
+                  || std::is_same_v<T, bool> || std::is_same_v<T, QJsonValue>
+                  || std::is_same_v<T, QJsonObject> || std::is_same_v<T, QJsonArray>) {
+        return QJsonValue(value);
+    } else if constexpr (IsQList<T>::value) {
+        QJsonArray array;
+        for (const auto &element : value)
+            array.append(encodeValue(element));
+        return array;
+    } else {
+        return value.toJson();
     }
 }
 
