@@ -1,5 +1,6 @@
 #include "MelodriftRadioApp.h"
 
+#include "Services/Equalizer.h"
 #include "Services/StationStore.h"
 
 #include <QQuickStyle>
@@ -20,6 +21,8 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
+    // The equaliser's stored settings must reach the audio tap before anything plays.
+    Equalizer::shared();
 }
 
 int MelodriftRadioApp::run()

@@ -1,0 +1,547 @@
+#include "Platform/AudioPlayer.h"
+
+#include "Platform/AudioProcessingTap.h"
+
+#include <QTimer>
+#include <gst/gst.h>
+
+#include <cmath>
+
+namespace {
+
+// playbin's GstPlayFlags: audio only, volume applied in software.
+constexpr guint PlayFlagAudio = 1u << 1;
+constexpr guint PlayFlagSoftVolume = 1u << 4;
+
+bool isPlayableAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")
+                             || scheme == QLatin1String("file"));
+}
+
+} // namespace
+
+// Runs on whatever thread posts a message: hands the messages the player needs to the GUI
+// thread, tagged with the item that was current when they were posted.
+struct AudioPlayerBus {
+    static GstBusSyncReply onSync(GstBus *, GstMessage *message, gpointer data)
+    {
+        auto *self = static_cast<AudioPlayer *>(data);
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR:
+        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_BUFFERING:
+        case GST_MESSAGE_ASYNC_DONE:
+        case GST_MESSAGE_DURATION_CHANGED:
+        case GST_MESSAGE_CLOCK_LOST:
+            break;
+        case GST_MESSAGE_STATE_CHANGED:
+            if (GST_MESSAGE_SRC(message) != GST_OBJECT(self->m_playbin))
+                return GST_BUS_DROP;
+            break;
+        default:
+            return GST_BUS_DROP;
+        }
+        const quint64 serial = self->m_serial.load();
+        std::shared_ptr<GstMessage> held(gst_message_ref(message), gst_message_unref);
+        QMetaObject::invokeMethod(
+            self, [self, held, serial] { self->handleMessage(held.get(), serial); }, Qt::QueuedConnection);
+        return GST_BUS_DROP;
+    }
+};
+
+AudioPlayer::AudioPlayer(QObject *parent, GstElement *audioSink)
+    : QObject(parent)
+{
+    m_playbin = gst_element_factory_make("playbin", nullptr);
+    if (!m_playbin) {
+        if (audioSink)
+            gst_object_unref(gst_object_ref_sink(audioSink));
+        qWarning("AudioPlayer: GStreamer's playbin is missing; nothing can be played");
+        return;
+    }
+    gst_object_ref_sink(m_playbin);
+    g_object_set(m_playbin, "flags", PlayFlagAudio | PlayFlagSoftVolume, nullptr);
+    m_sink = std::make_unique<AudioTapSink>(audioSink);
+    if (m_sink->isValid())
+        g_object_set(m_playbin, "audio-sink", m_sink->bin(), nullptr);
+    g_object_set(m_playbin, "volume", double(m_volume), nullptr);
+
+    GstBus *bus = gst_element_get_bus(m_playbin);
+    gst_bus_set_sync_handler(bus, AudioPlayerBus::onSync, this, nullptr);
+    gst_object_unref(bus);
+    m_requestedState = GST_STATE_NULL;
+    m_pipelineState = GST_STATE_NULL;
+}
+
+AudioPlayer::~AudioPlayer()
+{
+    if (m_playbin) {
+        // NULL joins every streaming thread, so no message can be posted from elsewhere after it.
+        gst_element_set_state(m_playbin, GST_STATE_NULL);
+        m_sink->streamStopped();
+        GstBus *bus = gst_element_get_bus(m_playbin);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+    }
+    if (m_item) {
+        m_item->m_player = nullptr;
+        disconnect(m_item.get(), nullptr, this, nullptr);
+        m_item->finishTracks(std::nullopt);
+    }
+    if (m_seekCompletion)
+        m_seekCompletion(false);
+    if (m_sink)
+        m_sink->detach();
+    m_sink.reset();
+    if (m_playbin)
+        gst_object_unref(m_playbin);
+}
+
+bool AudioPlayer::supportsAudioTaps() const
+{
+    return m_sink && m_sink->isValid();
+}
+
+void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
+{
+    if (item == m_item || !m_playbin)
+        return;
+    if (item && item->m_player && item->m_player != this)
+        item->m_player->replaceCurrentItem(nullptr);
+
+    stopStream();
+    m_sink->detach();
+    ++m_serial;
+
+    const PlayerItemPtr old = std::move(m_item);
+    m_item = item;
+    if (old) {
+        old->m_player = nullptr;
+        disconnect(old.get(), nullptr, this, nullptr);
+        old->finishTracks(std::nullopt);
+    }
+    m_buffering = false;
+    m_live = false;
+    m_atEnd = false;
+    m_prerolled = false;
+    m_lastPosition = 0;
+
+    if (item) {
+        item->m_player = this;
+        connect(item.get(), &PlayerItem::audioMixChanged, this, &AudioPlayer::attachTapOfCurrentItem);
+        if (item->status() != PlayerItem::Status::Failed) {
+            if (isPlayableAddress(item->url())) {
+                attachTapOfCurrentItem();
+                g_object_set(m_playbin, "uri", item->url().toString(QUrl::FullyEncoded).toUtf8().constData(),
+                             nullptr);
+            } else {
+                const quint64 serial = m_serial;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, serial] {
+                        if (serial == m_serial && m_item)
+                            failCurrentItem(QStringLiteral("Unsupported address: ") + m_item->url().toString());
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+    }
+    applyState();
+    updateStatus();
+    emit currentItemChanged();
+    notifyObservers();
+}
+
+void AudioPlayer::play()
+{
+    if (m_atEnd && m_rate <= 0)
+        restartAtEnd();
+    setRate(1);
+}
+
+void AudioPlayer::pause()
+{
+    setRate(0);
+}
+
+void AudioPlayer::setVolume(float volume)
+{
+    if (!std::isfinite(volume))
+        return;
+    m_volume = std::clamp(volume, 0.0f, 1.0f);
+    if (m_playbin)
+        g_object_set(m_playbin, "volume", double(m_volume), nullptr);
+    emit volumeChanged();
+}
+
+double AudioPlayer::currentTime() const
+{
+    if (!m_item)
+        return 0;
+    if (m_seeking || m_seekQueued)
+        return m_seekTarget;
+    gint64 position = -1;
+    if (m_pipelineState >= GST_STATE_PAUSED && gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position)
+        && position >= 0)
+        m_lastPosition = double(position) / GST_SECOND;
+    return m_lastPosition;
+}
+
+void AudioPlayer::seek(double seconds, std::function<void(bool)> completion)
+{
+    finishSeek(false);
+    m_seekCompletion = std::move(completion);
+    if (!m_item || m_item->status() == PlayerItem::Status::Failed || !std::isfinite(seconds)) {
+        finishSeek(false);
+        return;
+    }
+    m_seekTarget = std::max(0.0, seconds);
+    if (m_atEnd) {
+        m_atEnd = false;
+        applyState();
+    }
+    if (!m_prerolled) {
+        m_seekQueued = true;
+        return;
+    }
+    startPendingSeek();
+}
+
+void AudioPlayer::startPendingSeek()
+{
+    m_seekQueued = false;
+    GstQuery *query = gst_query_new_seeking(GST_FORMAT_TIME);
+    gboolean seekable = TRUE;
+    if (gst_element_query(m_playbin, query))
+        gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
+    gst_query_unref(query);
+    if (!seekable || !gst_element_seek_simple(m_playbin, GST_FORMAT_TIME,
+                                              GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                              gint64(m_seekTarget * GST_SECOND))) {
+        finishSeek(false);
+        return;
+    }
+    m_seeking = true;
+    m_lastPosition = m_seekTarget;
+}
+
+void AudioPlayer::finishSeek(bool finished)
+{
+    const bool wasRunning = m_seeking || m_seekQueued;
+    m_seeking = false;
+    m_seekQueued = false;
+    if (m_seekCompletion) {
+        auto completion = std::move(m_seekCompletion);
+        m_seekCompletion = nullptr;
+        QMetaObject::invokeMethod(this, [completion, finished] { completion(finished); }, Qt::QueuedConnection);
+    }
+    if (finished && wasRunning)
+        notifyObservers();
+}
+
+int AudioPlayer::addPeriodicTimeObserver(double intervalSeconds, QObject *context, std::function<void(double)> block)
+{
+    const int token = m_nextObserverToken++;
+    Observer observer;
+    observer.timer = new QTimer(this);
+    observer.timer->setInterval(std::max(1, int(std::lround(intervalSeconds * 1000))));
+    observer.context = context;
+    observer.block = std::move(block);
+    connect(observer.timer, &QTimer::timeout, this, [this, token] {
+        const auto it = m_observers.constFind(token);
+        if (it == m_observers.cend())
+            return;
+        if (!it->context) {
+            removeTimeObserver(token);
+            return;
+        }
+        const auto block = it->block;
+        block(currentTime());
+    });
+    if (context)
+        connect(context, &QObject::destroyed, this, [this, token] { removeTimeObserver(token); });
+    m_observers.insert(token, observer);
+    updateObserverTimers();
+    return token;
+}
+
+void AudioPlayer::removeTimeObserver(int token)
+{
+    const auto it = m_observers.find(token);
+    if (it == m_observers.end())
+        return;
+    it->timer->deleteLater();
+    m_observers.erase(it);
+}
+
+void AudioPlayer::notifyObservers()
+{
+    if (m_tickPending)
+        return;
+    m_tickPending = true;
+    QMetaObject::invokeMethod(this, &AudioPlayer::deliverTick, Qt::QueuedConnection);
+}
+
+void AudioPlayer::deliverTick()
+{
+    m_tickPending = false;
+    const double now = currentTime();
+    for (const int token : m_observers.keys()) {
+        const auto it = m_observers.constFind(token);
+        if (it == m_observers.cend() || !it->context)
+            continue;
+        const auto block = it->block;
+        block(now);
+    }
+}
+
+void AudioPlayer::updateObserverTimers()
+{
+    for (Observer &observer : m_observers) {
+        if (m_rate > 0 && !observer.timer->isActive())
+            observer.timer->start();
+        else if (m_rate <= 0)
+            observer.timer->stop();
+    }
+}
+
+void AudioPlayer::setRate(float rate)
+{
+    if (rate == m_rate)
+        return;
+    m_rate = rate;
+    applyState();
+    emit rateChanged();
+    updateStatus();
+    updateObserverTimers();
+    notifyObservers();
+}
+
+void AudioPlayer::applyState()
+{
+    if (!m_playbin)
+        return;
+    GstState target = GST_STATE_READY;
+    if (m_item && m_item->status() != PlayerItem::Status::Failed && isPlayableAddress(m_item->url()))
+        target = (m_rate > 0 && !m_buffering && !m_atEnd) ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+    if (target == m_requestedState)
+        return;
+    m_requestedState = target;
+    const GstStateChangeReturn result = gst_element_set_state(m_playbin, target);
+    if (result == GST_STATE_CHANGE_NO_PREROLL) {
+        m_live = true;
+        m_buffering = false;
+    } else if (result == GST_STATE_CHANGE_FAILURE && m_item) {
+        // The error message that explains the failure is queued before this check.
+        const quint64 serial = m_serial;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == m_serial && m_item && m_item->status() != PlayerItem::Status::Failed)
+                    failCurrentItem(QStringLiteral("The item could not be opened."));
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void AudioPlayer::stopStream(bool reset)
+{
+    if (!m_playbin)
+        return;
+    const GstState target = reset ? GST_STATE_NULL : GST_STATE_READY;
+    if (m_requestedState > target || m_pipelineState > target)
+        gst_element_set_state(m_playbin, target);
+    m_requestedState = target;
+    m_pipelineState = std::min(m_pipelineState, int(target));
+    m_sink->streamStopped();
+    m_buffering = false;
+    finishSeek(false);
+}
+
+void AudioPlayer::restartAtEnd()
+{
+    // Playing an item that has ended opens it again from its start (also for streams that
+    // cannot seek).
+    stopStream();
+    ++m_serial;
+    m_atEnd = false;
+    m_prerolled = false;
+    m_live = false;
+    m_lastPosition = 0;
+}
+
+void AudioPlayer::updateStatus()
+{
+    TimeControlStatus status = TimeControlStatus::WaitingToPlay;
+    if (m_rate <= 0)
+        status = TimeControlStatus::Paused;
+    else if (m_item && m_item->status() != PlayerItem::Status::Failed && m_pipelineState == GST_STATE_PLAYING
+             && !m_buffering && !m_atEnd)
+        status = TimeControlStatus::Playing;
+    if (status == m_status)
+        return;
+    m_status = status;
+    emit timeControlStatusChanged();
+    notifyObservers();
+}
+
+void AudioPlayer::failCurrentItem(const QString &error)
+{
+    const PlayerItemPtr item = m_item;
+    if (!item || item->status() == PlayerItem::Status::Failed)
+        return;
+    // After an error, READY can leave playbin with sources of earlier items that start again
+    // with the next one; NULL resets it.
+    stopStream(true);
+    item->markFailed(error);
+    m_rate = 0;
+    applyState();
+    emit rateChanged();
+    updateStatus();
+    updateObserverTimers();
+    emit itemFailed(item);
+    notifyObservers();
+}
+
+void AudioPlayer::attachTapOfCurrentItem()
+{
+    if (!m_item || !m_sink->isValid())
+        return;
+    AudioProcessingTapPtr tap;
+    for (const AudioMixInputParameters &parameters : m_item->audioMix().inputParameters) {
+        if (parameters.audioTapProcessor) {
+            tap = parameters.audioTapProcessor;
+            break;
+        }
+    }
+    if (tap == m_sink->attachedTap())
+        return;
+    if (tap)
+        m_sink->attach(tap);
+    else
+        m_sink->detach();
+}
+
+void AudioPlayer::handleMessage(GstMessage *message, quint64 serial)
+{
+    if (serial != m_serial || !m_item)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+        handleError(message);
+        break;
+    case GST_MESSAGE_EOS:
+        handleEndOfStream();
+        break;
+    case GST_MESSAGE_BUFFERING: {
+        gint percent = 100;
+        gst_message_parse_buffering(message, &percent);
+        handleBuffering(percent);
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        handleAsyncDone();
+        break;
+    case GST_MESSAGE_DURATION_CHANGED:
+        updateDuration();
+        break;
+    case GST_MESSAGE_STATE_CHANGED:
+        handleStateChanged(message);
+        break;
+    case GST_MESSAGE_CLOCK_LOST:
+        if (m_requestedState == GST_STATE_PLAYING) {
+            gst_element_set_state(m_playbin, GST_STATE_PAUSED);
+            gst_element_set_state(m_playbin, GST_STATE_PLAYING);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void AudioPlayer::handleError(GstMessage *message)
+{
+    // Only the first error of an item counts: a missing file, for one, posts several.
+    if (m_item->status() == PlayerItem::Status::Failed)
+        return;
+    GError *error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    const QString text = error && error->message ? QString::fromUtf8(error->message)
+                                                 : QStringLiteral("Playback failed.");
+    if (error)
+        g_error_free(error);
+    failCurrentItem(text);
+}
+
+void AudioPlayer::handleEndOfStream()
+{
+    const PlayerItemPtr item = m_item;
+    updateDuration();
+    m_atEnd = true;
+    finishSeek(false);
+    m_rate = 0;
+    applyState();
+    emit rateChanged();
+    updateStatus();
+    updateObserverTimers();
+    notifyObservers();
+    emit itemDidPlayToEnd(item);
+}
+
+void AudioPlayer::handleBuffering(int percent)
+{
+    if (m_live)
+        return;
+    const bool buffering = percent < 100;
+    if (buffering == m_buffering)
+        return;
+    m_buffering = buffering;
+    applyState();
+    updateStatus();
+}
+
+void AudioPlayer::handleAsyncDone()
+{
+    if (!m_prerolled) {
+        m_prerolled = true;
+        m_item->markReady();
+        resolveAudioTracks();
+        updateDuration();
+        if (m_seekQueued)
+            startPendingSeek();
+        return;
+    }
+    if (m_seeking) {
+        m_seeking = false;
+        finishSeek(true);
+    }
+    updateDuration();
+}
+
+void AudioPlayer::handleStateChanged(GstMessage *message)
+{
+    GstState oldState, newState, pending;
+    gst_message_parse_state_changed(message, &oldState, &newState, &pending);
+    m_pipelineState = newState;
+    updateStatus();
+}
+
+void AudioPlayer::updateDuration()
+{
+    gint64 duration = -1;
+    if (gst_element_query_duration(m_playbin, GST_FORMAT_TIME, &duration) && duration > 0)
+        m_item->setDuration(double(duration) / GST_SECOND);
+}
+
+void AudioPlayer::resolveAudioTracks()
+{
+    gint count = 0;
+    g_object_get(m_playbin, "n-audio", &count, nullptr);
+    QList<AudioTrack> tracks;
+    // Track ids count from 1, in the order the streams were found.
+    for (int i = 0; i < count; ++i)
+        tracks.append(AudioTrack{i + 1});
+    m_item->finishTracks(tracks);
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "Platform/PlayerItem.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstMessage GstMessage;
+class AudioTapSink;
+class QTimer;
+
+// The one audio player: a GStreamer playbin (audio only) whose current item can be replaced.
+// It lives on the GUI thread; bus messages reach it there through a sync handler and a queued
+// call, tagged with the item they belong to, so nothing of a replaced item reaches the new one.
+//
+// Network items pause while their buffer is below 100 % and resume at 100 % as long as playback
+// is wanted (the rate is 1); meanwhile the time-control status is WaitingToPlay.
+class AudioPlayer : public QObject
+{
+    Q_OBJECT
+public:
+    enum class TimeControlStatus { Paused, WaitingToPlay, Playing };
+    Q_ENUM(TimeControlStatus)
+
+    // `audioSink` (floating, taken) replaces the system's default audio output, e.g. a fake sink.
+    explicit AudioPlayer(QObject *parent = nullptr, GstElement *audioSink = nullptr);
+    ~AudioPlayer() override;
+
+    PlayerItemPtr currentItem() const { return m_item; }
+    // Stops the current item and makes `item` current (nullptr: none). A new item starts
+    // playing when the rate is 1, else it is opened and waits paused.
+    void replaceCurrentItem(PlayerItemPtr item);
+
+    void play();
+    void pause();
+    float rate() const { return m_rate; }
+    TimeControlStatus timeControlStatus() const { return m_status; }
+
+    float volume() const { return m_volume; }
+    void setVolume(float volume); // 0...1
+
+    // Seconds into the current item; while a seek runs, its target.
+    double currentTime() const;
+    // Seeks the current item. The completion gets true when the seek finished, false when it
+    // was refused, interrupted by another seek or by a new item.
+    void seek(double seconds, std::function<void(bool finished)> completion = {});
+
+    // Calls `block` with the current time every `intervalSeconds` while the rate is 1, and
+    // once whenever playback starts or stops, the time jumps or the item changes. The observer
+    // goes away with `context`. Returns a token for removeTimeObserver.
+    int addPeriodicTimeObserver(double intervalSeconds, QObject *context, std::function<void(double)> block);
+    void removeTimeObserver(int token);
+
+    // The playbin, for diagnostics and tests.
+    GstElement *pipeline() const { return m_playbin; }
+    // True when the audio output could take a tap (the tap elements exist).
+    bool supportsAudioTaps() const;
+
+signals:
+    void currentItemChanged();
+    void timeControlStatusChanged();
+    void rateChanged();
+    void volumeChanged();
+    // The item played to its end. Named so that a listener can ignore a replaced item.
+    void itemDidPlayToEnd(PlayerItemPtr item);
+    void itemFailed(PlayerItemPtr item);
+
+private:
+    struct Observer {
+        QTimer *timer = nullptr;
+        QPointer<QObject> context;
+        std::function<void(double)> block;
+    };
+
+    friend struct AudioPlayerBus;
+    void handleMessage(GstMessage *message, quint64 serial);
+    void handleError(GstMessage *message);
+    void handleEndOfStream();
+    void handleBuffering(int percent);
+    void handleAsyncDone();
+    void handleStateChanged(GstMessage *message);
+    void updateDuration();
+    void resolveAudioTracks();
+    void applyState();
+    void stopStream(bool reset = false);
+    void updateStatus();
+    void setRate(float rate);
+    void finishSeek(bool finished);
+    void startPendingSeek();
+    void notifyObservers();
+    void deliverTick();
+    void updateObserverTimers();
+    void restartAtEnd();
+    void failCurrentItem(const QString &error);
+    void attachTapOfCurrentItem();
+
+    GstElement *m_playbin = nullptr;
+    std::unique_ptr<AudioTapSink> m_sink;
+    PlayerItemPtr m_item;
+    // Increased on every item change; bus messages carry the value current when they were posted.
+    std::atomic<quint64> m_serial{0};
+
+    float m_rate = 0;
+    float m_volume = 1;
+    TimeControlStatus m_status = TimeControlStatus::Paused;
+    int m_requestedState = 0;  // GstState last asked for
+    int m_pipelineState = 0;   // GstState playbin reported last
+    bool m_buffering = false;
+    bool m_live = false;
+    bool m_atEnd = false;
+    bool m_prerolled = false;
+    mutable double m_lastPosition = 0;
+    bool m_tickPending = false;
+
+    bool m_seeking = false;      // a seek was sent and waits for its ASYNC_DONE
+    bool m_seekQueued = false;   // a seek waits for the item to preroll
+    double m_seekTarget = 0;
+    std::function<void(bool)> m_seekCompletion;
+
+    QHash<int, Observer> m_observers;
+    int m_nextObserverToken = 1;
+};

@@ -1,0 +1,293 @@
+#include "Platform/AudioProcessingTap.h"
+
+#include <gst/audio/audio.h>
+#include <gst/gst.h>
+
+#include <cstring>
+
+namespace {
+
+std::atomic<int> g_nextCreationFailure{AudioProcessingTap::NoError};
+
+bool elementsAvailable()
+{
+    for (const char *name : {"audioconvert", "capsfilter", "identity"}) {
+        GstElementFactory *factory = gst_element_factory_find(name);
+        if (!factory)
+            return false;
+        gst_object_unref(factory);
+    }
+    return true;
+}
+
+// What one attach of a tap to the sink's pad owns. Freed by the probe's destroy notify only.
+struct ProbeState {
+    AudioProcessingTapPtr tap;
+    std::atomic<bool> startOfStream{false};
+    int channels = 0;
+    long maxFrames = 4096;
+};
+
+bool prepareFromCaps(ProbeState *state, GstCaps *caps)
+{
+    GstAudioInfo info;
+    if (!caps || !gst_audio_info_from_caps(&info, caps))
+        return false;
+    AudioStreamDescription d;
+    d.sampleRate = GST_AUDIO_INFO_RATE(&info);
+    d.channelsPerFrame = uint32_t(GST_AUDIO_INFO_CHANNELS(&info));
+    d.bitsPerChannel = uint32_t(GST_AUDIO_INFO_WIDTH(&info));
+    d.formatFlags = AudioFormatFlag::IsPacked;
+    if (GST_AUDIO_INFO_IS_FLOAT(&info))
+        d.formatFlags |= AudioFormatFlag::IsFloat;
+    else if (GST_AUDIO_INFO_IS_SIGNED(&info))
+        d.formatFlags |= AudioFormatFlag::IsSignedInteger;
+    if (GST_AUDIO_INFO_LAYOUT(&info) == GST_AUDIO_LAYOUT_NON_INTERLEAVED)
+        d.formatFlags |= AudioFormatFlag::IsNonInterleaved;
+    d.bytesPerFrame = uint32_t(GST_AUDIO_INFO_BPF(&info));
+    d.bytesPerPacket = d.bytesPerFrame;
+    d.framesPerPacket = 1;
+    state->channels = int(d.channelsPerFrame);
+    state->tap->prepare(state->maxFrames, d);
+    return true;
+}
+
+void processBuffer(GstPad *pad, ProbeState *state, GstBuffer *buffer)
+{
+    if (!state->tap->isPrepared()) {
+        GstCaps *caps = gst_pad_get_current_caps(pad);
+        const bool prepared = prepareFromCaps(state, caps);
+        if (caps)
+            gst_caps_unref(caps);
+        if (!prepared)
+            return;
+    }
+    if (state->channels <= 0)
+        return;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READWRITE))
+        return;
+    const long frames = long(map.size / (sizeof(float) * size_t(state->channels)));
+    const uint32_t flags = state->startOfStream.exchange(false) ? AudioTapFlag::StartOfStream : 0;
+    if (frames > 0)
+        state->tap->process(reinterpret_cast<float *>(map.data), frames, state->channels, flags);
+    gst_buffer_unmap(buffer, &map);
+}
+
+GstPadProbeReturn onProbe(GstPad *pad, GstPadProbeInfo *info, gpointer data)
+{
+    auto *state = static_cast<ProbeState *>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        switch (GST_EVENT_TYPE(event)) {
+        case GST_EVENT_CAPS: {
+            GstCaps *caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            prepareFromCaps(state, caps);
+            break;
+        }
+        case GST_EVENT_STREAM_START:
+        case GST_EVENT_FLUSH_STOP:
+            state->startOfStream = true;
+            break;
+        default:
+            break;
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+        GstBuffer *buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        processBuffer(pad, state, buffer);
+    } else if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+        GstBufferList *list = gst_buffer_list_make_writable(GST_PAD_PROBE_INFO_BUFFER_LIST(info));
+        GST_PAD_PROBE_INFO_DATA(info) = list;
+        for (guint i = 0; i < gst_buffer_list_length(list); ++i)
+            processBuffer(pad, state, gst_buffer_list_get_writable(list, i));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+void destroyProbeState(gpointer data)
+{
+    delete static_cast<ProbeState *>(data);
+}
+
+} // namespace
+
+// --- AudioProcessingTap -------------------------------------------------------------------------
+
+int AudioProcessingTap::create(const AudioProcessingTapCallbacks &callbacks, AudioTapCreationFlag flags,
+                               AudioProcessingTapPtr *tapOut)
+{
+    if (!tapOut)
+        return ParamError;
+    *tapOut = nullptr;
+    if (const int failure = g_nextCreationFailure.exchange(NoError); failure != NoError)
+        return failure;
+    if (callbacks.version != 0 || !callbacks.process)
+        return ParamError;
+    if (!elementsAvailable())
+        return Unavailable;
+    AudioProcessingTapPtr tap(new AudioProcessingTap(callbacks, flags));
+    if (callbacks.init)
+        callbacks.init(tap.get(), callbacks.clientInfo, &tap->m_storage);
+    *tapOut = std::move(tap);
+    return NoError;
+}
+
+void AudioProcessingTap::failNextCreation(int status)
+{
+    g_nextCreationFailure = status;
+}
+
+AudioProcessingTap::AudioProcessingTap(const AudioProcessingTapCallbacks &callbacks, AudioTapCreationFlag flags)
+    : m_callbacks(callbacks)
+    , m_flags(flags)
+{
+}
+
+AudioProcessingTap::~AudioProcessingTap()
+{
+    unprepare();
+    if (m_callbacks.finalize)
+        m_callbacks.finalize(this);
+}
+
+void AudioProcessingTap::prepare(long maxFrames, const AudioStreamDescription &format)
+{
+    unprepare();
+    m_prepared = true;
+    if (m_callbacks.prepare)
+        m_callbacks.prepare(this, maxFrames, &format);
+}
+
+void AudioProcessingTap::unprepare()
+{
+    if (m_prepared.exchange(false) && m_callbacks.unprepare)
+        m_callbacks.unprepare(this);
+}
+
+void AudioProcessingTap::process(float *samples, long frames, int channels, uint32_t sourceFlags)
+{
+    if (!samples || frames <= 0 || channels <= 0)
+        return;
+    m_source = samples;
+    m_sourceFrames = frames;
+    m_sourceChannels = channels;
+    m_sourceFlags = sourceFlags;
+    m_inProcess = true;
+
+    AudioBufferList list;
+    list.numberBuffers = 1;
+    list.buffers[0].numberChannels = uint32_t(channels);
+    list.buffers[0].dataByteSize = uint32_t(size_t(frames) * size_t(channels) * sizeof(float));
+    list.buffers[0].data = samples;
+    long framesOut = frames;
+    uint32_t flagsOut = 0;
+    m_callbacks.process(this, frames, 0, &list, &framesOut, &flagsOut);
+
+    m_inProcess = false;
+    m_source = nullptr;
+    if (framesOut >= 0 && framesOut < frames) {
+        std::memset(samples + size_t(framesOut) * size_t(channels), 0,
+                    size_t(frames - framesOut) * size_t(channels) * sizeof(float));
+    }
+}
+
+int AudioProcessingTap::getSourceAudio(long numberFrames, AudioBufferList *bufferListInOut, uint32_t *flagsOut,
+                                       long *numberFramesOut)
+{
+    if (!m_inProcess || !bufferListInOut || numberFrames < 0)
+        return ParamError;
+    const long frames = std::min(numberFrames, m_sourceFrames);
+    const size_t bytes = size_t(frames) * size_t(m_sourceChannels) * sizeof(float);
+    AudioBuffer &out = bufferListInOut->buffers[0];
+    if (out.data && out.data != m_source)
+        std::memcpy(out.data, m_source, std::min<size_t>(bytes, out.dataByteSize));
+    else
+        out.data = m_source;
+    out.numberChannels = uint32_t(m_sourceChannels);
+    out.dataByteSize = uint32_t(bytes);
+    bufferListInOut->numberBuffers = 1;
+    if (flagsOut)
+        *flagsOut = m_sourceFlags;
+    if (numberFramesOut)
+        *numberFramesOut = frames;
+    return NoError;
+}
+
+// --- AudioTapSink -------------------------------------------------------------------------------
+
+AudioTapSink::AudioTapSink(GstElement *sink)
+{
+    if (!sink)
+        sink = gst_element_factory_make("autoaudiosink", nullptr);
+    GstElement *convertIn = gst_element_factory_make("audioconvert", nullptr);
+    GstElement *filter = gst_element_factory_make("capsfilter", nullptr);
+    GstElement *identity = gst_element_factory_make("identity", nullptr);
+    GstElement *convertOut = gst_element_factory_make("audioconvert", nullptr);
+    if (!sink || !convertIn || !filter || !identity || !convertOut) {
+        for (GstElement *e : {sink, convertIn, filter, identity, convertOut}) {
+            if (e)
+                gst_object_unref(gst_object_ref_sink(e));
+        }
+        return;
+    }
+    GstCaps *caps = gst_caps_from_string("audio/x-raw,format=F32LE,layout=interleaved");
+    g_object_set(filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    g_object_set(identity, "silent", TRUE, nullptr);
+
+    m_bin = gst_bin_new("melodrift-audio-sink");
+    gst_object_ref_sink(m_bin);
+    gst_bin_add_many(GST_BIN(m_bin), convertIn, filter, identity, convertOut, sink, nullptr);
+    if (!gst_element_link_many(convertIn, filter, identity, convertOut, sink, nullptr)) {
+        gst_object_unref(m_bin);
+        m_bin = nullptr;
+        return;
+    }
+    GstPad *target = gst_element_get_static_pad(convertIn, "sink");
+    gst_element_add_pad(m_bin, gst_ghost_pad_new("sink", target));
+    gst_object_unref(target);
+    m_sink = sink;
+    m_tapPad = gst_element_get_static_pad(identity, "src");
+}
+
+AudioTapSink::~AudioTapSink()
+{
+    detach();
+    if (m_tapPad)
+        gst_object_unref(m_tapPad);
+    if (m_bin)
+        gst_object_unref(m_bin);
+}
+
+void AudioTapSink::attach(AudioProcessingTapPtr tap)
+{
+    detach();
+    if (!tap || !m_tapPad)
+        return;
+    auto *state = new ProbeState;
+    state->tap = tap;
+    m_tap = std::move(tap);
+    m_probeId = gst_pad_add_probe(
+        m_tapPad,
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                        | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+        onProbe, state, destroyProbeState);
+}
+
+void AudioTapSink::detach()
+{
+    if (m_probeId && m_tapPad)
+        gst_pad_remove_probe(m_tapPad, m_probeId);
+    m_probeId = 0;
+    m_tap.reset();
+}
+
+void AudioTapSink::streamStopped()
+{
+    if (m_tap)
+        m_tap->unprepare();
+}

@@ -1,0 +1,380 @@
+#include "Platform/AudioPlayer.h"
+#include "support/PlaybackTestSupport.h"
+#include "support/StandInAudio.h"
+#include "support/StandInServer.h"
+
+#include <QCoroTask>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace standin;
+using testsupport::spin;
+using testsupport::waitUntil;
+using Status = AudioPlayer::TimeControlStatus;
+
+namespace {
+
+class AudioPlayerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(server.listen(), 0);
+        installAudioRoutes(server);
+        sink = testsupport::makeFakeAudioSink();
+        player = std::make_unique<AudioPlayer>(nullptr, sink);
+        QObject::connect(player.get(), &AudioPlayer::itemDidPlayToEnd, player.get(),
+                         [this](PlayerItemPtr item) { ended.append(item); });
+    }
+
+    QUrl url(const QString &pathAndQuery) const { return server.baseUrl().resolved(QUrl(pathAndQuery)); }
+
+    PlayerItemPtr playUrl(const QUrl &address)
+    {
+        PlayerItemPtr item = PlayerItem::create(address);
+        player->replaceCurrentItem(item);
+        player->play();
+        return item;
+    }
+
+    bool waitPlaying() { return waitUntil([&] { return player->timeControlStatus() == Status::Playing; }); }
+
+    StandInServer server;
+    GstElement *sink = nullptr; // owned by the player
+    std::unique_ptr<AudioPlayer> player;
+    QList<PlayerItemPtr> ended;
+};
+
+// The loudness of what the player sends to its output, seen through a tap.
+struct LevelMeter {
+    std::atomic<double> lastRms{0};
+    std::atomic<int> buffers{0};
+    std::atomic<int> prepares{0};
+    std::atomic<int> unprepares{0};
+    std::atomic<int> finalized{0};
+    std::atomic<int> channels{0};
+
+    AudioProcessingTapPtr makeTap()
+    {
+        AudioProcessingTapCallbacks callbacks;
+        callbacks.clientInfo = this;
+        callbacks.init = [](AudioProcessingTap *, void *info, void **storage) { *storage = info; };
+        callbacks.finalize = [](AudioProcessingTap *tap) { meter(tap)->finalized++; };
+        callbacks.prepare = [](AudioProcessingTap *tap, long, const AudioStreamDescription *format) {
+            meter(tap)->prepares++;
+            meter(tap)->channels = int(format->channelsPerFrame);
+        };
+        callbacks.unprepare = [](AudioProcessingTap *tap) { meter(tap)->unprepares++; };
+        callbacks.process = [](AudioProcessingTap *tap, long frames, uint32_t, AudioBufferList *list, long *framesOut,
+                               uint32_t *flagsOut) {
+            if (tap->getSourceAudio(frames, list, flagsOut, framesOut) != 0)
+                return;
+            const auto *samples = static_cast<const float *>(list->buffers[0].data);
+            const size_t count = list->buffers[0].dataByteSize / sizeof(float);
+            double sum = 0;
+            for (size_t i = 0; i < count; ++i)
+                sum += double(samples[i]) * samples[i];
+            meter(tap)->lastRms = count ? std::sqrt(sum / double(count)) : 0.0;
+            meter(tap)->buffers++;
+        };
+        AudioProcessingTapPtr tap;
+        EXPECT_EQ(AudioProcessingTap::create(callbacks, AudioTapCreationFlag::PostEffects, &tap), 0);
+        return tap;
+    }
+    static LevelMeter *meter(AudioProcessingTap *tap) { return static_cast<LevelMeter *>(tap->storage()); }
+};
+
+} // namespace
+
+TEST_F(AudioPlayerTest, PlaysOverHttpAndReportsTimeDurationAndTracks)
+{
+    QList<double> ticks;
+    QObject context;
+    player->addPeriodicTimeObserver(0.5, &context, [&](double t) { ticks.append(t); });
+
+    const PlayerItemPtr item = playUrl(url("/stream/pop?track=1"));
+    EXPECT_EQ(player->timeControlStatus(), Status::WaitingToPlay);
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_EQ(item->status(), PlayerItem::Status::ReadyToPlay);
+    EXPECT_TRUE(item->errorString().isEmpty());
+
+    const auto tracks = QCoro::waitFor(item->loadAudioTracks());
+    ASSERT_TRUE(tracks.has_value());
+    ASSERT_EQ(tracks->size(), 1);
+    EXPECT_EQ(tracks->first().trackID, 1);
+
+    ASSERT_TRUE(waitUntil([&] { return item->duration() > 0; }));
+    EXPECT_NEAR(item->duration(), DefaultTrackSeconds, 0.5);
+
+    const double start = player->currentTime();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > start + 1.0; }));
+    ASSERT_TRUE(waitUntil([&] { return ticks.size() >= 3; }));
+    EXPECT_GT(ticks.last(), 0.0);
+    EXPECT_TRUE(ended.isEmpty());
+
+    player->pause();
+    ASSERT_TRUE(waitUntil([&] { return player->timeControlStatus() == Status::Paused; }));
+    const double pausedAt = player->currentTime();
+    const qsizetype ticksWhenPaused = ticks.size();
+    spin(1200);
+    EXPECT_NEAR(player->currentTime(), pausedAt, 0.05);
+    // One tick announces the stop; no periodic ticks while paused.
+    EXPECT_LE(ticks.size(), ticksWhenPaused + 1);
+}
+
+TEST_F(AudioPlayerTest, SeeksWithCompletionOverRangeRequests)
+{
+    // A seek asked for before the item is open waits for it.
+    const PlayerItemPtr item = playUrl(url("/stream/jazz?track=2"));
+    int early = -1;
+    player->seek(6.0, [&](bool finished) { early = finished; });
+    EXPECT_DOUBLE_EQ(player->currentTime(), 6.0);
+    ASSERT_TRUE(waitUntil([&] { return early != -1; }));
+    EXPECT_EQ(early, 1);
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 6.2; }));
+    EXPECT_LT(player->currentTime(), 9.0);
+
+    int later = -1;
+    player->seek(2.0, [&](bool finished) { later = finished; });
+    ASSERT_TRUE(waitUntil([&] { return later != -1; }));
+    EXPECT_EQ(later, 1);
+    ASSERT_TRUE(waitUntil([&] { return player->timeControlStatus() == Status::Playing; }));
+    EXPECT_GE(player->currentTime(), 2.0);
+    EXPECT_LT(player->currentTime(), 5.0);
+
+    bool sawRange = false;
+    for (const RecordedRequest &r : server.requestsTo("/stream/jazz"))
+        sawRange = sawRange || (r.header("Range").startsWith("bytes=") && !r.header("Range").startsWith("bytes=0-"));
+    EXPECT_TRUE(sawRange);
+
+    // A second seek interrupts the first; a seek on nothing is refused.
+    QList<bool> outcomes;
+    player->seek(3.0, [&](bool finished) { outcomes.append(finished); });
+    player->seek(4.0, [&](bool finished) { outcomes.append(finished); });
+    ASSERT_TRUE(waitUntil([&] { return outcomes.size() == 2; }));
+    EXPECT_EQ(outcomes, (QList<bool>{false, true}));
+    player->replaceCurrentItem(nullptr);
+    int none = -1;
+    player->seek(1.0, [&](bool finished) { none = finished; });
+    ASSERT_TRUE(waitUntil([&] { return none != -1; }));
+    EXPECT_EQ(none, 0);
+}
+
+TEST_F(AudioPlayerTest, EndOfItemNamesTheItemAndStops)
+{
+    const PlayerItemPtr item = playUrl(url("/audio/short.mp3?seconds=1.5"));
+    ASSERT_TRUE(waitUntil([&] { return !ended.isEmpty(); }));
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_EQ(ended.first(), item);
+    EXPECT_EQ(player->rate(), 0.0f);
+    EXPECT_EQ(player->timeControlStatus(), Status::Paused);
+    EXPECT_NEAR(player->currentTime(), 1.5, 0.3);
+
+    // Playing an ended item plays it again from its start.
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return ended.size() == 2; }));
+    EXPECT_EQ(ended.last(), item);
+}
+
+TEST_F(AudioPlayerTest, PlaysLocalFilesInBothFormats)
+{
+    QTemporaryDir dir;
+    const QString mp3 = dir.filePath("a.mp3");
+    const QString ogg = dir.filePath("b.ogg");
+    ASSERT_TRUE(writeToneFile(mp3, AudioFormat::Mp3, 440, 1.0));
+    ASSERT_TRUE(writeToneFile(ogg, AudioFormat::Ogg, 660, 1.0));
+    for (const QString &path : {mp3, ogg}) {
+        const PlayerItemPtr item = playUrl(QUrl::fromLocalFile(path));
+        ASSERT_TRUE(waitUntil([&] { return !ended.isEmpty() && ended.last() == item; })) << qPrintable(path);
+        EXPECT_NEAR(item->duration(), 1.0, 0.15);
+    }
+}
+
+TEST_F(AudioPlayerTest, BadItemsFailWithTextAndTheNextItemPlays)
+{
+    QTemporaryDir dir;
+    const QString notAudio = dir.filePath("notes.mp3");
+    QFile text(notAudio);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray("this is not audio at all\n").repeated(200));
+    text.close();
+    const QString truncated = dir.filePath("cut.ogg");
+    QFile cut(truncated);
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(toneAudio(AudioFormat::Ogg, 500, 3.0).left(4000));
+    cut.close();
+
+    // A port nobody listens on.
+    quint16 closedPort = 0;
+    {
+        StandInServer gone;
+        closedPort = gone.listen();
+    }
+
+    server.script("GET", "/audio/short-body.mp3", [] {
+        Reply r;
+        r.contentType = "audio/mpeg";
+        r.body = toneAudio(AudioFormat::Mp3, 300, 3.0).left(3000);
+        r.declaredLength = 200000;
+        return r;
+    }());
+
+    const QList<QUrl> bad{
+        url("/audio/missing.mp3/404"),
+        QUrl(QStringLiteral("http://127.0.0.1:%1/stream/pop?track=0").arg(closedPort)),
+        QUrl::fromLocalFile(notAudio),
+        QUrl::fromLocalFile(truncated),
+        QUrl::fromLocalFile(dir.filePath("does-not-exist.mp3")),
+        QUrl(QStringLiteral("ftp://127.0.0.1/a.mp3")),
+    };
+    for (const QUrl &address : bad) {
+        QList<PlayerItemPtr> failed;
+        const auto connection = QObject::connect(player.get(), &AudioPlayer::itemFailed, player.get(),
+                                                 [&](PlayerItemPtr item) { failed.append(item); });
+        const PlayerItemPtr item = playUrl(address);
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItem::Status::Failed; }))
+            << qPrintable(address.toString());
+        EXPECT_FALSE(item->errorString().isEmpty()) << qPrintable(address.toString());
+        EXPECT_FALSE(QCoro::waitFor(item->loadAudioTracks()).has_value());
+        spin(300);
+        EXPECT_EQ(failed.size(), 1) << "only the first error of an item counts: " << qPrintable(address.toString());
+        EXPECT_TRUE(ended.isEmpty());
+        QObject::disconnect(connection);
+
+        const PlayerItemPtr next = playUrl(url("/stream/rock?track=0"));
+        ASSERT_TRUE(waitPlaying()) << "after " << qPrintable(address.toString());
+        EXPECT_EQ(next->status(), PlayerItem::Status::ReadyToPlay);
+    }
+
+    // A body cut short of its declared length ends the item one way or the other, and the
+    // player goes on.
+    const PlayerItemPtr shortBody = playUrl(url("/audio/short-body.mp3"));
+    ASSERT_TRUE(waitUntil([&] {
+        return shortBody->status() == PlayerItem::Status::Failed || ended.contains(shortBody);
+    }));
+    playUrl(url("/stream/rock?track=1"));
+    ASSERT_TRUE(waitPlaying());
+}
+
+TEST_F(AudioPlayerTest, ReplacingTheItemNeverCreditsTheOldItemsEnd)
+{
+    // The first item ends while being replaced: its end must not reach the second one.
+    const PlayerItemPtr first = playUrl(url("/audio/first.mp3?seconds=1.2"));
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 1.0 || !ended.isEmpty(); }));
+    const PlayerItemPtr second = PlayerItem::create(url("/stream/soul?track=4"));
+    player->replaceCurrentItem(second);
+    EXPECT_EQ(player->currentItem(), second);
+    ASSERT_TRUE(waitPlaying());
+    spin(800);
+    EXPECT_FALSE(ended.contains(second));
+    EXPECT_GE(server.countRequests("/stream/soul"), 1);
+    EXPECT_LT(player->currentTime(), 3.0);
+
+    // Replacing an item whose tracks are still loading ends the wait.
+    const PlayerItemPtr third = PlayerItem::create(url("/stream/soul?track=5"));
+    player->replaceCurrentItem(third);
+    auto tracks = third->loadAudioTracks();
+    player->replaceCurrentItem(PlayerItem::create(url("/stream/soul?track=6")));
+    EXPECT_FALSE(QCoro::waitFor(std::move(tracks)).has_value());
+    ASSERT_TRUE(waitPlaying());
+}
+
+TEST_F(AudioPlayerTest, VolumeReachesTheOutputAndTapsFollowTheirItem)
+{
+    LevelMeter meter;
+    const PlayerItemPtr item = playUrl(url("/stream/blues?track=0"));
+    item->setAudioMix(AudioMix{{AudioMixInputParameters{1, meter.makeTap()}}});
+    ASSERT_TRUE(waitPlaying());
+    ASSERT_TRUE(waitUntil([&] { return meter.buffers > 20; }));
+    EXPECT_EQ(meter.prepares, 1);
+    EXPECT_EQ(meter.channels, 2);
+    const double full = meter.lastRms;
+    EXPECT_GT(full, 0.05);
+
+    player->setVolume(0.25f);
+    EXPECT_FLOAT_EQ(player->volume(), 0.25f);
+    double volumeProperty = 0;
+    g_object_get(player->pipeline(), "volume", &volumeProperty, nullptr);
+    EXPECT_DOUBLE_EQ(volumeProperty, 0.25);
+    // The output applies the volume (a real sound server does it in its stream volume).
+    ASSERT_TRUE(waitUntil([&] {
+        double sinkVolume = 0;
+        g_object_get(sink, "volume", &sinkVolume, nullptr);
+        return std::abs(sinkVolume - 0.25) < 1e-6;
+    }));
+    player->setVolume(3.0f);
+    EXPECT_FLOAT_EQ(player->volume(), 1.0f);
+
+    // The tap goes with its item: unprepared when the stream stops, finalised once nothing
+    // holds it any more, and the next item plays without it.
+    player->replaceCurrentItem(PlayerItem::create(url("/stream/blues?track=1")));
+    EXPECT_EQ(meter.unprepares, 1);
+    item->setAudioMix({});
+    ASSERT_TRUE(waitUntil([&] { return meter.finalized == 1; }));
+    const int before = meter.buffers;
+    ASSERT_TRUE(waitPlaying());
+    spin(500);
+    EXPECT_EQ(meter.buffers, before);
+}
+
+TEST_F(AudioPlayerTest, LiveStreamHasNoDurationAndPausesWhileStarved)
+{
+    // A stream that starves after a few seconds and comes back.
+    auto sent = std::make_shared<qint64>(0);
+    auto clock = std::make_shared<QElapsedTimer>();
+    const QByteArray loop = toneAudio(AudioFormat::Mp3, 350, 4.0);
+    server.route("GET", "/live/starving", [=](const RecordedRequest &) {
+        clock->start();
+        *sent = 0;
+        Reply reply;
+        reply.contentType = "audio/mpeg";
+        reply.streamIntervalMs = 50;
+        reply.stream = [=]() -> QByteArray {
+            const double t = clock->elapsed() / 1000.0;
+            // 16000 bytes per second, but nothing from 3 s to 8 s.
+            const double audible = t < 3 ? t + 1.5 : (t < 8 ? 4.5 : t - 3.5);
+            const qint64 due = qint64(audible * LiveBytesPerSecond);
+            const qint64 size = std::max<qint64>(due - *sent, 1);
+            QByteArray chunk;
+            while (chunk.size() < size)
+                chunk.append(loop.mid((*sent + chunk.size()) % loop.size(), size - chunk.size()));
+            *sent += size;
+            return chunk;
+        };
+        return reply;
+    });
+
+    QList<Status> seen;
+    QObject::connect(player.get(), &AudioPlayer::timeControlStatusChanged, player.get(),
+                     [&] { seen.append(player->timeControlStatus()); });
+    const PlayerItemPtr item = playUrl(url("/live/starving"));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_EQ(item->duration(), 0.0);
+    ASSERT_TRUE(waitUntil([&] { return player->timeControlStatus() == Status::WaitingToPlay; }, 30000));
+    EXPECT_EQ(player->rate(), 1.0f);
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_EQ(item->duration(), 0.0);
+    EXPECT_EQ(item->status(), PlayerItem::Status::ReadyToPlay);
+    EXPECT_GE(seen.count(Status::WaitingToPlay), 2);
+}
+
+TEST_F(AudioPlayerTest, EndlessLiveRouteStreams)
+{
+    const PlayerItemPtr item = playUrl(url("/live/persian"));
+    ASSERT_TRUE(waitPlaying());
+    const double start = player->currentTime();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > start + 2.0; }));
+    EXPECT_EQ(item->duration(), 0.0);
+    EXPECT_EQ(player->timeControlStatus(), Status::Playing);
+    int refused = -1;
+    player->seek(1.0, [&](bool finished) { refused = finished; });
+    ASSERT_TRUE(waitUntil([&] { return refused != -1; }));
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(player->timeControlStatus(), Status::Playing);
+}

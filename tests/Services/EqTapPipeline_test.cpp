@@ -1,0 +1,184 @@
+#include "Platform/AudioProcessingTap.h"
+#include "Services/EqTap.h"
+#include "Services/Equalizer.h"
+#include "support/PlaybackTestSupport.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+
+namespace {
+
+constexpr double Rate = 44100;
+
+// Plays `seconds` of a sine through a tap sink into an appsink and returns what came out
+// (interleaved stereo float).
+std::vector<float> renderThroughTap(double frequency, double seconds, AudioProcessingTapPtr tap, QByteArray *printed)
+{
+    testsupport::StdoutCapture capture;
+    GstElement *pipeline = gst_pipeline_new(nullptr);
+    GstElement *source = gst_element_factory_make("audiotestsrc", nullptr);
+    GstElement *filter = gst_element_factory_make("capsfilter", nullptr);
+    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
+    g_object_set(source, "freq", frequency, "volume", 0.3, "samplesperbuffer", 1024, "num-buffers",
+                 int(seconds * Rate / 1024), nullptr);
+    GstCaps *caps = gst_caps_from_string("audio/x-raw,format=S16LE,rate=44100,channels=2");
+    g_object_set(filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    GstCaps *floatCaps = gst_caps_from_string("audio/x-raw,format=F32LE,layout=interleaved");
+    g_object_set(appsink, "caps", floatCaps, "sync", FALSE, nullptr);
+    gst_caps_unref(floatCaps);
+
+    auto sink = std::make_unique<AudioTapSink>(appsink);
+    EXPECT_TRUE(sink->isValid());
+    sink->attach(std::move(tap));
+    gst_bin_add_many(GST_BIN(pipeline), source, filter, sink->bin(), nullptr);
+    EXPECT_TRUE(gst_element_link_many(source, filter, sink->bin(), nullptr));
+
+    std::vector<float> out;
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    while (GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 10 * GST_SECOND)) {
+        GstBuffer *buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            const auto *data = reinterpret_cast<const float *>(map.data);
+            out.insert(out.end(), data, data + map.size / sizeof(float));
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    EXPECT_TRUE(gst_app_sink_is_eos(GST_APP_SINK(appsink)));
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    sink->streamStopped();
+    sink->detach();
+    gst_object_unref(pipeline);
+    *printed = capture.text();
+    return out;
+}
+
+double settledRms(const std::vector<float> &samples)
+{
+    double sum = 0;
+    const size_t from = samples.size() / 2;
+    for (size_t i = from; i < samples.size(); ++i)
+        sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / double(samples.size() - from));
+}
+
+// The cascade's gain at `frequency`, from its transfer function.
+double cascadeGainDb(const std::array<float, 5> &gains, double frequency)
+{
+    const std::complex<double> z = std::polar(1.0, -2 * M_PI * frequency / Rate); // z^-1
+    std::complex<double> h = 1;
+    for (size_t i = 0; i < 5; ++i) {
+        const EqTap::Biquad f = EqTap::peakingFilter(EqTap::BandFrequencies[i], gains[i], Rate);
+        h *= (double(f.b0) + double(f.b1) * z + double(f.b2) * z * z) / (1.0 + double(f.a1) * z + double(f.a2) * z * z);
+    }
+    return 20 * std::log10(std::abs(h));
+}
+
+} // namespace
+
+TEST(EqTapPipeline, PresetChangesTheLevelThatReachesTheSink)
+{
+    QTemporaryDir dir;
+    Equalizer equalizer(std::make_unique<QSettings>(dir.filePath("eq.ini"), QSettings::IniFormat), eqSnapshotStore());
+    const EQPreset bass = EQPreset::all().at(5);
+    ASSERT_EQ(bass.name, QStringLiteral("تقویت بیس"));
+
+    QByteArray printed;
+    equalizer.setEnabled(false);
+    const std::vector<float> off = renderThroughTap(80, 2.0, EqTap::makeTap(), &printed);
+    EXPECT_TRUE(printed.startsWith("[EqTap] prepare: sr=44100.0 ch=2 bits=32 fmt=float interleaved=true\n"))
+        << printed.constData();
+    EXPECT_FALSE(printed.contains("process #")); // nothing is logged while off
+
+    equalizer.applyPreset(bass);
+    ASSERT_TRUE(equalizer.enabled());
+    const std::vector<float> on = renderThroughTap(80, 2.0, EqTap::makeTap(), &printed);
+    EXPECT_TRUE(printed.contains("[EqTap] process #1 bufs=1 ch/buf=2 bytes="));
+    EXPECT_TRUE(printed.contains(" enabled=true gains=[6,4,1,0,0]\n"));
+
+    ASSERT_GT(off.size(), size_t(Rate));
+    ASSERT_EQ(on.size(), off.size());
+    // Off: the S16 source's level exactly (0.3 of full scale, a sine).
+    EXPECT_NEAR(settledRms(off), 0.3 / std::sqrt(2.0), 0.002);
+    const double measuredDb = 20 * std::log10(settledRms(on) / settledRms(off));
+    EXPECT_NEAR(measuredDb, cascadeGainDb(bass.gains, 80), 0.1);
+    EXPECT_GT(measuredDb, 6.0);
+}
+
+TEST(EqTapPipeline, SettingsChangesReachARunningTapAndTheTapIsUnpreparedWhenStopped)
+{
+    QTemporaryDir dir;
+    Equalizer equalizer(std::make_unique<QSettings>(dir.filePath("eq.ini"), QSettings::IniFormat), eqSnapshotStore());
+    equalizer.setGains({0, 0, 0, 0, -12});
+    equalizer.setEnabled(true);
+
+    // A live source, changed while it plays.
+    GstElement *pipeline = gst_parse_launch(
+        "audiotestsrc is-live=true freq=10000 volume=0.3 samplesperbuffer=441 ! "
+        "audio/x-raw,format=F32LE,rate=44100,channels=1 ! identity name=in", nullptr);
+    ASSERT_TRUE(pipeline);
+    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
+    g_object_set(appsink, "sync", FALSE, "max-buffers", 4, "drop", TRUE, nullptr);
+    AudioTapSink sink(appsink);
+    AudioProcessingTapPtr tap = EqTap::makeTap();
+    const AudioProcessingTap *identity = tap.get();
+    sink.attach(tap);
+    gst_bin_add(GST_BIN(pipeline), sink.bin());
+    GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    ASSERT_TRUE(gst_element_link(in, sink.bin()));
+    gst_object_unref(in);
+
+    const auto level = [&] {
+        // The latest buffer's level.
+        double rms = 0;
+        for (int i = 0; i < 8; ++i) {
+            GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 5 * GST_SECOND);
+            if (!sample)
+                return -1.0;
+            GstMapInfo map;
+            GstBuffer *buffer = gst_sample_get_buffer(sample);
+            gst_buffer_map(buffer, &map, GST_MAP_READ);
+            const auto *data = reinterpret_cast<const float *>(map.data);
+            double sum = 0;
+            const size_t n = map.size / sizeof(float);
+            for (size_t k = 0; k < n; ++k)
+                sum += double(data[k]) * data[k];
+            rms = std::sqrt(sum / double(n));
+            gst_buffer_unmap(buffer, &map);
+            gst_sample_unref(sample);
+        }
+        return rms;
+    };
+
+    double cut = 0, flat = 0;
+    {
+        testsupport::StdoutCapture quiet;
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        cut = level();
+        equalizer.setEnabled(false);
+        level(); // let the change through
+        flat = level();
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        sink.streamStopped();
+    }
+    EXPECT_GT(flat, 0.2);
+    EXPECT_NEAR(20 * std::log10(cut / flat), -12.0, 0.5);
+    ASSERT_TRUE(EqTap::contextFor(identity));
+    EXPECT_TRUE(EqTap::contextFor(identity)->cascades.empty()); // unprepared
+    EXPECT_FALSE(tap->isPrepared());
+
+    // The context goes when the last holder lets go: here the probe, once detached.
+    tap.reset();
+    EXPECT_TRUE(EqTap::contextFor(identity));
+    sink.detach();
+    EXPECT_FALSE(EqTap::contextFor(identity));
+    gst_object_unref(pipeline);
+}
