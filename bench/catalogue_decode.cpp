@@ -90,6 +90,9 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs) {
+            // With repetitions, compare medians.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
+                continue;
             const double perIteration = run.GetAdjustedRealTime();
             if (run.benchmark_name().find("BM_ParseOnly") == 0)
                 parseSeconds = perIteration;

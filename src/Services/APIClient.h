@@ -113,7 +113,7 @@ struct SimpleMessage {
 //            co_return co_await get<PlaylistsResponse>(QStringLiteral("api/playlists"), {}, token);
 //        }
 //      Ids and other values that go into the path are wrapped in url::pathSegment():
-//        co_await del<SimpleMessage>(u"api/playlists/"_s + url::pathSegment(id), token);
+//        co_await del<SimpleMessage>(QStringLiteral("api/playlists/") + url::pathSegment(id), token);
 //      Query items are (name, value) pairs; the primitive encodes them.
 //   3. The primitive throws TransportError, DecodingError, APIError or ServerError as the reply
 //      mapping says; the operation adds only its own rules on the envelope ("data" absent, ...).

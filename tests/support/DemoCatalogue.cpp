@@ -20,22 +20,22 @@ struct TrackSpec {
 
 // A rotation's tracks. `audioExtension` empty: no stream_url (the client builds the /stream/ path);
 // otherwise each track streams from /audio/<track_id>.<extension>.
-QJsonArray makeTracks(const QString &prefix, int firstId, std::initializer_list<TrackSpec> specs,
+QJsonArray makeTracks(const QString &prefix, int firstId, std::initializer_list<TrackSpec> entries,
                       const QString &audioExtension = QString())
 {
     QJsonArray tracks;
     int n = 0;
-    for (const TrackSpec &spec : specs) {
+    for (const TrackSpec &entry : entries) {
         ++n;
         const QString trackId = prefix + u'-' + QString::number(n);
         QJsonObject t{
             {"id", firstId + n - 1},
             {"track_type", "music"},
             {"track_id", trackId},
-            {"title", QString::fromUtf8(spec.title)},
-            {"artist", QString::fromUtf8(spec.artist)},
+            {"title", QString::fromUtf8(entry.title)},
+            {"artist", QString::fromUtf8(entry.artist)},
             {"artwork_url", "/artwork/" + trackId + ".jpg"},
-            {"duration", spec.duration},
+            {"duration", entry.duration},
         };
         if (!audioExtension.isEmpty())
             t.insert("stream_url", "/audio/" + trackId + '.' + audioExtension);
