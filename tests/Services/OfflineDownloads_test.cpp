@@ -2,6 +2,7 @@
 
 #include "Services/APIClient.h"
 #include "Services/OfflineStore.h"
+#include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 
 #include <QBuffer>
@@ -158,6 +159,34 @@ TEST_F(OfflineDownloadsTest, StoresTheAudioAndArtworkUnderOurOwnNamesAndWritesTh
     OfflineStore reopened(m_dir.path(), m_client.get());
     EXPECT_TRUE(reopened.isDownloaded(t));
     EXPECT_EQ(reopened.entries(), m_store->entries());
+}
+
+TEST_F(OfflineDownloadsTest, StoresTheStandInsEncodedTracksAndRefusesItsLiveStream)
+{
+    standin::installAudioRoutes(m_server);
+    const PlaylistTrack rotation = track("r", "/stream/pop?track=2&seconds=2");
+    const PlaylistTrack single = track("s", "/audio/abc.mp3?seconds=3");
+    const PlaylistTrack live = track("l", "/live/jazz");
+    ASSERT_TRUE(downloadToEnd(rotation));
+    ASSERT_TRUE(downloadToEnd(single));
+
+    const auto stored = m_store->entry(single);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(stored->audioFileName.endsWith(".mp3"));
+    const QByteArray expected =
+        standin::toneAudio(standin::AudioFormat::Mp3, standin::toneFrequency(QStringLiteral("abc")), 3);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(readFile(downloadPath(stored->audioFileName)), expected);
+    EXPECT_EQ(stored->sizeBytes, expected.size());
+    ASSERT_TRUE(m_store->entry(rotation).has_value());
+    EXPECT_EQ(m_store->entry(rotation)->sizeBytes,
+              standin::toneAudio(standin::AudioFormat::Mp3, standin::toneFrequency(QStringLiteral("pop"), 2), 2).size());
+
+    // An endless stream announces no length: it cannot be stored.
+    ASSERT_TRUE(downloadToEnd(live));
+    EXPECT_FALSE(m_store->isDownloaded(live));
+    EXPECT_EQ(m_store->lastError(), kFailurePrefix + QStringLiteral("این آهنگ قابل ذخیره آفلاین نیست"));
+    EXPECT_EQ(filesIn(downloads()).size(), 2);
 }
 
 TEST_F(OfflineDownloadsTest, TwoQuickCallsMakeOneRequestAndAStoredTrackIsLeftAlone)
