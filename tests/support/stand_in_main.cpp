@@ -1,10 +1,7 @@
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
-#include "support/StandInServer.h"
-#if __has_include("support/StandInAudio.h")
 #include "support/StandInAudio.h"
-#define MELODRIFT_STAND_IN_AUDIO 1
-#endif
+#include "support/StandInServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -30,9 +27,7 @@ int main(int argc, char **argv)
     standin::StandInServer server;
     server.setLogRequests(true);
     standin::installDemoCatalogue(server);
-#ifdef MELODRIFT_STAND_IN_AUDIO
-    installAudioRoutes(server);
-#endif
+    standin::installAudioRoutes(server);
     standin::installAccountRoutes(server);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
     if (port == 0) {
