@@ -1,8 +1,8 @@
 #include "MelodriftRadioApp.h"
 
-#include "Platform/Theme.h"
 #include "Services/Equalizer.h"
 #include "Services/StationStore.h"
+#include "Platform/Theme.h"
 
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -22,9 +22,9 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
-    setFont(Theme::body());
     // The equaliser's stored settings must reach the audio tap before anything plays.
     Equalizer::shared();
+    setFont(Theme::body());
 }
 
 int MelodriftRadioApp::run()
