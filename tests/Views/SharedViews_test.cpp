@@ -11,7 +11,7 @@ using namespace quickhost;
 
 namespace {
 
-class SharedPieces : public ::testing::Test
+class SharedViews : public ::testing::Test
 {
 protected:
     void SetUp() override { engine = makeEngine(); }
@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST_F(SharedPieces, ScaleButtonShrinksItsLabelWhilePressedAndStillClicksWithoutAnAction)
+TEST_F(SharedViews, ScaleButtonShrinksItsLabelWhilePressedAndStillClicksWithoutAnAction)
 {
     load(R"(
 Item {
@@ -62,7 +62,7 @@ Item {
     EXPECT_TRUE(waitFor([&] { return qFuzzyCompare(label->scale(), 1.0); }));
 }
 
-TEST_F(SharedPieces, EqualizerBarsSwingAndStartAgainWhenShownAnew)
+TEST_F(SharedViews, EqualizerBarsSwingAndStartAgainWhenShownAnew)
 {
     load(R"(
 Item {
@@ -90,7 +90,7 @@ Item {
     EXPECT_TRUE(bars->property("up").toBool());
 }
 
-TEST_F(SharedPieces, HarmonicTintAnimatesOnANewArtworkOnly)
+TEST_F(SharedViews, HarmonicTintAnimatesOnANewArtworkOnly)
 {
     QObject *root = load(R"(
 Item {
