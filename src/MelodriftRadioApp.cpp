@@ -1,5 +1,6 @@
 #include "MelodriftRadioApp.h"
 
+#include "Platform/Theme.h"
 #include "Services/Equalizer.h"
 #include "Services/StationStore.h"
 
@@ -21,12 +22,15 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
+    setFont(Theme::body());
     // The equaliser's stored settings must reach the audio tap before anything plays.
     Equalizer::shared();
 }
 
 int MelodriftRadioApp::run()
 {
+    // The Melodrift module's qmldir lives at qrc:/Melodrift/.
+    m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (m_engine.rootObjects().isEmpty())
         return 1;
@@ -37,10 +41,10 @@ int MelodriftRadioApp::run()
 
 QColor MelodriftRadioApp::accent()
 {
-    return QColor::fromRgbF(0.39f, 0.40f, 0.95f);
+    return Theme::accent();
 }
 
 QColor MelodriftRadioApp::background()
 {
-    return QColor::fromRgbF(0.043f, 0.043f, 0.051f);
+    return Theme::background();
 }

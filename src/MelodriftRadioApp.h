@@ -15,6 +15,7 @@ public:
     MelodriftRadioApp(int &argc, char **argv);
     int run();
 
+    // The two application colours; screens and the library read them through Theme.
     static QColor accent();
     static QColor background();
 

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Renders named screens to PNG files for review, under Xvfb inside a private session bus, with the
+# stand-in backend running in process.
+#   scripts/screenshots.sh [build-dir] [out-dir]
+# Each shot is one line of `shots` below: a file name, then melodrift-screenshot's arguments
+# (--screen <module file> or --qml <host file>, --set name=value, --size WxH, --wait ms).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+out=${2:-$build/screenshots}
+tool="$build/tests/melodrift-screenshot"
+
+shots=(
+  "kit-gallery           --screen KitGallery"
+  "kit-gallery-sheet     --screen KitGallery --set showSheet=true"
+  "kit-gallery-cover     --screen KitGallery --set showCover=true"
+  "kit-gallery-tinted    --screen KitGallery --set tint=#e0604a"
+  "kit-symbols           --screen KitSymbolGrid --size 430x1000"
+  "kit-navigation        --qml tests/screens/KitNavigation.qml"
+)
+
+if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
+  [ -x "$tool" ] || { echo "screenshots: build $tool first" >&2; exit 1; }
+  mkdir -p "$out"
+  # One X server and one private session bus for all shots.
+  export MELODRIFT_SCREENSHOTS_INNER=1 QT_QPA_PLATFORM=xcb GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
+  exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$build" "$out"
+fi
+
+failed=0
+for shot in "${shots[@]}"; do
+  read -r -a args <<<"$shot"
+  name=${args[0]}
+  if ! "$tool" --out "$out/$name.png" "${args[@]:1}"; then
+    echo "screenshots: $name failed" >&2
+    failed=1
+  fi
+done
+exit $failed

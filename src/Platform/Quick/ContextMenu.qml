@@ -1,0 +1,92 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// A context menu for its parent item, opened by a right click or a long press. Its entries are
+// built each time it opens, by `entries`, a function returning a list of
+//     { text: "حذف دانلود", symbol: "trash", destructive: false, action: function() { ... } }
+// An empty list opens nothing.
+//     Rectangle {
+//         ContextMenu { entries: () => model.offlineMenu(index).map(...) }
+//     }
+// A long press on a button opens the menu and does not click the button.
+Item {
+    id: root
+
+    property var entries: function() { return [] }
+    readonly property bool opened: menu.opened
+
+    signal aboutToOpen()
+
+    anchors.fill: parent
+
+    function openAt(x, y) {
+        aboutToOpen()
+        const list = root.entries() || []
+        if (list.length === 0)
+            return
+        menuModel.clear()
+        actions = list.map(entry => entry.action)
+        for (let i = 0; i < list.length; ++i) {
+            menuModel.append({
+                title: list[i].text || "",
+                symbol: list[i].symbol || "",
+                destructive: list[i].destructive === true
+            })
+        }
+        menu.popup(root, x, y)
+    }
+
+    property var actions: []
+
+    TapHandler {
+        acceptedButtons: Qt.RightButton
+        onTapped: eventPoint => root.openAt(eventPoint.position.x, eventPoint.position.y)
+    }
+    // On a button, its own press-and-hold opens the menu: a button whose press-and-hold is
+    // answered emits no click on release. Elsewhere a long-press handler does.
+    readonly property bool parentIsButton: parent !== null && typeof parent.pressAndHold === "function"
+                                           && parent.pressX !== undefined
+    TapHandler {
+        acceptedButtons: Qt.LeftButton
+        enabled: !root.parentIsButton
+        onLongPressed: root.openAt(point.position.x, point.position.y)
+    }
+    Connections {
+        target: root.parentIsButton ? root.parent : null
+        function onPressAndHold() { root.openAt(root.parent.pressX, root.parent.pressY) }
+    }
+
+    ListModel { id: menuModel }
+
+    Menu {
+        id: menu
+        width: 220
+
+        Instantiator {
+            model: menuModel
+            delegate: MenuItem {
+                required property int index
+                required property string title
+                required property string symbol
+                required property bool destructive
+                text: title
+                font: Theme.body
+                contentItem: SymbolLabel {
+                    text: parent.text
+                    symbol: parent.symbol
+                    font: parent.font
+                    color: parent.destructive ? Theme.red : Theme.label
+                    spacing: 10
+                }
+                onTriggered: {
+                    const action = root.actions[index]
+                    if (typeof action === "function")
+                        action()
+                }
+            }
+            onObjectAdded: (index, object) => menu.insertItem(index, object)
+            onObjectRemoved: (index, object) => menu.removeItem(object)
+        }
+    }
+}

@@ -1,0 +1,36 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// The root of every window: right to left (LayoutMirroring, which the application's layout
+// direction alone does not give), the dark scheme with the accent as tint, the application font
+// and background. Popups (sheets, the cover, menus) take the window's palette and font.
+ApplicationWindow {
+    id: window
+
+    color: Theme.background
+    font: Theme.body
+
+    LayoutMirroring.enabled: true
+    LayoutMirroring.childrenInherit: true
+
+    palette.window: Theme.secondaryBackground
+    palette.windowText: Theme.label
+    palette.base: Theme.secondaryBackground
+    palette.alternateBase: Theme.tertiaryBackground
+    palette.text: Theme.label
+    palette.button: Theme.tertiaryBackground
+    palette.buttonText: Theme.label
+    palette.brightText: Theme.label
+    palette.highlight: Theme.accent
+    palette.highlightedText: Theme.label
+    palette.light: Theme.tertiaryBackground
+    palette.midlight: Theme.tertiaryBackground
+    palette.mid: Theme.separator
+    palette.dark: Theme.background
+    palette.shadow: "black"
+    palette.toolTipBase: Theme.tertiaryBackground
+    palette.toolTipText: Theme.label
+    palette.placeholderText: Theme.tertiaryLabel
+    palette.link: Theme.accent
+}

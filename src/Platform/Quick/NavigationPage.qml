@@ -1,0 +1,96 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// One page of a NavigationStack: a navigation bar (title in the inline style, a back button at the
+// leading edge, the right in RTL, while the page is not the stack's root) over the page's content,
+// on the application background.
+//     NavigationPage {
+//         navigationTitle: model.displayName
+//         toolbarTrailing: Component { PlainButton { symbol: "ellipsis.circle" } }
+//         ...content...
+//     }
+Item {
+    id: page
+
+    property string navigationTitle
+    property bool navigationBarHidden: false
+    // Items of the bar: leading after the back button, trailing at the far edge.
+    property Component toolbarLeading
+    property Component toolbarTrailing
+    property color backgroundColor: Theme.background
+
+    default property alias content: body.data
+
+    // The stack this page is on (null before it is pushed).
+    readonly property Item navigationStack: StackView.view ? StackView.view.navigationStack : null
+    readonly property bool canGoBack: StackView.index > 0
+
+    // Emitted when the page leaves the stack (back button or pop()).
+    signal popped()
+
+    StackView.onRemoved: popped()
+
+    Rectangle {
+        anchors.fill: parent
+        color: page.backgroundColor
+    }
+
+    Item {
+        id: bar
+        visible: !page.navigationBarHidden
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: visible ? 44 : 0
+
+        Row {
+            id: leadingRow
+            anchors.left: parent.left
+            anchors.leftMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 4
+
+            PlainButton {
+                visible: page.canGoBack
+                symbol: "chevron.right"
+                symbolSize: 22
+                color: Theme.accent
+                anchors.verticalCenter: parent.verticalCenter
+                Accessible.name: "بازگشت"
+                onClicked: page.navigationStack.pop()
+            }
+            Loader {
+                sourceComponent: page.toolbarLeading
+                anchors.verticalCenter: parent.verticalCenter
+            }
+        }
+
+        Text {
+            anchors.centerIn: parent
+            width: Math.max(0, parent.width - 2 * Math.max(leadingRow.width, trailing.width) - 32)
+            horizontalAlignment: Text.AlignHCenter
+            text: page.navigationTitle
+            font: Theme.headline
+            color: Theme.label
+            elide: Text.ElideRight
+            maximumLineCount: 1
+        }
+
+        Loader {
+            id: trailing
+            anchors.right: parent.right
+            anchors.rightMargin: 12
+            anchors.verticalCenter: parent.verticalCenter
+            sourceComponent: page.toolbarTrailing
+        }
+    }
+
+    Item {
+        id: body
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: bar.bottom
+        anchors.bottom: parent.bottom
+    }
+}

@@ -1,0 +1,79 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// What Sheet and FullScreenCover share: a modal popup at window level, shown while a Bool flag of
+// its presenter is true.
+//   - `presenter` is any object with a writable bool property (a screen model, a store singleton,
+//     a QML item) and `flag` names that property.
+//   - The popup opens when the flag turns true and closes when it turns false. When it closes by
+//     itself (Escape, a tap outside a sheet, the content emitting `dismissRequested()`), it writes
+//     false back to the flag at once.
+//   - The content, declared as the only child, is built when the popup opens and destroyed once it
+//     has closed: every opening starts from a fresh screen, and a closed one holds no state.
+//   - The content is laid out right to left, like the window.
+Popup {
+    id: presentation
+
+    property QtObject presenter
+    property string flag
+    default property Component content
+    property color backgroundColor: Theme.background
+
+    readonly property bool requested: presenter !== null && flag !== "" && Boolean(presenter[flag])
+    // The screen built from `content` while shown, else null.
+    readonly property Item contentScreen: loader.item
+
+    // Emitted once the popup has closed, however it was closed.
+    signal dismissed()
+
+    // Distance the popup is slid down from its place; the transitions animate it.
+    property real offset: 0
+
+    parent: Overlay.overlay
+    padding: 0
+    modal: true
+    focus: true
+
+    onRequestedChanged: sync()
+    Component.onCompleted: sync()
+
+    function sync() {
+        if (requested && !visible)
+            Qt.callLater(presentation.openIfRequested)
+        else if (!requested && visible)
+            close()
+    }
+    function openIfRequested() {
+        if (requested && !visible && parent)
+            open()
+    }
+
+    onAboutToHide: {
+        if (requested)
+            presenter[flag] = false
+    }
+    onClosed: {
+        dismissed()
+        // Asked for again while closing: show it anew.
+        if (requested)
+            Qt.callLater(presentation.openIfRequested)
+    }
+
+    contentItem: Item {
+        LayoutMirroring.enabled: true
+        LayoutMirroring.childrenInherit: true
+        clip: true
+
+        Loader {
+            id: loader
+            anchors.fill: parent
+            active: presentation.visible
+            sourceComponent: presentation.content
+            onLoaded: {
+                if (typeof item.dismissRequested === "function")
+                    item.dismissRequested.connect(presentation.close)
+            }
+        }
+    }
+}

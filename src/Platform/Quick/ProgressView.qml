@@ -1,0 +1,48 @@
+import QtQuick
+import Melodrift
+
+// The system progress indicator (a spinner): a ring of spokes turning while visible.
+//     ProgressView { tint: "white" }      // 20 x 20 at its natural size
+Item {
+    id: root
+
+    property color tint: Theme.gray
+    readonly property bool running: visible
+
+    implicitWidth: 20
+    implicitHeight: 20
+
+    Item {
+        id: wheel
+        anchors.centerIn: parent
+        width: Math.min(root.width, root.height)
+        height: width
+
+        Repeater {
+            model: 8
+            Rectangle {
+                required property int index
+                width: wheel.width * 0.11
+                height: wheel.height * 0.28
+                radius: width / 2
+                color: root.tint
+                opacity: 1.0 - index * 0.11
+                x: (wheel.width - width) / 2
+                y: 0
+                transform: Rotation {
+                    origin.x: width / 2
+                    origin.y: wheel.height / 2
+                    angle: -index * 45
+                }
+            }
+        }
+
+        RotationAnimator on rotation {
+            from: 0
+            to: 360
+            duration: 1000
+            loops: Animation.Infinite
+            running: root.running
+        }
+    }
+}

@@ -1,0 +1,406 @@
+#include "Platform/Theme.h"
+#include "Services/ShazamManager.h"
+#include "support/QuickHost.h"
+
+#include <QFontDatabase>
+#include <QPointer>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The screen kit at work in a real Qt Quick window (offscreen): store singletons, sheets, the
+// full-screen cover, the navigation stack and the context menu. Every test also fails on any QML
+// warning.
+
+using namespace quickhost;
+
+namespace {
+
+class ScreenKit : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        trap = std::make_unique<MessageTrap>();
+        engine = makeEngine();
+    }
+    void TearDown() override
+    {
+        hosted = HostedScreen();
+        engine.reset();
+        const QStringList messages = trap->messages();
+        trap.reset();
+        EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
+        ShazamManager::shared().setOpenRequest(false);
+    }
+
+    QObject *load(const QByteArray &qml)
+    {
+        hosted = HostedScreen::loadText(*engine, "import QtQuick\nimport QtQuick.Controls\nimport Melodrift\n" + qml);
+        EXPECT_TRUE(hosted.isValid()) << qPrintable(hosted.error());
+        return hosted.screen();
+    }
+    QObject *find(const char *name) const
+    {
+        QObject *object = hosted.screen()->findChild<QObject *>(QLatin1String(name));
+        if (!object && hosted.window())
+            object = hosted.window()->findChild<QObject *>(QLatin1String(name));
+        return object;
+    }
+    QQuickWindow *window() const { return hosted.window(); }
+    // Every item in the scene below `root`, popups' items included.
+    static QList<QQuickItem *> allItems(QQuickItem *root)
+    {
+        QList<QQuickItem *> items;
+        for (QQuickItem *child : root->childItems())
+            items << child << allItems(child);
+        return items;
+    }
+    static QPoint centreOf(QQuickItem *item)
+    {
+        return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    }
+
+    std::unique_ptr<MessageTrap> trap;
+    std::unique_ptr<QQmlEngine> engine;
+    HostedScreen hosted;
+};
+
+// A sheet on a QML flag, with content that counts its instances.
+const QByteArray sheetHost = R"(
+Item {
+    id: root
+    property bool showSheet: false
+    property int built: 0
+    property var seenShazam: null
+    Sheet {
+        objectName: "sheet"
+        presenter: root
+        flag: "showSheet"
+        Rectangle {
+            objectName: "sheetContent"
+            signal dismissRequested()
+            color: "red"
+            Component.onCompleted: { root.built++; root.seenShazam = ShazamManager }
+        }
+    }
+}
+)";
+
+} // namespace
+
+TEST_F(ScreenKit, StoreSingletonsAreTheProcessWideInstancesAndOutliveTheEngine)
+{
+    QObject *root = load(R"(
+Item {
+    property var shazam: ShazamManager
+    property var theme: Theme
+    property color accent: Theme.accent
+    property font footnote: Theme.footnote
+    property font symbolFont: Theme.font(26, Font.DemiBold)
+    Text { objectName: "styled"; font: Theme.withWeight(Theme.footnote, Font.DemiBold) }
+}
+)");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->property("shazam").value<QObject *>(), &ShazamManager::shared());
+    EXPECT_EQ(root->property("theme").value<QObject *>(), &Theme::shared());
+    EXPECT_EQ(root->property("accent").value<QColor>(), QColor::fromRgbF(0.39f, 0.40f, 0.95f));
+    EXPECT_EQ(root->property("footnote").value<QFont>().pixelSize(), 13);
+    EXPECT_EQ(root->property("symbolFont").value<QFont>().pixelSize(), 26);
+    EXPECT_EQ(root->property("symbolFont").value<QFont>().weight(), QFont::DemiBold);
+    // A text style with another weight: the style's size and family stay.
+    const QFont styled = find("styled")->property("font").value<QFont>();
+    EXPECT_EQ(styled.pixelSize(), 13);
+    EXPECT_EQ(styled.weight(), QFont::DemiBold);
+    EXPECT_EQ(styled.families(), Theme::fontFamilies());
+
+    QPointer<ShazamManager> shazam = &ShazamManager::shared();
+    QPointer<Theme> theme = &Theme::shared();
+    hosted = HostedScreen();
+    engine.reset(); // the engine goes; the stores stay
+    EXPECT_TRUE(shazam);
+    EXPECT_TRUE(theme);
+
+    engine = makeEngine();
+    root = load("Item { property var shazam: ShazamManager }");
+    EXPECT_EQ(root->property("shazam").value<QObject *>(), shazam.data());
+}
+
+TEST_F(ScreenKit, PresentedAndPushedScreensSeeTheSameStores)
+{
+    QObject *root = load(R"(
+Item {
+    id: root
+    property bool showSheet: true
+    property bool showCover: true
+    property var inSheet: null
+    property var inCover: null
+    property var inPage: null
+    NavigationStack {
+        objectName: "stack"
+        anchors.fill: parent
+        initialItem: NavigationPage {}
+    }
+    Component {
+        id: page
+        NavigationPage { Component.onCompleted: root.inPage = ShazamManager }
+    }
+    Sheet { presenter: root; flag: "showSheet"; Item { Component.onCompleted: root.inSheet = ShazamManager } }
+    FullScreenCover { presenter: root; flag: "showCover"; Item { Component.onCompleted: root.inCover = ShazamManager } }
+    Component.onCompleted: Qt.callLater(() => { const s = root.children[0]; s.push(page) })
+}
+)");
+    ASSERT_TRUE(root);
+    QObject *shared = &ShazamManager::shared();
+    EXPECT_TRUE(waitFor([&] {
+        return root->property("inSheet").value<QObject *>() == shared
+            && root->property("inCover").value<QObject *>() == shared
+            && root->property("inPage").value<QObject *>() == shared;
+    }));
+}
+
+TEST_F(ScreenKit, SheetLivesOnlyWhileItsFlagIsTrue)
+{
+    QObject *root = load(sheetHost);
+    ASSERT_TRUE(root);
+    QObject *sheet = find("sheet");
+    ASSERT_TRUE(sheet);
+    EXPECT_FALSE(sheet->property("visible").toBool());
+    EXPECT_EQ(root->property("built").toInt(), 0); // nothing built while closed
+
+    root->setProperty("showSheet", true);
+    ASSERT_TRUE(waitFor([&] { return sheet->property("opened").toBool(); }));
+    QPointer<QObject> content = sheet->property("contentScreen").value<QObject *>();
+    ASSERT_TRUE(content);
+    EXPECT_EQ(root->property("built").toInt(), 1);
+
+    // The presenter closes it: the content is destroyed once the sheet has closed.
+    root->setProperty("showSheet", false);
+    ASSERT_TRUE(waitFor([&] { return !sheet->property("visible").toBool(); }));
+    EXPECT_TRUE(waitFor([&] { return content.isNull(); }));
+
+    // Every opening builds a fresh screen.
+    root->setProperty("showSheet", true);
+    ASSERT_TRUE(waitFor([&] { return sheet->property("opened").toBool(); }));
+    EXPECT_EQ(root->property("built").toInt(), 2);
+}
+
+TEST_F(ScreenKit, SheetClosesOnEscapeOnATapOutsideAndOnItsContentsRequestAndWritesTheFlagBack)
+{
+    QObject *root = load(sheetHost);
+    ASSERT_TRUE(root);
+    QObject *sheet = find("sheet");
+    auto openSheet = [&] {
+        root->setProperty("showSheet", true);
+        return waitFor([&] { return sheet->property("opened").toBool(); });
+    };
+    auto closed = [&] {
+        return waitFor([&] { return !sheet->property("visible").toBool(); })
+            && !root->property("showSheet").toBool();
+    };
+
+    ASSERT_TRUE(openSheet());
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(closed());
+
+    ASSERT_TRUE(openSheet());
+    // The sheet leaves a strip free at the top of the window: a tap there is outside.
+    QTest::mouseClick(window(), Qt::LeftButton, {}, QPoint(window()->width() / 2, 10));
+    EXPECT_TRUE(closed());
+
+    ASSERT_TRUE(openSheet());
+    QObject *content = sheet->property("contentScreen").value<QObject *>();
+    ASSERT_TRUE(content);
+    QMetaObject::invokeMethod(content, "dismissRequested");
+    EXPECT_TRUE(closed());
+
+    // Asked for again after all that: it opens.
+    EXPECT_TRUE(openSheet());
+}
+
+TEST_F(ScreenKit, FullScreenCoverOnAStoreFlagClosesOnEscapeAndWritesTheStoreBack)
+{
+    QObject *root = load(R"(
+Item {
+    FullScreenCover {
+        objectName: "cover"
+        presenter: ShazamManager
+        flag: "openRequest"
+        Rectangle { property bool rtl: LayoutMirroring.enabled; color: "blue" }
+    }
+}
+)");
+    ASSERT_TRUE(root);
+    QObject *cover = find("cover");
+    ASSERT_TRUE(cover);
+    ShazamManager::shared().requestOpen(false);
+    ASSERT_TRUE(waitFor([&] { return cover->property("opened").toBool(); }));
+    auto *content = qobject_cast<QQuickItem *>(cover->property("contentScreen").value<QObject *>());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->size(), QSizeF(window()->width(), window()->height()));
+    // Laid out right to left like the window.
+    EXPECT_TRUE(content->property("rtl").toBool());
+
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !cover->property("visible").toBool(); }));
+    EXPECT_FALSE(ShazamManager::shared().openRequest());
+}
+
+TEST_F(ScreenKit, ASheetFromTheCoversContentStandsAboveTheCoverAndEscapeClosesItFirst)
+{
+    QObject *root = load(R"(
+Item {
+    id: root
+    property bool showCover: true
+    property bool showSheet: false
+    FullScreenCover {
+        objectName: "cover"
+        presenter: root
+        flag: "showCover"
+        Item {
+            Sheet { objectName: "innerSheet"; presenter: root; flag: "showSheet"; Item {} }
+        }
+    }
+}
+)");
+    ASSERT_TRUE(root);
+    QObject *cover = find("cover");
+    ASSERT_TRUE(waitFor([&] { return cover->property("opened").toBool(); }));
+    root->setProperty("showSheet", true);
+    QObject *sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        QObject *content = cover->property("contentScreen").value<QObject *>();
+        sheet = content ? content->findChild<QObject *>(QStringLiteral("innerSheet")) : nullptr;
+        return sheet && sheet->property("opened").toBool();
+    }));
+
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !root->property("showSheet").toBool(); }));
+    EXPECT_TRUE(waitFor([&] { return !sheet->property("visible").toBool(); }));
+    EXPECT_TRUE(cover->property("opened").toBool());
+    EXPECT_TRUE(root->property("showCover").toBool());
+
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !root->property("showCover").toBool(); }));
+}
+
+TEST_F(ScreenKit, NavigationStackPushesWithPropertiesAndDestroysPoppedPages)
+{
+    QObject *root = load(R"(
+Item {
+    id: root
+    property int poppedCount: 0
+    property alias stack: stack
+    NavigationStack {
+        id: stack
+        objectName: "stack"
+        anchors.fill: parent
+        initialItem: NavigationPage { navigationTitle: "خانه"; navigationBarHidden: true }
+    }
+    Component {
+        id: detail
+        NavigationPage {
+            objectName: "detail"
+            property string station
+            navigationTitle: station
+            onPopped: root.poppedCount++
+        }
+    }
+    function openDetail() { return stack.push(detail, { station: "persian" }) }
+}
+)");
+    ASSERT_TRUE(root);
+    QVariant result;
+    QMetaObject::invokeMethod(root, "openDetail", Q_RETURN_ARG(QVariant, result));
+    QPointer<QObject> page = result.value<QObject *>();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->property("navigationTitle").toString(), QStringLiteral("persian"));
+    EXPECT_TRUE(page->property("canGoBack").toBool());
+    QObject *stack = find("stack");
+    EXPECT_EQ(stack->property("depth").toInt(), 2);
+    EXPECT_EQ(page->property("navigationStack").value<QObject *>(), stack);
+    ASSERT_TRUE(waitFor([&] { return !stack->property("busy").toBool(); }));
+
+    // The back button sits at the leading edge: the right in RTL.
+    settle(50);
+    const QPoint back(window()->width() - 24, 22);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, back);
+    EXPECT_TRUE(waitFor([&] { return stack->property("depth").toInt() == 1; }));
+    EXPECT_TRUE(waitFor([&] { return root->property("poppedCount").toInt() == 1; }));
+    EXPECT_TRUE(waitFor([&] { return page.isNull(); }));
+}
+
+TEST_F(ScreenKit, ContextMenuOpensOnRightClickAndOnLongPressWithoutClickingTheButton)
+{
+    QObject *root = load(R"(
+Item {
+    id: root
+    property int clicks: 0
+    property int downloads: 0
+    property bool offerNothing: false
+    PlainButton {
+        objectName: "row"
+        x: 40; y: 100; width: 300; height: 60
+        text: "ردیف"
+        onClicked: root.clicks++
+        ContextMenu {
+            objectName: "menu"
+            entries: () => root.offerNothing ? [] : [
+                { text: "دانلود آفلاین", symbol: "arrow.down.circle", action: () => root.downloads++ }
+            ]
+        }
+    }
+}
+)");
+    ASSERT_TRUE(root);
+    auto *row = qobject_cast<QQuickItem *>(find("row"));
+    QObject *menu = find("menu");
+    ASSERT_TRUE(row && menu);
+    const QPoint at = centreOf(row);
+
+    // A plain click clicks and opens nothing.
+    QTest::mouseClick(window(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(root->property("clicks").toInt(), 1);
+    EXPECT_FALSE(menu->property("opened").toBool());
+
+    // Right click opens the menu; choosing its item runs the action.
+    QTest::mouseClick(window(), Qt::RightButton, {}, at);
+    ASSERT_TRUE(waitFor([&] { return menu->property("opened").toBool(); }));
+    QQuickItem *item = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QQuickItem *candidate : allItems(window()->contentItem()))
+            if (candidate->inherits("QQuickMenuItem") && candidate->isVisible() && candidate->height() > 0)
+                item = candidate;
+        return item != nullptr;
+    }));
+    settle(300); // the menu's opening transition
+    QTest::mouseClick(window(), Qt::LeftButton, {}, centreOf(item));
+    EXPECT_TRUE(waitFor([&] { return root->property("downloads").toInt() == 1; }));
+    EXPECT_TRUE(waitFor([&] { return !menu->property("opened").toBool(); }));
+    settle(300);
+
+    // A long press opens it as well, and the release does not click the button.
+    QTest::mousePress(window(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(waitFor([&] { return menu->property("opened").toBool(); }, 5000));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, at);
+    settle(100);
+    EXPECT_EQ(root->property("clicks").toInt(), 1);
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !menu->property("opened").toBool(); }));
+
+    // No entries: no menu.
+    root->setProperty("offerNothing", true);
+    QTest::mouseClick(window(), Qt::RightButton, {}, at);
+    settle(100);
+    EXPECT_FALSE(menu->property("opened").toBool());
+}
+
+TEST(Theme, TextFontsAreInstalled)
+{
+    // scripts/setup.sh installs them (fonts-noto-core, fonts-noto-ui-core); without the first
+    // family every text box is drawn in other metrics than the screens are laid out for.
+    const QStringList installed = QFontDatabase::families();
+    for (const QString &family : Theme::fontFamilies())
+        EXPECT_TRUE(installed.contains(family)) << family.toStdString();
+}

@@ -1,0 +1,192 @@
+#include "support/QuickHost.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QMutex>
+#include <QQmlComponent>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTest>
+#include <QThread>
+
+namespace quickhost {
+
+namespace {
+
+QMutex trapMutex;
+QStringList *trapped = nullptr;
+QtMessageHandler previousHandler = nullptr;
+
+void trapHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg) {
+        const QLatin1String category(context.category ? context.category : "");
+        // Noise of the headless platform, not of our screens.
+        const bool platformNoise = category.startsWith(QLatin1String("qt.qpa"))
+            || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"));
+        if (!platformNoise) {
+            QMutexLocker lock(&trapMutex);
+            if (trapped)
+                trapped->append(category.isEmpty() || category == QLatin1String("default")
+                                    ? message
+                                    : QStringLiteral("[%1] %2").arg(category, message));
+        }
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+MessageTrap::MessageTrap()
+{
+    QMutexLocker lock(&trapMutex);
+    Q_ASSERT(!trapped);
+    trapped = new QStringList;
+    previousHandler = qInstallMessageHandler(trapHandler);
+}
+
+MessageTrap::~MessageTrap()
+{
+    qInstallMessageHandler(previousHandler);
+    QMutexLocker lock(&trapMutex);
+    delete trapped;
+    trapped = nullptr;
+}
+
+QStringList MessageTrap::messages() const
+{
+    QMutexLocker lock(&trapMutex);
+    return *trapped;
+}
+
+void MessageTrap::clear()
+{
+    QMutexLocker lock(&trapMutex);
+    trapped->clear();
+}
+
+std::unique_ptr<QQmlEngine> makeEngine()
+{
+    // The application's controls style; it must be chosen before the first engine loads Controls.
+    static const bool styled = [] {
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        return true;
+    }();
+    Q_UNUSED(styled);
+    auto engine = std::make_unique<QQmlEngine>();
+    engine->addImportPath(QStringLiteral("qrc:/"));
+    return engine;
+}
+
+QUrl moduleFile(const QString &name)
+{
+    return QUrl(QStringLiteral("qrc:/Melodrift/%1.qml").arg(name));
+}
+
+QStringList moduleFileNames()
+{
+    QStringList names;
+    const QStringList files = QDir(QStringLiteral(":/Melodrift")).entryList({QStringLiteral("*.qml")},
+                                                                              QDir::Files, QDir::Name);
+    for (const QString &file : files)
+        names.append(file.chopped(4));
+    return names;
+}
+
+HostedScreen::~HostedScreen()
+{
+    // The screen goes first, then its host window.
+    m_object.reset();
+    m_host.reset();
+}
+
+HostedScreen HostedScreen::load(QQmlEngine &engine, const QUrl &url, const QVariantMap &properties,
+                                QSize size)
+{
+    QQmlComponent component(&engine, url);
+    return fromComponent(engine, component, properties, size);
+}
+
+HostedScreen HostedScreen::loadText(QQmlEngine &engine, const QByteArray &qml,
+                                    const QVariantMap &properties, QSize size)
+{
+    QQmlComponent component(&engine);
+    component.setData(qml, QUrl(QStringLiteral("qrc:/Melodrift/__host__.qml")));
+    return fromComponent(engine, component, properties, size);
+}
+
+HostedScreen HostedScreen::fromComponent(QQmlEngine &engine, QQmlComponent &component,
+                                         const QVariantMap &properties, QSize size)
+{
+    HostedScreen hosted;
+    if (component.isError()) {
+        hosted.m_error = component.errorString();
+        return hosted;
+    }
+    QObject *object = component.createWithInitialProperties(properties);
+    if (!object) {
+        hosted.m_error = component.errorString();
+        return hosted;
+    }
+    hosted.m_object.reset(object);
+    hosted.m_screen = object;
+
+    if (auto *window = qobject_cast<QQuickWindow *>(object)) {
+        window->resize(size);
+        hosted.m_window = window;
+    } else {
+        QQmlComponent hostComponent(&engine, moduleFile(QStringLiteral("MelodriftWindow")));
+        QObject *host = hostComponent.create();
+        auto *hostWindow = qobject_cast<QQuickWindow *>(host);
+        if (!hostWindow) {
+            delete host;
+            hosted.m_error = hostComponent.errorString();
+            hosted.m_object.reset();
+            return hosted;
+        }
+        hosted.m_host.reset(hostWindow);
+        hostWindow->resize(size);
+        QQuickItem *contentItem = hostWindow->contentItem();
+        if (auto *item = qobject_cast<QQuickItem *>(object)) {
+            item->setParentItem(contentItem);
+            item->setSize(contentItem->size());
+            QObject::connect(contentItem, &QQuickItem::widthChanged, item,
+                             [item, contentItem] { item->setWidth(contentItem->width()); });
+            QObject::connect(contentItem, &QQuickItem::heightChanged, item,
+                             [item, contentItem] { item->setHeight(contentItem->height()); });
+        } else if (object->metaObject()->indexOfProperty("parent") >= 0) {
+            object->setProperty("parent", QVariant::fromValue(contentItem));
+        }
+        hosted.m_window = hostWindow;
+    }
+    hosted.m_window->show();
+    if (!QTest::qWaitForWindowExposed(hosted.m_window, 10000))
+        hosted.m_error = QStringLiteral("the window was never exposed");
+    return hosted;
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void settle(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+} // namespace quickhost

@@ -1,0 +1,109 @@
+#include "support/QuickHost.h"
+#include "support/StandInServer.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <gst/gst.h>
+
+#include <cstdio>
+
+// melodrift-screenshot: renders one screen of the QML module (or a host QML file) to a PNG file,
+// with a stand-in backend in process. Any QML warning makes it fail, like the load test.
+//     melodrift-screenshot --screen KitGallery --set showSheet=true --out sheet.png
+namespace {
+
+// "true", "12", "\"text\"", "[1,2]" are read as JSON; anything else is a string.
+QVariant parseValue(const QString &text)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson("[" + text.toUtf8() + "]", &error);
+    if (error.error == QJsonParseError::NoError && doc.isArray() && doc.array().size() == 1)
+        return doc.array().first().toVariant();
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    gst_init(&argc, &argv);
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("melodrift-screenshot"));
+    QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Renders a Melodrift screen to PNG"));
+    parser.addHelpOption();
+    const QCommandLineOption screenOption(QStringLiteral("screen"),
+                                          QStringLiteral("Module file to render (e.g. KitGallery)."),
+                                          QStringLiteral("name"));
+    const QCommandLineOption qmlOption(QStringLiteral("qml"),
+                                       QStringLiteral("A host QML file to render instead."),
+                                       QStringLiteral("path"));
+    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("PNG file to write."),
+                                       QStringLiteral("path"));
+    const QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("Window size WxH."),
+                                        QStringLiteral("size"), QStringLiteral("430x860"));
+    const QCommandLineOption setOption(QStringLiteral("set"),
+                                       QStringLiteral("Initial property name=value (JSON value)."),
+                                       QStringLiteral("assignment"));
+    const QCommandLineOption waitOption(QStringLiteral("wait"),
+                                        QStringLiteral("Milliseconds to wait before the shot."),
+                                        QStringLiteral("ms"), QStringLiteral("800"));
+    parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption});
+    parser.process(app);
+
+    if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
+        std::fprintf(stderr, "melodrift-screenshot: give --out and one of --screen or --qml\n");
+        return 2;
+    }
+
+    standin::StandInServer backend;
+    if (backend.listen() == 0) {
+        std::fprintf(stderr, "melodrift-screenshot: the stand-in backend cannot listen\n");
+        return 1;
+    }
+    qputenv("MELODRIFT_API_BASE_URL", backend.baseUrl().toString().toUtf8());
+
+    QVariantMap properties;
+    for (const QString &assignment : parser.values(setOption)) {
+        const qsizetype eq = assignment.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            std::fprintf(stderr, "melodrift-screenshot: bad --set %s\n", qPrintable(assignment));
+            return 2;
+        }
+        properties.insert(assignment.left(eq), parseValue(assignment.mid(eq + 1)));
+    }
+    const QStringList sizeParts = parser.value(sizeOption).split(QLatin1Char('x'));
+    const QSize size = sizeParts.size() == 2 ? QSize(sizeParts[0].toInt(), sizeParts[1].toInt())
+                                             : QSize(430, 860);
+
+    quickhost::MessageTrap trap;
+    auto engine = quickhost::makeEngine();
+    const QUrl url = parser.isSet(screenOption)
+        ? quickhost::moduleFile(parser.value(screenOption))
+        : QUrl::fromLocalFile(parser.value(qmlOption));
+    auto hosted = quickhost::HostedScreen::load(*engine, url, properties, size);
+    if (!hosted.isValid()) {
+        std::fprintf(stderr, "melodrift-screenshot: %s\n", qPrintable(hosted.error()));
+        return 1;
+    }
+    quickhost::settle(parser.value(waitOption).toInt());
+
+    const QImage image = hosted.window()->grabWindow();
+    if (image.isNull() || !image.save(parser.value(outOption))) {
+        std::fprintf(stderr, "melodrift-screenshot: cannot write %s\n", qPrintable(parser.value(outOption)));
+        return 1;
+    }
+    const QStringList warnings = trap.messages();
+    for (const QString &warning : warnings)
+        std::fprintf(stderr, "melodrift-screenshot: warning: %s\n", qPrintable(warning));
+    std::printf("%s\n", qPrintable(parser.value(outOption)));
+    return warnings.isEmpty() ? 0 : 3;
+}
