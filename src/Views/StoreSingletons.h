@@ -23,7 +23,10 @@
 // Q_PROPERTY of type `RadioPlayer *` in a screen model is understood by QML as well.
 
 #include "Platform/Theme.h"
+#include "Services/OfflineStore.h"
+#include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
+#include "Services/StationStore.h"
 
 #include <QJSEngine>
 #include <QQmlEngine>
@@ -63,4 +66,34 @@ struct ShazamManagerSingleton
     QML_SINGLETON
 public:
     static ShazamManager *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<ShazamManager>(engine); }
+};
+
+struct RadioPlayerSingleton
+{
+    Q_GADGET
+    QML_FOREIGN(RadioPlayer)
+    QML_NAMED_ELEMENT(RadioPlayer)
+    QML_SINGLETON
+public:
+    static RadioPlayer *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<RadioPlayer>(engine); }
+};
+
+struct StationStoreSingleton
+{
+    Q_GADGET
+    QML_FOREIGN(StationStore)
+    QML_NAMED_ELEMENT(StationStore)
+    QML_SINGLETON
+public:
+    static StationStore *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<StationStore>(engine); }
+};
+
+struct OfflineStoreSingleton
+{
+    Q_GADGET
+    QML_FOREIGN(OfflineStore)
+    QML_NAMED_ELEMENT(OfflineStore)
+    QML_SINGLETON
+public:
+    static OfflineStore *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<OfflineStore>(engine); }
 };

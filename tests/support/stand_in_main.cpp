@@ -1,9 +1,6 @@
 #include "support/DemoCatalogue.h"
-#include "support/StandInServer.h"
-#if __has_include("support/StandInAudio.h")
 #include "support/StandInAudio.h"
-#define MELODRIFT_STAND_IN_AUDIO 1
-#endif
+#include "support/StandInServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,9 +26,7 @@ int main(int argc, char **argv)
     standin::StandInServer server;
     server.setLogRequests(true);
     standin::installDemoCatalogue(server);
-#ifdef MELODRIFT_STAND_IN_AUDIO
-    installAudioRoutes(server);
-#endif
+    standin::installAudioRoutes(server);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",

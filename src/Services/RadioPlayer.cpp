@@ -1,0 +1,683 @@
+#include "Services/RadioPlayer.h"
+
+#include "Platform/Console.h"
+#include "Platform/NowPlayingInfo.h"
+#include "Platform/RemoteCommandCenter.h"
+
+#include <QCoroFuture>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <cmath>
+
+const QString RadioPlayer::ConnectingText = QStringLiteral("در حال اتصال…");
+const QString RadioPlayer::FetchingTracksText = QStringLiteral("در حال دریافت لیست آهنگها…");
+const QString RadioPlayer::InvalidAddressText = QStringLiteral("آدرس پخش نامعتبر");
+const QString RadioPlayer::DefaultTitle = QStringLiteral("ملودریفت رادیو");
+
+namespace {
+
+// The application's accent colour, the theme colour until artwork gives another.
+QColor accentColor()
+{
+    return QColor::fromRgbF(0.39f, 0.40f, 0.95f);
+}
+
+template<typename T>
+bool sameOptional(const std::optional<T> &a, const std::optional<T> &b)
+{
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+}
+
+qsizetype trackCount(const std::optional<Station> &station)
+{
+    return station && station->tracks ? station->tracks->size() : 0;
+}
+
+struct DecodedArtwork {
+    QImage image;
+    std::optional<QColor> color;
+};
+
+} // namespace
+
+RadioPlayer::RadioPlayer(Dependencies dependencies, QObject *parent)
+    : QObject(parent)
+    , m_deps(std::move(dependencies))
+    , m_themeColor(accentColor())
+{
+    Q_ASSERT(m_deps.engine && m_deps.stations && m_deps.offline);
+    configureAudioSession();
+    setupTimeObserver();
+    setupNotifications();
+    setupRemoteCommands();
+    m_deps.engine->setVolume(m_volume);
+    if (m_deps.commands)
+        m_deps.commands->setVolume(m_volume);
+}
+
+RadioPlayer::~RadioPlayer()
+{
+    // The command centre may outlive this player; its handlers must not call into it.
+    if (m_deps.commands) {
+        for (RemoteCommand c : {RemoteCommand::Play, RemoteCommand::Pause, RemoteCommand::TogglePlayPause,
+                                RemoteCommand::NextTrack, RemoteCommand::PreviousTrack, RemoteCommand::SkipForward,
+                                RemoteCommand::SkipBackward, RemoteCommand::ChangePlaybackPosition,
+                                RemoteCommand::ChangeVolume})
+            m_deps.commands->removeHandler(c);
+    }
+}
+
+// ------------------------------------------------------------------ published state
+
+QVariant RadioPlayer::currentStationValue() const
+{
+    return m_currentStation ? m_currentStation->toVariant() : QVariant();
+}
+
+void RadioPlayer::setCurrentStation(std::optional<Station> station)
+{
+    m_currentStation = std::move(station);
+    emit currentStationChanged();
+    if (m_deps.commands)
+        m_deps.commands->notifyAvailabilityChanged();
+}
+
+void RadioPlayer::setIsPlaying(bool value)
+{
+    m_isPlaying = value;
+    emit isPlayingChanged();
+}
+
+void RadioPlayer::setIsBuffering(bool value)
+{
+    m_isBuffering = value;
+    emit isBufferingChanged();
+}
+
+void RadioPlayer::setIsLive(bool value)
+{
+    const bool changed = value != m_isLive;
+    m_isLive = value;
+    emit isLiveChanged();
+    if (changed && m_deps.commands)
+        m_deps.commands->notifyAvailabilityChanged();
+}
+
+void RadioPlayer::setCurrentTime(double value)
+{
+    m_currentTime = value;
+    emit currentTimeChanged();
+}
+
+void RadioPlayer::setDuration(double value)
+{
+    const bool changed = value != m_duration;
+    m_duration = value;
+    emit durationChanged();
+    if (changed && m_deps.commands)
+        m_deps.commands->notifyAvailabilityChanged();
+}
+
+void RadioPlayer::setVolume(float volume)
+{
+    m_volume = volume;
+    emit volumeChanged();
+    m_deps.engine->setVolume(m_volume);
+    if (m_deps.commands)
+        m_deps.commands->setVolume(m_volume);
+}
+
+void RadioPlayer::setStatusText(const QString &value)
+{
+    m_statusText = value;
+    emit statusTextChanged();
+}
+
+void RadioPlayer::setThemeColor(const QColor &value)
+{
+    m_themeColor = value;
+    emit themeColorChanged();
+}
+
+void RadioPlayer::setFullPlayerPresented(bool presented)
+{
+    m_isFullPlayerPresented = presented;
+    emit isFullPlayerPresentedChanged();
+}
+
+bool RadioPlayer::canSkipTracks() const
+{
+    return trackCount(m_currentStation) > 1;
+}
+
+// ------------------------------------------------------------------ selection
+
+void RadioPlayer::select(const Station &station)
+{
+    selectStation(station);
+}
+
+void RadioPlayer::select(const QVariant &station)
+{
+    if (const std::optional<Station> s = Station::fromVariant(station))
+        select(*s);
+}
+
+QCoro::Task<> RadioPlayer::selectStation(Station s)
+{
+    const quint64 selection = ++m_selectionCount;
+    setCurrentStation(s);
+    m_localTrackOverride = s.hasTracks() && s.trackIndex.has_value();
+    m_wantsPlayback = true;
+    setStatusText(ConnectingText);
+
+    if (!s.needsHydration()) {
+        playStation(s);
+        co_return;
+    }
+    if (m_pendingHydrationGenre == s.genre) {
+        // The running fetch will bring this station's track list.
+        m_lastJoinedSelection = selection;
+        m_lastJoinedGenre = s.genre;
+        playStation(s);
+        co_return;
+    }
+
+    m_pendingHydrationGenre = s.genre;
+    setStatusText(FetchingTracksText);
+    QPointer<RadioPlayer> self(this);
+    std::optional<Station> hydrated;
+    try {
+        hydrated = co_await m_deps.stations->hydrateSongsara(s.genre);
+    } catch (...) {
+        hydrated.reset();
+    }
+    if (!self)
+        co_return;
+    if (m_pendingHydrationGenre == s.genre)
+        m_pendingHydrationGenre.reset();
+    // The listener chose something else meanwhile: this result is for a station no longer wanted.
+    const bool current = m_selectionCount == selection
+                         || (m_selectionCount == m_lastJoinedSelection && m_lastJoinedGenre == s.genre);
+    if (!current)
+        co_return;
+    if (hydrated) {
+        setCurrentStation(*hydrated);
+        playStation(*hydrated);
+    } else {
+        playStation(s);
+    }
+}
+
+void RadioPlayer::playStation(const Station &s)
+{
+    std::optional<QUrl> url;
+    if (s.hasTracks()) {
+        const PlaylistTrack &track = *s.currentTrack();
+        url = m_deps.offline->audioURL(track);
+        if (!url)
+            url = m_deps.stations->absolute(s.currentStreamURL());
+        if (url && m_deps.offline->isDownloaded(track))
+            Console::line(QStringLiteral("[RadioPlayer] playing offline: ") + track.title.value_or(QStringLiteral("?")));
+    } else {
+        url = m_deps.stations->absolute(s.currentStreamURL());
+    }
+    if (!url || !url->isValid()) {
+        setStatusText(InvalidAddressText);
+        return;
+    }
+
+    setIsLive(!s.hasTracks());
+    updateNowPlayingInfo();
+    m_deps.engine->setVolume(m_volume);
+    const PlaybackEngine::ItemId item = m_deps.engine->replaceCurrentItem(*url);
+    bindEqualiser(item);
+    if (m_wantsPlayback) {
+        setIsBuffering(true);
+        m_deps.engine->play();
+    }
+}
+
+QCoro::Task<> RadioPlayer::bindEqualiser(PlaybackEngine::ItemId item)
+{
+    QPointer<RadioPlayer> self(this);
+    QPointer<PlaybackEngine> engine(m_deps.engine);
+    QList<int> tracks;
+    try {
+        tracks = co_await engine->loadAudioTracks(item);
+    } catch (...) {
+        co_return;
+    }
+    if (!self || !engine || tracks.isEmpty() || !m_deps.makeTap)
+        co_return;
+    AudioProcessingTapPtr tap = m_deps.makeTap();
+    if (!tap)
+        co_return;
+    // Bound to the item it was started for, even when another item has replaced it meanwhile.
+    engine->setAudioTap(item, tracks.first(), std::move(tap));
+    Console::line(QStringLiteral("[RadioPlayer] EQ tap bound to track ") + QString::number(tracks.first()));
+}
+
+// ------------------------------------------------------------------ transport
+
+void RadioPlayer::play()
+{
+    m_wantsPlayback = true;
+    if (m_deps.engine->currentItem() == 0 && m_currentStation) {
+        selectStation(*m_currentStation);
+        return;
+    }
+    configureAudioSession();
+    setIsBuffering(true);
+    m_deps.engine->play();
+}
+
+void RadioPlayer::pauseByListener()
+{
+    m_wantsPlayback = false;
+    m_deps.engine->pause();
+    setIsPlaying(false);
+    setIsBuffering(false);
+    updateNowPlayingInfo();
+}
+
+void RadioPlayer::togglePlayPause()
+{
+    if (m_isPlaying)
+        pauseByListener();
+    else
+        play();
+}
+
+void RadioPlayer::seek(double seconds)
+{
+    double t = seconds;
+    if (m_duration > 0)
+        t = std::min(t, m_duration);
+    if (!(t >= 0)) // a NaN too
+        t = 0;
+    m_deps.engine->seek(t);
+    setCurrentTime(t);
+    updateNowPlayingInfo();
+}
+
+void RadioPlayer::skip(double seconds)
+{
+    if (!m_isLive && m_duration > 0)
+        seek(m_currentTime + seconds);
+}
+
+void RadioPlayer::nextTrack()
+{
+    if (trackCount(m_currentStation) >= 2)
+        shiftTrack(+1);
+}
+
+void RadioPlayer::previousTrack()
+{
+    if (trackCount(m_currentStation) < 2)
+        return;
+    if (m_currentTime > 5.0)
+        seek(0);
+    else
+        shiftTrack(-1);
+}
+
+void RadioPlayer::shiftTrack(int delta)
+{
+    if (!m_currentStation || !m_currentStation->hasTracks())
+        return;
+    Station s = *m_currentStation;
+    const qint64 n = s.tracks->size();
+    const qint64 index = (((s.trackIndex.value_or(0) % n) + delta) % n + n) % n;
+    const PlaylistTrack &t = s.tracks->at(index);
+    s.trackIndex = index;
+    s.title = t.title;
+    s.artist = t.artist;
+    if (t.artworkURL && !t.artworkURL->isEmpty())
+        s.artworkURL = t.artworkURL;
+    s.elapsedSeconds.reset();
+    setCurrentStation(s);
+    m_localTrackOverride = true;
+    m_wantsPlayback = true;
+    playStation(s);
+}
+
+void RadioPlayer::configureAudioSession()
+{
+    // Filled in with the audio session layer.
+}
+
+// ------------------------------------------------------------------ timing
+
+void RadioPlayer::setupTimeObserver()
+{
+    connect(m_deps.engine, &PlaybackEngine::periodicTime, this, &RadioPlayer::handleTimeUpdate);
+}
+
+void RadioPlayer::handleTimeUpdate(double seconds)
+{
+    PlaybackEngine &engine = *m_deps.engine;
+    if (engine.currentItem() == 0)
+        return;
+    if (const std::optional<QString> error = engine.currentItemError())
+        Console::line(QStringLiteral("[RadioPlayer] item failed: ") + *error);
+    if (std::isfinite(seconds) && seconds > 0)
+        setCurrentTime(seconds);
+    const double d = engine.currentItemDuration();
+    setDuration(std::isfinite(d) && d > 0 ? d : 0);
+
+    switch (engine.timeControlStatus()) {
+    case PlaybackEngine::TimeControlStatus::Paused:
+        if (m_isPlaying && !m_wantsPlayback) {
+            setIsPlaying(false);
+            stopMetadataPolling();
+        }
+        break;
+    case PlaybackEngine::TimeControlStatus::WaitingToPlay:
+        if (!m_isPlaying && !m_wantsPlayback)
+            break;
+        setIsBuffering(true);
+        break;
+    case PlaybackEngine::TimeControlStatus::Playing:
+        if (m_isPlaying && !m_isBuffering)
+            break;
+        setIsPlaying(true);
+        setIsBuffering(false);
+        setStatusText(QString());
+        startMetadataPolling();
+        updateNowPlayingInfo();
+        refreshLiveMetadata();
+        break;
+    }
+}
+
+void RadioPlayer::startMetadataPolling()
+{
+    if (m_metadataTimer)
+        return;
+    m_metadataTimer = new QTimer(this);
+    m_metadataTimer->setInterval(m_deps.metadataPollIntervalMs);
+    connect(m_metadataTimer, &QTimer::timeout, this, [this] { refreshLiveMetadata(); });
+    m_metadataTimer->start();
+}
+
+void RadioPlayer::stopMetadataPolling()
+{
+    if (!m_metadataTimer)
+        return;
+    m_metadataTimer->stop();
+    m_metadataTimer->deleteLater();
+    m_metadataTimer = nullptr;
+}
+
+QCoro::Task<> RadioPlayer::refreshLiveMetadata()
+{
+    if (!m_currentStation || !m_isPlaying)
+        co_return;
+    const Station cur = *m_currentStation;
+    const quint64 selection = m_selectionCount;
+    QPointer<RadioPlayer> self(this);
+    QList<Station> stations;
+    try {
+        stations = co_await m_deps.stations->fetchStations();
+    } catch (...) {
+        co_return;
+    }
+    if (!self)
+        co_return;
+    // A poll that started before the listener chose another station says nothing about it.
+    if (selection != m_selectionCount || !m_currentStation || m_currentStation->genre != cur.genre)
+        co_return;
+    const auto found = std::find_if(stations.cbegin(), stations.cend(),
+                                    [&](const Station &s) { return s.genre == cur.genre; });
+    if (found == stations.cend())
+        co_return;
+    const Station fresh = *found;
+    const bool metadataChanged = !sameOptional(fresh.title, cur.title) || !sameOptional(fresh.artist, cur.artist)
+                                 || !sameOptional(fresh.artworkURL, cur.artworkURL);
+    const bool indexChanged = fresh.hasTracks() && !sameOptional(fresh.trackIndex, cur.trackIndex);
+
+    if (cur.hasTracks()) {
+        if (indexChanged && !m_localTrackOverride) {
+            Console::line(QStringLiteral("[RadioPlayer] server rotation: ") + cur.displayTrackTitle()
+                          + QStringLiteral(" -> ") + fresh.displayTrackTitle());
+            setCurrentStation(fresh);
+            updateNowPlayingInfo();
+            playStation(fresh);
+        }
+        co_return;
+    }
+    if (metadataChanged) {
+        Console::line(QStringLiteral("[RadioPlayer] live metadata: ") + cur.title.value_or(QStringLiteral("?"))
+                      + QStringLiteral(" -> ") + fresh.title.value_or(QStringLiteral("?")));
+        Station updated = fresh;
+        updated.tracks = m_currentStation ? m_currentStation->tracks : std::nullopt;
+        updated.trackIndex = m_currentStation ? m_currentStation->trackIndex : std::nullopt;
+        setCurrentStation(updated);
+        updateNowPlayingInfo();
+    }
+}
+
+// ------------------------------------------------------------------ notifications
+
+void RadioPlayer::setupNotifications()
+{
+    connect(m_deps.engine, &PlaybackEngine::itemDidPlayToEnd, this, &RadioPlayer::handleEndOfItem);
+}
+
+void RadioPlayer::handleEndOfItem(PlaybackEngine::ItemId item)
+{
+    if (item != m_deps.engine->currentItem())
+        return;
+    if (canSkipTracks()) {
+        shiftTrack(+1);
+    } else {
+        setIsPlaying(false);
+        updateNowPlayingInfo();
+    }
+}
+
+void RadioPlayer::handleInterruption(std::optional<uint> type, uint options)
+{
+    if (!type)
+        return;
+    if (*type == 1) {
+        if (m_isPlaying) {
+            m_deps.engine->pause();
+            setIsPlaying(false);
+            stopMetadataPolling();
+            updateNowPlayingInfo();
+        }
+    } else if (*type == 0) {
+        if (m_wantsPlayback && (options & 1u)) {
+            m_deps.engine->play();
+            setIsBuffering(true);
+        }
+    }
+}
+
+void RadioPlayer::handleRouteChange(std::optional<uint> reason)
+{
+    if (reason == 2u && m_wantsPlayback)
+        m_deps.engine->play();
+}
+
+// ------------------------------------------------------------------ system media controls
+
+void RadioPlayer::setupRemoteCommands()
+{
+    RemoteCommandCenter *commands = m_deps.commands;
+    if (!commands)
+        return;
+    using Status = RemoteCommandStatus;
+    // Each command does its work in a later turn of the event loop, like any other callback.
+    auto later = [this](auto work) { QMetaObject::invokeMethod(this, work, Qt::QueuedConnection); };
+    auto seekable = [this] { return !m_isLive && m_duration > 0; };
+    auto skippable = [this] { return canSkipTracks(); };
+
+    commands->setHandler(RemoteCommand::Play, [this, later](const RemoteCommandEvent &) {
+        later([this] { play(); });
+        return Status::Success;
+    });
+    commands->setHandler(RemoteCommand::Pause, [this, later](const RemoteCommandEvent &) {
+        later([this] { pauseByListener(); });
+        return Status::Success;
+    });
+    commands->setHandler(RemoteCommand::TogglePlayPause, [this, later](const RemoteCommandEvent &) {
+        later([this] { togglePlayPause(); });
+        return Status::Success;
+    });
+    commands->setHandler(RemoteCommand::NextTrack, [this, later](const RemoteCommandEvent &) {
+        later([this] { nextTrack(); });
+        return canSkipTracks() ? Status::Success : Status::CommandFailed;
+    }, skippable);
+    commands->setHandler(RemoteCommand::PreviousTrack, [this, later](const RemoteCommandEvent &) {
+        later([this] { previousTrack(); });
+        return canSkipTracks() ? Status::Success : Status::CommandFailed;
+    }, skippable);
+    for (const RemoteCommand command : {RemoteCommand::SkipForward, RemoteCommand::SkipBackward}) {
+        const double sign = command == RemoteCommand::SkipForward ? 1.0 : -1.0;
+        commands->setHandler(command, [this, later, seekable, sign](const RemoteCommandEvent &event) {
+            if (!seekable())
+                return Status::CommandFailed;
+            const double interval = event.interval.value_or(10.0);
+            later([this, interval, sign] { skip(sign * interval); });
+            return Status::Success;
+        }, seekable);
+        commands->setPreferredIntervals(command, {10.0});
+    }
+    commands->setHandler(RemoteCommand::ChangePlaybackPosition, [this, later, seekable](const RemoteCommandEvent &event) {
+        if (!seekable() || !event.positionTime)
+            return Status::CommandFailed;
+        const double position = *event.positionTime;
+        later([this, position] { seek(position); });
+        return Status::Success;
+    }, seekable);
+    commands->setHandler(RemoteCommand::ChangeVolume, [this, later](const RemoteCommandEvent &event) {
+        if (!event.volume)
+            return Status::CommandFailed;
+        const float volume = float(*event.volume);
+        later([this, volume] { setVolume(volume); });
+        return Status::Success;
+    });
+}
+
+std::optional<QString> RadioPlayer::currentTrackArtworkURL(const Station &station) const
+{
+    return m_deps.offline->currentTrackArtworkURL(station);
+}
+
+QString RadioPlayer::artworkKey() const
+{
+    if (!m_currentStation)
+        return {};
+    return currentTrackArtworkURL(*m_currentStation).value_or(m_currentStation->genre);
+}
+
+void RadioPlayer::updateNowPlayingInfo()
+{
+    if (m_deps.nowPlaying) {
+        NowPlayingInfo info;
+        info.title = DefaultTitle;
+        if (m_currentStation) {
+            const Station &s = *m_currentStation;
+            info.identifier = s.currentTrackID();
+            const QString title = s.displayTrackTitle();
+            if (!title.isEmpty())
+                info.title = title;
+            const QString artist = s.displayArtist();
+            info.artist = artist.isEmpty() ? s.displayName() : artist;
+            info.albumTitle = s.displayName();
+        }
+        info.playbackRate = m_isPlaying ? 1.0 : 0.0;
+        if (!m_isLive && m_duration > 0) {
+            info.playbackDuration = m_duration;
+            info.elapsedPlaybackTime = m_currentTime;
+        }
+        if (m_isLive) {
+            info.mediaType = 1;
+            info.isLiveStream = true;
+        }
+        if (m_currentStation) {
+            const QString key = artworkKey();
+            const auto cached = m_artworkCache.constFind(key);
+            if (cached != m_artworkCache.constEnd()) {
+                info.artwork = NowPlayingArtwork{key, cached->image, cached->data};
+                m_artworkOrder.removeAll(key);
+                m_artworkOrder.append(key);
+            }
+        }
+        m_deps.nowPlaying->setNowPlayingInfo(info);
+    }
+    loadArtworkIfNeeded();
+}
+
+void RadioPlayer::loadArtworkIfNeeded()
+{
+    if (!m_currentStation)
+        return;
+    const QString key = artworkKey();
+    if (m_artworkCache.contains(key) || m_artworkInFlight.contains(key))
+        return;
+    const std::optional<QUrl> url = m_deps.stations->absolute(currentTrackArtworkURL(*m_currentStation));
+    if (!url || !url->isValid())
+        return;
+    m_artworkInFlight.insert(key);
+    loadArtwork(key, *url);
+}
+
+QCoro::Task<> RadioPlayer::loadArtwork(QString key, QUrl url)
+{
+    QPointer<RadioPlayer> self(this);
+    std::optional<DecodedArtwork> decoded;
+    QByteArray data;
+    try {
+        data = co_await m_deps.stations->download(url);
+        // Decoding and the colour's pixel work happen off the GUI thread.
+        auto promise = std::make_shared<QPromise<DecodedArtwork>>();
+        QFuture<DecodedArtwork> future = promise->future();
+        promise->start();
+        auto vibrant = m_deps.vibrantColor;
+        QThreadPool::globalInstance()->start([promise, data, vibrant] {
+            DecodedArtwork result;
+            result.image = QImage::fromData(data);
+            if (!result.image.isNull() && vibrant)
+                result.color = vibrant(result.image);
+            promise->addResult(result);
+            promise->finish();
+        });
+        DecodedArtwork result = co_await future;
+        if (!result.image.isNull())
+            decoded = std::move(result);
+    } catch (...) {
+        decoded.reset();
+    }
+    if (!self)
+        co_return;
+    if (decoded) {
+        cacheArtwork(key, Artwork{decoded->image, data});
+        if (decoded->color)
+            setThemeColor(*decoded->color);
+        updateNowPlayingInfo();
+    }
+    // Failed or not, a later call may try this key again once it has left the in-flight set.
+    m_artworkInFlight.remove(key);
+}
+
+void RadioPlayer::cacheArtwork(const QString &key, Artwork artwork)
+{
+    m_artworkOrder.removeAll(key);
+    m_artworkOrder.append(key);
+    m_artworkCache.insert(key, std::move(artwork));
+    while (m_artworkOrder.size() > ArtworkCacheLimit) {
+        const QString oldest = m_artworkOrder.takeFirst();
+        // The picture on screen now stays.
+        if (oldest == artworkKey()) {
+            m_artworkOrder.append(oldest);
+            continue;
+        }
+        m_artworkCache.remove(oldest);
+    }
+}

@@ -1,0 +1,199 @@
+#pragma once
+
+#include "Models/Station.h"
+#include "Services/PlaybackEngine.h"
+#include "Services/RadioPlayerServices.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QCoroTask>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+
+class AudioSession;
+class NowPlayingInfoCenter;
+class RemoteCommandCenter;
+
+// The one object that plays audio. It owns one platform player for the life of the process and
+// replaces its item whenever a station or a track changes. A station is live (no track list: its
+// stream address plays as is) or a rotation (one track of its list at a time, chosen by its track
+// index). It follows the server's rotation and live titles while playing, answers the system media
+// controls and publishes what the screens show.
+//
+// Published state changes only on the GUI thread; every NOTIFY signal is emitted on every
+// assignment (a station that compares equal may still carry a new track list).
+class RadioPlayer : public QObject
+{
+    Q_OBJECT
+    // The station or rotation being played (a Station record, see Models/Station.h); undefined
+    // while there is none.
+    Q_PROPERTY(QVariant currentStation READ currentStationValue NOTIFY currentStationChanged)
+    Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
+    Q_PROPERTY(bool isBuffering READ isBuffering NOTIFY isBufferingChanged)
+    Q_PROPERTY(bool isLive READ isLive NOTIFY isLiveChanged)
+    Q_PROPERTY(double currentTime READ currentTime NOTIFY currentTimeChanged)
+    Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
+    Q_PROPERTY(float volume READ volume WRITE setVolume NOTIFY volumeChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    // Animate changes in the screens (the player sets the new colour at once).
+    Q_PROPERTY(QColor themeColor READ themeColor NOTIFY themeColorChanged)
+    Q_PROPERTY(bool isFullPlayerPresented READ isFullPlayerPresented WRITE setFullPlayerPresented
+                   NOTIFY isFullPlayerPresentedChanged)
+    Q_PROPERTY(bool canSkipTracks READ canSkipTracks NOTIFY currentStationChanged)
+
+public:
+    // The texts the player shows in `statusText`.
+    static const QString ConnectingText;   // "در حال اتصال…"
+    static const QString FetchingTracksText; // "در حال دریافت لیست آهنگها…"
+    static const QString InvalidAddressText; // "آدرس پخش نامعتبر"
+    static const QString DefaultTitle;      // "ملودریفت رادیو", the now-playing title without a station
+    static constexpr int ArtworkCacheLimit = 32;
+
+    struct Dependencies {
+        PlaybackEngine *engine = nullptr;
+        StationSource *stations = nullptr;
+        OfflineLookup *offline = nullptr;
+        AudioSession *audioSession = nullptr;   // optional
+        RemoteCommandCenter *commands = nullptr;
+        NowPlayingInfoCenter *nowPlaying = nullptr;
+        // A new equaliser tap per item; none: items play without the equaliser.
+        std::function<AudioProcessingTapPtr()> makeTap;
+        // The picture's theme colour; none: the theme colour stays.
+        std::function<std::optional<QColor>(const QImage &)> vibrantColor;
+        int metadataPollIntervalMs = 15'000;
+    };
+
+    // The collaborators must outlive the player.
+    explicit RadioPlayer(Dependencies dependencies, QObject *parent = nullptr);
+    ~RadioPlayer() override;
+
+    // The process's player over GStreamer, the shared backend client and offline store, with the
+    // system media controls on the session bus. Created on first use; lives until the process ends.
+    static RadioPlayer *shared();
+
+    // --- published state
+    const std::optional<Station> &currentStation() const { return m_currentStation; }
+    QVariant currentStationValue() const;
+    bool isPlaying() const { return m_isPlaying; }
+    bool isBuffering() const { return m_isBuffering; }
+    bool isLive() const { return m_isLive; }
+    double currentTime() const { return m_currentTime; }
+    double duration() const { return m_duration; }
+    float volume() const { return m_volume; }
+    void setVolume(float volume);
+    QString statusText() const { return m_statusText; }
+    QColor themeColor() const { return m_themeColor; }
+    bool isFullPlayerPresented() const { return m_isFullPlayerPresented; }
+    void setFullPlayerPresented(bool presented);
+    // A station is current and has more than one track.
+    bool canSkipTracks() const;
+
+    // --- operations
+    // Starts selecting the station and returns at once. From QML pass a Station record.
+    void select(const Station &station);
+    Q_INVOKABLE void select(const QVariant &station);
+    QCoro::Task<> selectStation(Station station);
+    Q_INVOKABLE void play();
+    Q_INVOKABLE void togglePlayPause();
+    Q_INVOKABLE void seek(double seconds);
+    Q_INVOKABLE void skip(double seconds);
+    Q_INVOKABLE void nextTrack();
+    Q_INVOKABLE void previousTrack();
+    // Puts the audio session in the playback category; also run after the microphone was used.
+    Q_INVOKABLE void configureAudioSession();
+
+    // --- internals exposed for tests
+    bool wantsPlayback() const { return m_wantsPlayback; }
+    bool localTrackOverride() const { return m_localTrackOverride; }
+    std::optional<QString> pendingHydrationGenre() const { return m_pendingHydrationGenre; }
+    bool isMetadataPolling() const { return m_metadataTimer != nullptr; }
+    int artworkCacheSize() const { return int(m_artworkCache.size()); }
+    bool artworkCached(const QString &key) const { return m_artworkCache.contains(key); }
+    QString artworkKey() const; // the current station's artwork key; empty without a station
+    QCoro::Task<> refreshLiveMetadata();
+    void handleTimeUpdate(double seconds);
+    // Interruption type 1 began, 0 ended; options bit 1 (value 1) asks to resume.
+    void handleInterruption(std::optional<uint> type, uint options);
+    // Reason 2: the old output device went away.
+    void handleRouteChange(std::optional<uint> reason);
+
+signals:
+    void currentStationChanged();
+    void isPlayingChanged();
+    void isBufferingChanged();
+    void isLiveChanged();
+    void currentTimeChanged();
+    void durationChanged();
+    void volumeChanged();
+    void statusTextChanged();
+    void themeColorChanged();
+    void isFullPlayerPresentedChanged();
+
+private:
+    struct Artwork {
+        QImage image;
+        QByteArray data;
+    };
+
+    void setCurrentStation(std::optional<Station> station);
+    void setIsPlaying(bool value);
+    void setIsBuffering(bool value);
+    void setIsLive(bool value);
+    void setCurrentTime(double value);
+    void setDuration(double value);
+    void setStatusText(const QString &value);
+    void setThemeColor(const QColor &value);
+
+    void playStation(const Station &station);
+    void shiftTrack(int delta);
+    QCoro::Task<> bindEqualiser(PlaybackEngine::ItemId item);
+    void setupTimeObserver();
+    void setupNotifications();
+    void setupRemoteCommands();
+    void startMetadataPolling();
+    void stopMetadataPolling();
+    void handleEndOfItem(PlaybackEngine::ItemId item);
+    void pauseByListener();
+    void updateNowPlayingInfo();
+    void loadArtworkIfNeeded();
+    QCoro::Task<> loadArtwork(QString key, QUrl url);
+    void cacheArtwork(const QString &key, Artwork artwork);
+    std::optional<QString> currentTrackArtworkURL(const Station &station) const;
+
+    Dependencies m_deps;
+
+    std::optional<Station> m_currentStation;
+    bool m_isPlaying = false;
+    bool m_isBuffering = false;
+    bool m_isLive = true;
+    double m_currentTime = 0;
+    double m_duration = 0;
+    float m_volume = 0.85f;
+    QString m_statusText;
+    QColor m_themeColor;
+    bool m_isFullPlayerPresented = false;
+
+    QTimer *m_metadataTimer = nullptr;
+    bool m_wantsPlayback = false;
+    std::optional<QString> m_pendingHydrationGenre;
+    bool m_localTrackOverride = false;
+    // Artwork by key, least recently used first in m_artworkOrder.
+    QHash<QString, Artwork> m_artworkCache;
+    QStringList m_artworkOrder;
+    QSet<QString> m_artworkInFlight;
+
+    // Every selection gets a number; a track-list fetch or catalogue poll that finishes after a
+    // newer selection is dropped.
+    quint64 m_selectionCount = 0;
+    quint64 m_lastJoinedSelection = 0; // a repeat selection that waits for a running fetch
+    QString m_lastJoinedGenre;
+};

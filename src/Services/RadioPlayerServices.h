@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Models/Station.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+class APIClient;
+class OfflineStore;
+class QNetworkAccessManager;
+
+// The backend as the radio player uses it: the catalogue, track lists, addresses and artwork.
+// APIStationSource is the real one (the shared backend client); tests may fake it.
+class StationSource
+{
+public:
+    virtual ~StationSource() = default;
+    virtual QCoro::Task<QList<Station>> fetchStations() = 0;
+    virtual QCoro::Task<Station> hydrateSongsara(QString genre) = 0;
+    virtual std::optional<QUrl> absolute(const std::optional<QString> &path) const = 0;
+    // The bytes at an artwork address (http, https or file); throws on any failure.
+    virtual QCoro::Task<QByteArray> download(QUrl url) = 0;
+};
+
+// The offline store's answers the player needs.
+class OfflineLookup
+{
+public:
+    virtual ~OfflineLookup() = default;
+    virtual std::optional<QUrl> audioURL(const PlaylistTrack &track) const = 0;
+    virtual bool isDownloaded(const PlaylistTrack &track) const = 0;
+    // The artwork address of what plays now, preferring a downloaded artwork file.
+    virtual std::optional<QString> currentTrackArtworkURL(const Station &station) const = 0;
+};
+
+class APIStationSource : public StationSource
+{
+public:
+    // nullptr: the shared client.
+    explicit APIStationSource(APIClient *client = nullptr);
+    ~APIStationSource() override;
+
+    QCoro::Task<QList<Station>> fetchStations() override;
+    QCoro::Task<Station> hydrateSongsara(QString genre) override;
+    std::optional<QUrl> absolute(const std::optional<QString> &path) const override;
+    QCoro::Task<QByteArray> download(QUrl url) override;
+
+private:
+    APIClient &client() const;
+    APIClient *m_client;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+};
+
+class OfflineStoreLookup : public OfflineLookup
+{
+public:
+    // nullptr: the shared offline store, reached on first use.
+    explicit OfflineStoreLookup(OfflineStore *store = nullptr);
+
+    std::optional<QUrl> audioURL(const PlaylistTrack &track) const override;
+    bool isDownloaded(const PlaylistTrack &track) const override;
+    std::optional<QString> currentTrackArtworkURL(const Station &station) const override;
+
+private:
+    OfflineStore &store() const;
+    OfflineStore *m_store;
+};

@@ -1,0 +1,74 @@
+import QtQuick
+import QtQuick.Shapes
+import Melodrift
+
+// An artwork picture loaded asynchronously from a backend address, with a radio-waves
+// placeholder while it loads (with a spinner) and when it fails or there is no address (without):
+//     RoundedClip { radius: 14; ArtworkImage { anchors.fill: parent; urlString: station.artworkURL; cornerRadius: 14 } }
+// `urlString` is a server path ("/artwork/x.jpg"), an absolute or "file://" address, or
+// undefined. The piece neither frames nor clips itself: `cornerRadius` is the caller's clip radius,
+// and the caller clips (RoundedClip) to its own shape.
+Item {
+    id: root
+
+    property var urlString
+    property real cornerRadius: 0
+
+    readonly property url source: ServerAddress.absolute(urlString)
+    // Loading phase: the picture shows once it is ready; the spinner only while it loads.
+    readonly property bool loaded: image.status === Image.Ready
+    readonly property bool loading: image.status === Image.Loading
+
+    // The placeholder: a gradient from the top leading corner (the right in RTL) to the bottom
+    // trailing corner, with the radio-waves glyph.
+    Shape {
+        id: placeholder
+        anchors.fill: parent
+        visible: !root.loaded
+
+        readonly property bool mirrored: root.LayoutMirroring.enabled
+
+        ShapePath {
+            strokeWidth: -1
+            strokeColor: "transparent"
+            fillGradient: LinearGradient {
+                x1: placeholder.mirrored ? placeholder.width : 0
+                y1: 0
+                x2: placeholder.mirrored ? 0 : placeholder.width
+                y2: placeholder.height
+                GradientStop { position: 0.0; color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.55) }
+                GradientStop { position: 1.0; color: Qt.rgba(Theme.purple.r, Theme.purple.g, Theme.purple.b, 0.35) }
+            }
+            startX: 0; startY: 0
+            PathLine { x: placeholder.width; y: 0 }
+            PathLine { x: placeholder.width; y: placeholder.height }
+            PathLine { x: 0; y: placeholder.height }
+            PathLine { x: 0; y: 0 }
+        }
+    }
+
+    SymbolImage {
+        anchors.centerIn: parent
+        visible: !root.loaded
+        symbol: "dot.radiowaves.left.and.right"
+        size: 30
+        color: Qt.rgba(1, 1, 1, 0.5)
+    }
+
+    Spinner {
+        anchors.centerIn: parent
+        visible: root.loading
+        color: Qt.rgba(1, 1, 1, 0.6)
+    }
+
+    Image {
+        id: image
+        anchors.fill: parent
+        source: root.source
+        asynchronous: true
+        fillMode: Image.PreserveAspectCrop
+        smooth: true
+        mipmap: true
+        visible: root.loaded
+    }
+}

@@ -1,0 +1,149 @@
+import QtQuick
+import QtQuick.Layouts
+import Melodrift
+
+// The compact now-playing bar at the bottom of the main window: artwork, station name, track
+// title with the playing indicator, and the play/pause button.
+//     MiniPlayerBar { anchors.left: parent.left; anchors.right: parent.right; anchors.bottom: parent.bottom }
+// The bar has no tap action of its own: the window puts a handler behind it that presents the
+// full player; the play/pause button takes its own presses.
+Item {
+    id: root
+
+    // Padding around the visible bar: 12 at the sides, 6 below.
+    readonly property real sideInset: 12
+    readonly property real bottomInset: 6
+
+    implicitWidth: 430
+    implicitHeight: card.implicitHeight + bottomInset
+
+    MiniPlayerBarModel {
+        id: bar
+    }
+
+    function withAlpha(color, alpha) {
+        return Qt.rgba(color.r, color.g, color.b, alpha)
+    }
+
+    Item {
+        id: card
+        x: root.sideInset
+        width: root.width - 2 * root.sideInset
+        height: implicitHeight
+        implicitHeight: content.implicitHeight + 20
+
+        SoftShadow {
+            anchors.fill: parent
+            radius: 20
+            color: root.withAlpha(bar.themeColor, 0.25)
+            blur: 12
+            offsetY: 4
+        }
+
+        // The dark ultra-thin material, with the border in the theme colour drawn inside it.
+        Rectangle {
+            objectName: "material"
+            anchors.fill: parent
+            radius: 20
+            color: Qt.rgba(0.12, 0.12, 0.13, 0.82)
+            border.width: 0.8
+            border.color: root.withAlpha(bar.themeColor, 0.35)
+        }
+
+        RowLayout {
+            id: content
+            anchors.fill: parent
+            anchors.leftMargin: 14
+            anchors.rightMargin: 14
+            anchors.topMargin: 10
+            anchors.bottomMargin: 10
+            spacing: 12
+
+            RoundedClip {
+                Layout.preferredWidth: 48
+                Layout.preferredHeight: 48
+                radius: 10
+
+                ArtworkImage {
+                    anchors.fill: parent
+                    urlString: bar.artworkURL
+                    cornerRadius: 10
+                }
+            }
+
+            Column {
+                id: titles
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignVCenter
+                spacing: 2
+
+                Text {
+                    objectName: "stationName"
+                    width: titles.width
+                    text: bar.stationName
+                    font: Theme.font(Theme.caption.pixelSize, Font.DemiBold)
+                    color: Qt.rgba(1, 1, 1, 0.6)
+                    maximumLineCount: 1
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignLeft
+                }
+
+                Row {
+                    spacing: 6
+
+                    Text {
+                        id: trackTitle
+                        objectName: "trackTitle"
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: Math.min(implicitWidth, titles.width - (bars.visible ? bars.width + 6 : 0))
+                        text: bar.trackTitle
+                        font: Theme.font(Theme.subheadline.pixelSize, Font.DemiBold)
+                        color: "white"
+                        maximumLineCount: 1
+                        elide: Text.ElideRight
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                    EqualizerBars {
+                        id: bars
+                        objectName: "playingBars"
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 16
+                        height: 12
+                        visible: bar.isPlaying
+                        tint: bar.themeColor
+                    }
+                }
+            }
+
+            PlainButton {
+                objectName: "playPauseButton"
+                Layout.preferredWidth: 42
+                Layout.preferredHeight: 42
+                Layout.alignment: Qt.AlignVCenter
+                onClicked: bar.togglePlayPause()
+
+                contentItem: Item {
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: width / 2
+                        color: Qt.rgba(1, 1, 1, 0.1)
+                    }
+                    Spinner {
+                        objectName: "bufferingSpinner"
+                        anchors.centerIn: parent
+                        visible: bar.buttonState === MiniPlayerBarModel.Spinner
+                        color: "white"
+                    }
+                    SymbolImage {
+                        objectName: "playPauseGlyph"
+                        anchors.centerIn: parent
+                        visible: bar.buttonState !== MiniPlayerBarModel.Spinner
+                        symbol: bar.buttonState === MiniPlayerBarModel.Pause ? "pause.fill" : "play.fill"
+                        size: 17
+                        color: "white"
+                    }
+                }
+            }
+        }
+    }
+}
