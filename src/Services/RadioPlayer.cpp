@@ -1,8 +1,13 @@
 #include "Services/RadioPlayer.h"
 
+#include "Platform/AudioSession.h"
 #include "Platform/Console.h"
+#include "Platform/MprisService.h"
 #include "Platform/NowPlayingInfo.h"
 #include "Platform/RemoteCommandCenter.h"
+#include "Services/ArtworkColorExtractor.h"
+#include "Services/EqTap.h"
+#include "Services/GstPlaybackEngine.h"
 
 #include <QCoroFuture>
 #include <QPromise>
@@ -66,6 +71,26 @@ RadioPlayer::~RadioPlayer()
                                 RemoteCommand::ChangeVolume})
             m_deps.commands->removeHandler(c);
     }
+}
+
+RadioPlayer *RadioPlayer::shared()
+{
+    // The player and its platform player are never torn down.
+    static RadioPlayer *const instance = [] {
+        Dependencies deps;
+        deps.engine = new GstPlaybackEngine;
+        deps.stations = new APIStationSource;
+        deps.offline = new OfflineStoreLookup;
+        deps.audioSession = &AudioSession::sharedInstance();
+        deps.commands = RemoteCommandCenter::shared();
+        deps.nowPlaying = NowPlayingInfoCenter::shared();
+        deps.makeTap = [] { return EqTap::makeTap(); };
+        deps.vibrantColor = [](const QImage &image) { return ArtworkColorExtractor::vibrantColor(image); };
+        auto *player = new RadioPlayer(std::move(deps));
+        MprisService::startShared();
+        return player;
+    }();
+    return instance;
 }
 
 // ------------------------------------------------------------------ published state
@@ -346,7 +371,13 @@ void RadioPlayer::shiftTrack(int delta)
 
 void RadioPlayer::configureAudioSession()
 {
-    // Filled in with the audio session layer.
+    AudioSession *session = m_deps.audioSession;
+    if (!session)
+        return;
+    QString error;
+    if (!session->setCategory(AudioSession::Category::Playback, AudioSession::Mode::Default, {}, &error)
+        || !session->setActive(true, &error))
+        Console::line(QStringLiteral("[RadioPlayer] Audio session error: ") + error);
 }
 
 // ------------------------------------------------------------------ timing
@@ -465,6 +496,22 @@ QCoro::Task<> RadioPlayer::refreshLiveMetadata()
 void RadioPlayer::setupNotifications()
 {
     connect(m_deps.engine, &PlaybackEngine::itemDidPlayToEnd, this, &RadioPlayer::handleEndOfItem);
+    AudioSession *session = m_deps.audioSession;
+    if (!session)
+        return;
+    // The notifications' user info holds unsigned integers; anything else counts as missing.
+    auto number = [](const QVariantMap &info, const QString &key) -> std::optional<uint> {
+        bool ok = false;
+        const uint value = info.value(key).toUInt(&ok);
+        return ok ? std::optional<uint>(value) : std::nullopt;
+    };
+    connect(session, &AudioSession::interruption, this, [this, number](const QVariantMap &info) {
+        handleInterruption(number(info, AudioSession::InterruptionTypeKey),
+                           number(info, AudioSession::InterruptionOptionKey).value_or(0));
+    }, Qt::QueuedConnection);
+    connect(session, &AudioSession::routeChange, this, [this, number](const QVariantMap &info) {
+        handleRouteChange(number(info, AudioSession::RouteChangeReasonKey));
+    }, Qt::QueuedConnection);
 }
 
 void RadioPlayer::handleEndOfItem(PlaybackEngine::ItemId item)

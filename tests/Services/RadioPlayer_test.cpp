@@ -1,8 +1,10 @@
 #include "OfflineTestSupport.h"
 
+#include "Platform/AudioSession.h"
 #include "Platform/NowPlayingInfo.h"
 #include "Platform/RemoteCommandCenter.h"
 #include "Services/APIClient.h"
+#include "Services/EqTap.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "support/DemoCatalogue.h"
@@ -791,4 +793,72 @@ TEST_F(RadioPlayerTest, TheArtworkCacheIsBounded)
     }
     EXPECT_EQ(player->artworkCacheSize(), RadioPlayer::ArtworkCacheLimit);
     EXPECT_TRUE(player->artworkCached(player->artworkKey()));
+}
+
+TEST_F(RadioPlayerTest, TheAudioSessionIsConfiguredAndItsNotificationsArrive)
+{
+    AudioSession &session = AudioSession::sharedInstance();
+    RadioPlayer::Dependencies deps;
+    deps.engine = &engine;
+    deps.stations = &source;
+    deps.offline = m_lookup.get();
+    deps.audioSession = &session;
+    session.failNextCall(QStringLiteral("no output"));
+    std::unique_ptr<RadioPlayer> p;
+    const QString out = consoleOf([&] { p = std::make_unique<RadioPlayer>(deps); });
+    EXPECT_EQ(out, QStringLiteral("[RadioPlayer] Audio session error: no output\n"));
+
+    // Run again (as after the microphone was used), it succeeds.
+    p->configureAudioSession();
+    EXPECT_EQ(session.category(), AudioSession::Category::Playback);
+    p->select(live(QStringLiteral("pop"), QStringLiteral("t"), QStringLiteral("/live/pop")));
+    EXPECT_TRUE(session.isActive());
+    engine.status = TCS::Playing;
+    engine.tick(1.0);
+    ASSERT_TRUE(p->isPlaying());
+
+    session.postInterruption({{AudioSession::InterruptionTypeKey, uint(AudioSession::InterruptionBegan)}});
+    ASSERT_TRUE(waitUntil([&] { return !p->isPlaying(); }));
+    const int plays = engine.playCalls;
+    session.postRouteChange({{AudioSession::RouteChangeReasonKey, uint(AudioSession::OldDeviceUnavailable)}});
+    ASSERT_TRUE(waitUntil([&] { return engine.playCalls == plays + 1; }));
+    session.postInterruption({{AudioSession::InterruptionTypeKey, uint(AudioSession::InterruptionEnded)},
+                              {AudioSession::InterruptionOptionKey, uint(AudioSession::InterruptionShouldResume)}});
+    ASSERT_TRUE(waitUntil([&] { return engine.playCalls == plays + 2; }));
+    EXPECT_TRUE(p->isBuffering());
+}
+
+TEST_F(RadioPlayerTest, EachItemGetsItsOwnEqualiserTap)
+{
+    RadioPlayer::Dependencies deps;
+    deps.engine = &engine;
+    deps.stations = &source;
+    deps.offline = m_lookup.get();
+    deps.makeTap = [] { return EqTap::makeTap(); };
+    RadioPlayer p(deps);
+    engine.nextAudioTracks = {7, 8};
+    QString out = consoleOf([&] {
+        p.select(rotation(QStringLiteral("jazz"), 3, 0));
+        p.nextTrack();
+    });
+    EXPECT_EQ(out, QStringLiteral("[RadioPlayer] EQ tap bound to track 7\n[RadioPlayer] EQ tap bound to track 7\n"));
+    ASSERT_EQ(engine.items().size(), 2);
+    EXPECT_TRUE(engine.items()[0].tap);
+    EXPECT_TRUE(engine.items()[1].tap);
+    EXPECT_NE(engine.items()[0].tap, engine.items()[1].tap);
+    EXPECT_EQ(engine.items()[1].tapTrack, 7);
+
+    // No audio track: no tap and nothing printed.
+    engine.nextAudioTracks = {};
+    out = consoleOf([&] { p.nextTrack(); });
+    EXPECT_EQ(out, QString());
+    EXPECT_FALSE(engine.items().last().tap);
+
+    // The tap cannot be made: the item plays without the equaliser.
+    engine.nextAudioTracks = {1};
+    AudioProcessingTap::failNextCreation(-50);
+    out = consoleOf([&] { p.nextTrack(); });
+    EXPECT_FALSE(out.contains(QStringLiteral("EQ tap bound")));
+    EXPECT_FALSE(engine.items().last().tap);
+    EXPECT_EQ(engine.playCalls, 4);
 }

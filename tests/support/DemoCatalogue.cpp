@@ -202,6 +202,19 @@ void DemoCatalogue::setTrackIndex(const QString &genre, qint64 index)
     replaceStation(s);
 }
 
+std::optional<qint64> DemoCatalogue::advanceRotation(const QString &genre)
+{
+    QJsonObject s = station(genre);
+    const qint64 count = s.value("tracks").toArray().size();
+    if (count == 0)
+        return std::nullopt;
+    const qint64 index = (s.value("track_index").toInteger() % count + count + 1) % count;
+    s.insert("track_index", index);
+    s.insert("elapsed_seconds", 0);
+    replaceStation(s);
+    return index;
+}
+
 QByteArray artworkJpeg(const QString &name, int size)
 {
     const quint32 h = stableHash(name);
@@ -247,6 +260,14 @@ std::shared_ptr<DemoCatalogue> installDemoCatalogue(StandInServer &server, DemoC
         if (it == shared->songsaraStations.constEnd())
             return Reply::json(R"({"code":404,"message":"playlist not found"})", 404);
         return Reply::json(envelope(QJsonArray{*it}));
+    });
+    server.route("POST", QStringLiteral("/control/advance/(.+)"), [shared](const RecordedRequest &r) {
+        const QString genre = r.captures.value(0);
+        const std::optional<qint64> index = shared->advanceRotation(genre);
+        if (!index)
+            return Reply::json(R"({"code":404,"message":"no such rotation"})", 404);
+        return Reply::json(QJsonDocument(QJsonObject{{"genre", genre}, {"track_index", *index}})
+                               .toJson(QJsonDocument::Compact));
     });
     server.route("GET", QStringLiteral("/artwork/([^/]{1,200})\\.jpg"), [artworkCache](const RecordedRequest &r) {
         const QString name = r.captures.value(0);

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace standin {
 
@@ -16,6 +17,8 @@ namespace standin {
 //   GET /api/stations                  {"code":200,"message":"ok","data":[stations]}
 //   GET /api/songsara/playlist/<key>   {"code":200,"message":"ok","data":[one station]}; 404 for an unknown key
 //   GET /artwork/<name>.jpg            a generated JPEG gradient, its colours derived from <name>
+//   POST /control/advance/<genre>      moves the rotation on by one track: {"genre":..,"track_index":i};
+//                                      404 when the genre is not a rotation (demos and tests)
 //
 // Audio addresses in the catalogue (served by the audio routes):
 //   rotation tracks without a stream_url play "/stream/<genre>?track=<i>" (the client builds it);
@@ -36,6 +39,9 @@ struct DemoCatalogue {
     void replaceStation(const QJsonObject &station);  // by genre; appended when new
     void removeStation(const QString &genre);
     void setTrackIndex(const QString &genre, qint64 index);
+    // Moves a rotation on to its next track (wrapping, elapsed time 0), as the server's clock
+    // does; the new index, or nullopt when the genre is not a rotation.
+    std::optional<qint64> advanceRotation(const QString &genre);
 };
 
 // Installs the catalogue routes on `server` and returns the catalogue they serve: a test may
