@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/APIModels.h"
 #include "Models/AppError.h"
 #include "Models/Envelope.h"
 #include "Models/JsonCoding.h"
@@ -161,6 +162,82 @@ public:
     // list key. Returns the first station of the reply carrying `genre` unchanged; an absent or
     // empty list is APIError::decoding().
     QCoro::Task<Station> hydrateSongsara(QString genre);
+
+    // ---- account, library and media operations (APIClientOperations.cpp)
+    // Every one throws as the reply mapping says, plus its own rules given here. "token" parameters
+    // are sent as "Authorization: Bearer <token>"; an optional token only when given.
+
+    // The user's playlists and liked tracks, in the server's order.
+    struct UserLibrary {
+        QList<PlaylistSummary> playlists;
+        QList<FavoriteTrack> favorites;
+    };
+
+    // POST api/auth/login. "data" absent: APIError::decoding(). The token may be absent: the
+    // caller checks it.
+    QCoro::Task<AuthData> login(QString username, QString password);
+    // POST api/auth/telegram/init-signup. No session in the reply: ServerError with the reply's
+    // message (else "خطا در شروع ثبتنام") and code (else -1).
+    QCoro::Task<AuthSessionInfo> initTelegramSignup(QString username, QString password, QString displayName);
+    // POST api/auth/telegram/verify-signup-otp. No "data" or no token in it: ServerError with the
+    // reply's message (else "کد تایید نامعتبر است") and code (else -1).
+    QCoro::Task<AuthData> verifySignupOTP(QString sessionID, QString code);
+    // POST api/auth/telegram/forgot-password. No session: ServerError (else "خطا در ارسال کد بازیابی").
+    QCoro::Task<AuthSessionInfo> forgotPassword(QString identifier);
+    // POST api/auth/telegram/reset-password. The reply's message, when it has one.
+    QCoro::Task<std::optional<QString>> resetPassword(QString sessionID, QString code, QString newPassword);
+    // POST api/auth/logout with an empty object; a JSON null reply is accepted. Callers start it
+    // without waiting and ignore its failures.
+    QCoro::Task<void> logout(QString token);
+    // GET api/auth/me: the current user, or none for any failure at all (never throws).
+    QCoro::Task<std::optional<User>> me(QString token);
+    // GET api/playlists, then GET api/favorites (only when the first succeeded). Either failure
+    // fails the whole.
+    QCoro::Task<UserLibrary> loadLibrary(QString token);
+
+    // GET api/playlists/<id>. "data" absent: APIError::decoding().
+    QCoro::Task<PlaylistDetail> playlistDetail(qint64 id, std::optional<QString> token = std::nullopt);
+    // POST api/playlists {title, description: ""}. "data" absent: APIError::decoding().
+    QCoro::Task<PlaylistSummary> createPlaylist(QString title, QString token);
+    // PUT api/playlists/<id> {title, description}.
+    QCoro::Task<void> updatePlaylist(qint64 id, QString title, QString description, QString token);
+    // DELETE api/playlists/<id>.
+    QCoro::Task<void> deletePlaylist(qint64 id, QString token);
+    // POST api/playlists/<id>/tracks with the station's current track (playlistTrackBody()).
+    QCoro::Task<void> addTrackToPlaylist(qint64 playlistId, Station station, QString token);
+    // PUT api/playlists/<id>/tracks/<trackId> {title, artist}; trackId is one path segment.
+    QCoro::Task<void> updatePlaylistTrack(qint64 playlistId, QString trackId, QString title, QString artist,
+                                          QString token);
+    // DELETE api/playlists/<id>/tracks/<trackId>.
+    QCoro::Task<void> deletePlaylistTrack(qint64 playlistId, QString trackId, QString token);
+    // POST api/favorites/toggle with what the station plays now (favoriteBody()).
+    QCoro::Task<ToggleResult> toggleFavorite(Station station, QString token);
+
+    // GET api/lyrics?genre=&title=&artist=&duration= (duration in whole seconds when at least 1,
+    // else empty). The envelope is returned as it is; its data may be absent.
+    QCoro::Task<LyricsEnvelope> lyrics(QString genre, QString title, QString artist,
+                                       std::optional<double> duration);
+    // GET api/soundcloud/search?q=. No "data": an empty list.
+    QCoro::Task<QList<Station>> soundcloudSearch(QString query);
+    // GET api/spotify/resolve?url=. "data" absent: APIError::decoding().
+    QCoro::Task<SpotifyEntity> spotifyResolve(QString link);
+    // POST api/spotify/import {url, title, description}.
+    QCoro::Task<void> importSpotify(QString url, QString title, QString description, QString token);
+    // POST api/telegram/download-token (downloadTokenBody()): the bot link to open. No data, no
+    // "bot_url" or text that is not a URL: APIError::decoding().
+    QCoro::Task<QUrl> telegramDownloadToken(Station station);
+    // POST api/shazam with the recording (Content-Type audio/mp4, no token, 25 s idle timeout).
+    // Error replies with a "message" give ServerError(message, status); "data" absent in a 2xx
+    // reply: APIError::decoding().
+    QCoro::Task<ShazamData> recognize(QByteArray audioData);
+
+    // Request bodies built from a station. A local "file://" address (a downloaded track's file or
+    // artwork) is never sent: the track's remote address or the server's own path stands in.
+    static QJsonObject playlistTrackBody(const Station &station);
+    static QJsonObject favoriteBody(const Station &station);
+    static QJsonObject downloadTokenBody(const Station &station);
+
+    static constexpr int kRecognitionIdleTimeoutMs = 25'000;
 
     // Replies larger than this are decoded on the thread pool.
     static constexpr qsizetype kOffThreadDecodeBytes = 256 * 1024;

@@ -1,3 +1,4 @@
+#include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
@@ -27,6 +28,7 @@ int main(int argc, char **argv)
     server.setLogRequests(true);
     standin::installDemoCatalogue(server);
     standin::installAudioRoutes(server);
+    standin::installAccountRoutes(server);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",

@@ -1,10 +1,13 @@
+#include "Services/Keychain.h"
+
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
 // Every test program runs with a GUI application (offscreen), GStreamer initialised and
-// QStandardPaths in test mode, so no test touches the developer's own settings or downloads.
+// QStandardPaths in test mode and an in-memory keychain, so no test touches the developer's own
+// settings, downloads or keychain.
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -12,6 +15,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("melodrift-tests"));
     QGuiApplication::setApplicationName(QStringLiteral("melodrift-radio-tests"));

@@ -1,0 +1,328 @@
+#include "Services/AuthStore.h"
+
+#include "Services/APIClient.h"
+#include "Services/Keychain.h"
+
+#include <QPointer>
+#include <QStringDecoder>
+#include <QVariantMap>
+
+#include <algorithm>
+
+namespace {
+
+void putIfPresent(QVariantMap &map, const char *key, const std::optional<QString> &value)
+{
+    if (value)
+        map.insert(QLatin1StringView(key), *value);
+}
+
+void putIfPresent(QVariantMap &map, const char *key, const std::optional<qint64> &value)
+{
+    if (value)
+        map.insert(QLatin1StringView(key), *value);
+}
+
+QVariantMap userMap(const User &user)
+{
+    QVariantMap map;
+    putIfPresent(map, "id", user.id);
+    putIfPresent(map, "username", user.username);
+    putIfPresent(map, "displayName", user.displayName);
+    putIfPresent(map, "avatarURL", user.avatarURL);
+    putIfPresent(map, "telegramUsername", user.telegramUsername);
+    return map;
+}
+
+QVariantMap playlistMap(const PlaylistSummary &playlist)
+{
+    QVariantMap map;
+    map.insert(QStringLiteral("id"), playlist.id);
+    putIfPresent(map, "title", playlist.title);
+    putIfPresent(map, "description", playlist.description);
+    putIfPresent(map, "coverURL", playlist.coverURL);
+    putIfPresent(map, "trackCount", playlist.trackCount);
+    return map;
+}
+
+QVariantMap favoriteMap(const FavoriteTrack &track)
+{
+    QVariantMap map;
+    map.insert(QStringLiteral("id"), track.id);
+    putIfPresent(map, "trackType", track.trackType);
+    putIfPresent(map, "trackID", track.trackID);
+    putIfPresent(map, "title", track.title);
+    putIfPresent(map, "artist", track.artist);
+    putIfPresent(map, "artworkURL", track.artworkURL);
+    putIfPresent(map, "streamURL", track.streamURL);
+    putIfPresent(map, "duration", track.duration);
+    return map;
+}
+
+PlaylistTrack playlistTrack(const FavoriteTrack &liked)
+{
+    PlaylistTrack track;
+    track.id = liked.id;
+    track.trackType = liked.trackType;
+    track.trackID = liked.trackID;
+    track.title = liked.title;
+    track.artist = liked.artist;
+    track.artworkURL = liked.artworkURL;
+    track.streamURL = liked.streamURL;
+    track.duration = liked.duration;
+    return track;
+}
+
+// The sign-out request: nobody waits for it and nothing it meets is reported.
+QCoro::Task<void> sendLogout(APIClient *client, QString token)
+{
+    try {
+        co_await client->logout(std::move(token));
+    } catch (const std::exception &) {
+    }
+}
+
+} // namespace
+
+AuthStore &AuthStore::shared()
+{
+    static AuthStore *const instance = new AuthStore();
+    return *instance;
+}
+
+AuthStore::AuthStore(std::shared_ptr<KeychainBackend> keychain, APIClient *client, QObject *parent)
+    : QObject(parent)
+    , m_keychain(keychain ? std::move(keychain) : Keychain::backend())
+    , m_client(client ? client : &APIClient::shared())
+{
+    if (const std::optional<QByteArray> saved = m_keychain->read(tokenKey)) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString token = utf8.decode(*saved);
+        if (!utf8.hasError() && !token.isEmpty()) {
+            m_token = token;
+            restoreSession(); // runs on its own; the constructor does not wait
+        }
+    }
+}
+
+AuthStore::~AuthStore() = default;
+
+// ------------------------------------------------------------------ operations
+
+QCoro::Task<void> AuthStore::restoreSession()
+{
+    if (!m_token)
+        co_return;
+    QPointer<AuthStore> self(this);
+    const QString token = *m_token;
+    std::optional<User> user = co_await m_client->me(token);
+    // Signed out, or somebody else signed in, while the question was out: not ours to settle.
+    if (!self || m_token != token)
+        co_return;
+    if (user) {
+        setUser(std::move(user));
+        co_await loadLibrary();
+    } else {
+        setToken(std::nullopt);
+        saveToken(std::nullopt);
+    }
+}
+
+QCoro::Task<void> AuthStore::login(QString username, QString password)
+{
+    co_await signIn(m_client->login(std::move(username), std::move(password)));
+}
+
+QCoro::Task<void> AuthStore::completeTelegramSignup(QString sessionID, QString code)
+{
+    co_await signIn(m_client->verifySignupOTP(std::move(sessionID), std::move(code)));
+}
+
+QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)
+{
+    QPointer<AuthStore> self(this);
+    AuthData reply = co_await std::move(request);
+    if (!self)
+        co_return;
+    if (!reply.token)
+        throw APIError::decoding();
+    setToken(reply.token);
+    setUser(std::move(reply.user));
+    saveToken(reply.token);
+    co_await loadLibrary();
+}
+
+void AuthStore::logout()
+{
+    if (m_token)
+        sendLogout(m_client, *m_token);
+    setUser(std::nullopt);
+    setToken(std::nullopt);
+    setPlaylists({});
+    setFavorites({});
+    setFavoriteIDs({});
+    saveToken(std::nullopt);
+}
+
+QCoro::Task<void> AuthStore::loadLibrary()
+{
+    if (!m_token || m_isLoadingLibrary)
+        co_return;
+    QPointer<AuthStore> self(this);
+    const QString token = *m_token;
+    setLoadingLibrary(true);
+
+    std::optional<APIClient::UserLibrary> library;
+    try {
+        library = co_await m_client->loadLibrary(token);
+    } catch (const std::exception &) {
+    }
+    if (!self)
+        co_return;
+
+    if (m_token != token) {
+        // The session this load belonged to has ended: its library must not show up in another
+        // (or in none). The session held now gets a load of its own.
+        setLoadingLibrary(false);
+        co_await loadLibrary();
+        co_return;
+    }
+    if (library) {
+        QSet<QString> ids;
+        for (const FavoriteTrack &track : std::as_const(library->favorites)) {
+            if (track.trackID)
+                ids.insert(*track.trackID);
+        }
+        setPlaylists(std::move(library->playlists));
+        setFavorites(std::move(library->favorites));
+        setFavoriteIDs(std::move(ids));
+    }
+    setLoadingLibrary(false);
+}
+
+QCoro::Task<std::optional<bool>> AuthStore::toggleFavorite(Station station)
+{
+    if (!m_token)
+        co_return std::nullopt;
+    QPointer<AuthStore> self(this);
+    try {
+        co_await m_client->toggleFavorite(station, *m_token);
+    } catch (const std::exception &) {
+        co_return std::nullopt;
+    }
+    if (!self)
+        co_return std::nullopt;
+    co_await loadLibrary();
+    if (!self)
+        co_return std::nullopt;
+    co_return m_favoriteIDs.contains(station.currentTrackID());
+}
+
+std::optional<Station> AuthStore::favoritesStation() const
+{
+    if (m_favorites.isEmpty())
+        return std::nullopt;
+    const QString name = QStringLiteral("آهنگهای پسندیده");
+    Station station;
+    station.genre = QStringLiteral("custom-favorites");
+    station.title = name;
+    if (m_user)
+        station.artist = m_user->displayName ? m_user->displayName : m_user->username;
+    station.serverName = name;
+    station.source = QStringLiteral("custom");
+    station.category = QStringLiteral("playlists");
+    station.trackIndex = 0;
+    station.trackCount = m_favorites.size();
+    QList<PlaylistTrack> tracks;
+    tracks.reserve(m_favorites.size());
+    for (const FavoriteTrack &liked : m_favorites)
+        tracks.append(playlistTrack(liked));
+    station.tracks = std::move(tracks);
+    return station;
+}
+
+// ------------------------------------------------------------------ published state
+
+void AuthStore::setUser(std::optional<User> user)
+{
+    m_user = std::move(user);
+    emit userChanged();
+    emit isAuthedChanged();
+    emit favoritesStationChanged();
+}
+
+void AuthStore::setToken(std::optional<QString> token)
+{
+    m_token = std::move(token);
+    emit tokenChanged();
+    emit isAuthedChanged();
+}
+
+void AuthStore::setPlaylists(QList<PlaylistSummary> playlists)
+{
+    m_playlists = std::move(playlists);
+    emit playlistsChanged();
+}
+
+void AuthStore::setFavorites(QList<FavoriteTrack> favorites)
+{
+    m_favorites = std::move(favorites);
+    emit favoritesChanged();
+    emit favoritesStationChanged();
+}
+
+void AuthStore::setFavoriteIDs(QSet<QString> ids)
+{
+    m_favoriteIDs = std::move(ids);
+    emit favoriteIDsChanged();
+}
+
+void AuthStore::setLoadingLibrary(bool loading)
+{
+    m_isLoadingLibrary = loading;
+    emit isLoadingLibraryChanged();
+}
+
+void AuthStore::saveToken(const std::optional<QString> &token)
+{
+    if (token && !token->isEmpty())
+        m_keychain->write(tokenKey, token->toUtf8());
+    else
+        m_keychain->remove(tokenKey);
+}
+
+QVariant AuthStore::userVariant() const
+{
+    return m_user ? QVariant(userMap(*m_user)) : QVariant();
+}
+
+QVariantList AuthStore::playlistsVariant() const
+{
+    QVariantList list;
+    list.reserve(m_playlists.size());
+    for (const PlaylistSummary &playlist : m_playlists)
+        list.append(playlistMap(playlist));
+    return list;
+}
+
+QVariantList AuthStore::favoritesVariant() const
+{
+    QVariantList list;
+    list.reserve(m_favorites.size());
+    for (const FavoriteTrack &track : m_favorites)
+        list.append(favoriteMap(track));
+    return list;
+}
+
+QStringList AuthStore::favoriteIDList() const
+{
+    QStringList ids(m_favoriteIDs.cbegin(), m_favoriteIDs.cend());
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+QVariant AuthStore::favoritesStationVariant() const
+{
+    const std::optional<Station> station = favoritesStation();
+    return station ? station->toVariant() : QVariant();
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "Models/APIModels.h"
+#include "Models/Station.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QCoroTask>
+
+#include <memory>
+#include <optional>
+
+class APIClient;
+class KeychainBackend;
+
+// The signed-in user's session and library: the bearer token (kept in the keychain under
+// "session_token"), the user, their playlists and liked tracks. It restores a saved session by
+// itself when it is created. Lives on the GUI thread; every property changes there.
+//
+// QML reads the user, playlists and liked tracks as maps with the records' field names
+// (`user.displayName`, `playlists[0].trackCount`); an absent field is undefined. C++ callers use
+// the typed accessors.
+class AuthStore : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariant user READ userVariant NOTIFY userChanged)
+    Q_PROPERTY(QVariantList playlists READ playlistsVariant NOTIFY playlistsChanged)
+    Q_PROPERTY(QVariantList favorites READ favoritesVariant NOTIFY favoritesChanged)
+    Q_PROPERTY(bool isLoadingLibrary READ isLoadingLibrary NOTIFY isLoadingLibraryChanged)
+    Q_PROPERTY(QStringList favoriteIDs READ favoriteIDList NOTIFY favoriteIDsChanged)
+    Q_PROPERTY(QString token READ tokenText NOTIFY tokenChanged)
+    Q_PROPERTY(bool isAuthed READ isAuthed NOTIFY isAuthedChanged)
+    Q_PROPERTY(QVariant favoritesStation READ favoritesStationVariant NOTIFY favoritesStationChanged)
+
+public:
+    static inline const QString tokenKey = QStringLiteral("session_token");
+
+    // The application's store, created on first use (on the GUI thread) with the system keychain
+    // and the shared client, and kept for the whole process.
+    static AuthStore &shared();
+
+    // Reads the saved token from `keychain` (the installed Keychain backend when null) and, when
+    // there is one, starts restoring the session without waiting. `client` defaults to
+    // APIClient::shared(); both must outlive the store.
+    explicit AuthStore(std::shared_ptr<KeychainBackend> keychain = nullptr, APIClient *client = nullptr,
+                       QObject *parent = nullptr);
+    ~AuthStore() override;
+
+    const std::optional<User> &user() const { return m_user; }
+    const QList<PlaylistSummary> &playlists() const { return m_playlists; }
+    const QList<FavoriteTrack> &favorites() const { return m_favorites; }
+    bool isLoadingLibrary() const { return m_isLoadingLibrary; }
+    // The track ids of the liked tracks (those that have one): compare with Station::currentTrackID().
+    const QSet<QString> &favoriteIDs() const { return m_favoriteIDs; }
+    // The bearer token, for screens that call the client themselves.
+    const std::optional<QString> &token() const { return m_token; }
+    bool isAuthed() const { return m_user.has_value() && m_token.has_value(); }
+    // The liked tracks as one playable station ("custom-favorites"); none without liked tracks.
+    std::optional<Station> favoritesStation() const;
+
+    // Asks the backend who the saved token belongs to: then loads the library, or forgets the
+    // token (here and in the keychain) when no user comes back, for whatever reason.
+    QCoro::Task<void> restoreSession();
+    // Signs in; the client's errors reach the caller unchanged, a reply without a token is
+    // APIError::decoding(). On success the token is saved and the library loaded.
+    QCoro::Task<void> login(QString username, QString password);
+    // Finishes a Telegram sign-up with its six-digit code; as login().
+    QCoro::Task<void> completeTelegramSignup(QString sessionID, QString code);
+    // Signs out at once: tells the backend without waiting, forgets everything, deletes the token.
+    Q_INVOKABLE void logout();
+    // (Re)loads playlists and liked tracks; never throws. Does nothing without a token or while a
+    // load runs. A reply for a session that has since ended is dropped.
+    QCoro::Task<void> loadLibrary();
+    // Likes or unlikes what the station plays now; returns whether it is liked afterwards (from
+    // the reloaded library), or none when signed out or the request failed.
+    QCoro::Task<std::optional<bool>> toggleFavorite(Station station);
+
+    Q_INVOKABLE bool isFavorite(const QString &trackID) const { return m_favoriteIDs.contains(trackID); }
+
+signals:
+    void userChanged();
+    void playlistsChanged();
+    void favoritesChanged();
+    void isLoadingLibraryChanged();
+    void favoriteIDsChanged();
+    void tokenChanged();
+    void isAuthedChanged();
+    void favoritesStationChanged();
+
+private:
+    QCoro::Task<void> signIn(QCoro::Task<AuthData> request);
+
+    void setUser(std::optional<User> user);
+    void setToken(std::optional<QString> token);
+    void setPlaylists(QList<PlaylistSummary> playlists);
+    void setFavorites(QList<FavoriteTrack> favorites);
+    void setFavoriteIDs(QSet<QString> ids);
+    void setLoadingLibrary(bool loading);
+    void saveToken(const std::optional<QString> &token);
+
+    QVariant userVariant() const;
+    QVariantList playlistsVariant() const;
+    QVariantList favoritesVariant() const;
+    QStringList favoriteIDList() const;
+    QString tokenText() const { return m_token.value_or(QString()); }
+    QVariant favoritesStationVariant() const;
+
+    std::shared_ptr<KeychainBackend> m_keychain;
+    APIClient *m_client;
+
+    std::optional<User> m_user;
+    QList<PlaylistSummary> m_playlists;
+    QList<FavoriteTrack> m_favorites;
+    bool m_isLoadingLibrary = false;
+    QSet<QString> m_favoriteIDs;
+    std::optional<QString> m_token;
+};

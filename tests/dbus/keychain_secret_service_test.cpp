@@ -1,0 +1,81 @@
+#include "Services/Keychain.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+// Run by keychain_secret_service.sh on private session buses; see there.
+
+namespace {
+
+// Uses the system keychain for the length of a test.
+class SystemKeychain : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previous = Keychain::backend();
+        Keychain::setBackend(nullptr);
+    }
+    void TearDown() override
+    {
+        Keychain::set(std::nullopt, "session_token");
+        Keychain::setBackend(m_previous);
+    }
+
+private:
+    std::shared_ptr<KeychainBackend> m_previous;
+};
+
+// What another Secret Service client (secret-tool) sees for the item.
+QString lookedUpBySecretTool(const QString &key)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"),
+               {QStringLiteral("lookup"), QStringLiteral("server"), Keychain::service, QStringLiteral("user"), key});
+    if (!tool.waitForFinished(10000))
+        return QStringLiteral("<secret-tool did not finish>");
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+} // namespace
+
+using SecretService = SystemKeychain;
+using NoSecretService = SystemKeychain;
+
+TEST_F(SecretService, StoresReplacesAndDeletesTheItem)
+{
+    EXPECT_EQ(Keychain::get("session_token"), std::nullopt);
+
+    Keychain::set(QStringLiteral("first-token"), "session_token");
+    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("first-token"));
+
+    Keychain::set(QStringLiteral("دومین-توکن"), "session_token");
+    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("دومین-توکن"));
+    EXPECT_EQ(lookedUpBySecretTool("session_token"), QStringLiteral("دومین-توکن"));
+
+    Keychain::set(QString(), "session_token");
+    EXPECT_EQ(Keychain::get("session_token"), std::nullopt);
+    EXPECT_EQ(lookedUpBySecretTool("session_token"), QString());
+}
+
+TEST_F(SecretService, KeysAreSeparateItems)
+{
+    Keychain::set(QStringLiteral("a"), "session_token");
+    Keychain::set(QStringLiteral("b"), "another_key");
+    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("a"));
+    EXPECT_EQ(Keychain::get("another_key"), QStringLiteral("b"));
+    Keychain::set(std::nullopt, "another_key");
+    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("a"));
+    EXPECT_EQ(Keychain::get("another_key"), std::nullopt);
+}
+
+TEST_F(NoSecretService, EveryCallFailsQuietlyAndQuickly)
+{
+    QElapsedTimer timer;
+    timer.start();
+    Keychain::set(QStringLiteral("token"), "session_token");
+    EXPECT_EQ(Keychain::get("session_token"), std::nullopt);
+    Keychain::set(std::nullopt, "session_token");
+    EXPECT_LT(timer.elapsed(), 2000);
+}
