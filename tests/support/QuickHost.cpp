@@ -1,8 +1,11 @@
 #include "support/QuickHost.h"
 
+#include "Platform/Theme.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMutex>
 #include <QQmlComponent>
 #include <QQuickItem>
@@ -70,9 +73,10 @@ void MessageTrap::clear()
 
 std::unique_ptr<QQmlEngine> makeEngine()
 {
-    // The application's controls style; it must be chosen before the first engine loads Controls.
+    // The application's controls style (chosen before the first engine loads Controls) and font.
     static const bool styled = [] {
         QQuickStyle::setStyle(QStringLiteral("Basic"));
+        QGuiApplication::setFont(Theme::body());
         return true;
     }();
     Q_UNUSED(styled);

@@ -31,8 +31,8 @@ public:
     void clear();
 };
 
-// An engine set up as the application's: the Basic controls style, the Melodrift module imported
-// from qrc:/.
+// An engine set up as the application's: the Basic controls style, the application font, the
+// Melodrift module imported from qrc:/.
 std::unique_ptr<QQmlEngine> makeEngine();
 
 // The URL of a file of the module: qrc:/Melodrift/<name>.qml.

@@ -15,13 +15,12 @@ Item {
 
     property var entries: function() { return [] }
     readonly property bool opened: menu.opened
-
-    signal aboutToOpen()
+    // The actions of the entries shown.
+    property var actions: []
 
     anchors.fill: parent
 
     function openAt(x, y) {
-        aboutToOpen()
         const list = root.entries() || []
         if (list.length === 0)
             return
@@ -36,8 +35,6 @@ Item {
         }
         menu.popup(root, x, y)
     }
-
-    property var actions: []
 
     TapHandler {
         acceptedButtons: Qt.RightButton

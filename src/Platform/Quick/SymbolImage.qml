@@ -15,8 +15,8 @@ Text {
     color: Theme.label
     text: Symbols.glyph(symbol)
     font.family: Symbols.fontFamily
-    // Material glyphs fill about 5/6 of their em box, SF-style symbols slightly more than the
-    // font size: 1.2 makes the two read alike next to text.
+    // Material glyphs fill about 5/6 of their em box, while a symbol is drawn a little larger than
+    // its font size: 1.2 makes them read alike next to text.
     font.pixelSize: Math.max(1, Math.round(size * 1.2))
     horizontalAlignment: Text.AlignHCenter
     verticalAlignment: Text.AlignVCenter
