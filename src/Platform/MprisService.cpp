@@ -105,7 +105,7 @@ MprisService::~MprisService()
     }
 }
 
-bool MprisService::registerOn(const QDBusConnection &bus)
+bool MprisService::registerOn(const QDBusConnection &bus, const QString &baseName)
 {
     if (!bus.isConnected() || isRegistered())
         return false;
@@ -113,7 +113,7 @@ bool MprisService::registerOn(const QDBusConnection &bus)
     if (!connection.registerObject(QString::fromLatin1(ObjectPath), m_exported,
                                    QDBusConnection::ExportAdaptors))
         return false;
-    const QString base = QString::fromLatin1(BaseServiceName);
+    const QString base = baseName;
     const QString instance = base + QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
     QStringList candidates{base, instance};
     for (int i = 2; i < 100; ++i)

@@ -30,8 +30,9 @@ public:
     MprisService(RemoteCommandCenter *commands, NowPlayingInfoCenter *info, QObject *parent = nullptr);
     ~MprisService() override;
 
-    // Exports the object and takes the service name. False when the connection is not usable.
-    bool registerOn(const QDBusConnection &bus);
+    // Exports the object and takes the service name (`baseName`, or it with an instance suffix when
+    // taken). False when the connection is not usable. Tests pass a name of their own.
+    bool registerOn(const QDBusConnection &bus, const QString &baseName = QString::fromLatin1(BaseServiceName));
     bool isRegistered() const { return !m_serviceName.isEmpty(); }
     QString serviceName() const { return m_serviceName; }
     QDBusConnection connection() const { return m_bus; }

@@ -397,7 +397,10 @@ void RadioPlayer::handleTimeUpdate(double seconds)
     if (std::isfinite(seconds) && seconds > 0)
         setCurrentTime(seconds);
     const double d = engine.currentItemDuration();
+    const double previousDuration = m_duration;
     setDuration(std::isfinite(d) && d > 0 ? d : 0);
+    // A stream's length becomes known only after it started; the system controls show it then.
+    const bool durationLearnt = m_duration != previousDuration;
 
     switch (engine.timeControlStatus()) {
     case PlaybackEngine::TimeControlStatus::Paused:
@@ -412,8 +415,11 @@ void RadioPlayer::handleTimeUpdate(double seconds)
         setIsBuffering(true);
         break;
     case PlaybackEngine::TimeControlStatus::Playing:
-        if (m_isPlaying && !m_isBuffering)
+        if (m_isPlaying && !m_isBuffering) {
+            if (durationLearnt)
+                updateNowPlayingInfo();
             break;
+        }
         setIsPlaying(true);
         setIsBuffering(false);
         setStatusText(QString());

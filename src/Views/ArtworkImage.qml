@@ -16,8 +16,8 @@ Item {
 
     readonly property url source: ServerAddress.absolute(urlString)
     // Loading phase: the picture shows once it is ready; the spinner only while it loads.
-    readonly property bool loaded: image.status === Image.Ready
-    readonly property bool loading: image.status === Image.Loading
+    readonly property bool loaded: picture.status === ArtworkPicture.Ready
+    readonly property bool loading: picture.status === ArtworkPicture.Loading
 
     // The placeholder: a gradient from the top leading corner (the right in RTL) to the bottom
     // trailing corner, with the radio-waves glyph.
@@ -61,14 +61,11 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.6)
     }
 
-    Image {
-        id: image
+    // Failures are silent: the placeholder stays.
+    ArtworkPicture {
+        id: picture
         anchors.fill: parent
         source: root.source
-        asynchronous: true
-        fillMode: Image.PreserveAspectCrop
-        smooth: true
-        mipmap: true
         visible: root.loaded
     }
 }

@@ -2,6 +2,7 @@
 
 #include "Services/RadioPlayer.h"
 #include "StationDetailViewModel.h"
+#include "StationValue.h"
 
 StationCardViewModel::StationCardViewModel(QObject *parent)
     : StationCardViewModel(RadioPlayer::shared(), parent)
@@ -25,7 +26,7 @@ void StationCardViewModel::setStation(const Station &station)
 
 void StationCardViewModel::setStationValue(const QVariant &station)
 {
-    if (auto value = Station::fromVariant(station))
+    if (auto value = stationFromQml(station))
         setStation(*value);
 }
 

@@ -1,4 +1,5 @@
 #include "StationDetailViewModel.h"
+#include "StationValue.h"
 
 #include "Services/APIClient.h"
 #include "Services/OfflineStore.h"
@@ -60,7 +61,7 @@ void StationDetailViewModel::setStation(const Station &station)
 
 void StationDetailViewModel::setStationValue(const QVariant &station)
 {
-    if (auto value = Station::fromVariant(station))
+    if (auto value = stationFromQml(station))
         setStation(*value);
 }
 

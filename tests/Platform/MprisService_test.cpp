@@ -85,7 +85,7 @@ protected:
                 return record(e);
             }, seekable);
         service = std::make_unique<MprisService>(&commands, &info);
-        ASSERT_TRUE(service->registerOn(bus));
+        ASSERT_TRUE(service->registerOn(bus, playerctl::uniqueServiceName()));
         player = playerctl::playerName(service->serviceName());
     }
 
@@ -285,10 +285,11 @@ TEST_F(MprisServiceTest, TakesAnInstanceNameWhenTheNameIsTaken)
     RemoteCommandCenter c2;
     NowPlayingInfoCenter i2;
     {
+        const QString base = service->serviceName();
         MprisService another(&c2, &i2);
-        ASSERT_TRUE(another.registerOn(second));
-        EXPECT_NE(another.serviceName(), service->serviceName());
-        EXPECT_TRUE(another.serviceName().startsWith(QStringLiteral("org.mpris.MediaPlayer2.melodrift")))
+        ASSERT_TRUE(another.registerOn(second, base));
+        EXPECT_EQ(another.serviceName(),
+                  base + QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid()))
             << another.serviceName().toStdString();
     }
     QDBusConnection::disconnectFromBus(second.name());

@@ -38,7 +38,7 @@ protected:
         player = std::make_unique<RadioPlayer>(deps);
         bus = playerctl::privateSessionConnection();
         mpris = std::make_unique<MprisService>(&commands, &nowPlaying);
-        ASSERT_TRUE(mpris->registerOn(bus));
+        ASSERT_TRUE(mpris->registerOn(bus, playerctl::uniqueServiceName()));
         name = playerctl::playerName(mpris->serviceName());
     }
 

@@ -1,6 +1,7 @@
 #include "support/Playerctl.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
@@ -19,6 +20,14 @@ QDBusConnection privateSessionConnection()
     static QAtomicInt counter;
     const QString name = QStringLiteral("melodrift-test-bus-%1").arg(counter.fetchAndAddOrdered(1));
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+}
+
+QString uniqueServiceName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("org.mpris.MediaPlayer2.melodrifttest%1x%2")
+        .arg(QCoreApplication::applicationPid())
+        .arg(counter.fetchAndAddOrdered(1));
 }
 
 Result run(const QString &player, const QStringList &arguments, int timeoutMs)

@@ -20,6 +20,11 @@ bool available();
 // A private connection to the session bus, so that each test exports its own player.
 QDBusConnection privateSessionConnection();
 
+// An MPRIS service name of this test process's own, so that playerctl never confuses its player
+// with one of another test running on the same bus ("melodrift" would also match
+// "melodrift.instance42").
+QString uniqueServiceName();
+
 // `player` is the service name without "org.mpris.MediaPlayer2.".
 Result run(const QString &player, const QStringList &arguments, int timeoutMs = 20000);
 

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QQuickItem>
+#include <QSet>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+// Decoded artwork by address, shared by every ArtworkPicture of the process: at most `Capacity`
+// pictures, the least recently used dropped first; a picture is fetched once however many items
+// ask for it at the same time. Lives on the GUI thread; bytes are fetched there and decoded on the
+// thread pool. Failures are silent: the askers hear `finished(url, false)`.
+class ArtworkCache : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int Capacity = 64;
+    // Pictures are decoded no larger than this on their longer side.
+    static constexpr int MaxPixelSize = 600;
+    static constexpr int TransferTimeoutMs = 30'000;
+
+    static ArtworkCache &shared();
+
+    // The picture, when it is held (and marks it as recently used).
+    std::optional<QImage> cached(const QUrl &url);
+    // Starts fetching `url` (http, https or file) unless it is held or already being fetched.
+    void request(const QUrl &url);
+    bool isFetching(const QUrl &url) const { return m_inFlight.contains(url); }
+    int size() const { return int(m_images.size()); }
+    void clear();
+
+    // Decodes image bytes, scaled down to MaxPixelSize; a null image when they are no picture.
+    static QImage decode(const QByteArray &bytes);
+
+signals:
+    void finished(const QUrl &url, bool ok);
+
+private:
+    void fetchFromNetwork(const QUrl &url);
+    void decodeOffThread(const QUrl &url, QByteArray bytes, bool isFile);
+    void store(const QUrl &url, const QImage &image);
+
+    QNetworkAccessManager m_network;
+    QHash<QUrl, QImage> m_images;
+    QList<QUrl> m_order; // least recently used first
+    QSet<QUrl> m_inFlight;
+};
+
+// An artwork picture drawn to fill its bounds (aspect fill, centred crop), loaded asynchronously
+// through ArtworkCache. ArtworkImage.qml draws its placeholder around it by `status`.
+//     ArtworkPicture { anchors.fill: parent; source: ServerAddress.absolute(path) }
+class ArtworkPicture : public QQuickItem
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QUrl source READ source WRITE setSource NOTIFY sourceChanged)
+    Q_PROPERTY(Status status READ status NOTIFY statusChanged)
+
+public:
+    // Null: no address; Loading; Ready: the picture shows; Error: it could not be loaded.
+    enum class Status { Null, Loading, Ready, Error };
+    Q_ENUM(Status)
+
+    explicit ArtworkPicture(QQuickItem *parent = nullptr);
+
+    QUrl source() const { return m_source; }
+    void setSource(const QUrl &source);
+    Status status() const { return m_status; }
+    QImage image() const { return m_image; }
+
+signals:
+    void sourceChanged();
+    void statusChanged();
+
+protected:
+    QSGNode *updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *) override;
+    void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
+
+private:
+    void onFinished(const QUrl &url, bool ok);
+    void show(const QImage &image);
+    void setStatus(Status status);
+
+    QUrl m_source;
+    Status m_status = Status::Null;
+    QImage m_image;
+    bool m_imageChanged = false;
+};
