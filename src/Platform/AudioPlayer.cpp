@@ -75,6 +75,12 @@ AudioPlayer::AudioPlayer(QObject *parent, GstElement *audioSink)
     m_pipelineState = GST_STATE_NULL;
 }
 
+AudioPlayer::AudioPlayer(Simulated, QObject *parent)
+    : QObject(parent)
+    , m_simulated(true)
+{
+}
+
 AudioPlayer::~AudioPlayer()
 {
     if (m_playbin) {
@@ -106,13 +112,14 @@ bool AudioPlayer::supportsAudioTaps() const
 
 void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
 {
-    if (item == m_item || !m_playbin)
+    if (item == m_item || (!m_playbin && !m_simulated))
         return;
     if (item && item->m_player && item->m_player != this)
         item->m_player->replaceCurrentItem(nullptr);
 
     stopStream();
-    m_sink->detach();
+    if (m_sink)
+        m_sink->detach();
     ++m_serial;
 
     const PlayerItemPtr old = std::move(m_item);
@@ -127,6 +134,7 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
     m_atEnd = false;
     m_prerolled = false;
     m_lastPosition = 0;
+    m_simulatedPlaying = false;
 
     if (item) {
         item->m_player = this;
@@ -134,8 +142,10 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
         if (item->status() != PlayerItem::Status::Failed) {
             if (isPlayableAddress(item->url())) {
                 attachTapOfCurrentItem();
-                g_object_set(m_playbin, "uri", item->url().toString(QUrl::FullyEncoded).toUtf8().constData(),
-                             nullptr);
+                if (m_playbin) {
+                    g_object_set(m_playbin, "uri", item->url().toString(QUrl::FullyEncoded).toUtf8().constData(),
+                                 nullptr);
+                }
             } else {
                 const quint64 serial = m_serial;
                 QMetaObject::invokeMethod(
@@ -183,8 +193,8 @@ double AudioPlayer::currentTime() const
     if (m_seeking || m_seekQueued)
         return m_seekTarget;
     gint64 position = -1;
-    if (m_pipelineState >= GST_STATE_PAUSED && gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position)
-        && position >= 0)
+    if (m_playbin && m_pipelineState >= GST_STATE_PAUSED
+        && gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position) && position >= 0)
         m_lastPosition = double(position) / GST_SECOND;
     return m_lastPosition;
 }
@@ -201,6 +211,12 @@ void AudioPlayer::seek(double seconds, std::function<void(bool)> completion)
     if (m_atEnd) {
         m_atEnd = false;
         applyState();
+    }
+    if (m_simulated) {
+        m_lastPosition = m_seekTarget;
+        m_seeking = true;
+        finishSeek(true);
+        return;
     }
     if (!m_prerolled) {
         m_seekQueued = true;
@@ -348,8 +364,11 @@ void AudioPlayer::applyState()
 
 void AudioPlayer::stopStream(bool reset)
 {
-    if (!m_playbin)
+    if (!m_playbin) {
+        m_buffering = false;
+        finishSeek(false);
         return;
+    }
     const GstState target = reset ? GST_STATE_NULL : GST_STATE_READY;
     if (m_requestedState > target || m_pipelineState > target)
         gst_element_set_state(m_playbin, target);
@@ -375,10 +394,10 @@ void AudioPlayer::restartAtEnd()
 void AudioPlayer::updateStatus()
 {
     TimeControlStatus status = TimeControlStatus::WaitingToPlay;
+    const bool playing = m_simulated ? m_simulatedPlaying : m_pipelineState == GST_STATE_PLAYING;
     if (m_rate <= 0)
         status = TimeControlStatus::Paused;
-    else if (m_item && m_item->status() != PlayerItem::Status::Failed && m_pipelineState == GST_STATE_PLAYING
-             && !m_buffering && !m_atEnd)
+    else if (m_item && m_item->status() != PlayerItem::Status::Failed && playing && !m_buffering && !m_atEnd)
         status = TimeControlStatus::Playing;
     if (status == m_status)
         return;
@@ -407,7 +426,7 @@ void AudioPlayer::failCurrentItem(const QString &error)
 
 void AudioPlayer::attachTapOfCurrentItem()
 {
-    if (!m_item || !m_sink->isValid())
+    if (!m_item || !m_sink || !m_sink->isValid())
         return;
     AudioProcessingTapPtr tap;
     for (const AudioMixInputParameters &parameters : m_item->audioMix().inputParameters) {
@@ -530,6 +549,8 @@ void AudioPlayer::handleStateChanged(GstMessage *message)
 
 void AudioPlayer::updateDuration()
 {
+    if (!m_playbin)
+        return;
     gint64 duration = -1;
     if (gst_element_query_duration(m_playbin, GST_FORMAT_TIME, &duration) && duration > 0)
         m_item->setDuration(double(duration) / GST_SECOND);
@@ -544,4 +565,50 @@ void AudioPlayer::resolveAudioTracks()
     for (int i = 0; i < count; ++i)
         tracks.append(AudioTrack{i + 1});
     m_item->finishTracks(tracks);
+}
+
+void AudioPlayer::simulateTimeControlStatus(TimeControlStatus status)
+{
+    if (!m_simulated)
+        return;
+    m_simulatedPlaying = status == TimeControlStatus::Playing;
+    if (status == m_status)
+        return;
+    m_status = status;
+    emit timeControlStatusChanged();
+    notifyObservers();
+}
+
+void AudioPlayer::simulateCurrentTime(double seconds)
+{
+    if (m_simulated)
+        m_lastPosition = seconds;
+}
+
+void AudioPlayer::simulateItemReady(double duration, const QList<AudioTrack> &tracks)
+{
+    if (!m_simulated || !m_item)
+        return;
+    m_prerolled = true;
+    m_item->markReady();
+    m_item->setDuration(duration);
+    m_item->finishTracks(tracks);
+}
+
+void AudioPlayer::simulateItemFailure(const QString &error)
+{
+    if (m_simulated)
+        failCurrentItem(error);
+}
+
+void AudioPlayer::simulateEndOfItem()
+{
+    if (m_simulated && m_item)
+        handleEndOfStream();
+}
+
+void AudioPlayer::simulateTick()
+{
+    if (m_simulated)
+        deliverTick();
 }

@@ -61,6 +61,11 @@ QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(ArtworkTimeoutMs);
     QNetworkReply *reply = m_network->get(request);
+    // Nothing that large is a cover: stop reading instead of holding it in memory.
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > MaxArtworkBytes)
+            reply->abort();
+    });
     co_await reply;
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(reply, [](QNetworkReply *r) { r->deleteLater(); });
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -117,7 +117,8 @@ TEST_F(AudioPlayerTest, PlaysOverHttpAndReportsTimeDurationAndTracks)
     EXPECT_TRUE(ended.isEmpty());
 
     player->pause();
-    ASSERT_TRUE(waitUntil([&] { return player->timeControlStatus() == Status::Paused; }));
+    EXPECT_EQ(player->timeControlStatus(), Status::Paused);
+    spin(300); // the output stops shortly after
     const double pausedAt = player->currentTime();
     const qsizetype ticksWhenPaused = ticks.size();
     spin(1200);
@@ -377,4 +378,53 @@ TEST_F(AudioPlayerTest, EndlessLiveRouteStreams)
     ASSERT_TRUE(waitUntil([&] { return refused != -1; }));
     EXPECT_EQ(refused, 0);
     EXPECT_EQ(player->timeControlStatus(), Status::Playing);
+}
+
+TEST(SimulatedAudioPlayer, LetsTestsDriveWhatThePipelineWouldReport)
+{
+    AudioPlayer player(AudioPlayer::Simulated{});
+    QList<double> ticks;
+    QObject context;
+    player.addPeriodicTimeObserver(0.5, &context, [&](double t) { ticks.append(t); });
+    QList<PlayerItemPtr> ended;
+    QObject::connect(&player, &AudioPlayer::itemDidPlayToEnd, &player, [&](PlayerItemPtr item) { ended.append(item); });
+
+    const PlayerItemPtr item = PlayerItem::create(QUrl("http://example.invalid/stream/a?track=0"));
+    player.replaceCurrentItem(item);
+    player.play();
+    EXPECT_EQ(player.timeControlStatus(), Status::WaitingToPlay);
+    auto tracks = item->loadAudioTracks();
+    player.simulateItemReady(200.0);
+    player.simulateTimeControlStatus(Status::Playing);
+    EXPECT_EQ(item->status(), PlayerItem::Status::ReadyToPlay);
+    EXPECT_EQ(item->duration(), 200.0);
+    const auto loaded = QCoro::waitFor(std::move(tracks));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(*loaded, QList<AudioTrack>{AudioTrack{1}});
+
+    player.simulateCurrentTime(12.5);
+    ticks.clear();
+    player.simulateTick();
+    EXPECT_EQ(ticks, QList<double>{12.5});
+
+    bool done = false;
+    player.seek(30, [&](bool finished) { done = finished; });
+    EXPECT_EQ(player.currentTime(), 30.0);
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+
+    player.pause();
+    EXPECT_EQ(player.timeControlStatus(), Status::Paused);
+    player.play();
+    EXPECT_EQ(player.timeControlStatus(), Status::Playing);
+    player.simulateEndOfItem();
+    EXPECT_EQ(ended, QList<PlayerItemPtr>{item});
+    EXPECT_EQ(player.timeControlStatus(), Status::Paused);
+
+    const PlayerItemPtr next = PlayerItem::create(QUrl("http://example.invalid/b"));
+    player.replaceCurrentItem(next);
+    player.play();
+    player.simulateItemFailure(QStringLiteral("Not Found"));
+    EXPECT_EQ(next->status(), PlayerItem::Status::Failed);
+    EXPECT_EQ(next->errorString(), QStringLiteral("Not Found"));
+    EXPECT_EQ(player.rate(), 0.0f);
 }

@@ -1,5 +1,8 @@
 #include "Services/Equalizer.h"
 
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -148,4 +151,24 @@ TEST_F(EqualizerTest, SettersFromScreensPersistAndKeepFiveClampedGains)
     EXPECT_EQ(reread->selectedPreset(), QStringLiteral("پاپ"));
     EXPECT_EQ(reread->gains(), list({12, -12, 1, 2, 3}));
     EXPECT_EQ(eq->presets().size(), 8);
+}
+
+TEST_F(EqualizerTest, ScreensCanReadAndChangeItFromQml)
+{
+    const auto eq = make();
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty("equalizer", eq.get());
+    QQmlComponent component(&engine);
+    component.setData("import QtQml\n"
+                      "QtObject {\n"
+                      "  property real third: equalizer.gains[2]\n"
+                      "  property int presetCount: equalizer.presets.length\n"
+                      "  Component.onCompleted: { equalizer.setGain(2, 7.5); equalizer.applyPreset(\"پاپ\") }\n"
+                      "}\n",
+                      QUrl("qrc:/eq-test.qml"));
+    std::unique_ptr<QObject> object(component.create());
+    ASSERT_TRUE(object) << qPrintable(component.errorString());
+    EXPECT_EQ(object->property("presetCount").toInt(), 8);
+    EXPECT_EQ(eq->selectedPreset(), QStringLiteral("پاپ"));
+    EXPECT_DOUBLE_EQ(object->property("third").toDouble(), 4.0); // bound: follows the preset
 }

@@ -1,6 +1,7 @@
 #include "Platform/AudioPlayer.h"
 #include "Platform/AudioSession.h"
 #include "Services/APIClient.h"
+#include "Services/ArtworkColorExtractor.h"
 #include "Services/EqTap.h"
 #include "Services/GstPlaybackEngine.h"
 #include "Services/OfflineStore.h"
@@ -49,6 +50,7 @@ protected:
         deps.audioSession = &AudioSession::sharedInstance();
         deps.metadataPollIntervalMs = PollMs;
         deps.makeTap = [] { return EqTap::makeTap(); };
+        deps.vibrantColor = [](const QImage &image) { return ArtworkColorExtractor::vibrantColor(image); };
         player = std::make_unique<RadioPlayer>(deps);
     }
 
@@ -110,6 +112,9 @@ TEST_F(RadioPlayerPlaybackTest, PlaysTheRotationAndFollowsTheServerWithinOnePoll
     ASSERT_TRUE(waitUntil([&] { return player->isPlaying() && player->currentTime() > 0.2; }));
     EXPECT_EQ(player->statusText(), QString());
     ASSERT_TRUE(waitUntil([&] { return player->duration() > 5.0; }));
+    // The track's cover came from the backend and tints the theme.
+    ASSERT_TRUE(waitUntil([&] { return player->artworkCached(QStringLiteral("/artwork/persian-3.jpg")); }));
+    EXPECT_NE(player->themeColor(), QColor::fromRgbF(0.39f, 0.40f, 0.95f));
     EXPECT_FALSE(player->isLive());
 
     // The server moves on; the player follows within one poll.

@@ -13,7 +13,12 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- player output:"; cat "$work"/player*.log 2>/dev/null || true; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  echo "--- player output:"
+  cat "$work"/player*.log 2>/dev/null || true
+  exit 1
+}
 
 # Waits up to $1 seconds for the command in the remaining arguments to succeed.
 until_ok() {
@@ -31,21 +36,21 @@ export GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
 
 "$stand_in" --port 0 >"$work/stand-in.log" 2>&1 &
 pids+=($!)
-until_ok 30 grep -q 'listening on' "$work/stand-in.log" || fail "the stand-in did not start"
+until_ok 60 grep -q 'listening on' "$work/stand-in.log" || fail "the stand-in did not start"
 export MELODRIFT_API_BASE_URL=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/stand-in.log" | head -1)
 
 XDG_CACHE_HOME="$work/cache" "$play_station" jazz >"$work/player.log" 2>&1 &
 pids+=($!)
-until_ok 30 grep -q 'playerctl -p ' "$work/player.log" || fail "no media controls"
+until_ok 60 grep -q 'playerctl -p ' "$work/player.log" || fail "no media controls"
 # Other tests may run players on the same bus: address this one by the name it took.
 name=$(sed -n 's/.*playerctl -p \([^ ]*\) .*/\1/p' "$work/player.log" | head -1)
 ctl() { playerctl -p "$name" "$@"; }
 status_is() { [ "$(ctl status 2>/dev/null)" = "$1" ]; }
 title_is() { [ "$(ctl metadata title 2>/dev/null)" = "$1" ]; }
 
-until_ok 30 status_is Playing || fail "not playing"
+until_ok 60 status_is Playing || fail "not playing"
 # The server's rotation is at the second jazz track; a 12 s track may have ended meanwhile.
-until_ok 30 grep -q '^\[RadioPlayer\] server rotation: Blue Corner -> Smoke Rings$' "$work/player.log" \
+until_ok 60 grep -q '^\[RadioPlayer\] server rotation: Blue Corner -> Smoke Rings$' "$work/player.log" \
   || fail "did not follow the server"
 declare -A artist_of=(["Blue Corner"]="The Night Owls" ["Smoke Rings"]="Lena Hart"
                       ["Last Tram Home"]="Marcus Vale Trio" ["Velvet Steps"]="Lena Hart")
@@ -56,11 +61,14 @@ title=$(ctl metadata title)
 [ "$(ctl metadata artist)" = "${artist_of[$title]}" ] || fail "artist of $title: $(ctl metadata artist)"
 [ "$(ctl metadata album)" = "Late Night Jazz" ] || fail "album: $(ctl metadata album)"
 has() { [ -n "$(ctl metadata "$1" 2>/dev/null)" ]; }
-until_ok 30 has mpris:length || fail "no length"
-until_ok 30 has mpris:artUrl || fail "no artwork"
+until_ok 60 has mpris:length || fail "no length"
+until_ok 60 has mpris:artUrl || fail "no artwork"
 art=$(ctl metadata mpris:artUrl)
 case "$art" in file://*) [ -s "${art#file://}" ] || fail "artwork file missing: $art" ;; *) fail "artwork: $art" ;; esac
 
+# Toggle while it plays steadily (while it connects, toggling starts playback instead).
+playing_steadily() { status_is Playing && awk -v p="$(ctl position 2>/dev/null)" 'BEGIN { exit !(p >= 0.5) }'; }
+until_ok 60 playing_steadily || fail "not playing steadily"
 ctl play-pause
 until_ok 20 status_is Paused || fail "play-pause did not pause"
 ctl play-pause
@@ -71,8 +79,8 @@ ctl next
 after=${next_of[$before]}
 # (Should the track end at that moment, the player moves on once more.)
 next_title() { title_is "$after" || title_is "${next_of[$after]}"; }
-until_ok 30 next_title || fail "next after $before: $(ctl metadata title)"
-until_ok 30 status_is Playing || fail "not playing after next"
+until_ok 60 next_title || fail "next after $before: $(ctl metadata title)"
+until_ok 60 status_is Playing || fail "not playing after next"
 grep -q '^\[RadioPlayer\] EQ tap bound to track ' "$work/player.log" || fail "no equaliser tap"
 
 # Refused until the new track's length is known.
@@ -86,6 +94,6 @@ until_ok 20 position_in 3 8 || fail "position after 5-: $(ctl position)"
 env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work/no-runtime" XDG_CACHE_HOME="$work/cache" \
   "$play_station" pop-live >"$work/player-nobus.log" 2>&1 &
 pids+=($!)
-until_ok 30 grep -q '^\[play-station\] playing' "$work/player-nobus.log" || fail "no playback without a bus"
+until_ok 60 grep -q '^\[play-station\] playing' "$work/player-nobus.log" || fail "no playback without a bus"
 [ "$(grep -c 'media controls are off' "$work/player-nobus.log")" = 1 ] || fail "the off line is not there once"
 echo "PASS"

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTimer>
 
 #include <functional>
 
@@ -12,13 +13,16 @@ namespace testsupport {
 
 // Spins the event loop until `done` holds or the time is up; returns whether it held.
 // Timeouts are generous: the tests run in parallel on a loaded machine.
+// Sleeps between events (a 10 ms tick wakes it), so waiting costs no CPU.
 inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 20000)
 {
     QDeadlineTimer deadline(timeoutMs);
+    QTimer tick;
+    tick.start(10);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -27,8 +31,7 @@ inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 20000)
 inline void spin(int ms)
 {
     QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return deadline.hasExpired(); }, ms + 1000);
 }
 
 // A fake audio output that consumes in real time (sync) or as fast as it can.
