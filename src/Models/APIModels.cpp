@@ -2,7 +2,7 @@
 
 #include <QHashFunctions>
 
-using JsonFields::Reader;
+using L1 = QLatin1StringView;
 
 namespace {
 
@@ -35,9 +35,21 @@ private:
     size_t m_seed;
 };
 
-QString key(const char *name)
+qint64 requiredInteger(const QJsonObject &o, L1 key)
 {
-    return QString::fromLatin1(name);
+    const std::optional<qint64> value = json::optionalInteger(o, key);
+    if (!value)
+        json::throwWrongType(key, "an integer", o.value(key));
+    return *value;
+}
+
+// A string that never fails its record: a value of any other type gives none.
+std::optional<QString> lenientString(const QJsonObject &o, L1 key)
+{
+    const QJsonValue value = o.value(key);
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
 }
 
 } // namespace
@@ -45,15 +57,15 @@ QString key(const char *name)
 // The decoders read the keys in the order the backend documents them, so the first wrong value
 // in that order is the one the error names.
 
-User User::fromJson(const QJsonValue &value, const QString &where)
+User User::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"user");
     User u;
-    u.id = r.integer(key("id"));
-    u.username = r.string(key("username"));
-    u.displayName = r.string(key("display_name"));
-    u.avatarURL = r.string(key("avatar_url"));
-    u.telegramUsername = r.string(key("telegram_username"));
+    u.id = json::optionalInteger(r, L1("id"));
+    u.username = json::optionalString(r, L1("username"));
+    u.displayName = json::optionalString(r, L1("display_name"));
+    u.avatarURL = json::optionalString(r, L1("avatar_url"));
+    u.telegramUsername = json::optionalString(r, L1("telegram_username"));
     return u;
 }
 
@@ -64,12 +76,12 @@ size_t qHash(const User &user, size_t seed) noexcept
         .result();
 }
 
-AuthData AuthData::fromJson(const QJsonValue &value, const QString &where)
+AuthData AuthData::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"auth");
     AuthData d;
-    d.token = r.string(key("token"));
-    d.user = r.record(key("user"), &User::fromJson);
+    d.token = json::optionalString(r, L1("token"));
+    d.user = json::optionalRecord<User>(r, L1("user"));
     return d;
 }
 
@@ -80,31 +92,30 @@ size_t qHash(const AuthSessionInfo &info, size_t seed) noexcept
         .result();
 }
 
-SessionInfoEnvelope::Payload SessionInfoEnvelope::Payload::fromJson(const QJsonValue &value,
-                                                                    const QString &where)
+SessionInfoEnvelope::Payload SessionInfoEnvelope::Payload::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"session");
     Payload p;
-    p.sessionID = r.string(key("session_id"));
-    p.botLink = r.string(key("bot_link"));
-    p.botUsername = r.string(key("bot_username"));
-    p.telegramUsername = r.string(key("telegram_username"));
-    p.expiresIn = r.integer(key("expires_in"));
+    p.sessionID = json::optionalString(r, L1("session_id"));
+    p.botLink = json::optionalString(r, L1("bot_link"));
+    p.botUsername = json::optionalString(r, L1("bot_username"));
+    p.telegramUsername = json::optionalString(r, L1("telegram_username"));
+    p.expiresIn = json::optionalInteger(r, L1("expires_in"));
     return p;
 }
 
-SessionInfoEnvelope SessionInfoEnvelope::fromJson(const QJsonValue &value, const QString &where)
+SessionInfoEnvelope SessionInfoEnvelope::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"reply");
     SessionInfoEnvelope e;
-    e.code = r.integer(key("code"));
-    e.message = r.string(key("message"));
-    e.data = r.record(key("data"), &Payload::fromJson);
-    e.sessionID = r.string(key("session_id"));
-    e.botLink = r.string(key("bot_link"));
-    e.botUsername = r.string(key("bot_username"));
-    e.telegramUsername = r.string(key("telegram_username"));
-    e.expiresIn = r.integer(key("expires_in"));
+    e.code = json::optionalInteger(r, L1("code"));
+    e.message = json::optionalString(r, L1("message"));
+    e.data = json::optionalRecord<Payload>(r, L1("data"));
+    e.sessionID = json::optionalString(r, L1("session_id"));
+    e.botLink = json::optionalString(r, L1("bot_link"));
+    e.botUsername = json::optionalString(r, L1("bot_username"));
+    e.telegramUsername = json::optionalString(r, L1("telegram_username"));
+    e.expiresIn = json::optionalInteger(r, L1("expires_in"));
     return e;
 }
 
@@ -133,15 +144,15 @@ std::optional<AuthSessionInfo> SessionInfoEnvelope::resolved() const
     return info;
 }
 
-PlaylistSummary PlaylistSummary::fromJson(const QJsonValue &value, const QString &where)
+PlaylistSummary PlaylistSummary::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"playlist");
     PlaylistSummary p;
-    p.id = r.requiredInteger(key("id"));
-    p.title = r.string(key("title"));
-    p.description = r.string(key("description"));
-    p.coverURL = r.string(key("cover_url"));
-    p.trackCount = r.integer(key("track_count"));
+    p.id = requiredInteger(r, L1("id"));
+    p.title = json::optionalString(r, L1("title"));
+    p.description = json::optionalString(r, L1("description"));
+    p.coverURL = json::optionalString(r, L1("cover_url"));
+    p.trackCount = json::optionalInteger(r, L1("track_count"));
     return p;
 }
 
@@ -152,27 +163,27 @@ size_t qHash(const PlaylistSummary &playlist, size_t seed) noexcept
         .result();
 }
 
-PlaylistsData PlaylistsData::fromJson(const QJsonValue &value, const QString &where)
+PlaylistsData PlaylistsData::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"playlists");
     PlaylistsData d;
-    d.playlists = r.list(key("playlists"), &PlaylistSummary::fromJson);
-    d.favoritesCount = r.integer(key("favorites_count"));
+    d.playlists = json::optionalArray<PlaylistSummary>(r, L1("playlists"));
+    d.favoritesCount = json::optionalInteger(r, L1("favorites_count"));
     return d;
 }
 
-FavoriteTrack FavoriteTrack::fromJson(const QJsonValue &value, const QString &where)
+FavoriteTrack FavoriteTrack::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"favorite");
     FavoriteTrack t;
-    t.id = r.requiredInteger(key("id"));
-    t.title = r.string(key("title"));
-    t.artist = r.string(key("artist"));
-    t.duration = r.integer(key("duration"));
-    t.trackType = r.string(key("track_type"));
-    t.trackID = r.string(key("track_id"));
-    t.artworkURL = r.string(key("artwork_url"));
-    t.streamURL = r.string(key("stream_url"));
+    t.id = requiredInteger(r, L1("id"));
+    t.title = json::optionalString(r, L1("title"));
+    t.artist = json::optionalString(r, L1("artist"));
+    t.duration = json::optionalInteger(r, L1("duration"));
+    t.trackType = json::optionalString(r, L1("track_type"));
+    t.trackID = json::optionalString(r, L1("track_id"));
+    t.artworkURL = json::optionalString(r, L1("artwork_url"));
+    t.streamURL = json::optionalString(r, L1("stream_url"));
     return t;
 }
 
@@ -183,21 +194,21 @@ size_t qHash(const FavoriteTrack &track, size_t seed) noexcept
         .result();
 }
 
-ToggleData ToggleData::fromJson(const QJsonValue &value, const QString &where)
+ToggleData ToggleData::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"toggle");
     ToggleData d;
-    d.favorited = r.boolean(key("favorited"));
+    d.favorited = json::optionalBool(r, L1("favorited"));
     return d;
 }
 
-LyricsLine LyricsLine::fromJson(const QJsonValue &value, const QString &where)
+LyricsLine LyricsLine::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"line");
     LyricsLine l;
-    l.time = r.number(key("time"));
-    l.text = r.string(key("text"));
-    l.translation = r.string(key("translation"));
+    l.time = json::optionalDouble(r, L1("time"));
+    l.text = json::optionalString(r, L1("text"));
+    l.translation = json::optionalString(r, L1("translation"));
     return l;
 }
 
@@ -206,29 +217,29 @@ size_t qHash(const LyricsLine &line, size_t seed) noexcept
     return (Hasher(seed) << line.time << line.text << line.translation).result();
 }
 
-LyricsData LyricsData::fromJson(const QJsonValue &value, const QString &where)
+LyricsData LyricsData::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"lyrics");
     LyricsData d;
-    d.found = r.boolean(key("found"));
-    d.synced = r.boolean(key("synced"));
-    d.lines = r.list(key("lines"), &LyricsLine::fromJson);
-    d.title = r.string(key("title"));
-    d.artist = r.string(key("artist"));
-    d.elapsedSeconds = r.number(key("elapsed_seconds"));
+    d.found = json::optionalBool(r, L1("found"));
+    d.synced = json::optionalBool(r, L1("synced"));
+    d.lines = json::optionalArray<LyricsLine>(r, L1("lines"));
+    d.title = json::optionalString(r, L1("title"));
+    d.artist = json::optionalString(r, L1("artist"));
+    d.elapsedSeconds = json::optionalDouble(r, L1("elapsed_seconds"));
     return d;
 }
 
-SpotifyTrack SpotifyTrack::fromJson(const QJsonValue &value, const QString &where)
+SpotifyTrack SpotifyTrack::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"track");
     SpotifyTrack t;
-    t.id = r.string(key("id"));
-    t.title = r.string(key("title"));
-    t.artist = r.string(key("artist"));
-    t.duration = r.integer(key("duration"));
-    t.streamURL = r.string(key("stream_url"));
-    t.artworkURL = r.string(key("artwork_url"));
+    t.id = json::optionalString(r, L1("id"));
+    t.title = json::optionalString(r, L1("title"));
+    t.artist = json::optionalString(r, L1("artist"));
+    t.duration = json::optionalInteger(r, L1("duration"));
+    t.streamURL = json::optionalString(r, L1("stream_url"));
+    t.artworkURL = json::optionalString(r, L1("artwork_url"));
     return t;
 }
 
@@ -239,63 +250,56 @@ size_t qHash(const SpotifyTrack &track, size_t seed) noexcept
         .result();
 }
 
-SpotifyEntity SpotifyEntity::fromJson(const QJsonValue &value, const QString &where)
+SpotifyEntity SpotifyEntity::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"entity");
     SpotifyEntity e;
-    e.id = r.string(key("id"));
-    e.title = r.string(key("title"));
-    e.artist = r.string(key("artist"));
-    e.trackCount = r.integer(key("track_count"));
-    e.tracks = r.list(key("tracks"), &SpotifyTrack::fromJson);
+    e.id = json::optionalString(r, L1("id"));
+    e.title = json::optionalString(r, L1("title"));
+    e.artist = json::optionalString(r, L1("artist"));
+    e.trackCount = json::optionalInteger(r, L1("track_count"));
+    e.tracks = json::optionalArray<SpotifyTrack>(r, L1("tracks"));
     // Backends name these two differently; a value of the wrong type under either name is skipped.
-    e.type = r.lenientString(key("type"));
+    e.type = lenientString(r, L1("type"));
     if (!e.type)
-        e.type = r.lenientString(key("kind"));
-    e.coverURL = r.lenientString(key("cover_url"));
+        e.type = lenientString(r, L1("kind"));
+    e.coverURL = lenientString(r, L1("cover_url"));
     if (!e.coverURL)
-        e.coverURL = r.lenientString(key("artwork_url"));
+        e.coverURL = lenientString(r, L1("artwork_url"));
     return e;
 }
 
-ShazamData ShazamData::fromJson(const QJsonValue &value, const QString &where)
+ShazamData ShazamData::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"recognition");
     ShazamData d;
-    d.title = r.string(key("title"));
-    d.artist = r.string(key("artist"));
-    d.genre = r.string(key("genre"));
-    d.duration = r.integer(key("duration"));
-    d.artworkURL = r.string(key("artwork_url"));
-    d.streamURL = r.string(key("stream_url"));
+    d.title = json::optionalString(r, L1("title"));
+    d.artist = json::optionalString(r, L1("artist"));
+    d.genre = json::optionalString(r, L1("genre"));
+    d.duration = json::optionalInteger(r, L1("duration"));
+    d.artworkURL = json::optionalString(r, L1("artwork_url"));
+    d.streamURL = json::optionalString(r, L1("stream_url"));
     return d;
 }
 
-TelegramTokenData TelegramTokenData::fromJson(const QJsonValue &value, const QString &where)
+TelegramTokenData TelegramTokenData::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"link");
     TelegramTokenData d;
-    d.token = r.string(key("token"));
-    d.botURL = r.string(key("bot_url"));
-    d.botUsername = r.string(key("bot_username"));
+    d.token = json::optionalString(r, L1("token"));
+    d.botURL = json::optionalString(r, L1("bot_url"));
+    d.botUsername = json::optionalString(r, L1("bot_username"));
     return d;
 }
 
-PlaylistDetail PlaylistDetail::fromJson(const QJsonValue &value, const QString &where)
+PlaylistDetail PlaylistDetail::fromJson(const QJsonValue &value)
 {
-    const Reader r(value, where);
+    const QJsonObject r = json::object(value, u"playlist");
     PlaylistDetail d;
-    d.id = r.integer(key("id"));
-    d.title = r.string(key("title"));
-    d.description = r.string(key("description"));
-    // A track fails only when it is not an object; its fields never do.
-    d.tracks = r.list(key("tracks"), [](const QJsonValue &track, const QString &at) {
-        try {
-            return PlaylistTrack::fromJson(track);
-        } catch (const DecodingError &e) {
-            throw DecodingError(at + QStringLiteral(": ") + e.detail());
-        }
-    });
-    d.coverURL = r.string(key("cover_url"));
+    d.id = json::optionalInteger(r, L1("id"));
+    d.title = json::optionalString(r, L1("title"));
+    d.description = json::optionalString(r, L1("description"));
+    d.tracks = json::optionalArray<PlaylistTrack>(r, L1("tracks"));
+    d.coverURL = json::optionalString(r, L1("cover_url"));
     return d;
 }

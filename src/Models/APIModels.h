@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Models/JsonFields.h"
+#include "Models/Envelope.h"
 #include "Models/Station.h"
 
 #include <QList>
@@ -12,49 +12,9 @@
 // playlists, liked tracks, the favourite toggle, lyrics, Spotify entities, song recognition and
 // Telegram download links.
 //
-// Every record decodes with `static T fromJson(const QJsonValue &value, const QString &where)`,
-// strictly (see JsonFields): an absent or null optional gives none, a value of the wrong JSON type
-// throws DecodingError and with it fails the whole reply. `where` only names the place in the
-// error's detail. `JsonFields::decodeReply<T>(body)` decodes a whole reply body.
-
-// ---------------------------------------------------------------------------------------------
-// Generic envelope: every reply is {"code": Int?, "message": String?, "data": Payload?}.
-
-namespace APIModelsDetail {
-template <typename T>
-struct PayloadDecoder
-{
-    static T decode(const QJsonValue &value, const QString &where) { return T::fromJson(value, where); }
-};
-template <typename T>
-struct PayloadDecoder<QList<T>>
-{
-    static QList<T> decode(const QJsonValue &value, const QString &where)
-    {
-        if (!value.isArray())
-            JsonFields::fail(where, QStringLiteral("an array"), value);
-        return JsonFields::Reader::listOf(value.toArray(), where, &T::fromJson);
-    }
-};
-} // namespace APIModelsDetail
-
-template <typename Payload>
-struct DataEnvelope
-{
-    std::optional<qint64> code;
-    std::optional<QString> message;
-    std::optional<Payload> data;
-
-    static DataEnvelope fromJson(const QJsonValue &value, const QString &where = {})
-    {
-        const JsonFields::Reader r(value, where);
-        DataEnvelope e;
-        e.code = r.integer(QStringLiteral("code"));
-        e.message = r.string(QStringLiteral("message"));
-        e.data = r.record(QStringLiteral("data"), &APIModelsDetail::PayloadDecoder<Payload>::decode);
-        return e;
-    }
-};
+// Every record decodes with `static T fromJson(const QJsonValue &)`, strictly (Models/JsonCoding.h):
+// an absent or null optional gives none, a value of the wrong JSON type throws DecodingError and
+// with it fails the whole reply. `json::decode<T>(body)` decodes a whole reply body.
 
 // ---------------------------------------------------------------------------------------------
 // Accounts
@@ -67,7 +27,7 @@ struct User
     std::optional<QString> avatarURL;        // "avatar_url"
     std::optional<QString> telegramUsername; // "telegram_username"
 
-    static User fromJson(const QJsonValue &value, const QString &where = {});
+    static User fromJson(const QJsonValue &value);
     bool operator==(const User &) const = default;
 };
 size_t qHash(const User &user, size_t seed = 0) noexcept;
@@ -77,7 +37,7 @@ struct AuthData
     std::optional<QString> token; // the bearer session token
     std::optional<User> user;
 
-    static AuthData fromJson(const QJsonValue &value, const QString &where = {});
+    static AuthData fromJson(const QJsonValue &value);
     bool operator==(const AuthData &) const = default;
 };
 
@@ -107,7 +67,7 @@ struct SessionInfoEnvelope
         std::optional<QString> telegramUsername; // "telegram_username"
         std::optional<qint64> expiresIn;         // "expires_in", seconds
 
-        static Payload fromJson(const QJsonValue &value, const QString &where = {});
+        static Payload fromJson(const QJsonValue &value);
         bool operator==(const Payload &) const = default;
     };
 
@@ -120,7 +80,7 @@ struct SessionInfoEnvelope
     std::optional<qint64> expiresIn;
     std::optional<Payload> data;
 
-    static SessionInfoEnvelope fromJson(const QJsonValue &value, const QString &where = {});
+    static SessionInfoEnvelope fromJson(const QJsonValue &value);
 
     // The session, or none when neither level gives a session id or the chosen id is empty (a
     // top-level empty id counts as given: "data" is then not consulted). expiresIn defaults to 300.
@@ -138,7 +98,7 @@ struct PlaylistSummary
     std::optional<QString> coverURL;  // "cover_url"
     std::optional<qint64> trackCount; // "track_count"
 
-    static PlaylistSummary fromJson(const QJsonValue &value, const QString &where = {});
+    static PlaylistSummary fromJson(const QJsonValue &value);
     bool operator==(const PlaylistSummary &) const = default;
 };
 size_t qHash(const PlaylistSummary &playlist, size_t seed = 0) noexcept;
@@ -148,7 +108,7 @@ struct PlaylistsData
     std::optional<QList<PlaylistSummary>> playlists;
     std::optional<qint64> favoritesCount; // "favorites_count"
 
-    static PlaylistsData fromJson(const QJsonValue &value, const QString &where = {});
+    static PlaylistsData fromJson(const QJsonValue &value);
     bool operator==(const PlaylistsData &) const = default;
 };
 
@@ -165,7 +125,7 @@ struct FavoriteTrack
     std::optional<QString> streamURL;  // "stream_url"
     std::optional<qint64> duration;    // whole seconds
 
-    static FavoriteTrack fromJson(const QJsonValue &value, const QString &where = {});
+    static FavoriteTrack fromJson(const QJsonValue &value);
     bool operator==(const FavoriteTrack &) const = default;
 };
 size_t qHash(const FavoriteTrack &track, size_t seed = 0) noexcept;
@@ -175,7 +135,7 @@ struct ToggleData
 {
     std::optional<bool> favorited;
 
-    static ToggleData fromJson(const QJsonValue &value, const QString &where = {});
+    static ToggleData fromJson(const QJsonValue &value);
     bool operator==(const ToggleData &) const = default;
 };
 
@@ -188,7 +148,7 @@ struct LyricsLine
     std::optional<QString> text;
     std::optional<QString> translation;
 
-    static LyricsLine fromJson(const QJsonValue &value, const QString &where = {});
+    static LyricsLine fromJson(const QJsonValue &value);
     bool operator==(const LyricsLine &) const = default;
 };
 size_t qHash(const LyricsLine &line, size_t seed = 0) noexcept;
@@ -202,7 +162,7 @@ struct LyricsData
     std::optional<QList<LyricsLine>> lines;
     std::optional<double> elapsedSeconds; // "elapsed_seconds"
 
-    static LyricsData fromJson(const QJsonValue &value, const QString &where = {});
+    static LyricsData fromJson(const QJsonValue &value);
     bool operator==(const LyricsData &) const = default;
 };
 
@@ -218,7 +178,7 @@ struct SpotifyTrack
     std::optional<QString> streamURL;  // "stream_url"
     std::optional<QString> artworkURL; // "artwork_url"
 
-    static SpotifyTrack fromJson(const QJsonValue &value, const QString &where = {});
+    static SpotifyTrack fromJson(const QJsonValue &value);
     bool operator==(const SpotifyTrack &) const = default;
 };
 size_t qHash(const SpotifyTrack &track, size_t seed = 0) noexcept;
@@ -236,7 +196,7 @@ struct SpotifyEntity
     std::optional<qint64> trackCount; // "track_count"
     std::optional<QList<SpotifyTrack>> tracks;
 
-    static SpotifyEntity fromJson(const QJsonValue &value, const QString &where = {});
+    static SpotifyEntity fromJson(const QJsonValue &value);
     bool operator==(const SpotifyEntity &) const = default;
 };
 
@@ -252,7 +212,7 @@ struct ShazamData
     std::optional<QString> streamURL;  // "stream_url"
     std::optional<qint64> duration;
 
-    static ShazamData fromJson(const QJsonValue &value, const QString &where = {});
+    static ShazamData fromJson(const QJsonValue &value);
     bool operator==(const ShazamData &) const = default;
 };
 
@@ -262,25 +222,12 @@ struct TelegramTokenData
     std::optional<QString> botURL;      // "bot_url": the link the client opens
     std::optional<QString> botUsername; // "bot_username"
 
-    static TelegramTokenData fromJson(const QJsonValue &value, const QString &where = {});
+    static TelegramTokenData fromJson(const QJsonValue &value);
     bool operator==(const TelegramTokenData &) const = default;
 };
 
 // ---------------------------------------------------------------------------------------------
-// Per-operation envelopes
-
-using AuthEnvelope = DataEnvelope<AuthData>;
-using PlaylistsEnvelope = DataEnvelope<PlaylistsData>;
-using FavoritesEnvelope = DataEnvelope<QList<FavoriteTrack>>;
-using PlaylistCreateEnvelope = DataEnvelope<PlaylistSummary>;
-using ToggleResult = DataEnvelope<ToggleData>;
-using LyricsEnvelope = DataEnvelope<LyricsData>;
-using EntityEnvelope = DataEnvelope<SpotifyEntity>;
-using ShazamEnvelope = DataEnvelope<ShazamData>;
-using TelegramTokenEnvelope = DataEnvelope<TelegramTokenData>;
-
-// ---------------------------------------------------------------------------------------------
-// Records that carry a playlist's tracks (PlaylistTrack, decoded leniently by its own decoder).
+// One playlist with its tracks (PlaylistTrack, decoded leniently by its own decoder).
 
 struct PlaylistDetail
 {
@@ -290,8 +237,20 @@ struct PlaylistDetail
     std::optional<QString> coverURL; // "cover_url"
     std::optional<QList<PlaylistTrack>> tracks;
 
-    static PlaylistDetail fromJson(const QJsonValue &value, const QString &where = {});
+    static PlaylistDetail fromJson(const QJsonValue &value);
     bool operator==(const PlaylistDetail &) const = default;
 };
 
-using PlaylistEnvelope = DataEnvelope<PlaylistDetail>;
+// ---------------------------------------------------------------------------------------------
+// Per-operation envelopes
+
+using AuthEnvelope = Envelope<AuthData>;
+using PlaylistsEnvelope = Envelope<PlaylistsData>;
+using FavoritesEnvelope = Envelope<QList<FavoriteTrack>>;
+using PlaylistEnvelope = Envelope<PlaylistDetail>;
+using PlaylistCreateEnvelope = Envelope<PlaylistSummary>;
+using ToggleResult = Envelope<ToggleData>;
+using LyricsEnvelope = Envelope<LyricsData>;
+using EntityEnvelope = Envelope<SpotifyEntity>;
+using ShazamEnvelope = Envelope<ShazamData>;
+using TelegramTokenEnvelope = Envelope<TelegramTokenData>;

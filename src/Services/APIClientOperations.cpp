@@ -70,6 +70,12 @@ std::optional<QString> remoteArtworkURL(const Station &station)
     return *artwork + separator + QStringLiteral("v=") + url::queryComponent(station.displayTrackTitle());
 }
 
+// Some replies (of logout and me) are the bare JSON null.
+bool isJsonNull(const QByteArray &body)
+{
+    return body.trimmed() == "null";
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ bodies
@@ -186,9 +192,8 @@ QCoro::Task<void> APIClient::logout(QString token)
     const QByteArray body =
         co_await send(Method::Post, QStringLiteral("api/auth/logout"), {}, QJsonObject(), std::move(token));
     // The reply is checked for its shape and dropped; a JSON null is accepted too.
-    const QJsonValue value = JsonFields::parse(body);
-    if (!value.isNull())
-        SimpleMessage::fromJson(value);
+    if (!isJsonNull(body))
+        json::decode<SimpleMessage>(body);
 }
 
 QCoro::Task<std::optional<User>> APIClient::me(QString token)
@@ -196,10 +201,9 @@ QCoro::Task<std::optional<User>> APIClient::me(QString token)
     try {
         const QByteArray body =
             co_await send(Method::Get, QStringLiteral("api/auth/me"), {}, std::nullopt, std::move(token));
-        const QJsonValue value = JsonFields::parse(body); // a JSON null is a valid "nobody"
-        if (value.isNull())
+        if (isJsonNull(body)) // a valid "nobody"
             co_return std::nullopt;
-        AuthEnvelope reply = AuthEnvelope::fromJson(value);
+        AuthEnvelope reply = json::decode<AuthEnvelope>(body);
         if (!reply.data)
             co_return std::nullopt;
         co_return std::move(reply.data->user);
@@ -349,7 +353,7 @@ QCoro::Task<ShazamData> APIClient::recognize(QByteArray audioData)
     if (raw.status < 200 || raw.status > 299) {
         std::optional<ShazamEnvelope> refusal;
         try {
-            refusal = JsonFields::decodeReply<ShazamEnvelope>(raw.body);
+            refusal = json::decode<ShazamEnvelope>(raw.body);
         } catch (const DecodingError &) {
         }
         if (refusal && refusal->message)

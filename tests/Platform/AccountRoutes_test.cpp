@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace standin;
-using JsonFields::decodeReply;
+using json::decode;
 
 namespace {
 
@@ -64,7 +64,7 @@ protected:
     QString signIn(const QString &username, const QString &password)
     {
         const Answer a = call("POST", "/api/auth/login", {{"username", username}, {"password", password}});
-        return decodeReply<AuthEnvelope>(a.body).data.value_or(AuthData{}).token.value_or(QString());
+        return decode<AuthEnvelope>(a.body).data.value_or(AuthData{}).token.value_or(QString());
     }
 
     QJsonObject track(const QString &trackID, const QString &title = QStringLiteral("T"))
@@ -86,7 +86,7 @@ TEST_F(AccountRoutesTest, SignUpWithTheBotCodeThenMeAndLogout)
     const Answer started = call("POST", "/api/auth/telegram/init-signup",
                                 {{"username", "newbie"}, {"password", "pass1"}, {"display_name", "تازهوارد"}});
     ASSERT_EQ(started.status, 200) << started.body.constData();
-    const std::optional<AuthSessionInfo> session = decodeReply<SessionInfoEnvelope>(started.body).resolved();
+    const std::optional<AuthSessionInfo> session = decode<SessionInfoEnvelope>(started.body).resolved();
     ASSERT_TRUE(session);
     EXPECT_EQ(session->expiresIn, 300);
     EXPECT_EQ(session->botUsername, "MelodriftBot");
@@ -106,7 +106,7 @@ TEST_F(AccountRoutesTest, SignUpWithTheBotCodeThenMeAndLogout)
 
     const Answer confirmed = call("POST", "/api/auth/telegram/verify-signup-otp", {{"session_id", session->sessionID}, {"otp_code", code}});
     ASSERT_EQ(confirmed.status, 200) << confirmed.body.constData();
-    const AuthData auth = *decodeReply<AuthEnvelope>(confirmed.body).data;
+    const AuthData auth = *decode<AuthEnvelope>(confirmed.body).data;
     ASSERT_TRUE(auth.token && auth.user);
     EXPECT_EQ(auth.user->username, "newbie");
     EXPECT_EQ(auth.user->displayName, QStringLiteral("تازهوارد"));
@@ -117,7 +117,7 @@ TEST_F(AccountRoutesTest, SignUpWithTheBotCodeThenMeAndLogout)
 
     const Answer me = call("GET", "/api/auth/me", {}, *auth.token);
     ASSERT_EQ(me.status, 200);
-    EXPECT_EQ(decodeReply<AuthEnvelope>(me.body).data->user, auth.user);
+    EXPECT_EQ(decode<AuthEnvelope>(me.body).data->user, auth.user);
     EXPECT_EQ(signIn("NEWBIE", "pass1").isEmpty(), false); // user names ignore case
 
     EXPECT_EQ(call("POST", "/api/auth/logout", {}, *auth.token).status, 200);
@@ -165,7 +165,7 @@ TEST_F(AccountRoutesTest, PasswordResetThroughTheBot)
 
     const Answer started = call("POST", "/api/auth/telegram/forgot-password", {{"identifier", "@Melodrift_Demo"}});
     ASSERT_EQ(started.status, 200);
-    const SessionInfoEnvelope envelope = decodeReply<SessionInfoEnvelope>(started.body);
+    const SessionInfoEnvelope envelope = decode<SessionInfoEnvelope>(started.body);
     EXPECT_TRUE(envelope.sessionID && envelope.data && envelope.data->sessionID); // both levels
     const AuthSessionInfo session = *envelope.resolved();
     EXPECT_EQ(session.telegramUsername, "melodrift_demo");
@@ -196,7 +196,7 @@ TEST_F(AccountRoutesTest, PlaylistsCreateEditAndDelete)
 
     const Answer created = call("POST", "/api/playlists", {{"title", "شبانه"}, {"description", ""}}, token);
     ASSERT_EQ(created.status, 201);
-    const PlaylistSummary summary = *decodeReply<PlaylistCreateEnvelope>(created.body).data;
+    const PlaylistSummary summary = *decode<PlaylistCreateEnvelope>(created.body).data;
     EXPECT_EQ(summary.title, QStringLiteral("شبانه"));
     EXPECT_EQ(summary.trackCount, 0);
     const QString base = "/api/playlists/" + QString::number(summary.id);
@@ -210,7 +210,7 @@ TEST_F(AccountRoutesTest, PlaylistsCreateEditAndDelete)
     badDuration.insert("duration", "120");
     EXPECT_EQ(call("POST", base + "/tracks", badDuration, token).status, 422);
 
-    const PlaylistsData listed = *decodeReply<PlaylistsEnvelope>(call("GET", "/api/playlists", {}, token).body).data;
+    const PlaylistsData listed = *decode<PlaylistsEnvelope>(call("GET", "/api/playlists", {}, token).body).data;
     ASSERT_EQ(listed.playlists->size(), 1);
     EXPECT_EQ(listed.playlists->first().trackCount, 2);
     EXPECT_EQ(listed.favoritesCount, 0);
@@ -245,29 +245,29 @@ TEST_F(AccountRoutesTest, PlaylistsCreateEditAndDelete)
     EXPECT_FALSE(deleted.message().isEmpty());
     EXPECT_EQ(call("GET", base).status, 404);
     EXPECT_EQ(call("GET", "/api/playlists/abc").status, 404);
-    EXPECT_TRUE(decodeReply<PlaylistsEnvelope>(call("GET", "/api/playlists", {}, token).body).data->playlists->isEmpty());
+    EXPECT_TRUE(decode<PlaylistsEnvelope>(call("GET", "/api/playlists", {}, token).body).data->playlists->isEmpty());
 }
 
 TEST_F(AccountRoutesTest, FavouriteToggleLikesAndUnlikes)
 {
     const QString token = signIn("demo", "demo1234");
-    QList<FavoriteTrack> likes = *decodeReply<FavoritesEnvelope>(call("GET", "/api/favorites", {}, token).body).data;
+    QList<FavoriteTrack> likes = *decode<FavoritesEnvelope>(call("GET", "/api/favorites", {}, token).body).data;
     ASSERT_EQ(likes.size(), 2); // the demo account's
 
     EXPECT_EQ(call("POST", "/api/favorites/toggle", track("jazz#1")).status, 401);
     Answer toggled = call("POST", "/api/favorites/toggle", track("jazz#1", "Blue"), token);
     ASSERT_EQ(toggled.status, 200);
-    EXPECT_EQ(decodeReply<ToggleResult>(toggled.body).data->favorited, true);
-    likes = *decodeReply<FavoritesEnvelope>(call("GET", "/api/favorites", {}, token).body).data;
+    EXPECT_EQ(decode<ToggleResult>(toggled.body).data->favorited, true);
+    likes = *decode<FavoritesEnvelope>(call("GET", "/api/favorites", {}, token).body).data;
     ASSERT_EQ(likes.size(), 3);
     EXPECT_EQ(likes.first().trackID, "jazz#1"); // most recent first
     EXPECT_EQ(likes.first().title, "Blue");
     EXPECT_EQ(likes.first().duration, 120);
-    EXPECT_EQ(decodeReply<PlaylistsEnvelope>(call("GET", "/api/playlists", {}, token).body).data->favoritesCount, 3);
+    EXPECT_EQ(decode<PlaylistsEnvelope>(call("GET", "/api/playlists", {}, token).body).data->favoritesCount, 3);
 
     toggled = call("POST", "/api/favorites/toggle", track("jazz#1"), token);
-    EXPECT_EQ(decodeReply<ToggleResult>(toggled.body).data->favorited, false);
-    EXPECT_EQ(decodeReply<FavoritesEnvelope>(call("GET", "/api/favorites", {}, token).body).data->size(), 2);
+    EXPECT_EQ(decode<ToggleResult>(toggled.body).data->favorited, false);
+    EXPECT_EQ(decode<FavoritesEnvelope>(call("GET", "/api/favorites", {}, token).body).data->size(), 2);
     EXPECT_EQ(call("POST", "/api/favorites/toggle", track(""), token).status, 422);
 }
 
@@ -276,16 +276,16 @@ TEST_F(AccountRoutesTest, LyricsSearchSpotifyTelegramAndRecognition)
     // Lyrics: a catalogue song with translations; a live title gets lines and the server's clock;
     // an instrumental gets none.
     Answer a = call("GET", "/api/lyrics?genre=pop&title=Night%20Drive&artist=Aria%20Sky&duration=72");
-    LyricsData lyrics = *decodeReply<LyricsEnvelope>(a.body).data;
+    LyricsData lyrics = *decode<LyricsEnvelope>(a.body).data;
     EXPECT_EQ(lyrics.found, true);
     ASSERT_TRUE(lyrics.lines && lyrics.lines->size() > 3);
     EXPECT_TRUE(lyrics.lines->first().translation);
     EXPECT_FALSE(lyrics.lines->last().translation);
     EXPECT_FALSE(lyrics.elapsedSeconds);
-    lyrics = *decodeReply<LyricsEnvelope>(call("GET", "/api/lyrics?genre=live&title=Song&artist=Artist&duration=").body).data;
+    lyrics = *decode<LyricsEnvelope>(call("GET", "/api/lyrics?genre=live&title=Song&artist=Artist&duration=").body).data;
     EXPECT_EQ(lyrics.found, true);
     EXPECT_TRUE(lyrics.elapsedSeconds && *lyrics.elapsedSeconds > 0);
-    lyrics = *decodeReply<LyricsEnvelope>(call("GET", "/api/lyrics?genre=instrumental&title=Still%20Water&artist=&duration=56").body).data;
+    lyrics = *decode<LyricsEnvelope>(call("GET", "/api/lyrics?genre=instrumental&title=Still%20Water&artist=&duration=56").body).data;
     EXPECT_EQ(lyrics.found, false);
     EXPECT_FALSE(lyrics.lines);
 
@@ -299,7 +299,7 @@ TEST_F(AccountRoutesTest, LyricsSearchSpotifyTelegramAndRecognition)
 
     // Spotify: a playlist link and an album link (which uses the older key names).
     a = call("GET", "/api/spotify/resolve?url=" + QUrl::toPercentEncoding("https://open.spotify.com/playlist/37i9dQZF1DX4?si=abc"));
-    SpotifyEntity entity = *decodeReply<EntityEnvelope>(a.body).data;
+    SpotifyEntity entity = *decode<EntityEnvelope>(a.body).data;
     EXPECT_EQ(entity.id, "37i9dQZF1DX4");
     EXPECT_EQ(entity.type, "playlist");
     EXPECT_TRUE(entity.coverURL);
@@ -307,7 +307,7 @@ TEST_F(AccountRoutesTest, LyricsSearchSpotifyTelegramAndRecognition)
     EXPECT_EQ(entity.trackCount, entity.tracks->size());
     a = call("GET", "/api/spotify/resolve?url=spotify%3Aalbum%3Aabc123");
     EXPECT_TRUE(a.data()["kind"].isString());
-    entity = *decodeReply<EntityEnvelope>(a.body).data;
+    entity = *decode<EntityEnvelope>(a.body).data;
     EXPECT_EQ(entity.type, "album");
     EXPECT_TRUE(entity.coverURL);
     EXPECT_FALSE(entity.tracks->first().artworkURL);
@@ -327,13 +327,13 @@ TEST_F(AccountRoutesTest, LyricsSearchSpotifyTelegramAndRecognition)
     a = call("POST", "/api/telegram/download-token",
              {{"track_type", "radio"}, {"track_id", "live"}, {"title", "Song"}, {"artist", "Artist"},
               {"stream_url", "/stream/live"}, {"artwork_url", "/artwork/live.jpg"}, {"seconds", 180}});
-    const TelegramTokenData link = *decodeReply<TelegramTokenEnvelope>(a.body).data;
+    const TelegramTokenData link = *decode<TelegramTokenEnvelope>(a.body).data;
     EXPECT_EQ(link.botURL, "https://t.me/MelodriftBot?start=dl_" + *link.token);
     EXPECT_EQ(state->downloadTokens, QStringList{*link.token});
 
     // Recognition: any recording gives a catalogue track; an empty one is refused.
     a = call("POST", "/api/shazam", {}, {}, QByteArray(4096, 'a'), "audio/mp4");
-    const ShazamData found = *decodeReply<ShazamEnvelope>(a.body).data;
+    const ShazamData found = *decode<ShazamEnvelope>(a.body).data;
     EXPECT_TRUE(found.title && found.streamURL && found.duration);
     EXPECT_EQ(state->recognitions, 1);
     a = call("POST", "/api/shazam", {}, {}, QByteArray(" "), "audio/mp4");

@@ -1,15 +1,13 @@
 #include "AccountRoutes.h"
 
 #include "AccountState.h"
+#include "DemoCatalogue.h"
 #include "StandInServer.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QPainter>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QtEndian>
@@ -167,26 +165,6 @@ QByteArray toneWav(const QString &id, qint64 seconds)
         *p++ = char(128 + int(60.0 * envelope * std::sin(2.0 * std::numbers::pi * freq * t)));
     }
     return wav;
-}
-
-QByteArray artworkJpeg(const QString &id)
-{
-    QImage image(300, 300, QImage::Format_RGB32);
-    const int hue = int(qHash(id) % 360);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, 300, 300);
-    gradient.setColorAt(0, QColor::fromHsv(hue, 200, 230));
-    gradient.setColorAt(1, QColor::fromHsv((hue + 60) % 360, 220, 90));
-    painter.fillRect(image.rect(), gradient);
-    painter.setBrush(QColor(255, 255, 255, 60));
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QPointF(150, 150), 90, 90);
-    painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 85);
-    return bytes;
 }
 
 // --- lyrics -----------------------------------------------------------------------------------
@@ -701,7 +679,9 @@ Reply AccountRoutes::lyrics(const RecordedRequest &r)
         if (t.title.compare(title, Qt::CaseInsensitive) == 0)
             known = t;
     }
-    const bool instrumental = known ? known->instrumental : genre.contains(QLatin1String("instrumental"), Qt::CaseInsensitive);
+    bool instrumental = known && known->instrumental;
+    for (const QString &word : m_state->instrumentalGenres)
+        instrumental = instrumental || (!known && genre.contains(word, Qt::CaseInsensitive));
     const QList<LyricLine> lines = known ? known->lyrics : placeholderLyrics(title, durationText.toLongLong());
     if (instrumental || lines.isEmpty())
         return withData(QJsonObject{{QStringLiteral("found"), false}}, QStringLiteral("متن ترانه پیدا نشد"));

@@ -163,6 +163,9 @@ public:
     std::optional<CatalogueTrack> catalogueTrack(const QString &id) const;
     LibraryTrack libraryTrackFrom(const CatalogueTrack &track, const QString &trackType) const;
 
+    // Station genres (matched as parts of the lyrics query's genre) whose songs have no words.
+    QStringList instrumentalGenres{QStringLiteral("instrumental"), QStringLiteral("ambient"), QStringLiteral("piano")};
+
     // --- other records the routes keep --------------------------------------------------------
     QStringList downloadTokens; // issued Telegram download tokens, in order
     int recognitions = 0;       // answered recognition uploads
