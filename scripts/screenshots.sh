@@ -17,6 +17,17 @@ shots=(
   "kit-gallery-tinted    --screen KitGallery --set tint=#e0604a"
   "kit-symbols           --screen KitSymbolGrid --size 430x1000"
   "kit-navigation        --qml tests/screens/KitNavigation.qml"
+  "station-grid              --qml tests/screens/StationScene.qml --wait 1500"
+  "station-grid-playing      --qml tests/screens/StationScene.qml --set playGenre=jazz --wait 4000"
+  "station-grid-paused       --qml tests/screens/StationScene.qml --set playGenre=persian --set pauseAfterStart=true --wait 4000"
+  "detail-rotation           --qml tests/screens/StationScene.qml --set detailGenre=persian --wait 1500"
+  "detail-rotation-playing   --qml tests/screens/StationScene.qml --set detailGenre=persian --set playGenre=persian --wait 4000"
+  "detail-live               --qml tests/screens/StationScene.qml --set detailGenre=pop-live --wait 1500"
+  "detail-songsara-loading   --qml tests/screens/StationScene.qml --set detailGenre=songsara-piano --script GET:/api/songsara/playlist/piano:200:60000 --wait 1500"
+  "detail-songsara-failed    --qml tests/screens/StationScene.qml --set detailGenre=songsara-piano --script GET:/api/songsara/playlist/piano:500 --wait 1500"
+  "detail-songsara-list      --qml tests/screens/StationScene.qml --set detailGenre=songsara-piano --wait 1500"
+  "mini-bar-playing          --qml tests/screens/StationScene.qml --set playGenre=jazz --set barOnly=true --size 430x100 --wait 4000"
+  "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then

@@ -23,6 +23,7 @@ Item {
     // trailing corner, with the radio-waves glyph.
     Shape {
         id: placeholder
+        objectName: "placeholder"
         anchors.fill: parent
         visible: !root.loaded
 
@@ -55,10 +56,11 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.5)
     }
 
-    Spinner {
+    ProgressView {
+        objectName: "spinner"
         anchors.centerIn: parent
         visible: root.loading
-        color: Qt.rgba(1, 1, 1, 0.6)
+        tint: Qt.rgba(1, 1, 1, 0.6)
     }
 
     // Failures are silent: the placeholder stays.

@@ -21,6 +21,13 @@ Item {
         id: bar
     }
 
+    // The player sets a new theme colour at once; the bar eases into it like the rest of the
+    // screens (ease-in-out, 0.8 s).
+    property color themeColor: bar.themeColor
+    Behavior on themeColor {
+        ColorAnimation { duration: 800; easing.type: Easing.InOutQuad }
+    }
+
     function withAlpha(color, alpha) {
         return Qt.rgba(color.r, color.g, color.b, alpha)
     }
@@ -35,7 +42,7 @@ Item {
         SoftShadow {
             anchors.fill: parent
             radius: 20
-            color: root.withAlpha(bar.themeColor, 0.25)
+            color: root.withAlpha(root.themeColor, 0.25)
             blur: 12
             offsetY: 4
         }
@@ -47,7 +54,7 @@ Item {
             radius: 20
             color: Qt.rgba(0.12, 0.12, 0.13, 0.82)
             border.width: 0.8
-            border.color: root.withAlpha(bar.themeColor, 0.35)
+            border.color: root.withAlpha(root.themeColor, 0.35)
         }
 
         RowLayout {
@@ -81,7 +88,7 @@ Item {
                     objectName: "stationName"
                     width: titles.width
                     text: bar.stationName
-                    font: Theme.font(Theme.caption.pixelSize, Font.DemiBold)
+                    font: Theme.withWeight(Theme.caption, Font.DemiBold)
                     color: Qt.rgba(1, 1, 1, 0.6)
                     maximumLineCount: 1
                     elide: Text.ElideRight
@@ -97,7 +104,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: Math.min(implicitWidth, titles.width - (bars.visible ? bars.width + 6 : 0))
                         text: bar.trackTitle
-                        font: Theme.font(Theme.subheadline.pixelSize, Font.DemiBold)
+                        font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
                         color: "white"
                         maximumLineCount: 1
                         elide: Text.ElideRight
@@ -110,7 +117,7 @@ Item {
                         width: 16
                         height: 12
                         visible: bar.isPlaying
-                        tint: bar.themeColor
+                        tint: root.themeColor
                     }
                 }
             }
@@ -128,11 +135,11 @@ Item {
                         radius: width / 2
                         color: Qt.rgba(1, 1, 1, 0.1)
                     }
-                    Spinner {
+                    ProgressView {
                         objectName: "bufferingSpinner"
                         anchors.centerIn: parent
                         visible: bar.buttonState === MiniPlayerBarModel.Spinner
-                        color: "white"
+                        tint: "white"
                     }
                     SymbolImage {
                         objectName: "playPauseGlyph"

@@ -109,7 +109,7 @@ ScaleButtonStyle {
                 Text {
                     width: parent.width - 2 * parent.padding
                     text: cardModel.displayName
-                    font: Theme.font(Theme.footnote.pixelSize, Font.DemiBold)
+                    font: Theme.withWeight(Theme.footnote, Font.DemiBold)
                     color: "white"
                     maximumLineCount: 2
                     wrapMode: Text.Wrap

@@ -31,11 +31,11 @@ NavigationPage {
     }
 
     // ---- loading
-    Spinner {
+    ProgressView {
         objectName: "loadingView"
         anchors.centerIn: parent
         visible: detail.content === StationDetailViewModel.Loading
-        color: "white"
+        tint: "white"
     }
 
     // ---- list
@@ -94,7 +94,7 @@ NavigationPage {
                         Text {
                             width: parent.width
                             text: detail.displayName
-                            font: Theme.font(Theme.headline.pixelSize, Font.Bold)
+                            font: Theme.withWeight(Theme.headline, Font.Bold)
                             color: "white"
                             maximumLineCount: 3
                             wrapMode: Text.Wrap
@@ -129,7 +129,7 @@ NavigationPage {
                         anchors.centerIn: parent
                         text: "پخش همه"
                         symbol: "play.fill"
-                        font: Theme.font(Theme.subheadline.pixelSize, Font.Bold)
+                        font: Theme.withWeight(Theme.subheadline, Font.Bold)
                         color: "black"
                     }
                 }
@@ -175,7 +175,7 @@ NavigationPage {
                                 anchors.left: parent.left
                                 anchors.verticalCenter: parent.verticalCenter
                                 text: row.modelData.number
-                                font: Theme.font(Theme.caption2.pixelSize, Font.Bold)
+                                font: Theme.withWeight(Theme.caption2, Font.Bold)
                                 color: Qt.rgba(1, 1, 1, 0.35)
                                 horizontalAlignment: Text.AlignHCenter
                             }
@@ -207,7 +207,7 @@ NavigationPage {
                                 Text {
                                     width: parent.width
                                     text: row.modelData.title
-                                    font: Theme.font(Theme.footnote.pixelSize, Font.DemiBold)
+                                    font: Theme.withWeight(Theme.footnote, Font.DemiBold)
                                     color: row.isCurrent ? Theme.accent : "white"
                                     maximumLineCount: 1
                                     elide: Text.ElideRight
@@ -316,7 +316,7 @@ NavigationPage {
             contentItem: SymbolLabel {
                 text: "پخش زنده"
                 symbol: "play.fill"
-                font: Theme.font(Theme.subheadline.pixelSize, Font.Bold)
+                font: Theme.withWeight(Theme.subheadline, Font.Bold)
                 color: "black"
             }
             background: Rectangle {

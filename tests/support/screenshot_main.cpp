@@ -1,4 +1,6 @@
+#include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
+#include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 
 #include <QCommandLineParser>
@@ -13,8 +15,10 @@
 #include <cstdio>
 
 // melodrift-screenshot: renders one screen of the QML module (or a host QML file) to a PNG file,
-// with a stand-in backend in process. Any QML warning makes it fail, like the load test.
+// with a stand-in backend in process (its demo catalogue, artwork and audio). Any QML warning makes
+// it fail, like the load test.
 //     melodrift-screenshot --screen KitGallery --set showSheet=true --out sheet.png
+//     melodrift-screenshot --qml scene.qml --script GET:/api/songsara/playlist/piano:500 --out f.png
 namespace {
 
 // "true", "12", "\"text\"", "[1,2]" are read as JSON; anything else is a string.
@@ -56,7 +60,11 @@ int main(int argc, char **argv)
     const QCommandLineOption waitOption(QStringLiteral("wait"),
                                         QStringLiteral("Milliseconds to wait before the shot."),
                                         QStringLiteral("ms"), QStringLiteral("800"));
-    parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption});
+    const QCommandLineOption scriptOption(
+        QStringLiteral("script"),
+        QStringLiteral("A scripted backend reply \"METHOD:PATH:STATUS[:DELAY_MS]\" with an empty body."),
+        QStringLiteral("reply"));
+    parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption});
     parser.process(app);
 
     if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
@@ -70,6 +78,21 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("MELODRIFT_API_BASE_URL", backend.baseUrl().toString().toUtf8());
+    standin::installDemoCatalogue(backend);
+    standin::installAudioRoutes(backend);
+    for (const QString &script : parser.values(scriptOption)) {
+        const QStringList parts = script.split(QLatin1Char(':'));
+        bool statusOk = false;
+        bool delayOk = true;
+        standin::Reply reply;
+        reply.status = parts.value(2).toInt(&statusOk);
+        reply.delayMs = parts.size() > 3 ? parts.value(3).toInt(&delayOk) : 0;
+        if (parts.size() < 3 || parts.size() > 4 || !statusOk || !delayOk) {
+            std::fprintf(stderr, "melodrift-screenshot: bad --script %s\n", qPrintable(script));
+            return 2;
+        }
+        backend.script(parts[0].toUtf8(), parts[1], reply);
+    }
 
     QVariantMap properties;
     for (const QString &assignment : parser.values(setOption)) {
