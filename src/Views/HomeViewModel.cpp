@@ -7,12 +7,15 @@
 #include "Services/StationStore.h"
 
 #include <QCoroTask>
+#include <QLoggingCategory>
 #include <QTime>
 
 #include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcHome, "melodrift.home")
 
 const QString HomeViewModel::DebugLoginArgument = u"--debug-login"_s;
 const QString HomeViewModel::DebugDetailArgument = u"--debug-detail"_s;
@@ -314,5 +317,6 @@ void HomeViewModel::takeOpenRequest()
     if (!m_shazam || !m_shazam->openRequest())
         return;
     m_shazam->setOpenRequest(false);
+    qCInfo(lcHome, "recognition requested: presenting its sheet");
     setShowShazam(true);
 }
