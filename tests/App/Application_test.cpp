@@ -6,6 +6,7 @@
 #include "support/StandInServer.h"
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -60,6 +61,25 @@ TEST_F(Application, DebugSyncPlaysThePersianStationAndPollsTheCatalogue)
 {
     const QString stations = QStringLiteral("/api/stations");
     const QString stream = QStringLiteral("/stream/persian");
+    // Tracks longer than the poll's period, so that no track ends (and asks for the catalogue
+    // on the next one's start) while the test watches the polls.
+    server.route("GET", stream, [](const standin::RecordedRequest &request) {
+        const int track = request.queryItems().queryItemValue(QStringLiteral("track")).toInt();
+        standin::Reply reply;
+        reply.contentType = "audio/mpeg";
+        reply.acceptRanges = true;
+        reply.body = standin::toneAudio(standin::AudioFormat::Mp3,
+                                        standin::toneFrequency(QStringLiteral("persian"), track), 60.0);
+        return reply;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> catalogueTimes;
+    QObject::connect(&server, &standin::StandInServer::requestReceived, &server,
+                     [&](const standin::RecordedRequest &request) {
+                         if (request.path == stations)
+                             catalogueTimes.append(clock.elapsed());
+                     });
     auto app = launch({QStringLiteral("--debug-sync")});
 
     // The start-up load, then the rotation at the server's track through the equaliser.
@@ -69,10 +89,10 @@ TEST_F(Application, DebugSyncPlaysThePersianStationAndPollsTheCatalogue)
     ASSERT_TRUE(app->waitForOutput(QStringLiteral("[RadioPlayer] EQ tap bound to track"), 30000))
         << qPrintable(app->standardOutput());
 
-    // While it plays, the player asks for the catalogue as playback starts and every 15 s after.
-    const int before = server.countRequests(stations);
-    ASSERT_TRUE(waitFor([&] { return server.countRequests(stations) >= before + 2; }, 60000))
-        << qPrintable(app->standardOutput());
+    // While it plays, the player asks for the catalogue as playback starts and then every 15 s.
+    ASSERT_TRUE(waitFor([&] { return catalogueTimes.size() >= 3; }, 60000)) << qPrintable(app->standardOutput());
+    EXPECT_GE(catalogueTimes.at(2) - catalogueTimes.at(1), 14000);
+    EXPECT_EQ(countRequests(stream, QStringLiteral("track=3")), 0);
     EXPECT_TRUE(app->isRunning());
 }
 
