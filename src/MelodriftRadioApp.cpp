@@ -11,6 +11,7 @@
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
 
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -46,6 +47,7 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(Theme::body());
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
 }
 
 int MelodriftRadioApp::run()
