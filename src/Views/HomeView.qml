@@ -56,7 +56,13 @@ Item {
         function onShowStationDetailChanged() { Qt.callLater(root.syncDetailPage) }
     }
 
-    Component.onCompleted: home.appear()
+    // The screen has appeared once; from then on, showing the home page again is an appearance.
+    property bool appeared: false
+    Component.onCompleted: {
+        home.appear()
+        appeared = true
+        Qt.callLater(root.syncDetailPage)
+    }
 
     NavigationStack {
         id: stack
@@ -64,7 +70,7 @@ Item {
         initialItem: homePage
         // Each time the home page shows again, the greeting is worked out anew.
         onCurrentItemChanged: {
-            if (currentItem === homePage && depth === 1)
+            if (root.appeared && currentItem === homePage)
                 home.appear()
         }
     }
