@@ -61,6 +61,7 @@ Item {
     }
 
     FullScreenCover {
+        objectName: "fullPlayerCover"
         presenter: RadioPlayer
         flag: "isFullPlayerPresented"
         FullPlayerView {}

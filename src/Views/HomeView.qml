@@ -63,6 +63,11 @@ Item {
         appeared = true
         Qt.callLater(root.syncDetailPage)
     }
+    // Coming back to the radio tab is an appearance too.
+    onVisibleChanged: {
+        if (visible && appeared)
+            home.appear()
+    }
 
     NavigationStack {
         id: stack
@@ -374,6 +379,7 @@ Item {
                         Item {
                             id: cell
                             required property var modelData
+                            objectName: "station_" + modelData.genre
                             width: grid.cellWidth
                             height: card.height
 
@@ -392,16 +398,19 @@ Item {
 
     // ---- sheets
     Sheet {
+        objectName: "shazamSheet"
         presenter: home
         flag: "showShazam"
         ShazamView {}
     }
     Sheet {
+        objectName: "accountSheet"
         presenter: home
         flag: "showAccountSheet"
         AccountSheet {}
     }
     Sheet {
+        objectName: "loginSheet"
         presenter: home
         flag: "showLoginSheet"
         LoginSheet {}
