@@ -2,6 +2,7 @@
 
 #include "AccountState.h"
 #include "DemoCatalogue.h"
+#include "StandInAudio.h"
 #include "StandInServer.h"
 
 #include <QDateTime>
@@ -10,11 +11,8 @@
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QtEndian>
 
 #include <cmath>
-#include <cstring>
-#include <numbers>
 
 namespace standin {
 
@@ -131,40 +129,6 @@ LibraryTrack trackFromBody(Body &body, const char *durationKey = "duration")
 QString queryValue(const RecordedRequest &request, const QString &key)
 {
     return request.queryItems().queryItemValue(key, QUrl::FullyDecoded);
-}
-
-// --- media ------------------------------------------------------------------------------------
-
-// A small WAV (11025 Hz, 8-bit, mono) of `seconds`: two notes taking turns every half second,
-// pitched by the track's id so that tracks sound different.
-QByteArray toneWav(const QString &id, qint64 seconds)
-{
-    constexpr int rate = 11025;
-    const qint64 samples = rate * seconds;
-    const double base = 220.0 + double(qHash(id) % 24) * 15.0;
-    QByteArray wav(44 + samples, Qt::Uninitialized);
-    char *p = wav.data();
-    const auto put32 = [&p](quint32 v) { qToLittleEndian(v, p); p += 4; };
-    const auto put16 = [&p](quint16 v) { qToLittleEndian(v, p); p += 2; };
-    std::memcpy(p, "RIFF", 4), p += 4;
-    put32(quint32(36 + samples));
-    std::memcpy(p, "WAVEfmt ", 8), p += 8;
-    put32(16);
-    put16(1); // PCM
-    put16(1); // mono
-    put32(rate);
-    put32(rate); // bytes per second
-    put16(1);    // block align
-    put16(8);    // bits per sample
-    std::memcpy(p, "data", 4), p += 4;
-    put32(quint32(samples));
-    for (qint64 i = 0; i < samples; ++i) {
-        const double t = double(i) / rate;
-        const double freq = (i / (rate / 2)) % 2 == 0 ? base : base * 1.5;
-        const double envelope = 1.0 - std::fmod(t, 0.5); // each note fades a little
-        *p++ = char(128 + int(60.0 * envelope * std::sin(2.0 * std::numbers::pi * freq * t)));
-    }
-    return wav;
 }
 
 // --- lyrics -----------------------------------------------------------------------------------
@@ -805,8 +769,12 @@ Reply AccountRoutes::media(const RecordedRequest &r)
     const QString key = id + QLatin1Char('.') + kind;
     auto cached = m_mediaCache.constFind(key);
     if (cached == m_mediaCache.cend())
-        cached = m_mediaCache.insert(key, kind == QLatin1String("wav") ? toneWav(id, track->duration) : artworkJpeg(id));
-    Reply reply = Reply::text(*cached, 200, kind == QLatin1String("wav") ? "audio/wav" : "image/jpeg");
+        cached = m_mediaCache.insert(key, kind == QLatin1String("mp3")
+                                              ? toneAudio(AudioFormat::Mp3, toneFrequency(id), double(track->duration))
+                                              : artworkJpeg(id));
+    if (cached->isEmpty()) // the encoder failed
+        return Reply::withStatus(500);
+    Reply reply = Reply::text(*cached, 200, kind == QLatin1String("mp3") ? "audio/mpeg" : "image/jpeg");
     reply.acceptRanges = true;
     return reply;
 }
@@ -840,7 +808,7 @@ void AccountRoutes::install(StandInServer &server)
     on("POST", "/api/spotify/import", &AccountRoutes::spotifyImport);
     on("POST", "/api/telegram/download-token", &AccountRoutes::downloadToken);
     on("POST", "/api/shazam", &AccountRoutes::recognize);
-    on("GET", "/media/library/([A-Za-z0-9-]+)\\.(wav|jpg)", &AccountRoutes::media);
+    on("GET", "/media/library/([A-Za-z0-9-]+)\\.(mp3|jpg)", &AccountRoutes::media);
 }
 
 } // namespace

@@ -34,7 +34,7 @@ class AccountState;
 //   POST   /api/telegram/download-token           {track_type, track_id, title, artist,
 //                                                  stream_url, artwork_url, seconds}
 //   POST   /api/shazam                            raw audio, Content-Type audio/*
-//   GET    /media/library/<track>.wav | .jpg      the library catalogue's audio and artwork
+//   GET    /media/library/<track>.mp3 | .jpg      the library catalogue's audio and artwork
 //
 // Refusals are JSON {"code": status, "message": Persian text} with a 4xx status. Sign-up and
 // reset codes are printed as "[stand-in] telegram code for ...: NNNNNN (session ...)" and are

@@ -48,7 +48,7 @@ void AccountState::buildCatalogue()
         t.artist = artist;
         t.genre = QString::fromLatin1(genre);
         t.duration = duration;
-        t.streamURL = QStringLiteral("/media/library/%1.wav").arg(t.id);
+        t.streamURL = QStringLiteral("/media/library/%1.mp3").arg(t.id);
         t.artworkURL = QStringLiteral("/media/library/%1.jpg").arg(t.id);
         return t;
     };
