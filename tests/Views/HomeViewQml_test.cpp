@@ -211,3 +211,32 @@ TEST_F(HomeViewQml, ChipsFilterTheGrid)
     EXPECT_TRUE(visibleItem(QStringLiteral("station_ambient")));
     StationStore::shared()->setSelectedCategory(StationStore::Category::All);
 }
+
+TEST_F(HomeViewQml, PullingTheGridDownReloadsTheCatalogue)
+{
+    loadCatalogue();
+    load(QStringLiteral("HomeView"));
+    QQuickItem *scroll = visibleItem(QStringLiteral("homeScroll"));
+    ASSERT_TRUE(scroll);
+    settle(400);
+    const int before = server.countRequests(QStringLiteral("/api/stations"));
+    standin::Reply slow = standin::Reply::json(R"({"code":200,"message":"ok","data":[]})");
+    slow.delayMs = 400;
+    server.script("GET", QStringLiteral("/api/stations"), slow, 1);
+
+    // A slow drag from the top of the grid downwards, well past the threshold.
+    QPoint at = scroll->mapToScene(QPointF(scroll->width() / 2, 200)).toPoint();
+    QTest::mousePress(hosted.window(), Qt::LeftButton, {}, at);
+    for (int i = 0; i < 30; ++i) {
+        at.ry() += 10;
+        QTest::mouseMove(hosted.window(), at, 16);
+    }
+    QTest::mouseRelease(hosted.window(), Qt::LeftButton, {}, at, 16);
+
+    HomeViewModel *home = homeModel();
+    ASSERT_TRUE(waitFor([&] { return home->isRefreshing(); }));
+    ASSERT_TRUE(waitFor([&] { return !home->isRefreshing(); }, 10000));
+    EXPECT_EQ(server.countRequests(QStringLiteral("/api/stations")), before + 1);
+    // Forced: the new, empty catalogue replaced the old one.
+    EXPECT_TRUE(StationStore::shared()->stations().isEmpty());
+}
