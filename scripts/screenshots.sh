@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Renders named screens to PNG files for review, under Xvfb inside a private session bus, with the
 # stand-in backend running in process.
-#   scripts/screenshots.sh [build-dir] [out-dir]
+#   scripts/screenshots.sh [build-dir] [out-dir] [name-prefix]
+# With a name prefix only the shots whose names start with it are made ("app-").
 # Each shot is one line of `shots` below: a file name, then melodrift-screenshot's arguments
-# (--screen <module file> or --qml <host file>, --set name=value, --size WxH, --wait ms).
+# (--screen <module file> or --qml <host file>, --set name=value, --size WxH, --wait ms,
+# --script METHOD:PATH:STATUS[:DELAY_MS], --args <launch arguments, comma-separated>, --backend-down).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 out=${2:-$build/screenshots}
+only=${3:-}
 tool="$build/tests/melodrift-screenshot"
 
 shots=(
@@ -27,6 +30,20 @@ shots=(
   "detail-songsara-failed    --qml tests/screens/StationScene.qml --set detailGenre=songsara-piano --script GET:/api/songsara/playlist/piano:500 --wait 1500"
   "detail-songsara-list      --qml tests/screens/StationScene.qml --set detailGenre=songsara-piano --wait 1500"
   "mini-bar-playing          --qml tests/screens/StationScene.qml --set playGenre=jazz --set barOnly=true --size 430x100 --wait 4000"
+  "app-home                  --qml tests/screens/AppScene.qml --wait 2000"
+  "app-home-iranian          --qml tests/screens/AppScene.qml --set category=1 --wait 2000"
+  "app-home-international    --qml tests/screens/AppScene.qml --set category=2 --wait 2000"
+  "app-home-instrumental     --qml tests/screens/AppScene.qml --set category=3 --wait 2000"
+  "app-home-wide             --qml tests/screens/AppScene.qml --size 900x700 --wait 2000"
+  "app-home-loading          --qml tests/screens/AppScene.qml --script GET:/api/stations:200:60000 --wait 1500"
+  "app-home-error            --qml tests/screens/AppScene.qml --backend-down --wait 2500"
+  "app-home-playing          --qml tests/screens/AppScene.qml --set playGenre=jazz --wait 5000"
+  "app-full-player           --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --wait 5000"
+  "app-debug-detail          --qml tests/screens/AppScene.qml --args --debug-detail --wait 2500"
+  "app-debug-player-no-cover --qml tests/screens/AppScene.qml --args --debug-player,--no-cover --wait 5000"
+  "app-debug-login           --qml tests/screens/AppScene.qml --args --debug-login --wait 2000"
+  "app-recognition           --qml tests/screens/AppScene.qml --set openRecognition=true --wait 2000"
+  "app-library               --qml tests/screens/AppScene.qml --set currentTab=1 --wait 2000"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
 )
 
@@ -35,13 +52,14 @@ if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
   mkdir -p "$out"
   # One X server and one private session bus for all shots.
   export MELODRIFT_SCREENSHOTS_INNER=1 QT_QPA_PLATFORM=xcb GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
-  exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$build" "$out"
+  exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$build" "$out" "$only"
 fi
 
 failed=0
 for shot in "${shots[@]}"; do
   read -r -a args <<<"$shot"
   name=${args[0]}
+  [[ "$name" == "$only"* ]] || continue
   if ! "$tool" --out "$out/$name.png" "${args[@]:1}"; then
     echo "screenshots: $name failed" >&2
     failed=1

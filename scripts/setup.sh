@@ -23,10 +23,11 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-pulseaudio
   # fonts
-  fonts-noto-core fonts-noto-ui-core fonts-material-design-icons-iconfont
+  fonts-noto-core fonts-noto-ui-core fonts-material-design-icons-iconfont fonts-noto-color-emoji
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth dbus dbus-x11 playerctl gnome-keyring libsecret-tools ffmpeg imagemagick
+  xvfb xauth xdotool dbus dbus-x11 playerctl gnome-keyring libsecret-tools ffmpeg imagemagick
+  desktop-file-utils
 )
 
 missing=()

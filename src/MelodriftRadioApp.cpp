@@ -1,17 +1,41 @@
 #include "MelodriftRadioApp.h"
 
-#include "Services/Equalizer.h"
-#include "Services/StationStore.h"
+#include "Platform/LaunchArguments.h"
 #include "Platform/Theme.h"
+#include "Services/AuthStore.h"
+#include "Services/Equalizer.h"
+#include "Services/OfflineStore.h"
+#include "Services/RadioPlayer.h"
+#include "Services/ShazamManager.h"
+#include "Services/StationStore.h"
+#include "Views/AdBannerViewModel.h"
+#include "Views/AppWindowModel.h"
 
+#include <QIcon>
+#include <QLoggingCategory>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <gst/gst.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
 
 void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    // The web engine must be set up before the application object; it starts only with the
+    // first banner. Where it is not installed the banners stay empty.
+    if (AdBannerViewModel::webEngineInstalled()) {
+        // Its sandbox refuses to run as root.
+        if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        QtWebEngineQuick::initialize();
+        AdBannerViewModel::setWebEngineReady(true);
+    }
 }
 
 MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
@@ -22,21 +46,89 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
-    // The equaliser's stored settings must reach the audio tap before anything plays.
-    Equalizer::shared();
     setFont(Theme::body());
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
 }
 
 int MelodriftRadioApp::run()
 {
+    const QStringList urls = LaunchArguments::shared().urls();
+
+    // A second launch hands its addresses to the running instance and ends.
+    if (!m_instance.claim()) {
+        if (m_instance.forward(urls)) {
+            qCInfo(lcApp, "handed over to the running instance");
+            return 0;
+        }
+        std::fprintf(stderr, "melodrift-radio: another instance holds %s but does not answer\n",
+                     qPrintable(m_instance.serviceName()));
+        return 1;
+    }
+
+    createStores();
+
     // The Melodrift module's qmldir lives at qrc:/Melodrift/.
     m_engine.addImportPath(QStringLiteral("qrc:/"));
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
-    if (m_engine.rootObjects().isEmpty())
+    if (!window())
         return 1;
-    // The start-up load of the catalogue (not forced: a failure shows only while the list is empty).
-    StationStore::shared()->requestLoad(false);
+
+    connect(&m_instance, &SingleInstance::activated, this,
+            [this](const QStringList &forwarded, const QString &activationToken) {
+                qCInfo(lcApp, "another launch asks for the window (%lld addresses)",
+                       qlonglong(forwarded.size()));
+                raiseWindow(activationToken);
+                openURLs(forwarded);
+            });
+    connect(&m_instance, &SingleInstance::actionRequested, this, [](const QString &action) {
+        if (action == QLatin1String("shazam"))
+            ShazamManager::shared().requestOpen(true);
+    });
+
+    openURLs(urls);
     return exec();
+}
+
+void MelodriftRadioApp::createStores()
+{
+    // The equaliser's stored settings must reach the audio tap before anything plays.
+    Equalizer::shared();
+    RadioPlayer::shared();
+    StationStore::shared();
+    AuthStore::shared();
+    // Handed to the tab view after the first three: this is where they come to life.
+    OfflineStore::shared();
+    ShazamManager::shared();
+}
+
+QQuickWindow *MelodriftRadioApp::window() const
+{
+    const QList<QObject *> roots = m_engine.rootObjects();
+    return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
+}
+
+void MelodriftRadioApp::raiseWindow(const QString &activationToken)
+{
+    QQuickWindow *w = window();
+    if (!w)
+        return;
+    // The launcher's permission to take the focus, read by the platform when activating.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    if (w->visibility() == QWindow::Minimized || w->visibility() == QWindow::Hidden)
+        w->showNormal();
+    else
+        w->show();
+    w->raise();
+    w->requestActivate();
+}
+
+void MelodriftRadioApp::openURLs(const QStringList &urls)
+{
+    for (const QString &url : urls) {
+        if (!AppWindowModel::openURL(url, ShazamManager::shared()))
+            qCInfo(lcApp, "ignored address %s", qPrintable(url));
+    }
 }
 
 QColor MelodriftRadioApp::accent()

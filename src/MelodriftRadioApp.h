@@ -1,15 +1,21 @@
 #pragma once
 
+#include "Platform/SingleInstance.h"
+
 #include <QColor>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QStringList>
 
-// The application object: sets up the platform, creates the stores, shows the main window.
+class QQuickWindow;
+
+// The application object: sets up the platform, makes sure it is the only running instance,
+// creates the stores, shows the main window and answers the addresses it is asked to open.
 class MelodriftRadioApp : public QGuiApplication
 {
     Q_OBJECT
 public:
-    // Must run before the application object exists (GStreamer, Qt Quick style, fonts).
+    // Must run before the application object exists (GStreamer, Qt Quick style, the web engine).
     static void preparePlatform(int &argc, char **argv);
 
     MelodriftRadioApp(int &argc, char **argv);
@@ -20,5 +26,13 @@ public:
     static QColor background();
 
 private:
+    // The shared stores, in the order the application holds them.
+    static void createStores();
+    QQuickWindow *window() const;
+    void raiseWindow(const QString &activationToken);
+    // The URL handler: every address the application is asked to open.
+    void openURLs(const QStringList &urls);
+
+    SingleInstance m_instance;
     QQmlApplicationEngine m_engine;
 };

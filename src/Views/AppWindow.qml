@@ -1,11 +1,108 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Melodrift
 
+// The main window: two tabs, the radio (ContentView) and the library, right to left in the dark
+// scheme with the accent as tint. The catalogue loads when the window first appears and again
+// whenever the application becomes active while it is still empty.
 MelodriftWindow {
     id: window
     width: 430
     height: 860
+    minimumWidth: 360
+    minimumHeight: 560
     visible: true
     title: "Melodrift Radio"
+
+    // 0: the radio tab, 1: the library tab.
+    property int currentTab: 0
+
+    AppWindowModel {
+        id: scene
+    }
+
+    Component.onCompleted: scene.windowAppeared()
+
+    StackLayout {
+        id: tabs
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: tabBar.top
+        currentIndex: window.currentTab
+
+        ContentView {
+            objectName: "radioTab"
+        }
+        LibraryView {
+            objectName: "libraryTab"
+        }
+    }
+
+    Rectangle {
+        id: tabBar
+        objectName: "tabBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        height: 54
+        color: Qt.rgba(0.07, 0.07, 0.08, 0.96)
+
+        Rectangle {
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            height: 1
+            color: Theme.separator
+        }
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.topMargin: 1
+            spacing: 0
+
+            Repeater {
+                model: [
+                    { title: "رادیو", symbol: "dot.radiowaves.left.and.right" },
+                    { title: "کتابخانه", symbol: "music.note.list" }
+                ]
+
+                AbstractButton {
+                    id: tab
+                    required property var modelData
+                    required property int index
+                    readonly property bool selected: window.currentTab === index
+                    readonly property color tint: selected ? Theme.accent : Theme.gray
+
+                    objectName: "tab" + index
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    hoverEnabled: true
+                    Accessible.name: modelData.title
+                    onClicked: window.currentTab = index
+
+                    contentItem: Item {
+                        Column {
+                            anchors.centerIn: parent
+                            spacing: 2
+                            SymbolImage {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                symbol: tab.modelData.symbol
+                                size: 22
+                                color: tab.tint
+                            }
+                            Text {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                text: tab.modelData.title
+                                font: Theme.withWeight(Theme.caption2, Font.Medium)
+                                color: tab.tint
+                            }
+                        }
+                    }
+                    background: null
+                }
+            }
+        }
+    }
 }

@@ -23,6 +23,7 @@
 // Q_PROPERTY of type `RadioPlayer *` in a screen model is understood by QML as well.
 
 #include "Platform/Theme.h"
+#include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
@@ -96,4 +97,14 @@ struct OfflineStoreSingleton
     QML_SINGLETON
 public:
     static OfflineStore *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<OfflineStore>(engine); }
+};
+
+struct AuthStoreSingleton
+{
+    Q_GADGET
+    QML_FOREIGN(AuthStore)
+    QML_NAMED_ELEMENT(AuthStore)
+    QML_SINGLETON
+public:
+    static AuthStore *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<AuthStore>(engine); }
 };

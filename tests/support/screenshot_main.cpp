@@ -1,3 +1,4 @@
+#include "Platform/LaunchArguments.h"
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
 #include "support/StandInAudio.h"
@@ -64,7 +65,14 @@ int main(int argc, char **argv)
         QStringLiteral("script"),
         QStringLiteral("A scripted backend reply \"METHOD:PATH:STATUS[:DELAY_MS]\" with an empty body."),
         QStringLiteral("reply"));
-    parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption});
+    const QCommandLineOption argsOption(
+        QStringLiteral("args"),
+        QStringLiteral("The application's launch arguments for the screens, comma-separated (--debug-detail,...)."),
+        QStringLiteral("list"));
+    const QCommandLineOption backendDownOption(QStringLiteral("backend-down"),
+                                               QStringLiteral("Point the screens at a backend that is not there."));
+    parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption,
+                       argsOption, backendDownOption});
     parser.process(app);
 
     if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
@@ -77,7 +85,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "melodrift-screenshot: the stand-in backend cannot listen\n");
         return 1;
     }
-    qputenv("MELODRIFT_API_BASE_URL", backend.baseUrl().toString().toUtf8());
+    // Port 1 of the loopback interface: nothing listens there.
+    qputenv("MELODRIFT_API_BASE_URL", parser.isSet(backendDownOption)
+                                          ? QByteArray("http://127.0.0.1:1")
+                                          : backend.baseUrl().toString().toUtf8());
+    if (parser.isSet(argsOption))
+        LaunchArguments::shared().setArguments(parser.value(argsOption).split(QLatin1Char(','), Qt::SkipEmptyParts));
     standin::installDemoCatalogue(backend);
     standin::installAudioRoutes(backend);
     for (const QString &script : parser.values(scriptOption)) {

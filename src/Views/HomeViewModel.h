@@ -1,0 +1,153 @@
+#pragma once
+
+#include "Models/Station.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+class AuthStore;
+class LaunchArguments;
+class RadioPlayer;
+class ShazamManager;
+class StationStore;
+
+// The home screen's state and rules: the greeting by hour, the status badge, which of the error
+// view, the loading view and the grid shows, the adaptive grid's columns, what a card tap does,
+// the sheets (recognition, account or sign-in), the pushed station detail, and the launch
+// arguments "--debug-login" and "--debug-detail".
+//     HomeViewModel { id: home }
+//     Component.onCompleted: home.appear()
+// The stores default to the shared ones; tests hand in their own.
+class HomeViewModel : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QString greeting READ greeting NOTIFY greetingChanged)
+    Q_PROPERTY(QString statusLabel READ statusLabel NOTIFY statusLabelChanged)
+    // Green dot while playing, orange otherwise.
+    Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY statusLabelChanged)
+    Q_PROPERTY(Content content READ content NOTIFY contentChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY contentChanged)
+    Q_PROPERTY(bool hasCurrentStation READ hasCurrentStation NOTIFY hasCurrentStationChanged)
+    Q_PROPERTY(int bottomPadding READ bottomPadding NOTIFY hasCurrentStationChanged)
+    Q_PROPERTY(bool isAuthed READ isAuthed NOTIFY isAuthedChanged)
+    // A pull-to-refresh load is running.
+    Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)
+    // Between the grid's columns and rows.
+    Q_PROPERTY(int gridSpacing READ gridSpacing CONSTANT)
+
+    Q_PROPERTY(bool showShazam READ showShazam WRITE setShowShazam NOTIFY showShazamChanged)
+    // The account button's sheet; which screen it holds is fixed when it opens.
+    Q_PROPERTY(bool showAccount READ showAccount WRITE setShowAccount NOTIFY showAccountChanged)
+    // showAccount split by its content: the account sheet when signed in at opening, else sign-in.
+    Q_PROPERTY(bool showAccountSheet READ showAccountSheet WRITE setShowAccountSheet NOTIFY showAccountChanged)
+    Q_PROPERTY(bool showLoginSheet READ showLoginSheet WRITE setShowLoginSheet NOTIFY showAccountChanged)
+    // The station detail page pushed on the home screen's stack, and the station it shows.
+    Q_PROPERTY(bool showStationDetail READ showStationDetail WRITE setShowStationDetail
+                   NOTIFY showStationDetailChanged)
+    Q_PROPERTY(QVariant detailStation READ detailStationValue NOTIFY detailStationChanged)
+
+public:
+    // What fills the space under the chips.
+    enum class Content { Error, Loading, Grid };
+    Q_ENUM(Content)
+
+    static constexpr int GridMinimumWidth = 155;
+    static constexpr int GridSpacing = 14;
+    static constexpr int BottomPaddingWithPlayer = 110;
+    static constexpr int BottomPaddingWithoutPlayer = 24;
+
+    static const QString DebugLoginArgument;  // "--debug-login"
+    static const QString DebugDetailArgument; // "--debug-detail"
+
+    explicit HomeViewModel(QObject *parent = nullptr);
+    // Tests hand in their own; all must outlive the model.
+    HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore *auth, ShazamManager *shazam,
+                  LaunchArguments *arguments, QObject *parent = nullptr);
+
+    // --- the rules, as pure functions
+    static QString greeting(int hour);
+    static QString statusLabel(bool isBuffering, bool isPlaying, bool isLoading, qsizetype stationCount);
+    static Content content(bool hasError, bool isLoading, bool hasStations);
+    // Columns of an adaptive grid (minimum 155, spacing 14) across `width`, and their width.
+    Q_INVOKABLE static int columnCount(qreal width);
+    Q_INVOKABLE static qreal columnWidth(qreal width);
+    // The preview station of "--debug-detail".
+    static Station previewStation();
+
+    // --- published state
+    QString greeting() const;
+    QString statusLabel() const;
+    bool isPlaying() const;
+    Content content() const;
+    QString errorMessage() const;
+    bool hasCurrentStation() const;
+    int bottomPadding() const;
+    bool isAuthed() const;
+    bool isRefreshing() const { return m_isRefreshing; }
+    static int gridSpacing() { return GridSpacing; }
+
+    bool showShazam() const { return m_showShazam; }
+    void setShowShazam(bool show);
+    bool showAccount() const { return m_showAccount; }
+    void setShowAccount(bool show);
+    bool showAccountSheet() const { return m_showAccount && m_accountSheetSignedIn; }
+    void setShowAccountSheet(bool show);
+    bool showLoginSheet() const { return m_showAccount && !m_accountSheetSignedIn; }
+    void setShowLoginSheet(bool show);
+    bool showStationDetail() const { return m_showStationDetail; }
+    void setShowStationDetail(bool show);
+    const std::optional<Station> &detailStation() const { return m_detailStation; }
+
+    // --- actions
+    // The screen appears (again): the greeting is worked out anew; the launch arguments are acted
+    // on the first time only.
+    Q_INVOKABLE void appear();
+    // A card was tapped: a live station plays at once under the full player, any other opens its
+    // detail page.
+    Q_INVOKABLE void open(const QVariant &station);
+    void open(const Station &station);
+    Q_INVOKABLE void selectCategory(int category);
+    // The error view's "تلاش دوباره".
+    Q_INVOKABLE void retry();
+    // Pull to refresh: isRefreshing stays true until the load has finished.
+    Q_INVOKABLE void refresh();
+
+signals:
+    void greetingChanged();
+    void statusLabelChanged();
+    void contentChanged();
+    void hasCurrentStationChanged();
+    void isAuthedChanged();
+    void isRefreshingChanged();
+    void showShazamChanged();
+    void showAccountChanged();
+    void showStationDetailChanged();
+    void detailStationChanged();
+
+private:
+    QVariant detailStationValue() const;
+    void setDetailStation(const Station &station);
+    void setRefreshing(bool refreshing);
+    // The recognition manager asks for its sheet: take the request, present the sheet.
+    void takeOpenRequest();
+
+    QPointer<StationStore> m_store;
+    QPointer<RadioPlayer> m_player;
+    QPointer<AuthStore> m_auth;
+    QPointer<ShazamManager> m_shazam;
+    LaunchArguments *m_arguments;
+
+    bool m_showShazam = false;
+    bool m_showAccount = false;
+    bool m_accountSheetSignedIn = false;
+    bool m_showStationDetail = false;
+    std::optional<Station> m_detailStation;
+    bool m_isRefreshing = false;
+    bool m_lastHasCurrentStation = false;
+};
