@@ -11,9 +11,14 @@
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    gst_init(&argc, &argv);
+    // Headless defaults, so a test program run by hand behaves as it does under ctest.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("GST_PLUGIN_FEATURE_RANK"))
+        qputenv("GST_PLUGIN_FEATURE_RANK", "fakeaudiosink:MAX");
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
+    gst_init(&argc, &argv);
     QStandardPaths::setTestModeEnabled(true);
     Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     QGuiApplication app(argc, argv);
