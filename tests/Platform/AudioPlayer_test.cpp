@@ -298,7 +298,7 @@ TEST_F(AudioPlayerTest, BufferingWhileTheOpeningCompletesStillEndsPlaying)
     const QString path = dir.filePath("tone.ogg");
     ASSERT_TRUE(writeToneFile(path, AudioFormat::Ogg, 440, 4.0));
     GstElement *playbin = player->pipeline();
-    auto pendingState = [playbin] {
+    auto continuationPending = [playbin] {
         GST_OBJECT_LOCK(playbin);
         const bool prerolledAndContinuing = GST_STATE(playbin) == GST_STATE_PAUSED
                                             && GST_STATE_PENDING(playbin) == GST_STATE_PLAYING;
@@ -312,13 +312,18 @@ TEST_F(AudioPlayerTest, BufferingWhileTheOpeningCompletesStillEndsPlaying)
     player->play();
     const PlayerItemPtr item = PlayerItem::create(QUrl::fromLocalFile(path));
     player->replaceCurrentItem(item);
-    const bool continuing = waitUntil([&] { return pendingState() && item->status() == PlayerItem::Status::ReadyToPlay; });
+    const bool continuing = waitUntil(
+        [&] { return continuationPending() && item->status() == PlayerItem::Status::ReadyToPlay; });
     post(gst_message_new_buffering(GST_OBJECT(playbin), 10));
     post(gst_message_new_buffering(GST_OBJECT(playbin), 100));
-    spin(300);
+    // The bus hands messages to the player in queued calls: once this one ran, so had they.
+    bool handled = false;
+    QMetaObject::invokeMethod(player.get(), [&] { handled = true; }, Qt::QueuedConnection);
+    const bool buffered = waitUntil([&] { return handled; });
     EXPECT_EQ(player->timeControlStatus(), Status::WaitingToPlay);
     GST_STATE_UNLOCK(playbin);
     ASSERT_TRUE(continuing);
+    ASSERT_TRUE(buffered);
 
     ASSERT_TRUE(waitPlaying());
     const double start = player->currentTime();
