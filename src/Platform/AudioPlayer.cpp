@@ -344,6 +344,13 @@ void AudioPlayer::applyState()
         target = (m_rate > 0 && !m_buffering && !m_atEnd) ? GST_STATE_PLAYING : GST_STATE_PAUSED;
     if (target == m_requestedState)
         return;
+    // A state change still in progress is left to finish: playbin posts the state it reached,
+    // and this runs again then. Asking for PAUSED or PLAYING while playbin is about to continue
+    // from a finished preroll to PLAYING cancels that continuation and leaves playbin waiting
+    // forever (PAUSED, pending PLAYING, with nothing left to do it). READY and NULL are safe.
+    if (target >= GST_STATE_PAUSED
+        && gst_element_get_state(m_playbin, nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC)
+        return;
     m_requestedState = target;
     const GstStateChangeReturn result = gst_element_set_state(m_playbin, target);
     if (result == GST_STATE_CHANGE_NO_PREROLL) {
@@ -544,6 +551,8 @@ void AudioPlayer::handleStateChanged(GstMessage *message)
     GstState oldState, newState, pending;
     gst_message_parse_state_changed(message, &oldState, &newState, &pending);
     m_pipelineState = newState;
+    if (pending == GST_STATE_VOID_PENDING)
+        applyState();
     updateStatus();
 }
 

@@ -286,6 +286,50 @@ TEST_F(AudioPlayerTest, ReplacingTheItemNeverCreditsTheOldItemsEnd)
     ASSERT_TRUE(waitPlaying());
 }
 
+TEST_F(AudioPlayerTest, BufferingWhileTheOpeningCompletesStillEndsPlaying)
+{
+    // The item opens while the player is slow to hear of it: playbin has prerolled and is about
+    // to continue to PLAYING on its own when buffering news makes the player pause and resume.
+    // Asking playbin for a state while that continuation is pending cancels the continuation
+    // without redoing it, so the player must leave a state change in progress alone.
+    // Holding playbin's state lock holds the continuation back (the lock is recursive, so the
+    // player on this thread still gets through).
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tone.ogg");
+    ASSERT_TRUE(writeToneFile(path, AudioFormat::Ogg, 440, 4.0));
+    GstElement *playbin = player->pipeline();
+    auto continuationPending = [playbin] {
+        GST_OBJECT_LOCK(playbin);
+        const bool prerolledAndContinuing = GST_STATE(playbin) == GST_STATE_PAUSED
+                                            && GST_STATE_PENDING(playbin) == GST_STATE_PLAYING;
+        GST_OBJECT_UNLOCK(playbin);
+        return prerolledAndContinuing;
+    };
+    auto post = [playbin](GstMessage *message) { gst_element_post_message(playbin, message); };
+
+    GST_STATE_LOCK(playbin);
+    // Playing already, so the new item is asked for PLAYING at once.
+    player->play();
+    const PlayerItemPtr item = PlayerItem::create(QUrl::fromLocalFile(path));
+    player->replaceCurrentItem(item);
+    const bool continuing = waitUntil(
+        [&] { return continuationPending() && item->status() == PlayerItem::Status::ReadyToPlay; });
+    post(gst_message_new_buffering(GST_OBJECT(playbin), 10));
+    post(gst_message_new_buffering(GST_OBJECT(playbin), 100));
+    // The bus hands messages to the player in queued calls: once this one ran, so had they.
+    bool handled = false;
+    QMetaObject::invokeMethod(player.get(), [&] { handled = true; }, Qt::QueuedConnection);
+    const bool buffered = waitUntil([&] { return handled; });
+    EXPECT_EQ(player->timeControlStatus(), Status::WaitingToPlay);
+    GST_STATE_UNLOCK(playbin);
+    ASSERT_TRUE(continuing);
+    ASSERT_TRUE(buffered);
+
+    ASSERT_TRUE(waitPlaying());
+    const double start = player->currentTime();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > start + 0.5; }));
+}
+
 TEST_F(AudioPlayerTest, VolumeReachesTheOutputAndTapsFollowTheirItem)
 {
     LevelMeter meter;

@@ -1,3 +1,4 @@
+#include "Platform/Console.h"
 #include "Platform/MprisService.h"
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
@@ -7,18 +8,17 @@
 #include <QCoroTask>
 #include <gst/gst.h>
 
-#include <cstdio>
-
 // melodrift-play-station: plays one station of the backend (MELODRIFT_API_BASE_URL, e.g. the
 // stand-in) with the real player, so that it can be listened to and driven with playerctl before
 // the application's window exists.
 
 namespace {
 
+// Through the console, so that a line never mixes with one the equaliser's tap writes at the
+// same time on an audio thread.
 void say(const QString &text)
 {
-    std::printf("[play-station] %s\n", qPrintable(text));
-    std::fflush(stdout);
+    Console::line(QStringLiteral("[play-station] ") + text);
 }
 
 QCoro::Task<> start(QString genre, std::optional<qint64> track)
