@@ -11,6 +11,8 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
+#include "QmlWindowFixture.h"
+
 #include <gtest/gtest.h>
 
 // The radio tab in a real Qt Quick window (offscreen) with the shared stores, against the
@@ -21,7 +23,7 @@ using namespace quickhost;
 
 namespace {
 
-class HomeViewQml : public ::testing::Test
+class HomeViewQml : public QmlWindowFixture
 {
 protected:
     void SetUp() override
@@ -33,16 +35,11 @@ protected:
         StationStore::shared()->setSelectedCategory(StationStore::Category::All);
         RadioPlayer::shared()->setFullPlayerPresented(false);
         ShazamManager::shared().setOpenRequest(false);
-        trap = std::make_unique<MessageTrap>();
-        engine = makeEngine();
+        QmlWindowFixture::SetUp();
     }
     void TearDown() override
     {
-        hosted = HostedScreen();
-        engine.reset();
-        const QStringList messages = trap->messages();
-        trap.reset();
-        EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
+        QmlWindowFixture::TearDown();
         LaunchArguments::shared().setArguments({});
         RadioPlayer::shared()->setFullPlayerPresented(false);
         APIClient::shared().setBaseURL(previousBase);
@@ -60,16 +57,6 @@ protected:
         StationStore::shared()->requestLoad(true);
         ASSERT_TRUE(waitFor([] { return !StationStore::shared()->isLoading()
                                         && !StationStore::shared()->stations().isEmpty(); }, 10000));
-    }
-    static QQuickItem *itemNamed(QQuickItem *root, const QString &name)
-    {
-        for (QQuickItem *child : root->childItems()) {
-            if (child->objectName() == name)
-                return child;
-            if (QQuickItem *found = itemNamed(child, name))
-                return found;
-        }
-        return nullptr;
     }
     QQuickItem *visibleItem(const QString &name, int timeoutMs = 5000)
     {
@@ -94,9 +81,6 @@ protected:
 
     standin::StandInServer server;
     QUrl previousBase;
-    std::unique_ptr<MessageTrap> trap;
-    std::unique_ptr<QQmlEngine> engine;
-    HostedScreen hosted;
 };
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
+#include "QmlWindowFixture.h"
+
 #include <gtest/gtest.h>
 
 // The screen kit at work in a real Qt Quick window (offscreen): store singletons, sheets, the
@@ -17,30 +19,16 @@ using namespace quickhost;
 
 namespace {
 
-class ScreenKit : public ::testing::Test
+class ScreenKit : public QmlWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        trap = std::make_unique<MessageTrap>();
-        engine = makeEngine();
-    }
     void TearDown() override
     {
-        hosted = HostedScreen();
-        engine.reset();
-        const QStringList messages = trap->messages();
-        trap.reset();
-        EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
+        QmlWindowFixture::TearDown();
         ShazamManager::shared().setOpenRequest(false);
     }
 
-    QObject *load(const QByteArray &qml)
-    {
-        hosted = HostedScreen::loadText(*engine, "import QtQuick\nimport QtQuick.Controls\nimport Melodrift\n" + qml);
-        EXPECT_TRUE(hosted.isValid()) << qPrintable(hosted.error());
-        return hosted.screen();
-    }
+    QObject *load(const QByteArray &qml) { return loadQml(qml); }
     QObject *find(const char *name) const
     {
         QObject *object = hosted.screen()->findChild<QObject *>(QLatin1String(name));
@@ -62,9 +50,6 @@ protected:
         return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
     }
 
-    std::unique_ptr<MessageTrap> trap;
-    std::unique_ptr<QQmlEngine> engine;
-    HostedScreen hosted;
 };
 
 // A sheet on a QML flag, with content that counts its instances.

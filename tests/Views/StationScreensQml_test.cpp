@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include "QmlWindowFixture.h"
+
 #include <gtest/gtest.h>
 
 // The station screens and the artwork piece in a real Qt Quick window (offscreen) with the shared
@@ -21,7 +23,7 @@ using namespace quickhost;
 
 namespace {
 
-class StationScreensQml : public ::testing::Test
+class StationScreensQml : public QmlWindowFixture
 {
 protected:
     void SetUp() override
@@ -32,42 +34,21 @@ protected:
         previousBase = APIClient::shared().baseURL();
         APIClient::shared().setBaseURL(server.baseUrl());
         ArtworkCache::shared().clear();
-        trap = std::make_unique<MessageTrap>();
-        engine = makeEngine();
+        QmlWindowFixture::SetUp();
     }
     void TearDown() override
     {
-        hosted = HostedScreen();
-        engine.reset();
-        const QStringList messages = trap->messages();
-        trap.reset();
-        EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
+        QmlWindowFixture::TearDown();
         APIClient::shared().setBaseURL(previousBase);
     }
 
-    QObject *load(const QByteArray &qml)
-    {
-        hosted = HostedScreen::loadText(*engine, "import QtQuick\nimport QtQuick.Controls\nimport Melodrift\n" + qml);
-        EXPECT_TRUE(hosted.isValid()) << qPrintable(hosted.error());
-        return hosted.screen();
-    }
+    QObject *load(const QByteArray &qml) { return loadQml(qml); }
     template<typename T = QQuickItem>
     T *find(const QString &name) const
     {
         return hosted.screen()->findChild<T *>(name);
     }
     static bool shown(QQuickItem *item) { return item && item->isVisible(); }
-    // An item by object name in the visual tree below `root` (delegates are not QObject children).
-    static QQuickItem *itemNamed(QQuickItem *root, const QString &name)
-    {
-        for (QQuickItem *child : root->childItems()) {
-            if (child->objectName() == name)
-                return child;
-            if (QQuickItem *found = itemNamed(child, name))
-                return found;
-        }
-        return nullptr;
-    }
     static QPoint centreOf(QQuickItem *item)
     {
         return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
@@ -75,9 +56,6 @@ protected:
 
     standin::StandInServer server;
     QUrl previousBase;
-    std::unique_ptr<MessageTrap> trap;
-    std::unique_ptr<QQmlEngine> engine;
-    HostedScreen hosted;
 };
 
 const QByteArray pianoPage = R"(

@@ -12,6 +12,7 @@
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 #include "support/TaskOutcome.h"
+#include "ShellFixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,35 +70,9 @@ Station rotation(const QString &genre, int count)
     return s;
 }
 
-class StationScreens : public ::testing::Test
+class StationScreens : public ShellFixture
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(server.listen(), 0u);
-        catalogue = standin::installDemoCatalogue(server);
-        APIClient::Options options;
-        options.baseURL = server.baseUrl();
-        client = std::make_unique<APIClient>(options);
-        ASSERT_TRUE(dir.isValid());
-        offline = std::make_unique<OfflineStore>(dir.path(), client.get());
-        lookup = std::make_unique<OfflineStoreLookup>(offline.get());
-
-        RadioPlayer::Dependencies deps;
-        deps.engine = &engine;
-        deps.stations = &source;
-        deps.offline = lookup.get();
-        deps.commands = &commands;
-        deps.nowPlaying = &nowPlaying;
-        player = std::make_unique<RadioPlayer>(deps);
-    }
-
-    void TearDown() override
-    {
-        player.reset();
-        offline->waitForIndexWrites();
-    }
-
     // A station of the stand-in's catalogue, as the home screen gets it.
     Station catalogueStation(const QString &genre)
     {
@@ -123,18 +98,6 @@ protected:
         QCoreApplication::processEvents();
         return player->currentStation();
     }
-
-    standin::StandInServer server;
-    std::shared_ptr<standin::DemoCatalogue> catalogue;
-    std::unique_ptr<APIClient> client;
-    QTemporaryDir dir;
-    std::unique_ptr<OfflineStore> offline;
-    std::unique_ptr<OfflineLookup> lookup;
-    FakePlaybackEngine engine;
-    FakeStationSource source;
-    RemoteCommandCenter commands;
-    NowPlayingInfoCenter nowPlaying;
-    std::unique_ptr<RadioPlayer> player;
 };
 
 const QString songsaraPath = QStringLiteral("/api/songsara/playlist/piano");
