@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  g++ cmake ninja-build make pkg-config clang libclang-rt-14-dev
+  g++ cmake ninja-build make pkg-config clang libclang-rt-14-dev ccache
   # Qt
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
@@ -16,7 +16,7 @@ packages=(
   qt6-multimedia-dev qml6-module-qtmultimedia
   qt6-httpserver-dev qt6-websockets-dev
   qt6-webengine-dev qml6-module-qtwebengine qml6-module-qtwebchannel
-  qcoro-qt6-dev qtkeychain-qt6-dev
+  qcoro-qt6-dev qtkeychain-qt6-dev qt6-translations-l10n
   libqt6svg6 qt6-qpa-plugins
   # GStreamer
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
@@ -27,7 +27,7 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool dbus dbus-x11 playerctl gnome-keyring libsecret-tools ffmpeg imagemagick
-  desktop-file-utils
+  desktop-file-utils at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -1,0 +1,22 @@
+import QtQuick
+import Melodrift
+
+// The synced-lyrics sheet (not built yet): its title and a close button. It keeps its own copy of the
+// station it was opened for.
+NavigationPage {
+    id: page
+
+    property var station: null
+
+    signal dismissRequested()
+
+    navigationTitle: "متن ترانه"
+    toolbarLeading: Component {
+        PlainButton {
+            objectName: "closeButton"
+            text: "بستن"
+            color: Theme.accent
+            onClicked: page.dismissRequested()
+        }
+    }
+}
