@@ -11,6 +11,7 @@
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
 
+#include <QDateTime>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QQuickStyle>
@@ -18,7 +19,9 @@
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
@@ -72,6 +75,8 @@ int MelodriftRadioApp::run()
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (!window())
         return 1;
+    if (qEnvironmentVariableIsSet("MELODRIFT_REPORT_FIRST_FRAME"))
+        reportFirstCatalogueFrame();
 
     connect(&m_instance, &SingleInstance::activated, this,
             [this](const QStringList &forwarded, const QString &activationToken) {
@@ -87,6 +92,26 @@ int MelodriftRadioApp::run()
 
     openURLs(urls);
     return exec();
+}
+
+void MelodriftRadioApp::reportFirstCatalogueFrame()
+{
+    // The first frame rendered after the catalogue arrived shows it. Frames are swapped on the
+    // render thread, so the two sides meet through an atomic flag.
+    auto catalogueIn = std::make_shared<std::atomic_bool>(false);
+    auto reported = std::make_shared<std::atomic_bool>(false);
+    StationStore *store = StationStore::shared();
+    connect(store, &StationStore::stationsChanged, this, [catalogueIn, store] {
+        if (!store->stations().isEmpty())
+            catalogueIn->store(true);
+    });
+    QQuickWindow *w = window();
+    connect(w, &QQuickWindow::frameSwapped, w, [catalogueIn, reported] {
+        if (catalogueIn->load() && !reported->exchange(true)) {
+            std::printf("[startup] first catalogue frame %lld\n", QDateTime::currentMSecsSinceEpoch());
+            std::fflush(stdout);
+        }
+    }, Qt::DirectConnection);
 }
 
 void MelodriftRadioApp::createStores()

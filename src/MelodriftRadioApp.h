@@ -29,6 +29,8 @@ private:
     // The shared stores, in the order the application holds them.
     static void createStores();
     QQuickWindow *window() const;
+    // For start-up measurements: prints when the first frame showing the catalogue is on screen.
+    void reportFirstCatalogueFrame();
     void raiseWindow(const QString &activationToken);
     // The URL handler: every address the application is asked to open.
     void openURLs(const QStringList &urls);

@@ -22,11 +22,17 @@ int main(int argc, char **argv)
     QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
     parser.addOption(portOption);
+    QCommandLineOption extraOption(QStringLiteral("extra-stations"),
+                                   QStringLiteral("Append this many plain rotations to the catalogue."),
+                                   QStringLiteral("count"), QStringLiteral("0"));
+    parser.addOption(extraOption);
     parser.process(app);
 
     standin::StandInServer server;
     server.setLogRequests(true);
-    standin::installDemoCatalogue(server);
+    standin::DemoCatalogue catalogue = standin::DemoCatalogue::standard();
+    catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
+    standin::installDemoCatalogue(server, std::move(catalogue));
     standin::installAudioRoutes(server);
     standin::installAccountRoutes(server);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
