@@ -44,6 +44,8 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 unset QT_QPA_PLATFORM QT_QUICK_BACKEND QSG_RHI_BACKEND
 export QT_LOGGING_RULES="qt.qpa.*=false"
+# No sound card here: the application plays into a synchronised fake sink, as GStreamer alone does.
+export GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
 # The application's own settings and downloads stay in this run's folder.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
 export MELODRIFT_INSTANCE_SUFFIX="measure$$"
@@ -126,7 +128,7 @@ bare_rss=$(rss_of $bare_pid)
 kill $bare_pid; wait $bare_pid 2>/dev/null || true
 
 stream="http://127.0.0.1:$port/stream/persian?track=2"
-gst-launch-1.0 -q playbin uri="$stream" audio-sink="fakesink sync=true" > /dev/null 2>&1 &
+gst-launch-1.0 -q playbin uri="$stream" audio-sink=fakeaudiosink > /dev/null 2>&1 &
 gst_pid=$!; pids+=($gst_pid)
 sleep 2
 gst_cpu=$(cpu_of $gst_pid)

@@ -1,6 +1,7 @@
 #include "MelodriftRadioApp.h"
 
 #include "Platform/LaunchArguments.h"
+#include "Platform/Quick/RenderBackend.h"
 #include "Platform/Theme.h"
 #include "Services/AuthStore.h"
 #include "Services/Equalizer.h"
@@ -51,6 +52,7 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setLayoutDirection(Qt::RightToLeft);
     setFont(Theme::body());
     setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
+    RenderBackend::chooseForThisMachine();
 }
 
 int MelodriftRadioApp::run()

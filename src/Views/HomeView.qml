@@ -30,9 +30,6 @@ Item {
         easing.type: Easing.OutQuad
     }
 
-    // The stations the grid shows, converted for the list once per change.
-    readonly property var stations: StationStore.filteredStations
-
     // The pushed station detail page while shown.
     property Item detailPage: null
 
@@ -156,7 +153,7 @@ Item {
                     appearAnimation.start()
             }
 
-            model: showsGrid ? Math.ceil(root.stations.length / Math.max(1, columns)) : 0
+            model: showsGrid ? Math.ceil(home.gridStationCount / Math.max(1, columns)) : 0
 
             header: Item {
                 width: scroll.width
@@ -400,12 +397,12 @@ Item {
                     spacing: home.gridSpacing
 
                     Repeater {
-                        model: Math.max(0, Math.min(scroll.columns, root.stations.length - gridRow.first))
+                        model: Math.max(0, Math.min(scroll.columns, home.gridStationCount - gridRow.first))
 
                         Item {
                             id: cell
                             required property int index
-                            readonly property var station: root.stations[gridRow.first + index]
+                            readonly property var station: home.gridStation(gridRow.first + index)
                             objectName: "station_" + station.genre
                             width: scroll.cellWidth
                             height: card.height
