@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects
 import Melodrift
 
 // The radio tab's home screen: the header (title, greeting, status badge, recognition, search and
@@ -179,35 +178,14 @@ Item {
                             Layout.fillWidth: true
                             spacing: 3
 
-                            Item {
-                                id: titleBox
-                                width: title.implicitWidth
-                                height: title.implicitHeight
+                            // Filled with a top-to-bottom gradient from white to white at 0.72.
+                            GradientText {
+                                objectName: "appTitle"
                                 anchors.left: parent.left
-
-                                // Filled with a top-to-bottom gradient from white to white at 0.72
-                                // where a graphics API can draw it; plain white otherwise.
-                                readonly property bool gradientFill: GraphicsInfo.api !== GraphicsInfo.Unknown
-                                                                     && GraphicsInfo.api !== GraphicsInfo.Software
-                                Text {
-                                    id: title
-                                    objectName: "appTitle"
-                                    text: qsTr("ملودریفت")
-                                    font: Theme.font(26, Font.ExtraBold)
-                                    color: "white"
-                                    visible: !titleBox.gradientFill
-                                }
-                                LinearGradient {
-                                    anchors.fill: title
-                                    visible: titleBox.gradientFill
-                                    source: titleBox.gradientFill ? title : null
-                                    start: Qt.point(0, 0)
-                                    end: Qt.point(0, title.height)
-                                    gradient: Gradient {
-                                        GradientStop { position: 0.0; color: "white" }
-                                        GradientStop { position: 1.0; color: Qt.rgba(1, 1, 1, 0.72) }
-                                    }
-                                }
+                                text: qsTr("ملودریفت")
+                                font: Theme.font(26, Font.ExtraBold)
+                                topColor: "white"
+                                bottomColor: Qt.rgba(1, 1, 1, 0.72)
                             }
 
                             Text {
