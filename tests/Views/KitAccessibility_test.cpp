@@ -3,6 +3,8 @@
 #include "support/QuickHost.h"
 
 #include <QAccessibleTextInterface>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QQuickWindow>
@@ -184,4 +186,56 @@ Item {
     QObject *menu = hosted.screen()->findChild<QObject *>(QStringLiteral("menu"));
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(waitFor([&] { return menu->property("opened").toBool(); }));
+}
+
+TEST_F(KitAccessibility, ASecureFieldIsAPasswordEditThatNeverExposesThePassword)
+{
+    loadQml(R"(Item { SecureField { objectName: "field"; placeholderText: "رمز عبور"; width: 200 } })");
+    QQuickItem *field = item(QStringLiteral("field"));
+    ASSERT_TRUE(tabTo(field));
+    auto type = [&](const QByteArray &keys) {
+        for (char c : keys)
+            QTest::keyClick(window(), c);
+    };
+    auto password = [&] { return field->property("password").toString(); };
+    QGuiApplication::clipboard()->setText(QStringLiteral("paste\nd"));
+
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        QString expected;
+    };
+    const QList<Step> steps = {
+        {"typing", [&] { type("hunter2"); }, QStringLiteral("hunter2")},
+        {"backspace", [&] { key(Qt::Key_Backspace); }, QStringLiteral("hunter")},
+        {"delete at the start", [&] { key(Qt::Key_Home); key(Qt::Key_Delete); }, QStringLiteral("unter")},
+        {"typing in the middle", [&] { key(Qt::Key_Right); type("N"); }, QStringLiteral("uNnter")},
+        {"pasting without line breaks", [&] { key(Qt::Key_End); key(Qt::Key_V, Qt::ControlModifier); },
+         QStringLiteral("uNnterpasted")},
+        {"copying leaves the clipboard alone", [&] { key(Qt::Key_A, Qt::ControlModifier); key(Qt::Key_C, Qt::ControlModifier); },
+         QStringLiteral("uNnterpasted")},
+        {"typing over the selection", [&] { type("s3cret!"); }, QStringLiteral("s3cret!")},
+        {"ctrl+backspace", [&] { key(Qt::Key_Left); key(Qt::Key_Backspace, Qt::ControlModifier); }, QStringLiteral("!")},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(password(), step.expected);
+        EXPECT_EQ(field->property("text").toString(), QString(step.expected.size(), QChar(0x2022)));
+    }
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("paste\nd"));
+
+    const QList<QAccessibleInterface *> edits = at::shownNodes(window());
+    ASSERT_EQ(edits.size(), 1);
+    QAccessibleInterface *node = edits.first();
+    EXPECT_EQ(node->role(), QAccessible::EditableText);
+    EXPECT_EQ(node->text(QAccessible::Description), QStringLiteral("رمز عبور"));
+    EXPECT_TRUE(node->state().passwordEdit);
+    EXPECT_FALSE(node->text(QAccessible::Value).contains(QLatin1Char('!')));
+    ASSERT_NE(node->textInterface(), nullptr);
+    EXPECT_EQ(node->textInterface()->text(0, node->textInterface()->characterCount()), QString(QChar(0x2022)));
+
+    field->setProperty("password", QString());
+    EXPECT_EQ(field->property("text").toString(), QString());
 }
