@@ -62,13 +62,16 @@ MelodriftWindow {
             anchors.topMargin: 1
             spacing: 0
 
+            Accessible.role: Accessible.PageTabList
+            Accessible.name: "زبانه‌ها"
+
             Repeater {
                 model: [
                     { title: "رادیو", symbol: "dot.radiowaves.left.and.right" },
                     { title: "کتابخانه", symbol: "music.note.list" }
                 ]
 
-                AbstractButton {
+                ButtonBase {
                     id: tab
                     required property var modelData
                     required property int index
@@ -78,8 +81,11 @@ MelodriftWindow {
                     objectName: "tab" + index
                     Layout.fillWidth: true
                     Layout.fillHeight: true
-                    hoverEnabled: true
+                    focusRing.gap: -2
+                    Accessible.role: Accessible.PageTab
                     Accessible.name: modelData.title
+                    Accessible.checkable: true
+                    Accessible.checked: selected
                     onClicked: window.currentTab = index
 
                     contentItem: Item {

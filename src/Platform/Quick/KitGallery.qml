@@ -58,8 +58,11 @@ NavigationPage {
 
             Repeater {
                 model: gallery.textStyles
+                // Rows in the column are as wide as it: in a right-to-left window they then start at
+                // the right edge (a Row in a Column is not placed by mirroring).
                 Row {
                     required property var modelData
+                    width: column.width
                     spacing: 10
                     Text {
                         id: sample
@@ -77,6 +80,7 @@ NavigationPage {
             }
 
             Row {
+                width: column.width
                 spacing: 16
                 ProminentButton {
                     text: "تلاش دوباره"
@@ -110,6 +114,7 @@ NavigationPage {
             }
 
             Row {
+                width: column.width
                 spacing: 24
                 ProgressView { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
                 EqualizerBars { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
@@ -151,6 +156,12 @@ NavigationPage {
                         { text: "حذف دانلود", symbol: "trash", destructive: true, action: () => {} }
                     ]
                 }
+            }
+
+            SecureField {
+                objectName: "galleryPassword"
+                width: column.width
+                placeholderText: "رمز عبور"
             }
 
             Text {
