@@ -82,10 +82,9 @@ MelodriftWindow {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     focusRing.gap: -2
-                    Accessible.role: Accessible.PageTab
+                    // Exposed as a button, checked while its tab shows.
+                    checked: selected
                     Accessible.name: modelData.title
-                    Accessible.checkable: true
-                    Accessible.checked: selected
                     onClicked: window.currentTab = index
 
                     contentItem: Item {

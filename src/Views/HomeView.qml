@@ -303,9 +303,8 @@ Item {
                         focusRingRadius: height / 2 - 2
                         // The ring is drawn inside the chip: the row clips what lies outside it.
                         focusRing.gap: -2
+                        checked: selected
                         Accessible.name: modelData.label
-                        Accessible.checkable: true
-                        Accessible.checked: selected
                         opacity: pressed ? 0.55 : 1.0
                         onClicked: home.selectCategory(modelData.value)
 

@@ -31,7 +31,11 @@ AbstractButton {
     focusPolicy: Qt.StrongFocus
     hoverEnabled: true
 
+    // This Qt exposes every button as a button, whatever role is set. A button that shows a
+    // selection (a tab, a chip) binds `checked` to it: it is exposed as checked, and a click does
+    // not toggle it unless the button is `checkable`.
     Accessible.role: Accessible.Button
+    Accessible.checked: control.checked
     Accessible.name: control.text
     Accessible.focusable: true
     Accessible.ignored: !control.visible
