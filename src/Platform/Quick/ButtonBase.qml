@@ -28,6 +28,9 @@ AbstractButton {
             control.clicked()
     }
 
+    property bool completed: false
+    Component.onCompleted: completed = true
+
     focusPolicy: Qt.StrongFocus
     hoverEnabled: true
 
@@ -35,7 +38,8 @@ AbstractButton {
     // selection (a tab, a chip) binds `checked` to it: it is exposed as checked, and a click does
     // not toggle it unless the button is `checkable`.
     Accessible.role: Accessible.Button
-    Accessible.checked: control.checked
+    // (Bound again once complete: the control resets the state while it is being completed.)
+    Accessible.checked: control.completed && control.checked
     Accessible.name: control.text
     Accessible.focusable: true
     Accessible.ignored: !control.visible

@@ -1,7 +1,7 @@
 import QtQuick
 import Melodrift
 
-// The keyboard focus ring: an outline in the accent colour around its target (the parent unless
+// The keyboard focus ring: a white outline around its target (the parent unless
 // given) while the target holds focus that came from the keyboard (Tab, Backtab, a shortcut), never
 // after a mouse click. When it shows, it scrolls every scrolling area that holds the target (a
 // Flickable, ListView, ScrollView…) just enough to bring the target into view.
@@ -30,7 +30,9 @@ Rectangle {
     radius: 8
     color: "transparent"
     border.width: 2
-    border.color: Theme.accent
+    // White: it stands out on the dark background, on accent fills and apart from the accent
+    // border of a selected card.
+    border.color: Theme.label
     Accessible.ignored: true
 
     onShownChanged: {
