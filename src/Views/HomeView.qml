@@ -251,7 +251,7 @@ Item {
                         symbol: "mic.fill"
                         symbolSize: 22
                         color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85)
-                        Accessible.name: "شناسایی آهنگ"
+                        Accessible.name: "تشخیص آهنگ"
                         onClicked: home.showShazam = true
                     }
 

@@ -23,7 +23,7 @@ namespace at = accessibletree;
 
 namespace {
 
-const QString Recognition = QStringLiteral("شناسایی آهنگ");
+const QString Recognition = QStringLiteral("تشخیص آهنگ");
 const QString Search = QStringLiteral("جستجو");
 const QString Account = QStringLiteral("حساب کاربری");
 const QString RadioTab = QStringLiteral("رادیو");

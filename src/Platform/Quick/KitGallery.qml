@@ -18,6 +18,7 @@ NavigationPage {
             symbol: "mic.fill"
             symbolSize: 20
             color: Theme.accent
+            Accessible.name: "تشخیص آهنگ"
             onClicked: ShazamManager.requestOpen(false)
         }
     }
@@ -210,7 +211,7 @@ NavigationPage {
         presenter: model
         flag: "showRecognition"
         NavigationPage {
-            navigationTitle: "شناسایی آهنگ"
+            navigationTitle: "تشخیص آهنگ"
             SymbolImage {
                 anchors.centerIn: parent
                 symbol: "waveform"
@@ -229,6 +230,7 @@ NavigationPage {
                 anchors.top: parent.top
                 anchors.left: parent.left
                 anchors.margins: 16
+                Accessible.name: "بستن"
                 symbol: "chevron.down"
                 symbolSize: 22
                 onClicked: parent.dismissRequested()
