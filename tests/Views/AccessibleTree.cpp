@@ -3,8 +3,6 @@
 namespace accessibletree {
 
 namespace {
-Session *current = nullptr;
-
 void collect(QAccessibleInterface *node, QList<QAccessibleInterface *> &into, int depth)
 {
     if (!node || depth > 200)
@@ -18,48 +16,6 @@ void collect(QAccessibleInterface *node, QList<QAccessibleInterface *> &into, in
     }
 }
 } // namespace
-
-Session::Session()
-{
-    current = this;
-    m_wasActive = QAccessible::isActive();
-    m_previous = QAccessible::installUpdateHandler(&Session::record);
-    QAccessible::setActive(true);
-}
-
-Session::~Session()
-{
-    QAccessible::installUpdateHandler(m_previous);
-    QAccessible::setActive(m_wasActive);
-    current = nullptr;
-}
-
-void Session::record(QAccessibleEvent *event)
-{
-    if (!current)
-        return;
-    QAccessibleInterface *iface = event->accessibleInterface();
-    QString text;
-    switch (event->type()) {
-    case QAccessible::TextInserted:
-        text = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
-        break;
-    case QAccessible::TextRemoved:
-        text = static_cast<QAccessibleTextRemoveEvent *>(event)->textRemoved();
-        break;
-    case QAccessible::TextUpdated:
-        text = static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted()
-               + static_cast<QAccessibleTextUpdateEvent *>(event)->textRemoved();
-        break;
-    case QAccessible::ValueChanged:
-        text = static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
-        break;
-    default:
-        break;
-    }
-    current->m_events.append({event->type(), iface ? iface->role() : QAccessible::NoRole,
-                              iface ? iface->text(QAccessible::Name) : QString(), text});
-}
 
 QList<QAccessibleInterface *> nodes(QQuickWindow *window)
 {

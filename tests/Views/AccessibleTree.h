@@ -7,38 +7,22 @@
 #include <QQuickWindow>
 #include <QString>
 
-#include <functional>
-
 // Assistive technology's view of a window, through Qt's accessibility interfaces: the tree a screen
 // reader walks, the names and roles it reads, and the press action it performs.
 namespace accessibletree {
 
-// Turns Qt's accessibility on for the life of the object (as a screen reader on the bus does) and
-// records every accessibility event sent meanwhile.
+// Turns Qt's accessibility on for the life of the object, as a screen reader on the bus does (the
+// controls then set up their accessible state).
 class Session
 {
 public:
-    Session();
-    ~Session();
+    Session() : m_wasActive(QAccessible::isActive()) { QAccessible::setActive(true); }
+    ~Session() { QAccessible::setActive(m_wasActive); }
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    struct Event
-    {
-        QAccessible::Event type;
-        QAccessible::Role role;
-        QString name;
-        // Text an editing event carries (inserted, removed or the new value).
-        QString text;
-    };
-    const QList<Event> &events() const { return m_events; }
-    void clearEvents() { m_events.clear(); }
-
 private:
-    static void record(QAccessibleEvent *event);
-    QList<Event> m_events;
-    QAccessible::UpdateHandler m_previous = nullptr;
-    bool m_wasActive = false;
+    bool m_wasActive;
 };
 
 // Every node below the window (the window's own node excluded), depth first.
