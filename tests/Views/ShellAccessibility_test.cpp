@@ -16,7 +16,8 @@
 
 // The application's screens as a screen reader and a keyboard user meet them, in a real Qt Quick
 // window (offscreen) with the shared stores against the stand-in backend: the right-to-left rows,
-// the tree Qt's accessibility interfaces expose, presses through them, and a Tab walk.
+// the tree Qt's accessibility interfaces expose, presses through them, a Tab walk, and the pull to
+// refresh at its threshold.
 
 using namespace quickhost;
 namespace at = accessibletree;
@@ -221,4 +222,31 @@ TEST_F(ShellAccessibility, TheKeyboardAloneWalksTheHomeScreenRightToLeftAndEnter
     EXPECT_TRUE(RadioPlayer::shared()->isFullPlayerPresented());
     ASSERT_TRUE(waitFor([&] { return RadioPlayer::shared()->currentStation()
                                      && RadioPlayer::shared()->currentStation()->genre == QStringLiteral("tehran-live"); }));
+}
+
+TEST_F(ShellAccessibility, APullReloadsExactlyWhenItsIndicatorShowedReady)
+{
+    load(QStringLiteral("HomeView"));
+    QQuickItem *scroll = item(QStringLiteral("homeScroll"));
+    QQuickItem *indicator = item(QStringLiteral("refreshIndicator"));
+    ASSERT_TRUE(scroll && indicator);
+    const struct { qreal pull; bool reloads; } cases[] = {{40, false}, {70, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pull);
+        const int before = server.countRequests(QStringLiteral("/api/stations"));
+        // Drag down slowly until the list is pulled that far, then let go.
+        QPoint at = scroll->mapToScene(QPointF(scroll->width() / 2, 150)).toPoint();
+        QTest::mousePress(window(), Qt::LeftButton, {}, at);
+        for (int i = 0; i < 200 && scroll->property("pullDistance").toReal() < c.pull; ++i) {
+            at.ry() += 2;
+            QTest::mouseMove(window(), at, 16);
+        }
+        const qreal shown = indicator->opacity();
+        QTest::mouseRelease(window(), Qt::LeftButton, {}, at, 16);
+        EXPECT_EQ(qFuzzyCompare(shown, 1.0), c.reloads) << "indicator opacity " << shown;
+        ASSERT_TRUE(waitFor([&] {
+            return !StationStore::shared()->isLoading() && scroll->property("pullDistance").toReal() <= 0;
+        }, 10000));
+        EXPECT_EQ(server.countRequests(QStringLiteral("/api/stations")), before + (c.reloads ? 1 : 0));
+    }
 }
