@@ -94,6 +94,17 @@ Item {
             id: nowPlaying
         }
 
+        // Status changes a sighted listener sees are spoken too: the badge (connecting, playing)
+        // and a catalogue failure.
+        Announcer {
+            objectName: "statusAnnouncer"
+            text: home.statusLabel
+        }
+        Announcer {
+            objectName: "errorAnnouncer"
+            text: home.content === HomeViewModel.Error ? home.errorMessage : ""
+        }
+
         // The station grid, built lazily a row at a time: only the rows near the view exist
         // (with their cards and artwork), however long the catalogue. The header, the chips and
         // the loading and error views scroll with it as the list's header.
@@ -104,9 +115,12 @@ Item {
             boundsBehavior: Flickable.DragOverBounds
             flickableDirection: Flickable.VerticalFlick
             spacing: home.gridSpacing
-            cacheBuffer: 400
+            // Rows a little beyond the view are kept made, so Tab can reach the next cards.
+            cacheBuffer: 600
             // Room for the refresh indicator while a pull-to-refresh load runs.
             topMargin: home.isRefreshing ? 44 : 0
+            // Keyboard focus is kept above the mini player bar.
+            readonly property real focusBottomInset: home.hasCurrentStation ? 100 : 0
             Behavior on topMargin { NumberAnimation { duration: 200; easing.type: Easing.OutCubic } }
 
             ScrollBar.vertical: ScrollBar {
@@ -118,19 +132,17 @@ Item {
             readonly property real cellWidth: home.columnWidth(contentWidthInset)
             readonly property bool showsGrid: home.content === HomeViewModel.Grid
 
-            // How far the list is pulled down past its top.
+            // Pulled down far enough and let go: refresh. The indicator shows how far, and the
+            // load starts on release whenever it showed ready during the drag.
             readonly property real pullDistance: originY - topMargin - contentY
-            // Pulled down far enough and let go: refresh. The indicator is at full strength from
-            // the same distance on.
-            readonly property real pullThreshold: 70
-            readonly property bool pullReady: pullDistance >= pullThreshold
+            readonly property real pullProgress: home.pullProgress(pullDistance)
             property bool pulledFar: false
-            onPullReadyChanged: {
-                if (dragging)
-                    pulledFar = pullReady
+            onPullProgressChanged: {
+                if (dragging && home.isPullReady(pullDistance))
+                    pulledFar = true
             }
             onDraggingChanged: {
-                if (!dragging && (pulledFar || pullReady)) {
+                if (!dragging && pulledFar) {
                     pulledFar = false
                     home.refresh()
                 }
@@ -142,7 +154,7 @@ Item {
                 x: (scroll.width - width) / 2
                 y: scroll.originY - 32
                 visible: home.isRefreshing || scroll.pullDistance > 8
-                opacity: home.isRefreshing ? 1 : Math.min(1, scroll.pullDistance / scroll.pullThreshold)
+                opacity: home.isRefreshing ? 1 : scroll.pullProgress
             }
 
             onShowsGridChanged: startAppearing()
@@ -186,13 +198,14 @@ Item {
                                 font: Theme.font(26, Font.ExtraBold)
                                 topColor: "white"
                                 bottomColor: Qt.rgba(1, 1, 1, 0.72)
+                                Accessible.role: Accessible.Heading
+                                Accessible.name: text
                             }
 
-                            Text {
+                            StaticText {
                                 objectName: "greeting"
                                 anchors.left: parent.left
                                 text: home.greeting + " 👋"
-                                textFormat: Text.PlainText
                                 font: Theme.footnote
                                 color: Qt.rgba(1, 1, 1, 0.55)
                             }
@@ -221,7 +234,7 @@ Item {
                                     anchors.verticalCenter: parent.verticalCenter
                                     color: home.isPlaying ? Theme.green : Theme.orange
                                 }
-                                Text {
+                                StaticText {
                                     objectName: "statusLabel"
                                     anchors.verticalCenter: parent.verticalCenter
                                     text: home.statusLabel
@@ -238,7 +251,7 @@ Item {
                             symbol: "mic.fill"
                             symbolSize: 22
                             color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85)
-                            Accessible.name: "شناسایی آهنگ"
+                            Accessible.name: "تشخیص آهنگ"
                             onClicked: home.showShazam = true
                         }
 
@@ -277,7 +290,7 @@ Item {
                         boundsBehavior: Flickable.StopAtBounds
                         model: StationStore.categories
 
-                        delegate: AbstractButton {
+                        delegate: ButtonBase {
                             id: chip
                             required property var modelData
                             readonly property bool selected: modelData.value === StationStore.selectedCategory
@@ -287,7 +300,11 @@ Item {
                             rightPadding: 16
                             topPadding: 9
                             bottomPadding: 9
-                            hoverEnabled: true
+                            focusRingRadius: height / 2 - 2
+                            // The ring is drawn inside the chip: the row clips what lies outside it.
+                            focusRing.gap: -2
+                            checked: selected
+                            Accessible.name: modelData.label
                             opacity: pressed ? 0.55 : 1.0
                             onClicked: home.selectCategory(modelData.value)
 
@@ -319,7 +336,7 @@ Item {
                             size: 40
                             color: Qt.rgba(1, 1, 1, 0.4)
                         }
-                        Text {
+                        StaticText {
                             objectName: "errorMessage"
                             width: parent.width
                             horizontalAlignment: Text.AlignHCenter
@@ -348,7 +365,7 @@ Item {
                             anchors.horizontalCenter: parent.horizontalCenter
                             tint: "white"
                         }
-                        Text {
+                        StaticText {
                             anchors.horizontalCenter: parent.horizontalCenter
                             text: "در حال دریافت ایستگاهها…"
                             font: Theme.subheadline
