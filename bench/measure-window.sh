@@ -65,10 +65,11 @@ big_port=$((port + 1))
 start_stand_in "$port" 0
 start_stand_in "$big_port" 10000
 
-# CPU ticks of a process and everything it started.
+# CPU ticks of a process and everything it started (children that ended count in its own figures).
 tree_ticks() {
   local total=0 p
-  for p in $1 $(pgrep -P "$1" 2>/dev/null || true); do
+  [ -r "/proc/$1/stat" ] && total=$(awk '{sub(/^.*\) /, ""); print $12 + $13 + $14 + $15}' "/proc/$1/stat")
+  for p in $(pgrep -P "$1" 2>/dev/null || true); do
     if [ -r "/proc/$p/stat" ]; then
       total=$((total + $(awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$p/stat")))
     fi
@@ -127,7 +128,9 @@ bare_cpu=$(cpu_of $bare_pid)
 bare_rss=$(rss_of $bare_pid)
 kill $bare_pid; wait $bare_pid 2>/dev/null || true
 
-stream="http://127.0.0.1:$port/stream/persian?track=2"
+# The application's kind of stream (an MP3 track of the rotation), long enough for the measurement.
+stream="http://127.0.0.1:$port/stream/persian?track=2&seconds=120"
+# The same sink as the application's.
 gst-launch-1.0 -q playbin uri="$stream" audio-sink=fakeaudiosink > /dev/null 2>&1 &
 gst_pid=$!; pids+=($gst_pid)
 sleep 2

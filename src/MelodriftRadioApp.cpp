@@ -32,13 +32,17 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    const bool software = RenderBackend::chooseForThisMachine();
     // The web engine must be set up before the application object; it starts only with the
     // first banner. Where it is not installed the banners stay empty.
     if (AdBannerViewModel::webEngineInstalled()) {
         // Its sandbox refuses to run as root.
         if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QtWebEngineQuick::initialize();
+        // With the software renderer the engine composes its pages in software and needs no
+        // OpenGL context shared with the windows: making one would load the GL driver for nothing.
+        if (!software)
+            QtWebEngineQuick::initialize();
         AdBannerViewModel::setWebEngineReady(true);
     }
 }
@@ -55,7 +59,6 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     // Qt's own texts (a refused connection, the controls' texts) in Persian.
     PlatformTranslations::install(*this);
     setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
-    RenderBackend::chooseForThisMachine();
 }
 
 int MelodriftRadioApp::run()

@@ -2,67 +2,45 @@
 
 #include "Platform/Console.h"
 
-#include <QGuiApplication>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
+#include <QDir>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 
-#include <memory>
-
 namespace RenderBackend {
 
-bool isSoftwareRasteriser(const QString &glRenderer)
+Machine Machine::current()
 {
-    const QString name = glRenderer.toLower();
-    return name.contains(QLatin1String("llvmpipe")) || name.contains(QLatin1String("softpipe"))
-        || name.contains(QLatin1String("swrast")) || name.contains(QLatin1String("software rasterizer"));
+    Machine machine;
+    machine.quickBackend = qEnvironmentVariable("QT_QUICK_BACKEND");
+    machine.rhiBackend = qEnvironmentVariable("QSG_RHI_BACKEND");
+    machine.platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const QString software = qEnvironmentVariable("LIBGL_ALWAYS_SOFTWARE");
+    machine.mesaSoftware = !software.isEmpty() && software != QLatin1String("0")
+                           && software.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+    for (const QString &entry : QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System))
+        machine.gpuDevices << QStringLiteral("/dev/dri/") + entry;
+    for (const QString &entry : QDir(QStringLiteral("/dev")).entryList({QStringLiteral("nvidia[0-9]*")}, QDir::System))
+        machine.gpuDevices << QStringLiteral("/dev/") + entry;
+    return machine;
 }
 
-QString openGLRenderer()
+bool prefersSoftware(const Machine &machine)
 {
-    // The web engine makes a context shared by the whole process as the application starts;
-    // asking it costs nothing. Without it a small context is made just for the question.
-    std::unique_ptr<QOpenGLContext> own;
-    QOpenGLContext *context = QOpenGLContext::globalShareContext();
-    if (!context) {
-        own = std::make_unique<QOpenGLContext>();
-        if (!own->create())
-            return {};
-        context = own.get();
-    }
-    QOffscreenSurface surface;
-    surface.setFormat(context->format());
-    surface.create();
-    if (!surface.isValid())
-        return {};
-    QOpenGLContext *previous = QOpenGLContext::currentContext();
-    QSurface *previousSurface = previous ? previous->surface() : nullptr;
-    if (!context->makeCurrent(&surface))
-        return {};
-    const auto *name = reinterpret_cast<const char *>(context->functions()->glGetString(GL_RENDERER));
-    const QString renderer = name ? QString::fromLatin1(name) : QString();
-    context->doneCurrent();
-    if (previous && previousSurface)
-        previous->makeCurrent(previousSurface);
-    return renderer;
+    if (!machine.quickBackend.isEmpty() || !machine.rhiBackend.isEmpty())
+        return false;
+    // Platforms without OpenGL windows draw in software already.
+    const QString platform = machine.platform.section(QLatin1Char(':'), 0, 0);
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    return machine.mesaSoftware || machine.gpuDevices.isEmpty();
 }
 
 bool chooseForThisMachine()
 {
-    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
-        return false;
-    // Platforms without OpenGL windows (offscreen, minimal) already draw in software.
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-        return false;
-    const QString renderer = openGLRenderer();
-    if (!isSoftwareRasteriser(renderer))
+    if (!prefersSoftware(Machine::current()))
         return false;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    Console::line(QStringLiteral("[App] OpenGL draws on the CPU here (%1): using the software renderer")
-                      .arg(renderer));
+    Console::line(QStringLiteral("[App] no GPU here: Qt Quick draws with its software renderer"));
     return true;
 }
 

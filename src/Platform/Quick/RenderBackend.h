@@ -1,25 +1,33 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
-// Picks Qt Quick's renderer for this machine, before the first window exists.
+// Picks Qt Quick's renderer for this machine, before the application object exists.
 //
-// Where OpenGL is drawn by the CPU (Mesa's llvmpipe or softpipe: machines and virtual machines
-// without a GPU, many remote desktops), every frame of an OpenGL window is rasterised in full by
-// the CPU, so a playing indicator costs as much as a full-screen redraw. Qt Quick's software
-// renderer repaints only the parts of the window that changed, which there costs a fraction.
-// With a real GPU nothing changes. An explicit QT_QUICK_BACKEND or QSG_RHI_BACKEND is obeyed
-// (QT_QUICK_BACKEND=rhi keeps OpenGL everywhere).
+// Without a GPU, OpenGL is Mesa's llvmpipe: every frame of an OpenGL window is rasterised in full
+// by the CPU, so a playing indicator costs as much as a full-screen redraw, and the driver (with
+// LLVM) takes some 50 MB of memory. Qt Quick's software renderer repaints only what changed and
+// needs no driver. So where the machine has no GPU device, or Mesa is told to draw in software,
+// the software renderer is chosen; with a GPU nothing changes. An explicit QT_QUICK_BACKEND or
+// QSG_RHI_BACKEND is obeyed (QT_QUICK_BACKEND=rhi keeps OpenGL everywhere).
 namespace RenderBackend {
 
-// True for the renderer names of OpenGL implementations that draw on the CPU.
-bool isSoftwareRasteriser(const QString &glRenderer);
+// What the choice looks at.
+struct Machine {
+    QString quickBackend;    // QT_QUICK_BACKEND
+    QString rhiBackend;      // QSG_RHI_BACKEND
+    QString platform;        // QT_QPA_PLATFORM
+    bool mesaSoftware = false; // LIBGL_ALWAYS_SOFTWARE set to a true value
+    QStringList gpuDevices;  // /dev/dri/renderD*, /dev/nvidia*
 
-// The OpenGL renderer's name ("llvmpipe (LLVM 15.0.6, 256 bits)"), or empty without OpenGL.
-QString openGLRenderer();
+    static Machine current();
+};
 
-// Chooses the software renderer when OpenGL draws on the CPU; returns whether it did.
-// Needs the application object; call before the first Qt Quick window is created.
+// True when the software renderer should be used on `machine`.
+bool prefersSoftware(const Machine &machine);
+
+// Makes the choice for this machine (call before the application object); returns whether the
+// software renderer was chosen.
 bool chooseForThisMachine();
 
 } // namespace RenderBackend
