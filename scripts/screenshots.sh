@@ -45,6 +45,13 @@ shots=(
   "app-recognition           --qml tests/screens/AppScene.qml --set openRecognition=true --wait 2000"
   "app-library               --qml tests/screens/AppScene.qml --set currentTab=1 --wait 2000"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
+  "full-player-rotation          --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --wait 5000"
+  "full-player-rotation-compact  --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --size 430x700 --wait 5000"
+  "full-player-live              --qml tests/screens/AppScene.qml --set playGenre=tehran-live --set showFullPlayer=true --wait 5000"
+  "full-player-live-compact      --qml tests/screens/AppScene.qml --set playGenre=tehran-live --set showFullPlayer=true --size 430x700 --wait 5000"
+  "full-player-no-station        --qml tests/screens/AppScene.qml --set showFullPlayer=true --wait 2500"
+  "full-player-no-station-compact --qml tests/screens/AppScene.qml --set showFullPlayer=true --size 430x700 --wait 2500"
+  "full-player-wide              --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --size 900x800 --wait 5000"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
