@@ -64,11 +64,6 @@ Item {
             NumberAnimation { duration: 320; easing.type: Easing.OutCubic }
         }
 
-        Rectangle {
-            anchors.fill: parent
-            color: Theme.background
-        }
-
         // The glow: the artwork's colour and a heavily blurred copy of the artwork.
         Item {
             id: glow
@@ -84,9 +79,11 @@ Item {
             onSourceChanged: glowFade.restart()
             Timer { id: glowFade; interval: 800 }
 
+            // The background with the colour at 0.35 over it, as one opaque fill: a software
+            // renderer then draws no second full-window layer for it on every frame.
             Rectangle {
                 anchors.fill: parent
-                color: Qt.rgba(glow.tint.r, glow.tint.g, glow.tint.b, 0.35)
+                color: Qt.tint(Theme.background, Qt.rgba(glow.tint.r, glow.tint.g, glow.tint.b, 0.35))
             }
             BakedArtworkPicture {
                 id: glowPicture
