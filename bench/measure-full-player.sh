@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # What keeping the full player open costs: the application's CPU time over a stretch of playback
-# with the full player closed, then with it open and its record turning, in one run under Xvfb
-# (software OpenGL), against the stand-in backend. Both runs play the "--debug-player" test
-# playlist; the first adds "--no-cover".
+# with the full player open and its record turning, then, in the same process, with it closed
+# (Escape), under Xvfb (software OpenGL) against the stand-in backend. The application plays the
+# catalogue's "persian" rotation ("--debug-sync"), which goes on from track to track.
 #   bench/measure-full-player.sh [build-dir] [display] [port] [seconds]
-# Prints the CPU share of each run (100 % = one core) and the ratio open / closed. Set
-# MELODRIFT_NO_WEBENGINE=1 to leave the advertisement banner's web engine out.
+# Prints the CPU share of each stretch (100 % = one core), the player's state at its end, and the
+# ratio open / closed. Set MELODRIFT_NO_WEBENGINE=1 to leave the banner's web engine out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -40,22 +40,28 @@ ticks=$(getconf CLK_TCK)
 # CPU ticks (user + system) the process has used so far.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
-# Runs the application with the given arguments and prints its CPU share over the window.
-measure() {
-  "$app" "$@" >/dev/null 2>&1 &
-  local pid=$!
-  sleep "$warmup"
+# CPU share of the process over the next `seconds`.
+share() {
   local before after
-  before=$(cpu_ticks "$pid")
+  before=$(cpu_ticks "$1")
   sleep "$seconds"
-  after=$(cpu_ticks "$pid")
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  after=$(cpu_ticks "$1")
   awk -v t="$((after - before))" -v hz="$ticks" -v s="$seconds" 'BEGIN { printf "%.1f", 100 * t / hz / s }'
 }
+state() { playerctl -p "melodrift" status 2>/dev/null || echo "unknown"; }
 
-closed=$(measure --debug-player --no-cover)
-open=$(measure --debug-player)
-echo "full player closed, playing: ${closed} % CPU over ${seconds} s"
-echo "full player open, playing:   ${open} % CPU over ${seconds} s"
+"$app" --debug-sync >/dev/null 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+sleep "$warmup"
+open=$(share "$pid")
+echo "full player open:   ${open} % CPU over ${seconds} s (player: $(state))"
+window=$(xdotool search --pid "$pid" --onlyvisible --name "Melodrift" | head -n 1)
+# Escape closes the full player (a synthetic event sent to the window would be ignored).
+xdotool windowfocus "$window" 2>/dev/null
+sleep 0.3
+xdotool key Escape
+sleep 3
+closed=$(share "$pid")
+echo "full player closed: ${closed} % CPU over ${seconds} s (player: $(state))"
 awk -v o="$open" -v c="$closed" 'BEGIN { if (c > 0) printf "open / closed: %.2f\n", o / c }'
