@@ -16,6 +16,9 @@ Item {
     objectName: "fullPlayer"
 
     readonly property alias model: screen
+    // One of the five sheets stands over the screen.
+    readonly property bool sheetShown: screen.showLyrics || screen.showEQ || screen.showStory
+                                       || screen.showLogin || screen.showAddToPlaylist
 
     signal dismissRequested()
 
@@ -134,7 +137,8 @@ Item {
                 Layout.minimumHeight: implicitHeight
                 outer: screen.recordSide
                 artworkURL: screen.artworkURL
-                turning: screen.isRotating
+                // A sheet covers the record: it waits, at its angle, until the sheet is gone.
+                turning: screen.isRotating && !root.sheetShown
                 baseRotation: screen.rotation
             }
 

@@ -135,11 +135,15 @@ TEST_F(FullPlayerViewQml, LayoutSheetsKeyboardAndDrag)
     ASSERT_TRUE(waitFor([&] { return isOpen(lyrics); }));
     auto *page = lyrics->property("contentScreen").value<QQuickItem *>()->property("pageItem").value<QQuickItem *>();
     ASSERT_TRUE(page);
+    // The record waits under the sheet.
+    EXPECT_TRUE(model->property("isRotating").toBool());
+    EXPECT_FALSE(item(QStringLiteral("vinyl"))->property("running").toBool());
     player->nextTrack();
     ASSERT_NE(player->currentStation()->currentTrackID(), opened);
     EXPECT_EQ(Station::fromVariant(page->property("station"))->currentTrackID(), opened);
     QTest::keyClick(hosted.window(), Qt::Key_Escape);
     ASSERT_TRUE(waitFor([&] { return !lyrics->property("visible").toBool(); }));
+    EXPECT_TRUE(item(QStringLiteral("vinyl"))->property("running").toBool());
 
     // Keyboard alone: Tab to play/pause, Enter pauses; the button is named for what it does.
     QQuickItem *play = item(QStringLiteral("playPauseButton"));
