@@ -168,7 +168,6 @@ ColumnLayout {
             onClicked: RadioPlayer.nextTrack()
         }
         ScaleButtonStyle {
-            id: play
             objectName: "playPauseButton"
             implicitWidth: root.model.playSize
             implicitHeight: root.model.playSize
@@ -186,9 +185,6 @@ ColumnLayout {
                     anchors.fill: parent
                     radius: width / 2
                     color: "white"
-                    // The focus ring while the button has the keyboard's focus.
-                    border.width: play.visualFocus ? 3 : 0
-                    border.color: Theme.accent
                 }
                 ProgressView {
                     anchors.centerIn: parent
@@ -204,8 +200,6 @@ ColumnLayout {
                     color: "black"
                 }
             }
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
         }
         TransportButton {
             objectName: "previousButton"
