@@ -52,6 +52,10 @@ shots=(
   "full-player-no-station        --qml tests/screens/AppScene.qml --set showFullPlayer=true --wait 2500"
   "full-player-no-station-compact --qml tests/screens/AppScene.qml --set showFullPlayer=true --size 430x700 --wait 2500"
   "full-player-wide              --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --size 900x800 --wait 5000"
+  "a11y-focus-chip           --qml tests/screens/KeyboardFocusScene.qml --set focusName=chip0 --wait 2000"
+  "a11y-focus-card           --qml tests/screens/KeyboardFocusScene.qml --set focusName=station_tehran-live --set playGenre=tehran-live --wait 4000"
+  "a11y-focus-account        --qml tests/screens/KeyboardFocusScene.qml --set focusName=accountButton --wait 2000"
+  "a11y-focus-mini-bar       --qml tests/screens/KeyboardFocusScene.qml --set focusName=playPauseButton --set playGenre=jazz --wait 4000"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then

@@ -22,6 +22,7 @@ RowLayout {
         property color tint: Qt.rgba(1, 1, 1, 0.7)
         implicitWidth: 44
         implicitHeight: 44
+        focusRingRadius: 22
         contentItem: Item {
             Rectangle {
                 anchors.fill: parent

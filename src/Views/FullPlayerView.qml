@@ -29,18 +29,6 @@ Item {
 
     Component.onCompleted: screen.appear()
 
-    // Enter and Return press the focused button, as Space does. (A button that takes these keys
-    // itself never lets them through to here.)
-    Keys.onReturnPressed: event => pressFocusedButton(event)
-    Keys.onEnterPressed: event => pressFocusedButton(event)
-    function pressFocusedButton(event) {
-        const focused = Window.activeFocusItem
-        if (focused && focused.enabled && focused instanceof AbstractButton && !event.isAutoRepeat)
-            focused.clicked()
-        else
-            event.accepted = false
-    }
-
     // The drag that closes the screen, with the mouse as with touch. Presses that a control takes
     // (a button, a slider) never reach it.
     DragHandler {

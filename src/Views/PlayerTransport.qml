@@ -48,10 +48,8 @@ ColumnLayout {
             height: width
             radius: width / 2
             color: slider.tint
-            // The focus ring while the slider has the keyboard's focus.
-            border.width: slider.visualFocus ? 3 : 0
-            border.color: Theme.accent
         }
+        FocusRing { radius: 8 }
     }
 
     // A transport button: a symbol in white, dimmed by the row itself while disabled.
@@ -171,6 +169,7 @@ ColumnLayout {
             objectName: "playPauseButton"
             implicitWidth: root.model.playSize
             implicitHeight: root.model.playSize
+            focusRingRadius: width / 2
             Accessible.name: root.model.playPauseName
             onClicked: RadioPlayer.togglePlayPause()
             contentItem: Item {
