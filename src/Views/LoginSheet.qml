@@ -273,21 +273,154 @@ NavigationPage {
         }
     }
 
-    // ---- the steps that have no form yet
+    // ---- sign-up
     Component {
         id: signupForm
-        Item { objectName: "signupForm" }
+        FormCard {
+            objectName: "signupForm"
+            ModePicker {}
+            Column {
+                width: parent.width
+                spacing: 12
+                AccountField {
+                    objectName: "displayNameField"
+                    width: parent.width
+                    symbol: "person.text"
+                    placeholder: "نام نمایشی (اختیاری)"
+                    text: sheet.displayName
+                    onEdited: value => sheet.displayName = value
+                    onSubmitted: signupUsername.input.forceActiveFocus()
+                }
+                AccountField {
+                    id: signupUsername
+                    objectName: "usernameField"
+                    width: parent.width
+                    symbol: "person"
+                    placeholder: "نام کاربری (انگلیسی)"
+                    plain: true
+                    text: sheet.username
+                    onEdited: value => sheet.username = value
+                    onSubmitted: signupPassword.input.forceActiveFocus()
+                }
+                AccountField {
+                    id: signupPassword
+                    objectName: "passwordField"
+                    width: parent.width
+                    symbol: "lock"
+                    placeholder: "رمز عبور"
+                    secure: true
+                    text: sheet.password
+                    onEdited: value => sheet.password = value
+                    onSubmitted: sheet.startSignup()
+                }
+            }
+            AccountErrorBanner {
+                objectName: "errorBanner"
+                width: parent.width
+                visible: sheet.hasErrorMessage
+                message: sheet.errorMessage
+            }
+            AccountCallToAction {
+                objectName: "signupButton"
+                width: parent.width
+                title: "ادامه و تایید با تلگرام"
+                symbol: "paperplane.fill"
+                valid: sheet.signupValid
+                submitting: sheet.isSubmitting
+                onClicked: sheet.startSignup()
+            }
+            SymbolLabel {
+                anchors.horizontalCenter: parent.horizontalCenter
+                spacing: 6
+                symbol: "checkmark.shield"
+                text: "ثبتنام با تایید ربات تلگرام انجام میشه"
+                font: Theme.caption2
+                color: Qt.rgba(1, 1, 1, 0.4)
+            }
+        }
     }
+
+    // ---- the Telegram code, for a sign-up or a reset
     Component {
         id: telegramStep
-        Item { objectName: "telegramStep" }
+        TelegramStep {
+            objectName: "telegramStep"
+            sheet: page.model
+        }
     }
+
+    // ---- password reset: who, then done
     Component {
         id: forgotIdentifierForm
-        Item { objectName: "forgotIdentifierForm" }
+        Column {
+            objectName: "forgotIdentifierForm"
+            spacing: 16
+            FormCard {
+                AccountField {
+                    objectName: "identifierField"
+                    width: parent.width
+                    symbol: "person"
+                    placeholder: "نام کاربری یا آیدی تلگرام"
+                    plain: true
+                    text: sheet.identifier
+                    onEdited: value => sheet.identifier = value
+                    onSubmitted: sheet.startForgot()
+                }
+            }
+            AccountErrorBanner {
+                objectName: "errorBanner"
+                width: parent.width
+                visible: sheet.hasErrorMessage
+                message: sheet.errorMessage
+            }
+            AccountCallToAction {
+                objectName: "forgotButton"
+                width: parent.width
+                title: "ارسال کد به تلگرام"
+                symbol: "paperplane.fill"
+                valid: sheet.forgotValid
+                submitting: sheet.isSubmitting
+                onClicked: sheet.startForgot()
+            }
+        }
     }
     Component {
         id: forgotDone
-        Item { objectName: "forgotDone" }
+        Column {
+            objectName: "forgotDone"
+            spacing: 18
+            Item {
+                width: parent.width
+                height: doneColumn.height + 48
+                AccountCard { anchors.fill: parent }
+                Column {
+                    id: doneColumn
+                    y: 24
+                    width: parent.width
+                    spacing: 12
+                    SymbolImage {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        symbol: "lock.open.fill"
+                        size: 34
+                        color: Theme.green
+                    }
+                    Text {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: "حالا با رمز جدید وارد شو"
+                        font: Theme.subheadline
+                        color: Qt.rgba(1, 1, 1, 0.7)
+                        wrapMode: Text.Wrap
+                    }
+                }
+            }
+            AccountCallToAction {
+                objectName: "toLoginButton"
+                width: parent.width
+                title: "رفتن به صفحه ورود"
+                symbol: "person"
+                onClicked: sheet.returnToLogin()
+            }
+        }
     }
 }

@@ -42,7 +42,7 @@ void LoginSheetModel::applyLaunchArguments()
     sample.botUsername = DefaultBotName;
     sample.telegramUsername = u"demo"_s;
     sample.expiresIn = 300;
-    m_mode = Flow::Signup;
+    m_mode = Flow::SignUpFlow;
     m_step = Step::SignupTelegram;
     m_session = sample;
     m_secondsLeft = 285;
@@ -51,7 +51,7 @@ void LoginSheetModel::applyLaunchArguments()
 
 QString LoginSheetModel::flowTitle(Flow flow)
 {
-    return flow == Flow::Login ? u"ورود"_s : u"ثبتنام"_s;
+    return flow == Flow::SignInFlow ? u"ورود"_s : u"ثبتنام"_s;
 }
 
 // ------------------------------------------------------------------ typed values
@@ -148,7 +148,7 @@ bool LoginSheetModel::confirmValid() const
 {
     if (typedtext::characterCount(m_otpCode) != CodeLength)
         return false;
-    return purpose() == Purpose::Signup || typedtext::characterCount(m_newPassword) >= 4;
+    return purpose() == Purpose::ConfirmSignup || typedtext::characterCount(m_newPassword) >= 4;
 }
 
 // ------------------------------------------------------------------ state changes
@@ -160,7 +160,7 @@ void LoginSheetModel::setMode(Flow mode)
     m_mode = mode;
     emit modeChanged();
     setErrorMessage(std::nullopt);
-    setStep(mode == Flow::Login ? Step::Login : Step::SignupForm);
+    setStep(mode == Flow::SignInFlow ? Step::Login : Step::SignupForm);
 }
 
 void LoginSheetModel::setStep(Step step)
@@ -248,8 +248,8 @@ void LoginSheetModel::showForgotPassword()
 void LoginSheetModel::returnToLogin()
 {
     resetFormState();
-    if (m_mode != Flow::Login) {
-        m_mode = Flow::Login;
+    if (m_mode != Flow::SignInFlow) {
+        m_mode = Flow::SignInFlow;
         emit modeChanged();
     }
     setStep(Step::Login);

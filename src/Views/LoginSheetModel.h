@@ -65,12 +65,12 @@ class LoginSheetModel : public QObject
     Q_PROPERTY(bool isCountdownRunning READ isCountdownRunning NOTIFY countdownRunningChanged)
 
 public:
-    enum class Flow { Login, Signup };
+    enum class Flow { SignInFlow, SignUpFlow };
     Q_ENUM(Flow)
     enum class Step { Login, SignupForm, SignupTelegram, ForgotIdentifier, ForgotReset, ForgotDone };
     Q_ENUM(Step)
     // What the Telegram step's main button confirms.
-    enum class Purpose { Signup, Reset };
+    enum class Purpose { ConfirmSignup, ConfirmReset };
     Q_ENUM(Purpose)
 
     static const QString DebugTelegramArgument; // "--debug-telegram"
@@ -198,7 +198,7 @@ private:
     LaunchArguments *m_arguments;
     LinkOpening m_links;
 
-    Flow m_mode = Flow::Login;
+    Flow m_mode = Flow::SignInFlow;
     Step m_step = Step::Login;
     QString m_username;
     QString m_password;

@@ -35,14 +35,14 @@ QString botName(const AuthSessionInfo &session)
 
 LoginSheetModel::Purpose LoginSheetModel::purpose() const
 {
-    return m_step == Step::ForgotReset ? Purpose::Reset : Purpose::Signup;
+    return m_step == Step::ForgotReset ? Purpose::ConfirmReset : Purpose::ConfirmSignup;
 }
 
 QString LoginSheetModel::botTitle() const
 {
     if (!m_session)
         return {};
-    if (purpose() == Purpose::Signup)
+    if (purpose() == Purpose::ConfirmSignup)
         return u"ربات @"_s + botName(*m_session);
     const std::optional<QString> &name = m_session->telegramUsername;
     const QString recipient = name && !name->isEmpty() ? u"@"_s + *name : u"شما"_s;
@@ -160,7 +160,7 @@ QCoro::Task<> LoginSheetModel::runForgot(QString identifier)
 
 void LoginSheetModel::confirm()
 {
-    if (purpose() == Purpose::Signup)
+    if (purpose() == Purpose::ConfirmSignup)
         verifySignup();
     else
         submitReset();

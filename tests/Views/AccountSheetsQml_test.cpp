@@ -13,6 +13,8 @@
 #include "QmlWindowFixture.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -33,7 +35,8 @@ protected:
     {
         ASSERT_NE(server.listen(), 0u);
         standin::installDemoCatalogue(server);
-        standin::installAccountRoutes(server).printCodes = false;
+        state = &standin::installAccountRoutes(server);
+        state->printCodes = false;
         keychain = std::make_shared<InMemoryKeychainBackend>();
         Keychain::setBackend(keychain);
         previousBase = APIClient::shared().baseURL();
@@ -94,6 +97,7 @@ protected:
     }
 
     standin::StandInServer server;
+    standin::AccountState *state = nullptr;
     std::shared_ptr<InMemoryKeychainBackend> keychain;
     QUrl previousBase;
 };
@@ -182,6 +186,57 @@ TEST_F(AccountSheetsQml, ARefusalShowsItsBannerAndShiftTabGoesBackToThePicker)
     QTest::keyClick(hosted.window(), Qt::Key_Backtab);
     QQuickItem *picker = find(QStringLiteral("modePicker"), login);
     ASSERT_TRUE(waitFor([&] { return picker->hasActiveFocus(); }));
+}
+
+TEST_F(AccountSheetsQml, SignUpThroughTheCodeField)
+{
+    click(find(QStringLiteral("accountButton")));
+    ASSERT_TRUE(waitFor([&] { return isOpen(QStringLiteral("loginSheet")); }));
+    QQuickItem *login = sheetScreen(QStringLiteral("loginSheet"));
+    // The sign-up segment is the second in reading order: the left one in RTL.
+    QQuickItem *picker = find(QStringLiteral("modePicker"), login);
+    const QPoint left = picker->mapToScene(QPointF(picker->width() / 4, picker->height() / 2)).toPoint();
+    QTest::mouseClick(hosted.window(), Qt::LeftButton, {}, left);
+    ASSERT_TRUE(find(QStringLiteral("signupForm"), login));
+
+    click(input(QStringLiteral("displayNameField"), login));
+    type(QStringLiteral("Mina"));
+    QTest::keyClick(hosted.window(), Qt::Key_Tab);
+    type(QStringLiteral("NewListener"));
+    QTest::keyClick(hosted.window(), Qt::Key_Tab);
+    type(QStringLiteral("pass1234"));
+    QTest::keyClick(hosted.window(), Qt::Key_Return);
+
+    QQuickItem *field = find(QStringLiteral("codeField"), login);
+    ASSERT_TRUE(field);
+    auto *code = field->property("input").value<QQuickItem *>();
+    // The field takes the focus by itself shortly after it shows.
+    ASSERT_TRUE(waitFor([&] { return code->hasActiveFocus(); }));
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(code);
+    ASSERT_TRUE(iface);
+    EXPECT_EQ(iface->role(), QAccessible::EditableText);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("کد تایید"));
+
+    QQuickItem *box0 = itemNamed(field, QStringLiteral("codeBox0"));
+    QQuickItem *box2 = itemNamed(field, QStringLiteral("codeBox2"));
+    EXPECT_LT(box0->mapToScene({}).x(), box2->mapToScene({}).x()); // left to right inside RTL
+    type(QStringLiteral("1x2"));
+    EXPECT_EQ(field->property("code").toString(), QStringLiteral("12"));
+    EXPECT_EQ(field->property("currentIndex").toInt(), 2);
+    EXPECT_EQ(code->property("text").toString(), QStringLiteral("12"));
+
+    // Pasting a code with separators fills every box.
+    QGuiApplication::clipboard()->setText(state->lastCode().left(3) + QStringLiteral(" - ") + state->lastCode().mid(3));
+    code->setProperty("text", QString());
+    QMetaObject::invokeMethod(code, "paste");
+    ASSERT_TRUE(waitFor([&] { return field->property("code").toString() == state->lastCode(); }));
+    EXPECT_EQ(field->property("currentIndex").toInt(), -1);
+
+    QTest::keyClick(hosted.window(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return AuthStore::shared().isAuthed(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return isGone(QStringLiteral("loginSheet")); }));
+    EXPECT_EQ(AuthStore::shared().user()->username, QStringLiteral("newlistener"));
+    EXPECT_EQ(AuthStore::shared().user()->displayName, QStringLiteral("Mina"));
 }
 
 } // namespace

@@ -108,7 +108,7 @@ TEST_F(AccountScreens, StepsHaveTheirHeroAndToolbar)
         }
     };
     check(Step::Login);
-    sheet->setMode(LoginSheetModel::Flow::Signup);
+    sheet->setMode(LoginSheetModel::Flow::SignUpFlow);
     check(Step::SignupForm);
     sheet->setUsername(QStringLiteral("newlistener"));
     sheet->setPassword(QStringLiteral("pass1234"));
@@ -119,7 +119,7 @@ TEST_F(AccountScreens, StepsHaveTheirHeroAndToolbar)
     check(Step::SignupForm);
     EXPECT_EQ(sheet->username(), QStringLiteral("newlistener")); // the typed values stay
     EXPECT_FALSE(sheet->hasSession());
-    sheet->setMode(LoginSheetModel::Flow::Login);
+    sheet->setMode(LoginSheetModel::Flow::SignInFlow);
     check(Step::Login);
     sheet->showForgotPassword();
     check(Step::ForgotIdentifier);
@@ -134,7 +134,7 @@ TEST_F(AccountScreens, StepsHaveTheirHeroAndToolbar)
     check(Step::ForgotDone);
     sheet->returnToLogin();
     check(Step::Login);
-    EXPECT_EQ(sheet->mode(), LoginSheetModel::Flow::Login);
+    EXPECT_EQ(sheet->mode(), LoginSheetModel::Flow::SignInFlow);
 }
 
 TEST_F(AccountScreens, BackClearsTheStepAndGoesWhereTheGraphSays)
@@ -164,7 +164,7 @@ TEST_F(AccountScreens, DebugTelegramStartsOnTheCodeStepWithoutARequest)
 {
     arguments.setArguments({LoginSheetModel::DebugTelegramArgument});
     auto sheet = makeSheet();
-    EXPECT_EQ(sheet->mode(), LoginSheetModel::Flow::Signup);
+    EXPECT_EQ(sheet->mode(), LoginSheetModel::Flow::SignUpFlow);
     EXPECT_EQ(sheet->step(), Step::SignupTelegram);
     ASSERT_TRUE(sheet->hasSession());
     EXPECT_EQ(sheet->session()->sessionID, QStringLiteral("sid_sample4827315"));
@@ -229,7 +229,7 @@ TEST_F(AccountScreens, RefusedSignInShowsTheServersMessage)
     EXPECT_FALSE(auth->isAuthed());
     EXPECT_EQ(sheet->password(), QStringLiteral("wrong-one"));
     // Switching the flow clears the banner.
-    sheet->setMode(LoginSheetModel::Flow::Signup);
+    sheet->setMode(LoginSheetModel::Flow::SignUpFlow);
     EXPECT_FALSE(sheet->hasErrorMessage());
 }
 
