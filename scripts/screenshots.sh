@@ -45,6 +45,17 @@ shots=(
   "app-recognition           --qml tests/screens/AppScene.qml --set openRecognition=true --wait 2000"
   "app-library               --qml tests/screens/AppScene.qml --set currentTab=1 --wait 2000"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
+  "account-login             --qml tests/screens/AccountScene.qml --wait 800"
+  "account-login-filled      --qml tests/screens/AccountScene.qml --set shot=login-filled --wait 800"
+  "account-login-disabled    --qml tests/screens/AccountScene.qml --set shot=login-disabled --wait 800"
+  "account-login-error       --qml tests/screens/AccountScene.qml --set shot=login-error --wait 1500"
+  "account-signup            --qml tests/screens/AccountScene.qml --set shot=signup --wait 800"
+  "account-telegram          --qml tests/screens/AccountScene.qml --set shot=telegram --args --debug-telegram --wait 1200"
+  "account-telegram-late     --qml tests/screens/AccountScene.qml --set shot=telegram-late --args --debug-telegram --wait 1200"
+  "account-forgot            --qml tests/screens/AccountScene.qml --set shot=forgot --wait 800"
+  "account-reset             --qml tests/screens/AccountScene.qml --set shot=reset --wait 1500"
+  "account-done              --qml tests/screens/AccountScene.qml --set shot=done --wait 2000"
+  "account-sheet             --qml tests/screens/AccountScene.qml --set shot=account --wait 2000"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then

@@ -21,8 +21,15 @@ ScaleButtonStyle {
     focusPolicy: Qt.StrongFocus
     Accessible.name: title
     Accessible.role: Accessible.Button
-    Keys.onReturnPressed: control.clicked()
-    Keys.onEnterPressed: control.clicked()
+    Accessible.onPressAction: control.activate()
+    Keys.onReturnPressed: control.activate()
+    Keys.onEnterPressed: control.activate()
+
+    // What a click does, for the keyboard and assistive technology.
+    function activate() {
+        if (control.enabled)
+            control.clicked()
+    }
 
     implicitWidth: 300
     implicitHeight: content.implicitHeight

@@ -75,7 +75,8 @@ Item {
         inputMethodHints: row.secure ? (Qt.ImhHiddenText | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText)
                                      : (row.plain ? (Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText) : Qt.ImhNone)
         text: row.text
-        onTextEdited: row.edited(text)
+        // Any change: typing, pasting, or assistive technology setting the text.
+        onTextChanged: row.edited(text)
         onAccepted: row.submitted()
         // A password field gets its interface from PasswordAccessibility; any other role than an
         // editable text's keeps Qt's own text-change events (which carry the text) from going out.

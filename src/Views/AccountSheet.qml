@@ -110,6 +110,8 @@ NavigationPage {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: account.shownName
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 font: Theme.withWeight(Theme.title3, Font.Bold)
                 color: "white"
                 elide: Text.ElideRight
@@ -119,6 +121,8 @@ NavigationPage {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: account.handle
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 font: Theme.subheadline
                 color: Qt.rgba(1, 1, 1, 0.5)
                 elide: Text.ElideRight
@@ -147,6 +151,8 @@ NavigationPage {
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
                     text: account.telegramHandle
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     font: Theme.withWeight(Theme.caption, Font.DemiBold)
                     color: page.telegramBlue
                 }
@@ -204,15 +210,20 @@ NavigationPage {
             }
             Column {
                 anchors.verticalCenter: parent.verticalCenter
+                width: card.width - 12 - 40 - 12 - 12
                 spacing: 2
                 Text {
                     objectName: "count"
+                    width: parent.width
+                    horizontalAlignment: Text.AlignLeft
                     text: String(card.count)
                     font: Theme.withWeight(Theme.headline, Font.Bold)
                     color: "white"
                     Accessible.ignored: true
                 }
                 Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignLeft
                     text: card.label
                     font: Theme.caption
                     color: Qt.rgba(1, 1, 1, 0.55)
@@ -238,6 +249,7 @@ NavigationPage {
         font: Theme.headline
         color: Theme.red
         Accessible.name: text
+        Accessible.onPressAction: account.signOut()
         contentItem: Item {
             implicitHeight: signOutLabel.implicitHeight
             SymbolLabel {

@@ -155,6 +155,8 @@ NavigationPage {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: sheet.heroTitle
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         font: Theme.withWeight(Theme.title2, Font.Bold)
                         color: "white"
                         wrapMode: Text.Wrap
@@ -164,6 +166,8 @@ NavigationPage {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: sheet.heroSubtitle
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         font: Theme.footnote
                         color: Qt.rgba(1, 1, 1, 0.55)
                         wrapMode: Text.Wrap
@@ -334,6 +338,8 @@ NavigationPage {
                 spacing: 6
                 symbol: "checkmark.shield"
                 text: "ثبتنام با تایید ربات تلگرام انجام میشه"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 font: Theme.caption2
                 color: Qt.rgba(1, 1, 1, 0.4)
             }
@@ -408,6 +414,8 @@ NavigationPage {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: "حالا با رمز جدید وارد شو"
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         font: Theme.subheadline
                         color: Qt.rgba(1, 1, 1, 0.7)
                         wrapMode: Text.Wrap

@@ -159,8 +159,8 @@ public:
     Q_INVOKABLE void confirm();
     // (Re)starts the session's countdown, one tick a second.
     void startTimer();
-    // One second of the countdown (the timer calls it; tests drive it directly).
-    void tick();
+    // One second of the countdown (the timer calls it; tests and the screenshot scene drive it).
+    Q_INVOKABLE void tick();
     // The sheet went away: the countdown stops.
     Q_INVOKABLE void disappear();
 

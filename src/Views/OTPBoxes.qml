@@ -43,7 +43,7 @@ Item {
         opacity: 0.015
         activeFocusOnTab: true
         inputMethodHints: Qt.ImhDigitsOnly | Qt.ImhNoPredictiveText
-        onTextEdited: {
+        onTextChanged: {
             root.edited(text)
             root.showCode()
         }

@@ -80,6 +80,8 @@ Item {
                             objectName: "botTitle"
                             width: parent.width
                             text: step.sheet.botTitle
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
                             font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
                             color: "white"
                             horizontalAlignment: Text.AlignLeft
@@ -88,6 +90,8 @@ Item {
                         Text {
                             width: parent.width
                             text: "توی تلگرام روی Start بزن تا کد نمایش داده بشه"
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: text
                             font: Theme.caption
                             color: Qt.rgba(1, 1, 1, 0.5)
                             horizontalAlignment: Text.AlignLeft
@@ -134,6 +138,8 @@ Item {
             visible: step.sheet.hasSession && step.sheet.secondsLeft >= 1
             anchors.horizontalCenter: parent.horizontalCenter
             text: step.sheet.countdownText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             font: Theme.withWeight(Theme.caption, Font.DemiBold)
             color: step.sheet.countdownWarning ? Theme.orange : Qt.rgba(1, 1, 1, 0.45)
         }

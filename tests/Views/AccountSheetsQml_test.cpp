@@ -232,7 +232,11 @@ TEST_F(AccountSheetsQml, SignUpThroughTheCodeField)
     ASSERT_TRUE(waitFor([&] { return field->property("code").toString() == state->lastCode(); }));
     EXPECT_EQ(field->property("currentIndex").toInt(), -1);
 
-    QTest::keyClick(hosted.window(), Qt::Key_Return);
+    // Assistive technology's press on the main button confirms.
+    QAccessibleInterface *confirm = QAccessible::queryAccessibleInterface(find(QStringLiteral("confirmButton"), login));
+    ASSERT_TRUE(confirm && confirm->actionInterface());
+    EXPECT_EQ(confirm->text(QAccessible::Name), QStringLiteral("تایید و ورود"));
+    confirm->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     ASSERT_TRUE(waitFor([&] { return AuthStore::shared().isAuthed(); }, 10000));
     ASSERT_TRUE(waitFor([&] { return isGone(QStringLiteral("loginSheet")); }));
     EXPECT_EQ(AuthStore::shared().user()->username, QStringLiteral("newlistener"));
