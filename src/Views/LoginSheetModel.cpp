@@ -6,6 +6,8 @@
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 
+#include <QHash>
+
 using namespace Qt::StringLiterals;
 
 const QString LoginSheetModel::DebugTelegramArgument = u"--debug-telegram"_s;
@@ -85,30 +87,38 @@ void LoginSheetModel::setOtpCode(const QString &text)
 
 // ------------------------------------------------------------------ frame
 
+namespace {
+
+struct Hero {
+    QString title;
+    QString subtitle;
+};
+
+// The hero's texts, by step.
+const Hero &heroFor(LoginSheetModel::Step step)
+{
+    using Step = LoginSheetModel::Step;
+    static const QHash<Step, Hero> heroes = {
+        {Step::Login, {u"خوش اومدی"_s, u"برای ذخیره علاقهمندیها و پلیلیستها وارد شو"_s}},
+        {Step::SignupForm, {u"ساخت حساب جدید"_s, u"اول اطلاعات پایه، بعد تایید سریع با تلگرام"_s}},
+        {Step::SignupTelegram, {u"تایید با تلگرام"_s, u"ربات ملودریفت یه کد ۶ رقمی برات فرستاد"_s}},
+        {Step::ForgotIdentifier, {u"فراموشی رمز عبور"_s, u"نام کاربریات رو بده تا کد تایید به تلگرامت بیاد"_s}},
+        {Step::ForgotReset, {u"تغییر رمز عبور"_s, u"کد ۶ رقمی تلگرام و رمز جدیدت رو وارد کن"_s}},
+        {Step::ForgotDone, {u"انجام شد"_s, u"رمز عبورت با موفقیت عوض شد"_s}},
+    };
+    return *heroes.constFind(step);
+}
+
+} // namespace
+
 QString LoginSheetModel::heroTitle() const
 {
-    switch (m_step) {
-    case Step::Login: return u"خوش اومدی"_s;
-    case Step::SignupForm: return u"ساخت حساب جدید"_s;
-    case Step::SignupTelegram: return u"تایید با تلگرام"_s;
-    case Step::ForgotIdentifier: return u"فراموشی رمز عبور"_s;
-    case Step::ForgotReset: return u"تغییر رمز عبور"_s;
-    case Step::ForgotDone: return u"انجام شد"_s;
-    }
-    return {};
+    return heroFor(m_step).title;
 }
 
 QString LoginSheetModel::heroSubtitle() const
 {
-    switch (m_step) {
-    case Step::Login: return u"برای ذخیره علاقهمندیها و پلیلیستها وارد شو"_s;
-    case Step::SignupForm: return u"اول اطلاعات پایه، بعد تایید سریع با تلگرام"_s;
-    case Step::SignupTelegram: return u"ربات ملودریفت یه کد ۶ رقمی برات فرستاد"_s;
-    case Step::ForgotIdentifier: return u"نام کاربریات رو بده تا کد تایید به تلگرامت بیاد"_s;
-    case Step::ForgotReset: return u"کد ۶ رقمی تلگرام و رمز جدیدت رو وارد کن"_s;
-    case Step::ForgotDone: return u"رمز عبورت با موفقیت عوض شد"_s;
-    }
-    return {};
+    return heroFor(m_step).subtitle;
 }
 
 QString LoginSheetModel::heroSymbol() const
@@ -269,17 +279,17 @@ void LoginSheetModel::submitLogin()
         return;
     setErrorMessage(std::nullopt);
     setSubmitting(true);
-    runLogin(typedtext::trimmed(m_username).toLower(), typedtext::trimmed(m_password));
+    closeAfterSignIn(m_auth->login(typedtext::trimmed(m_username).toLower(), typedtext::trimmed(m_password)));
 }
 
-QCoro::Task<> LoginSheetModel::runLogin(QString username, QString password)
+// A sign-in or a sign-up confirmation: on success the sheet closes, on failure it says why. The
+// store keeps a session that arrives after the sheet is gone; nothing is written here then.
+QCoro::Task<> LoginSheetModel::closeAfterSignIn(QCoro::Task<> signIn)
 {
     QPointer<LoginSheetModel> self(this);
-    AuthStore *auth = m_auth;
     std::exception_ptr failure;
     try {
-        // The store keeps the session whatever becomes of the sheet meanwhile.
-        co_await auth->login(std::move(username), std::move(password));
+        co_await std::move(signIn);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -177,10 +177,8 @@ signals:
     void dismissRequested();
 
 private:
-    QCoro::Task<> runLogin(QString username, QString password);
-    QCoro::Task<> runSignup(QString username, QString password, QString displayName);
-    QCoro::Task<> runForgot(QString identifier);
-    QCoro::Task<> runVerify(AuthSessionInfo session, QString code);
+    QCoro::Task<> closeAfterSignIn(QCoro::Task<> signIn);
+    QCoro::Task<> openSessionFrom(QCoro::Task<AuthSessionInfo> request, Step step);
     QCoro::Task<> runReset(AuthSessionInfo session, QString code, QString newPassword);
 
     void applyLaunchArguments();

@@ -95,28 +95,36 @@ void LoginSheetModel::startSignup()
         return;
     setErrorMessage(std::nullopt);
     setSubmitting(true);
-    runSignup(typedtext::trimmed(m_username).toLower(), typedtext::trimmed(m_password),
-              typedtext::trimmed(m_displayName));
+    openSessionFrom(m_client->initTelegramSignup(typedtext::trimmed(m_username).toLower(),
+                                                 typedtext::trimmed(m_password),
+                                                 typedtext::trimmed(m_displayName)),
+                    Step::SignupTelegram);
 }
 
-QCoro::Task<> LoginSheetModel::runSignup(QString username, QString password, QString displayName)
+// A sign-up or reset start: on success its code step shows with the countdown running.
+QCoro::Task<> LoginSheetModel::openSessionFrom(QCoro::Task<AuthSessionInfo> request, Step step)
 {
     QPointer<LoginSheetModel> self(this);
-    APIClient *client = m_client;
     std::optional<AuthSessionInfo> session;
     std::exception_ptr failure;
     try {
-        session = co_await client->initTelegramSignup(std::move(username), std::move(password),
-                                                      std::move(displayName));
+        session = co_await std::move(request);
     } catch (...) {
         failure = std::current_exception();
     }
     if (!self)
         co_return;
-    if (session)
-        openSession(*session, Step::SignupTelegram);
-    else
+    if (session) {
+        if (step == Step::ForgotReset) {
+            // A new reset starts with an empty code and new password.
+            m_otpCode.clear();
+            m_newPassword.clear();
+            emit formChanged();
+        }
+        openSession(*session, step);
+    } else {
         setErrorMessage(typedtext::describe(failure));
+    }
     setSubmitting(false);
 }
 
@@ -129,31 +137,7 @@ void LoginSheetModel::startForgot()
     setErrorMessage(std::nullopt);
     setSubmitting(true);
     // The identifier keeps its capitals: it may be a Telegram id.
-    runForgot(typedtext::trimmed(m_identifier));
-}
-
-QCoro::Task<> LoginSheetModel::runForgot(QString identifier)
-{
-    QPointer<LoginSheetModel> self(this);
-    APIClient *client = m_client;
-    std::optional<AuthSessionInfo> session;
-    std::exception_ptr failure;
-    try {
-        session = co_await client->forgotPassword(std::move(identifier));
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (session) {
-        m_otpCode.clear();
-        m_newPassword.clear();
-        emit formChanged();
-        openSession(*session, Step::ForgotReset);
-    } else {
-        setErrorMessage(typedtext::describe(failure));
-    }
-    setSubmitting(false);
+    openSessionFrom(m_client->forgotPassword(typedtext::trimmed(m_identifier)), Step::ForgotReset);
 }
 
 // ------------------------------------------------------------------ confirmation
@@ -172,29 +156,7 @@ void LoginSheetModel::verifySignup()
         return;
     setErrorMessage(std::nullopt);
     setSubmitting(true);
-    runVerify(*m_session, m_otpCode);
-}
-
-QCoro::Task<> LoginSheetModel::runVerify(AuthSessionInfo session, QString code)
-{
-    QPointer<LoginSheetModel> self(this);
-    AuthStore *auth = m_auth;
-    std::exception_ptr failure;
-    try {
-        co_await auth->completeTelegramSignup(session.sessionID, std::move(code));
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (failure) {
-        setErrorMessage(typedtext::describe(failure));
-        setSubmitting(false);
-        co_return;
-    }
-    emit dismissRequested();
-    if (self)
-        setSubmitting(false);
+    closeAfterSignIn(m_auth->completeTelegramSignup(m_session->sessionID, m_otpCode));
 }
 
 void LoginSheetModel::submitReset()

@@ -1,19 +1,7 @@
-#include "LoginSheetModel.h"
 #include "AccountSheetModel.h"
+#include "LoginSheetFixture.h"
 
-#include "Platform/LaunchArguments.h"
-#include "Services/APIClient.h"
-#include "Services/AuthStore.h"
-#include "Services/Keychain.h"
-#include "support/AccountRoutes.h"
-#include "support/AccountState.h"
-#include "support/QuickHost.h"
-#include "support/StandInServer.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLoggingCategory>
-#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
@@ -31,54 +19,7 @@ using Step = LoginSheetModel::Step;
 
 namespace {
 
-class AccountScreens : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(server.listen(), 0);
-        state = &installAccountRoutes(server);
-        state->printCodes = false;
-        APIClient::Options options;
-        options.baseURL = server.baseUrl();
-        client = std::make_unique<APIClient>(options);
-        keychain = std::make_shared<InMemoryKeychainBackend>();
-        auth = std::make_unique<AuthStore>(keychain, client.get());
-    }
-
-    std::unique_ptr<LoginSheetModel> makeSheet()
-    {
-        LoginSheetModel::LinkOpening links{[this](const QUrl &url) { return canOpen(url); },
-                                           [this](const QUrl &url) { opened.append(url); return true; }};
-        return std::make_unique<LoginSheetModel>(auth.get(), client.get(), &arguments, links);
-    }
-
-    static bool settled(LoginSheetModel &sheet)
-    {
-        return waitFor([&] { return !sheet.isSubmitting(); }, 10000);
-    }
-
-    QJsonObject lastBody(const QString &path) const
-    {
-        const auto requests = server.requestsTo(path);
-        return requests.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(requests.last().body).object();
-    }
-
-    std::optional<QString> savedToken() const
-    {
-        const auto it = keychain->items().constFind(AuthStore::tokenKey);
-        return it == keychain->items().cend() ? std::nullopt : std::optional<QString>(QString::fromUtf8(*it));
-    }
-
-    StandInServer server;
-    AccountState *state = nullptr;
-    std::unique_ptr<APIClient> client;
-    std::shared_ptr<InMemoryKeychainBackend> keychain;
-    std::unique_ptr<AuthStore> auth;
-    LaunchArguments arguments;
-    std::function<bool(const QUrl &)> canOpen = [](const QUrl &) { return true; };
-    QList<QUrl> opened;
-};
+using AccountScreens = LoginSheetFixture;
 
 // ------------------------------------------------------------------ frame
 

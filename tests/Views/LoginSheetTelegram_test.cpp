@@ -1,18 +1,7 @@
-#include "LoginSheetModel.h"
+#include "LoginSheetFixture.h"
 #include "TypedText.h"
 
-#include "Platform/LaunchArguments.h"
-#include "Services/APIClient.h"
-#include "Services/AuthStore.h"
-#include "Services/Keychain.h"
-#include "support/AccountRoutes.h"
-#include "support/AccountState.h"
-#include "support/QuickHost.h"
-#include "support/StandInServer.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QQuickWindow>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -25,30 +14,16 @@ using Step = LoginSheetModel::Step;
 
 namespace {
 
-class TelegramSteps : public ::testing::Test
+class TelegramSteps : public LoginSheetFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(server.listen(), 0);
-        state = &installAccountRoutes(server);
-        state->printCodes = false;
-        APIClient::Options options;
-        options.baseURL = server.baseUrl();
-        client = std::make_unique<APIClient>(options);
-        auth = std::make_unique<AuthStore>(std::make_shared<InMemoryKeychainBackend>(), client.get());
-        LoginSheetModel::LinkOpening links{[this](const QUrl &) { return handlerPresent; },
-                                           [this](const QUrl &url) { opened.append(url); return true; }};
-        sheet = std::make_unique<LoginSheetModel>(auth.get(), client.get(), &arguments, links);
+        LoginSheetFixture::SetUp();
+        sheet = makeSheet();
     }
 
-    bool settled() { return waitFor([&] { return !sheet->isSubmitting(); }, 10000); }
-
-    QJsonObject lastBody(const QString &path) const
-    {
-        const auto requests = server.requestsTo(path);
-        return requests.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(requests.last().body).object();
-    }
+    bool settled() { return LoginSheetFixture::settled(*sheet); }
 
     void signUp(const QString &username, const QString &password, const QString &displayName = {})
     {
@@ -69,13 +44,6 @@ protected:
         ASSERT_EQ(sheet->step(), Step::ForgotReset);
     }
 
-    StandInServer server;
-    AccountState *state = nullptr;
-    std::unique_ptr<APIClient> client;
-    std::unique_ptr<AuthStore> auth;
-    LaunchArguments arguments;
-    bool handlerPresent = true;
-    QList<QUrl> opened;
     std::unique_ptr<LoginSheetModel> sheet;
 };
 
