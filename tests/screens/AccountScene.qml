@@ -73,13 +73,13 @@ Item {
         }
     }
 
-    // The reset shots go on once the code step has its session.
+    // The reset shots go on once the code step has its session and the request has ended.
     Connections {
         id: resetStep
         property var model: null
         target: model
-        function onSessionChanged() {
-            if (!resetStep.model.hasSession)
+        function onIsSubmittingChanged() {
+            if (resetStep.model.isSubmitting || !resetStep.model.hasSession)
                 return
             resetStep.model.otpCode = scene.shot === "done" ? "246810" : "246"
             resetStep.model.newPassword = "new-pass"
