@@ -18,18 +18,8 @@ ScaleButtonStyle {
 
     enabled: valid && !submitting
     opacity: valid ? 1.0 : 0.55
-    focusPolicy: Qt.StrongFocus
-    Accessible.name: title
-    Accessible.role: Accessible.Button
-    Accessible.onPressAction: control.activate()
-    Keys.onReturnPressed: control.activate()
-    Keys.onEnterPressed: control.activate()
-
-    // What a click does, for the keyboard and assistive technology.
-    function activate() {
-        if (control.enabled)
-            control.clicked()
-    }
+    text: title
+    focusRingRadius: 18
 
     implicitWidth: 300
     implicitHeight: content.implicitHeight
@@ -56,8 +46,6 @@ ScaleButtonStyle {
                 GradientStop { position: 0.0; color: fill.mirrored ? Qt.rgba(0.63, 0.38, 0.96, 1) : Qt.rgba(0.39, 0.40, 0.95, 1) }
                 GradientStop { position: 1.0; color: fill.mirrored ? Qt.rgba(0.39, 0.40, 0.95, 1) : Qt.rgba(0.63, 0.38, 0.96, 1) }
             }
-            border.width: control.activeFocus ? 2 : 0
-            border.color: "white"
         }
         SymbolLabel {
             id: label

@@ -16,7 +16,8 @@ Item {
     property bool secure: false
     // Text-input traits: no automatic capitalisation, no correction, no prediction.
     property bool plain: false
-    readonly property alias input: field
+    // The text field that takes the keyboard (the password field on a secure row).
+    readonly property Item input: row.secure ? secureLoader.item : field
 
     signal edited(string value)
     // Enter in the field.
@@ -29,8 +30,8 @@ Item {
         anchors.fill: parent
         radius: 14
         color: Qt.rgba(1, 1, 1, 0.06)
-        border.width: field.activeFocus ? 1.5 : 0.5
-        border.color: field.activeFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.10)
+        border.width: row.input && row.input.activeFocus ? 1.5 : 0.5
+        border.color: row.input && row.input.activeFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.10)
     }
 
     SymbolImage {
@@ -46,7 +47,7 @@ Item {
 
     Text {
         anchors.fill: field
-        visible: field.text === "" && !field.inputMethodComposing
+        visible: !row.secure && field.text === "" && !field.inputMethodComposing
         text: row.placeholder
         font: Theme.body
         color: Qt.rgba(1, 1, 1, 0.3)
@@ -58,6 +59,7 @@ Item {
 
     TextInput {
         id: field
+        visible: !row.secure
         anchors.left: icon.right
         anchors.leftMargin: 10
         anchors.right: parent.right
@@ -70,22 +72,33 @@ Item {
         color: Theme.label
         selectionColor: Theme.accent
         horizontalAlignment: TextInput.AlignLeft
-        echoMode: row.secure ? TextInput.Password : TextInput.Normal
-        passwordCharacter: "\u2022"
-        inputMethodHints: row.secure ? (Qt.ImhHiddenText | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText)
-                                     : (row.plain ? (Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText) : Qt.ImhNone)
-        text: row.text
+        inputMethodHints: row.plain ? (Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText) : Qt.ImhNone
+        text: row.secure ? "" : row.text
         // Any change: typing, pasting, or assistive technology setting the text.
-        onTextChanged: row.edited(text)
+        onTextChanged: if (!row.secure) row.edited(text)
         onAccepted: row.submitted()
-        // A password field gets its interface from PasswordAccessibility; any other role than an
-        // editable text's keeps Qt's own text-change events (which carry the text) from going out.
-        Accessible.role: row.secure ? Accessible.Client : Accessible.EditableText
+        Accessible.role: Accessible.EditableText
         Accessible.name: row.placeholder
+        Accessible.description: row.placeholder
+        Accessible.ignored: !visible
+    }
 
-        PasswordAccessibility {
-            target: row.secure ? field : null
-            name: row.placeholder
+    // A secure row: the kit's password field, which only ever holds the mask.
+    Loader {
+        id: secureLoader
+        active: row.secure
+        anchors.fill: field
+        sourceComponent: SecureField {
+            padding: 0
+            background: null
+            color: Theme.label
+            placeholderText: row.placeholder
+            placeholderTextColor: Qt.rgba(1, 1, 1, 0.3)
+            selectionColor: Theme.accent
+            horizontalAlignment: TextInput.AlignLeft
+            password: row.text
+            onPasswordChanged: row.edited(password)
+            onAccepted: row.submitted()
         }
     }
 }

@@ -105,24 +105,20 @@ NavigationPage {
         Column {
             width: parent.width
             spacing: 4
-            Text {
+            StaticText {
                 objectName: "shownName"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: account.shownName
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
                 font: Theme.withWeight(Theme.title3, Font.Bold)
                 color: "white"
                 elide: Text.ElideRight
             }
-            Text {
+            StaticText {
                 objectName: "handle"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 text: account.handle
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
                 font: Theme.subheadline
                 color: Qt.rgba(1, 1, 1, 0.5)
                 elide: Text.ElideRight
@@ -148,11 +144,9 @@ NavigationPage {
                     size: Theme.caption2.pixelSize
                     color: page.telegramBlue
                 }
-                Text {
+                StaticText {
                     anchors.verticalCenter: parent.verticalCenter
                     text: account.telegramHandle
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
                     font: Theme.withWeight(Theme.caption, Font.DemiBold)
                     color: page.telegramBlue
                 }
@@ -248,8 +242,7 @@ NavigationPage {
         symbol: "rectangle.portrait.and.arrow.right"
         font: Theme.headline
         color: Theme.red
-        Accessible.name: text
-        Accessible.onPressAction: account.signOut()
+        focusRingRadius: 18
         contentItem: Item {
             implicitHeight: signOutLabel.implicitHeight
             SymbolLabel {

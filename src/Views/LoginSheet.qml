@@ -150,24 +150,21 @@ NavigationPage {
                 Column {
                     width: parent.width
                     spacing: 5
-                    Text {
+                    StaticText {
                         objectName: "heroTitle"
+                        Accessible.role: Accessible.Heading
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: sheet.heroTitle
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                         font: Theme.withWeight(Theme.title2, Font.Bold)
                         color: "white"
                         wrapMode: Text.Wrap
                     }
-                    Text {
+                    StaticText {
                         objectName: "heroSubtitle"
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: sheet.heroSubtitle
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                         font: Theme.footnote
                         color: Qt.rgba(1, 1, 1, 0.55)
                         wrapMode: Text.Wrap
@@ -410,12 +407,10 @@ NavigationPage {
                         size: 34
                         color: Theme.green
                     }
-                    Text {
+                    StaticText {
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: "حالا با رمز جدید وارد شو"
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                         font: Theme.subheadline
                         color: Qt.rgba(1, 1, 1, 0.7)
                         wrapMode: Text.Wrap

@@ -76,22 +76,18 @@ Item {
                         width: parent.width - 54
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 2
-                        Text {
+                        StaticText {
                             objectName: "botTitle"
                             width: parent.width
                             text: step.sheet.botTitle
-                            Accessible.role: Accessible.StaticText
-                            Accessible.name: text
                             font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
                             color: "white"
                             horizontalAlignment: Text.AlignLeft
                             wrapMode: Text.Wrap
                         }
-                        Text {
+                        StaticText {
                             width: parent.width
                             text: "توی تلگرام روی Start بزن تا کد نمایش داده بشه"
-                            Accessible.role: Accessible.StaticText
-                            Accessible.name: text
                             font: Theme.caption
                             color: Qt.rgba(1, 1, 1, 0.5)
                             horizontalAlignment: Text.AlignLeft
@@ -105,19 +101,13 @@ Item {
                 id: openButton
                 objectName: "openTelegramButton"
                 width: parent.width
-                focusPolicy: Qt.StrongFocus
-                Accessible.role: Accessible.Button
-                Accessible.name: "باز کردن تلگرام"
-                Accessible.onPressAction: step.sheet.openTelegram()
-                Keys.onReturnPressed: step.sheet.openTelegram()
-                Keys.onEnterPressed: step.sheet.openTelegram()
+                text: "باز کردن تلگرام"
+                focusRingRadius: 15
                 onClicked: step.sheet.openTelegram()
                 contentItem: Rectangle {
                     implicitHeight: openLabel.implicitHeight + 26
                     radius: 13
                     color: step.telegramBlue
-                    border.width: openButton.activeFocus ? 2 : 0
-                    border.color: "white"
                     SymbolLabel {
                         id: openLabel
                         anchors.centerIn: parent
@@ -133,13 +123,11 @@ Item {
         }
 
         // ---- countdown
-        Text {
+        StaticText {
             objectName: "countdown"
             visible: step.sheet.hasSession && step.sheet.secondsLeft >= 1
             anchors.horizontalCenter: parent.horizontalCenter
             text: step.sheet.countdownText
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
             font: Theme.withWeight(Theme.caption, Font.DemiBold)
             color: step.sheet.countdownWarning ? Theme.orange : Qt.rgba(1, 1, 1, 0.45)
         }
