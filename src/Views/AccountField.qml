@@ -94,6 +94,7 @@ Item {
             color: Theme.label
             placeholderText: row.placeholder
             placeholderTextColor: Qt.rgba(1, 1, 1, 0.3)
+            passwordCharacter: "\u2022"
             selectionColor: Theme.accent
             horizontalAlignment: TextInput.AlignLeft
             password: row.text
