@@ -56,6 +56,17 @@ shots=(
   "a11y-focus-card           --qml tests/screens/KeyboardFocusScene.qml --set focusName=station_tehran-live --set playGenre=tehran-live --wait 4000"
   "a11y-focus-account        --qml tests/screens/KeyboardFocusScene.qml --set focusName=accountButton --wait 2000"
   "a11y-focus-mini-bar       --qml tests/screens/KeyboardFocusScene.qml --set focusName=playPauseButton --set playGenre=jazz --wait 4000"
+  "account-login             --qml tests/screens/AccountScene.qml --wait 800"
+  "account-login-filled      --qml tests/screens/AccountScene.qml --set shot=login-filled --wait 800"
+  "account-login-disabled    --qml tests/screens/AccountScene.qml --set shot=login-disabled --wait 800"
+  "account-login-error       --qml tests/screens/AccountScene.qml --set shot=login-error --wait 1500"
+  "account-signup            --qml tests/screens/AccountScene.qml --set shot=signup --wait 800"
+  "account-telegram          --qml tests/screens/AccountScene.qml --set shot=telegram --args --debug-telegram --wait 1200"
+  "account-telegram-late     --qml tests/screens/AccountScene.qml --set shot=telegram-late --args --debug-telegram --wait 1200"
+  "account-forgot            --qml tests/screens/AccountScene.qml --set shot=forgot --wait 800"
+  "account-reset             --qml tests/screens/AccountScene.qml --set shot=reset --wait 1500"
+  "account-done              --qml tests/screens/AccountScene.qml --set shot=done --wait 2000"
+  "account-sheet             --qml tests/screens/AccountScene.qml --set shot=account --wait 2000"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
