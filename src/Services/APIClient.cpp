@@ -162,6 +162,13 @@ QUrl APIClient::endpoint(const QString &path, const Query &query) const
     QString relative = path;
     if (relative.startsWith(u'/'))
         relative.remove(0, 1);
+    // A "." or ".." segment (also spelled with escapes) would be resolved away on its way to the
+    // server and address another resource: such a request is not sent at all.
+    for (const QStringView segment : QStringView(relative).split(u'/')) {
+        const QByteArray decoded = QByteArray::fromPercentEncoding(segment.toUtf8());
+        if (decoded == "." || decoded == "..")
+            return QUrl();
+    }
     QByteArray fullPath = m_options.baseURL.path(QUrl::FullyEncoded).toUtf8();
     if (!fullPath.endsWith('/'))
         fullPath += '/';

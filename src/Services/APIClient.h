@@ -298,7 +298,9 @@ protected:
     // ---- the frame under the primitives, for operations that need their own request.
     // The base URL with `path` appended (segments kept, characters a path does not allow
     // percent-encoded, existing %XX escapes kept) and the query encoded item by item in order;
-    // no '?' when the query is empty. An invalid result is returned as an invalid QUrl.
+    // no '?' when the query is empty. An invalid result is returned as an invalid QUrl, and so is
+    // a path with a "." or ".." segment (a server id made only of dots), which no server could
+    // receive as it is meant.
     QUrl endpoint(const QString &path, const Query &query = {}) const;
     // A request for `url` with caching off and the given idle timeout. Redirects are followed
     // only to the same scheme, host and port, so a token, a password or a body never reaches
