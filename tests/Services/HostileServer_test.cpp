@@ -57,19 +57,6 @@ protected:
     std::unique_ptr<APIClient> client;
 };
 
-template<typename E>
-std::optional<E> thrownAs(const std::exception_ptr &error)
-{
-    try {
-        if (error)
-            std::rethrow_exception(error);
-    } catch (const E &e) {
-        return e;
-    } catch (...) {
-    }
-    return std::nullopt;
-}
-
 struct RedirectCase {
     const char *method;
     const char *path;
@@ -121,7 +108,7 @@ TEST_F(HostileServerTest, RedirectsAreFollowedOnlyWithinTheBackendsOrigin)
                     EXPECT_TRUE(followed.first().body.contains("secret-password"));
                 }
             } else {
-                const auto error = thrownAs<APIError>(outcome.error);
+                const auto error = outcome.errorAs<APIError>();
                 ASSERT_TRUE(error.has_value());
                 EXPECT_EQ(*error, APIError::http(c.code));
                 EXPECT_TRUE(elsewhere.requests().isEmpty());
@@ -134,7 +121,7 @@ TEST_F(HostileServerTest, RedirectsAreFollowedOnlyWithinTheBackendsOrigin)
     QUrl renamed = backend.baseUrl();
     renamed.setHost(QStringLiteral("localhost"));
     backend.script("POST", "/api/auth/login", redirect(307, renamed.resolved(QUrl("/moved/login"))), 1);
-    EXPECT_EQ(thrownAs<APIError>(runTask(callLogin(*client)).error), APIError::http(307));
+    EXPECT_EQ(runTask(callLogin(*client)).errorAs<APIError>(), APIError::http(307));
     EXPECT_EQ(backend.countRequests("/moved/login"), 0);
 }
 
@@ -158,7 +145,7 @@ TEST_F(HostileServerTest, DottedPathValuesNeverClimbThePath)
         backend.clearRequests();
         const auto outcome = runTask(client->deletePlaylistTrack(2, c.id, QStringLiteral("t")));
         if (c.rawPath.isEmpty()) {
-            EXPECT_EQ(thrownAs<APIError>(outcome.error), APIError::badURL());
+            EXPECT_EQ(outcome.errorAs<APIError>(), APIError::badURL());
             EXPECT_TRUE(backend.requests().isEmpty());
         } else {
             ASSERT_EQ(backend.requests().size(), 1);
