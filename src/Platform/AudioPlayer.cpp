@@ -72,7 +72,7 @@ AudioPlayer::AudioPlayer(QObject *parent, GstElement *audioSink)
     // the Ogg demuxer works in push mode: its probe for the stream's end is lost, it reports the
     // time it has seen as the duration, and a seek past that starts the track over. The ring
     // buffer answers random-access reads (by range requests), as a local file does.
-    g_object_set(m_playbin, "ring-buffer-max-size", RingBufferBytes, nullptr);
+    setRingBuffer(true);
     m_sink = std::make_unique<AudioTapSink>(audioSink);
     if (m_sink->isValid())
         g_object_set(m_playbin, "audio-sink", m_sink->bin(), nullptr);
@@ -204,6 +204,7 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
     m_lastPosition = 0;
     m_simulatedPlaying = false;
     resetProgressWatch();
+    setRingBuffer(true);
 
     if (item) {
         item->m_player = this;
@@ -568,9 +569,40 @@ void AudioPlayer::handleError(GstMessage *message)
     gst_message_parse_error(message, &error, nullptr);
     const QString text = error && error->message ? QString::fromUtf8(error->message)
                                                  : QStringLiteral("Playback failed.");
+    // The ring buffer reads by ranges; a server without them still plays from the start, as
+    // a plain stream.
+    const bool rangesRefused = error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_SEEK;
     if (error)
         g_error_free(error);
+    if (rangesRefused && m_ringBuffer && !m_seeking && !m_seekQueued) {
+        reopenAsPlainStream();
+        return;
+    }
     failCurrentItem(text);
+}
+
+void AudioPlayer::setRingBuffer(bool on)
+{
+    if (on == m_ringBuffer || !m_playbin)
+        return;
+    m_ringBuffer = on;
+    g_object_set(m_playbin, "ring-buffer-max-size", on ? RingBufferBytes : guint64(0), nullptr);
+}
+
+void AudioPlayer::reopenAsPlainStream()
+{
+    stopStream(true);
+    ++m_serial;
+    m_buffering = false;
+    m_live = false;
+    m_atEnd = false;
+    m_prerolled = false;
+    m_lastPosition = 0;
+    resetProgressWatch();
+    setRingBuffer(false);
+    g_object_set(m_playbin, "uri", m_item->url().toString(QUrl::FullyEncoded).toUtf8().constData(), nullptr);
+    applyState();
+    updateStatus();
 }
 
 void AudioPlayer::handleEndOfStream()

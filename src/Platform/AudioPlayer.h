@@ -27,7 +27,8 @@ class QTimer;
 // other broken item (itemFailed).
 //
 // Network items are read through a bounded ring buffer, which lets demuxers that need random
-// access (Ogg) find their length and seek by byte ranges, as they do on local files.
+// access (Ogg) find their length and seek by byte ranges, as they do on local files. An item whose
+// server refuses ranges is opened again as a plain stream (playable, not seekable).
 class AudioPlayer : public QObject
 {
     Q_OBJECT
@@ -127,6 +128,8 @@ private:
     void updateProgressWatch();
     void checkProgress();
     void resetProgressWatch();
+    void setRingBuffer(bool on);
+    void reopenAsPlainStream();
 
     GstElement *m_playbin = nullptr;
     std::unique_ptr<AudioTapSink> m_sink;
@@ -145,6 +148,7 @@ private:
     bool m_live = false;
     bool m_atEnd = false;
     bool m_prerolled = false;
+    bool m_ringBuffer = false;
     mutable double m_lastPosition = 0;
     bool m_tickPending = false;
 

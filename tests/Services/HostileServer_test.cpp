@@ -168,6 +168,9 @@ TEST_F(HostileServerTest, EveryReplyKindStopsAtItsCap)
         const auto search = runTask(hostile.soundcloudSearch(QStringLiteral("x")));
         ASSERT_TRUE(search.errorAs<TransportError>().has_value());
         EXPECT_EQ(search.errorAs<TransportError>()->errorDescription(), tooLarge);
+        const auto recognition = runTask(hostile.recognize(QByteArray("recording")));
+        ASSERT_TRUE(recognition.errorAs<TransportError>().has_value());
+        EXPECT_EQ(recognition.errorAs<TransportError>()->errorDescription(), tooLarge);
     }
     EXPECT_LT(APIClient::maxBodyBytes(APIClient::BodyKind::Json), APIClient::maxBodyBytes(APIClient::BodyKind::Catalogue));
 }

@@ -50,14 +50,16 @@ QByteArray giantJpeg()
 
 void installHostileRoutes(StandInServer &server)
 {
-    server.route("GET", QStringLiteral("/hostile/endless/(.*)"), [](const RecordedRequest &request) {
-        if (request.captures.value(0).endsWith(QLatin1String(".jpg")))
-            return endless("image/jpeg", QByteArray("\xff\xd8\xff\xe0", 4));
-        return endless("application/json", R"({"code":200,"message":"ok","data":[)");
-    });
-    server.route("GET", QStringLiteral("/hostile/huge/(.*)"), [](const RecordedRequest &) {
-        return endless("audio/mpeg", toneAudio(AudioFormat::Mp3, 330.0, 2.0), HugeBytes);
-    });
+    for (const QByteArray method : {"GET", "POST"}) {
+        server.route(method, QStringLiteral("/hostile/endless/(.*)"), [](const RecordedRequest &request) {
+            if (request.captures.value(0).endsWith(QLatin1String(".jpg")))
+                return endless("image/jpeg", QByteArray("\xff\xd8\xff\xe0", 4));
+            return endless("application/json", R"({"code":200,"message":"ok","data":[)");
+        });
+        server.route(method, QStringLiteral("/hostile/huge/(.*)"), [](const RecordedRequest &) {
+            return endless("audio/mpeg", toneAudio(AudioFormat::Mp3, 330.0, 2.0), HugeBytes);
+        });
+    }
     server.route("GET", QStringLiteral("/hostile/stall/([^/]+)\\.mp3"), [](const RecordedRequest &request) {
         const QByteArray track = toneAudio(AudioFormat::Mp3, toneFrequency(request.captures.value(0)), 60.0);
         Reply reply;

@@ -8,9 +8,9 @@
 namespace standin {
 
 // Routes of a backend that misbehaves, for tests and `melodrift-stand-in --hostile`:
-//   GET  /hostile/endless/<any>       200 with a body that never ends (no length announced); a name
+//   GET, POST /hostile/endless/<any>  200 with a body that never ends (no length announced); a name
 //                                     ending in ".jpg" starts like a JPEG, others like JSON
-//   GET  /hostile/huge/<any>          announces 100 GiB of audio and sends bytes without end
+//   GET, POST /hostile/huge/<any>     announces 100 GiB of audio and sends bytes without end
 //   GET  /hostile/stall/<id>.mp3      announces a whole 60 s MP3 track, sends its first quarter,
 //                                     then nothing more while keeping the connection open
 //   GET  /hostile/giant.jpg           a real 5600 x 5600 JPEG
