@@ -206,9 +206,12 @@ QCoro::Task<> StoryViewModel::loadLyrics()
     const double d = track && track->duration ? double(*track->duration) : 0;
     std::optional<LyricsData> data;
     bool failed = false;
+    // Arguments as named values: g++ 12 mishandles temporaries that live across a co_await.
+    const QString title = station.displayTrackTitle();
+    const QString artist = station.displayArtist();
     try {
-        const LyricsEnvelope reply = co_await m_client->lyrics(station.genre, station.displayTrackTitle(),
-                                                               station.displayArtist(), d);
+        QCoro::Task<LyricsEnvelope> request = m_client->lyrics(station.genre, title, artist, d);
+        const LyricsEnvelope reply = co_await std::move(request);
         data = reply.data;
     } catch (...) {
         failed = true; // the failure state shows; the error's text does not
@@ -223,14 +226,14 @@ QCoro::Task<> StoryViewModel::loadLyrics()
         data->lines = sortedLines(*data->lines);
     if (data && data->lines && !data->lines->isEmpty())
         std::tie(m_startLine, m_endLine) = initialRange(data->lines->size());
-    setLyrics(std::move(data), false);
-    emit rangeChanged();
+    const bool missing = !data; // a reply without a lyrics record counts as a failure
+    setLyrics(std::move(data), missing);
 }
 
 void StoryViewModel::setLyrics(std::optional<LyricsData> lyrics, bool failed)
 {
     m_lyrics = std::move(lyrics);
-    m_loadFailed = failed || !m_lyrics;
+    m_loadFailed = failed;
     emit contentChanged();
     emit rangeChanged();
 }
@@ -275,11 +278,13 @@ QCoro::Task<> StoryViewModel::render()
     const StoryConfig config = makeConfig(std::move(cover));
     QUrl result;
     QString failure;
+    StoryVideoRenderer::Progress progress = [self](double value) {
+        if (self && !self->m_closed)
+            self->setProgress(value);
+    };
     try {
-        result = co_await StoryVideoRenderer::render(config, [self](double value) {
-            if (self && !self->m_closed)
-                self->setProgress(value);
-        });
+        QCoro::Task<QUrl> rendering = StoryVideoRenderer::render(config, std::move(progress));
+        result = co_await std::move(rendering);
     } catch (const AppError &error) {
         failure = error.errorDescription();
     } catch (...) {
