@@ -44,6 +44,12 @@ shots=(
   "app-debug-login           --qml tests/screens/AppScene.qml --args --debug-login --wait 2000"
   "app-recognition           --qml tests/screens/AppScene.qml --set openRecognition=true --wait 2000"
   "app-library               --qml tests/screens/AppScene.qml --set currentTab=1 --wait 2000"
+  "story-picker              --qml tests/screens/StoryScene.qml --size 430x900 --wait 2500"
+  "story-loading             --qml tests/screens/StoryScene.qml --size 430x900 --script GET:/api/lyrics:200:60000 --wait 2500"
+  "story-failed              --qml tests/screens/StoryScene.qml --size 430x900 --script GET:/api/lyrics:500 --wait 2500"
+  "story-no-lyrics           --qml tests/screens/StoryScene.qml --size 430x900 --set genre=ambient --wait 2500"
+  "story-rendering           --qml tests/screens/StoryScene.qml --size 430x900 --set renderNow=true --wait 3500"
+  "story-result              --qml tests/screens/StoryScene.qml --size 430x900 --set renderNow=true --wait 25000"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
 )
 

@@ -13,6 +13,9 @@ NavigationPage {
 
     signal dismissRequested()
 
+    // The sheet's screen model (screenshots and live checks drive it).
+    readonly property alias storyModel: model
+
     navigationBarHidden: true
     backgroundColor: Theme.background
 
@@ -195,6 +198,7 @@ NavigationPage {
                         contentItem: Item {
                             implicitHeight: 4
                             Rectangle {
+                                anchors.left: parent.left
                                 width: parent.width * model.renderProgress
                                 height: parent.height
                                 radius: 2
