@@ -1,13 +1,9 @@
 #include "Platform/PhotoLibrary.h"
 
-#include <QFile>
-#include <QFuture>
-#include <QPromise>
-#include <QStandardPaths>
-#include <QThreadPool>
-#include <QCoroFuture>
+#include "Platform/WorkerTask.h"
 
-#include <memory>
+#include <QFile>
+#include <QStandardPaths>
 
 namespace PhotoLibrary {
 
@@ -30,39 +26,23 @@ QString freeFileName(const QDir &folder, const QDateTime &when)
 
 QCoro::Task<QString> saveVideo(QString path)
 {
-    struct Outcome {
-        QString saved;
-        QString error;
-    };
-    auto promise = std::make_shared<QPromise<Outcome>>();
-    QFuture<Outcome> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, path] {
-        Outcome outcome;
+    std::function<QString()> copy = [path] {
         const QDir target = folder();
-        if (!QFile::exists(path)) {
-            outcome.error = QStringLiteral("فایل ویدیو پیدا نشد");
-        } else if (!target.mkpath(QStringLiteral("."))) {
-            outcome.error = QStringLiteral("پوشهٔ ویدیوها ساخته نشد: ") + target.path();
-        } else {
-            // QFile::copy never replaces an existing file: a name taken meanwhile tries the next.
-            for (int attempt = 0; attempt < 100 && outcome.saved.isEmpty(); ++attempt) {
-                const QString destination = target.filePath(freeFileName(target, QDateTime::currentDateTime()));
-                if (QFile::copy(path, destination))
-                    outcome.saved = destination;
-                else if (!QFile::exists(destination))
-                    break;
-            }
-            if (outcome.saved.isEmpty())
-                outcome.error = QStringLiteral("ذخیره در پوشهٔ ویدیوها انجام نشد");
+        if (!QFile::exists(path))
+            throw SaveError(QStringLiteral("فایل ویدیو پیدا نشد"));
+        if (!target.mkpath(QStringLiteral(".")))
+            throw SaveError(QStringLiteral("پوشهٔ ویدیوها ساخته نشد: ") + target.path());
+        // QFile::copy never replaces an existing file: a name taken meanwhile tries the next.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString destination = target.filePath(freeFileName(target, QDateTime::currentDateTime()));
+            if (QFile::copy(path, destination))
+                return destination;
+            if (!QFile::exists(destination))
+                break;
         }
-        promise->addResult(outcome);
-        promise->finish();
-    });
-    const Outcome outcome = co_await future;
-    if (outcome.saved.isEmpty())
-        throw SaveError(outcome.error);
-    co_return outcome.saved;
+        throw SaveError(QStringLiteral("ذخیره در پوشهٔ ویدیوها انجام نشد"));
+    };
+    co_return co_await onWorker<QString>(std::move(copy));
 }
 
 } // namespace PhotoLibrary

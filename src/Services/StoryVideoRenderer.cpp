@@ -1,22 +1,17 @@
 #include "Services/StoryVideoRenderer.h"
 
+#include "Platform/WorkerTask.h"
 #include "Services/StoryFrameDrawing.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFuture>
 #include <QImage>
-#include <QPromise>
 #include <QTextBoundaryFinder>
-#include <QThread>
-#include <QThreadPool>
-#include <QCoroFuture>
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <cmath>
-#include <exception>
 #include <memory>
 
 // ------------------------------------------------------------------ errors
@@ -186,34 +181,6 @@ private:
     GstBufferPool *m_pool = nullptr;
     GstMessage *m_error = nullptr;
 };
-
-// Runs `work` on the thread pool and hands its value (or its exception) back to the awaiting
-// coroutine on the GUI thread.
-template<typename T>
-QCoro::Task<T> onWorker(std::function<T()> work)
-{
-    struct Outcome {
-        std::optional<T> value;
-        std::exception_ptr error;
-    };
-    auto promise = std::make_shared<QPromise<Outcome>>();
-    QFuture<Outcome> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)] {
-        Outcome outcome;
-        try {
-            outcome.value.emplace(work());
-        } catch (...) {
-            outcome.error = std::current_exception();
-        }
-        promise->addResult(std::move(outcome));
-        promise->finish();
-    });
-    Outcome outcome = co_await future;
-    if (outcome.error)
-        std::rethrow_exception(outcome.error);
-    co_return std::move(*outcome.value);
-}
 
 } // namespace
 

@@ -224,6 +224,16 @@ TEST_F(StorySheet, OnePreviewPlayerAndNoFilesLeftByAClosedSheet)
     EXPECT_TRUE(model->previewWanted());
     EXPECT_EQ(model->previewPlayer(), preview); // always the same one
 
+    // Saving copies the video into the Videos folder once; the mark then stays.
+    const QDir videos = PhotoLibrary::folder();
+    const qsizetype before = videos.entryList(QDir::Files).size();
+    model->save();
+    ASSERT_TRUE(waitFor([&] { return model->savedToLibrary(); }));
+    EXPECT_EQ(videos.entryList(QDir::Files).size(), before + 1);
+    model->save();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(videos.entryList(QDir::Files).size(), before + 1);
+
     // Starting over pauses it and clears the result.
     model->regenerate();
     EXPECT_FALSE(model->previewWanted());
