@@ -1,4 +1,7 @@
 #include "Platform/LaunchArguments.h"
+#include "Services/AuthStore.h"
+#include "Services/Keychain.h"
+#include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
 #include "support/StandInAudio.h"
@@ -11,6 +14,7 @@
 #include <QJsonDocument>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QCoroTask>
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -71,8 +75,11 @@ int main(int argc, char **argv)
         QStringLiteral("list"));
     const QCommandLineOption backendDownOption(QStringLiteral("backend-down"),
                                                QStringLiteral("Point the screens at a backend that is not there."));
+    const QCommandLineOption signInOption(QStringLiteral("sign-in"),
+                                          QStringLiteral("Sign in to the stand-in's account first (user:password)."),
+                                          QStringLiteral("account"));
     parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption,
-                       argsOption, backendDownOption});
+                       argsOption, backendDownOption, signInOption});
     parser.process(app);
 
     if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
@@ -93,6 +100,18 @@ int main(int argc, char **argv)
         LaunchArguments::shared().setArguments(parser.value(argsOption).split(QLatin1Char(','), Qt::SkipEmptyParts));
     standin::installDemoCatalogue(backend);
     standin::installAudioRoutes(backend);
+    standin::installAccountRoutes(backend);
+    // A shot never reads or writes the desktop's keychain.
+    Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
+    if (parser.isSet(signInOption)) {
+        const QStringList account = parser.value(signInOption).split(QLatin1Char(':'));
+        try {
+            QCoro::waitFor(AuthStore::shared().login(account.value(0), account.value(1)));
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "melodrift-screenshot: cannot sign in: %s\n", e.what());
+            return 1;
+        }
+    }
     for (const QString &script : parser.values(scriptOption)) {
         const QStringList parts = script.split(QLatin1Char(':'));
         bool statusOk = false;
