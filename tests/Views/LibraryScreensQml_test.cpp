@@ -10,6 +10,7 @@
 #include "QmlWindowFixture.h"
 
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -125,4 +126,43 @@ TEST_F(LibraryScreensQml, OfflinePageShowsItsEmptyStateWithoutTheTrashButton)
     ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("emptyState"))); }));
     EXPECT_FALSE(shown(find(QStringLiteral("offlineList"))));
     EXPECT_FALSE(shown(find(QStringLiteral("clearAllButton"))));
+}
+
+TEST_F(LibraryScreensQml, LibraryTabShowsTheSignedInLibraryAndAsksBeforeDeleting)
+{
+    loadQml("LibraryView {}");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistCard1"))); }));
+    EXPECT_FALSE(shown(find(QStringLiteral("loginPrompt"))));
+    EXPECT_EQ(find(QStringLiteral("favoritesCount"))->property("text").toString(), QStringLiteral("2 آهنگ"));
+    EXPECT_TRUE(shown(find(QStringLiteral("accountLink"))));
+
+    // Delete on a focused card asks first, with the safe button focused; Escape keeps the playlist.
+    find(QStringLiteral("playlistCard0"))->forceActiveFocus();
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("cancelButton")) && find(QStringLiteral("cancelButton"))->hasActiveFocus(); }));
+    EXPECT_EQ(find(QStringLiteral("dialogTitle"))->property("text").toString(), QStringLiteral("حذف «Road Trip»؟"));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("cancelButton")) == nullptr; }));
+    EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/2")), 0);
+
+    // The card opens the playlist on the tab's own stack.
+    click(find(QStringLiteral("playlistCard1")));
+    EXPECT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+}
+
+TEST_F(LibraryScreensQml, AddSheetAddsToTheTappedPlaylistAndClosesItself)
+{
+    QObject *page = loadQml(R"(
+AddToPlaylistSheet {
+    station: ({ genre: "pop-live", title: "Singer - Song", server_name: "Pop Live", stream_url: "/live/pop-live" })
+}
+)");
+    QSignalSpy dismissed(page, SIGNAL(dismissRequested()));
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistRow1"))); }));
+    EXPECT_FALSE(find(QStringLiteral("createButton"))->isEnabled());
+    click(find(QStringLiteral("playlistRow1")));
+    EXPECT_FALSE(find(QStringLiteral("playlistRow0"))->isEnabled()); // every row waits for the add
+    ASSERT_TRUE(dismissed.wait(5000));
+    EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/1/tracks")), 1);
+    EXPECT_EQ(find(QStringLiteral("messageLine"))->property("text").toString(), QStringLiteral("به «آرامش شبانه» اضافه شد ✓"));
 }
