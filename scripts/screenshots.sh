@@ -56,6 +56,17 @@ shots=(
   "library-offline-empty         --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set offline=true --wait 1500"
   "library-offline-running       --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set downloadRows=[0,1] --set offline=true --script GET:/media/library/lib-mahtab.mp3:200:60000 --wait 3000"
   "library-offline-full          --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set downloadRows=[0,1,2] --set offline=true --wait 8000"
+  "library-tab-signed-out        --qml tests/screens/LibraryTabScene.qml --wait 1500"
+  "library-tab                   --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --wait 1500"
+  "library-tab-wide              --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --size 900x700 --wait 1500"
+  "library-tab-playing           --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --set playFavorites=true --wait 4000"
+  "library-tab-no-playlists      --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --no-playlists --wait 1500"
+  "library-tab-delete            --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --set deleteIndex=0 --wait 1500"
+  "library-add-signed-out        --qml tests/screens/AddSheetScene.qml --wait 1200"
+  "library-add-empty             --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --no-playlists --wait 1200"
+  "library-add-list              --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --wait 1200"
+  "library-add-adding            --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --set addRow=1 --script POST:/api/playlists/1/tracks:201:60000 --wait 1500"
+  "library-add-created           --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --set createName=میکس_شب --script POST:/api/playlists/3/tracks:201:60000 --wait 1500"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
 )
 

@@ -162,7 +162,6 @@ NavigationPage {
                     hoverEnabled: true
                     opacity: !enabled && !sheet.isCreating ? 0.4 : (pressed ? 0.55 : 1.0)
                     Accessible.name: "ساخت پلیلیست و افزودن"
-                    Accessible.onPressAction: clicked()
                     Keys.onReturnPressed: clicked()
                     Keys.onEnterPressed: clicked()
                     onClicked: sheet.createPlaylist()
@@ -216,7 +215,6 @@ NavigationPage {
                     hoverEnabled: true
                     opacity: !enabled && !adding ? 0.5 : (pressed ? 0.55 : 1.0)
                     Accessible.name: modelData.title + "، " + modelData.trackCountText
-                    Accessible.onPressAction: clicked()
                     Keys.onReturnPressed: clicked()
                     Keys.onEnterPressed: clicked()
                     onClicked: sheet.add(modelData.id)

@@ -193,12 +193,7 @@ QCoro::Task<> AddToPlaylistSheetModel::runAdd(qint64 playlistId)
     co_await auth->loadLibrary();
     if (!self)
         co_return;
-    setMessage(addedText(title));
-    co_await QCoro::sleepFor(closeDelay);
-    if (!self)
-        co_return;
-    emit dismissRequested();
-    if (self) {
+    if (co_await confirmThenClose(addedText(title), closeDelay)) {
         m_addingId.reset();
         emit stateChanged();
     }
@@ -249,13 +244,19 @@ QCoro::Task<> AddToPlaylistSheetModel::runCreate()
     co_await auth->loadLibrary();
     if (!self)
         co_return;
-    setMessage(addedText(title));
-    co_await QCoro::sleepFor(closeDelay);
-    if (!self)
-        co_return;
-    emit dismissRequested();
-    if (self) {
+    if (co_await confirmThenClose(addedText(title), closeDelay)) {
         m_isCreating = false;
         emit stateChanged();
     }
+}
+
+QCoro::Task<bool> AddToPlaylistSheetModel::confirmThenClose(QString text, std::chrono::milliseconds delay)
+{
+    QPointer<AddToPlaylistSheetModel> self(this);
+    setMessage(text);
+    co_await QCoro::sleepFor(delay);
+    if (!self)
+        co_return false;
+    emit dismissRequested();
+    co_return !self.isNull();
 }

@@ -98,6 +98,8 @@ private:
     qint64 addingIdValue() const { return m_addingId.value_or(-1); }
     QString messageText() const { return m_message.value_or(QString()); }
     void setMessage(std::optional<QString> message);
+    // Shows the confirmation, waits, then asks the sheet to close; false when the sheet is gone.
+    QCoro::Task<bool> confirmThenClose(QString text, std::chrono::milliseconds delay);
 
     AuthStore *m_auth;
     OfflineStore *m_offline;

@@ -30,7 +30,6 @@ Column {
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: "دانلودهای آفلاین، " + column.library.offlineSubtitle
-        Accessible.onPressAction: clicked()
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         onClicked: column.openOffline()
@@ -146,7 +145,6 @@ Column {
                 opacity: pressed ? 0.55 : 1.0
                 text: "ورود / ثبتنام"
                 Accessible.name: text
-                Accessible.onPressAction: clicked()
                 Keys.onReturnPressed: clicked()
                 Keys.onEnterPressed: clicked()
                 onClicked: column.library.showLogin = true
@@ -169,7 +167,6 @@ Column {
         visible: column.library.isAuthed
         width: column.innerWidth
         Accessible.name: "آهنگهای پسندیده، " + column.library.favoritesCountText
-        Accessible.onPressAction: clicked()
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         onClicked: column.library.playFavorites()

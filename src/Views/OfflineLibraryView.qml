@@ -208,7 +208,6 @@ NavigationPage {
             opacity: pressed ? 0.55 : 1.0
             Accessible.name: modelData.title + "، " + modelData.artist
             Accessible.description: modelData.durationText
-            Accessible.onPressAction: clicked()
             Keys.onReturnPressed: clicked()
             Keys.onEnterPressed: clicked()
             Keys.onPressed: event => {

@@ -15,7 +15,6 @@ ScaleButtonStyle {
     signal deleteRequested()
 
     Accessible.name: (playlist ? playlist.title : "") + "، " + (playlist ? playlist.trackCountText : "")
-    Accessible.onPressAction: clicked()
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
     Keys.onPressed: event => {

@@ -190,7 +190,6 @@ NavigationPage {
                 enabled: playlist.canPlayAll
                 opacity: !enabled ? 0.4 : (pressed ? 0.55 : 1.0)
                 Accessible.name: "پخش همه"
-                Accessible.onPressAction: clicked()
                 Keys.onReturnPressed: clicked()
                 Keys.onEnterPressed: clicked()
                 onClicked: playlist.playAll()

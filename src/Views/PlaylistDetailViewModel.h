@@ -174,6 +174,11 @@ private:
     void setDetail(std::optional<PlaylistDetail> detail);
     void setBusy(bool busy);
     void setError(const QString &error);
+    // A failed edit: its text in the error view, the overlay gone.
+    void showFailure(const std::exception &error);
+    void setDialogFlag(bool &flag, bool shown);
+    // Runs an edit's request under the busy overlay; false when it failed (the error view shows).
+    QCoro::Task<bool> sendEdit(QCoro::Task<> request);
     void watchStores();
 
     AuthStore *m_auth;

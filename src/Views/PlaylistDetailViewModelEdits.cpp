@@ -34,6 +34,12 @@ void PlaylistDetailViewModel::setTrackEditFields(const QString &title, const QSt
     emit editFieldsChanged();
 }
 
+void PlaylistDetailViewModel::showFailure(const std::exception &error)
+{
+    setError(describe(error));
+    setBusy(false);
+}
+
 void PlaylistDetailViewModel::setBusy(bool busy)
 {
     if (m_busy == busy)
@@ -44,28 +50,27 @@ void PlaylistDetailViewModel::setBusy(bool busy)
 
 // ------------------------------------------------------------------ dialogs
 
+void PlaylistDetailViewModel::setDialogFlag(bool &flag, bool shown)
+{
+    if (flag == shown)
+        return;
+    flag = shown;
+    emit dialogsChanged();
+}
+
 void PlaylistDetailViewModel::setShowEditSheet(bool shown)
 {
-    if (m_showEditSheet == shown)
-        return;
-    m_showEditSheet = shown;
-    emit dialogsChanged();
+    setDialogFlag(m_showEditSheet, shown);
 }
 
 void PlaylistDetailViewModel::setShowDeleteConfirm(bool shown)
 {
-    if (m_showDeleteConfirm == shown)
-        return;
-    m_showDeleteConfirm = shown;
-    emit dialogsChanged();
+    setDialogFlag(m_showDeleteConfirm, shown);
 }
 
 void PlaylistDetailViewModel::setShowEditTrackSheet(bool shown)
 {
-    if (m_showEditTrackSheet == shown)
-        return;
-    m_showEditTrackSheet = shown;
-    emit dialogsChanged();
+    setDialogFlag(m_showEditTrackSheet, shown);
 }
 
 void PlaylistDetailViewModel::setShowDeleteTrackConfirm(bool shown)
@@ -134,6 +139,20 @@ void PlaylistDetailViewModel::confirmDeleteTrack()
 
 // ------------------------------------------------------------------ flows
 
+QCoro::Task<bool> PlaylistDetailViewModel::sendEdit(QCoro::Task<> request)
+{
+    QPointer<PlaylistDetailViewModel> self(this);
+    setBusy(true);
+    try {
+        co_await std::move(request);
+    } catch (const std::exception &e) {
+        if (self)
+            showFailure(e);
+        co_return false;
+    }
+    co_return true;
+}
+
 QCoro::Task<> PlaylistDetailViewModel::runSaveEdit()
 {
     const std::optional<QString> token = m_auth->token();
@@ -141,21 +160,12 @@ QCoro::Task<> PlaylistDetailViewModel::runSaveEdit()
         co_return;
     QPointer<PlaylistDetailViewModel> self(this);
     AuthStore *auth = m_auth;
-    setBusy(true);
-    try {
-        // Sent exactly as typed: an empty name is sent empty.
-        co_await m_client->updatePlaylist(m_summary.id, m_editTitle, m_editDesc, *token);
-    } catch (const std::exception &e) {
-        if (self) {
-            setError(describe(e));
-            setBusy(false);
-        }
+    // Sent exactly as typed: an empty name is sent empty.
+    if (!co_await sendEdit(m_client->updatePlaylist(m_summary.id, m_editTitle, m_editDesc, *token)))
         co_return;
-    }
     co_await auth->loadLibrary();
-    if (!self)
-        co_return;
-    co_await loadDetail();
+    if (self)
+        co_await loadDetail();
     if (self)
         setBusy(false);
 }
@@ -167,20 +177,11 @@ QCoro::Task<> PlaylistDetailViewModel::runDeletePlaylist()
         co_return;
     QPointer<PlaylistDetailViewModel> self(this);
     AuthStore *auth = m_auth;
-    setBusy(true);
-    try {
-        co_await m_client->deletePlaylist(m_summary.id, *token);
-    } catch (const std::exception &e) {
-        if (self) {
-            setError(describe(e));
-            setBusy(false);
-        }
+    if (!co_await sendEdit(m_client->deletePlaylist(m_summary.id, *token)))
         co_return;
-    }
     co_await auth->loadLibrary();
-    if (!self)
-        co_return;
-    emit dismissRequested();
+    if (self)
+        emit dismissRequested();
     if (self)
         setBusy(false);
 }
@@ -194,16 +195,9 @@ QCoro::Task<> PlaylistDetailViewModel::runSaveTrackEdit()
     if (identifier.isEmpty())
         co_return;
     QPointer<PlaylistDetailViewModel> self(this);
-    setBusy(true);
-    try {
-        co_await m_client->updatePlaylistTrack(m_summary.id, identifier, m_editTrackTitle, m_editTrackArtist, *token);
-    } catch (const std::exception &e) {
-        if (self) {
-            setError(describe(e));
-            setBusy(false);
-        }
+    if (!co_await sendEdit(m_client->updatePlaylistTrack(m_summary.id, identifier, m_editTrackTitle,
+                                                         m_editTrackArtist, *token)))
         co_return;
-    }
     if (!self)
         co_return;
     setShowEditTrackSheet(false);
@@ -225,16 +219,8 @@ QCoro::Task<> PlaylistDetailViewModel::runDeleteTrack(std::optional<PlaylistTrac
     }
     QPointer<PlaylistDetailViewModel> self(this);
     AuthStore *auth = m_auth;
-    setBusy(true);
-    try {
-        co_await m_client->deletePlaylistTrack(m_summary.id, identifier, *token);
-    } catch (const std::exception &e) {
-        if (self) {
-            setError(describe(e));
-            setBusy(false);
-        }
+    if (!co_await sendEdit(m_client->deletePlaylistTrack(m_summary.id, identifier, *token)))
         co_return;
-    }
     if (self) {
         setShowDeleteTrackConfirm(false);
         co_await loadDetail();

@@ -45,7 +45,6 @@ Item {
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: row.track ? row.track.title + "، " + row.track.artist : ""
         Accessible.description: row.track ? row.track.durationText : ""
-        Accessible.onPressAction: clicked()
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         Keys.onPressed: event => {
@@ -142,7 +141,6 @@ Item {
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: row.control === PlaylistDetailViewModel.Progress ? "لغو دانلود"
                        : row.control === PlaylistDetailViewModel.Downloaded ? "حذف دانلود" : "دانلود آفلاین"
-        Accessible.onPressAction: clicked()
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         onClicked: row.downloadRequested()
@@ -210,7 +208,6 @@ Item {
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: "گزینه‌های آهنگ"
-        Accessible.onPressAction: clicked()
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         onClicked: rowMenu.openAt(width / 2, height)

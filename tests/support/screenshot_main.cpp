@@ -2,6 +2,7 @@
 #include "Services/AuthStore.h"
 #include "Services/Keychain.h"
 #include "support/AccountRoutes.h"
+#include "support/AccountState.h"
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
 #include "support/StandInAudio.h"
@@ -78,8 +79,10 @@ int main(int argc, char **argv)
     const QCommandLineOption signInOption(QStringLiteral("sign-in"),
                                           QStringLiteral("Sign in to the stand-in's account first (user:password)."),
                                           QStringLiteral("account"));
+    const QCommandLineOption noPlaylistsOption(QStringLiteral("no-playlists"),
+                                               QStringLiteral("The demo account starts without playlists."));
     parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption,
-                       argsOption, backendDownOption, signInOption});
+                       argsOption, backendDownOption, signInOption, noPlaylistsOption});
     parser.process(app);
 
     if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
@@ -100,7 +103,12 @@ int main(int argc, char **argv)
         LaunchArguments::shared().setArguments(parser.value(argsOption).split(QLatin1Char(','), Qt::SkipEmptyParts));
     standin::installDemoCatalogue(backend);
     standin::installAudioRoutes(backend);
-    standin::installAccountRoutes(backend);
+    standin::AccountState &accounts = standin::installAccountRoutes(backend);
+    if (parser.isSet(noPlaylistsOption)) {
+        for (const standin::AccountUser &user : accounts.users())
+            for (const standin::Playlist &playlist : accounts.playlistsOf(user.id))
+                accounts.removePlaylist(playlist.id);
+    }
     // A shot never reads or writes the desktop's keychain.
     Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     if (parser.isSet(signInOption)) {
