@@ -60,6 +60,9 @@ QVariant AddToPlaylistSheetModel::stationValue() const
 
 void AddToPlaylistSheetModel::setStationValue(const QVariant &value)
 {
+    // The sheet keeps the station it was opened for, whatever plays later.
+    if (m_station)
+        return;
     if (std::optional<Station> station = stationFromQml(value))
         setStation(*station);
 }

@@ -26,7 +26,8 @@ class AddToPlaylistSheetModel : public QObject
 {
     Q_OBJECT
     QML_ELEMENT
-    // The station whose current track is added (a Station record or its JSON form).
+    // The station whose current track is added (a Station record or its JSON form); the first one
+    // given stays.
     Q_PROPERTY(QVariant station READ stationValue WRITE setStationValue NOTIFY stationChanged)
     Q_PROPERTY(QVariant artworkURL READ artworkURLValue NOTIFY stationChanged)
     Q_PROPERTY(QString trackTitle READ trackTitle NOTIFY stationChanged)
