@@ -82,7 +82,7 @@ NavigationPage {
                     anchors.rightMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 3
-                    Text {
+                    StaticText {
                         width: parent.width
                         text: sheet.trackTitle
                         font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
@@ -91,10 +91,8 @@ NavigationPage {
                         wrapMode: Text.Wrap
                         elide: Text.ElideRight
                         horizontalAlignment: Text.AlignLeft
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                     }
-                    Text {
+                    StaticText {
                         width: parent.width
                         text: sheet.artistLine
                         font: Theme.caption
@@ -102,13 +100,11 @@ NavigationPage {
                         maximumLineCount: 1
                         elide: Text.ElideRight
                         horizontalAlignment: Text.AlignLeft
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                     }
                 }
             }
 
-            Text {
+            StaticText {
                 objectName: "messageLine"
                 visible: sheet.message !== ""
                 width: column.innerWidth
@@ -117,11 +113,9 @@ NavigationPage {
                 color: Qt.rgba(1, 1, 1, 0.7)
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
 
-            Text {
+            StaticText {
                 objectName: "signedOutHint"
                 visible: sheet.listState === AddToPlaylistSheetModel.SignedOut
                 width: column.innerWidth
@@ -129,8 +123,6 @@ NavigationPage {
                 font: Theme.subheadline
                 color: Qt.rgba(1, 1, 1, 0.6)
                 horizontalAlignment: Text.AlignHCenter
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
 
             // ---- a new playlist
@@ -151,9 +143,10 @@ NavigationPage {
                     text: sheet.newTitle
                     onTextEdited: sheet.newTitle = text
                 }
-                AbstractButton {
+                ButtonBase {
                     id: createButton
                     objectName: "createButton"
+                    focusRingRadius: 12
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     width: 46
@@ -162,8 +155,6 @@ NavigationPage {
                     hoverEnabled: true
                     opacity: !enabled && !sheet.isCreating ? 0.4 : (pressed ? 0.55 : 1.0)
                     Accessible.name: "ساخت پلیلیست و افزودن"
-                    Keys.onReturnPressed: clicked()
-                    Keys.onEnterPressed: clicked()
                     onClicked: sheet.createPlaylist()
                     background: Rectangle {
                         radius: 12
@@ -186,7 +177,7 @@ NavigationPage {
                 }
             }
 
-            Text {
+            StaticText {
                 objectName: "emptyHint"
                 visible: sheet.listState === AddToPlaylistSheetModel.EmptyHint
                 width: column.innerWidth
@@ -194,29 +185,26 @@ NavigationPage {
                 font: Theme.footnote
                 color: Qt.rgba(1, 1, 1, 0.5)
                 horizontalAlignment: Text.AlignHCenter
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
 
             // ---- the playlists
             Repeater {
                 model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : []
 
-                AbstractButton {
+                ButtonBase {
                     id: row
                     required property var modelData
                     required property int index
                     readonly property bool adding: sheet.addingId === modelData.id
 
                     objectName: "playlistRow" + index
+                    focusRingRadius: 14
                     width: column.innerWidth
                     padding: 10
                     enabled: sheet.addingId < 0
                     hoverEnabled: true
                     opacity: !enabled && !adding ? 0.5 : (pressed ? 0.55 : 1.0)
                     Accessible.name: modelData.title + "، " + modelData.trackCountText
-                    Keys.onReturnPressed: clicked()
-                    Keys.onEnterPressed: clicked()
                     onClicked: sheet.add(modelData.id)
 
                     background: Rectangle {

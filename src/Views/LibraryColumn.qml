@@ -22,16 +22,15 @@ Column {
     bottomPadding: library.bottomPadding
 
     // ---- offline downloads
-    AbstractButton {
+    ButtonBase {
         id: offlineCard
         objectName: "offlineCard"
+        focusRingRadius: 18
         width: column.innerWidth
         padding: 14
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: "دانلودهای آفلاین، " + column.library.offlineSubtitle
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
         onClicked: column.openOffline()
 
         background: Rectangle {
@@ -115,27 +114,24 @@ Column {
                 size: 46
                 color: Theme.accent
             }
-            Text {
+            StaticText {
                 width: parent.width
                 text: "وارد حساب شوید"
                 font: Theme.withWeight(Theme.title3, Font.Bold)
                 color: "white"
                 horizontalAlignment: Text.AlignHCenter
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
-            Text {
+            StaticText {
                 width: parent.width
                 text: "برای دسترسی به پلیلیستهای شخصی و آهنگهای پسندیده، وارد حساب کاربری شوید."
                 font: Theme.subheadline
                 color: Qt.rgba(1, 1, 1, 0.55)
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
-            AbstractButton {
+            ButtonBase {
                 objectName: "loginButton"
+                focusRingRadius: height / 2
                 anchors.horizontalCenter: parent.horizontalCenter
                 leftPadding: 34
                 rightPadding: 34
@@ -145,8 +141,6 @@ Column {
                 opacity: pressed ? 0.55 : 1.0
                 text: "ورود / ثبتنام"
                 Accessible.name: text
-                Keys.onReturnPressed: clicked()
-                Keys.onEnterPressed: clicked()
                 onClicked: column.library.showLogin = true
                 contentItem: Text {
                     text: parent.text
@@ -164,11 +158,10 @@ Column {
     // ---- signed in: the liked tracks
     ScaleButtonStyle {
         objectName: "favoritesCard"
+        focusRingRadius: 22
         visible: column.library.isAuthed
         width: column.innerWidth
         Accessible.name: "آهنگهای پسندیده، " + column.library.favoritesCountText
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
         onClicked: column.library.playFavorites()
 
         contentItem: Rectangle {
@@ -257,7 +250,7 @@ Column {
                 tint: "white"
             }
         }
-        Text {
+        StaticText {
             objectName: "playlistsHint"
             visible: column.library.playlistsState === LibraryViewModel.Hint
             width: parent.width
@@ -268,8 +261,6 @@ Column {
             color: Qt.rgba(1, 1, 1, 0.5)
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignLeft
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
         Grid {
             id: grid

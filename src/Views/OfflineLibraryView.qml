@@ -43,15 +43,13 @@ NavigationPage {
             size: 48
             color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.7)
         }
-        Text {
+        StaticText {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "هنوز چیزی ذخیره نکردی"
             font: Theme.withWeight(Theme.headline, Font.Bold)
             color: "white"
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
-        Text {
+        StaticText {
             width: parent.width - 60
             anchors.horizontalCenter: parent.horizontalCenter
             text: "توی پلیر یا لیست پلیلیستها روی دکمه دانلود بزن تا آهنگها برای پخش آفلاین ذخیره بشن."
@@ -59,8 +57,6 @@ NavigationPage {
             color: Qt.rgba(1, 1, 1, 0.5)
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
     }
 
@@ -92,7 +88,7 @@ NavigationPage {
                 height: errorLabel.implicitHeight + 24
                 radius: 12
                 color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.1)
-                Text {
+                StaticText {
                     id: errorLabel
                     x: 12
                     y: 12
@@ -102,8 +98,6 @@ NavigationPage {
                     color: Theme.red
                     wrapMode: Text.Wrap
                     horizontalAlignment: Text.AlignLeft
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
                 }
             }
 
@@ -195,27 +189,20 @@ NavigationPage {
             }
         }
 
-        delegate: AbstractButton {
+        delegate: ButtonBase {
             id: entryRow
             required property var modelData
             required property int index
             readonly property bool playing: index === offline.playingRow
 
             objectName: "offlineRow" + index
+            focusRingRadius: 14
             width: list.width
             padding: 10
             hoverEnabled: true
             opacity: pressed ? 0.55 : 1.0
             Accessible.name: modelData.title + "، " + modelData.artist
             Accessible.description: modelData.durationText
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
-            Keys.onPressed: event => {
-                if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
-                    rowMenu.openAt(width / 2, height)
-                    event.accepted = true
-                }
-            }
             onClicked: offline.play(index)
 
             background: Rectangle {

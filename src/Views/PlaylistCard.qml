@@ -11,21 +11,13 @@ ScaleButtonStyle {
 
     property var playlist
 
+    focusRingRadius: 14
+
     signal openRequested()
     signal deleteRequested()
 
     Accessible.name: (playlist ? playlist.title : "") + "، " + (playlist ? playlist.trackCountText : "")
-    Keys.onReturnPressed: clicked()
-    Keys.onEnterPressed: clicked()
-    Keys.onPressed: event => {
-        if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
-            menu.openAt(width / 2, height / 2)
-            event.accepted = true
-        } else if (event.key === Qt.Key_Delete) {
-            card.deleteRequested()
-            event.accepted = true
-        }
-    }
+    Keys.onDeletePressed: card.deleteRequested()
     onClicked: openRequested()
 
     contentItem: Rectangle {

@@ -66,7 +66,7 @@ NavigationPage {
         visible: playlist.content === PlaylistDetailViewModel.Failed
         spacing: 12
 
-        Text {
+        StaticText {
             objectName: "errorText"
             width: parent.width
             text: playlist.error
@@ -74,8 +74,6 @@ NavigationPage {
             color: Qt.rgba(1, 1, 1, 0.6)
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
         ProminentButton {
             objectName: "retryButton"
@@ -140,7 +138,7 @@ NavigationPage {
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 6
 
-                    Text {
+                    StaticText {
                         objectName: "headerTitle"
                         width: parent.width
                         text: playlist.headerTitle
@@ -150,10 +148,8 @@ NavigationPage {
                         wrapMode: Text.Wrap
                         elide: Text.ElideRight
                         horizontalAlignment: Text.AlignLeft
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                     }
-                    Text {
+                    StaticText {
                         objectName: "headerDescription"
                         width: parent.width
                         visible: text !== ""
@@ -164,25 +160,22 @@ NavigationPage {
                         wrapMode: Text.Wrap
                         elide: Text.ElideRight
                         horizontalAlignment: Text.AlignLeft
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                     }
-                    Text {
+                    StaticText {
                         objectName: "headerCount"
                         width: parent.width
                         text: playlist.trackCountText
                         font: Theme.caption
                         color: Qt.rgba(1, 1, 1, 0.5)
                         horizontalAlignment: Text.AlignLeft
-                        Accessible.role: Accessible.StaticText
-                        Accessible.name: text
                     }
                 }
             }
 
             // "پخش همه"
-            AbstractButton {
+            ButtonBase {
                 objectName: "playAllButton"
+                focusRingRadius: 14
                 width: list.innerWidth
                 topPadding: 13
                 bottomPadding: 13
@@ -190,8 +183,6 @@ NavigationPage {
                 enabled: playlist.canPlayAll
                 opacity: !enabled ? 0.4 : (pressed ? 0.55 : 1.0)
                 Accessible.name: "پخش همه"
-                Keys.onReturnPressed: clicked()
-                Keys.onEnterPressed: clicked()
                 onClicked: playlist.playAll()
 
                 contentItem: Item {

@@ -32,7 +32,7 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.04)
     }
 
-    AbstractButton {
+    ButtonBase {
         id: playButton
         objectName: "playButton"
         anchors.left: parent.left
@@ -45,17 +45,7 @@ Item {
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: row.track ? row.track.title + "، " + row.track.artist : ""
         Accessible.description: row.track ? row.track.durationText : ""
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
-        Keys.onPressed: event => {
-            if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
-                swipeMenu.openAt(width / 2, height)
-                event.accepted = true
-            } else if (event.key === Qt.Key_Delete) {
-                row.deleteRequested()
-                event.accepted = true
-            }
-        }
+        Keys.onDeletePressed: row.deleteRequested()
         onClicked: row.playRequested()
 
         ContextMenu {
@@ -129,7 +119,7 @@ Item {
     }
 
     // The download control: the ring while downloading, the mark when downloaded, else the arrow.
-    AbstractButton {
+    ButtonBase {
         id: downloadButton
         objectName: "downloadButton"
         anchors.right: menuButton.left
@@ -141,8 +131,6 @@ Item {
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: row.control === PlaylistDetailViewModel.Progress ? "لغو دانلود"
                        : row.control === PlaylistDetailViewModel.Downloaded ? "حذف دانلود" : "دانلود آفلاین"
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
         onClicked: row.downloadRequested()
 
         contentItem: Item {
@@ -197,9 +185,10 @@ Item {
         }
     }
 
-    AbstractButton {
+    ButtonBase {
         id: menuButton
         objectName: "menuButton"
+        focusRingRadius: 16
         anchors.right: parent.right
         anchors.rightMargin: 10
         anchors.verticalCenter: parent.verticalCenter
@@ -208,8 +197,6 @@ Item {
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
         Accessible.name: "گزینه‌های آهنگ"
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
         onClicked: rowMenu.openAt(width / 2, height)
 
         contentItem: SymbolImage {

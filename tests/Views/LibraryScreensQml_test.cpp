@@ -83,20 +83,16 @@ NavigationStack {
 
 } // namespace
 
-TEST_F(LibraryScreensQml, PlaylistPagePlaysARowAndRemovesATrackOnlyWhenConfirmed)
+TEST_F(LibraryScreensQml, PlaylistPageRemovesATrackOnlyWhenConfirmed)
 {
     QObject *stack = loadQml(playlistStack);
     QMetaObject::invokeMethod(stack, "openPlaylist");
     ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
     settle(350); // the push transition
 
-    // The second row plays the playlist from its track and opens the full player.
-    click(visibleNamed(find(QStringLiteral("trackRow1")), QStringLiteral("playButton")));
-    EXPECT_TRUE(RadioPlayer::shared()->isFullPlayerPresented());
-    ASSERT_TRUE(waitFor([] { return RadioPlayer::shared()->currentStation().has_value(); }));
-    EXPECT_EQ(RadioPlayer::shared()->currentStation()->genre, QStringLiteral("custom-p-1"));
-    EXPECT_EQ(RadioPlayer::shared()->currentStation()->trackIndex, 1);
-    RadioPlayer::shared()->setFullPlayerPresented(false);
+    // (Playing a row is checked on the screen model with a player of its own: the shared player
+    // is left alone for the other screens' tests.)
+    EXPECT_EQ(find(QStringLiteral("headerCount"))->property("text").toString(), QStringLiteral("3 آهنگ"));
 
     // Delete on a focused row asks first; the safe button has the focus, so Space cancels.
     QQuickItem *firstPlay = visibleNamed(find(QStringLiteral("trackRow0")), QStringLiteral("playButton"));

@@ -98,7 +98,7 @@ Popup {
             padding: 16
             spacing: 8
 
-            Text {
+            StaticText {
                 objectName: "dialogTitle"
                 width: parent.width - 32
                 text: dialog.title
@@ -106,10 +106,8 @@ Popup {
                 color: Theme.label
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
-            Text {
+            StaticText {
                 objectName: "dialogMessage"
                 width: parent.width - 32
                 visible: text !== ""
@@ -118,8 +116,6 @@ Popup {
                 color: Theme.secondaryLabel
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
             Column {
                 id: fieldColumn

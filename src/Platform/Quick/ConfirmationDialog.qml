@@ -79,7 +79,7 @@ Popup {
             rightPadding: 16
             spacing: 6
 
-            Text {
+            StaticText {
                 objectName: "dialogTitle"
                 width: parent.width - 32
                 visible: text !== ""
@@ -88,10 +88,8 @@ Popup {
                 color: Theme.secondaryLabel
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
-            Text {
+            StaticText {
                 objectName: "dialogMessage"
                 width: parent.width - 32
                 visible: text !== ""
@@ -100,8 +98,6 @@ Popup {
                 color: Theme.secondaryLabel
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
         }
         Rectangle { width: parent.width; height: 1; color: Theme.separator }
