@@ -103,7 +103,12 @@ int main(int argc, char **argv)
         LaunchArguments::shared().setArguments(parser.value(argsOption).split(QLatin1Char(','), Qt::SkipEmptyParts));
     standin::installDemoCatalogue(backend);
     standin::installAudioRoutes(backend);
+    // Accounts, with every Telegram code "246810" so that scenes can type it.
     standin::AccountState &accounts = standin::installAccountRoutes(backend);
+    accounts.printCodes = false;
+    accounts.setNextCode(QStringLiteral("246810"));
+    QObject::connect(&accounts, &standin::AccountState::codeSent, &accounts,
+                     [&accounts] { accounts.setNextCode(QStringLiteral("246810")); });
     if (parser.isSet(noPlaylistsOption)) {
         for (const standin::AccountUser &user : accounts.users())
             for (const standin::Playlist &playlist : accounts.playlistsOf(user.id))
