@@ -1,5 +1,6 @@
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
+#include "support/HostileRoutes.h"
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 
@@ -26,16 +27,21 @@ int main(int argc, char **argv)
                                    QStringLiteral("Append this many plain rotations to the catalogue."),
                                    QStringLiteral("count"), QStringLiteral("0"));
     parser.addOption(extraOption);
+    QCommandLineOption hostileOption(QStringLiteral("hostile"),
+                                     QStringLiteral("Serve a catalogue whose addresses misbehave (see HostileRoutes.h)."));
+    parser.addOption(hostileOption);
     parser.process(app);
 
     standin::StandInServer server;
     server.setLogRequests(true);
-    standin::DemoCatalogue catalogue = standin::DemoCatalogue::standard();
+    const quint16 port = server.listen(parser.value(portOption).toUShort());
+    standin::DemoCatalogue catalogue = parser.isSet(hostileOption)
+        ? standin::hostileCatalogue(server.baseUrl()) : standin::DemoCatalogue::standard();
     catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
     standin::installDemoCatalogue(server, std::move(catalogue));
     standin::installAudioRoutes(server);
     standin::installAccountRoutes(server);
-    const quint16 port = server.listen(parser.value(portOption).toUShort());
+    standin::installHostileRoutes(server);
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",
                      qPrintable(parser.value(portOption)));
