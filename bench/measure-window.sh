@@ -137,7 +137,8 @@ sleep 2
 gst_cpu=$(cpu_of $gst_pid)
 kill $gst_pid; wait $gst_pid 2>/dev/null || true
 
-# ---- the application, playing on the home screen (--debug-sync plays "persian")
+# ---- the application, playing on the home screen (--debug-sync plays "persian" under the full
+# player, which Escape closes)
 run_app() { # port log args...
   local p=$1 log=$2; shift 2
   MELODRIFT_API_BASE_URL="http://127.0.0.1:$p" MELODRIFT_REPORT_FIRST_FRAME=1 \
@@ -148,10 +149,12 @@ t0=$(now_ms)
 app_pid=$(run_app "$port" "$work/app.log" --debug-sync); pids+=($app_pid)
 app_first=$(( $(wait_for_line "$work/app.log" "first catalogue frame") - t0 ))
 wait_for_line "$work/app.log" "EQ tap bound" > /dev/null || true
+win=$(window_of $app_pid)
+sleep 1
+xdotool key --window "$win" Escape
 sleep 3
 app_cpu=$(cpu_of $app_pid)
 app_rss=$(rss_of $app_pid)
-win=$(window_of $app_pid)
 xdotool windowunmap --sync "$win"
 sleep 2
 hidden_cpu=$(cpu_of $app_pid)
