@@ -8,6 +8,7 @@
 #include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
 #include "Services/StationStore.h"
+#include "Shared/ShazamIntents.h"
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
 
@@ -54,6 +55,18 @@ int MelodriftRadioApp::run()
 {
     const QStringList urls = LaunchArguments::shared().urls();
 
+    // A shortcut: stamp the request for the application, which sees it as it becomes active
+    // (this launch's own window, or the running instance brought to the front below).
+    const bool intentGiven = hasIntentArgument();
+    if (intentGiven) {
+        const QString intent = LaunchArguments::shared().value(QStringLiteral("--intent"));
+        if (!ShazamIntents::perform(intent)) {
+            std::fprintf(stderr, "melodrift-radio: unknown intent \"%s\"; known: %s\n", qPrintable(intent),
+                         qPrintable(ShazamIntents::names().join(QStringLiteral(", "))));
+            return 2;
+        }
+    }
+
     // A second launch hands its addresses to the running instance and ends.
     if (!m_instance.claim()) {
         if (m_instance.forward(urls)) {
@@ -78,6 +91,8 @@ int MelodriftRadioApp::run()
                 qCInfo(lcApp, "another launch asks for the window (%lld addresses)",
                        qlonglong(forwarded.size()));
                 raiseWindow(activationToken);
+                // Being brought to the front is the application becoming active.
+                becameActive();
                 openURLs(forwarded);
             });
     connect(&m_instance, &SingleInstance::actionRequested, this, [](const QString &action) {
@@ -85,6 +100,9 @@ int MelodriftRadioApp::run()
             ShazamManager::shared().requestOpen(true);
     });
 
+    // The window coming up is the application becoming active for a shortcut's launch.
+    if (intentGiven)
+        becameActive();
     openURLs(urls);
     return exec();
 }
@@ -121,6 +139,24 @@ void MelodriftRadioApp::raiseWindow(const QString &activationToken)
         w->show();
     w->raise();
     w->requestActivate();
+}
+
+bool MelodriftRadioApp::hasIntentArgument()
+{
+    for (const QString &argument : LaunchArguments::shared().arguments()) {
+        if (argument == QLatin1String("--intent") || argument.startsWith(QLatin1String("--intent=")))
+            return true;
+    }
+    return false;
+}
+
+void MelodriftRadioApp::becameActive()
+{
+    QQuickWindow *w = window();
+    if (AppWindowModel *scene = w ? w->findChild<AppWindowModel *>() : nullptr)
+        scene->becameActive();
+    else
+        ShazamManager::shared().checkPendingExternalRequest();
 }
 
 void MelodriftRadioApp::openURLs(const QStringList &urls)
