@@ -38,34 +38,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Runs `work` on the thread pool; the awaiting coroutine resumes on its own thread with the
-// result, or with the exception `work` threw.
-template<typename Work>
-auto offThread(Work work) -> QCoro::Task<decltype(work())>
-{
-    using Result = decltype(work());
-    struct Outcome {
-        std::optional<Result> value;
-        std::exception_ptr error;
-    };
-    auto promise = std::make_shared<QPromise<Outcome>>();
-    QFuture<Outcome> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
-        Outcome outcome;
-        try {
-            outcome.value.emplace(work());
-        } catch (...) {
-            outcome.error = std::current_exception();
-        }
-        promise->addResult(std::move(outcome));
-        promise->finish();
-    });
-    Outcome outcome = co_await future;
-    if (outcome.error)
-        std::rethrow_exception(outcome.error);
-    co_return std::move(*outcome.value);
-}
+// What a read on the thread pool ended with: the bytes, or the exception it threw.
+struct ReadOutcome {
+    QByteArray data;
+    std::exception_ptr error;
+};
 
 // Waits for the muxer to finish the file, then reads it whole. Off the GUI thread.
 QByteArray finishAndRead(const std::shared_ptr<AudioRecorder> &recorder, const QString &path)
@@ -82,6 +59,26 @@ QByteArray finishAndRead(const std::shared_ptr<AudioRecorder> &recorder, const Q
     if (data.size() > ShazamManager::MaxRecordingBytes)
         throw RecordingReadError("the recording is too large");
     return data;
+}
+
+// Finishes and reads the recording on the thread pool. (A plain function handing out a future:
+// a temporary passed to a coroutine inside a co_await expression is not safe with every compiler.)
+QFuture<ReadOutcome> finishAndReadOffThread(std::shared_ptr<AudioRecorder> recorder, QString path)
+{
+    auto promise = std::make_shared<QPromise<ReadOutcome>>();
+    QFuture<ReadOutcome> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, recorder = std::move(recorder), path = std::move(path)] {
+        ReadOutcome outcome;
+        try {
+            outcome.data = finishAndRead(recorder, path);
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+        promise->addResult(std::move(outcome));
+        promise->finish();
+    });
+    return future;
 }
 
 QVariant optionalText(const std::optional<QString> &value)
@@ -318,7 +315,11 @@ QCoro::Task<> ShazamManager::uploadSample(QString path, std::shared_ptr<AudioRec
     std::optional<ShazamData> result;
     std::exception_ptr failure;
     try {
-        QByteArray data = co_await offThread([recorder, path] { return finishAndRead(recorder, path); });
+        const QFuture<ReadOutcome> reading = finishAndReadOffThread(recorder, path);
+        ReadOutcome read = co_await reading;
+        if (read.error)
+            std::rethrow_exception(read.error);
+        QByteArray data = std::move(read.data);
         recorder.reset();
         qCInfo(lcShazam, "uploading %lld bytes", qlonglong(data.size()));
         result = co_await m_deps.client->recognize(std::move(data));
