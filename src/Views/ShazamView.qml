@@ -12,6 +12,7 @@ import Melodrift
 // address, it starts listening by itself 0.8 s after it is shown.
 NavigationPage {
     id: page
+    objectName: "shazamView"
 
     signal dismissRequested()
 
