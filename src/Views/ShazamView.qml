@@ -47,7 +47,9 @@ NavigationPage {
             x: 24
             y: 16
             width: flick.width - 48
-            height: Math.max(flick.height - y, implicitHeight)
+            // In a scroll view the flexible spaces keep their least height: the content is packed
+            // at the top.
+            height: implicitHeight
             spacing: 26
 
             Text {
@@ -62,7 +64,7 @@ NavigationPage {
                 Accessible.name: text
             }
 
-            Item { Layout.fillHeight: true; Layout.minimumHeight: 10 }
+            Item { Layout.preferredHeight: 10 }
 
             // ---- the listening area
             Item {
@@ -209,7 +211,7 @@ NavigationPage {
                 Accessible.name: text
             }
 
-            Item { Layout.fillHeight: true; Layout.minimumHeight: 10 }
+            Item { Layout.preferredHeight: 10 }
 
             // ---- the recognised track
             Rectangle {
@@ -340,7 +342,7 @@ NavigationPage {
                 onClicked: model.retry()
             }
 
-            Item { Layout.fillHeight: true; Layout.minimumHeight: 20 }
+            Item { Layout.preferredHeight: 20 }
         }
     }
 }
