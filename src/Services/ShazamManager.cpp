@@ -8,6 +8,7 @@
 #include "Services/RadioPlayer.h"
 
 #include <QCoroFuture>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -114,16 +115,22 @@ ShazamManager::ShazamManager(Dependencies dependencies, QObject *parent)
         m_deps.restorePlayerSession = [] { RadioPlayer::shared()->configureAudioSession(); };
     if (m_deps.temporaryDirectory.isEmpty())
         m_deps.temporaryDirectory = QDir::tempPath();
+    // A recognition under way when the application quits leaves no recording behind.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &ShazamManager::removeSnippet);
 }
 
 ShazamManager::~ShazamManager()
 {
-    // A recording under way when a (test's) manager goes: its file goes too.
-    if (m_audioRecorder) {
-        const QString path = m_audioRecorder->filePath();
-        m_audioRecorder.reset();
-        QFile::remove(path);
-    }
+    removeSnippet();
+}
+
+void ShazamManager::removeSnippet()
+{
+    m_audioRecorder.reset();
+    if (!m_snippetPath.isEmpty())
+        QFile::remove(m_snippetPath);
+    m_snippetPath.clear();
 }
 
 // ------------------------------------------------------------------ published state
@@ -241,6 +248,7 @@ void ShazamManager::startRecognition()
 void ShazamManager::recordAndSend()
 {
     const QString path = QDir(m_deps.temporaryDirectory).filePath(snippetFileName(now()));
+    m_snippetPath = path;
     QString reason;
     if (!m_deps.session->setCategory(AudioSession::Category::PlayAndRecord, AudioSession::Mode::Default,
                                      AudioSession::AllowBluetooth | AudioSession::DefaultToSpeaker, &reason)
@@ -290,6 +298,7 @@ void ShazamManager::recordingFailedToStart(const QString &path, const QString &r
     qCWarning(lcShazam, "the recording does not start: %s", qPrintable(reason));
     // A source that failed may still have left an empty file.
     QFile::remove(path);
+    m_snippetPath.clear();
     cleanupAudioSession();
     m_starting = false;
     setListening(false);
@@ -330,6 +339,8 @@ QCoro::Task<> ShazamManager::uploadSample(QString path, std::shared_ptr<AudioRec
     // The file goes whatever happened, before the outcome shows.
     recorder.reset();
     QFile::remove(path);
+    if (m_snippetPath == path)
+        m_snippetPath.clear();
     cleanupAudioSession();
 
     setProcessing(false);

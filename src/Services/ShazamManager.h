@@ -123,6 +123,8 @@ private:
     void finishRecording(const QString &path);
     QCoro::Task<> uploadSample(QString path, std::shared_ptr<AudioRecorder> recorder);
     void cleanupAudioSession();
+    // Stops a recording under way and deletes the current recording file, if any.
+    void removeSnippet();
 
     void setListening(bool value);
     void setProcessing(bool value);
@@ -142,5 +144,6 @@ private:
     // second start in between (a double click, the automatic start plus a click) does nothing.
     bool m_starting = false;
     std::shared_ptr<AudioRecorder> m_audioRecorder;
+    QString m_snippetPath; // the recording file from the start of a recording to its deletion
     std::function<double()> m_clock;
 };
