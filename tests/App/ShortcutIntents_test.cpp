@@ -1,17 +1,10 @@
-#include "AppProcess.h"
+#include "AppTestFixture.h"
 
 #include "Shared/ShazamIntents.h"
-#include "support/DemoCatalogue.h"
-#include "support/StandInAudio.h"
-#include "support/StandInServer.h"
 
 #include <QDBusConnection>
-#include <QFileInfo>
 #include <QSettings>
 #include <QTest>
-#include <QTemporaryDir>
-#include <QUuid>
-#include <gtest/gtest.h>
 
 // The recognition shortcuts as the desktop runs them: `melodrift-radio --intent NAME` stamps the
 // request into the app-group suite, and the application (this launch, or the running instance
@@ -39,39 +32,23 @@ TEST(ShazamIntentsRecords, TheDestinationAndItsQuery)
 
 namespace {
 
-class ShortcutIntents : public ::testing::Test
+class ShortcutIntents : public AppTestFixture
 {
 protected:
     void SetUp() override
     {
-        if (!QFileInfo(AppProcess::binaryPath()).isExecutable())
-            GTEST_FAIL() << "build the application first: " << AppProcess::binaryPath().toStdString();
-        ASSERT_TRUE(home.isValid());
-        ASSERT_NE(server.listen(), 0u);
-        standin::installDemoCatalogue(server);
-        standin::installAudioRoutes(server);
-        suffix = QUuid::createUuid().toString(QUuid::Id128).left(16);
+        AppTestFixture::SetUp();
         // The launches' microphone: a test tone.
         qputenv("MELODRIFT_RECORDING_SOURCE", "audiotestsrc is-live=true freq=440");
     }
     void TearDown() override { qunsetenv("MELODRIFT_RECORDING_SOURCE"); }
 
-    std::unique_ptr<AppProcess> launch(const QStringList &arguments)
-    {
-        auto app = std::make_unique<AppProcess>(server.baseUrl(), suffix, home.path());
-        app->start(arguments);
-        return app;
-    }
     // The app-group suite the launches share (under their XDG config folder).
     bool stampPresent() const
     {
         QSettings suite(home.filePath(u"config/melodrift/group.ini"_s), QSettings::IniFormat);
         return suite.contains(u"shazamRequestAt"_s);
     }
-
-    QTemporaryDir home;
-    standin::StandInServer server;
-    QString suffix;
 };
 
 } // namespace
