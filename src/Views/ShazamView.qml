@@ -105,8 +105,8 @@ NavigationPage {
                     }
                     interval: 50
                     repeat: true
-                    running: model.isListening && area.visible && page.Window.window !== null
-                             && page.Window.window.visible
+                    running: model.isListening && area.visible && page.Window.visibility !== Window.Hidden
+                             && page.Window.visibility !== Window.Minimized
                     onRunningChanged: if (running) elapsed = 0
                     onTriggered: elapsed += interval
                 }
