@@ -103,7 +103,7 @@ NavigationPage {
                         const x = (since % 1400) / 1400
                         return 1 - (1 - x) * (1 - x)
                     }
-                    interval: 50
+                    interval: 100
                     repeat: true
                     running: model.isListening && area.visible && page.Window.visibility !== Window.Hidden
                              && page.Window.visibility !== Window.Minimized
