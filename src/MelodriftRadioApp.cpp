@@ -95,9 +95,10 @@ int MelodriftRadioApp::run()
                 becameActive();
                 openURLs(forwarded);
             });
-    connect(&m_instance, &SingleInstance::actionRequested, this, [](const QString &action) {
-        if (action == QLatin1String("shazam"))
-            ShazamManager::shared().requestOpen(true);
+    // The launcher's action, when the desktop asks over D-Bus instead of running its Exec line.
+    connect(&m_instance, &SingleInstance::actionRequested, this, [this](const QString &action) {
+        if (action == QLatin1String("recognise-song") && ShazamIntents::perform(QLatin1String(ShazamAppIntent::name)))
+            becameActive();
     });
 
     // The window coming up is the application becoming active for a shortcut's launch.

@@ -3,6 +3,7 @@
 #include "Shared/ShazamIntents.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QSettings>
 #include <QTest>
 
@@ -75,6 +76,15 @@ TEST_F(ShortcutIntents, AnIntentBringsTheRunningInstanceForwardListening)
         }, 20000)) << qPrintable(first->standardError());
         EXPECT_FALSE(stampPresent());
     }
+    // The launcher's action asked over D-Bus does the same.
+    const int opened = first->standardError().count(u"checkPendingExternalRequest: opening shazam sheet"_s);
+    QDBusMessage action = QDBusMessage::createMethodCall(u"org.melodrift.Radio_"_s + suffix, u"/org/melodrift/Radio"_s,
+                                                         u"org.freedesktop.Application"_s, u"ActivateAction"_s);
+    action << u"recognise-song"_s << QVariantList{} << QVariantMap{};
+    EXPECT_NE(QDBusConnection::sessionBus().call(action, QDBus::Block, 10000).type(), QDBusMessage::ErrorMessage);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return first->standardError().count(u"checkPendingExternalRequest: opening shazam sheet"_s) == opened + 1;
+    }, 20000)) << qPrintable(first->standardError());
     EXPECT_TRUE(first->waitForOutput(u"recognition requested: presenting its sheet"_s, 20000));
     EXPECT_TRUE(first->waitForOutput(u"recording from audiotestsrc"_s, 20000)) << qPrintable(first->standardError());
     EXPECT_TRUE(first->isRunning());
