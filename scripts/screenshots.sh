@@ -62,6 +62,11 @@ if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
   exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$build" "$out" "$only"
 fi
 
+# A shot may end during a recording: its temporary files go with this folder.
+TMPDIR=$(mktemp -d)
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
+
 failed=0
 for shot in "${shots[@]}"; do
   read -r -a args <<<"$shot"
