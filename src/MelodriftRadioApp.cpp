@@ -17,6 +17,7 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
+#include <glib-unix.h>
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -100,6 +101,11 @@ int MelodriftRadioApp::run()
         if (action == QLatin1String("recognise-song") && ShazamIntents::perform(QLatin1String(ShazamAppIntent::name)))
             becameActive();
     });
+
+    // Asked to end by the session (logout) or a terminal: quit as from the window, so that what
+    // cleans up on the way out (a recording under way) does.
+    for (const int signal : {SIGTERM, SIGINT})
+        g_unix_signal_add(signal, [](gpointer) -> gboolean { QCoreApplication::quit(); return G_SOURCE_CONTINUE; }, nullptr);
 
     // The window coming up is the application becoming active for a shortcut's launch.
     if (intentGiven)
