@@ -50,6 +50,10 @@ shots=(
   "recognition-result        --qml tests/screens/RecognitionScene.qml --set listen=true --wait 9000"
   "recognition-error         --qml tests/screens/RecognitionScene.qml --set listen=true --script POST:/api/shazam:404 --wait 9000"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
+  "a11y-focus-chip           --qml tests/screens/KeyboardFocusScene.qml --set focusName=chip0 --wait 2000"
+  "a11y-focus-card           --qml tests/screens/KeyboardFocusScene.qml --set focusName=station_tehran-live --set playGenre=tehran-live --wait 4000"
+  "a11y-focus-account        --qml tests/screens/KeyboardFocusScene.qml --set focusName=accountButton --wait 2000"
+  "a11y-focus-mini-bar       --qml tests/screens/KeyboardFocusScene.qml --set focusName=playPauseButton --set playGenre=jazz --wait 4000"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
