@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "QmlWindowFixture.h"
 #include "ShazamViewModel.h"
 #include "Platform/AudioRecorder.h"
@@ -119,12 +120,19 @@ protected:
         return i && i->isVisible();
     }
     // Activates a button from the keyboard: focus, then Space.
-    void press(QQuickItem *button)
+    void pressKey(QQuickItem *button)
     {
         ASSERT_TRUE(button);
         button->forceActiveFocus();
         ASSERT_TRUE(button->hasActiveFocus());
         QTest::keyClick(hosted.window(), Qt::Key_Space);
+    }
+    // Presses a shown button by its accessible name, as a screen reader does.
+    void press(const QString &name)
+    {
+        QAccessibleInterface *node = accessibletree::shownNode(hosted.window(), name, QAccessible::Button);
+        ASSERT_TRUE(node) << qPrintable(name);
+        ASSERT_TRUE(accessibletree::press(node)) << qPrintable(name);
     }
     ShazamViewModel *sheetModel() const
     {
@@ -141,6 +149,7 @@ protected:
     }
     void setShown(bool show) { hosted.screen()->setProperty("show", show); }
 
+    accessibletree::Session accessibility;
     standin::StandInServer server;
     QUrl previousBase;
 };
@@ -184,7 +193,7 @@ TEST_F(ShazamViewQml, ListensRecognisesFailsRetriesAndPlaysTheResult)
     // A failure shows the server's text in red, with "تلاش دوباره".
     server.script("POST", u"/api/shazam"_s,
                   standin::Reply::json(R"({"code":404,"message":"آهنگی پیدا نشد"})", 404));
-    press(item(u"listenButton"_s));
+    pressKey(item(u"listenButton"_s));
     ASSERT_TRUE(waitFor([&] { return statusText() == u"آهنگی پیدا نشد"_s; }, 30000));
     EXPECT_FALSE(shown(u"resultCard"_s));
     EXPECT_TRUE(shown(u"retryButton"_s));
@@ -193,10 +202,10 @@ TEST_F(ShazamViewQml, ListensRecognisesFailsRetriesAndPlaysTheResult)
     // Retry clears it and listens again; closing the sheet does not stop the recording, and the
     // outcome waits in the manager.
     server.unscript("POST", u"/api/shazam"_s);
-    press(item(u"retryButton"_s));
+    press(u"تلاش دوباره"_s);
     EXPECT_FALSE(manager().errorMessage());
     ASSERT_TRUE(waitFor([&] { return manager().isListening(); }, 10000));
-    press(item(u"closeButton"_s));
+    press(u"بستن"_s);
     ASSERT_TRUE(waitFor([&] { return !hosted.screen()->property("show").toBool() && !item(u"statusLine"_s); }));
     ASSERT_TRUE(waitFor([&] { return manager().recognizedTrack().has_value(); }, 30000));
 
@@ -212,7 +221,7 @@ TEST_F(ShazamViewQml, ListensRecognisesFailsRetriesAndPlaysTheResult)
     // "پخش در رادیو" plays the one-track station under the full player and closes the sheet,
     // which clears the result.
     const QString title = manager().recognizedTrack()->title.value();
-    press(item(u"playOnRadioButton"_s));
+    press(u"پخش در رادیو"_s);
     RadioPlayer *player = RadioPlayer::shared();
     EXPECT_TRUE(player->isFullPlayerPresented());
     ASSERT_TRUE(waitFor([&] { return player->currentStation() && player->currentStation()->genre == u"shazam-result"_s; }));
@@ -234,4 +243,9 @@ TEST_F(ShazamViewQml, OpenedByHandItWaitsForTheButton)
     EXPECT_FALSE(sheetModel()->autoStartPending());
     EXPECT_EQ(statusText(), ShazamViewModel::ReadyText);
     EXPECT_FALSE(manager().isListening());
+    // What a screen reader finds: the close button, the listen button and the texts.
+    EXPECT_TRUE(accessibletree::shownNode(hosted.window(), u"بستن"_s, QAccessible::Button));
+    EXPECT_TRUE(accessibletree::shownNode(hosted.window(), u"شروع شناسایی آهنگ"_s, QAccessible::Button));
+    EXPECT_TRUE(accessibletree::shownNode(hosted.window(), ShazamViewModel::ReadyText, QAccessible::StaticText));
+    EXPECT_FALSE(accessibletree::shownNode(hosted.window(), u"تلاش دوباره"_s, QAccessible::Button));
 }
