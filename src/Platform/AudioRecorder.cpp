@@ -53,6 +53,10 @@ AudioRecorder::~AudioRecorder()
 bool AudioRecorder::record(QString *error)
 {
     std::lock_guard lock(m_mutex);
+    if (m_cancelled) {
+        setError(error, QStringLiteral("cancelled"));
+        return false;
+    }
     if (m_pipeline) {
         setError(error, QStringLiteral("already recording"));
         return false;
@@ -140,9 +144,22 @@ bool AudioRecorder::waitUntilFinished(int timeoutMs, QString *error)
     return finished;
 }
 
+void AudioRecorder::cancel()
+{
+    // record() holds the lock for the whole start: this waits for it.
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    releaseLocked();
+}
+
 void AudioRecorder::release()
 {
     std::lock_guard lock(m_mutex);
+    releaseLocked();
+}
+
+void AudioRecorder::releaseLocked()
+{
     if (!m_pipeline)
         return;
     gst_element_set_state(m_pipeline, GST_STATE_NULL);

@@ -45,16 +45,21 @@ public:
     // Waits until the file is finished (true) or the recording failed or took longer than
     // `timeoutMs` (false, with the reason), then releases the pipeline.
     bool waitUntilFinished(int timeoutMs, QString *error = nullptr);
+    // Abandons the recording: a start under way on another thread is waited for and undone, a
+    // later record() does nothing. The file is left as it is.
+    void cancel();
 
     const QString &filePath() const { return m_filePath; }
     const QString &source() const { return m_source; }
 
 private:
     void release();
+    void releaseLocked();
 
     QString m_filePath;
     Settings m_settings;
     QString m_source;
     std::mutex m_mutex; // guards m_pipeline between the threads that start, stop and wait
     GstElement *m_pipeline = nullptr;
+    bool m_cancelled = false;
 };

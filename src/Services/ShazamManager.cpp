@@ -127,6 +127,9 @@ ShazamManager::~ShazamManager()
 
 void ShazamManager::removeSnippet()
 {
+    // A recorder still starting would otherwise make the file again after it is gone.
+    if (m_audioRecorder)
+        m_audioRecorder->cancel();
     m_audioRecorder.reset();
     if (!m_snippetPath.isEmpty())
         QFile::remove(m_snippetPath);
@@ -259,6 +262,7 @@ void ShazamManager::recordAndSend()
     auto recorder = std::make_shared<AudioRecorder>(
         path, AudioRecorder::Settings(),
         m_deps.recordingSource.isEmpty() ? AudioRecorder::defaultSource() : m_deps.recordingSource);
+    m_audioRecorder = recorder;
     qCInfo(lcShazam, "recording from %s", qPrintable(recorder->source()));
     // Opening the device may take a moment: off the GUI thread.
     QPointer<ShazamManager> self(this);
@@ -296,6 +300,7 @@ void ShazamManager::recordingStarted(const QString &path, std::shared_ptr<AudioR
 void ShazamManager::recordingFailedToStart(const QString &path, const QString &reason)
 {
     qCWarning(lcShazam, "the recording does not start: %s", qPrintable(reason));
+    m_audioRecorder.reset();
     // A source that failed may still have left an empty file.
     QFile::remove(path);
     m_snippetPath.clear();

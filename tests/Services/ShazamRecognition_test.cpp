@@ -298,3 +298,16 @@ TEST_F(ShazamRecognitionTest, ASecondStartBeforeTheFirstIsUnderWayStartsNothing)
     EXPECT_FALSE(manager->recognizedTrack());
     ASSERT_TRUE(waitForOutcome());
 }
+
+TEST_F(ShazamRecognitionTest, AManagerThatGoesWhileRecordingLeavesNoFile)
+{
+    // As when the application quits: once while the recorder starts, once while it records.
+    for (const bool listening : {false, true}) {
+        SCOPED_TRACE(listening ? "listening" : "starting");
+        makeManager(&granted, Tone, ShazamManager::RecordingMs);
+        manager->startRecognition();
+        ASSERT_TRUE(waitFor([&] { return listening ? manager->isListening() : !snippets().isEmpty(); }, 10000));
+        manager.reset();
+        EXPECT_TRUE(snippets().isEmpty()) << qPrintable(snippets().join(u' '));
+    }
+}
