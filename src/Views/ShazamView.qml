@@ -34,6 +34,12 @@ NavigationPage {
     Component.onCompleted: model.appear()
     Component.onDestruction: model.disappear()
 
+    // The status line's changes, told to assistive technology as they happen.
+    Announcer {
+        objectName: "statusAnnouncer"
+        text: model.statusText
+    }
+
     Flickable {
         id: flick
         anchors.fill: parent
@@ -52,7 +58,7 @@ NavigationPage {
             height: implicitHeight
             spacing: 26
 
-            Text {
+            StaticText {
                 objectName: "subtitle"
                 Layout.fillWidth: true
                 text: "میکروفون را نزدیک منبع صدا بگیر و دکمه را لمس کن"
@@ -60,8 +66,6 @@ NavigationPage {
                 color: Qt.rgba(1, 1, 1, 0.55)
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
 
             Item { Layout.preferredHeight: 10 }
@@ -189,8 +193,8 @@ NavigationPage {
                 }
             }
 
-            // ---- the status line, a live region: its changes reach assistive technology
-            Text {
+            // ---- the status line; its changes are announced to assistive technology
+            StaticText {
                 id: statusLine
                 objectName: "statusLine"
                 Layout.fillWidth: true
@@ -207,9 +211,8 @@ NavigationPage {
                     }
                     return Theme.green
                 }
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
+
 
             Item { Layout.preferredHeight: 10 }
 
@@ -256,7 +259,7 @@ NavigationPage {
                     Column {
                         width: parent.width
                         spacing: 6
-                        Text {
+                        StaticText {
                             objectName: "resultTitle"
                             width: parent.width
                             text: model.resultTitle
@@ -264,10 +267,8 @@ NavigationPage {
                             color: "white"
                             wrapMode: Text.Wrap
                             horizontalAlignment: Text.AlignHCenter
-                            Accessible.role: Accessible.StaticText
-                            Accessible.name: text
                         }
-                        Text {
+                        StaticText {
                             objectName: "resultArtist"
                             width: parent.width
                             text: model.resultArtist
@@ -275,10 +276,8 @@ NavigationPage {
                             color: Theme.accent
                             wrapMode: Text.Wrap
                             horizontalAlignment: Text.AlignHCenter
-                            Accessible.role: Accessible.StaticText
-                            Accessible.name: text
                         }
-                        Text {
+                        StaticText {
                             objectName: "resultGenre"
                             visible: model.resultGenre !== ""
                             width: parent.width
@@ -286,8 +285,6 @@ NavigationPage {
                             font: Theme.caption
                             color: Qt.rgba(1, 1, 1, 0.5)
                             horizontalAlignment: Text.AlignHCenter
-                            Accessible.role: Accessible.StaticText
-                            Accessible.name: text
                         }
                     }
 

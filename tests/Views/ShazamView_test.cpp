@@ -139,13 +139,18 @@ protected:
         QQuickItem *sheet = item(u"shazamView"_s);
         return sheet ? sheet->findChild<ShazamViewModel *>() : nullptr;
     }
-    // What assistive technology reads for the status line: a static text named by its text.
+    // What assistive technology is told of the status line: it reads it as static text, and each
+    // change appears as a notification.
     QString announcedStatus() const
     {
-        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(item(u"statusLine"_s));
-        if (!iface || iface->role() != QAccessible::StaticText)
+        QAccessibleInterface *line = QAccessible::queryAccessibleInterface(item(u"statusLine"_s));
+        QQuickItem *announcer = item(u"statusAnnouncer"_s);
+        if (!line || line->role() != QAccessible::StaticText || !announcer)
             return {};
-        return iface->text(QAccessible::Name);
+        QAccessibleInterface *note = QAccessible::queryAccessibleInterface(announcer);
+        if (!note || note->role() != QAccessible::Notification || note->text(QAccessible::Name) != line->text(QAccessible::Name))
+            return {};
+        return note->text(QAccessible::Name);
     }
     void setShown(bool show) { hosted.screen()->setProperty("show", show); }
 
