@@ -2,6 +2,7 @@
 
 #include "Platform/LaunchArguments.h"
 #include "Platform/PlatformTranslations.h"
+#include "Platform/Quick/RenderBackend.h"
 #include "Platform/Theme.h"
 #include "Services/AuthStore.h"
 #include "Services/Equalizer.h"
@@ -13,6 +14,7 @@
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
 
+#include <QDateTime>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QQuickStyle>
@@ -21,7 +23,9 @@
 #include <glib-unix.h>
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
@@ -30,13 +34,17 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    const bool software = RenderBackend::chooseForThisMachine();
     // The web engine must be set up before the application object; it starts only with the
     // first banner. Where it is not installed the banners stay empty.
     if (AdBannerViewModel::webEngineInstalled()) {
         // Its sandbox refuses to run as root.
         if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QtWebEngineQuick::initialize();
+        // With the software renderer the engine composes its pages in software and needs no
+        // OpenGL context shared with the windows: making one would load the GL driver for nothing.
+        if (!software)
+            QtWebEngineQuick::initialize();
         AdBannerViewModel::setWebEngineReady(true);
     }
 }
@@ -89,6 +97,8 @@ int MelodriftRadioApp::run()
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (!window())
         return 1;
+    if (qEnvironmentVariableIsSet("MELODRIFT_REPORT_FIRST_FRAME"))
+        reportFirstCatalogueFrame();
 
     connect(&m_instance, &SingleInstance::activated, this,
             [this](const QStringList &forwarded, const QString &activationToken) {
@@ -115,6 +125,26 @@ int MelodriftRadioApp::run()
         becameActive();
     openURLs(urls);
     return exec();
+}
+
+void MelodriftRadioApp::reportFirstCatalogueFrame()
+{
+    // The first frame rendered after the catalogue arrived shows it. Frames are swapped on the
+    // render thread, so the two sides meet through an atomic flag.
+    auto catalogueIn = std::make_shared<std::atomic_bool>(false);
+    auto reported = std::make_shared<std::atomic_bool>(false);
+    StationStore *store = StationStore::shared();
+    connect(store, &StationStore::stationsChanged, this, [catalogueIn, store] {
+        if (!store->stations().isEmpty())
+            catalogueIn->store(true);
+    });
+    QQuickWindow *w = window();
+    connect(w, &QQuickWindow::frameSwapped, w, [catalogueIn, reported] {
+        if (catalogueIn->load() && !reported->exchange(true)) {
+            std::printf("[startup] first catalogue frame %lld\n", QDateTime::currentMSecsSinceEpoch());
+            std::fflush(stdout);
+        }
+    }, Qt::DirectConnection);
 }
 
 void MelodriftRadioApp::createStores()

@@ -29,6 +29,8 @@ private:
     // The shared stores, in the order the application holds them.
     static void createStores();
     QQuickWindow *window() const;
+    // For start-up measurements: prints when the first frame showing the catalogue is on screen.
+    void reportFirstCatalogueFrame();
     void raiseWindow(const QString &activationToken);
     // What the application does each time it becomes active (the window's scene does it).
     void becameActive();
