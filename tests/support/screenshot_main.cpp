@@ -1,4 +1,5 @@
 #include "Platform/LaunchArguments.h"
+#include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
 #include "support/StandInAudio.h"
@@ -93,6 +94,7 @@ int main(int argc, char **argv)
         LaunchArguments::shared().setArguments(parser.value(argsOption).split(QLatin1Char(','), Qt::SkipEmptyParts));
     standin::installDemoCatalogue(backend);
     standin::installAudioRoutes(backend);
+    standin::installAccountRoutes(backend);
     for (const QString &script : parser.values(scriptOption)) {
         const QStringList parts = script.split(QLatin1Char(':'));
         bool statusOk = false;

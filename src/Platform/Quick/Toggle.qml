@@ -1,0 +1,53 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// The system switch without a visible title: a rounded track that fills with the tint when on,
+// and a white knob. Name it for assistive technology:
+//     Toggle { checked: model.enabled; onToggled: model.enabled = checked; Accessible.name: "اکولایزر" }
+// Space toggles it from the keyboard; Enter too.
+Switch {
+    id: control
+
+    property color tint: Theme.accent
+
+    padding: 0
+    spacing: 0
+    focusPolicy: Qt.StrongFocus
+    Keys.onReturnPressed: control.toggle(), control.toggled()
+    Keys.onEnterPressed: control.toggle(), control.toggled()
+
+    indicator: Rectangle {
+        implicitWidth: 51
+        implicitHeight: 31
+        x: control.leftPadding
+        y: control.topPadding + (control.availableHeight - height) / 2
+        radius: height / 2
+        color: control.checked ? control.tint : Qt.rgba(1, 1, 1, 0.16)
+        opacity: control.enabled ? 1.0 : 0.5
+        Behavior on color { ColorAnimation { duration: 150 } }
+
+        Rectangle {
+            width: 27
+            height: 27
+            radius: height / 2
+            y: 2
+            // Mirrored with the layout: on lies at the trailing edge.
+            x: (control.checked !== control.mirrored) ? parent.width - width - 2 : 2
+            color: "white"
+            Behavior on x { NumberAnimation { duration: 150; easing.type: Easing.OutCubic } }
+        }
+
+        // Keyboard focus.
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: -3
+            radius: height / 2
+            color: "transparent"
+            border.width: 2
+            border.color: Theme.accent
+            visible: control.visualFocus
+        }
+    }
+    contentItem: Item {}
+}
