@@ -53,6 +53,7 @@ shots=(
   "sheets-eq-flat            --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --wait 800"
   "sheets-eq-off             --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=راک --set eqEnabled=false --wait 800"
   "sheets-eq-preset          --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=پاپ --wait 800"
+  "sheets-eq-menu            --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=پاپ --set openMenu=true --wait 1200"
   "sheets-eq-custom          --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=جاز --set gains=[6.4,-3,0,8,-11.6] --wait 800"
   "sheets-footer-idle        --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --size 430x220 --wait 3000"
   "sheets-footer-live        --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=pop-live --size 430x220 --wait 3000"

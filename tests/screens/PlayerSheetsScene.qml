@@ -9,6 +9,7 @@ import Melodrift
 //   preset            eq: choose this preset
 //   gains             eq: then set these five gains (a custom setting)
 //   eqEnabled         eq: the switch
+//   openMenu          eq: open the preset menu
 //   download          footer: start downloading the playing track
 //   requestLink       footer: ask for the Telegram link (with a scripted refusal: the error line)
 Item {
@@ -20,6 +21,7 @@ Item {
     property string preset
     property var gains: []
     property bool eqEnabled: true
+    property bool openMenu: false
     property bool download: false
     property bool requestLink: false
 
@@ -70,6 +72,22 @@ Item {
     }
 
     EQViewModel { id: eq }
+
+    function itemNamed(item, name) {
+        if (item.objectName === name)
+            return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const found = itemNamed(item.children[i], name)
+            if (found)
+                return found
+        }
+        return null
+    }
+    Timer {
+        interval: 300
+        running: scene.openMenu && loader.item !== null
+        onTriggered: scene.itemNamed(loader.item, "presetMenu").clicked()
+    }
 
     Rectangle {
         anchors.fill: parent
