@@ -220,6 +220,9 @@ NavigationPage {
                 Accessible.role: Accessible.ListItem
                 Accessible.name: text
                 Accessible.description: showsTranslation ? translation : ""
+                // The line being sung reads as the selected item.
+                Accessible.selectable: true
+                Accessible.selected: active
                 Accessible.onPressAction: model.seekTo(index)
 
                 Text {
