@@ -4,14 +4,13 @@ import QtQuick.Shapes
 import Melodrift
 
 // The full player's footer: the round offline-download button (only for a rotation's track) and
-// the wide Telegram button with its error line; under them the offline store's last error.
-// `station` is the station the full player shows (undefined: the player's current one).
+// the wide Telegram button with its error line. The offline store's last error is the full
+// player's to show, under the footer. `station` is the station the full player shows (none: the
+// player's current one).
 Item {
     id: footer
 
     property var station: null
-    // The offline store's problems are shown under the footer unless the host shows them itself.
-    property bool showsOfflineError: true
 
     // The footer's state and actions (hosts and screenshots drive it through this).
     readonly property alias footerModel: model
@@ -173,19 +172,6 @@ Item {
                     Accessible.name: text
                 }
             }
-        }
-
-        Text {
-            objectName: "offlineError"
-            width: parent.width
-            visible: footer.showsOfflineError && model.offlineError !== ""
-            horizontalAlignment: Text.AlignHCenter
-            wrapMode: Text.WordWrap
-            text: model.offlineError
-            font: Theme.withWeight(Theme.caption2, Font.Medium)
-            color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.85)
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
     }
 }

@@ -62,7 +62,6 @@ PlayerFooterModel::PlayerFooterModel(RadioPlayer *player, OfflineStore *offline,
     });
     connect(m_offline, &OfflineStore::activeProgressChanged, this, &PlayerFooterModel::downloadChanged);
     connect(m_offline, &OfflineStore::entriesChanged, this, &PlayerFooterModel::downloadChanged);
-    connect(m_offline, &OfflineStore::lastErrorChanged, this, &PlayerFooterModel::offlineErrorChanged);
 }
 
 PlayerFooterModel::~PlayerFooterModel() = default;
@@ -144,11 +143,6 @@ QString PlayerFooterModel::downloadActionName() const
         break;
     }
     return DownloadName;
-}
-
-QString PlayerFooterModel::offlineError() const
-{
-    return m_offline->lastError().value_or(QString());
 }
 
 void PlayerFooterModel::tapDownload()

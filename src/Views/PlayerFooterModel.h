@@ -43,8 +43,6 @@ class PlayerFooterModel : public QObject
     Q_PROPERTY(QString telegramError READ telegramError NOTIFY telegramChanged)
     Q_PROPERTY(bool telegramEnabled READ telegramEnabled NOTIFY telegramChanged)
     Q_PROPERTY(QString telegramTitle READ telegramTitle NOTIFY telegramChanged)
-    // The offline store's last download problem; empty when none.
-    Q_PROPERTY(QString offlineError READ offlineError NOTIFY offlineErrorChanged)
 
 public:
     enum class DownloadState { Idle, Running, Downloaded };
@@ -77,7 +75,6 @@ public:
     QString telegramError() const { return m_telegramError.value_or(QString()); }
     bool telegramEnabled() const { return !m_telegramLoading && hasStation(); }
     QString telegramTitle() const { return m_telegramLoading ? TelegramBusyTitle : TelegramIdleTitle; }
-    QString offlineError() const;
     // The whole percentage of a fraction, cut toward zero, as digits alone ("37" for 0.379).
     static QString percentText(double fraction);
 
@@ -90,7 +87,6 @@ signals:
     void stationChanged();
     void downloadChanged();
     void telegramChanged();
-    void offlineErrorChanged();
     // A link request has ended (opened or failed); for tests and the live window.
     void telegramFinished();
 
