@@ -181,6 +181,8 @@ NavigationPage {
             Keys.onEnterPressed: model.seekTo(list.currentIndex)
             Keys.onSpacePressed: model.seekTo(list.currentIndex)
             onActiveFocusChanged: if (activeFocus && currentIndex < 0) currentIndex = Math.max(0, model.activeIndex)
+            // The line the keyboard is on stays in view.
+            onCurrentIndexChanged: if (activeFocus && currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
 
             // Scrolls, animated, so that the row `index` sits in the middle of the view.
             function centre(index) {

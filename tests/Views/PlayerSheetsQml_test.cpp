@@ -130,6 +130,13 @@ TEST_F(PlayerSheetsQml, LyricsFollowThePlayerAndATapSeeks)
     ASSERT_TRUE(waitFor([&] { return model->activeIndex() == 2; }, 5000));
     EXPECT_TRUE(row->property("active").toBool());
 
+    // By keyboard: the list starts at the line being sung; Up, then Enter seeks back a line.
+    list->forceActiveFocus();
+    EXPECT_EQ(list->property("currentIndex").toInt(), 2);
+    QTest::keyClick(hosted.window(), Qt::Key_Up);
+    QTest::keyClick(hosted.window(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return model->activeIndex() == 1; }, 5000));
+
     // The translation toggle, from assistive technology.
     QQuickItem *toggle = item(QStringLiteral("translationToggle"));
     EXPECT_EQ(accessibleName(toggle), QStringLiteral("ترجمه"));
