@@ -1,6 +1,7 @@
 #include "MelodriftRadioApp.h"
 
 #include "Platform/LaunchArguments.h"
+#include "Platform/PlatformTranslations.h"
 #include "Platform/Theme.h"
 #include "Services/AuthStore.h"
 #include "Services/Equalizer.h"
@@ -47,6 +48,8 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setDesktopFileName(QStringLiteral("melodrift-radio"));
     setLayoutDirection(Qt::RightToLeft);
     setFont(Theme::body());
+    // Qt's own texts (a refused connection, the controls' texts) in Persian.
+    PlatformTranslations::install(*this);
     setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
 }
 

@@ -9,5 +9,5 @@ const char *AppError::what() const noexcept
 
 QString DecodingError::errorDescription() const
 {
-    return QStringLiteral("The data couldn’t be read because it isn’t in the correct format.");
+    return QStringLiteral("داده‌ها خوانده نشد، چون قالب درستی ندارند.");
 }

@@ -100,6 +100,53 @@ QUrl AdBannerViewModel::baseURL() const
     return base.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
 }
 
+QString AdBannerViewModel::linkMessagePrefix()
+{
+    return u"melodrift-new-window:"_s;
+}
+
+QString AdBannerViewModel::linkFromMessage(const QString &message)
+{
+    return message.startsWith(linkMessagePrefix()) ? message.mid(linkMessagePrefix().size()) : QString();
+}
+
+QString AdBannerViewModel::linkScript()
+{
+    static const QString script = uR"JS((function () {
+  'use strict';
+  var prefix = '%1';
+  // The address as written when it has a scheme; else resolved against the page.
+  function written(address) {
+    var text = String(address).trim();
+    if (/^[A-Za-z][A-Za-z0-9+.\-]*:/.test(text))
+      return text;
+    try { return new URL(text, document.baseURI).href; } catch (e) { return text; }
+  }
+  function report(address) {
+    console.info(prefix + written(address));
+  }
+  window.open = function (address) {
+    if (address !== undefined && address !== null && String(address) !== '')
+      report(address);
+    return null;
+  };
+  document.addEventListener('click', function (event) {
+    var node = event.target;
+    while (node && !(node.tagName && node.tagName.toLowerCase() === 'a' && node.hasAttribute('href')))
+      node = node.parentNode;
+    if (!node)
+      return;
+    var target = (node.getAttribute('target') || '').toLowerCase();
+    if (target === '' || target === '_self' || target === '_parent' || target === '_top')
+      return;
+    event.preventDefault();
+    report(node.getAttribute('href'));
+  }, true);
+})();
+)JS"_s.arg(linkMessagePrefix());
+    return script;
+}
+
 bool AdBannerViewModel::allowNavigation(bool hasTargetFrame, const QString &url)
 {
     if (hasTargetFrame || url.isEmpty())

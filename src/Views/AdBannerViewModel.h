@@ -18,6 +18,8 @@ class AdBannerViewModel : public QObject
     Q_PROPERTY(bool webEngineAvailable READ webEngineAvailable CONSTANT)
     Q_PROPERTY(QString pageHtml READ pageHtml CONSTANT)
     Q_PROPERTY(QUrl baseURL READ baseURL CONSTANT)
+    Q_PROPERTY(QString linkScript READ linkScript CONSTANT)
+    Q_PROPERTY(QString linkMessagePrefix READ linkMessagePrefix CONSTANT)
 
 public:
     // The ad network's configuration.
@@ -46,4 +48,13 @@ public:
     static bool allowNavigation(bool hasTargetFrame, const QString &url);
     // For the web view: a new-window request for `url` (as the page wrote it).
     Q_INVOKABLE bool handleNewWindow(const QString &url) const { return allowNavigation(false, url); }
+
+    // The browser hands a new-window request over with its address parsed, the scheme already in
+    // small letters. So the page itself, in every frame, catches the links and window.open() calls
+    // that open a new window and reports each address as the page wrote it (resolved against the
+    // page only when it has no scheme) in a console message: linkMessagePrefix() + address.
+    static QString linkScript();
+    static QString linkMessagePrefix();
+    // The address in a console message from linkScript(); empty for any other message.
+    Q_INVOKABLE static QString linkFromMessage(const QString &message);
 };

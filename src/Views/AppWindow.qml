@@ -62,13 +62,16 @@ MelodriftWindow {
             anchors.topMargin: 1
             spacing: 0
 
+            Accessible.role: Accessible.PageTabList
+            Accessible.name: "زبانه‌ها"
+
             Repeater {
                 model: [
                     { title: "رادیو", symbol: "dot.radiowaves.left.and.right" },
                     { title: "کتابخانه", symbol: "music.note.list" }
                 ]
 
-                AbstractButton {
+                ButtonBase {
                     id: tab
                     required property var modelData
                     required property int index
@@ -78,7 +81,9 @@ MelodriftWindow {
                     objectName: "tab" + index
                     Layout.fillWidth: true
                     Layout.fillHeight: true
-                    hoverEnabled: true
+                    focusRing.gap: -2
+                    // Exposed as a button, checked while its tab shows.
+                    checked: selected
                     Accessible.name: modelData.title
                     onClicked: window.currentTab = index
 

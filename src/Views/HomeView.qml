@@ -95,6 +95,17 @@ Item {
             id: nowPlaying
         }
 
+        // Status changes a sighted listener sees are spoken too: the badge (connecting, playing)
+        // and a catalogue failure.
+        Announcer {
+            objectName: "statusAnnouncer"
+            text: home.statusLabel
+        }
+        Announcer {
+            objectName: "errorAnnouncer"
+            text: home.content === HomeViewModel.Error ? home.errorMessage : ""
+        }
+
         Flickable {
             id: scroll
             objectName: "homeScroll"
@@ -105,17 +116,21 @@ Item {
             flickableDirection: Flickable.VerticalFlick
             // Room for the refresh indicator while a pull-to-refresh load runs.
             topMargin: home.isRefreshing ? 44 : 0
+            // Keyboard focus is kept above the mini player bar.
+            readonly property real focusBottomInset: home.hasCurrentStation ? 100 : 0
             Behavior on topMargin { NumberAnimation { duration: 200; easing.type: Easing.OutCubic } }
 
             ScrollBar.vertical: ScrollBar {
                 policy: ScrollBar.AsNeeded
             }
 
-            // Pulled down far enough and let go: refresh.
-            readonly property real pullThreshold: 70
+            // Pulled down far enough and let go: refresh. The indicator shows how far, and the
+            // load starts on release whenever it showed ready during the drag.
+            readonly property real pullDistance: -(contentY + topMargin)
+            readonly property real pullProgress: home.pullProgress(pullDistance)
             property bool pulledFar: false
-            onContentYChanged: {
-                if (dragging && contentY < -topMargin - pullThreshold)
+            onPullProgressChanged: {
+                if (dragging && home.isPullReady(pullDistance))
                     pulledFar = true
             }
             onDraggingChanged: {
@@ -130,8 +145,8 @@ Item {
                 tint: "white"
                 x: (scroll.width - width) / 2
                 y: -32
-                visible: home.isRefreshing || scroll.contentY < -scroll.topMargin - 8
-                opacity: home.isRefreshing ? 1 : Math.min(1, -(scroll.contentY + scroll.topMargin) / scroll.pullThreshold)
+                visible: home.isRefreshing || scroll.pullDistance > 8
+                opacity: home.isRefreshing ? 1 : scroll.pullProgress
             }
 
             Column {
@@ -159,6 +174,8 @@ Item {
                             width: title.implicitWidth
                             height: title.implicitHeight
                             anchors.left: parent.left
+                            Accessible.role: Accessible.Heading
+                            Accessible.name: title.text
 
                             // Filled with a top-to-bottom gradient from white to white at 0.72
                             // where a graphics API can draw it; plain white otherwise.
@@ -185,11 +202,10 @@ Item {
                             }
                         }
 
-                        Text {
+                        StaticText {
                             objectName: "greeting"
                             anchors.left: parent.left
                             text: home.greeting + " 👋"
-                            textFormat: Text.PlainText
                             font: Theme.footnote
                             color: Qt.rgba(1, 1, 1, 0.55)
                         }
@@ -218,7 +234,7 @@ Item {
                                 anchors.verticalCenter: parent.verticalCenter
                                 color: home.isPlaying ? Theme.green : Theme.orange
                             }
-                            Text {
+                            StaticText {
                                 objectName: "statusLabel"
                                 anchors.verticalCenter: parent.verticalCenter
                                 text: home.statusLabel
@@ -235,7 +251,7 @@ Item {
                         symbol: "mic.fill"
                         symbolSize: 22
                         color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85)
-                        Accessible.name: "شناسایی آهنگ"
+                        Accessible.name: "تشخیص آهنگ"
                         onClicked: home.showShazam = true
                     }
 
@@ -274,7 +290,7 @@ Item {
                     boundsBehavior: Flickable.StopAtBounds
                     model: StationStore.categories
 
-                    delegate: AbstractButton {
+                    delegate: ButtonBase {
                         id: chip
                         required property var modelData
                         readonly property bool selected: modelData.value === StationStore.selectedCategory
@@ -284,7 +300,11 @@ Item {
                         rightPadding: 16
                         topPadding: 9
                         bottomPadding: 9
-                        hoverEnabled: true
+                        focusRingRadius: height / 2 - 2
+                        // The ring is drawn inside the chip: the row clips what lies outside it.
+                        focusRing.gap: -2
+                        checked: selected
+                        Accessible.name: modelData.label
                         opacity: pressed ? 0.55 : 1.0
                         onClicked: home.selectCategory(modelData.value)
 
@@ -316,7 +336,7 @@ Item {
                         size: 40
                         color: Qt.rgba(1, 1, 1, 0.4)
                     }
-                    Text {
+                    StaticText {
                         objectName: "errorMessage"
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
@@ -345,7 +365,7 @@ Item {
                         anchors.horizontalCenter: parent.horizontalCenter
                         tint: "white"
                     }
-                    Text {
+                    StaticText {
                         anchors.horizontalCenter: parent.horizontalCenter
                         text: "در حال دریافت ایستگاهها…"
                         font: Theme.subheadline

@@ -67,12 +67,42 @@ HomeViewModel::HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore
     });
     connect(m_auth, &AuthStore::isAuthedChanged, this, &HomeViewModel::isAuthedChanged);
 
+    m_clock = [] { return QDateTime::currentDateTime(); };
+    m_greetingTimer.setSingleShot(true);
+    m_greetingTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_greetingTimer, &QTimer::timeout, this, [this] {
+        emit greetingChanged();
+        scheduleGreeting();
+    });
+    scheduleGreeting();
+
     connect(m_shazam, &ShazamManager::openRequestChanged, this, &HomeViewModel::takeOpenRequest);
     // A request made before the screen existed (the URL a launch was given) is answered too.
     takeOpenRequest();
 }
 
 // ------------------------------------------------------------------ rules
+
+qint64 HomeViewModel::msecsToNextGreeting(const QTime &now)
+{
+    constexpr int boundaries[] = {5, 12, 14, 19};
+    const int elapsed = now.msecsSinceStartOfDay();
+    for (int hour : boundaries) {
+        if (hour * 3600000 > elapsed)
+            return hour * 3600000 - elapsed;
+    }
+    return 24 * 3600000 - elapsed + boundaries[0] * 3600000;
+}
+
+qreal HomeViewModel::pullProgress(qreal distance)
+{
+    return std::clamp(distance / PullThreshold, 0.0, 1.0);
+}
+
+bool HomeViewModel::isPullReady(qreal distance)
+{
+    return pullProgress(distance) >= 1.0;
+}
 
 QString HomeViewModel::greeting(int hour)
 {
@@ -152,7 +182,19 @@ Station HomeViewModel::previewStation()
 
 QString HomeViewModel::greeting() const
 {
-    return greeting(QTime::currentTime().hour());
+    return greeting(m_clock().time().hour());
+}
+
+void HomeViewModel::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
+    emit greetingChanged();
+    scheduleGreeting();
+}
+
+void HomeViewModel::scheduleGreeting()
+{
+    m_greetingTimer.start(std::chrono::milliseconds(msecsToNextGreeting(m_clock().time())));
 }
 
 QString HomeViewModel::statusLabel() const
@@ -258,6 +300,8 @@ void HomeViewModel::setRefreshing(bool refreshing)
 void HomeViewModel::appear()
 {
     emit greetingChanged();
+    // After a suspension the timer may be late: set it anew from the clock.
+    scheduleGreeting();
     if (m_arguments->consume(DebugLoginArgument))
         setShowAccount(true);
     if (m_arguments->consume(DebugDetailArgument)) {

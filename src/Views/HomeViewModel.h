@@ -2,12 +2,15 @@
 
 #include "Models/Station.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
 #include <optional>
 
 class AuthStore;
@@ -61,6 +64,8 @@ public:
     static constexpr int GridSpacing = 14;
     static constexpr int BottomPaddingWithPlayer = 110;
     static constexpr int BottomPaddingWithoutPlayer = 24;
+    // How far the list is pulled down before a release refreshes it.
+    static constexpr qreal PullThreshold = 70;
 
     static const QString DebugLoginArgument;  // "--debug-login"
     static const QString DebugDetailArgument; // "--debug-detail"
@@ -72,6 +77,12 @@ public:
 
     // --- the rules, as pure functions
     static QString greeting(int hour);
+    // Milliseconds from `now` to the next hour at which the greeting changes (5, 12, 14, 19).
+    static qint64 msecsToNextGreeting(const QTime &now);
+    // Pull to refresh: the indicator's progress (0 to 1) for a pull of `distance`, and whether a
+    // release refreshes, which it does exactly when the indicator shows full.
+    Q_INVOKABLE static qreal pullProgress(qreal distance);
+    Q_INVOKABLE static bool isPullReady(qreal distance);
     static QString statusLabel(bool isBuffering, bool isPlaying, bool isLoading, qsizetype stationCount);
     static Content content(bool hasError, bool isLoading, bool hasStations);
     // Columns of an adaptive grid (minimum 155, spacing 14) across `width`, and their width.
@@ -79,6 +90,12 @@ public:
     Q_INVOKABLE static qreal columnWidth(qreal width);
     // The preview station of "--debug-detail".
     static Station previewStation();
+
+    // The clock the greeting follows (the system's unless a test gives another). The greeting is
+    // refreshed by one single-shot timer set to the next boundary hour.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock);
+    const QTimer &greetingTimer() const { return m_greetingTimer; }
 
     // --- published state
     QString greeting() const;
@@ -136,6 +153,8 @@ private:
     void setRefreshing(bool refreshing);
     // The recognition manager asks for its sheet: take the request, present the sheet.
     void takeOpenRequest();
+    // Sets the greeting timer to the next boundary hour of the clock.
+    void scheduleGreeting();
 
     QPointer<StationStore> m_store;
     QPointer<RadioPlayer> m_player;
@@ -150,4 +169,6 @@ private:
     std::optional<Station> m_detailStation;
     bool m_isRefreshing = false;
     bool m_lastHasCurrentStation = false;
+    Clock m_clock;
+    QTimer m_greetingTimer;
 };

@@ -17,6 +17,9 @@ Item {
     implicitWidth: 430
     implicitHeight: card.implicitHeight + bottomInset
 
+    // What the bar shows, in one line for assistive technology: the station and its track.
+    readonly property string summary: bar.trackTitle !== "" ? bar.stationName + "، " + bar.trackTitle : bar.stationName
+
     MiniPlayerBarModel {
         id: bar
     }
@@ -84,7 +87,7 @@ Item {
                 Layout.alignment: Qt.AlignVCenter
                 spacing: 2
 
-                Text {
+                StaticText {
                     objectName: "stationName"
                     width: titles.width
                     text: bar.stationName
@@ -95,10 +98,14 @@ Item {
                     horizontalAlignment: Text.AlignLeft
                 }
 
+                // As wide as the column, so that in a right-to-left window it starts at the right
+                // edge under the station name (a Row in a Column is not placed by mirroring).
                 Row {
+                    objectName: "trackRow"
+                    width: titles.width
                     spacing: 6
 
-                    Text {
+                    StaticText {
                         id: trackTitle
                         objectName: "trackTitle"
                         anchors.verticalCenter: parent.verticalCenter
@@ -127,6 +134,8 @@ Item {
                 Layout.preferredWidth: 42
                 Layout.preferredHeight: 42
                 Layout.alignment: Qt.AlignVCenter
+                focusRingRadius: 24
+                Accessible.name: bar.buttonState === MiniPlayerBarModel.Pause ? "مکث" : "پخش"
                 onClicked: bar.togglePlayPause()
 
                 contentItem: Item {

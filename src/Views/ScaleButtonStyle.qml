@@ -5,12 +5,11 @@ import Melodrift
 // A button in the scale style: it draws nothing of its own and shrinks its label to 0.96 about
 // the centre while pressed, springing back on release.
 //     ScaleButtonStyle { contentItem: CardContent {}; onClicked: ... }
-AbstractButton {
+ButtonBase {
     id: control
 
     padding: 0
     background: null
-    hoverEnabled: true
 
     // Scale of the label; follows the pressed state with a spring (response 0.3 s, damping 0.7).
     readonly property real labelScale: pressed ? 0.96 : 1.0

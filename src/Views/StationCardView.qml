@@ -21,7 +21,9 @@ ScaleButtonStyle {
     implicitHeight: cardContent.implicitHeight
     onClicked: card.tap()
 
+    focusRingRadius: cornerRadius + 3
     Accessible.name: cardModel.displayName
+    Accessible.description: cardModel.showsTrackCount ? cardModel.trackCountText : "زنده"
 
     StationCardViewModel {
         id: cardModel
@@ -107,6 +109,7 @@ ScaleButtonStyle {
                 spacing: 3
 
                 Text {
+                    objectName: "cardName"
                     width: parent.width - 2 * parent.padding
                     text: cardModel.displayName
                     font: Theme.withWeight(Theme.footnote, Font.DemiBold)
@@ -126,9 +129,11 @@ ScaleButtonStyle {
                     horizontalAlignment: Text.AlignLeft
                 }
 
+                // As wide as the text block, so that it starts at the leading (right) edge.
                 Row {
                     objectName: "liveBadge"
                     visible: !cardModel.showsTrackCount
+                    width: parent.width - 2 * parent.padding
                     spacing: 4
 
                     Rectangle {

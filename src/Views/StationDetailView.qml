@@ -91,7 +91,7 @@ NavigationPage {
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 6
 
-                        Text {
+                        StaticText {
                             width: parent.width
                             text: detail.displayName
                             font: Theme.withWeight(Theme.headline, Font.Bold)
@@ -101,7 +101,7 @@ NavigationPage {
                             elide: Text.ElideRight
                             horizontalAlignment: Text.AlignLeft
                         }
-                        Text {
+                        StaticText {
                             width: parent.width
                             text: detail.trackCountText
                             font: Theme.caption
@@ -113,12 +113,13 @@ NavigationPage {
             }
 
             // "پخش همه"
-            AbstractButton {
+            ButtonBase {
                 objectName: "playAllButton"
                 width: list.innerWidth
                 topPadding: 13
                 bottomPadding: 13
-                hoverEnabled: true
+                focusRingRadius: 17
+                Accessible.name: "پخش همه"
                 opacity: pressed ? 0.55 : 1.0
                 onClicked: detail.playAll()
 
@@ -148,7 +149,7 @@ NavigationPage {
                 Repeater {
                     model: detail.rows
 
-                    AbstractButton {
+                    ButtonBase {
                         id: row
                         required property var modelData
                         required property int index
@@ -157,7 +158,12 @@ NavigationPage {
                         objectName: "trackRow" + index
                         width: list.innerWidth
                         padding: 10
-                        hoverEnabled: true
+                        focusRingRadius: 17
+                        // Number and title; the artist and the time (or that it plays) follow.
+                        Accessible.name: row.modelData.number + ". " + row.modelData.title
+                        Accessible.description: [row.modelData.artist,
+                                                 row.isCurrent ? "در حال پخش" : row.modelData.durationText]
+                                                .filter(part => part !== "").join("، ")
                         opacity: pressed ? 0.55 : 1.0
                         onClicked: detail.play(index)
 
@@ -269,7 +275,7 @@ NavigationPage {
         visible: detail.content === StationDetailViewModel.Failure
         spacing: 12
 
-        Text {
+        StaticText {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "دریافت لیست آهنگها ناموفق بود"
             font: Theme.subheadline
@@ -296,20 +302,21 @@ NavigationPage {
             size: 42
             color: Theme.accent
         }
-        Text {
+        StaticText {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "این ایستگاه پخش زنده است"
             font: Theme.headline
             color: "white"
         }
-        AbstractButton {
+        ButtonBase {
             objectName: "playLiveButton"
             anchors.horizontalCenter: parent.horizontalCenter
             leftPadding: 30
             rightPadding: 30
             topPadding: 12
             bottomPadding: 12
-            hoverEnabled: true
+            focusRingRadius: height / 2 + 3
+            Accessible.name: "پخش زنده"
             opacity: pressed ? 0.55 : 1.0
             onClicked: detail.playLive()
 

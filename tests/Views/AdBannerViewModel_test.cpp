@@ -1,6 +1,7 @@
 #include "AdBannerViewModel.h"
 #include "Platform/UrlOpener.h"
 
+#include <QJSEngine>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -104,4 +105,72 @@ TEST(BannerPage, TheApplicationsOwnConfiguration)
     EXPECT_TRUE(model.baseURL().path().isEmpty());
     // The test programs never set up the web engine: banners stay empty here.
     EXPECT_FALSE(model.webEngineAvailable());
+}
+
+// The page's link script, run in a JavaScript engine on a stand-in page: what it reports, and what
+// the link rule then does with the address as written.
+TEST_F(BannerLinks, ThePageReportsNewWindowAddressesAsWrittenAndTheRuleComparesTheRawScheme)
+{
+    QJSEngine js;
+    js.installExtensions(QJSEngine::ConsoleExtension);
+    js.evaluate(QStringLiteral(R"(
+        var reported = [];
+        var console = { info: function (m) { reported.push(m); } };
+        var listeners = [];
+        var window = { open: function () { return 'opened'; } };
+        var document = { baseURI: 'http://127.0.0.1:8080/',
+                         addEventListener: function (type, f) { listeners.push(f); } };
+        function URL(text, base) { this.href = base.replace(/\/$/, '') + (text[0] === '/' ? '' : '/') + text; }
+        function anchor(href, target) {
+            return { tagName: 'A', parentNode: null,
+                     hasAttribute: function (n) { return n === 'href'; },
+                     getAttribute: function (n) { return n === 'href' ? href : target; } };
+        }
+        function click(href, target) {
+            var prevented = false;
+            var event = { target: { tagName: 'SPAN', parentNode: anchor(href, target) },
+                          preventDefault: function () { prevented = true; } };
+            listeners.forEach(function (f) { f(event); });
+            return prevented;
+        })"));
+    const QJSValue loaded = js.evaluate(AdBannerViewModel::linkScript());
+    ASSERT_FALSE(loaded.isError()) << qPrintable(loaded.toString());
+
+    struct Case
+    {
+        const char *action;     // JavaScript run on the stand-in page
+        const char *reported;   // the address reported ("" for none)
+        bool handedOn;          // given to the desktop's browser
+    };
+    const Case cases[] = {
+        {"window.open('https://example.org/a')", "https://example.org/a", true},
+        {"window.open('HTTPS://example.org/a')", "HTTPS://example.org/a", false},
+        {"click('Http://example.org/b', '_blank')", "Http://example.org/b", false},
+        {"click('http://example.org/b', '_blank')", "http://example.org/b", true},
+        {"click('/offer?id=3', '_blank')", "http://127.0.0.1:8080/offer?id=3", true},
+        {"click('tel:+982100000000', '_blank')", "tel:+982100000000", false},
+        {"click('https://example.org/inside', '')", "", false},
+        {"window.open('')", "", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.action);
+        opened.clear();
+        js.evaluate(QStringLiteral("reported = []"));
+        const QJSValue result = js.evaluate(QString::fromUtf8(c.action));
+        const QStringList messages = js.globalObject().property(QStringLiteral("reported")).toVariant().toStringList();
+        if (QByteArray(c.reported).isEmpty()) {
+            EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char(' ')));
+            continue;
+        }
+        ASSERT_EQ(messages.size(), 1);
+        const QString address = AdBannerViewModel::linkFromMessage(messages.first());
+        EXPECT_EQ(address, QString::fromUtf8(c.reported));
+        if (QByteArray(c.action).startsWith("click"))
+            EXPECT_TRUE(result.toBool()) << "the page does not open the window itself";
+        else
+            EXPECT_TRUE(result.isNull());
+        AdBannerViewModel().handleNewWindow(address);
+        EXPECT_EQ(opened.size(), c.handedOn ? 1 : 0);
+    }
+    EXPECT_TRUE(AdBannerViewModel::linkFromMessage(QStringLiteral("an ad's own log line")).isEmpty());
 }

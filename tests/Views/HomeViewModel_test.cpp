@@ -120,6 +120,54 @@ TEST(HomeViewRules, PreviewStationOfDebugDetail)
     }
 }
 
+TEST(HomeViewRules, TheGreetingTimerAimsAtTheNextBoundaryHour)
+{
+    const struct { QTime now; qint64 expected; } cases[] = {
+        {QTime(4, 59, 59), 1000},
+        {QTime(5, 0), 7 * 3600000},
+        {QTime(11, 59), 60000},
+        {QTime(13, 30), 30 * 60000},
+        {QTime(18, 59, 59, 500), 500},
+        {QTime(19, 0), 10 * 3600000},
+        {QTime(0, 0), 5 * 3600000},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(HomeViewModel::msecsToNextGreeting(c.now), c.expected) << qPrintable(c.now.toString());
+}
+
+TEST(HomeViewRules, APullRefreshesExactlyWhenItsIndicatorShowsFull)
+{
+    const struct { qreal distance; qreal progress; bool ready; } cases[] = {
+        {-20, 0, false}, {0, 0, false}, {35, 0.5, false}, {69.5, 69.5 / 70, false},
+        {70, 1, true}, {71, 1, true}, {300, 1, true},
+    };
+    for (const auto &c : cases) {
+        EXPECT_DOUBLE_EQ(HomeViewModel::pullProgress(c.distance), c.progress) << c.distance;
+        EXPECT_EQ(HomeViewModel::isPullReady(c.distance), c.ready) << c.distance;
+    }
+}
+
+TEST_F(HomeViewModelTest, TheGreetingFollowsTheClockWhileTheScreenStaysOpen)
+{
+    auto home = makeHome();
+    QDateTime now(QDate(2026, 3, 1), QTime(11, 59, 30));
+    home->setClock([&] { return now; });
+    EXPECT_EQ(home->greeting(), HomeViewModel::greeting(11));
+    EXPECT_TRUE(home->greetingTimer().isActive());
+    EXPECT_TRUE(home->greetingTimer().isSingleShot());
+    EXPECT_EQ(home->greetingTimer().interval(), 30000);
+
+    // Noon comes: the one timer fires (made due at once here), the greeting changes and the timer
+    // aims at the next boundary.
+    QSignalSpy changed(home.get(), &HomeViewModel::greetingChanged);
+    now = QDateTime(QDate(2026, 3, 1), QTime(12, 0));
+    const_cast<QTimer &>(home->greetingTimer()).start(0);
+    ASSERT_TRUE(changed.wait(2000));
+    EXPECT_EQ(home->greeting(), HomeViewModel::greeting(12));
+    EXPECT_EQ(home->greetingTimer().interval(), 2 * 3600000);
+    EXPECT_TRUE(home->greetingTimer().isActive());
+}
+
 TEST_F(HomeViewModelTest, StatusFollowsThePlayerAndTheStore)
 {
     auto home = makeHome();

@@ -9,7 +9,8 @@ import Melodrift
 //     Rectangle {
 //         ContextMenu { entries: () => model.offlineMenu(index).map(...) }
 //     }
-// A long press on a button opens the menu and does not click the button.
+// A long press on a button opens the menu and does not click the button. On a kit button with
+// keyboard focus, the Menu key or Shift+F10 opens it at the button's centre.
 Item {
     id: root
 
@@ -52,6 +53,11 @@ Item {
     Connections {
         target: root.parentIsButton ? root.parent : null
         function onPressAndHold() { root.openAt(root.parent.pressX, root.parent.pressY) }
+    }
+    readonly property bool parentTakesMenuKey: parent !== null && typeof parent.contextMenuRequested === "function"
+    Connections {
+        target: root.parentTakesMenuKey ? root.parent : null
+        function onContextMenuRequested() { root.openAt(root.width / 2, root.height / 2) }
     }
 
     ListModel { id: menuModel }

@@ -18,6 +18,7 @@ NavigationPage {
             symbol: "mic.fill"
             symbolSize: 20
             color: Theme.accent
+            Accessible.name: "تشخیص آهنگ"
             onClicked: ShazamManager.requestOpen(false)
         }
     }
@@ -58,8 +59,11 @@ NavigationPage {
 
             Repeater {
                 model: gallery.textStyles
+                // Rows in the column are as wide as it: in a right-to-left window they then start at
+                // the right edge (a Row in a Column is not placed by mirroring).
                 Row {
                     required property var modelData
+                    width: column.width
                     spacing: 10
                     Text {
                         id: sample
@@ -77,6 +81,7 @@ NavigationPage {
             }
 
             Row {
+                width: column.width
                 spacing: 16
                 ProminentButton {
                     text: "تلاش دوباره"
@@ -110,6 +115,7 @@ NavigationPage {
             }
 
             Row {
+                width: column.width
                 spacing: 24
                 ProgressView { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
                 EqualizerBars { tint: "white"; anchors.verticalCenter: parent.verticalCenter }
@@ -151,6 +157,12 @@ NavigationPage {
                         { text: "حذف دانلود", symbol: "trash", destructive: true, action: () => {} }
                     ]
                 }
+            }
+
+            SecureField {
+                objectName: "galleryPassword"
+                width: column.width
+                placeholderText: "رمز عبور"
             }
 
             Text {
@@ -199,7 +211,7 @@ NavigationPage {
         presenter: model
         flag: "showRecognition"
         NavigationPage {
-            navigationTitle: "شناسایی آهنگ"
+            navigationTitle: "تشخیص آهنگ"
             SymbolImage {
                 anchors.centerIn: parent
                 symbol: "waveform"
@@ -218,6 +230,7 @@ NavigationPage {
                 anchors.top: parent.top
                 anchors.left: parent.left
                 anchors.margins: 16
+                Accessible.name: "بستن"
                 symbol: "chevron.down"
                 symbolSize: 22
                 onClicked: parent.dismissRequested()

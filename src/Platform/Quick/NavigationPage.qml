@@ -66,9 +66,11 @@ Item {
             }
         }
 
-        Text {
+        StaticText {
+            objectName: "navigationTitle"
             anchors.centerIn: parent
             width: Math.max(0, parent.width - 2 * Math.max(leadingRow.width, trailing.width) - 32)
+            Accessible.role: Accessible.Heading
             horizontalAlignment: Text.AlignHCenter
             text: page.navigationTitle
             font: Theme.headline

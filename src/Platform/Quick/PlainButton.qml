@@ -5,8 +5,9 @@ import Melodrift
 // The plain button style: the label as it is, dimmed while pressed. Its label is a symbol and/or
 // a text in the leading-to-trailing order of a label (symbol first, so at the right in RTL):
 //     PlainButton { text: "پخش همه"; symbol: "play.fill"; font: Theme.subheadline; onClicked: ... }
-// Any other label: set `contentItem`.
-AbstractButton {
+// Any other label: set `contentItem`. An icon-only button names its action for assistive
+// technology: `Accessible.name: "جستجو"`.
+ButtonBase {
     id: control
 
     property string symbol
@@ -16,7 +17,6 @@ AbstractButton {
     font: Theme.body
     padding: 0
     spacing: 6
-    hoverEnabled: true
     background: null
 
     contentItem: SymbolLabel {

@@ -5,7 +5,7 @@ import Melodrift
 // The bordered-prominent button style: the label in white on a rounded fill of the tint (the
 // window's tint, the accent colour, unless given).
 //     ProminentButton { text: "تلاش دوباره"; onClicked: model.retry() }
-AbstractButton {
+ButtonBase {
     id: control
 
     property string symbol
@@ -18,7 +18,7 @@ AbstractButton {
     topPadding: 7
     bottomPadding: 7
     spacing: 6
-    hoverEnabled: true
+    focusRingRadius: 11
 
     contentItem: SymbolLabel {
         text: control.text

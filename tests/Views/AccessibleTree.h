@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAccessibleInterface>
+#include <QList>
+#include <QQuickWindow>
+#include <QString>
+
+// Assistive technology's view of a window, through Qt's accessibility interfaces: the tree a screen
+// reader walks, the names and roles it reads, and the press action it performs.
+namespace accessibletree {
+
+// Turns Qt's accessibility on for the life of the object, as a screen reader on the bus does (the
+// controls then set up their accessible state).
+class Session
+{
+public:
+    Session() : m_wasActive(QAccessible::isActive()) { QAccessible::setActive(true); }
+    ~Session() { QAccessible::setActive(m_wasActive); }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+private:
+    bool m_wasActive;
+};
+
+// Every node below the window (the window's own node excluded), depth first.
+QList<QAccessibleInterface *> nodes(QQuickWindow *window);
+// The nodes a screen reader presents: not invisible.
+QList<QAccessibleInterface *> shownNodes(QQuickWindow *window);
+// The first shown node with this name (and role, unless NoRole); null when there is none.
+QAccessibleInterface *shownNode(QQuickWindow *window, const QString &name,
+                                QAccessible::Role role = QAccessible::NoRole);
+// The names of the shown nodes of a role.
+QStringList shownNames(QQuickWindow *window, QAccessible::Role role);
+// Performs the node's press action; false when it offers none.
+bool press(QAccessibleInterface *node);
+
+} // namespace accessibletree
