@@ -60,7 +60,7 @@ NavigationPage {
                     symbol: "slider.horizontal.3"
                     font: Theme.headline
                     color: "white"
-                    Accessible.role: Accessible.StaticText
+                    Accessible.role: Accessible.Heading
                     Accessible.name: text
                 }
                 Toggle {
@@ -89,11 +89,10 @@ NavigationPage {
                 bottomPadding: 10
                 leftPadding: 14
                 rightPadding: 14
+                focusRingRadius: 12
                 background: Rectangle {
                     radius: 12
                     color: Qt.rgba(1, 1, 1, 0.08)
-                    border.width: presetMenu.visualFocus ? 2 : 0
-                    border.color: Theme.accent
                 }
                 contentItem: Item {
                     implicitHeight: Math.max(presetText.implicitHeight, chevron.implicitHeight)
@@ -159,7 +158,7 @@ NavigationPage {
                             Accessible.name: model.bandTitles[row.index]
                             Accessible.description: model.gainTexts[row.index]
                         }
-                        Text {
+                        StaticText {
                             id: gainText
                             objectName: "gainText"
                             anchors.right: parent.right
@@ -170,14 +169,12 @@ NavigationPage {
                             font: Theme.caption
                             color: Qt.rgba(1, 1, 1, 0.7)
                             opacity: row.enabled ? 1.0 : 0.5
-                            Accessible.role: Accessible.StaticText
-                            Accessible.name: text
                         }
                     }
                 }
             }
 
-            Text {
+            StaticText {
                 objectName: "footerText"
                 x: 18
                 width: parent.width - 36
@@ -186,8 +183,6 @@ NavigationPage {
                 text: model.footerText
                 font: Theme.caption2
                 color: Qt.rgba(1, 1, 1, 0.45)
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
         }
     }

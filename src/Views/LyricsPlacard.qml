@@ -23,17 +23,15 @@ Item {
             size: 42
             color: Qt.rgba(1, 1, 1, 0.35)
         }
-        Text {
+        StaticText {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             text: placard.title
             font: Theme.headline
             color: Qt.rgba(1, 1, 1, 0.85)
             wrapMode: Text.WordWrap
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
-        Text {
+        StaticText {
             x: 40
             width: parent.width - 80
             horizontalAlignment: Text.AlignHCenter
@@ -41,8 +39,6 @@ Item {
             font: Theme.subheadline
             color: Qt.rgba(1, 1, 1, 0.5)
             wrapMode: Text.WordWrap
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
     }
 }

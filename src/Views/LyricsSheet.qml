@@ -49,7 +49,7 @@ NavigationPage {
             anchors.rightMargin: 12
             anchors.verticalCenter: parent.verticalCenter
             spacing: 2
-            Text {
+            StaticText {
                 objectName: "trackTitle"
                 width: parent.width
                 horizontalAlignment: Text.AlignLeft
@@ -58,10 +58,8 @@ NavigationPage {
                 color: "white"
                 elide: Text.ElideRight
                 maximumLineCount: 1
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
-            Text {
+            StaticText {
                 width: parent.width
                 horizontalAlignment: Text.AlignLeft
                 text: model.subtitle
@@ -69,8 +67,6 @@ NavigationPage {
                 color: Qt.rgba(1, 1, 1, 0.5)
                 elide: Text.ElideRight
                 maximumLineCount: 1
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
             }
         }
 
@@ -80,10 +76,10 @@ NavigationPage {
             anchors.right: closeButton.left
             anchors.rightMargin: 12
             anchors.verticalCenter: parent.verticalCenter
+            // Shows whether translations are on; a click flips them through the model.
+            checked: model.showTranslation
             onClicked: model.toggleTranslation()
             Accessible.name: "ترجمه"
-            Accessible.checkable: true
-            Accessible.checked: model.showTranslation
             contentItem: Text {
                 text: "ترجمه"
                 font: Theme.withWeight(Theme.caption, Font.Bold)
@@ -93,11 +89,10 @@ NavigationPage {
             rightPadding: 12
             topPadding: 7
             bottomPadding: 7
+            focusRingRadius: height / 2
             background: Rectangle {
                 radius: height / 2
                 color: model.showTranslation ? Theme.accent : Qt.rgba(1, 1, 1, 0.08)
-                border.width: translationToggle.visualFocus ? 2 : 0
-                border.color: "white"
             }
         }
 
@@ -116,11 +111,10 @@ NavigationPage {
                 size: 16
                 color: Qt.rgba(1, 1, 1, 0.7)
             }
+            focusRingRadius: width / 2
             background: Rectangle {
                 radius: width / 2
                 color: Qt.rgba(1, 1, 1, 0.07)
-                border.width: closeButton.visualFocus ? 2 : 0
-                border.color: Theme.accent
             }
         }
     }
@@ -254,13 +248,8 @@ NavigationPage {
                                       : Qt.rgba(1, 1, 1, 0.3)
                 }
                 // Keyboard focus on this line.
-                Rectangle {
-                    anchors.fill: parent
-                    anchors.margins: -6
-                    radius: 8
-                    color: "transparent"
-                    border.width: 2
-                    border.color: Theme.accent
+                FocusRing {
+                    gap: 6
                     visible: list.activeFocus && list.currentIndex === row.index
                 }
                 TapHandler {

@@ -40,6 +40,7 @@ Item {
                 visible: model.showsDownloadButton
                 width: 46
                 height: 46
+                focusRingRadius: width / 2
                 Accessible.name: model.downloadActionName
                 onClicked: model.tapDownload()
 
@@ -48,8 +49,6 @@ Item {
                         anchors.fill: parent
                         radius: width / 2
                         color: Qt.rgba(1, 1, 1, 0.07)
-                        border.width: downloadButton.visualFocus ? 2 : 0
-                        border.color: Theme.accent
                     }
 
                     // Running: a faint ring, the done part in green from the top, clockwise, and
@@ -125,11 +124,10 @@ Item {
                     onClicked: model.requestTelegramLink()
                     topPadding: 13
                     bottomPadding: 13
+                    focusRingRadius: 14
                     background: Rectangle {
                         radius: 14
                         color: Qt.rgba(0.15, 0.55, 0.95, 1)
-                        border.width: telegramButton.visualFocus ? 2 : 0
-                        border.color: "white"
                     }
                     contentItem: Item {
                         implicitHeight: Math.max(telegramLabel.implicitHeight, 20)
@@ -159,7 +157,7 @@ Item {
                     }
                 }
 
-                Text {
+                StaticText {
                     objectName: "telegramError"
                     width: parent.width
                     visible: model.telegramError !== ""
@@ -168,8 +166,6 @@ Item {
                     text: model.telegramError
                     font: Theme.caption2
                     color: Qt.rgba(1, 1, 1, 0.6)
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
                 }
             }
         }

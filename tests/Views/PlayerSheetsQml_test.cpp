@@ -8,6 +8,7 @@
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInAudio.h"
+#include "AccessibleTree.h"
 #include "QmlWindowFixture.h"
 
 #include <QAccessible>
@@ -79,6 +80,20 @@ protected:
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(target);
         return a ? a->text(QAccessible::Name) : QString();
     }
+    // Every control a screen reader is shown carries a name.
+    void expectControlsNamed() const
+    {
+        const QList<QAccessible::Role> controls{QAccessible::Button, QAccessible::CheckBox, QAccessible::Slider,
+                                                QAccessible::ListItem, QAccessible::ButtonMenu};
+        int seen = 0;
+        for (QAccessibleInterface *node : accessibletree::shownNodes(hosted.window())) {
+            if (!controls.contains(node->role()))
+                continue;
+            ++seen;
+            EXPECT_FALSE(node->text(QAccessible::Name).isEmpty()) << "role " << int(node->role());
+        }
+        EXPECT_GT(seen, 0);
+    }
     static void press(QQuickItem *target)
     {
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(target);
@@ -89,6 +104,7 @@ protected:
     standin::StandInServer server;
     QUrl previousBase;
     QList<QUrl> opened;
+    accessibletree::Session accessibility;
 };
 
 // The visible delegate of the list whose text is `text`.
@@ -140,11 +156,12 @@ TEST_F(PlayerSheetsQml, LyricsFollowThePlayerAndATapSeeks)
     // The translation toggle, from assistive technology.
     QQuickItem *toggle = item(QStringLiteral("translationToggle"));
     EXPECT_EQ(accessibleName(toggle), QStringLiteral("ترجمه"));
-    click(toggle);
+    press(toggle);
     EXPECT_FALSE(model->showTranslation());
     toggle->forceActiveFocus();
     QTest::keyClick(hosted.window(), Qt::Key_Space);
     EXPECT_TRUE(model->showTranslation());
+    expectControlsNamed();
 }
 
 TEST_F(PlayerSheetsQml, EqualiserControlsWriteTheSettings)
@@ -187,6 +204,7 @@ TEST_F(PlayerSheetsQml, EqualiserControlsWriteTheSettings)
     EXPECT_EQ(eq.selectedPreset(), QStringLiteral("سفارشی"));
     EXPECT_EQ(itemNamed(band, QStringLiteral("gainText"))->property("text").toString(), QStringLiteral("+0"));
     EXPECT_EQ(item(QStringLiteral("footerText"))->property("text").toString().left(14), QStringLiteral("از 80hrtz تا 1"));
+    expectControlsNamed();
     eq.setEnabled(false);
 }
 
@@ -201,7 +219,7 @@ TEST_F(PlayerSheetsQml, FooterDownloadsRemovesAndOpensTheTelegramLink)
 
     click(download);
     ASSERT_TRUE(waitFor([&] { return accessibleName(download) == QStringLiteral("حذف دانلود"); }, 20000));
-    click(download);
+    press(download);
     ASSERT_TRUE(waitFor([&] { return accessibleName(download) == QStringLiteral("دانلود"); }));
 
     // The Telegram link: opened; then a refusal shown under the button.
@@ -216,4 +234,5 @@ TEST_F(PlayerSheetsQml, FooterDownloadsRemovesAndOpensTheTelegramLink)
     QQuickItem *error = item(QStringLiteral("telegramError"));
     ASSERT_TRUE(waitFor([&] { return error->isVisible(); }));
     EXPECT_EQ(error->property("text").toString(), QStringLiteral("لینک ساخته نشد"));
+    expectControlsNamed();
 }

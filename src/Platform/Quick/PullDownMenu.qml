@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import Melodrift
 
-// A pull-down menu: a button whose label is given as `contentItem`, opening a menu of `items`
+// A pull-down menu: a kit button whose label is given as `contentItem`, opening a menu of `items`
 // (texts) below it. Choosing one emits chosen(index, text). Enter or Space opens it from the
 // keyboard; the arrow keys and Enter choose in the open menu.
 //     PullDownMenu {
@@ -10,7 +10,7 @@ import Melodrift
 //         onChosen: (index, text) => model.applyPreset(text)
 //         contentItem: Text { text: model.presetLabel }
 //     }
-AbstractButton {
+ButtonBase {
     id: control
 
     property var items: []
@@ -19,14 +19,10 @@ AbstractButton {
 
     signal chosen(int index, string text)
 
-    hoverEnabled: true
-    focusPolicy: Qt.StrongFocus
     opacity: pressed ? 0.55 : (enabled ? 1.0 : 0.4)
     Accessible.role: Accessible.ButtonMenu
 
     onClicked: menu.open()
-    Keys.onReturnPressed: menu.open()
-    Keys.onEnterPressed: menu.open()
 
     Menu {
         id: menu

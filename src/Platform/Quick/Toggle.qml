@@ -16,6 +16,8 @@ Switch {
     focusPolicy: Qt.StrongFocus
     Keys.onReturnPressed: control.toggle(), control.toggled()
     Keys.onEnterPressed: control.toggle(), control.toggled()
+    Accessible.focusable: true
+    Accessible.ignored: !control.visible
 
     indicator: Rectangle {
         implicitWidth: 51
@@ -27,6 +29,11 @@ Switch {
         opacity: control.enabled ? 1.0 : 0.5
         Behavior on color { ColorAnimation { duration: 150 } }
 
+        FocusRing {
+            target: control
+            radius: height / 2
+        }
+
         Rectangle {
             width: 27
             height: 27
@@ -36,17 +43,6 @@ Switch {
             x: (control.checked !== control.mirrored) ? parent.width - width - 2 : 2
             color: "white"
             Behavior on x { NumberAnimation { duration: 150; easing.type: Easing.OutCubic } }
-        }
-
-        // Keyboard focus.
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: -3
-            radius: height / 2
-            color: "transparent"
-            border.width: 2
-            border.color: Theme.accent
-            visible: control.visualFocus
         }
     }
     contentItem: Item {}

@@ -27,6 +27,8 @@ Slider {
         event.accepted = true
     }
 
+    Accessible.focusable: true
+    Accessible.ignored: !control.visible
     Accessible.onIncreaseAction: nudge(keyStep, { accepted: true })
     Accessible.onDecreaseAction: nudge(-keyStep, { accepted: true })
 
@@ -65,7 +67,9 @@ Slider {
         implicitHeight: 24
         radius: 12
         color: "white"
-        border.width: control.visualFocus ? 2 : 0
-        border.color: Theme.accent
+    }
+
+    FocusRing {
+        radius: height / 2
     }
 }
