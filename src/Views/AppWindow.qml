@@ -4,8 +4,9 @@ import QtQuick.Layouts
 import Melodrift
 
 // The main window: two tabs, the radio (ContentView) and the library, right to left in the dark
-// scheme with the accent as tint. The catalogue loads when the window first appears and again
-// whenever the application becomes active while it is still empty.
+// scheme with the accent as tint, and the one full-screen player over both, shown while
+// RadioPlayer.isFullPlayerPresented holds. The catalogue loads when the window first appears and
+// again whenever the application becomes active while it is still empty.
 MelodriftWindow {
     id: window
     width: 430
@@ -24,6 +25,10 @@ MelodriftWindow {
 
     Component.onCompleted: scene.windowAppeared()
 
+    // True while the full player covers the whole window: the tabs under it are not drawn then,
+    // so nothing of theirs (a playing indicator) costs a frame.
+    property bool covered: false
+
     StackLayout {
         id: tabs
         anchors.left: parent.left
@@ -31,6 +36,7 @@ MelodriftWindow {
         anchors.top: parent.top
         anchors.bottom: tabBar.top
         currentIndex: window.currentTab
+        visible: !window.covered
 
         ContentView {
             objectName: "radioTab"
@@ -47,6 +53,7 @@ MelodriftWindow {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         height: 54
+        visible: !window.covered
         color: Qt.rgba(0.07, 0.07, 0.08, 0.96)
 
         Rectangle {
@@ -109,5 +116,15 @@ MelodriftWindow {
                 }
             }
         }
+    }
+
+    FullScreenCover {
+        id: fullPlayerCover
+        objectName: "fullPlayerCover"
+        presenter: RadioPlayer
+        flag: "isFullPlayerPresented"
+        onOpened: window.covered = true
+        onAboutToHide: window.covered = false
+        FullPlayerView {}
     }
 }

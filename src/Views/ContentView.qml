@@ -1,9 +1,9 @@
 import QtQuick
 import Melodrift
 
-// The radio tab: the home screen, the mini player bar at the bottom from the first chosen station
-// on (a tap on it opens the full player), and the one full-screen player cover. Acts on the
-// development launch arguments the first time it appears.
+// The radio tab: the home screen and the mini player bar at the bottom from the first chosen
+// station on (a tap on it opens the full player, which the window presents over either tab). Acts
+// on the development launch arguments the first time it appears.
 Item {
     id: root
 
@@ -62,12 +62,5 @@ Item {
             id: bar
             anchors.fill: parent
         }
-    }
-
-    FullScreenCover {
-        objectName: "fullPlayerCover"
-        presenter: RadioPlayer
-        flag: "isFullPlayerPresented"
-        FullPlayerView {}
     }
 }

@@ -1,83 +1,285 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Melodrift
 
-// The full-screen player (not built yet): what plays, a play/pause button and a button that
-// closes it.
+// The full-screen player, shown by the window's one full-screen cover while
+// RadioPlayer.isFullPlayerPresented holds, from either tab:
+//     FullScreenCover { presenter: RadioPlayer; flag: "isFullPlayerPresented"; FullPlayerView {} }
+// Top to bottom: the drag handle, the header, the turning record, the titles, the seek bar (or
+// the live badge), the transport, the volume, the footer, the offline error and, in the regular
+// layout, the advertisement banner; behind them a glow of the artwork's colour. A mainly
+// downward drag of more than 120 points closes it, as do the close button and Escape. The five
+// sheets it opens stand above it; each is built when it opens.
 Item {
     id: root
+    objectName: "fullPlayer"
+
+    readonly property alias model: screen
+    // One of the five sheets stands over the screen.
+    readonly property bool sheetShown: screen.showLyrics || screen.showEQ || screen.showStory
+                                       || screen.showLogin || screen.showAddToPlaylist
 
     signal dismissRequested()
 
-    MiniPlayerBarModel {
-        id: playing
+    FullPlayerViewModel {
+        id: screen
+        contentSize: Qt.size(root.width, root.height)
     }
 
-    HarmonicTint {
-        anchors.fill: parent
-        tint: RadioPlayer.themeColor
-        artworkKey: playing.artworkURL !== undefined ? String(playing.artworkURL) : ""
-    }
+    Component.onCompleted: screen.appear()
 
-    PlainButton {
-        objectName: "closeButton"
-        anchors.top: parent.top
-        anchors.left: parent.left
-        anchors.margins: 16
-        symbol: "chevron.down"
-        symbolSize: 24
-        color: "white"
-        Accessible.name: "بستن"
-        onClicked: root.dismissRequested()
-    }
-
-    Column {
-        anchors.centerIn: parent
-        width: parent.width - 64
-        spacing: 14
-
-        RoundedClip {
-            anchors.horizontalCenter: parent.horizontalCenter
-            width: Math.min(parent.width, 300)
-            height: width
-            radius: 22
-            ArtworkImage {
-                anchors.fill: parent
-                urlString: playing.artworkURL
-                cornerRadius: 22
+    // The drag that closes the screen, with the mouse as with touch. Presses that a control takes
+    // (a button, a slider) never reach it.
+    DragHandler {
+        id: drag
+        target: null
+        dragThreshold: 10
+        property real lastX: 0
+        property real lastY: 0
+        onTranslationChanged: {
+            if (!active)
+                return
+            lastX = translation.x
+            lastY = translation.y
+            screen.dragChanged(lastX, lastY)
+        }
+        onActiveChanged: {
+            if (active) {
+                lastX = 0
+                lastY = 0
+            } else if (screen.dragEnded(lastX, lastY)) {
+                root.dismissRequested()
             }
         }
-        Text {
-            width: parent.width
-            horizontalAlignment: Text.AlignHCenter
-            text: playing.trackTitle
-            font: Theme.title3
-            color: "white"
-            elide: Text.ElideRight
+    }
+
+    // Everything that the drag moves.
+    Item {
+        id: moving
+        objectName: "fullPlayerContent"
+        width: root.width
+        height: root.height
+        y: screen.dragOffset
+        Behavior on y {
+            // Follows the finger at once; springs back on a release that does not close.
+            enabled: !drag.active
+            NumberAnimation { duration: 320; easing.type: Easing.OutCubic }
         }
-        Text {
-            width: parent.width
-            horizontalAlignment: Text.AlignHCenter
-            text: playing.stationName
-            font: Theme.subheadline
-            color: Qt.rgba(1, 1, 1, 0.6)
-            elide: Text.ElideRight
+
+        // The glow: the artwork's colour and a heavily blurred copy of the artwork.
+        Item {
+            id: glow
+            anchors.fill: parent
+
+            property color tint: RadioPlayer.themeColor
+            Behavior on tint {
+                enabled: glowFade.running
+                ColorAnimation { duration: 800; easing.type: Easing.InOutQuad }
+            }
+            // A new artwork: the colour that comes with it fades in.
+            readonly property url source: ServerAddress.absolute(screen.artworkURL)
+            onSourceChanged: glowFade.restart()
+            Timer { id: glowFade; interval: 800 }
+
+            // The background with the colour at 0.35 over it, as one opaque fill: a software
+            // renderer then draws no second full-window layer for it on every frame.
+            Rectangle {
+                anchors.fill: parent
+                color: Qt.tint(Theme.background, Qt.rgba(glow.tint.r, glow.tint.g, glow.tint.b, 0.35))
+            }
+            BakedArtworkPicture {
+                id: glowPicture
+                anchors.centerIn: parent
+                width: 500
+                height: 500
+                blurRadius: 90
+                opacity: 0.22
+                source: glow.source
+            }
         }
-        Text {
-            width: parent.width
-            horizontalAlignment: Text.AlignHCenter
-            visible: text !== ""
-            text: RadioPlayer.statusText
-            font: Theme.footnote
-            color: Qt.rgba(1, 1, 1, 0.5)
+
+        ColumnLayout {
+            anchors.fill: parent
+            anchors.leftMargin: screen.sideMargin
+            anchors.rightMargin: screen.sideMargin
+            anchors.topMargin: 10
+            anchors.bottomMargin: 8
+            spacing: 0
+
+            Rectangle {
+                objectName: "dragHandle"
+                Layout.alignment: Qt.AlignHCenter
+                Layout.topMargin: 8
+                implicitWidth: 40
+                implicitHeight: 5
+                radius: 2.5
+                color: Qt.rgba(1, 1, 1, 0.35)
+            }
+
+            FullPlayerHeader {
+                objectName: "header"
+                Layout.fillWidth: true
+                Layout.topMargin: 14
+                Layout.minimumHeight: implicitHeight
+                model: screen
+                onCloseRequested: root.dismissRequested()
+            }
+
+            Item {
+                Layout.fillHeight: true
+                Layout.minimumHeight: screen.compact ? 4 : 8
+            }
+
+            VinylRecord {
+                objectName: "vinyl"
+                Layout.alignment: Qt.AlignHCenter
+                Layout.minimumHeight: implicitHeight
+                outer: screen.recordSide
+                artworkURL: screen.artworkURL
+                // A sheet covers the record: it waits, at its angle, until the sheet is gone.
+                turning: screen.isRotating && !root.sheetShown
+                baseRotation: screen.rotation
+            }
+
+            Item {
+                Layout.fillHeight: true
+                Layout.minimumHeight: screen.compact ? 4 : 8
+            }
+
+            ColumnLayout {
+                objectName: "trackInfo"
+                Layout.fillWidth: true
+                Layout.minimumHeight: implicitHeight
+                spacing: 6
+
+                Text {
+                    objectName: "trackTitle"
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignHCenter
+                    text: screen.trackTitle
+                    font: Theme.withWeight(Theme.title2, Font.Bold)
+                    color: "white"
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 2
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                }
+                Text {
+                    objectName: "artistLine"
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignHCenter
+                    text: screen.artistLine
+                    font: Theme.subheadline
+                    color: Qt.rgba(1, 1, 1, 0.55)
+                    maximumLineCount: 1
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                }
+            }
+
+            PlayerTransport {
+                objectName: "transport"
+                Layout.fillWidth: true
+                Layout.minimumHeight: implicitHeight
+                model: screen
+            }
+
+            PlayerFooter {
+                objectName: "footer"
+                Layout.fillWidth: true
+                Layout.topMargin: screen.compact ? 10 : 14
+                Layout.minimumHeight: implicitHeight
+                station: RadioPlayer.currentStation
+            }
+
+            Text {
+                objectName: "offlineError"
+                visible: text !== ""
+                Layout.fillWidth: true
+                Layout.topMargin: 6
+                horizontalAlignment: Text.AlignHCenter
+                text: screen.offlineError
+                font: Theme.withWeight(Theme.caption2, Font.Medium)
+                color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.85)
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+            }
+
+            AdBannerView {
+                objectName: "adBanner"
+                visible: !screen.compact
+                Layout.fillWidth: true
+                Layout.topMargin: 14
+                Layout.preferredHeight: 140
+                Layout.minimumHeight: 140
+            }
+
+            Item {
+                Layout.fillHeight: true
+            }
         }
-        PlainButton {
-            objectName: "playPauseButton"
-            anchors.horizontalCenter: parent.horizontalCenter
-            symbol: RadioPlayer.isPlaying ? "pause.fill" : "play.fill"
-            symbolSize: 44
-            color: "white"
-            onClicked: RadioPlayer.togglePlayPause()
+    }
+
+    // The station a sheet keeps: the player's at the moment the sheet is built; it does not
+    // follow later changes. Without a station the sheet shows empty.
+    component StationSheetPage: Item {
+        id: holder
+        readonly property var station: screen.stationCopy()
+        property Component page
+        readonly property Item pageItem: pageLoader.item
+        signal dismissRequested()
+
+        Loader {
+            id: pageLoader
+            anchors.fill: parent
+            active: holder.station !== undefined
+            sourceComponent: holder.page
+        }
+        Connections {
+            target: pageLoader.item
+            ignoreUnknownSignals: true
+            function onDismissRequested() { holder.dismissRequested() }
+        }
+    }
+
+    Sheet {
+        objectName: "equalizerSheet"
+        presenter: screen
+        flag: "showEQ"
+        EQView {}
+    }
+    Sheet {
+        objectName: "storySheet"
+        presenter: screen
+        flag: "showStory"
+        StationSheetPage {
+            id: storyPage
+            page: Component { StoryView { station: storyPage.station } }
+        }
+    }
+    Sheet {
+        objectName: "lyricsSheet"
+        presenter: screen
+        flag: "showLyrics"
+        StationSheetPage {
+            id: lyricsPage
+            page: Component { LyricsSheet { station: lyricsPage.station } }
+        }
+    }
+    Sheet {
+        objectName: "loginSheet"
+        presenter: screen
+        flag: "showLogin"
+        LoginSheet {}
+    }
+    Sheet {
+        objectName: "addToPlaylistSheet"
+        presenter: screen
+        flag: "showAddToPlaylist"
+        StationSheetPage {
+            id: addPage
+            page: Component { AddToPlaylistSheet { station: addPage.station } }
         }
     }
 }

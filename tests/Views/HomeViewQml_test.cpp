@@ -88,7 +88,8 @@ protected:
 TEST_F(HomeViewQml, TappingALiveCardPlaysItUnderTheFullPlayerAndShowsTheMiniBar)
 {
     loadCatalogue();
-    load(QStringLiteral("ContentView"));
+    // The cover stands at the window's level, over both tabs.
+    load(QStringLiteral("AppWindow"));
     QQuickItem *card = visibleItem(QStringLiteral("station_tehran-live"));
     ASSERT_TRUE(card);
     settle(500); // the grid's appearing scale

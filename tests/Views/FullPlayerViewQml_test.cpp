@@ -1,0 +1,169 @@
+#include "ArtworkPicture.h"
+#include "QmlWindowFixture.h"
+#include "Services/APIClient.h"
+#include "Services/RadioPlayer.h"
+#include "Services/StationStore.h"
+#include "support/DemoCatalogue.h"
+#include "support/StandInAudio.h"
+#include "support/StandInServer.h"
+
+#include <QAccessible>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+// The full player in a real Qt Quick window (offscreen) with the shared stores, against the
+// stand-in backend and a real pipeline: the layout across its threshold, the five sheets, the
+// keyboard, and the drag that closes it. Fails on any QML warning.
+
+using namespace quickhost;
+
+namespace {
+
+class FullPlayerViewQml : public QmlWindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(server.listen(), 0u);
+        standin::installDemoCatalogue(server);
+        standin::installAudioRoutes(server);
+        previousBase = APIClient::shared().baseURL();
+        APIClient::shared().setBaseURL(server.baseUrl());
+        QmlWindowFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        QmlWindowFixture::TearDown();
+        APIClient::shared().setBaseURL(previousBase);
+    }
+
+    QQuickItem *item(const QString &name) const { return itemNamed(hosted.window()->contentItem(), name); }
+    QObject *object(const QString &name) const { return screen->findChild<QObject *>(name); }
+    static bool isOpen(QObject *popup) { return popup && popup->property("opened").toBool(); }
+
+    // Presses Tab until `target` has the keyboard's focus.
+    bool tabTo(QQuickItem *target)
+    {
+        for (int i = 0; i < 30 && !target->hasActiveFocus(); ++i)
+            QTest::keyClick(hosted.window(), Qt::Key_Tab);
+        return target->hasActiveFocus();
+    }
+    void drag(QQuickItem *from, QPoint by)
+    {
+        const QPoint start = from->mapToScene(QPointF(from->width() / 2, from->height() / 2)).toPoint();
+        QTest::mousePress(hosted.window(), Qt::LeftButton, {}, start);
+        for (int step = 1; step <= 10; ++step)
+            QTest::mouseMove(hosted.window(), start + by * step / 10);
+        QTest::mouseRelease(hosted.window(), Qt::LeftButton, {}, start + by);
+    }
+
+    standin::StandInServer server;
+    QUrl previousBase;
+    QObject *screen = nullptr;
+};
+
+} // namespace
+
+TEST_F(FullPlayerViewQml, LayoutSheetsKeyboardAndDrag)
+{
+    QObject *host = loadQml("Item { FullPlayerView { anchors.fill: parent } }");
+    ASSERT_TRUE(host);
+    screen = host->findChild<QObject *>(QStringLiteral("fullPlayer"));
+    ASSERT_TRUE(screen);
+    auto *model = screen->property("model").value<QObject *>();
+    ASSERT_TRUE(model);
+    QSignalSpy dismissed(screen, SIGNAL(dismissRequested()));
+
+    // Regular at 860 points, compact below 750: the record, the play button and the banner follow.
+    struct Size { int height; bool compact; double side; double play; };
+    for (const Size &size : {Size{860, false, 258, 78}, Size{700, true, 238, 66}, Size{750, false, 225, 78}}) {
+        hosted.window()->resize(430, size.height);
+        ASSERT_TRUE(waitFor([&] { return model->property("compact").toBool() == size.compact; })) << size.height;
+        settle(50);
+        EXPECT_EQ(item(QStringLiteral("vinyl"))->width(), size.side + 24) << size.height;
+        EXPECT_EQ(item(QStringLiteral("playPauseButton"))->width(), size.play) << size.height;
+        EXPECT_EQ(item(QStringLiteral("adBanner"))->isVisible(), !size.compact) << size.height;
+        // Nothing of the column spills over the side margins.
+        QQuickItem *transport = item(QStringLiteral("transport"));
+        EXPECT_LE(transport->width(), 430 - 2 * model->property("sideMargin").toDouble()) << size.height;
+    }
+
+    // No station: the title, the live badge, and the sheets that take a station open empty.
+    EXPECT_EQ(item(QStringLiteral("headerTitle"))->property("text").toString(), QStringLiteral("ملودریفت رادیو"));
+    EXPECT_TRUE(item(QStringLiteral("liveBadge"))->isVisible());
+    const struct { const char *button, *flag, *sheet; bool takesStation; } sheets[] = {
+        {"storyButton", "showStory", "storySheet", true},
+        {"equalizerButton", "showEQ", "equalizerSheet", false},
+        {"addButton", "showLogin", "loginSheet", false}, // signed out
+        {"lyricsButton", "showLyrics", "lyricsSheet", true},
+        {"favoriteButton", "showLogin", "loginSheet", false}, // no station: the heart does nothing
+    };
+    for (const auto &s : sheets) {
+        const bool opens = QByteArray(s.button) != "favoriteButton";
+        QMetaObject::invokeMethod(item(QString::fromUtf8(s.button)), "clicked");
+        EXPECT_EQ(model->property(s.flag).toBool(), opens) << s.button;
+        QObject *sheet = object(QString::fromUtf8(s.sheet));
+        ASSERT_TRUE(sheet) << s.sheet;
+        if (!opens)
+            continue;
+        ASSERT_TRUE(waitFor([&] { return isOpen(sheet); })) << s.sheet;
+        auto *content = sheet->property("contentScreen").value<QQuickItem *>();
+        ASSERT_TRUE(content) << s.sheet;
+        if (s.takesStation) {
+            EXPECT_EQ(content->property("pageItem").value<QQuickItem *>(), nullptr) << s.sheet;
+        }
+        QTest::keyClick(hosted.window(), Qt::Key_Escape);
+        ASSERT_TRUE(waitFor([&] { return !model->property(s.flag).toBool() && !sheet->property("visible").toBool(); }))
+            << s.sheet;
+    }
+
+    // A rotation plays: the lyrics sheet keeps the station it was opened with.
+    StationStore::shared()->requestLoad(true);
+    ASSERT_TRUE(waitFor([] { return !StationStore::shared()->stations().isEmpty(); }, 10000));
+    RadioPlayer *player = RadioPlayer::shared();
+    for (const Station &station : StationStore::shared()->stations())
+        if (station.genre == QStringLiteral("persian"))
+            player->select(station);
+    ASSERT_TRUE(waitFor([&] { return player->isPlaying(); }, 10000));
+    EXPECT_TRUE(item(QStringLiteral("progressRow"))->isVisible());
+    EXPECT_FALSE(item(QStringLiteral("liveBadge"))->isVisible());
+    const QString opened = player->currentStation()->currentTrackID();
+    model->setProperty("showLyrics", true);
+    QObject *lyrics = object(QStringLiteral("lyricsSheet"));
+    ASSERT_TRUE(waitFor([&] { return isOpen(lyrics); }));
+    auto *page = lyrics->property("contentScreen").value<QQuickItem *>()->property("pageItem").value<QQuickItem *>();
+    ASSERT_TRUE(page);
+    // The record waits under the sheet.
+    EXPECT_TRUE(model->property("isRotating").toBool());
+    EXPECT_FALSE(item(QStringLiteral("vinyl"))->property("running").toBool());
+    player->nextTrack();
+    ASSERT_NE(player->currentStation()->currentTrackID(), opened);
+    EXPECT_EQ(Station::fromVariant(page->property("station"))->currentTrackID(), opened);
+    QTest::keyClick(hosted.window(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !lyrics->property("visible").toBool(); }));
+    EXPECT_TRUE(item(QStringLiteral("vinyl"))->property("running").toBool());
+
+    // Keyboard alone: Tab to play/pause, Enter pauses; the button is named for what it does.
+    QQuickItem *play = item(QStringLiteral("playPauseButton"));
+    ASSERT_TRUE(waitFor([&] { return player->isPlaying(); }, 10000));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(play)->text(QAccessible::Name), QStringLiteral("توقف"));
+    ASSERT_TRUE(tabTo(play));
+    QTest::keyClick(hosted.window(), Qt::Key_Return);
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(play)->text(QAccessible::Name), QStringLiteral("پخش"));
+
+    // A drag on the volume slider never moves the screen; a long pull down on the record closes it.
+    hosted.window()->resize(430, 860);
+    settle(50);
+    drag(item(QStringLiteral("volumeSlider")), QPoint(0, 150));
+    EXPECT_EQ(model->property("dragOffset").toDouble(), 0.0);
+    EXPECT_EQ(dismissed.count(), 0);
+    drag(item(QStringLiteral("vinyl")), QPoint(0, 60));
+    ASSERT_TRUE(waitFor([&] { return item(QStringLiteral("fullPlayerContent"))->y() == 0; }));
+    EXPECT_EQ(dismissed.count(), 0);
+    drag(item(QStringLiteral("vinyl")), QPoint(0, 200));
+    EXPECT_EQ(dismissed.count(), 1);
+    player->togglePlayPause();
+}
