@@ -12,6 +12,11 @@ namespace {
 // playbin's GstPlayFlags: audio only, volume applied in software.
 constexpr guint PlayFlagAudio = 1u << 1;
 constexpr guint PlayFlagSoftVolume = 1u << 4;
+// Network items go through a ring buffer of this size (in memory, filled by range requests).
+constexpr guint64 RingBufferBytes = 4 * 1024 * 1024;
+constexpr int ProgressWatchMs = 1000;
+// Ticks without progress while playing before the item counts as stalled.
+constexpr int StalledAfterTicks = 2;
 
 bool isPlayableAddress(const QUrl &url)
 {
@@ -63,6 +68,11 @@ AudioPlayer::AudioPlayer(QObject *parent, GstElement *audioSink)
     }
     gst_object_ref_sink(m_playbin);
     g_object_set(m_playbin, "flags", PlayFlagAudio | PlayFlagSoftVolume, nullptr);
+    // In plain streaming mode the queue after an HTTP source lets data only flow downstream, so
+    // the Ogg demuxer works in push mode: its probe for the stream's end is lost, it reports the
+    // time it has seen as the duration, and a seek past that starts the track over. The ring
+    // buffer answers random-access reads (by range requests), as a local file does.
+    setRingBuffer(true);
     m_sink = std::make_unique<AudioTapSink>(audioSink);
     if (m_sink->isValid())
         g_object_set(m_playbin, "audio-sink", m_sink->bin(), nullptr);
@@ -79,6 +89,64 @@ AudioPlayer::AudioPlayer(Simulated, QObject *parent)
     : QObject(parent)
     , m_simulated(true)
 {
+}
+
+void AudioPlayer::resetProgressWatch()
+{
+    m_watchedPosition = -1;
+    m_stillTicks = 0;
+    m_stalled = false;
+    m_waitingMs = 0;
+}
+
+void AudioPlayer::updateProgressWatch()
+{
+    const bool wanted = !m_simulated && m_playbin && m_rate > 0 && m_item && m_prerolled && !m_atEnd
+                        && m_item->status() != PlayerItem::Status::Failed;
+    if (!wanted) {
+        if (m_progressWatch)
+            m_progressWatch->stop();
+        resetProgressWatch();
+        return;
+    }
+    if (!m_progressWatch) {
+        m_progressWatch = new QTimer(this);
+        m_progressWatch->setInterval(ProgressWatchMs);
+        connect(m_progressWatch, &QTimer::timeout, this, &AudioPlayer::checkProgress);
+    }
+    if (!m_progressWatch->isActive())
+        m_progressWatch->start();
+}
+
+void AudioPlayer::checkProgress()
+{
+    if (m_seeking || m_seekQueued) {
+        resetProgressWatch();
+        return;
+    }
+    if (m_pipelineState == GST_STATE_PLAYING && !m_buffering) {
+        gint64 position = -1;
+        gst_element_query_position(m_playbin, GST_FORMAT_TIME, &position);
+        const double seconds = position >= 0 ? double(position) / GST_SECOND : -1;
+        if (seconds > m_watchedPosition + 0.05) {
+            m_stillTicks = 0;
+            if (m_stalled) {
+                m_stalled = false;
+                updateStatus();
+            }
+        } else if (++m_stillTicks >= StalledAfterTicks && !m_stalled) {
+            m_stalled = true;
+            updateStatus();
+        }
+        m_watchedPosition = std::max(m_watchedPosition, seconds);
+    }
+    if (!m_buffering && !m_stalled) {
+        m_waitingMs = 0;
+        return;
+    }
+    m_waitingMs += ProgressWatchMs;
+    if (m_waitingMs >= m_stallFailureMs)
+        failCurrentItem(QStringLiteral("The stream stopped sending data."));
 }
 
 AudioPlayer::~AudioPlayer()
@@ -135,6 +203,8 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
     m_prerolled = false;
     m_lastPosition = 0;
     m_simulatedPlaying = false;
+    resetProgressWatch();
+    setRingBuffer(true);
 
     if (item) {
         item->m_player = this;
@@ -241,6 +311,7 @@ void AudioPlayer::startPendingSeek()
     }
     m_seeking = true;
     m_lastPosition = m_seekTarget;
+    resetProgressWatch();
 }
 
 void AudioPlayer::finishSeek(bool finished)
@@ -404,8 +475,10 @@ void AudioPlayer::updateStatus()
     const bool playing = m_simulated ? m_simulatedPlaying : m_pipelineState == GST_STATE_PLAYING;
     if (m_rate <= 0)
         status = TimeControlStatus::Paused;
-    else if (m_item && m_item->status() != PlayerItem::Status::Failed && playing && !m_buffering && !m_atEnd)
+    else if (m_item && m_item->status() != PlayerItem::Status::Failed && playing && !m_buffering && !m_stalled
+             && !m_atEnd)
         status = TimeControlStatus::Playing;
+    updateProgressWatch();
     if (status == m_status)
         return;
     m_status = status;
@@ -496,9 +569,40 @@ void AudioPlayer::handleError(GstMessage *message)
     gst_message_parse_error(message, &error, nullptr);
     const QString text = error && error->message ? QString::fromUtf8(error->message)
                                                  : QStringLiteral("Playback failed.");
+    // The ring buffer reads by ranges; a server without them still plays from the start, as
+    // a plain stream.
+    const bool rangesRefused = error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_SEEK;
     if (error)
         g_error_free(error);
+    if (rangesRefused && m_ringBuffer && !m_seeking && !m_seekQueued) {
+        reopenAsPlainStream();
+        return;
+    }
     failCurrentItem(text);
+}
+
+void AudioPlayer::setRingBuffer(bool on)
+{
+    if (on == m_ringBuffer || !m_playbin)
+        return;
+    m_ringBuffer = on;
+    g_object_set(m_playbin, "ring-buffer-max-size", on ? RingBufferBytes : guint64(0), nullptr);
+}
+
+void AudioPlayer::reopenAsPlainStream()
+{
+    stopStream(true);
+    ++m_serial;
+    m_buffering = false;
+    m_live = false;
+    m_atEnd = false;
+    m_prerolled = false;
+    m_lastPosition = 0;
+    resetProgressWatch();
+    setRingBuffer(false);
+    g_object_set(m_playbin, "uri", m_item->url().toString(QUrl::FullyEncoded).toUtf8().constData(), nullptr);
+    applyState();
+    updateStatus();
 }
 
 void AudioPlayer::handleEndOfStream()

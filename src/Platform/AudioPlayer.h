@@ -21,7 +21,14 @@ class QTimer;
 // call, tagged with the item they belong to, so nothing of a replaced item reaches the new one.
 //
 // Network items pause while their buffer is below 100 % and resume at 100 % as long as playback
-// is wanted (the rate is 1); meanwhile the time-control status is WaitingToPlay.
+// is wanted (the rate is 1); meanwhile the time-control status is WaitingToPlay. So does an item
+// whose position stops moving while it should play (a server that stops sending without the
+// buffer noticing). An item that waits for data longer than the stall limit fails like any
+// other broken item (itemFailed).
+//
+// Network items are read through a bounded ring buffer, which lets demuxers that need random
+// access (Ogg) find their length and seek by byte ranges, as they do on local files. An item whose
+// server refuses ranges is opened again as a plain stream (playable, not seekable).
 class AudioPlayer : public QObject
 {
     Q_OBJECT
@@ -73,6 +80,9 @@ public:
     int addPeriodicTimeObserver(double intervalSeconds, QObject *context, std::function<void(double)> block);
     void removeTimeObserver(int token);
 
+    // How long a started item may wait for data before it fails (default 30 s).
+    void setStallFailureSeconds(int seconds) { m_stallFailureMs = seconds * 1000; }
+
     // The playbin, for diagnostics and tests.
     GstElement *pipeline() const { return m_playbin; }
     // True when the audio output could take a tap (the tap elements exist).
@@ -115,6 +125,11 @@ private:
     void restartAtEnd();
     void failCurrentItem(const QString &error);
     void attachTapOfCurrentItem();
+    void updateProgressWatch();
+    void checkProgress();
+    void resetProgressWatch();
+    void setRingBuffer(bool on);
+    void reopenAsPlainStream();
 
     GstElement *m_playbin = nullptr;
     std::unique_ptr<AudioTapSink> m_sink;
@@ -133,6 +148,7 @@ private:
     bool m_live = false;
     bool m_atEnd = false;
     bool m_prerolled = false;
+    bool m_ringBuffer = false;
     mutable double m_lastPosition = 0;
     bool m_tickPending = false;
 
@@ -140,6 +156,14 @@ private:
     bool m_seekQueued = false;   // a seek waits for the item to preroll
     double m_seekTarget = 0;
     std::function<void(bool)> m_seekCompletion;
+
+    // Progress watch: runs once a second while an opened item should play.
+    QTimer *m_progressWatch = nullptr;
+    double m_watchedPosition = -1;
+    int m_stillTicks = 0;
+    bool m_stalled = false;
+    qint64 m_waitingMs = 0;
+    int m_stallFailureMs = 30'000;
 
     QHash<int, Observer> m_observers;
     int m_nextObserverToken = 1;

@@ -162,6 +162,13 @@ QUrl APIClient::endpoint(const QString &path, const Query &query) const
     QString relative = path;
     if (relative.startsWith(u'/'))
         relative.remove(0, 1);
+    // A "." or ".." segment (also spelled with escapes) would be resolved away on its way to the
+    // server and address another resource: such a request is not sent at all.
+    for (const QStringView segment : QStringView(relative).split(u'/')) {
+        const QByteArray decoded = QByteArray::fromPercentEncoding(segment.toUtf8());
+        if (decoded == "." || decoded == "..")
+            return QUrl();
+    }
     QByteArray fullPath = m_options.baseURL.path(QUrl::FullyEncoded).toUtf8();
     if (!fullPath.endsWith('/'))
         fullPath += '/';
@@ -189,10 +196,16 @@ QNetworkRequest APIClient::makeRequest(const QUrl &url, int idleTimeoutMs) const
     request.setTransferTimeout(idleTimeoutMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     return request;
 }
 
-QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent)
+QString APIClient::bodyTooLargeText()
+{
+    return QStringLiteral("پاسخ سرور بیش از اندازه بزرگ است");
+}
+
+QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent, BodyKind kind)
 {
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
     QPointer<QNetworkReply> guarded(sent);
@@ -206,24 +219,46 @@ QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent)
     });
     limit.start(m_options.totalTimeoutMs);
 
+    // The body is taken as it arrives, so nothing past the cap is ever held.
+    const qint64 cap = maxBodyBytes(kind);
+    QByteArray body;
+    bool tooLarge = false;
+    const auto take = [&] {
+        if (tooLarge || !guarded)
+            return;
+        const QVariant declared = guarded->header(QNetworkRequest::ContentLengthHeader);
+        if ((declared.isValid() && declared.toLongLong() > cap) || body.size() + guarded->bytesAvailable() > cap) {
+            tooLarge = true;
+            guarded->abort();
+            return;
+        }
+        body += guarded->readAll();
+    };
+    QObject::connect(sent, &QNetworkReply::metaDataChanged, sent, take);
+    QObject::connect(sent, &QNetworkReply::readyRead, sent, take);
+
     if (!reply->isFinished())
         co_await reply.get();
     limit.stop();
+    take();
 
     const QNetworkReply::NetworkError error = reply->error();
     if (wholeRequestExpired)
         throw TransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
+    if (tooLarge)
+        throw TransportError(QNetworkReply::UnknownContentError, bodyTooLargeText());
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusAttribute.isValid() ? statusAttribute.toInt() : -1;
-    // Qt reports 4xx/5xx as errors too; they are HTTP replies and are mapped by status. A 2xx with
-    // an error is a transfer that broke off (a truncated body, an idle timeout during the body).
+    // Qt reports 4xx/5xx as errors too; they are HTTP replies and are mapped by status, and so
+    // is a redirect that was not followed. A 2xx with an error is a transfer that broke off (a
+    // truncated body, an idle timeout during the body).
     if (error != QNetworkReply::NoError && (status == -1 || isSuccess(status))) {
         // Qt aborts a transfer that stays idle longer than its transfer timeout.
         if (error == QNetworkReply::OperationCanceledError)
             throw TransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
         throw TransportError(error, reply->errorString());
     }
-    co_return RawReply{status, reply->readAll()};
+    co_return RawReply{status, std::move(body)};
 }
 
 QByteArray APIClient::mapReply(Method method, const RawReply &reply)
@@ -278,7 +313,8 @@ QCoro::Task<StationsResponse> APIClient::getCatalogue(QString path)
     const QUrl url = endpoint(path);
     if (!url.isValid())
         throw APIError::badURL();
-    const RawReply raw = co_await perform(m_network->get(makeRequest(url, m_options.catalogueIdleTimeoutMs)));
+    const RawReply raw =
+        co_await perform(m_network->get(makeRequest(url, m_options.catalogueIdleTimeoutMs)), BodyKind::Catalogue);
     co_return co_await decodeReply<StationsResponse>(mapReply(Method::Get, raw));
 }
 

@@ -239,6 +239,20 @@ public:
 
     static constexpr int kRecognitionIdleTimeoutMs = 25'000;
 
+    // What a reply body may hold at most, by kind; a longer body fails the request while it is
+    // being read, like a transfer that broke off (TransportError with bodyTooLargeText()).
+    enum class BodyKind { Json, Catalogue, Recognition };
+    static constexpr qint64 maxBodyBytes(BodyKind kind)
+    {
+        switch (kind) {
+        case BodyKind::Catalogue: return 8 * 1024 * 1024;
+        case BodyKind::Recognition: return 1024 * 1024;
+        case BodyKind::Json: break;
+        }
+        return 4 * 1024 * 1024;
+    }
+    static QString bodyTooLargeText(); // "پاسخ سرور بیش از اندازه بزرگ است"
+
     // Replies larger than this are decoded on the thread pool.
     static constexpr qsizetype kOffThreadDecodeBytes = 256 * 1024;
 
@@ -284,14 +298,19 @@ protected:
     // ---- the frame under the primitives, for operations that need their own request.
     // The base URL with `path` appended (segments kept, characters a path does not allow
     // percent-encoded, existing %XX escapes kept) and the query encoded item by item in order;
-    // no '?' when the query is empty. An invalid result is returned as an invalid QUrl.
+    // no '?' when the query is empty. An invalid result is returned as an invalid QUrl, and so is
+    // a path with a "." or ".." segment (a server id made only of dots), which no server could
+    // receive as it is meant.
     QUrl endpoint(const QString &path, const Query &query = {}) const;
-    // A request for `url` with caching off and the given idle timeout.
+    // A request for `url` with caching off and the given idle timeout. Redirects are followed
+    // only to the same scheme, host and port, so a token, a password or a body never reaches
+    // another origin; any other redirect ends as its 3xx status.
     QNetworkRequest makeRequest(const QUrl &url, int idleTimeoutMs) const;
     QNetworkAccessManager &network() const { return *m_network; }
-    // Awaits a sent reply (taking ownership) under the whole-request limit. Throws TransportError
-    // when no complete HTTP reply arrived; otherwise returns its status and body.
-    QCoro::Task<RawReply> perform(QNetworkReply *reply);
+    // Awaits a sent reply (taking ownership) under the whole-request limit, reading at most the
+    // kind's body cap. Throws TransportError when no complete HTTP reply arrived or the body ran
+    // past the cap; otherwise returns its status and body.
+    QCoro::Task<RawReply> perform(QNetworkReply *reply, BodyKind kind = BodyKind::Json);
     // Builds, sends and maps one request of a primitive; returns the 2xx body or throws.
     QCoro::Task<QByteArray> send(Method method, QString path, Query query,
                                  std::optional<QJsonObject> body, std::optional<QString> token);

@@ -346,7 +346,7 @@ QCoro::Task<ShazamData> APIClient::recognize(QByteArray audioData)
         throw APIError::badURL();
     QNetworkRequest request = makeRequest(url, kRecognitionIdleTimeoutMs);
     request.setRawHeader("Content-Type", "audio/mp4");
-    const RawReply raw = co_await perform(network().post(request, audioData));
+    const RawReply raw = co_await perform(network().post(request, audioData), BodyKind::Recognition);
 
     if (raw.status == -1)
         throw APIError::http(-1);

@@ -95,14 +95,38 @@ AuthStore::AuthStore(std::shared_ptr<KeychainBackend> keychain, APIClient *clien
     , m_keychain(keychain ? std::move(keychain) : Keychain::backend())
     , m_client(client ? client : &APIClient::shared())
 {
-    if (const std::optional<QByteArray> saved = m_keychain->read(tokenKey)) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString token = utf8.decode(*saved);
-        if (!utf8.hasError() && !token.isEmpty()) {
-            m_token = token;
-            restoreSession(); // runs on its own; the constructor does not wait
-        }
+    restoreSavedSession(); // runs on its own; the constructor does not wait
+}
+
+QCoro::Task<void> AuthStore::restoreSavedSession()
+{
+    QPointer<AuthStore> self(this);
+    const quint64 session = m_sessionChanges;
+    setRestoring(true);
+    const std::optional<QByteArray> saved = co_await m_keychain->read(tokenKey);
+    if (!self)
+        co_return;
+    // A sign-in or sign-out while the keychain was answering settled the session already.
+    if (session != m_sessionChanges) {
+        setRestoring(false);
+        co_return;
     }
+    const std::optional<QString> token = saved ? Keychain::decode(*saved) : std::nullopt;
+    if (token && !token->isEmpty()) {
+        setToken(*token);
+        co_await restoreSession();
+        if (!self)
+            co_return;
+    }
+    setRestoring(false);
+}
+
+void AuthStore::setRestoring(bool restoring)
+{
+    if (restoring == m_isRestoring)
+        return;
+    m_isRestoring = restoring;
+    emit isRestoringChanged();
 }
 
 AuthStore::~AuthStore() = default;
@@ -146,6 +170,7 @@ QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)
         co_return;
     if (!reply.token)
         throw APIError::decoding();
+    ++m_sessionChanges;
     setToken(reply.token);
     setUser(std::move(reply.user));
     saveToken(reply.token);
@@ -154,6 +179,7 @@ QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)
 
 void AuthStore::logout()
 {
+    ++m_sessionChanges;
     if (m_token)
         sendLogout(m_client, *m_token);
     setUser(std::nullopt);
@@ -285,6 +311,7 @@ void AuthStore::setLoadingLibrary(bool loading)
 
 void AuthStore::saveToken(const std::optional<QString> &token)
 {
+    // Started now and finished by the keychain in order; nobody waits for it.
     if (token && !token->isEmpty())
         m_keychain->write(tokenKey, token->toUtf8());
     else

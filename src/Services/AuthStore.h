@@ -35,6 +35,9 @@ class AuthStore : public QObject
     Q_PROPERTY(QString token READ tokenText NOTIFY tokenChanged)
     Q_PROPERTY(bool isAuthed READ isAuthed NOTIFY isAuthedChanged)
     Q_PROPERTY(QVariant favoritesStation READ favoritesStationVariant NOTIFY favoritesStationChanged)
+    // True from start-up until the saved session is settled: the keychain has answered and, with
+    // a saved token, the backend has said whose it is. Not signed out yet while true.
+    Q_PROPERTY(bool isRestoring READ isRestoring NOTIFY isRestoringChanged)
 
 public:
     static inline const QString tokenKey = QStringLiteral("session_token");
@@ -43,8 +46,8 @@ public:
     // and the shared client, and kept for the whole process.
     static AuthStore &shared();
 
-    // Reads the saved token from `keychain` (the installed Keychain backend when null) and, when
-    // there is one, starts restoring the session without waiting. `client` defaults to
+    // Starts reading the saved token from `keychain` (the installed Keychain backend when null)
+    // and, when there is one, restoring the session; the constructor does not wait for either. `client` defaults to
     // APIClient::shared(); both must outlive the store.
     explicit AuthStore(std::shared_ptr<KeychainBackend> keychain = nullptr, APIClient *client = nullptr,
                        QObject *parent = nullptr);
@@ -59,6 +62,7 @@ public:
     // The bearer token, for screens that call the client themselves.
     const std::optional<QString> &token() const { return m_token; }
     bool isAuthed() const { return m_user.has_value() && m_token.has_value(); }
+    bool isRestoring() const { return m_isRestoring; }
     // The liked tracks as one playable station ("custom-favorites"); none without liked tracks.
     std::optional<Station> favoritesStation() const;
 
@@ -90,9 +94,13 @@ signals:
     void tokenChanged();
     void isAuthedChanged();
     void favoritesStationChanged();
+    void isRestoringChanged();
 
 private:
     QCoro::Task<void> signIn(QCoro::Task<AuthData> request);
+    // Awaits the keychain's saved token, then restores the session it belongs to.
+    QCoro::Task<void> restoreSavedSession();
+    void setRestoring(bool restoring);
 
     void setUser(std::optional<User> user);
     void setToken(std::optional<QString> token);
@@ -118,4 +126,6 @@ private:
     bool m_isLoadingLibrary = false;
     QSet<QString> m_favoriteIDs;
     std::optional<QString> m_token;
+    bool m_isRestoring = false;
+    quint64 m_sessionChanges = 0; // sign-ins and sign-outs so far
 };

@@ -1,11 +1,8 @@
 #include "Services/Keychain.h"
 
-#include <QEventLoop>
+#include <QCoroSignal>
 #include <QStringDecoder>
-#include <QTimer>
 #include <qt6keychain/keychain.h>
-
-#include <functional>
 
 namespace {
 
@@ -15,105 +12,119 @@ std::shared_ptr<KeychainBackend> &installedBackend()
     return backend;
 }
 
-// Starts `job` and waits for it for at most `timeoutMs`; `onSuccess` sees the finished job. Returns
-// false when the job failed or did not finish in time. The job deletes itself when it finishes,
-// now or later; a late finish reaches nothing here.
-bool runJob(QKeychain::Job *job, int timeoutMs,
-            const std::function<void(QKeychain::Job *)> &onSuccess = {})
-{
-    job->setAutoDelete(true);
-    job->setInsecureFallback(false);
-    QEventLoop loop;
-    bool finished = false;
-    bool ok = false;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job *done) {
-        finished = true;
-        ok = done->error() == QKeychain::NoError;
-        if (ok && onSuccess)
-            onSuccess(done);
-        loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    job->start();
-    if (!finished)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return finished && ok;
-}
-
 } // namespace
 
-SecretServiceKeychainBackend::SecretServiceKeychainBackend(QString service, int timeoutMs)
-    : m_service(std::move(service)), m_timeoutMs(timeoutMs)
+SecretServiceKeychainBackend::SecretServiceKeychainBackend(QString service)
+    : m_service(std::move(service))
 {
 }
 
-std::optional<QByteArray> SecretServiceKeychainBackend::read(const QString &key)
+SecretServiceKeychainBackend::~SecretServiceKeychainBackend()
+{
+    for (const QPointer<QKeychain::Job> &job : std::as_const(m_queue))
+        if (job)
+            job->deleteLater();
+}
+
+void SecretServiceKeychainBackend::startNext()
+{
+    while (!m_queue.isEmpty() && !m_queue.first())
+        m_queue.removeFirst();
+    if (!m_queue.isEmpty())
+        m_queue.first()->start();
+}
+
+QCoro::Task<bool> SecretServiceKeychainBackend::run(QKeychain::Job *job)
+{
+    job->setAutoDelete(false);
+    job->setInsecureFallback(false);
+    QPointer<QKeychain::Job> guarded(job);
+    m_queue.append(guarded);
+    if (m_queue.size() == 1)
+        job->start();
+    co_await qCoro(job, &QKeychain::Job::finished);
+    m_queue.removeOne(guarded);
+    startNext();
+    const bool ok = guarded && guarded->error() == QKeychain::NoError;
+    if (guarded)
+        guarded->deleteLater();
+    co_return ok;
+}
+
+QCoro::Task<std::optional<QByteArray>> SecretServiceKeychainBackend::read(QString key)
 {
     auto *job = new QKeychain::ReadPasswordJob(m_service);
     job->setKey(key);
-    std::optional<QByteArray> result;
-    const bool ok = runJob(job, m_timeoutMs, [&result](QKeychain::Job *done) {
-        result = static_cast<QKeychain::ReadPasswordJob *>(done)->binaryData();
-    });
-    return ok ? result : std::nullopt;
+    QPointer<QKeychain::ReadPasswordJob> guarded(job);
+    const bool ok = co_await run(job);
+    if (!ok || !guarded)
+        co_return std::nullopt;
+    co_return guarded->binaryData();
 }
 
-void SecretServiceKeychainBackend::write(const QString &key, const QByteArray &value)
+QCoro::Task<void> SecretServiceKeychainBackend::write(QString key, QByteArray value)
 {
     auto *job = new QKeychain::WritePasswordJob(m_service);
     job->setKey(key);
     // Stored as text, so other Secret Service clients show the token as it is.
     job->setTextData(QString::fromUtf8(value));
-    runJob(job, m_timeoutMs);
+    co_await run(job);
 }
 
-void SecretServiceKeychainBackend::remove(const QString &key)
+QCoro::Task<void> SecretServiceKeychainBackend::remove(QString key)
 {
     auto *job = new QKeychain::DeletePasswordJob(m_service);
     job->setKey(key);
-    runJob(job, m_timeoutMs);
+    co_await run(job);
 }
 
-std::optional<QByteArray> InMemoryKeychainBackend::read(const QString &key)
+QCoro::Task<std::optional<QByteArray>> InMemoryKeychainBackend::read(QString key)
 {
     const auto it = m_items.constFind(key);
     if (it == m_items.cend())
-        return std::nullopt;
-    return *it;
+        co_return std::nullopt;
+    co_return *it;
 }
 
-void InMemoryKeychainBackend::write(const QString &key, const QByteArray &value)
+QCoro::Task<void> InMemoryKeychainBackend::write(QString key, QByteArray value)
 {
     ++m_writes;
     m_items.insert(key, value);
+    co_return;
 }
 
-void InMemoryKeychainBackend::remove(const QString &key)
+QCoro::Task<void> InMemoryKeychainBackend::remove(QString key)
 {
     ++m_removals;
     m_items.remove(key);
+    co_return;
 }
 
 const QString Keychain::service = QStringLiteral("melodrift-radio");
 
-std::optional<QString> Keychain::get(const QString &key)
+std::optional<QString> Keychain::decode(const QByteArray &bytes)
 {
-    const std::optional<QByteArray> data = backend()->read(key);
-    if (!data)
-        return std::nullopt;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(*data);
+    QString text = utf8.decode(bytes);
     if (utf8.hasError())
         return std::nullopt;
     return text;
 }
 
-void Keychain::set(const std::optional<QString> &value, const QString &key)
+QCoro::Task<std::optional<QString>> Keychain::get(QString key)
 {
+    const std::shared_ptr<KeychainBackend> store = backend();
+    const std::optional<QByteArray> data = co_await store->read(std::move(key));
+    co_return data ? decode(*data) : std::nullopt;
+}
+
+QCoro::Task<void> Keychain::set(std::optional<QString> value, QString key)
+{
+    const std::shared_ptr<KeychainBackend> store = backend();
     if (!value || value->isEmpty())
-        backend()->remove(key);
+        co_await store->remove(std::move(key));
     else
-        backend()->write(key, value->toUtf8());
+        co_await store->write(std::move(key), value->toUtf8());
 }
 
 void Keychain::setBackend(std::shared_ptr<KeychainBackend> backend)

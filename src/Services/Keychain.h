@@ -1,53 +1,69 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
+#include <QPointer>
 #include <QString>
+#include <QCoroTask>
 
 #include <memory>
 #include <optional>
 
+namespace QKeychain {
+class Job;
+}
+
 // Where Keychain keeps its items. The application uses the system's Secret Service; tests put an
-// in-memory store in its place.
+// in-memory store in its place. Every operation is asynchronous: a keyring that takes its time
+// (waiting to be unlocked) is awaited, never given up on and never waited for in a nested event
+// loop. Operations take effect in the order they were started.
 class KeychainBackend
 {
 public:
     virtual ~KeychainBackend() = default;
     // The stored value, or none for a missing item and for any failure.
-    virtual std::optional<QByteArray> read(const QString &key) = 0;
+    virtual QCoro::Task<std::optional<QByteArray>> read(QString key) = 0;
     // Creates or replaces the item. Failures are silent.
-    virtual void write(const QString &key, const QByteArray &value) = 0;
+    virtual QCoro::Task<void> write(QString key, QByteArray value) = 0;
     // Deletes the item if there is one. Failures are silent.
-    virtual void remove(const QString &key) = 0;
+    virtual QCoro::Task<void> remove(QString key) = 0;
 };
 
 // Secret Service (GNOME Keyring, KWallet, KeePassXC...) through QtKeychain, one item per key under
-// one service name. QtKeychain works asynchronously; each call here waits for its job in a local
-// event loop for at most `timeoutMs`, and a job that is not done by then counts as failed (it is
-// left to finish on its own). Without a Secret Service every job fails within milliseconds. There is
-// never a fallback to a plain file.
+// one service name. Jobs run one at a time, in order; each is awaited until QtKeychain reports it
+// done (it fails within milliseconds without a Secret Service, and after the bus's own call
+// limit when the service never answers). There is never a fallback to a plain file. Lives on
+// the GUI thread.
 class SecretServiceKeychainBackend final : public KeychainBackend
 {
 public:
-    explicit SecretServiceKeychainBackend(QString service, int timeoutMs = 3000);
+    explicit SecretServiceKeychainBackend(QString service);
+    ~SecretServiceKeychainBackend() override;
 
-    std::optional<QByteArray> read(const QString &key) override;
-    void write(const QString &key, const QByteArray &value) override;
-    void remove(const QString &key) override;
+    QCoro::Task<std::optional<QByteArray>> read(QString key) override;
+    QCoro::Task<void> write(QString key, QByteArray value) override;
+    QCoro::Task<void> remove(QString key) override;
 
 private:
+    // Queues `job`, starts it when the jobs before it are done, and completes when it is done;
+    // true when it succeeded. The job is deleted later, after the caller has read it.
+    QCoro::Task<bool> run(QKeychain::Job *job);
+    void startNext();
+
     QString m_service;
-    int m_timeoutMs;
+    QList<QPointer<QKeychain::Job>> m_queue; // the first one runs
 };
 
-// Items in a map, for tests.
+// Items in a map, for tests. Answers at once.
 class InMemoryKeychainBackend final : public KeychainBackend
 {
 public:
-    std::optional<QByteArray> read(const QString &key) override;
-    void write(const QString &key, const QByteArray &value) override;
-    void remove(const QString &key) override;
+    QCoro::Task<std::optional<QByteArray>> read(QString key) override;
+    QCoro::Task<void> write(QString key, QByteArray value) override;
+    QCoro::Task<void> remove(QString key) override;
 
-    // Inspection for tests.
+    // Direct access for tests.
+    void put(const QString &key, const QByteArray &value) { m_items.insert(key, value); }
     const QHash<QString, QByteArray> &items() const { return m_items; }
     int writes() const { return m_writes; }
     int removals() const { return m_removals; }
@@ -59,7 +75,7 @@ private:
 };
 
 // Short secret strings (the session token under "session_token") in the system keychain, one item
-// per key. Synchronous; meant for the main thread. Failures are never reported: a failed read is
+// per key. Asynchronous; meant for the GUI thread. Failures are never reported: a failed read is
 // none, a failed write or delete leaves no trace.
 class Keychain
 {
@@ -71,10 +87,13 @@ public:
 
     // The stored string, or none when there is no item, the keychain is unavailable, or the data
     // is not valid UTF-8.
-    static std::optional<QString> get(const QString &key);
+    static QCoro::Task<std::optional<QString>> get(QString key);
 
     // Stores `value` under `key`; none or the empty string deletes the item.
-    static void set(const std::optional<QString> &value, const QString &key);
+    static QCoro::Task<void> set(std::optional<QString> value, QString key);
+
+    // UTF-8 bytes as text; none when they are not valid UTF-8.
+    static std::optional<QString> decode(const QByteArray &bytes);
 
     // Replaces the backend (tests); nullptr goes back to the system's Secret Service.
     static void setBackend(std::shared_ptr<KeychainBackend> backend);

@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QThreadPool>
 #include <QUuid>
 
@@ -24,6 +25,9 @@ constexpr qint64 kProgressIntervalMs = 200;
 constexpr double kMaxPublishedFraction = 0.99;
 // Enough to tell the file type (fewer than 13 bytes always count as mp3).
 constexpr qsizetype kHeadBytes = 13;
+// How much the network layer may hold unread, and how often free space is looked at.
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
+constexpr qint64 kSpaceCheckBytes = 8 * 1024 * 1024;
 
 // Runs `work` on the thread pool and hands its result to `done` on the GUI thread, unless
 // `receiver` is gone by then. The worker never touches `receiver` itself.
@@ -92,6 +96,25 @@ QString OfflineDownload::notStorableText()
     return QStringLiteral("این آهنگ قابل ذخیره آفلاین نیست");
 }
 
+QString OfflineDownload::tooLargeText()
+{
+    return QStringLiteral("حجم فایل بیش از حد مجاز است");
+}
+
+QString OfflineDownload::diskFullText()
+{
+    return QStringLiteral("فضای کافی روی دیسک نیست");
+}
+
+bool OfflineDownload::hasRoomFor(qint64 bytes) const
+{
+    const QStorageInfo storage(m_folder);
+    // Unknown free space (no such volume) does not stop a download: the writes fail by themselves.
+    if (!storage.isValid())
+        return true;
+    return storage.bytesAvailable() - bytes >= m_limits.minFreeDiskBytes;
+}
+
 QString OfflineDownload::pathOf(const QString &fileName) const
 {
     return QDir(m_folder).filePath(fileName);
@@ -105,6 +128,7 @@ void OfflineDownload::start()
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     m_audioReply = m_network->get(request);
+    m_audioReply->setReadBufferSize(kReadBufferBytes);
     connect(m_audioReply, &QNetworkReply::metaDataChanged, this, &OfflineDownload::onAudioHeaders);
     connect(m_audioReply, &QNetworkReply::readyRead, this, &OfflineDownload::onAudioReadyRead);
     connect(m_audioReply, &QNetworkReply::finished, this, &OfflineDownload::onAudioFinished);
@@ -159,6 +183,15 @@ bool OfflineDownload::checkAudioHeaders()
         fail(notStorableText());
         return false;
     }
+    if (m_expectedLength > m_limits.maxAudioBytes) {
+        fail(tooLargeText());
+        return false;
+    }
+    if (!hasRoomFor(m_expectedLength)) {
+        fail(diskFullText());
+        return false;
+    }
+    m_nextSpaceCheck = kSpaceCheckBytes;
     m_partFile.setFileName(pathOf(m_uuid + QStringLiteral(".part")));
     if (!m_partFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         fail(m_partFile.errorString());
@@ -186,6 +219,17 @@ void OfflineDownload::onAudioReadyRead()
     const QByteArray chunk = m_audioReply->readAll();
     if (chunk.isEmpty())
         return;
+    if (m_received + chunk.size() > std::min(m_expectedLength, m_limits.maxAudioBytes)) {
+        fail(tooLargeText());
+        return;
+    }
+    if (m_received + chunk.size() >= m_nextSpaceCheck) {
+        m_nextSpaceCheck += kSpaceCheckBytes;
+        if (!hasRoomFor(m_expectedLength - m_received)) {
+            fail(diskFullText());
+            return;
+        }
+    }
     if (m_head.size() < kHeadBytes)
         m_head += chunk.first(std::min(chunk.size(), kHeadBytes - m_head.size()));
     if (m_partFile.write(chunk) != chunk.size()) {

@@ -30,6 +30,10 @@ public:
         int idleTimeoutMs = 60'000;   // no byte for this long fails the download
         int totalTimeoutMs = 600'000; // the whole download, artwork included
         qint64 maxArtworkBytes = 20 * 1024 * 1024;
+        // Far above any real track: a longer announced or received body fails the download.
+        qint64 maxAudioBytes = qint64(512) * 1024 * 1024;
+        // The download fails rather than leave the disk with less free space than this.
+        qint64 minFreeDiskBytes = qint64(256) * 1024 * 1024;
     };
 
     struct Result {
@@ -52,6 +56,9 @@ public:
 
     // The text of a reply without a positive Content-Length.
     static QString notStorableText();
+    // The texts of a file above maxAudioBytes and of a disk that would fall below minFreeDiskBytes.
+    static QString tooLargeText();
+    static QString diskFullText();
 
 signals:
     // The fraction received, at most once per 0.2 s and never above 0.99.
@@ -64,6 +71,7 @@ private:
     void onAudioReadyRead();
     void onAudioFinished();
     bool checkAudioHeaders(); // false when the download failed on them
+    bool hasRoomFor(qint64 bytes) const;
     void onAudioStored(QString error);
     void startArtwork();
     void onArtworkFinished();
@@ -89,6 +97,7 @@ private:
     bool m_headersChecked = false;
     qint64 m_expectedLength = -1;
     qint64 m_received = 0;
+    qint64 m_nextSpaceCheck = 0; // m_received at which free space is looked at again
     QByteArray m_head; // the first bytes, for the file type
     QElapsedTimer m_lastPublication;
     QTimer m_idleTimer;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QSet>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUuid>
@@ -30,6 +31,38 @@ void removeStalePartFiles(const QString &folder)
     for (const QFileInfo &part : parts) {
         if (part.lastModified().toUTC() < staleBefore)
             QFile::remove(part.absoluteFilePath());
+    }
+}
+
+// The key as the index file can hold it: a lone UTF-16 surrogate (possible in server JSON)
+// cannot be written as UTF-8, so it becomes U+FFFD here already, where keys are made, and a key
+// reads back from the index exactly as it was made.
+QString storableKey(QString key)
+{
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        const QChar c = key.at(i);
+        if (c.isHighSurrogate() && i + 1 < key.size() && key.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            key[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return key;
+}
+
+// Audio and artwork files that no index entry names: left by a crash between storing a file
+// and writing the index. Temporary ".part" files follow their own rule.
+void removeUnindexedFiles(const QString &folder, const QHash<QString, OfflineTrackEntry> &index)
+{
+    QSet<QString> named;
+    for (const OfflineTrackEntry &entry : index) {
+        named.insert(entry.audioFileName);
+        if (entry.artworkFileName)
+            named.insert(*entry.artworkFileName);
+    }
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (!name.endsWith(kPartSuffix) && !named.contains(name))
+            QFile::remove(dir.filePath(name));
     }
 }
 
@@ -60,7 +93,7 @@ QString offlineKey(const PlaylistTrack &track)
         key += *track.title;
     else
         key += QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    return key;
+    return storableKey(std::move(key));
 }
 
 std::optional<QString> currentTrackArtworkURL(const Station &station)
@@ -190,12 +223,16 @@ QNetworkAccessManager *OfflineStore::session()
 void OfflineStore::loadIndex()
 {
     QFile file(indexFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return; // no index yet: start empty, write nothing
+    if (!file.open(QIODevice::ReadOnly)) {
+        // No index yet: start empty, write nothing; files without an entry are leftovers.
+        if (!file.exists())
+            removeUnindexedFiles(downloadsFolder(), {});
+        return;
+    }
     auto decoded = OfflineIndex::decode(file.readAll());
     file.close();
     if (!decoded)
-        return; // unreadable: start empty; the next write replaces it
+        return; // unreadable: start empty and keep the files; the next write replaces it
 
     const QDir folder(downloadsFolder());
     bool renamed = false;
@@ -225,6 +262,7 @@ void OfflineStore::loadIndex()
         index.insert(entry.key, entry);
     }
 
+    removeUnindexedFiles(downloadsFolder(), index);
     {
         QMutexLocker locker(&m_lock);
         m_indexByKey = std::move(index);

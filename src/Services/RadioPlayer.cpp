@@ -1,5 +1,7 @@
 #include "Services/RadioPlayer.h"
 
+#include "Services/ArtworkFile.h"
+
 #include "Platform/AudioSession.h"
 #include "Platform/Console.h"
 #include "Platform/MprisService.h"
@@ -695,7 +697,8 @@ QCoro::Task<> RadioPlayer::loadArtwork(QString key, QUrl url)
         auto vibrant = m_deps.vibrantColor;
         QThreadPool::globalInstance()->start([promise, data, vibrant] {
             DecodedArtwork result;
-            result.image = QImage::fromData(data);
+            // Decoded at the size a now-playing picture is shown at, not the file's.
+            result.image = artwork::decodeScaled(data, NowPlayingArtworkSide);
             if (!result.image.isNull() && vibrant)
                 result.color = vibrant(result.image);
             promise->addResult(result);
@@ -710,7 +713,8 @@ QCoro::Task<> RadioPlayer::loadArtwork(QString key, QUrl url)
     if (!self)
         co_return;
     if (decoded) {
-        cacheArtwork(key, Artwork{decoded->image, data});
+        // Large files are not kept as they came: the decoded picture stands in for them.
+        cacheArtwork(key, Artwork{decoded->image, data.size() <= MaxKeptArtworkBytes ? data : QByteArray()});
         if (decoded->color)
             setThemeColor(*decoded->color);
         updateNowPlayingInfo();

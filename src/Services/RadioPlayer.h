@@ -57,6 +57,9 @@ public:
     static const QString InvalidAddressText; // "آدرس پخش نامعتبر"
     static const QString DefaultTitle;      // "ملودریفت رادیو", the now-playing title without a station
     static constexpr int ArtworkCacheLimit = 32;
+    // The now-playing picture's longest side, and the largest file kept as it came.
+    static constexpr int NowPlayingArtworkSide = 512;
+    static constexpr qsizetype MaxKeptArtworkBytes = 1024 * 1024;
 
     struct Dependencies {
         PlaybackEngine *engine = nullptr;

@@ -1,9 +1,13 @@
 #include "Services/RadioPlayerServices.h"
 
 #include "Services/APIClient.h"
+#include "Services/ArtworkFile.h"
 #include "Services/OfflineStore.h"
 
+#include <QCoroFuture>
 #include <QCoroNetworkReply>
+#include <QPromise>
+#include <QThreadPool>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -11,14 +15,13 @@
 
 namespace {
 
-// Artwork is small; anything bigger is not a picture we want.
-constexpr qint64 MaxArtworkBytes = 16 * 1024 * 1024;
 constexpr int ArtworkTimeoutMs = 30'000;
 
 } // namespace
 
-APIStationSource::APIStationSource(APIClient *client)
+APIStationSource::APIStationSource(APIClient *client, QString localFolder)
     : m_client(client)
+    , m_localFolder(std::move(localFolder))
 {
 }
 
@@ -47,10 +50,20 @@ std::optional<QUrl> APIStationSource::absolute(const std::optional<QString> &pat
 QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
 {
     if (url.isLocalFile()) {
-        QFile file(url.toLocalFile());
-        if (!file.open(QIODevice::ReadOnly) || file.size() > MaxArtworkBytes)
-            throw TransportError(QNetworkReply::ContentNotFoundError, file.errorString());
-        co_return file.readAll();
+        // Only a downloaded artwork file is read, and never on the GUI thread.
+        const QString path = url.toLocalFile();
+        const QString folder = m_localFolder.isEmpty() ? OfflineStore::shared()->downloadsFolder() : m_localFolder;
+        auto promise = std::make_shared<QPromise<std::optional<QByteArray>>>();
+        QFuture<std::optional<QByteArray>> future = promise->future();
+        promise->start();
+        QThreadPool::globalInstance()->start([promise, path, folder] {
+            promise->addResult(artwork::readLocalFile(path, folder));
+            promise->finish();
+        });
+        std::optional<QByteArray> bytes = co_await future;
+        if (!bytes)
+            throw TransportError(QNetworkReply::ContentAccessDenied, QStringLiteral("Not a downloaded artwork file"));
+        co_return std::move(*bytes);
     }
     if (!m_network) {
         m_network = std::make_unique<QNetworkAccessManager>();
@@ -62,10 +75,7 @@ QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
     request.setTransferTimeout(ArtworkTimeoutMs);
     QNetworkReply *reply = m_network->get(request);
     // Nothing that large is a cover: stop reading instead of holding it in memory.
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > MaxArtworkBytes)
-            reply->abort();
-    });
+    artwork::limitReply(reply);
     co_await reply;
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(reply, [](QNetworkReply *r) { r->deleteLater(); });
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -73,8 +83,8 @@ QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
         throw APIError::http(status);
     if (reply->error() != QNetworkReply::NoError)
         throw TransportError(reply->error(), reply->errorString());
-    const QByteArray data = reply->read(MaxArtworkBytes + 1);
-    if (data.size() > MaxArtworkBytes)
+    const QByteArray data = reply->read(artwork::MaxBytes + 1);
+    if (data.size() > artwork::MaxBytes)
         throw APIError::decoding();
     co_return data;
 }

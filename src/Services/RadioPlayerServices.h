@@ -24,7 +24,8 @@ public:
     virtual QCoro::Task<QList<Station>> fetchStations() = 0;
     virtual QCoro::Task<Station> hydrateSongsara(QString genre) = 0;
     virtual std::optional<QUrl> absolute(const std::optional<QString> &path) const = 0;
-    // The bytes at an artwork address (http, https or file); throws on any failure.
+    // The bytes at an artwork address (http, https or a downloaded artwork file), at most
+    // artwork::MaxBytes; throws on any failure.
     virtual QCoro::Task<QByteArray> download(QUrl url) = 0;
 };
 
@@ -42,8 +43,9 @@ public:
 class APIStationSource : public StationSource
 {
 public:
-    // nullptr: the shared client.
-    explicit APIStationSource(APIClient *client = nullptr);
+    // nullptr: the shared client. `localFolder`: the only folder whose files a "file:" artwork
+    // address may name (empty: the offline store's downloads).
+    explicit APIStationSource(APIClient *client = nullptr, QString localFolder = {});
     ~APIStationSource() override;
 
     QCoro::Task<QList<Station>> fetchStations() override;
@@ -54,6 +56,7 @@ public:
 private:
     APIClient &client() const;
     APIClient *m_client;
+    QString m_localFolder;
     std::unique_ptr<QNetworkAccessManager> m_network;
 };
 

@@ -1,8 +1,8 @@
 #include "ArtworkPicture.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
+#include "Services/ArtworkFile.h"
+#include "Services/OfflineStore.h"
+
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -10,6 +10,8 @@
 #include <QSGImageNode>
 #include <QSGTexture>
 #include <QThreadPool>
+
+#include <cmath>
 
 // ---------------------------------------------------------------- cache
 
@@ -19,14 +21,27 @@ ArtworkCache &ArtworkCache::shared()
     return *cache;
 }
 
-std::optional<QImage> ArtworkCache::cached(const QUrl &url)
+int ArtworkCache::sideFor(int pixels)
 {
-    const auto it = m_images.constFind(url);
-    if (it == m_images.constEnd())
-        return std::nullopt;
-    m_order.removeOne(url);
-    m_order.append(url);
-    return *it;
+    for (const int step : {96, 192, 384})
+        if (pixels <= step)
+            return step;
+    return MaxPixelSize;
+}
+
+std::optional<QImage> ArtworkCache::cached(const QUrl &url, int side)
+{
+    for (int step = sideFor(side);; step = sideFor(step + 1)) {
+        const Key key{url, step};
+        const auto it = m_images.constFind(key);
+        if (it != m_images.constEnd()) {
+            m_order.removeOne(key);
+            m_order.append(key);
+            return *it;
+        }
+        if (step == MaxPixelSize)
+            return std::nullopt;
+    }
 }
 
 void ArtworkCache::clear()
@@ -35,88 +50,82 @@ void ArtworkCache::clear()
     m_order.clear();
 }
 
-QImage ArtworkCache::decode(const QByteArray &bytes)
+QString ArtworkCache::localFolder() const
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isValid() && (size.width() > MaxPixelSize || size.height() > MaxPixelSize))
-        reader.setScaledSize(size.scaled(MaxPixelSize, MaxPixelSize, Qt::KeepAspectRatio));
-    return reader.read();
+    return m_localFolder.isEmpty() ? OfflineStore::shared()->downloadsFolder() : m_localFolder;
 }
 
-void ArtworkCache::request(const QUrl &url)
+QImage ArtworkCache::decode(const QByteArray &bytes, int side)
 {
-    if (!url.isValid() || m_images.contains(url) || m_inFlight.contains(url))
+    return artwork::decodeScaled(bytes, std::min(side, int(MaxPixelSize)));
+}
+
+void ArtworkCache::request(const QUrl &url, int side)
+{
+    const Key key{url, sideFor(side)};
+    if (!url.isValid() || m_images.contains(key) || m_inFlight.contains(key))
         return;
-    m_inFlight.insert(url);
+    m_inFlight.insert(key);
     if (url.isLocalFile()) {
-        decodeOffThread(url, {}, true);
+        decodeOffThread(key, {}, true);
         return;
     }
     const QString scheme = url.scheme();
     if (scheme != u"http" && scheme != u"https") {
         // Nothing else is ever fetched; answer after the caller has set itself up.
-        QMetaObject::invokeMethod(this, [this, url] {
-            m_inFlight.remove(url);
-            emit finished(url, false);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, key] { store(key, QImage()); }, Qt::QueuedConnection);
         return;
     }
-    fetchFromNetwork(url);
+    fetchFromNetwork(key);
 }
 
-void ArtworkCache::fetchFromNetwork(const QUrl &url)
+void ArtworkCache::fetchFromNetwork(const Key &key)
 {
-    QNetworkRequest request(url);
+    QNetworkRequest request(key.first);
     request.setTransferTimeout(TransferTimeoutMs);
     QNetworkReply *reply = m_network.get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
+    artwork::limitReply(reply);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, key] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            m_inFlight.remove(url);
-            emit finished(url, false);
+            store(key, QImage());
             return;
         }
-        decodeOffThread(url, reply->readAll(), false);
+        decodeOffThread(key, reply->readAll(), false);
     });
 }
 
-void ArtworkCache::decodeOffThread(const QUrl &url, QByteArray bytes, bool isFile)
+void ArtworkCache::decodeOffThread(const Key &key, QByteArray bytes, bool isFile)
 {
     QPointer<ArtworkCache> self(this);
-    QThreadPool::globalInstance()->start([self, url, bytes = std::move(bytes), isFile]() mutable {
-        if (isFile) {
-            QFile file(url.toLocalFile());
-            bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }
-        QImage image = bytes.isEmpty() ? QImage() : decode(bytes);
+    const QString folder = isFile ? localFolder() : QString();
+    QThreadPool::globalInstance()->start([self, key, bytes = std::move(bytes), isFile, folder]() mutable {
+        if (isFile)
+            bytes = artwork::readLocalFile(key.first.toLocalFile(), folder).value_or(QByteArray());
+        QImage image = bytes.isEmpty() ? QImage() : decode(bytes, key.second);
         if (!self)
             return;
-        QMetaObject::invokeMethod(self, [self, url, image = std::move(image)] {
+        QMetaObject::invokeMethod(self, [self, key, image = std::move(image)] {
             if (self)
-                self->store(url, image);
+                self->store(key, image);
         }, Qt::QueuedConnection);
     });
 }
 
-void ArtworkCache::store(const QUrl &url, const QImage &image)
+void ArtworkCache::store(const Key &key, const QImage &image)
 {
-    m_inFlight.remove(url);
+    m_inFlight.remove(key);
     if (image.isNull()) {
-        emit finished(url, false);
+        emit finished(key.first, false);
         return;
     }
-    m_images.insert(url, image);
-    m_order.removeOne(url);
-    m_order.append(url);
+    m_images.insert(key, image);
+    m_order.removeOne(key);
+    m_order.append(key);
     while (m_order.size() > Capacity)
         m_images.remove(m_order.takeFirst());
-    emit finished(url, true);
+    emit finished(key.first, true);
 }
 
 // ---------------------------------------------------------------- picture
@@ -132,31 +141,67 @@ void ArtworkPicture::setSource(const QUrl &source)
     if (source == m_source)
         return;
     m_source = source;
+    m_side = 0;
     emit sourceChanged();
     if (m_source.isEmpty()) {
         show(QImage());
         setStatus(Status::Null);
         return;
     }
-    if (const std::optional<QImage> image = ArtworkCache::shared().cached(m_source)) {
+    if (const std::optional<QImage> image = ArtworkCache::shared().cached(m_source, wantedSide())) {
+        m_side = wantedSide();
         show(*image);
         setStatus(Status::Ready);
         return;
     }
     show(QImage());
     setStatus(Status::Loading);
-    ArtworkCache::shared().request(m_source);
+    scheduleLoad();
+}
+
+int ArtworkPicture::wantedSide() const
+{
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    return ArtworkCache::sideFor(int(std::ceil(std::max(width(), height()) * ratio)));
+}
+
+void ArtworkPicture::scheduleLoad()
+{
+    if (m_loadScheduled)
+        return;
+    m_loadScheduled = true;
+    QMetaObject::invokeMethod(this, &ArtworkPicture::load, Qt::QueuedConnection);
+}
+
+void ArtworkPicture::load()
+{
+    m_loadScheduled = false;
+    const int side = wantedSide();
+    if (m_source.isEmpty() || side <= m_side)
+        return;
+    m_side = side;
+    if (const std::optional<QImage> image = ArtworkCache::shared().cached(m_source, side)) {
+        show(*image);
+        setStatus(Status::Ready);
+        return;
+    }
+    ArtworkCache::shared().request(m_source, side);
 }
 
 void ArtworkPicture::onFinished(const QUrl &url, bool ok)
 {
-    if (url != m_source || m_status != Status::Loading)
+    if (url != m_source || m_side == 0)
         return;
-    const std::optional<QImage> image = ok ? ArtworkCache::shared().cached(url) : std::nullopt;
+    const std::optional<QImage> image = ok ? ArtworkCache::shared().cached(url, m_side) : std::nullopt;
     if (!image) {
-        setStatus(Status::Error);
+        // Another size of the same address may have finished while ours is still on its way;
+        // a sharper copy that failed leaves the picture already shown.
+        if (m_status == Status::Loading && !ArtworkCache::shared().isFetching(url, m_side))
+            setStatus(Status::Error);
         return;
     }
+    if (m_status == Status::Ready && image->cacheKey() == m_image.cacheKey())
+        return;
     show(*image);
     setStatus(Status::Ready);
 }
@@ -179,8 +224,11 @@ void ArtworkPicture::setStatus(Status status)
 void ArtworkPicture::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickItem::geometryChange(newGeometry, oldGeometry);
-    if (newGeometry.size() != oldGeometry.size())
+    if (newGeometry.size() != oldGeometry.size()) {
         update();
+        if (!m_source.isEmpty() && m_side > 0 && wantedSide() > m_side)
+            scheduleLoad();
+    }
 }
 
 QSGNode *ArtworkPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)

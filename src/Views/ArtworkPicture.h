@@ -12,44 +12,59 @@
 
 #include <optional>
 
-// Decoded artwork by address, shared by every ArtworkPicture of the process: at most `Capacity`
-// pictures, the least recently used dropped first; a picture is fetched once however many items
-// ask for it at the same time. Lives on the GUI thread; bytes are fetched there and decoded on the
-// thread pool. Failures are silent: the askers hear `finished(url, false)`.
+// Decoded artwork by address and display size, shared by every ArtworkPicture of the process:
+// at most `Capacity` pictures, the least recently used dropped first; a picture is fetched once
+// however many items ask for it at the same time. Pictures are decoded at the size they are shown
+// at, rounded up to one of a few steps (`sideFor()`), so a huge file costs its display size.
+// Lives on the GUI thread; bytes are fetched there (at most artwork::MaxBytes) and read from disk
+// and decoded on the thread pool. A "file:" address is read only when it names a regular file in
+// the local folder (the offline downloads). Failures are silent: the askers hear
+// `finished(url, false)`.
 class ArtworkCache : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int Capacity = 64;
     // Pictures are decoded no larger than this on their longer side.
-    static constexpr int MaxPixelSize = 600;
+    static constexpr int MaxPixelSize = 768;
     static constexpr int TransferTimeoutMs = 30'000;
 
     static ArtworkCache &shared();
 
-    // The picture, when it is held (and marks it as recently used).
-    std::optional<QImage> cached(const QUrl &url);
-    // Starts fetching `url` (http, https or file) unless it is held or already being fetched.
-    void request(const QUrl &url);
-    bool isFetching(const QUrl &url) const { return m_inFlight.contains(url); }
+    // The decoding step for a picture shown `pixels` device pixels wide or high.
+    static int sideFor(int pixels);
+
+    // The picture decoded for at least `side` pixels, when it is held (and marks it as recently
+    // used); a larger step held already serves.
+    std::optional<QImage> cached(const QUrl &url, int side = MaxPixelSize);
+    // Starts fetching `url` (http, https or file) for `side` pixels unless it is held or already
+    // being fetched.
+    void request(const QUrl &url, int side = MaxPixelSize);
+    bool isFetching(const QUrl &url, int side = MaxPixelSize) const { return m_inFlight.contains({url, sideFor(side)}); }
     int size() const { return int(m_images.size()); }
     void clear();
 
-    // Decodes image bytes, scaled down to MaxPixelSize; a null image when they are no picture.
-    static QImage decode(const QByteArray &bytes);
+    // The folder whose files "file:" addresses may name; empty: the offline store's downloads.
+    void setLocalFolder(const QString &folder) { m_localFolder = folder; }
+    QString localFolder() const;
+
+    // Decodes image bytes, scaled down to `side`; a null image when they are no picture.
+    static QImage decode(const QByteArray &bytes, int side = MaxPixelSize);
 
 signals:
     void finished(const QUrl &url, bool ok);
 
 private:
-    void fetchFromNetwork(const QUrl &url);
-    void decodeOffThread(const QUrl &url, QByteArray bytes, bool isFile);
-    void store(const QUrl &url, const QImage &image);
+    using Key = std::pair<QUrl, int>;
+    void fetchFromNetwork(const Key &key);
+    void decodeOffThread(const Key &key, QByteArray bytes, bool isFile);
+    void store(const Key &key, const QImage &image);
 
     QNetworkAccessManager m_network;
-    QHash<QUrl, QImage> m_images;
-    QList<QUrl> m_order; // least recently used first
-    QSet<QUrl> m_inFlight;
+    QHash<Key, QImage> m_images;
+    QList<Key> m_order; // least recently used first
+    QSet<Key> m_inFlight;
+    QString m_localFolder;
 };
 
 // An artwork picture drawn to fill its bounds (aspect fill, centred crop), loaded asynchronously
@@ -86,8 +101,15 @@ private:
     void onFinished(const QUrl &url, bool ok);
     void show(const QImage &image);
     void setStatus(Status status);
+    // The decoding step for the item's size now; asks the cache for it when a sharper picture is
+    // needed than the one shown. Runs queued, once the item's size has settled.
+    void scheduleLoad();
+    void load();
+    int wantedSide() const;
 
     QUrl m_source;
+    int m_side = 0; // the decoding step asked for, 0 before the first
+    bool m_loadScheduled = false;
     Status m_status = Status::Null;
     QImage m_image;
     bool m_imageChanged = false;

@@ -1,8 +1,11 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
 import Melodrift
 
-// The story sheet (not built yet): its title and a close button. It keeps its own copy of the
-// station it was opened for.
+// The story sheet: a stretch of the lyrics of its station's track, chosen with two menus, turned
+// into a vertical video with the track's audio; previewed, shared and saved. The full player
+// opens it with its current station; the sheet keeps that station for everything it does.
 NavigationPage {
     id: page
 
@@ -10,13 +13,331 @@ NavigationPage {
 
     signal dismissRequested()
 
-    navigationTitle: "استوری"
-    toolbarLeading: Component {
+    // The sheet's screen model (screenshots and live checks drive it).
+    readonly property alias storyModel: model
+
+    navigationBarHidden: true
+    backgroundColor: Theme.background
+
+    StoryViewModel {
+        id: model
+        station: page.station
+    }
+
+    Component.onCompleted: model.load()
+    Component.onDestruction: model.close()
+
+    function close() {
+        model.close()
+        page.dismissRequested()
+    }
+
+    // ---- header
+    Item {
+        id: header
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: titles.height + 28
+
+        Column {
+            id: titles
+            anchors.left: parent.left
+            anchors.leftMargin: 20
+            anchors.right: closeButton.left
+            anchors.rightMargin: 12
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 2
+            Text {
+                width: parent.width
+                text: "استوری هوشمند"
+                font: Theme.headline
+                color: "white"
+                horizontalAlignment: Text.AlignLeft
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+            Text {
+                width: parent.width
+                text: "ویدیوی استوری — مدت با بازهی شعر تعیین میشود"
+                font: Theme.caption2
+                color: Qt.rgba(1, 1, 1, 0.5)
+                horizontalAlignment: Text.AlignLeft
+                wrapMode: Text.WordWrap
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+        }
+
         PlainButton {
+            id: closeButton
             objectName: "closeButton"
-            text: "بستن"
-            color: Theme.accent
-            onClicked: page.dismissRequested()
+            anchors.right: parent.right
+            anchors.rightMargin: 20
+            anchors.verticalCenter: parent.verticalCenter
+            width: 34
+            height: 34
+            background: Rectangle { radius: 17; color: Qt.rgba(1, 1, 1, 0.07) }
+            contentItem: SymbolImage { symbol: "xmark"; size: 15; color: Qt.rgba(1, 1, 1, 0.7) }
+            Accessible.name: "بستن"
+            onClicked: page.close()
+        }
+    }
+
+    // ---- content
+    ScrollView {
+        id: scroll
+        anchors.top: header.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        contentWidth: availableWidth
+
+        Column {
+            id: body
+            width: scroll.availableWidth
+            leftPadding: 20
+            rightPadding: 20
+            bottomPadding: 30
+            spacing: 16
+            readonly property real innerWidth: width - leftPadding - rightPadding
+
+            // An empty state: failure, or no lyrics (also while the request runs).
+            Column {
+                objectName: model.content === StoryViewModel.Failure ? "failureState" : "noLyricsState"
+                visible: model.content !== StoryViewModel.Picker
+                width: body.innerWidth
+                topPadding: 40
+                spacing: 12
+                readonly property bool failed: model.content === StoryViewModel.Failure
+                SymbolImage {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    symbol: parent.failed ? "wifi.exclamationmark" : "music.note.list"
+                    size: 40
+                    color: Qt.rgba(1, 1, 1, 0.35)
+                }
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    text: parent.failed ? "خطا در دریافت اطلاعات" : "متن ترانهای یافت نشد"
+                    font: Theme.headline
+                    color: Qt.rgba(1, 1, 1, 0.85)
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    text: parent.failed ? "اتصال اینترنت را بررسی کنید و دوباره امتحان کنید."
+                                        : "برای این تراک شعر ثبت نشده است؛ آهنگ دیگری انتخاب کنید."
+                    font: Theme.subheadline
+                    color: Qt.rgba(1, 1, 1, 0.5)
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+            }
+
+            // The line picker.
+            Column {
+                objectName: "picker"
+                visible: model.content === StoryViewModel.Picker
+                width: body.innerWidth
+                spacing: 14
+
+                Row {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    spacing: 12
+                    StoryRangeMenu {
+                        objectName: "startMenu"
+                        title: "از خط"
+                        label: model.startLabel
+                        items: model.lineItems
+                        current: model.startLine
+                        onChosen: index => model.chooseStart(index)
+                    }
+                    SymbolImage {
+                        anchors.verticalCenter: parent.verticalCenter
+                        symbol: "arrow.left"
+                        size: 13
+                        color: Qt.rgba(1, 1, 1, 0.4)
+                    }
+                    StoryRangeMenu {
+                        objectName: "endMenu"
+                        title: "تا خط"
+                        label: model.endLabel
+                        items: model.lineItems
+                        current: model.endLine
+                        onChosen: index => model.chooseEnd(index)
+                    }
+                }
+
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    text: model.durationText
+                    font: Theme.caption2
+                    color: Qt.rgba(1, 1, 1, 0.5)
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+
+                Column {
+                    objectName: "progressBlock"
+                    visible: model.isRendering
+                    width: parent.width
+                    topPadding: 4
+                    spacing: 8
+                    ProgressBar {
+                        objectName: "renderProgress"
+                        width: parent.width
+                        from: 0
+                        to: 1
+                        value: model.renderProgress
+                        background: Rectangle { implicitHeight: 4; radius: 2; color: Qt.rgba(1, 1, 1, 0.15) }
+                        contentItem: Item {
+                            implicitHeight: 4
+                            Rectangle {
+                                anchors.left: parent.left
+                                width: parent.width * model.renderProgress
+                                height: parent.height
+                                radius: 2
+                                color: Theme.accent
+                            }
+                        }
+                        Accessible.role: Accessible.ProgressBar
+                        Accessible.name: "پیشرفت ساخت ویدیو"
+                    }
+                    Text {
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        text: model.progressText
+                        font: Theme.caption2
+                        color: Qt.rgba(1, 1, 1, 0.6)
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
+                }
+
+                PlainButton {
+                    objectName: "generateButton"
+                    width: parent.width
+                    height: generateLabel.implicitHeight + 30
+                    enabled: !model.isRendering
+                    background: Rectangle { radius: 16; color: Theme.accent }
+                    contentItem: Item {
+                        Column {
+                            id: generateLabel
+                            anchors.centerIn: parent
+                            spacing: 2
+                            Text {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                text: model.durationText
+                                font: Theme.headline
+                                color: "white"
+                            }
+                            Row {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                spacing: 8
+                                ProgressView { visible: model.isRendering; tint: "white"; anchors.verticalCenter: parent.verticalCenter }
+                                SymbolLabel {
+                                    text: model.isRendering ? "در حال ساخت…" : "ساخت ویدیو"
+                                    symbol: model.isRendering ? "" : "film"
+                                    font: Theme.headline
+                                    color: "white"
+                                }
+                            }
+                        }
+                    }
+                    opacity: 1
+                    Accessible.name: model.isRendering ? "در حال ساخت…" : "ساخت ویدیو"
+                    onClicked: model.generate()
+                }
+
+                Text {
+                    objectName: "errorText"
+                    visible: model.errorText !== ""
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    text: model.errorText
+                    font: Theme.caption
+                    color: Qt.rgba(1, 0.27, 0.23, 0.8)
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
+
+                Loader {
+                    objectName: "resultLoader"
+                    active: model.videoURL.toString() !== ""
+                    width: parent.width
+                    sourceComponent: StoryResultView {
+                        width: parent ? parent.width : 0
+                        url: model.videoURL
+                        player: model.previewPlayer
+                        savedFlag: model.savedToLibrary
+                        onRegenerate: model.regenerate()
+                        onShare: shareSheet.open()
+                        onSave: model.save()
+                    }
+                }
+            }
+        }
+    }
+
+    // ---- sharing: the desktop's ways, for the file the sheet was opened with
+    Popup {
+        id: shareSheet
+        objectName: "shareSheet"
+        parent: Overlay.overlay
+        modal: true
+        anchors.centerIn: parent
+        width: Math.min(320, page.width - 40)
+        padding: 16
+        background: Rectangle { radius: 14; color: Theme.secondaryBackground }
+
+        contentItem: Loader {
+            active: shareSheet.visible
+            sourceComponent: Column {
+                spacing: 10
+                ActivitySharer {
+                    id: sharer
+                    items: [model.videoURL]
+                }
+                Text {
+                    width: parent.width
+                    text: sharer.fileName
+                    font: Theme.footnote
+                    color: Theme.secondaryLabel
+                    horizontalAlignment: Text.AlignHCenter
+                    elide: Text.ElideMiddle
+                }
+                Repeater {
+                    model: [
+                        { title: "باز کردن با برنامهٔ پیش‌فرض", symbol: "play.circle", act: () => sharer.openWithDefault() },
+                        { title: "نمایش در پوشه", symbol: "magnifyingglass", act: () => sharer.showInFolder() },
+                        { title: "کپی فایل", symbol: "square.and.arrow.up", act: () => sharer.copyToClipboard() },
+                        { title: "ذخیره به نام…", symbol: "square.and.arrow.down", act: () => saveDialog.open() }
+                    ]
+                    delegate: PlainButton {
+                        required property var modelData
+                        width: parent.width
+                        height: 40
+                        text: modelData.title
+                        symbol: modelData.symbol
+                        font: Theme.body
+                        Accessible.name: modelData.title
+                        onClicked: { modelData.act(); if (modelData.symbol !== "square.and.arrow.down") shareSheet.close() }
+                    }
+                }
+                FileDialog {
+                    id: saveDialog
+                    fileMode: FileDialog.SaveFile
+                    nameFilters: ["MP4 (*.mp4)"]
+                    selectedFile: "file:///" + sharer.fileName
+                    onAccepted: { sharer.saveAs(selectedFile); shareSheet.close() }
+                }
+            }
         }
     }
 }

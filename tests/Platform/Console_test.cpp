@@ -50,3 +50,30 @@ TEST(Console, LinesOfManyThreadsComeOutWhole)
     EXPECT_EQ(console, 3 * Lines);
     EXPECT_EQ(other, Lines);
 }
+
+// Titles come from the server: none may forge a console line or drive the terminal.
+TEST(Console, ControlCharactersAreWrittenEscaped)
+{
+    const struct {
+        QString in;
+        QString out;
+    } cases[] = {
+        {QStringLiteral("plain آهنگ"), QStringLiteral("plain آهنگ")},
+        {QStringLiteral("a\n[RadioPlayer] forged"), QStringLiteral("a\\n[RadioPlayer] forged")},
+        {QStringLiteral("over\rwrite"), QStringLiteral("over\\rwrite")},
+        {QStringLiteral("\x1b[31mred\x1b[0m"), QStringLiteral("\\x1b[31mred\\x1b[0m")},
+        {QString(QChar(0)) + u'z', QStringLiteral("\\x00z")},
+        {QStringLiteral("tab\tdel\x7f"), QStringLiteral("tab\\tdel\\x7f")},
+        {QString(QChar(0x9b)) + QChar(0x2028), QStringLiteral("\\u{009b}\\u{2028}")},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Console::safeText(c.in), c.out) << c.out.toStdString();
+
+    QByteArray written;
+    {
+        testsupport::StdoutCapture capture;
+        Console::line(QStringLiteral("[RadioPlayer] live metadata: x\n[RadioPlayer] item failed: y\r"));
+        written = capture.text();
+    }
+    EXPECT_EQ(written, "[RadioPlayer] live metadata: x\\n[RadioPlayer] item failed: y\\r\n");
+}

@@ -104,7 +104,7 @@ TEST_F(AuthStoreTest, StartWithoutASavedTokenStaysSignedOut)
 TEST_F(AuthStoreTest, StartWithAValidTokenRestoresTheSessionAndLibrary)
 {
     const QString token = state->issueToken(demoID);
-    keychain->write(AuthStore::tokenKey, token.toUtf8());
+    keychain->put(AuthStore::tokenKey, token.toUtf8());
 
     auto store = makeStore();
     EXPECT_EQ(store->token(), token); // read at once; the user comes later
@@ -135,7 +135,7 @@ TEST_F(AuthStoreTest, StartWithAValidTokenRestoresTheSessionAndLibrary)
 TEST_F(AuthStoreTest, AFailedRestoreForgetsTheToken)
 {
     // Rejected by the server.
-    keychain->write(AuthStore::tokenKey, "revoked");
+    keychain->put(AuthStore::tokenKey, "revoked");
     auto store = makeStore();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->token(); }, kWaitMs));
     EXPECT_FALSE(store->user());
@@ -144,13 +144,13 @@ TEST_F(AuthStoreTest, AFailedRestoreForgetsTheToken)
 
     // A null reply, and a server nobody listens on: the same.
     server.script("GET", QStringLiteral("/api/auth/me"), Reply::json("null"), 1);
-    keychain->write(AuthStore::tokenKey, state->issueToken(demoID).toUtf8());
+    keychain->put(AuthStore::tokenKey, state->issueToken(demoID).toUtf8());
     store = makeStore();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->token(); }, kWaitMs));
     EXPECT_FALSE(savedToken());
 
     APIClient unreachable(optionsFor(QUrl(QStringLiteral("http://127.0.0.1:1"))));
-    keychain->write(AuthStore::tokenKey, state->issueToken(demoID).toUtf8());
+    keychain->put(AuthStore::tokenKey, state->issueToken(demoID).toUtf8());
     store = makeStore(&unreachable);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->token(); }, kWaitMs));
     EXPECT_FALSE(store->isAuthed());
@@ -324,7 +324,7 @@ TEST_F(AuthStoreTest, LikedTracksStation)
 
     // Without a display name the user name stands in.
     server.script("GET", QStringLiteral("/api/auth/me"), Reply::json(R"({"data":{"user":{"username":"demo"}}})"), 1);
-    keychain->write(AuthStore::tokenKey, state->issueToken(demoID).toUtf8());
+    keychain->put(AuthStore::tokenKey, state->issueToken(demoID).toUtf8());
     auto restored = makeStore();
     ASSERT_TRUE(QTest::qWaitFor([&] { return restored->favoritesStation().has_value(); }, kWaitMs));
     EXPECT_EQ(restored->favoritesStation()->artist, QStringLiteral("demo"));
@@ -384,7 +384,7 @@ TEST_F(AuthStoreTest, ARestoreThatAnswersAfterAnotherSignInLeavesThatSessionAlon
     Reply held = Reply::withStatus(401);
     held.delayMs = kHeldReplyMs;
     server.script("GET", QStringLiteral("/api/auth/me"), held, 1);
-    keychain->write(AuthStore::tokenKey, "old-token");
+    keychain->put(AuthStore::tokenKey, "old-token");
     auto store = makeStore();
     ASSERT_TRUE(runTask(store->login(AccountState::demoUsername, AccountState::demoPassword)).ok());
     const std::optional<QString> fresh = store->token();

@@ -2,6 +2,7 @@
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
 #include "support/DemoCatalogue.h"
+#include "support/HostileRoutes.h"
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 
@@ -158,10 +159,27 @@ Item {
     file.write(standin::artworkJpeg(QStringLiteral("local"), 800));
     file.close();
     const QUrl local = QUrl::fromLocalFile(path);
+    // A file outside the local (offline) folder, a device file and a folder are never read.
+    QTemporaryDir offline;
+    ArtworkCache::shared().setLocalFolder(offline.path());
+    for (const QUrl &refused : {local, QUrl(QStringLiteral("file:///dev/zero")), QUrl::fromLocalFile(offline.path())}) {
+        ArtworkCache::shared().request(refused);
+        ASSERT_TRUE(waitFor([&] { return !ArtworkCache::shared().isFetching(refused); })) << refused.toString().toStdString();
+        EXPECT_FALSE(ArtworkCache::shared().cached(refused).has_value());
+    }
+    // A link inside the folder that leads out of it counts as what it leads to.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), QDir(offline.path()).filePath(QStringLiteral("zero.art"))));
+    const QUrl linked = QUrl::fromLocalFile(QDir(offline.path()).filePath(QStringLiteral("zero.art")));
+    ArtworkCache::shared().request(linked);
+    ASSERT_TRUE(waitFor([&] { return !ArtworkCache::shared().isFetching(linked); }));
+    EXPECT_FALSE(ArtworkCache::shared().cached(linked).has_value());
+
+    ArtworkCache::shared().setLocalFolder(dir.path());
     ArtworkCache::shared().request(local);
     ASSERT_TRUE(waitFor([&] { return ArtworkCache::shared().cached(local).has_value(); }));
     // Large pictures are scaled down when decoded.
     EXPECT_LE(ArtworkCache::shared().cached(local)->width(), ArtworkCache::MaxPixelSize);
+    ArtworkCache::shared().setLocalFolder(QString());
 
     for (int i = 0; i < ArtworkCache::Capacity + 5; ++i) {
         const QUrl url = server.baseUrl().resolved(QUrl(QStringLiteral("/artwork/n%1.jpg").arg(i)));
@@ -174,6 +192,37 @@ Item {
         return true;
     }, 20000));
     EXPECT_EQ(ArtworkCache::shared().size(), ArtworkCache::Capacity);
+}
+
+// A picture costs its display size, not its file's: a 5600 x 5600 cover shown at 50 px is held
+// at the smallest decoding step, and an endless body ends as the placeholder.
+TEST_F(StationScreensQml, PicturesAreDecodedAtTheSizeTheyAreShownAt)
+{
+    const struct {
+        int pixels;
+        int side;
+    } steps[] = {{0, 96}, {50, 96}, {97, 192}, {384, 384}, {385, ArtworkCache::MaxPixelSize}, {5600, ArtworkCache::MaxPixelSize}};
+    for (const auto &step : steps)
+        EXPECT_EQ(ArtworkCache::sideFor(step.pixels), step.side) << step.pixels;
+
+    standin::installHostileRoutes(server);
+    load(R"(
+Item {
+    ArtworkImage { objectName: "small"; width: 50; height: 50; urlString: "/hostile/giant.jpg" }
+    ArtworkImage { objectName: "large"; width: 300; height: 300; urlString: "/hostile/giant.jpg" }
+    ArtworkImage { objectName: "endless"; width: 50; height: 50; urlString: "/hostile/endless/cover.jpg" }
+}
+)");
+    const auto picture = [&](const char *name) { return find(QString::fromLatin1(name))->findChild<ArtworkPicture *>(); };
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("small"))->property("loaded").toBool(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("large"))->property("loaded").toBool(); }, 20000));
+    // A larger step that arrives first may stand in until the item's own step is decoded.
+    const int smallSide = ArtworkCache::sideFor(int(std::ceil(50 * hosted.window()->effectiveDevicePixelRatio())));
+    EXPECT_TRUE(waitFor([&] { return picture("small")->image().width() <= smallSide; }, 20000))
+        << picture("small")->image().width();
+    EXPECT_LE(picture("large")->image().width(), 384);
+    EXPECT_GE(picture("large")->image().width(), 300);
+    ASSERT_TRUE(waitFor([&] { return picture("endless")->status() == ArtworkPicture::Status::Error; }, 20000));
 }
 
 // ---------------------------------------------------------------- card

@@ -1,5 +1,7 @@
 #include "Services/Keychain.h"
 
+#include <QCoroTask>
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -16,11 +18,11 @@ protected:
     void SetUp() override
     {
         m_previous = Keychain::backend();
-        Keychain::setBackend(std::make_shared<SecretServiceKeychainBackend>(Keychain::service, 15000));
+        Keychain::setBackend(std::make_shared<SecretServiceKeychainBackend>(Keychain::service));
     }
     void TearDown() override
     {
-        Keychain::set(std::nullopt, "session_token");
+        QCoro::waitFor(Keychain::set(std::nullopt, "session_token"));
         Keychain::setBackend(m_previous);
     }
 
@@ -46,37 +48,37 @@ using NoSecretService = SystemKeychain;
 
 TEST_F(SecretService, StoresReplacesAndDeletesTheItem)
 {
-    EXPECT_EQ(Keychain::get("session_token"), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), std::nullopt);
 
-    Keychain::set(QStringLiteral("first-token"), "session_token");
-    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("first-token"));
+    QCoro::waitFor(Keychain::set(QStringLiteral("first-token"), "session_token"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), QStringLiteral("first-token"));
 
-    Keychain::set(QStringLiteral("دومین-توکن"), "session_token");
-    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("دومین-توکن"));
+    QCoro::waitFor(Keychain::set(QStringLiteral("دومین-توکن"), "session_token"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), QStringLiteral("دومین-توکن"));
     EXPECT_EQ(lookedUpBySecretTool("session_token"), QStringLiteral("دومین-توکن"));
 
-    Keychain::set(QString(), "session_token");
-    EXPECT_EQ(Keychain::get("session_token"), std::nullopt);
+    QCoro::waitFor(Keychain::set(QString(), "session_token"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), std::nullopt);
     EXPECT_EQ(lookedUpBySecretTool("session_token"), QString());
 }
 
 TEST_F(SecretService, KeysAreSeparateItems)
 {
-    Keychain::set(QStringLiteral("a"), "session_token");
-    Keychain::set(QStringLiteral("b"), "another_key");
-    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("a"));
-    EXPECT_EQ(Keychain::get("another_key"), QStringLiteral("b"));
-    Keychain::set(std::nullopt, "another_key");
-    EXPECT_EQ(Keychain::get("session_token"), QStringLiteral("a"));
-    EXPECT_EQ(Keychain::get("another_key"), std::nullopt);
+    QCoro::waitFor(Keychain::set(QStringLiteral("a"), "session_token"));
+    QCoro::waitFor(Keychain::set(QStringLiteral("b"), "another_key"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), QStringLiteral("a"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("another_key")), QStringLiteral("b"));
+    QCoro::waitFor(Keychain::set(std::nullopt, "another_key"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), QStringLiteral("a"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("another_key")), std::nullopt);
 }
 
 TEST_F(NoSecretService, EveryCallFailsQuietlyAndQuickly)
 {
     QElapsedTimer timer;
     timer.start();
-    Keychain::set(QStringLiteral("token"), "session_token");
-    EXPECT_EQ(Keychain::get("session_token"), std::nullopt);
-    Keychain::set(std::nullopt, "session_token");
+    QCoro::waitFor(Keychain::set(QStringLiteral("token"), "session_token"));
+    EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), std::nullopt);
+    QCoro::waitFor(Keychain::set(std::nullopt, "session_token"));
     EXPECT_LT(timer.elapsed(), 10000);
 }

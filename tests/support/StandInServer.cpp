@@ -243,6 +243,8 @@ void StandInServer::write(QPointer<QTcpSocket> socket, const RecordedRequest &re
     head += "Connection: close\r\n";
 
     if (reply.stream) {
+        if (reply.declaredLength >= 0)
+            head += "Content-Length: " + QByteArray::number(reply.declaredLength) + "\r\n";
         head += "\r\n";
         socket->write(head);
         writeStream(socket, reply);
@@ -260,7 +262,8 @@ void StandInServer::writeStream(QPointer<QTcpSocket> socket, const Reply &reply)
     auto *timer = new QTimer(this);
     timer->setInterval(reply.streamIntervalMs);
     auto next = reply.stream;
-    connect(timer, &QTimer::timeout, this, [socket, timer, next] {
+    const bool holdOpen = reply.holdOpenAfterStream;
+    connect(timer, &QTimer::timeout, this, [socket, timer, next, holdOpen] {
         if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
             timer->deleteLater();
             return;
@@ -270,7 +273,8 @@ void StandInServer::writeStream(QPointer<QTcpSocket> socket, const Reply &reply)
             return;
         const QByteArray chunk = next();
         if (chunk.isEmpty()) {
-            socket->disconnectFromHost();
+            if (!holdOpen)
+                socket->disconnectFromHost();
             timer->deleteLater();
             return;
         }

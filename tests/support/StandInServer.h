@@ -48,9 +48,12 @@ struct Reply {
     bool acceptRanges = false;
     // Declared length that may differ from the body (to test short bodies); -1 = the body's size.
     qint64 declaredLength = -1;
-    // Endless stream: returns the next chunk; an empty chunk ends the reply.
+    // Endless stream: returns the next chunk; an empty chunk ends the reply. A stream announces
+    // `declaredLength` as its Content-Length when it is set.
     std::function<QByteArray()> stream;
     int streamIntervalMs = 50;
+    // After the stream's last chunk the connection stays open with nothing more sent (a stall).
+    bool holdOpenAfterStream = false;
 
     static Reply json(const QByteArray &body, int status = 200);
     static Reply text(const QByteArray &body, int status = 200, const QByteArray &type = "text/plain");

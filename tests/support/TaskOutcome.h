@@ -7,6 +7,21 @@
 
 namespace testing_support {
 
+// `error` as `E`, when it is one.
+template<typename E>
+std::optional<E> thrownAs(const std::exception_ptr &error)
+{
+    if (!error)
+        return std::nullopt;
+    try {
+        std::rethrow_exception(error);
+    } catch (const E &e) {
+        return e;
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
 // What a coroutine ended with: its value or the exception it threw.
 template<typename T>
 struct Outcome {
@@ -17,24 +32,15 @@ struct Outcome {
 
     // The thrown exception as `E`, when it is one.
     template<typename E>
-    std::optional<E> errorAs() const
-    {
-        if (!error)
-            return std::nullopt;
-        try {
-            std::rethrow_exception(error);
-        } catch (const E &e) {
-            return e;
-        } catch (...) {
-        }
-        return std::nullopt;
-    }
+    std::optional<E> errorAs() const { return thrownAs<E>(error); }
 };
 
 template<>
 struct Outcome<void> {
     std::exception_ptr error;
     bool ok() const { return !error; }
+    template<typename E>
+    std::optional<E> errorAs() const { return thrownAs<E>(error); }
 };
 
 namespace detail {

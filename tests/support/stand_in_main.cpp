@@ -1,5 +1,6 @@
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
+#include "support/HostileRoutes.h"
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 
@@ -22,14 +23,21 @@ int main(int argc, char **argv)
     QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
     parser.addOption(portOption);
+    QCommandLineOption hostileOption(QStringLiteral("hostile"),
+                                     QStringLiteral("Serve a catalogue whose addresses misbehave (see HostileRoutes.h)."));
+    parser.addOption(hostileOption);
     parser.process(app);
 
     standin::StandInServer server;
     server.setLogRequests(true);
-    standin::installDemoCatalogue(server);
+    const quint16 port = server.listen(parser.value(portOption).toUShort());
+    if (parser.isSet(hostileOption))
+        standin::installDemoCatalogue(server, standin::hostileCatalogue(server.baseUrl()));
+    else
+        standin::installDemoCatalogue(server);
     standin::installAudioRoutes(server);
     standin::installAccountRoutes(server);
-    const quint16 port = server.listen(parser.value(portOption).toUShort());
+    standin::installHostileRoutes(server);
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",
                      qPrintable(parser.value(portOption)));

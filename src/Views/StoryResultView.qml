@@ -1,0 +1,95 @@
+import QtQuick
+import QtMultimedia
+import Melodrift
+
+// A finished story: its preview, and three buttons to start over, share and save. It renders,
+// shares and saves nothing itself; the story sheet owns the actions, the saved mark and the one
+// preview player, which this view only shows.
+//     StoryResultView { url: model.videoURL; player: model.previewPlayer; savedFlag: model.savedToLibrary
+//                       onRegenerate: ...; onShare: ...; onSave: ... }
+Column {
+    id: root
+
+    property url url
+    property var player: null
+    property bool savedFlag: false
+
+    signal regenerate()
+    signal share()
+    signal save()
+
+    spacing: 14
+
+    Rectangle {
+        objectName: "preview"
+        width: root.width
+        height: 360
+        radius: 18
+        color: "black"
+        clip: true
+
+        VideoOutput {
+            id: output
+            anchors.fill: parent
+            anchors.margins: 1
+            fillMode: VideoOutput.PreserveAspectFit
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: 18
+            color: "transparent"
+            border.width: 1
+            border.color: Qt.rgba(1, 1, 1, 0.1)
+        }
+        Accessible.role: Accessible.Animation
+        Accessible.name: "پیش‌نمایش ویدیو"
+    }
+
+    Component.onCompleted: if (root.player) root.player.videoOutput = output
+
+    Row {
+        id: actions
+        width: root.width
+        spacing: 10
+
+        PlainButton {
+            objectName: "regenerateButton"
+            width: 48
+            height: 48
+            background: Rectangle { radius: 24; color: Qt.rgba(1, 1, 1, 0.08) }
+            contentItem: SymbolImage { symbol: "arrow.counterclockwise"; size: 17; color: Qt.rgba(1, 1, 1, 0.8) }
+            Accessible.name: "ساخت دوباره"
+            onClicked: root.regenerate()
+        }
+
+        PlainButton {
+            objectName: "shareButton"
+            width: actions.width - 2 * 48 - 2 * actions.spacing
+            height: 48
+            font: Theme.headline
+            background: Rectangle { radius: 14; color: Theme.accent }
+            contentItem: SymbolLabel {
+                text: "اشتراکگذاری"
+                symbol: "square.and.arrow.up"
+                font: Theme.headline
+                color: "white"
+            }
+            Accessible.name: "اشتراکگذاری"
+            onClicked: root.share()
+        }
+
+        PlainButton {
+            objectName: "saveButton"
+            width: 48
+            height: 48
+            background: Rectangle { radius: 24; color: Qt.rgba(1, 1, 1, 0.08) }
+            contentItem: SymbolImage {
+                symbol: root.savedFlag ? "checkmark.circle.fill" : "square.and.arrow.down"
+                size: 17
+                color: root.savedFlag ? Theme.green : Qt.rgba(1, 1, 1, 0.8)
+            }
+            Accessible.name: root.savedFlag ? "ذخیره شد" : "ذخیره در پوشهٔ ویدیوها"
+            onClicked: if (!root.savedFlag) root.save()
+        }
+    }
+}

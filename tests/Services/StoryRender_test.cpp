@@ -1,0 +1,258 @@
+#include "Services/StoryVideoRenderer.h"
+
+#include "support/PlaybackTestSupport.h"
+#include "support/StandInServer.h"
+#include "support/StoryAudioRoutes.h"
+#include "support/TaskOutcome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+using testsupport::StdoutCapture;
+using testsupport::waitUntil;
+
+namespace {
+
+// What ffprobe says of a file's video and audio streams.
+struct Probe {
+    QJsonObject video;
+    QJsonObject audio;
+};
+
+Probe probe(const QString &path)
+{
+    QProcess ffprobe;
+    ffprobe.start(QStringLiteral("ffprobe"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                   QStringLiteral("-show_entries"),
+                   QStringLiteral("stream=codec_type,codec_name,profile,pix_fmt,width,height,r_frame_rate,"
+                                  "nb_read_frames,duration"),
+                   QStringLiteral("-of"), QStringLiteral("json"), path});
+    Probe result;
+    if (!ffprobe.waitForFinished(60000))
+        return result;
+    const QJsonArray streams =
+        QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object().value(QStringLiteral("streams")).toArray();
+    for (const QJsonValue &stream : streams) {
+        const QJsonObject s = stream.toObject();
+        (s.value(QStringLiteral("codec_type")).toString() == QStringLiteral("video") ? result.video : result.audio) = s;
+    }
+    return result;
+}
+
+// The top-level boxes of an MPEG-4 file, in order.
+QStringList topLevelBoxes(const QString &path)
+{
+    QFile file(path);
+    QStringList boxes;
+    if (!file.open(QIODevice::ReadOnly))
+        return boxes;
+    const QByteArray data = file.readAll();
+    qsizetype at = 0;
+    while (at + 8 <= data.size()) {
+        quint64 size = qFromBigEndian<quint32>(data.constData() + at);
+        boxes.append(QString::fromLatin1(data.mid(at + 4, 4)));
+        if (size == 1 && at + 16 <= data.size())
+            size = qFromBigEndian<quint64>(data.constData() + at + 8);
+        if (size < 8)
+            break;
+        at += qsizetype(size);
+    }
+    return boxes;
+}
+
+// Where the audio of a file first rises above a whisper, in seconds (-1 when it never does).
+double audioOnset(const QString &path)
+{
+    const QString description =
+        QStringLiteral("filesrc location=\"%1\" ! qtdemux name=d d.audio_0 ! decodebin ! audioconvert ! audioresample "
+                       "! audio/x-raw,format=F32LE,channels=1,rate=44100 ! appsink name=out sync=false")
+            .arg(path);
+    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
+    if (!pipeline)
+        return -1;
+    GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    double onset = -1;
+    qint64 samples = 0;
+    while (GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
+        GstBuffer *buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (onset < 0 && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            const auto *values = reinterpret_cast<const float *>(map.data);
+            const qsizetype count = qsizetype(map.size / sizeof(float));
+            for (qsizetype i = 0; i < count && onset < 0; ++i)
+                if (std::abs(values[i]) > 0.1f)
+                    onset = double(samples + i) / 44100;
+            samples += count;
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+    return onset;
+}
+
+StoryConfig storyConfig(double duration)
+{
+    StoryConfig config;
+    config.title = QStringLiteral("عنوان");
+    config.artist = QStringLiteral("خواننده");
+    QImage cover(300, 300, QImage::Format_RGB32);
+    cover.fill(QColor(40, 140, 200));
+    config.coverImage = cover;
+    config.themeColor = QColor(200, 60, 100);
+    config.accentColor = QColor(255, 120, 60);
+    config.lines = {LyricsLine{10.0, QStringLiteral("یک"), std::nullopt}, LyricsLine{12.0, QStringLiteral("دو"), QStringLiteral("two")}};
+    config.endLine = 1;
+    config.duration = duration;
+    return config;
+}
+
+// Each test writes its files into its own temporary folder.
+class StoryRenderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("TMPDIR", QFile::encodeName(dir.path()));
+        ASSERT_EQ(QDir::tempPath(), QDir(dir.path()).canonicalPath());
+        ASSERT_NE(server.listen(), 0);
+        standin::installStoryAudioRoutes(server);
+    }
+    void TearDown() override { qunsetenv("TMPDIR"); }
+
+    struct Result {
+        testing_support::Outcome<QUrl> outcome;
+        QList<double> progress;
+    };
+    Result render(const StoryConfig &config)
+    {
+        Result result;
+        result.outcome = testing_support::runTask(
+            StoryVideoRenderer::render(config, [&result](double value) { result.progress.append(value); }));
+        // Progress calls are posted; let the last ones arrive.
+        QCoreApplication::processEvents();
+        return result;
+    }
+    QStringList storyFiles() const
+    {
+        return QDir(dir.path()).entryList({QStringLiteral("story-*")}, QDir::Files, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+    standin::StandInServer server;
+};
+
+} // namespace
+
+TEST_F(StoryRenderTest, SilentVideoWithoutAudioAddress)
+{
+    StdoutCapture out;
+    const Result result = render(storyConfig(3));
+    ASSERT_TRUE(result.outcome.ok());
+    EXPECT_EQ(result.outcome.value->toLocalFile(), StoryVideoRenderer::silentPath());
+    EXPECT_EQ(result.progress, (QList<double>{0, 24.0 / 72 * 0.8, 48.0 / 72 * 0.8, 0.85}));
+    EXPECT_EQ(out.text(), QByteArray()); // nothing printed without an address
+    EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")});
+
+    const Probe p = probe(StoryVideoRenderer::silentPath());
+    EXPECT_EQ(p.video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("h264"));
+    EXPECT_EQ(p.video.value(QStringLiteral("profile")).toString(), QStringLiteral("High"));
+    EXPECT_EQ(p.video.value(QStringLiteral("pix_fmt")).toString(), QStringLiteral("yuv420p"));
+    EXPECT_EQ(p.video.value(QStringLiteral("width")).toInt(), 720);
+    EXPECT_EQ(p.video.value(QStringLiteral("height")).toInt(), 1280);
+    EXPECT_EQ(p.video.value(QStringLiteral("r_frame_rate")).toString(), QStringLiteral("24/1"));
+    EXPECT_EQ(p.video.value(QStringLiteral("nb_read_frames")).toString(), QStringLiteral("72"));
+    EXPECT_TRUE(p.audio.isEmpty());
+}
+
+TEST_F(StoryRenderTest, AudioFromTheChosenStartWithItsIndexFirst)
+{
+    // Silence until 12 s, then a tone; the story starts at 10 s, so the tone begins 2 s in.
+    StoryConfig config = storyConfig(4);
+    config.audioURL = server.baseUrl().resolved(QUrl(QStringLiteral("/story/onset.wav?silence=12&seconds=30")));
+    config.audioStart = 10;
+    StdoutCapture out;
+    const Result result = render(config);
+    ASSERT_TRUE(result.outcome.ok());
+    const QString final = StoryVideoRenderer::finalPath();
+    EXPECT_EQ(result.outcome.value->toLocalFile(), final);
+    EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-final.mp4")}); // the silent file is gone
+    ASSERT_FALSE(result.progress.isEmpty());
+    EXPECT_EQ(result.progress.last(), 1.0);
+    EXPECT_TRUE(result.progress.contains(0.85));
+    EXPECT_TRUE(std::is_sorted(result.progress.cbegin(), result.progress.cend()));
+    EXPECT_EQ(out.text(), QByteArray());
+
+    const Probe p = probe(final);
+    EXPECT_EQ(p.video.value(QStringLiteral("profile")).toString(), QStringLiteral("High"));
+    EXPECT_EQ(p.video.value(QStringLiteral("nb_read_frames")).toString(), QStringLiteral("96"));
+    EXPECT_EQ(p.audio.value(QStringLiteral("codec_name")).toString(), QStringLiteral("aac"));
+    const double videoLength = p.video.value(QStringLiteral("duration")).toString().toDouble();
+    const double audioLength = p.audio.value(QStringLiteral("duration")).toString().toDouble();
+    EXPECT_NEAR(audioLength, videoLength, 1.0 / 24);
+    const QStringList boxes = topLevelBoxes(final);
+    ASSERT_TRUE(boxes.contains(QStringLiteral("moov")) && boxes.contains(QStringLiteral("mdat")));
+    EXPECT_LT(boxes.indexOf(QStringLiteral("moov")), boxes.indexOf(QStringLiteral("mdat")));
+    EXPECT_NEAR(audioOnset(final), 2.0, 0.06);
+}
+
+TEST_F(StoryRenderTest, AudioThatCannotBeHadLeavesTheSilentVideo)
+{
+    const struct {
+        const char *path;
+    } table[] = {{"/story/missing.mp3"}, {"/story/page.html"}};
+    for (const auto &row : table) {
+        StoryConfig config = storyConfig(3);
+        config.audioURL = server.baseUrl().resolved(QUrl(QString::fromLatin1(row.path)));
+        StdoutCapture out;
+        const Result result = render(config);
+        ASSERT_TRUE(result.outcome.ok()) << row.path;
+        EXPECT_EQ(result.outcome.value->toLocalFile(), StoryVideoRenderer::silentPath()) << row.path;
+        EXPECT_EQ(result.progress.last(), 0.85) << row.path; // nothing after the step's start
+        EXPECT_EQ(QString::fromUtf8(out.text()),
+                  QStringLiteral("[Story] no audio track found at ") + config.audioURL->toString(QUrl::FullyEncoded) + '\n');
+        EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")}) << row.path;
+    }
+}
+
+TEST_F(StoryRenderTest, StalledStreamEndsByTheWatchdog)
+{
+    const StoryConfig silentConfig = storyConfig(3);
+    const QUrl silent = StoryVideoRenderer::renderSilent(silentConfig, {});
+    StoryConfig config = silentConfig;
+    config.audioURL = server.baseUrl().resolved(QUrl(QStringLiteral("/story/stalled.mp3")));
+    StdoutCapture out;
+    // The step blocks its thread; the stand-in answers on this one meanwhile.
+    std::atomic<bool> done = false;
+    QUrl result;
+    std::thread worker([&] {
+        result = StoryVideoRenderer::attachAudioIfPossible(silent, config, {}, 1000);
+        done = true;
+    });
+    const bool finished = waitUntil([&] { return done.load(); }, 60000);
+    worker.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(result, silent);
+    EXPECT_EQ(server.countRequests(QStringLiteral("/story/stalled.mp3")), 1);
+    EXPECT_TRUE(out.text().startsWith("[Story] no audio track found at "));
+    EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")});
+}

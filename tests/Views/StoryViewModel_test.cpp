@@ -1,0 +1,251 @@
+#include "ActivitySharer.h"
+#include "Platform/PhotoLibrary.h"
+#include "Services/StoryVideoRenderer.h"
+#include "StoryViewModel.h"
+#include "ShellFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMediaPlayer>
+#include <QUrlQuery>
+
+// The story sheet's rules and its screen model over the stand-in backend (real HTTP), with a real
+// render into a temporary folder.
+
+using Content = StoryViewModel::Content;
+using quickhost::waitFor;
+
+namespace {
+
+LyricsLine line(std::optional<double> time, QString text = QStringLiteral("x"))
+{
+    return LyricsLine{time, std::move(text), std::nullopt};
+}
+
+QList<LyricsLine> timed(std::initializer_list<double> times)
+{
+    QList<LyricsLine> lines;
+    for (double t : times)
+        lines.append(line(t, QStringLiteral("line at %1").arg(t)));
+    return lines;
+}
+
+Station rotationStation(std::optional<qint64> duration)
+{
+    PlaylistTrack track;
+    track.title = QStringLiteral("Night Drive");
+    track.artist = QStringLiteral("Aria Sky");
+    track.streamURL = QStringLiteral("/audio/night.mp3");
+    track.duration = duration;
+    Station s;
+    s.genre = QStringLiteral("pop");
+    s.tracks = QList<PlaylistTrack>{track};
+    return s;
+}
+
+Station liveStation()
+{
+    Station s;
+    s.genre = QStringLiteral("live");
+    s.title = QStringLiteral("Song");
+    s.artist = QStringLiteral("Artist");
+    s.streamURL = QStringLiteral("/live/live");
+    return s;
+}
+
+class StorySheet : public ShellFixture
+{
+protected:
+    std::unique_ptr<StoryViewModel> sheet(const Station &station)
+    {
+        auto model = std::make_unique<StoryViewModel>(player.get(), offline.get(), client.get());
+        model->setStationValue(station.toVariant());
+        return model;
+    }
+    QUrlQuery lastLyricsQuery()
+    {
+        const auto requests = server.requestsTo(QStringLiteral("/api/lyrics"));
+        return requests.isEmpty() ? QUrlQuery() : requests.last().queryItems();
+    }
+    void scriptLyrics(const QByteArray &data)
+    {
+        server.script("GET", QStringLiteral("/api/lyrics"), standin::Reply::json("{\"data\":" + data + "}"));
+    }
+};
+
+} // namespace
+
+TEST(StoryRules, SortRangeMenusLengthAndTexts)
+{
+    const QList<LyricsLine> sorted = StoryViewModel::sortedLines(
+        {line(5.0, "a"), line(std::nullopt, "b"), line(2.0, "c"), line(std::nullopt, "d"), line(-1.0, "e")});
+    QStringList order;
+    for (const LyricsLine &l : sorted)
+        order << *l.text;
+    EXPECT_EQ(order, (QStringList{"e", "b", "d", "c", "a"}));
+
+    EXPECT_EQ(StoryViewModel::initialRange(9), std::make_pair(0, 5));
+    EXPECT_EQ(StoryViewModel::initialRange(4), std::make_pair(0, 3));
+    EXPECT_EQ(StoryViewModel::initialRange(1), std::make_pair(0, 0));
+
+    // Menu items cut at 27 user-perceived characters: a Persian letter with a vowel mark is one.
+    const QString cluster = QStringLiteral("بِ");
+    const QString exactly26 = cluster.repeated(26);
+    const QList<LyricsLine> texts{line(1.0, exactly26), line(2.0, exactly26 + cluster), line(3.0, QString())};
+    EXPECT_EQ(StoryViewModel::menuItemText(texts, 0), QStringLiteral("1. ") + exactly26);
+    EXPECT_EQ(StoryViewModel::menuItemText(texts, 1), QStringLiteral("2. ") + exactly26 + QStringLiteral("…"));
+    EXPECT_EQ(StoryViewModel::menuItemText(texts, 2), QStringLiteral("3. "));
+    EXPECT_EQ(StoryViewModel::numberText(timed({1, 2, 3}), 2), QStringLiteral("#3 — line at 3"));
+    EXPECT_EQ(StoryViewModel::numberText(timed({1}), 4), QStringLiteral("#5 — "));
+    EXPECT_EQ(StoryViewModel::numberText({}, 0), QString());
+
+    const struct {
+        QList<LyricsLine> lines;
+        int start, end;
+        double seconds;
+    } lengths[] = {{timed({10, 25.5}), 0, 1, 16.5}, {timed({10, 11}), 0, 1, 3},  {timed({0, 100}), 0, 1, 60},
+                   {timed({10, 20}), 1, 1, 15},     {timed({10, 10}), 0, 1, 15}, {{line(1.0), line(std::nullopt)}, 0, 1, 15},
+                   {timed({10, 20}), 1, 0, 11},     {timed({10, 20}), 0, 5, 15}};
+    for (const auto &row : lengths)
+        EXPECT_DOUBLE_EQ(StoryViewModel::smartDuration(row.lines, row.start, row.end), row.seconds) << row.start;
+    EXPECT_EQ(StoryViewModel::durationText(15), QStringLiteral("مدت ویدیو: 15 ثانیه"));
+    EXPECT_EQ(StoryViewModel::durationText(16.7), QStringLiteral("مدت ویدیو: 17 ثانیه"));
+    EXPECT_EQ(StoryViewModel::progressText(0.999), QStringLiteral("99٪"));
+    EXPECT_EQ(StoryViewModel::progressText(1), QStringLiteral("100٪"));
+}
+
+TEST(StoryRules, SavedNamesNeverOverwrite)
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const QDateTime when(QDate(2026, 12, 9), QTime(10, 5, 7));
+    EXPECT_EQ(PhotoLibrary::freeFileName(folder, when), QStringLiteral("story-2026-12-09-100507.mp4"));
+    QFile(folder.filePath(QStringLiteral("story-2026-12-09-100507.mp4"))).open(QIODevice::WriteOnly);
+    QFile(folder.filePath(QStringLiteral("story-2026-12-09-100507-2.mp4"))).open(QIODevice::WriteOnly);
+    EXPECT_EQ(PhotoLibrary::freeFileName(folder, when), QStringLiteral("story-2026-12-09-100507-3.mp4"));
+}
+
+TEST(StoryRules, ShareItemsAreFixedAtCreation)
+{
+    const QUrl first = QUrl::fromLocalFile(QStringLiteral("/tmp/a/story-final.mp4"));
+    ActivitySharer sharer({first});
+    sharer.setItems({QUrl::fromLocalFile(QStringLiteral("/tmp/b/other.mp4"))});
+    EXPECT_EQ(sharer.file(), first);
+    // As QML creates it: the items given at creation stay.
+    ActivitySharer created;
+    created.classBegin();
+    created.setItems({first});
+    created.componentComplete();
+    created.setItems({QUrl::fromLocalFile(QStringLiteral("/tmp/b/other.mp4"))});
+    EXPECT_EQ(created.file(), first);
+    EXPECT_EQ(created.fileName(), QStringLiteral("story-final.mp4"));
+}
+
+TEST_F(StorySheet, LyricsQueryAndContentStates)
+{
+    scriptLyrics(R"({"found":true,"lines":[{"time":5,"text":"five"},{"text":"u1"},{"time":2,"text":"two"},{"text":"u2"}],"elapsed_seconds":-4})");
+    auto model = sheet(rotationStation(213));
+    model->load();
+    ASSERT_TRUE(waitFor([&] { return model->content() == Content::Picker; }));
+    QUrlQuery query = lastLyricsQuery();
+    EXPECT_EQ(query.toString(QUrl::FullyDecoded),
+              QStringLiteral("genre=pop&title=Night Drive&artist=Aria Sky&duration=213"));
+    EXPECT_EQ(model->lineItems(), (QStringList{"1. u1", "2. u2", "3. two", "4. five"}));
+    EXPECT_EQ(model->startLine(), 0);
+    EXPECT_EQ(model->endLine(), 3);
+
+    // Menu rules: the start drags the end along, the end drags the start.
+    model->chooseEnd(1);
+    model->chooseStart(3);
+    EXPECT_EQ(std::make_pair(model->startLine(), model->endLine()), std::make_pair(3, 3));
+    model->chooseEnd(1);
+    EXPECT_EQ(std::make_pair(model->startLine(), model->endLine()), std::make_pair(1, 1));
+
+    // The config: the sheet's station, audio from its stream, an untimed start line taking the
+    // elapsed seconds raised to 0.
+    StoryConfig config = model->makeConfig({});
+    EXPECT_EQ(config.title, QStringLiteral("Night Drive"));
+    EXPECT_EQ(config.artist, QStringLiteral("Aria Sky"));
+    EXPECT_EQ(config.audioURL, server.baseUrl().resolved(QUrl(QStringLiteral("/audio/night.mp3"))));
+    EXPECT_EQ(config.audioStart, 0.0);
+    EXPECT_EQ(config.lines.size(), 4);
+    model->chooseEnd(3);
+    model->chooseStart(2);
+    EXPECT_EQ(model->makeConfig({}).audioStart, 2.0);
+    EXPECT_DOUBLE_EQ(model->makeConfig({}).duration, 4.0); // 5 − 2 + 1
+
+    const struct {
+        QByteArray reply;
+        Content content;
+    } states[] = {{R"({"found":false})", Content::NoLyrics}, {R"({"found":true,"lines":[]})", Content::NoLyrics},
+                  {"null", Content::Failure}};
+    for (const auto &row : states) {
+        scriptLyrics(row.reply);
+        auto other = sheet(liveStation());
+        other->load();
+        EXPECT_TRUE(waitFor([&] { return other->content() == row.content; })) << row.reply.toStdString();
+    }
+    // A failed request: the failure state; a live station sends an empty duration and gets no audio.
+    server.script("GET", QStringLiteral("/api/lyrics"), standin::Reply::withStatus(500));
+    auto failing = sheet(liveStation());
+    server.clearRequests();
+    failing->load();
+    EXPECT_EQ(failing->content(), Content::NoLyrics); // while the request runs
+    ASSERT_TRUE(waitFor([&] { return failing->content() == Content::Failure; }));
+    EXPECT_GE(server.countRequests(QStringLiteral("/api/lyrics")), 1);
+    EXPECT_EQ(lastLyricsQuery().queryItemValue(QStringLiteral("duration")), QString());
+    EXPECT_TRUE(lastLyricsQuery().hasQueryItem(QStringLiteral("duration")));
+    const StoryConfig live = failing->makeConfig({});
+    EXPECT_FALSE(live.audioURL.has_value());
+    EXPECT_FALSE(live.audioStart.has_value());
+    EXPECT_EQ(live.artist, QStringLiteral("Artist"));
+}
+
+TEST_F(StorySheet, OnePreviewPlayerAndNoFilesLeftByAClosedSheet)
+{
+    QTemporaryDir temp;
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    scriptLyrics(R"({"found":true,"lines":[{"time":1,"text":"one"},{"time":3,"text":"two"}]})");
+    auto model = sheet(liveStation());
+    model->load();
+    ASSERT_TRUE(waitFor([&] { return model->content() == Content::Picker; }));
+    EXPECT_EQ(model->durationText(), QStringLiteral("مدت ویدیو: 3 ثانیه"));
+
+    model->generate();
+    EXPECT_TRUE(model->isRendering());
+    model->generate(); // a second press while rendering starts nothing
+    ASSERT_TRUE(waitFor([&] { return !model->isRendering(); }, 120000));
+    EXPECT_EQ(model->errorText(), QString());
+    EXPECT_EQ(model->videoURL().toLocalFile(), StoryVideoRenderer::silentPath());
+    EXPECT_EQ(model->renderProgress(), 1.0);
+    auto *preview = qobject_cast<QMediaPlayer *>(model->previewPlayer());
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->source(), model->videoURL());
+    EXPECT_TRUE(model->previewWanted());
+    EXPECT_EQ(model->previewPlayer(), preview); // always the same one
+
+    // Saving copies the video into the Videos folder once; the mark then stays.
+    const QDir videos = PhotoLibrary::folder();
+    const qsizetype before = videos.entryList(QDir::Files).size();
+    model->save();
+    ASSERT_TRUE(waitFor([&] { return model->savedToLibrary(); }));
+    EXPECT_EQ(videos.entryList(QDir::Files).size(), before + 1);
+    model->save();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(videos.entryList(QDir::Files).size(), before + 1);
+
+    // Starting over pauses it and clears the result.
+    model->regenerate();
+    EXPECT_FALSE(model->previewWanted());
+    ASSERT_TRUE(waitFor([&] { return model->content() == Content::Picker && model->videoURL().isEmpty(); }));
+
+    // A sheet closed during a render: the render ends, writes nothing into the sheet and removes its file.
+    model->generate();
+    model->close();
+    EXPECT_FALSE(model->previewWanted());
+    const auto storyFiles = [&] { return QDir(temp.path()).entryList({QStringLiteral("story-*")}, QDir::Files); };
+    ASSERT_TRUE(waitFor([&] { return !storyFiles().isEmpty(); }, 120000)); // the render writes...
+    ASSERT_TRUE(waitFor([&] { return storyFiles().isEmpty(); }, 120000));  // ...and cleans up when it ends
+    EXPECT_TRUE(model->videoURL().isEmpty());
+    qunsetenv("TMPDIR");
+}
