@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QCoroProcess>
 
@@ -20,6 +21,13 @@ QHash<QString, bool> &knownHandlers()
 {
     static QHash<QString, bool> known;
     return known;
+}
+
+// Schemes whose handler is being asked about.
+QSet<QString> &pendingQueries()
+{
+    static QSet<QString> pending;
+    return pending;
 }
 
 // Asks xdg-mime for the default handler of `scheme`, without blocking the caller's thread.
@@ -67,6 +75,33 @@ QCoro::Task<bool> UrlOpener::canOpen(QUrl url)
     co_return found;
 }
 
+bool UrlOpener::canOpenNow(const QUrl &url)
+{
+    if (!isAllowed(url))
+        return false;
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("tg"))
+        return true;
+    if (const auto it = knownHandlers().constFind(scheme); it != knownHandlers().constEnd())
+        return *it;
+    prefetchHandler(scheme);
+    return false;
+}
+
+void UrlOpener::prefetchHandler(const QString &scheme)
+{
+    if (knownHandlers().contains(scheme) || pendingQueries().contains(scheme))
+        return;
+    pendingQueries().insert(scheme);
+    QUrl probe;
+    probe.setScheme(scheme);
+    probe.setPath(QStringLiteral("x"));
+    [](QUrl url, QString scheme) -> QCoro::Task<> {
+        co_await UrlOpener::canOpen(std::move(url));
+        pendingQueries().remove(scheme);
+    }(probe, scheme);
+}
+
 bool UrlOpener::open(const QUrl &url)
 {
     if (!isAllowed(url))
@@ -84,4 +119,5 @@ void UrlOpener::setHandlerForTesting(std::function<bool(const QUrl &)> handler)
 void UrlOpener::forgetHandlers()
 {
     knownHandlers().clear();
+    pendingQueries().clear();
 }

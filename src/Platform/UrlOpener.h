@@ -22,6 +22,12 @@ public:
     // scheme and process (a handler installed later is seen after a restart); the GUI thread
     // never waits for it.
     static QCoro::Task<bool> canOpen(QUrl url);
+    // The same answer without waiting, for code that cannot wait: while the handler of the
+    // address's scheme has not been asked about yet, false (the question is then started in the
+    // background, so that a later call knows).
+    static bool canOpenNow(const QUrl &url);
+    // Starts asking about the handler of `scheme` in the background, ahead of a canOpenNow().
+    static void prefetchHandler(const QString &scheme);
     // Hands an allowed `url` to the desktop; false when refused or when nothing could open it.
     static bool open(const QUrl &url);
 

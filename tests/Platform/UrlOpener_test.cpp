@@ -1,8 +1,10 @@
 #include "Platform/UrlOpener.h"
+#include "support/QuickHost.h"
 #include "support/TaskOutcome.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -113,6 +115,20 @@ TEST(UrlOpener, TelegramHandlerIsAskedInTheBackgroundOnceAndRemembered)
     // Remembered: asked no more.
     EXPECT_EQ(runTask(UrlOpener::canOpen(QUrl(QStringLiteral("tg://resolve?domain=b")))).value,
               std::optional<bool>(true));
+    EXPECT_EQ(xdg.asked().size(), 1);
+}
+
+TEST(UrlOpener, TheAnswerWithoutWaitingIsKnownOnceTheBackgroundQuestionEnded)
+{
+    FakeXdgMime xdg("org.telegram.desktop.desktop\n");
+    const QUrl link(QStringLiteral("tg://resolve?domain=a"));
+    EXPECT_TRUE(UrlOpener::canOpenNow(QUrl(QStringLiteral("https://t.me/a"))));
+    EXPECT_FALSE(UrlOpener::canOpenNow(QUrl(QStringLiteral("file:///etc/passwd"))));
+    // Not asked yet: no, and asked once in the background however often it is looked at.
+    EXPECT_FALSE(UrlOpener::canOpenNow(link));
+    UrlOpener::prefetchHandler(QStringLiteral("tg"));
+    xdg.release();
+    ASSERT_TRUE(quickhost::waitFor([&] { return UrlOpener::canOpenNow(link); }));
     EXPECT_EQ(xdg.asked().size(), 1);
 }
 
