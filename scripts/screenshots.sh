@@ -50,6 +50,29 @@ shots=(
   "story-no-lyrics           --qml tests/screens/StoryScene.qml --size 430x900 --set genre=ambient --wait 2500"
   "story-rendering           --qml tests/screens/StoryScene.qml --size 430x900 --set renderNow=true --wait 3500"
   "story-result              --qml tests/screens/StoryScene.qml --size 430x900 --set renderNow=true --wait 25000"
+  "library-playlist-loading      --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --script GET:/api/playlists/1:200:60000 --wait 1200"
+  "library-playlist-failed       --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --script GET:/api/playlists/1:500 --wait 1200"
+  "library-playlist              --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --wait 1500"
+  "library-playlist-downloading  --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set downloadRows=[0,2] --script GET:/media/library/lib-mahtab.mp3:200:60000 --wait 2500"
+  "library-playlist-busy         --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set busy=true --script PUT:/api/playlists/1:200:60000 --wait 1500"
+  "library-edit-playlist         --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set dialog=edit --wait 1500"
+  "library-delete-playlist       --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set dialog=delete --wait 1500"
+  "library-edit-track            --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set dialog=editTrack --wait 1500"
+  "library-delete-track          --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set dialog=deleteTrack --wait 1500"
+  "library-offline-empty         --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set offline=true --wait 1500"
+  "library-offline-running       --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set downloadRows=[0,1] --set offline=true --script GET:/media/library/lib-mahtab.mp3:200:60000 --wait 3000"
+  "library-offline-full          --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --set downloadRows=[0,1,2] --set offline=true --wait 8000"
+  "library-tab-signed-out        --qml tests/screens/LibraryTabScene.qml --wait 1500"
+  "library-tab                   --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --wait 1500"
+  "library-tab-wide              --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --size 900x700 --wait 1500"
+  "library-tab-playing           --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --set playFavorites=true --wait 4000"
+  "library-tab-no-playlists      --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --no-playlists --wait 1500"
+  "library-tab-delete            --qml tests/screens/LibraryTabScene.qml --sign-in demo:demo1234 --set deleteIndex=0 --wait 1500"
+  "library-add-signed-out        --qml tests/screens/AddSheetScene.qml --wait 1200"
+  "library-add-empty             --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --no-playlists --wait 1200"
+  "library-add-list              --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --wait 1200"
+  "library-add-adding            --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --set addRow=1 --script POST:/api/playlists/1/tracks:201:60000 --wait 1500"
+  "library-add-created           --qml tests/screens/AddSheetScene.qml --sign-in demo:demo1234 --set createName=میکس_شب --script POST:/api/playlists/3/tracks:201:60000 --wait 1500"
   "mini-bar-buffering        --qml tests/screens/StationScene.qml --set playGenre=pop-live --set barOnly=true --size 430x100 --script GET:/live/pop-live:200:60000 --wait 2500"
   "full-player-rotation          --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --wait 5000"
   "full-player-rotation-compact  --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --size 430x700 --wait 5000"
@@ -99,11 +122,14 @@ if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
 fi
 
 failed=0
+# Each shot keeps its data (offline downloads) in a folder of its own.
+data_root=$(mktemp -d)
+trap 'rm -rf "$data_root"' EXIT
 for shot in "${shots[@]}"; do
   read -r -a args <<<"$shot"
   name=${args[0]}
   [[ "$name" == "$only"* ]] || continue
-  if ! "$tool" --out "$out/$name.png" "${args[@]:1}"; then
+  if ! XDG_DATA_HOME="$data_root/$name" "$tool" --out "$out/$name.png" "${args[@]:1}"; then
     echo "screenshots: $name failed" >&2
     failed=1
   fi
