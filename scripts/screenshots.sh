@@ -44,6 +44,11 @@ shots=(
   "app-debug-login           --qml tests/screens/AppScene.qml --args --debug-login --wait 2000"
   "app-recognition           --qml tests/screens/AppScene.qml --set openRecognition=true --wait 2000"
   "app-library               --qml tests/screens/AppScene.qml --set currentTab=1 --wait 2000"
+  "recognition-idle          --qml tests/screens/RecognitionScene.qml --wait 2000"
+  "recognition-listening     --qml tests/screens/RecognitionScene.qml --set listen=true --wait 3500"
+  "recognition-processing    --qml tests/screens/RecognitionScene.qml --set listen=true --script POST:/api/shazam:200:60000 --wait 8000"
+  "recognition-result        --qml tests/screens/RecognitionScene.qml --set listen=true --wait 9000"
+  "recognition-error         --qml tests/screens/RecognitionScene.qml --set listen=true --script POST:/api/shazam:404 --wait 9000"
   "story-picker              --qml tests/screens/StoryScene.qml --size 430x900 --wait 2500"
   "story-loading             --qml tests/screens/StoryScene.qml --size 430x900 --script GET:/api/lyrics:200:60000 --wait 2500"
   "story-failed              --qml tests/screens/StoryScene.qml --size 430x900 --script GET:/api/lyrics:500 --wait 2500"
@@ -118,13 +123,19 @@ if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then
   mkdir -p "$out"
   # One X server and one private session bus for all shots.
   export MELODRIFT_SCREENSHOTS_INNER=1 QT_QPA_PLATFORM=xcb GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
+  # The microphone of the recognition shots: a test tone.
+  export MELODRIFT_RECORDING_SOURCE=${MELODRIFT_RECORDING_SOURCE:-audiotestsrc is-live=true freq=440 volume=0.3}
   exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$build" "$out" "$only"
 fi
+
+# A shot may end during a recording: its temporary files go with a folder of their own.
+TMPDIR=$(mktemp -d)
+export TMPDIR
 
 failed=0
 # Each shot keeps its data (offline downloads) in a folder of its own.
 data_root=$(mktemp -d)
-trap 'rm -rf "$data_root"' EXIT
+trap 'rm -rf "$data_root" "$TMPDIR"' EXIT
 for shot in "${shots[@]}"; do
   read -r -a args <<<"$shot"
   name=${args[0]}

@@ -9,6 +9,7 @@
 #include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
 #include "Services/StationStore.h"
+#include "Shared/ShazamIntents.h"
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
 
@@ -17,6 +18,7 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
+#include <glib-unix.h>
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -57,6 +59,18 @@ int MelodriftRadioApp::run()
 {
     const QStringList urls = LaunchArguments::shared().urls();
 
+    // A shortcut: stamp the request for the application, which sees it as it becomes active
+    // (this launch's own window, or the running instance brought to the front below).
+    const bool intentGiven = hasIntentArgument();
+    if (intentGiven) {
+        const QString intent = LaunchArguments::shared().value(QStringLiteral("--intent"));
+        if (!ShazamIntents::perform(intent)) {
+            std::fprintf(stderr, "melodrift-radio: unknown intent \"%s\"; known: %s\n", qPrintable(intent),
+                         qPrintable(ShazamIntents::names().join(QStringLiteral(", "))));
+            return 2;
+        }
+    }
+
     // A second launch hands its addresses to the running instance and ends.
     if (!m_instance.claim()) {
         if (m_instance.forward(urls)) {
@@ -81,13 +95,24 @@ int MelodriftRadioApp::run()
                 qCInfo(lcApp, "another launch asks for the window (%lld addresses)",
                        qlonglong(forwarded.size()));
                 raiseWindow(activationToken);
+                // Being brought to the front is the application becoming active.
+                becameActive();
                 openURLs(forwarded);
             });
-    connect(&m_instance, &SingleInstance::actionRequested, this, [](const QString &action) {
-        if (action == QLatin1String("shazam"))
-            ShazamManager::shared().requestOpen(true);
+    // The launcher's action, when the desktop asks over D-Bus instead of running its Exec line.
+    connect(&m_instance, &SingleInstance::actionRequested, this, [this](const QString &action) {
+        if (action == QLatin1String("recognise-song") && ShazamIntents::perform(QLatin1String(ShazamAppIntent::name)))
+            becameActive();
     });
 
+    // Asked to end by the session (logout) or a terminal: quit as from the window, so that what
+    // cleans up on the way out (a recording under way) does.
+    for (const int signal : {SIGTERM, SIGINT})
+        g_unix_signal_add(signal, [](gpointer) -> gboolean { QCoreApplication::quit(); return G_SOURCE_CONTINUE; }, nullptr);
+
+    // The window coming up is the application becoming active for a shortcut's launch.
+    if (intentGiven)
+        becameActive();
     openURLs(urls);
     return exec();
 }
@@ -124,6 +149,24 @@ void MelodriftRadioApp::raiseWindow(const QString &activationToken)
         w->show();
     w->raise();
     w->requestActivate();
+}
+
+bool MelodriftRadioApp::hasIntentArgument()
+{
+    for (const QString &argument : LaunchArguments::shared().arguments()) {
+        if (argument == QLatin1String("--intent") || argument.startsWith(QLatin1String("--intent=")))
+            return true;
+    }
+    return false;
+}
+
+void MelodriftRadioApp::becameActive()
+{
+    QQuickWindow *w = window();
+    if (AppWindowModel *scene = w ? w->findChild<AppWindowModel *>() : nullptr)
+        scene->becameActive();
+    else
+        ShazamManager::shared().checkPendingExternalRequest();
 }
 
 void MelodriftRadioApp::openURLs(const QStringList &urls)

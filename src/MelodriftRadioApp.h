@@ -30,6 +30,10 @@ private:
     static void createStores();
     QQuickWindow *window() const;
     void raiseWindow(const QString &activationToken);
+    // What the application does each time it becomes active (the window's scene does it).
+    void becameActive();
+    // --intent NAME (or --intent=NAME) was given.
+    static bool hasIntentArgument();
     // The URL handler: every address the application is asked to open.
     void openURLs(const QStringList &urls);
 
