@@ -101,6 +101,21 @@ shots=(
   "account-reset             --qml tests/screens/AccountScene.qml --set shot=reset --wait 1500"
   "account-done              --qml tests/screens/AccountScene.qml --set shot=done --wait 2000"
   "account-sheet             --qml tests/screens/AccountScene.qml --set shot=account --wait 2000"
+  "sheets-lyrics-loading     --qml tests/screens/PlayerSheetsScene.qml --set playGenre=persian --script GET:/api/lyrics:200:60000 --wait 2500"
+  "sheets-lyrics-synced      --qml tests/screens/PlayerSheetsScene.qml --set playGenre=persian --set showTranslation=false --wait 9000"
+  "sheets-lyrics-translated  --qml tests/screens/PlayerSheetsScene.qml --set playGenre=persian --wait 9000"
+  "sheets-lyrics-none        --qml tests/screens/PlayerSheetsScene.qml --set playGenre=ambient --wait 3000"
+  "sheets-lyrics-failed      --qml tests/screens/PlayerSheetsScene.qml --set playGenre=persian --script GET:/api/lyrics:500 --wait 3000"
+  "sheets-eq-flat            --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --wait 800"
+  "sheets-eq-off             --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=راک --set eqEnabled=false --wait 800"
+  "sheets-eq-preset          --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=پاپ --wait 800"
+  "sheets-eq-menu            --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=پاپ --set openMenu=true --wait 1200"
+  "sheets-eq-custom          --qml tests/screens/PlayerSheetsScene.qml --set sheet=eq --set preset=جاز --set gains=[6.4,-3,0,8,-11.6] --wait 800"
+  "sheets-footer-idle        --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --size 430x220 --wait 3000"
+  "sheets-footer-live        --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=pop-live --size 430x220 --wait 3000"
+  "sheets-footer-running     --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --set download=true --script GET:/audio/jazz-2.mp3:200:60000 --size 430x220 --wait 3000"
+  "sheets-footer-downloaded  --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --set download=true --size 430x220 --wait 6000"
+  "sheets-footer-error       --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --set requestLink=true --script POST:/api/telegram/download-token:502 --size 430x220 --wait 3000"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then

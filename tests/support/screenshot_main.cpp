@@ -16,6 +16,7 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QCoroTask>
+#include <QTemporaryDir>
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -41,6 +42,11 @@ QVariant parseValue(const QString &text)
 
 int main(int argc, char **argv)
 {
+    // Every shot starts from empty settings and data (the equaliser, downloads) and leaves
+    // nothing behind.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication app(argc, argv);
