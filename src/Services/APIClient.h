@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/WorkerTask.h"
+
 #include "Models/APIModels.h"
 #include "Models/AppError.h"
 #include "Models/Envelope.h"
@@ -323,27 +325,8 @@ protected:
     {
         if (body.size() <= kOffThreadDecodeBytes)
             co_return json::decode<T>(body);
-        struct Outcome {
-            std::optional<T> value;
-            std::exception_ptr error;
-        };
-        auto promise = std::make_shared<QPromise<Outcome>>();
-        QFuture<Outcome> future = promise->future();
-        promise->start();
-        QThreadPool::globalInstance()->start([promise, body = std::move(body)] {
-            Outcome outcome;
-            try {
-                outcome.value.emplace(json::decode<T>(body));
-            } catch (...) {
-                outcome.error = std::current_exception();
-            }
-            promise->addResult(std::move(outcome));
-            promise->finish();
-        });
-        Outcome outcome = co_await future;
-        if (outcome.error)
-            std::rethrow_exception(outcome.error);
-        co_return std::move(*outcome.value);
+        std::function<T()> work = [body = std::move(body)] { return json::decode<T>(body); };
+        co_return co_await onWorker<T>(std::move(work));
     }
 
 private:
