@@ -151,7 +151,7 @@ app_first=$(( $(wait_for_line "$work/app.log" "first catalogue frame") - t0 ))
 wait_for_line "$work/app.log" "EQ tap bound" > /dev/null || true
 win=$(window_of $app_pid)
 sleep 1
-xdotool key --window "$win" Escape
+xdotool windowfocus --sync "$win" key Escape
 sleep 3
 app_cpu=$(cpu_of $app_pid)
 app_rss=$(rss_of $app_pid)
