@@ -2,7 +2,6 @@
 
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
-#include "SoundCloudSearchViewModel.h"
 #include "TypedText.h"
 
 #include <QPointer>
@@ -17,33 +16,13 @@ SoundCloudCardModel::SoundCloudCardModel(QObject *parent)
 }
 
 SoundCloudCardModel::SoundCloudCardModel(RadioPlayer *player, APIClient *client, QObject *parent)
-    : QObject(parent)
-    , m_player(player)
-    , m_client(client)
+    : SoundCloudResults(player, client, parent)
 {
-}
-
-void SoundCloudCardModel::setQuery(const QString &query)
-{
-    if (query == m_query)
-        return;
-    m_query = query;
-    emit queryChanged();
-}
-
-bool SoundCloudCardModel::canSearch() const
-{
-    return !typedtext::trimmed(m_query).isEmpty();
-}
-
-QVariantList SoundCloudCardModel::results() const
-{
-    return soundcloud::rows(m_results);
 }
 
 void SoundCloudCardModel::search()
 {
-    const QString text = typedtext::trimmed(m_query);
+    const QString text = trimmedQuery();
     if (text.isEmpty())
         return;
     setLoading(true);
@@ -65,31 +44,7 @@ QCoro::Task<> SoundCloudCardModel::run(QString text, quint64 request)
     // A newer request has been sent since: its answer is the one to show.
     if (!self || request != m_latestRequest)
         co_return;
-    m_results = answer ? std::move(*answer) : QList<Station>();
-    emit resultsChanged();
-    setErrorMessage(answer ? (m_results.isEmpty() ? NoResultsText : QString()) : failure);
+    setResults(answer ? std::move(*answer) : QList<Station>());
+    setErrorMessage(answer ? (resultStations().isEmpty() ? NoResultsText : QString()) : failure);
     setLoading(false);
-}
-
-void SoundCloudCardModel::play(int index)
-{
-    if (index < 0 || index >= m_results.size())
-        return;
-    soundcloud::play(m_player, m_results.at(index));
-}
-
-void SoundCloudCardModel::setLoading(bool loading)
-{
-    if (loading == m_isLoading)
-        return;
-    m_isLoading = loading;
-    emit isLoadingChanged();
-}
-
-void SoundCloudCardModel::setErrorMessage(const QString &message)
-{
-    if (message == m_errorMessage)
-        return;
-    m_errorMessage = message;
-    emit errorMessageChanged();
 }

@@ -5,31 +5,8 @@
 #include "TypedText.h"
 
 #include <QPointer>
-#include <QVariantMap>
 
-namespace soundcloud {
-
-QVariantList rows(const QList<Station> &stations)
-{
-    QVariantList out;
-    out.reserve(stations.size());
-    for (const Station &s : stations) {
-        const QString artist = s.displayArtist();
-        out.append(QVariantMap{{QStringLiteral("genre"), s.genre},
-                               {QStringLiteral("title"), s.displayTrackTitle()},
-                               {QStringLiteral("artist"), artist.isEmpty() ? QStringLiteral("SoundCloud") : artist},
-                               {QStringLiteral("artworkURL"), s.artworkURL.value_or(QString())}});
-    }
-    return out;
-}
-
-void play(RadioPlayer *player, const Station &station)
-{
-    player->select(station);
-    player->setFullPlayerPresented(true);
-}
-
-} // namespace soundcloud
+#include <optional>
 
 SoundCloudSearchViewModel::SoundCloudSearchViewModel(QObject *parent)
     : SoundCloudSearchViewModel(RadioPlayer::shared(), &APIClient::shared(), parent)
@@ -37,24 +14,9 @@ SoundCloudSearchViewModel::SoundCloudSearchViewModel(QObject *parent)
 }
 
 SoundCloudSearchViewModel::SoundCloudSearchViewModel(RadioPlayer *player, APIClient *client, QObject *parent)
-    : QObject(parent)
-    , m_player(player)
-    , m_client(client)
+    : SoundCloudResults(player, client, parent)
 {
     connect(m_player, &RadioPlayer::currentStationChanged, this, &SoundCloudSearchViewModel::currentGenreChanged);
-}
-
-void SoundCloudSearchViewModel::setQuery(const QString &query)
-{
-    if (query == m_query)
-        return;
-    m_query = query;
-    emit queryChanged();
-}
-
-bool SoundCloudSearchViewModel::canSearch() const
-{
-    return !typedtext::trimmed(m_query).isEmpty();
 }
 
 QString SoundCloudSearchViewModel::currentGenre() const
@@ -70,8 +32,8 @@ int SoundCloudSearchViewModel::bottomPadding() const
 
 void SoundCloudSearchViewModel::search()
 {
-    const QString text = typedtext::trimmed(m_query);
-    if (text.isEmpty() || m_isLoading)
+    const QString text = trimmedQuery();
+    if (text.isEmpty() || isLoading())
         return;
     setLoading(true);
     setErrorMessage(QString());
@@ -95,34 +57,9 @@ QCoro::Task<> SoundCloudSearchViewModel::run(QString text)
     }
     if (!self)
         co_return;
-    if (answer) {
-        m_results = std::move(*answer);
-        emit resultsChanged();
-    } else {
+    if (answer)
+        setResults(std::move(*answer));
+    else
         setErrorMessage(failure);
-    }
     setLoading(false);
-}
-
-void SoundCloudSearchViewModel::play(int index)
-{
-    if (index < 0 || index >= m_results.size())
-        return;
-    soundcloud::play(m_player, m_results.at(index));
-}
-
-void SoundCloudSearchViewModel::setLoading(bool loading)
-{
-    if (loading == m_isLoading)
-        return;
-    m_isLoading = loading;
-    emit isLoadingChanged();
-}
-
-void SoundCloudSearchViewModel::setErrorMessage(const QString &message)
-{
-    if (message == m_errorMessage)
-        return;
-    m_errorMessage = message;
-    emit errorMessageChanged();
 }
