@@ -2,6 +2,7 @@
 
 #include "Platform/LaunchArguments.h"
 #include "Platform/PlatformTranslations.h"
+#include "Platform/Quick/RenderBackend.h"
 #include "Platform/Theme.h"
 #include "Services/AuthStore.h"
 #include "Services/Equalizer.h"
@@ -9,17 +10,22 @@
 #include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
 #include "Services/StationStore.h"
+#include "Shared/ShazamIntents.h"
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
 
+#include <QDateTime>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
+#include <glib-unix.h>
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
@@ -28,13 +34,17 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    const bool software = RenderBackend::chooseForThisMachine();
     // The web engine must be set up before the application object; it starts only with the
     // first banner. Where it is not installed the banners stay empty.
     if (AdBannerViewModel::webEngineInstalled()) {
         // Its sandbox refuses to run as root.
         if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QtWebEngineQuick::initialize();
+        // With the software renderer the engine composes its pages in software and needs no
+        // OpenGL context shared with the windows: making one would load the GL driver for nothing.
+        if (!software)
+            QtWebEngineQuick::initialize();
         AdBannerViewModel::setWebEngineReady(true);
     }
 }
@@ -57,6 +67,18 @@ int MelodriftRadioApp::run()
 {
     const QStringList urls = LaunchArguments::shared().urls();
 
+    // A shortcut: stamp the request for the application, which sees it as it becomes active
+    // (this launch's own window, or the running instance brought to the front below).
+    const bool intentGiven = hasIntentArgument();
+    if (intentGiven) {
+        const QString intent = LaunchArguments::shared().value(QStringLiteral("--intent"));
+        if (!ShazamIntents::perform(intent)) {
+            std::fprintf(stderr, "melodrift-radio: unknown intent \"%s\"; known: %s\n", qPrintable(intent),
+                         qPrintable(ShazamIntents::names().join(QStringLiteral(", "))));
+            return 2;
+        }
+    }
+
     // A second launch hands its addresses to the running instance and ends.
     if (!m_instance.claim()) {
         if (m_instance.forward(urls)) {
@@ -75,21 +97,54 @@ int MelodriftRadioApp::run()
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (!window())
         return 1;
+    if (qEnvironmentVariableIsSet("MELODRIFT_REPORT_FIRST_FRAME"))
+        reportFirstCatalogueFrame();
 
     connect(&m_instance, &SingleInstance::activated, this,
             [this](const QStringList &forwarded, const QString &activationToken) {
                 qCInfo(lcApp, "another launch asks for the window (%lld addresses)",
                        qlonglong(forwarded.size()));
                 raiseWindow(activationToken);
+                // Being brought to the front is the application becoming active.
+                becameActive();
                 openURLs(forwarded);
             });
-    connect(&m_instance, &SingleInstance::actionRequested, this, [](const QString &action) {
-        if (action == QLatin1String("shazam"))
-            ShazamManager::shared().requestOpen(true);
+    // The launcher's action, when the desktop asks over D-Bus instead of running its Exec line.
+    connect(&m_instance, &SingleInstance::actionRequested, this, [this](const QString &action) {
+        if (action == QLatin1String("recognise-song") && ShazamIntents::perform(QLatin1String(ShazamAppIntent::name)))
+            becameActive();
     });
 
+    // Asked to end by the session (logout) or a terminal: quit as from the window, so that what
+    // cleans up on the way out (a recording under way) does.
+    for (const int signal : {SIGTERM, SIGINT})
+        g_unix_signal_add(signal, [](gpointer) -> gboolean { QCoreApplication::quit(); return G_SOURCE_CONTINUE; }, nullptr);
+
+    // The window coming up is the application becoming active for a shortcut's launch.
+    if (intentGiven)
+        becameActive();
     openURLs(urls);
     return exec();
+}
+
+void MelodriftRadioApp::reportFirstCatalogueFrame()
+{
+    // The first frame rendered after the catalogue arrived shows it. Frames are swapped on the
+    // render thread, so the two sides meet through an atomic flag.
+    auto catalogueIn = std::make_shared<std::atomic_bool>(false);
+    auto reported = std::make_shared<std::atomic_bool>(false);
+    StationStore *store = StationStore::shared();
+    connect(store, &StationStore::stationsChanged, this, [catalogueIn, store] {
+        if (!store->stations().isEmpty())
+            catalogueIn->store(true);
+    });
+    QQuickWindow *w = window();
+    connect(w, &QQuickWindow::frameSwapped, w, [catalogueIn, reported] {
+        if (catalogueIn->load() && !reported->exchange(true)) {
+            std::printf("[startup] first catalogue frame %lld\n", QDateTime::currentMSecsSinceEpoch());
+            std::fflush(stdout);
+        }
+    }, Qt::DirectConnection);
 }
 
 void MelodriftRadioApp::createStores()
@@ -124,6 +179,24 @@ void MelodriftRadioApp::raiseWindow(const QString &activationToken)
         w->show();
     w->raise();
     w->requestActivate();
+}
+
+bool MelodriftRadioApp::hasIntentArgument()
+{
+    for (const QString &argument : LaunchArguments::shared().arguments()) {
+        if (argument == QLatin1String("--intent") || argument.startsWith(QLatin1String("--intent=")))
+            return true;
+    }
+    return false;
+}
+
+void MelodriftRadioApp::becameActive()
+{
+    QQuickWindow *w = window();
+    if (AppWindowModel *scene = w ? w->findChild<AppWindowModel *>() : nullptr)
+        scene->becameActive();
+    else
+        ShazamManager::shared().checkPendingExternalRequest();
 }
 
 void MelodriftRadioApp::openURLs(const QStringList &urls)

@@ -29,7 +29,13 @@ private:
     // The shared stores, in the order the application holds them.
     static void createStores();
     QQuickWindow *window() const;
+    // For start-up measurements: prints when the first frame showing the catalogue is on screen.
+    void reportFirstCatalogueFrame();
     void raiseWindow(const QString &activationToken);
+    // What the application does each time it becomes active (the window's scene does it).
+    void becameActive();
+    // --intent NAME (or --intent=NAME) was given.
+    static bool hasIntentArgument();
     // The URL handler: every address the application is asked to open.
     void openURLs(const QStringList &urls);
 

@@ -32,10 +32,34 @@ bool LaunchArguments::consume(const QString &argument)
     return true;
 }
 
+const QStringList &LaunchArguments::valueOptions()
+{
+    static const QStringList options{QStringLiteral("--intent")};
+    return options;
+}
+
+QString LaunchArguments::value(const QString &option) const
+{
+    const QString prefix = option + QLatin1Char('=');
+    for (qsizetype i = 0; i < m_arguments.size(); ++i) {
+        const QString &argument = m_arguments.at(i);
+        if (argument == option)
+            return i + 1 < m_arguments.size() ? m_arguments.at(i + 1) : QString();
+        if (argument.startsWith(prefix))
+            return argument.mid(prefix.size());
+    }
+    return {};
+}
+
 QStringList LaunchArguments::urls() const
 {
     QStringList out;
-    for (const QString &argument : m_arguments) {
+    for (qsizetype i = 0; i < m_arguments.size(); ++i) {
+        const QString &argument = m_arguments.at(i);
+        if (valueOptions().contains(argument)) {
+            ++i; // its value
+            continue;
+        }
         if (!argument.isEmpty() && !argument.startsWith(QLatin1Char('-')))
             out.append(argument);
     }

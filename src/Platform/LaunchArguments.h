@@ -22,8 +22,16 @@ public:
     // True when `argument` was given and nothing acted on it yet in this run; marks it acted on.
     bool consume(const QString &argument);
 
-    // The arguments that are not options: the addresses a desktop launch passes ("%u").
+    // The value of an option that takes one, given as "--intent NAME" or "--intent=NAME";
+    // empty when the option is absent or has no value.
+    QString value(const QString &option) const;
+
+    // The arguments that are neither options nor an option's value: the addresses a desktop
+    // launch passes ("%u").
     QStringList urls() const;
+
+    // The options that take a value.
+    static const QStringList &valueOptions();
 
 private:
     QStringList m_arguments;

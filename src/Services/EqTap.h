@@ -14,7 +14,7 @@
 namespace EqTap {
 
 // Band centre frequencies (Hz), in band order.
-inline constexpr std::array<double, 5> BandFrequencies{80.0, 300.0, 1000.0, 3500.0, 10000.0};
+inline constexpr const std::array<double, 5> &BandFrequencies = EqConstants::bandFreqs;
 
 struct Biquad {
     float b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0; // normalised coefficients

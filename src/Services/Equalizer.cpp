@@ -149,6 +149,12 @@ QVariantList Equalizer::presets() const
     return list;
 }
 
+QStringList Equalizer::bandTitles()
+{
+    return {QStringLiteral("بیس"), QStringLiteral("میانپایین"), QStringLiteral("میان"),
+            QStringLiteral("میانبالا"), QStringLiteral("تربل")};
+}
+
 void Equalizer::persist()
 {
     QVariantList gains;

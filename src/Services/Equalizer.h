@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <array>
@@ -11,6 +12,12 @@
 #include <vector>
 
 class QSettings;
+
+// The equaliser's fixed figures.
+namespace EqConstants {
+// Centre frequencies (Hz) of the five band filters, in band order.
+inline constexpr std::array<double, 5> bandFreqs{80.0, 300.0, 1000.0, 3500.0, 10000.0};
+} // namespace EqConstants
 
 // A named set of five band gains (dB), identified by its name.
 struct EQPreset {
@@ -48,6 +55,7 @@ class Equalizer final : public QObject
     Q_PROPERTY(QString selectedPreset READ selectedPreset WRITE setSelectedPreset NOTIFY selectedPresetChanged)
     Q_PROPERTY(QList<float> gains READ gains WRITE setGains NOTIFY gainsChanged)
     Q_PROPERTY(QVariantList presets READ presets CONSTANT)
+    Q_PROPERTY(QStringList bandTitles READ bandTitles CONSTANT)
 
 public:
     static inline const QString FlatPresetName = QStringLiteral("تخت");
@@ -77,6 +85,8 @@ public:
 
     // [{name, gains}] in menu order, for screens.
     QVariantList presets() const;
+    // The five band titles in band order: "بیس", "میانپایین", "میان", "میانبالا", "تربل".
+    static QStringList bandTitles();
 
 signals:
     void enabledChanged();

@@ -1,17 +1,142 @@
 #include "Services/ShazamManager.h"
 
 #include "Platform/AppGroupSuite.h"
+#include "Platform/AudioRecorder.h"
+#include "Platform/AudioSession.h"
+#include "Platform/MicrophonePermission.h"
+#include "Services/APIClient.h"
+#include "Services/RadioPlayer.h"
 
+#include <QCoroFuture>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QLoggingCategory>
+#include <QPointer>
+#include <QPromise>
+#include <QThreadPool>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcShazam, "shazam")
+
+const QString ShazamManager::MicrophoneRefusedText = u"دسترسی به میکروفون برای شناسایی آهنگ ضروری است."_s;
+const QString ShazamManager::RecordingStartText = u"خطا در آغاز ضبط صدا"_s;
+const QString ShazamManager::NoMatchText = u"متاسفانه آهنگی شناسایی نشد. در محیط خلوتتر دوباره امتحان کنید."_s;
+
+namespace {
+
+// A failure of the recording itself (not finished, unreadable, too large). It carries no text
+// meant for the listener, so the no-match text is shown for it.
+class RecordingReadError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What a read on the thread pool ended with: the bytes, or the exception it threw.
+struct ReadOutcome {
+    QByteArray data;
+    std::exception_ptr error;
+};
+
+// Waits for the muxer to finish the file, then reads it whole. Off the GUI thread.
+QByteArray finishAndRead(const std::shared_ptr<AudioRecorder> &recorder, const QString &path)
+{
+    QString reason;
+    if (recorder && !recorder->waitUntilFinished(ShazamManager::FinishTimeoutMs, &reason))
+        throw RecordingReadError("the recording did not finish: " + reason.toStdString());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RecordingReadError("cannot open the recording: " + file.errorString().toStdString());
+    if (file.size() > ShazamManager::MaxRecordingBytes)
+        throw RecordingReadError("the recording is too large");
+    QByteArray data = file.read(ShazamManager::MaxRecordingBytes + 1);
+    if (data.size() > ShazamManager::MaxRecordingBytes)
+        throw RecordingReadError("the recording is too large");
+    return data;
+}
+
+// Finishes and reads the recording on the thread pool. (A plain function handing out a future:
+// a temporary passed to a coroutine inside a co_await expression is not safe with every compiler.)
+QFuture<ReadOutcome> finishAndReadOffThread(std::shared_ptr<AudioRecorder> recorder, QString path)
+{
+    auto promise = std::make_shared<QPromise<ReadOutcome>>();
+    QFuture<ReadOutcome> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, recorder = std::move(recorder), path = std::move(path)] {
+        ReadOutcome outcome;
+        try {
+            outcome.data = finishAndRead(recorder, path);
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+        promise->addResult(std::move(outcome));
+        promise->finish();
+    });
+    return future;
+}
+
+QVariant optionalText(const std::optional<QString> &value)
+{
+    return value ? QVariant(*value) : QVariant();
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ construction
 
 ShazamManager &ShazamManager::shared()
 {
     static ShazamManager *manager = new ShazamManager; // lives until the process ends
     return *manager;
 }
+
+ShazamManager::ShazamManager()
+    : ShazamManager(Dependencies())
+{
+}
+
+ShazamManager::ShazamManager(Dependencies dependencies, QObject *parent)
+    : QObject(parent), m_deps(std::move(dependencies))
+{
+    if (!m_deps.client)
+        m_deps.client = &APIClient::shared();
+    if (!m_deps.session)
+        m_deps.session = &AudioSession::sharedInstance();
+    if (!m_deps.permission)
+        m_deps.permission = &MicrophonePermission::desktop();
+    if (!m_deps.restorePlayerSession)
+        m_deps.restorePlayerSession = [] { RadioPlayer::shared()->configureAudioSession(); };
+    if (m_deps.temporaryDirectory.isEmpty())
+        m_deps.temporaryDirectory = QDir::tempPath();
+    // A recognition under way when the application quits leaves no recording behind.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &ShazamManager::removeSnippet);
+}
+
+ShazamManager::~ShazamManager()
+{
+    removeSnippet();
+}
+
+void ShazamManager::removeSnippet()
+{
+    // A recorder still starting would otherwise make the file again after it is gone.
+    if (m_audioRecorder)
+        m_audioRecorder->cancel();
+    m_audioRecorder.reset();
+    if (!m_snippetPath.isEmpty())
+        QFile::remove(m_snippetPath);
+    m_snippetPath.clear();
+}
+
+// ------------------------------------------------------------------ published state
 
 void ShazamManager::setOpenRequest(bool value)
 {
@@ -25,6 +150,50 @@ void ShazamManager::setAutoStartOnOpen(bool value)
     m_autoStartOnOpen = value;
     emit autoStartOnOpenChanged();
 }
+
+void ShazamManager::setListening(bool value)
+{
+    m_isListening = value;
+    emit isListeningChanged();
+}
+
+void ShazamManager::setProcessing(bool value)
+{
+    m_isProcessing = value;
+    emit isProcessingChanged();
+}
+
+void ShazamManager::setRecognizedTrack(std::optional<ShazamData> value)
+{
+    m_recognizedTrack = std::move(value);
+    emit recognizedTrackChanged();
+}
+
+void ShazamManager::setErrorMessage(std::optional<QString> value)
+{
+    m_errorMessage = std::move(value);
+    emit errorMessageChanged();
+}
+
+QVariant ShazamManager::recognizedTrackValue() const
+{
+    if (!m_recognizedTrack)
+        return {};
+    const ShazamData &t = *m_recognizedTrack;
+    return QVariantMap{{u"title"_s, optionalText(t.title)},
+                       {u"artist"_s, optionalText(t.artist)},
+                       {u"genre"_s, optionalText(t.genre)},
+                       {u"artworkURL"_s, optionalText(t.artworkURL)},
+                       {u"streamURL"_s, optionalText(t.streamURL)},
+                       {u"duration"_s, t.duration ? QVariant(*t.duration) : QVariant()}};
+}
+
+QVariant ShazamManager::errorMessageValue() const
+{
+    return optionalText(m_errorMessage);
+}
+
+// ------------------------------------------------------------------ the open request
 
 void ShazamManager::requestOpen(bool autoStart)
 {
@@ -52,6 +221,165 @@ void ShazamManager::checkPendingExternalRequest()
         requestOpen(true);
     }
 }
+
+// ------------------------------------------------------------------ one recognition
+
+QString ShazamManager::snippetFileName(double secondsSince1970)
+{
+    return u"shazam_snippet_%1.m4a"_s.arg(qint64(std::trunc(secondsSince1970)));
+}
+
+void ShazamManager::startRecognition()
+{
+    if (m_isListening || m_isProcessing || m_starting)
+        return;
+    m_starting = true;
+    QPointer<ShazamManager> self(this);
+    m_deps.permission->requestRecordPermission([self](bool granted) {
+        if (!self)
+            return;
+        if (granted) {
+            self->recordAndSend();
+            return;
+        }
+        qCInfo(lcShazam, "microphone permission refused");
+        self->m_starting = false;
+        self->setErrorMessage(MicrophoneRefusedText);
+    });
+}
+
+void ShazamManager::recordAndSend()
+{
+    const QString path = QDir(m_deps.temporaryDirectory).filePath(snippetFileName(now()));
+    m_snippetPath = path;
+    QString reason;
+    if (!m_deps.session->setCategory(AudioSession::Category::PlayAndRecord, AudioSession::Mode::Default,
+                                     AudioSession::AllowBluetooth | AudioSession::DefaultToSpeaker, &reason)
+        || !m_deps.session->setActive(true, &reason)) {
+        recordingFailedToStart(path, reason);
+        return;
+    }
+    auto recorder = std::make_shared<AudioRecorder>(
+        path, AudioRecorder::Settings(),
+        m_deps.recordingSource.isEmpty() ? AudioRecorder::defaultSource() : m_deps.recordingSource);
+    m_audioRecorder = recorder;
+    qCInfo(lcShazam, "recording from %s", qPrintable(recorder->source()));
+    // Opening the device may take a moment: off the GUI thread.
+    QPointer<ShazamManager> self(this);
+    QThreadPool::globalInstance()->start([self, recorder, path] {
+        QString failure;
+        const bool started = recorder->record(&failure);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, recorder, path, started, failure] {
+                if (!self) {
+                    QFile::remove(path);
+                    return;
+                }
+                if (started)
+                    self->recordingStarted(path, recorder);
+                else
+                    self->recordingFailedToStart(path, failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ShazamManager::recordingStarted(const QString &path, std::shared_ptr<AudioRecorder> recorder)
+{
+    m_audioRecorder = std::move(recorder);
+    m_starting = false;
+    setListening(true);
+    setProcessing(false);
+    setErrorMessage(std::nullopt);
+    setRecognizedTrack(std::nullopt);
+    // The recording's length is set by this timer alone.
+    QTimer::singleShot(m_deps.recordingMs, this, [this, path] { finishRecording(path); });
+}
+
+void ShazamManager::recordingFailedToStart(const QString &path, const QString &reason)
+{
+    qCWarning(lcShazam, "the recording does not start: %s", qPrintable(reason));
+    m_audioRecorder.reset();
+    // A source that failed may still have left an empty file.
+    QFile::remove(path);
+    m_snippetPath.clear();
+    cleanupAudioSession();
+    m_starting = false;
+    setListening(false);
+    setErrorMessage(RecordingStartText);
+}
+
+void ShazamManager::finishRecording(const QString &path)
+{
+    if (!m_isListening)
+        return;
+    std::shared_ptr<AudioRecorder> recorder = std::move(m_audioRecorder);
+    if (recorder)
+        recorder->stop();
+    setListening(false);
+    setProcessing(true);
+    uploadSample(path, std::move(recorder));
+}
+
+QCoro::Task<> ShazamManager::uploadSample(QString path, std::shared_ptr<AudioRecorder> recorder)
+{
+    // The manager outlives the upload (the shared one lives until the process ends; a test's
+    // lives until its recognition has ended).
+    std::optional<ShazamData> result;
+    std::exception_ptr failure;
+    try {
+        const QFuture<ReadOutcome> reading = finishAndReadOffThread(recorder, path);
+        ReadOutcome read = co_await reading;
+        if (read.error)
+            std::rethrow_exception(read.error);
+        QByteArray data = std::move(read.data);
+        recorder.reset();
+        qCInfo(lcShazam, "uploading %lld bytes", qlonglong(data.size()));
+        result = co_await m_deps.client->recognize(std::move(data));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+
+    // The file goes whatever happened, before the outcome shows.
+    recorder.reset();
+    QFile::remove(path);
+    if (m_snippetPath == path)
+        m_snippetPath.clear();
+    cleanupAudioSession();
+
+    setProcessing(false);
+    if (result) {
+        qCInfo(lcShazam, "recognised: %s", qPrintable(result->title.value_or(QString())));
+        setRecognizedTrack(std::move(result));
+    } else {
+        const QString text = failureText(failure);
+        qCInfo(lcShazam, "recognition failed: %s", qPrintable(text));
+        setErrorMessage(text);
+    }
+}
+
+QString ShazamManager::failureText(std::exception_ptr error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const DecodingError &) {
+        // The platform's wording for unreadable data is not meant for the listener.
+    } catch (const AppError &e) {
+        return e.errorDescription();
+    } catch (...) {
+    }
+    return NoMatchText;
+}
+
+void ShazamManager::cleanupAudioSession()
+{
+    m_deps.session->setActive(false); // a failure is of no consequence
+    m_deps.restorePlayerSession();
+}
+
+// ------------------------------------------------------------------ clock
 
 void ShazamManager::setClockForTesting(std::function<double()> clock)
 {

@@ -1,5 +1,7 @@
 #include "Services/StationStore.h"
 
+#include "Platform/Memory.h"
+
 #include "Services/APIClient.h"
 
 #include <QHash>
@@ -130,6 +132,8 @@ QCoro::Task<> StationStore::load(bool force)
             }
         }
         setStations(std::move(*fetched));
+        fetched.reset();
+        Memory::releaseFreedHeap();
     } else if (m_stations.isEmpty() || force) {
         setErrorMessage(failure);
     }

@@ -4,8 +4,10 @@ import Melodrift
 // The advertisement banner: one slot of the ad network in a web view, on a rounded card. The
 // screen that shows it gives its height:
 //     AdBannerView { height: 60; anchors.left: ...; anchors.right: ... }
-// The web view is made the first time the banner is shown (which starts the web engine); where
-// the engine cannot run, the card stays empty.
+// The web view is made when the banner is shown (which starts the web engine) and its page loads
+// afresh each time the banner is shown again. A banner out of sight for a minute lets its web view
+// go, and with the last one the engine's helper processes end. Where the engine cannot run, the
+// card stays empty.
 Item {
     id: root
 
@@ -35,12 +37,34 @@ Item {
         }
     }
 
-    function makeWebView() {
-        if (web.status === Loader.Null && banner.webEngineAvailable && root.visible)
+    // How long a banner out of sight keeps its web view.
+    property int releaseAfterMs: 60000
+
+    function show() {
+        release.stop()
+        if (!banner.webEngineAvailable)
+            return
+        if (web.status === Loader.Null)
             web.setSource("qrc:/Melodrift/AdWebView.qml", { banner: banner })
+        else if (web.item)
+            web.item.loadHtml(banner.pageHtml, banner.baseURL)
     }
-    Component.onCompleted: makeWebView()
-    onVisibleChanged: makeWebView()
+    Component.onCompleted: {
+        if (visible)
+            show()
+    }
+    onVisibleChanged: {
+        if (visible)
+            show()
+        else if (web.status !== Loader.Null)
+            release.restart()
+    }
+
+    Timer {
+        id: release
+        interval: root.releaseAfterMs
+        onTriggered: web.source = ""
+    }
 
     // The border, drawn inside the card.
     Rectangle {

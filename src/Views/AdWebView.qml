@@ -19,15 +19,17 @@ WebEngineView {
     // In every frame: links and window.open() calls that would open a window are reported with
     // their address as the page wrote it (the browser's own request has the scheme in small
     // letters), so the link rule compares the scheme as written.
-    userScripts.collection: [{
-        name: "melodrift-links",
-        sourceCode: banner.linkScript,
-        injectionPoint: WebEngineScript.DocumentCreation,
-        worldId: WebEngineScript.MainWorld,
-        runsOnSubFrames: true
-    }]
-
-    Component.onCompleted: loadHtml(banner.pageHtml, banner.baseURL)
+    // (Set from script: Qt 6.4 refuses the script collection as a grouped property.)
+    Component.onCompleted: {
+        userScripts.collection = [{
+            name: "melodrift-links",
+            sourceCode: banner.linkScript,
+            injectionPoint: WebEngineScript.DocumentCreation,
+            worldId: WebEngineScript.MainWorld,
+            runsOnSubFrames: true
+        }]
+        loadHtml(banner.pageHtml, banner.baseURL)
+    }
 
     onJavaScriptConsoleMessage: (level, message, lineNumber, sourceID) => {
         const address = banner.linkFromMessage(message)

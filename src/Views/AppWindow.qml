@@ -18,6 +18,12 @@ MelodriftWindow {
 
     // 0: the radio tab, 1: the library tab.
     property int currentTab: 0
+    // The library tab is made the first time it is chosen, not at start-up, and then kept.
+    property bool libraryOpened: false
+    onCurrentTabChanged: {
+        if (currentTab === 1)
+            libraryOpened = true
+    }
 
     AppWindowModel {
         id: scene
@@ -41,8 +47,11 @@ MelodriftWindow {
         ContentView {
             objectName: "radioTab"
         }
-        LibraryView {
-            objectName: "libraryTab"
+        Loader {
+            active: window.libraryOpened
+            sourceComponent: LibraryView {
+                objectName: "libraryTab"
+            }
         }
     }
 

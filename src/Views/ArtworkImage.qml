@@ -4,10 +4,10 @@ import Melodrift
 
 // An artwork picture loaded asynchronously from a backend address, with a radio-waves
 // placeholder while it loads (with a spinner) and when it fails or there is no address (without):
-//     RoundedClip { radius: 14; ArtworkImage { anchors.fill: parent; urlString: station.artworkURL; cornerRadius: 14 } }
+//     ArtworkImage { width: 96; height: 96; urlString: station.artworkURL; cornerRadius: 14 }
 // `urlString` is a server path ("/artwork/x.jpg"), an absolute or "file://" address, or
-// undefined. The piece neither frames nor clips itself: `cornerRadius` is the caller's clip radius,
-// and the caller clips (RoundedClip) to its own shape.
+// undefined. Picture and placeholder are both cut to a rounded rectangle of `cornerRadius`: the
+// picture once when it arrives, the placeholder as its own outline, so nothing is masked per frame.
 Item {
     id: root
 
@@ -30,6 +30,7 @@ Item {
         readonly property bool mirrored: root.LayoutMirroring.enabled
 
         ShapePath {
+            id: outline
             strokeWidth: -1
             strokeColor: "transparent"
             fillGradient: LinearGradient {
@@ -40,11 +41,16 @@ Item {
                 GradientStop { position: 0.0; color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.55) }
                 GradientStop { position: 1.0; color: Qt.rgba(Theme.purple.r, Theme.purple.g, Theme.purple.b, 0.35) }
             }
-            startX: 0; startY: 0
-            PathLine { x: placeholder.width; y: 0 }
-            PathLine { x: placeholder.width; y: placeholder.height }
-            PathLine { x: 0; y: placeholder.height }
-            PathLine { x: 0; y: 0 }
+            readonly property real r: Math.min(root.cornerRadius, placeholder.width / 2, placeholder.height / 2)
+            startX: r; startY: 0
+            PathLine { x: placeholder.width - outline.r; y: 0 }
+            PathArc { x: placeholder.width; y: outline.r; radiusX: outline.r; radiusY: outline.r }
+            PathLine { x: placeholder.width; y: placeholder.height - outline.r }
+            PathArc { x: placeholder.width - outline.r; y: placeholder.height; radiusX: outline.r; radiusY: outline.r }
+            PathLine { x: outline.r; y: placeholder.height }
+            PathArc { x: 0; y: placeholder.height - outline.r; radiusX: outline.r; radiusY: outline.r }
+            PathLine { x: 0; y: outline.r }
+            PathArc { x: outline.r; y: 0; radiusX: outline.r; radiusY: outline.r }
         }
     }
 
@@ -68,6 +74,7 @@ Item {
         id: picture
         anchors.fill: parent
         source: root.source
+        radius: root.cornerRadius
         visible: root.loaded
     }
 }

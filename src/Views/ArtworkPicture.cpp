@@ -5,6 +5,9 @@
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPainter>
+#include <QPainterPath>
+#include <QtMath>
 #include <QPointer>
 #include <QQuickWindow>
 #include <QSGImageNode>
@@ -221,14 +224,57 @@ void ArtworkPicture::setStatus(Status status)
     emit statusChanged();
 }
 
+void ArtworkPicture::setRadius(qreal radius)
+{
+    if (qFuzzyCompare(radius, m_radius))
+        return;
+    m_radius = radius;
+    emit radiusChanged();
+    m_imageChanged = true;
+    update();
+}
+
 void ArtworkPicture::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickItem::geometryChange(newGeometry, oldGeometry);
     if (newGeometry.size() != oldGeometry.size()) {
+        // A rounded picture is baked at the shown size.
+        if (m_radius > 0)
+            m_imageChanged = true;
         update();
         if (!m_source.isEmpty() && m_side > 0 && wantedSide() > m_side)
             scheduleLoad();
     }
+}
+
+QImage ArtworkPicture::roundedCrop(const QImage &image, const QSize &size, qreal radius)
+{
+    if (image.isNull() || size.isEmpty())
+        return {};
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), radius, radius);
+    painter.setClipPath(shape);
+    const QSizeF imageSize = image.size();
+    const qreal scale = std::max(size.width() / imageSize.width(), size.height() / imageSize.height());
+    const QSizeF shown(size.width() / scale, size.height() / scale);
+    const QRectF source(QPointF((imageSize.width() - shown.width()) / 2,
+                                (imageSize.height() - shown.height()) / 2), shown);
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image, source);
+    painter.end();
+    return out;
+}
+
+QImage ArtworkPicture::shownImage() const
+{
+    if (m_radius <= 0)
+        return m_image;
+    const qreal dpr = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const QSize pixels(qCeil(width() * dpr), qCeil(height() * dpr));
+    return roundedCrop(m_image, pixels, m_radius * dpr);
 }
 
 QSGNode *ArtworkPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
@@ -244,8 +290,20 @@ QSGNode *ArtworkPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *
         m_imageChanged = true;
     }
     if (m_imageChanged) {
-        node->setTexture(window()->createTextureFromImage(m_image));
+        const QImage shown = shownImage();
+        if (shown.isNull()) {
+            delete node;
+            return nullptr;
+        }
+        node->setTexture(window()->createTextureFromImage(shown));
         m_imageChanged = false;
+    }
+    node->setRect(boundingRect());
+    node->setFiltering(QSGTexture::Linear);
+    node->setMipmapFiltering(QSGTexture::None);
+    if (m_radius > 0) {
+        node->setSourceRect(QRectF(QPointF(0, 0), node->texture()->textureSize()));
+        return node;
     }
     // Aspect fill: the largest centred part of the picture with the item's proportions.
     const QSizeF imageSize = m_image.size();
@@ -254,8 +312,5 @@ QSGNode *ArtworkPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *
     node->setSourceRect(QRectF(QPointF((imageSize.width() - shown.width()) / 2,
                                        (imageSize.height() - shown.height()) / 2),
                                shown));
-    node->setRect(boundingRect());
-    node->setFiltering(QSGTexture::Linear);
-    node->setMipmapFiltering(QSGTexture::None);
     return node;
 }

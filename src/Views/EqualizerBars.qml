@@ -7,12 +7,17 @@ import Melodrift
 //     EqualizerBars { tint: "white" }   // natural size 24.9 x 20
 // A caller may frame it smaller (width 16, height 12): the bars keep their sizes and stay centred
 // in that frame, reaching past it.
+// The swing is stepped about fifteen times a second rather than every frame: each step redraws the
+// whole window, which on a software renderer costs far more than the indicator is worth. It stops
+// while the row is hidden or the window is not on screen.
 Item {
     id: root
 
     property color tint: "white"
     // True once the swing has started (the row has been shown).
     property bool up: false
+    // Milliseconds between two steps of the swing.
+    property int stepInterval: 66
 
     readonly property var bars: [
         { upHeight: 19, downHeight: 8, delay: 0 },
@@ -22,18 +27,53 @@ Item {
     ]
     readonly property real barWidth: 3.6
     readonly property real barSpacing: 3.5
+    readonly property int halfSwing: 420
+
+    // Milliseconds since the swing (re)started.
+    property real elapsed: 0
+    property real startedAt: 0
+    readonly property bool swinging: visible && WindowExposure.exposed
 
     implicitWidth: 4 * barWidth + 3 * barSpacing
     implicitHeight: 20
 
-    onVisibleChanged: restart()
+    onSwingingChanged: restart()
     Component.onCompleted: restart()
 
     function restart() {
-        up = false
-        for (let i = 0; i < repeater.count; ++i)
-            repeater.itemAt(i).restart()
-        up = visible
+        startedAt = Date.now()
+        elapsed = 0
+        up = swinging
+    }
+
+    // The ease-in-out curve (control points 0.42, 0 and 0.58, 1) at x in [0, 1].
+    function ease(x) {
+        // Solve bx(t) = x for t by bisection (bx is monotonic), then return by(t).
+        let lo = 0, hi = 1, t = x
+        for (let i = 0; i < 14; ++i) {
+            t = (lo + hi) / 2
+            const u = 1 - t
+            const bx = 3 * u * u * t * 0.42 + 3 * u * t * t * 0.58 + t * t * t
+            if (bx < x) lo = t; else hi = t
+        }
+        const u = 1 - t
+        return 3 * u * t * t + t * t * t
+    }
+
+    // 0 = the bar's low height, 1 = its high height, at `elapsed`.
+    function level(delay) {
+        const t = elapsed - delay
+        if (t <= 0)
+            return 0
+        const phase = t % (2 * halfSwing)
+        return phase < halfSwing ? ease(phase / halfSwing) : 1 - ease((phase - halfSwing) / halfSwing)
+    }
+
+    Timer {
+        interval: root.stepInterval
+        repeat: true
+        running: root.swinging
+        onTriggered: root.elapsed = Date.now() - root.startedAt
     }
 
     Row {
@@ -41,43 +81,16 @@ Item {
         spacing: root.barSpacing
 
         Repeater {
-            id: repeater
             model: root.bars
 
             Rectangle {
-                id: bar
                 required property var modelData
 
-                property real level: 0 // 0 = low height, 1 = high height
-
                 width: root.barWidth
-                height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * level
+                height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * root.level(modelData.delay)
                 radius: 1.6
                 color: root.tint
                 anchors.verticalCenter: parent.verticalCenter
-
-                function restart() {
-                    swing.stop()
-                    level = 0
-                    if (root.visible)
-                        swing.start()
-                }
-
-                SequentialAnimation {
-                    id: swing
-                    PauseAnimation { duration: bar.modelData.delay }
-                    SequentialAnimation {
-                        loops: Animation.Infinite
-                        NumberAnimation {
-                            target: bar; property: "level"; from: 0; to: 1; duration: 420
-                            easing.type: Easing.BezierSpline; easing.bezierCurve: [0.42, 0, 0.58, 1, 1, 1]
-                        }
-                        NumberAnimation {
-                            target: bar; property: "level"; from: 1; to: 0; duration: 420
-                            easing.type: Easing.BezierSpline; easing.bezierCurve: [0.42, 0, 0.58, 1, 1, 1]
-                        }
-                    }
-                }
             }
         }
     }

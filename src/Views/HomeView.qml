@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects
 import Melodrift
 
 // The radio tab's home screen: the header (title, greeting, status badge, recognition, search and
@@ -106,14 +105,18 @@ Item {
             text: home.content === HomeViewModel.Error ? home.errorMessage : ""
         }
 
-        Flickable {
+        // The station grid, built lazily a row at a time: only the rows near the view exist
+        // (with their cards and artwork), however long the catalogue. The header, the chips and
+        // the loading and error views scroll with it as the list's header.
+        ListView {
             id: scroll
             objectName: "homeScroll"
             anchors.fill: parent
-            contentWidth: width
-            contentHeight: column.y + column.height + home.bottomPadding
             boundsBehavior: Flickable.DragOverBounds
             flickableDirection: Flickable.VerticalFlick
+            spacing: home.gridSpacing
+            // Rows a little beyond the view are kept made, so Tab can reach the next cards.
+            cacheBuffer: 600
             // Room for the refresh indicator while a pull-to-refresh load runs.
             topMargin: home.isRefreshing ? 44 : 0
             // Keyboard focus is kept above the mini player bar.
@@ -124,9 +127,14 @@ Item {
                 policy: ScrollBar.AsNeeded
             }
 
+            readonly property real contentWidthInset: width - 32
+            readonly property int columns: home.columnCount(contentWidthInset)
+            readonly property real cellWidth: home.columnWidth(contentWidthInset)
+            readonly property bool showsGrid: home.content === HomeViewModel.Grid
+
             // Pulled down far enough and let go: refresh. The indicator shows how far, and the
             // load starts on release whenever it showed ready during the drag.
-            readonly property real pullDistance: -(contentY + topMargin)
+            readonly property real pullDistance: originY - topMargin - contentY
             readonly property real pullProgress: home.pullProgress(pullDistance)
             property bool pulledFar: false
             onPullProgressChanged: {
@@ -144,274 +152,270 @@ Item {
                 objectName: "refreshIndicator"
                 tint: "white"
                 x: (scroll.width - width) / 2
-                y: -32
+                y: scroll.originY - 32
                 visible: home.isRefreshing || scroll.pullDistance > 8
                 opacity: home.isRefreshing ? 1 : scroll.pullProgress
             }
 
-            Column {
-                id: column
-                x: 16
-                y: 8
-                width: scroll.width - 32
-                spacing: 18
+            onShowsGridChanged: startAppearing()
+            Component.onCompleted: startAppearing()
+            function startAppearing() {
+                if (showsGrid && root.appearScale < 1 && !appearAnimation.running)
+                    appearAnimation.start()
+            }
 
-                // ---- header
-                RowLayout {
-                    id: header
-                    objectName: "header"
-                    width: column.width
-                    spacing: 8
+            model: showsGrid ? Math.ceil(home.gridStationCount / Math.max(1, columns)) : 0
 
-                    Column {
-                        Layout.alignment: Qt.AlignVCenter
-                        Layout.topMargin: 6
-                        Layout.fillWidth: true
-                        spacing: 3
+            header: Item {
+                width: scroll.width
+                height: column.y + column.height + (scroll.showsGrid ? 18 : 0)
 
-                        Item {
-                            id: titleBox
-                            width: title.implicitWidth
-                            height: title.implicitHeight
-                            anchors.left: parent.left
-                            Accessible.role: Accessible.Heading
-                            Accessible.name: title.text
+                Column {
+                    id: column
+                    x: 16
+                    y: 8
+                    width: scroll.contentWidthInset
+                    spacing: 18
 
-                            // Filled with a top-to-bottom gradient from white to white at 0.72
-                            // where a graphics API can draw it; plain white otherwise.
-                            readonly property bool gradientFill: GraphicsInfo.api !== GraphicsInfo.Unknown
-                                                                 && GraphicsInfo.api !== GraphicsInfo.Software
-                            Text {
-                                id: title
+                    // ---- header
+                    RowLayout {
+                        id: header
+                        objectName: "header"
+                        width: column.width
+                        spacing: 8
+
+                        Column {
+                            Layout.alignment: Qt.AlignVCenter
+                            Layout.topMargin: 6
+                            Layout.fillWidth: true
+                            spacing: 3
+
+                            // Filled with a top-to-bottom gradient from white to white at 0.72.
+                            GradientText {
                                 objectName: "appTitle"
+                                anchors.left: parent.left
                                 text: qsTr("ملودریفت")
                                 font: Theme.font(26, Font.ExtraBold)
-                                color: "white"
-                                visible: !titleBox.gradientFill
+                                topColor: "white"
+                                bottomColor: Qt.rgba(1, 1, 1, 0.72)
+                                Accessible.role: Accessible.Heading
+                                Accessible.name: text
                             }
-                            LinearGradient {
-                                anchors.fill: title
-                                visible: titleBox.gradientFill
-                                source: titleBox.gradientFill ? title : null
-                                start: Qt.point(0, 0)
-                                end: Qt.point(0, title.height)
-                                gradient: Gradient {
-                                    GradientStop { position: 0.0; color: "white" }
-                                    GradientStop { position: 1.0; color: Qt.rgba(1, 1, 1, 0.72) }
+
+                            StaticText {
+                                objectName: "greeting"
+                                anchors.left: parent.left
+                                text: home.greeting + " 👋"
+                                font: Theme.footnote
+                                color: Qt.rgba(1, 1, 1, 0.55)
+                            }
+                        }
+
+                        // The signal badge.
+                        Rectangle {
+                            objectName: "signalBadge"
+                            Layout.alignment: Qt.AlignVCenter
+                            Layout.topMargin: 6
+                            implicitWidth: badgeRow.implicitWidth + 22
+                            implicitHeight: badgeRow.implicitHeight + 12
+                            radius: height / 2
+                            color: Qt.rgba(1, 1, 1, 0.08)
+
+                            Row {
+                                id: badgeRow
+                                anchors.centerIn: parent
+                                spacing: 5
+
+                                Rectangle {
+                                    objectName: "signalDot"
+                                    width: 7
+                                    height: 7
+                                    radius: 3.5
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    color: home.isPlaying ? Theme.green : Theme.orange
+                                }
+                                StaticText {
+                                    objectName: "statusLabel"
+                                    anchors.verticalCenter: parent.verticalCenter
+                                    text: home.statusLabel
+                                    font: Theme.withWeight(Theme.caption2, Font.DemiBold)
+                                    color: Qt.rgba(1, 1, 1, 0.75)
                                 }
                             }
                         }
 
+                        PlainButton {
+                            objectName: "recognitionButton"
+                            Layout.alignment: Qt.AlignVCenter
+                            Layout.topMargin: 6
+                            symbol: "mic.fill"
+                            symbolSize: 22
+                            color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85)
+                            Accessible.name: "تشخیص آهنگ"
+                            onClicked: home.showShazam = true
+                        }
+
+                        PlainButton {
+                            objectName: "searchButton"
+                            Layout.alignment: Qt.AlignVCenter
+                            Layout.topMargin: 6
+                            symbol: "magnifyingglass"
+                            symbolSize: 24
+                            color: Qt.rgba(1, 1, 1, 0.6)
+                            Accessible.name: "جستجو"
+                            onClicked: stack.push(Qt.resolvedUrl("qrc:/Melodrift/SoundCloudSearchView.qml"))
+                        }
+
+                        PlainButton {
+                            objectName: "accountButton"
+                            Layout.alignment: Qt.AlignVCenter
+                            Layout.topMargin: 6
+                            symbol: home.isAuthed ? "person.crop.circle.fill" : "person.crop.circle"
+                            symbolSize: 26
+                            color: home.isAuthed ? Theme.accent : Qt.rgba(1, 1, 1, 0.6)
+                            Accessible.name: "حساب کاربری"
+                            onClicked: home.showAccount = true
+                        }
+                    }
+
+                    // ---- category chips
+                    ListView {
+                        id: chips
+                        objectName: "categoryChips"
+                        width: column.width
+                        height: currentItem ? currentItem.height : 36
+                        orientation: ListView.Horizontal
+                        spacing: 8
+                        clip: true
+                        boundsBehavior: Flickable.StopAtBounds
+                        model: StationStore.categories
+
+                        delegate: ButtonBase {
+                            id: chip
+                            required property var modelData
+                            readonly property bool selected: modelData.value === StationStore.selectedCategory
+
+                            objectName: "chip" + modelData.value
+                            leftPadding: 16
+                            rightPadding: 16
+                            topPadding: 9
+                            bottomPadding: 9
+                            focusRingRadius: height / 2 - 2
+                            // The ring is drawn inside the chip: the row clips what lies outside it.
+                            focusRing.gap: -2
+                            checked: selected
+                            Accessible.name: modelData.label
+                            opacity: pressed ? 0.55 : 1.0
+                            onClicked: home.selectCategory(modelData.value)
+
+                            contentItem: Text {
+                                text: chip.modelData.label
+                                font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
+                                color: chip.selected ? "white" : Qt.rgba(1, 1, 1, 0.65)
+                                Behavior on color { ColorAnimation { duration: 350; easing.type: Easing.OutCubic } }
+                            }
+                            background: Rectangle {
+                                radius: height / 2
+                                color: chip.selected ? Theme.accent : Qt.rgba(1, 1, 1, 0.07)
+                                Behavior on color { ColorAnimation { duration: 350; easing.type: Easing.OutCubic } }
+                            }
+                        }
+                    }
+
+                    // ---- error view
+                    Column {
+                        objectName: "errorView"
+                        visible: home.content === HomeViewModel.Error
+                        width: column.width
+                        topPadding: 120
+                        spacing: 12
+
+                        SymbolImage {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            symbol: "wifi.exclamationmark"
+                            size: 40
+                            color: Qt.rgba(1, 1, 1, 0.4)
+                        }
                         StaticText {
-                            objectName: "greeting"
-                            anchors.left: parent.left
-                            text: home.greeting + " 👋"
-                            font: Theme.footnote
+                            objectName: "errorMessage"
+                            width: parent.width
+                            horizontalAlignment: Text.AlignHCenter
+                            wrapMode: Text.Wrap
+                            text: home.errorMessage
+                            font: Theme.subheadline
+                            color: Qt.rgba(1, 1, 1, 0.6)
+                        }
+                        ProminentButton {
+                            objectName: "retryButton"
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: "تلاش دوباره"
+                            onClicked: home.retry()
+                        }
+                    }
+
+                    // ---- loading view
+                    Column {
+                        objectName: "loadingView"
+                        visible: home.content === HomeViewModel.Loading
+                        width: column.width
+                        topPadding: 120
+                        spacing: 14
+
+                        ProgressView {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            tint: "white"
+                        }
+                        StaticText {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: "در حال دریافت ایستگاهها…"
+                            font: Theme.subheadline
                             color: Qt.rgba(1, 1, 1, 0.55)
                         }
                     }
-
-                    // The signal badge.
-                    Rectangle {
-                        objectName: "signalBadge"
-                        Layout.alignment: Qt.AlignVCenter
-                        Layout.topMargin: 6
-                        implicitWidth: badgeRow.implicitWidth + 22
-                        implicitHeight: badgeRow.implicitHeight + 12
-                        radius: height / 2
-                        color: Qt.rgba(1, 1, 1, 0.08)
-
-                        Row {
-                            id: badgeRow
-                            anchors.centerIn: parent
-                            spacing: 5
-
-                            Rectangle {
-                                objectName: "signalDot"
-                                width: 7
-                                height: 7
-                                radius: 3.5
-                                anchors.verticalCenter: parent.verticalCenter
-                                color: home.isPlaying ? Theme.green : Theme.orange
-                            }
-                            StaticText {
-                                objectName: "statusLabel"
-                                anchors.verticalCenter: parent.verticalCenter
-                                text: home.statusLabel
-                                font: Theme.withWeight(Theme.caption2, Font.DemiBold)
-                                color: Qt.rgba(1, 1, 1, 0.75)
-                            }
-                        }
-                    }
-
-                    PlainButton {
-                        objectName: "recognitionButton"
-                        Layout.alignment: Qt.AlignVCenter
-                        Layout.topMargin: 6
-                        symbol: "mic.fill"
-                        symbolSize: 22
-                        color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85)
-                        Accessible.name: "تشخیص آهنگ"
-                        onClicked: home.showShazam = true
-                    }
-
-                    PlainButton {
-                        objectName: "searchButton"
-                        Layout.alignment: Qt.AlignVCenter
-                        Layout.topMargin: 6
-                        symbol: "magnifyingglass"
-                        symbolSize: 24
-                        color: Qt.rgba(1, 1, 1, 0.6)
-                        Accessible.name: "جستجو"
-                        onClicked: stack.push(Qt.resolvedUrl("qrc:/Melodrift/SoundCloudSearchView.qml"))
-                    }
-
-                    PlainButton {
-                        objectName: "accountButton"
-                        Layout.alignment: Qt.AlignVCenter
-                        Layout.topMargin: 6
-                        symbol: home.isAuthed ? "person.crop.circle.fill" : "person.crop.circle"
-                        symbolSize: 26
-                        color: home.isAuthed ? Theme.accent : Qt.rgba(1, 1, 1, 0.6)
-                        Accessible.name: "حساب کاربری"
-                        onClicked: home.showAccount = true
-                    }
                 }
+            }
 
-                // ---- category chips
-                ListView {
-                    id: chips
-                    objectName: "categoryChips"
-                    width: column.width
-                    height: currentItem ? currentItem.height : 36
-                    orientation: ListView.Horizontal
-                    spacing: 8
-                    clip: true
-                    boundsBehavior: Flickable.StopAtBounds
-                    model: StationStore.categories
+            // ---- station grid: one row of cards per item
+            delegate: Item {
+                id: gridRow
+                required property int index
+                readonly property int first: index * scroll.columns
 
-                    delegate: ButtonBase {
-                        id: chip
-                        required property var modelData
-                        readonly property bool selected: modelData.value === StationStore.selectedCategory
+                width: scroll.width
+                height: cards.height
+                scale: root.appearScale
 
-                        objectName: "chip" + modelData.value
-                        leftPadding: 16
-                        rightPadding: 16
-                        topPadding: 9
-                        bottomPadding: 9
-                        focusRingRadius: height / 2 - 2
-                        // The ring is drawn inside the chip: the row clips what lies outside it.
-                        focusRing.gap: -2
-                        checked: selected
-                        Accessible.name: modelData.label
-                        opacity: pressed ? 0.55 : 1.0
-                        onClicked: home.selectCategory(modelData.value)
-
-                        contentItem: Text {
-                            text: chip.modelData.label
-                            font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
-                            color: chip.selected ? "white" : Qt.rgba(1, 1, 1, 0.65)
-                            Behavior on color { ColorAnimation { duration: 350; easing.type: Easing.OutCubic } }
-                        }
-                        background: Rectangle {
-                            radius: height / 2
-                            color: chip.selected ? Theme.accent : Qt.rgba(1, 1, 1, 0.07)
-                            Behavior on color { ColorAnimation { duration: 350; easing.type: Easing.OutCubic } }
-                        }
-                    }
-                }
-
-                // ---- error view
-                Column {
-                    objectName: "errorView"
-                    visible: home.content === HomeViewModel.Error
-                    width: column.width
-                    topPadding: 120
-                    spacing: 12
-
-                    SymbolImage {
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        symbol: "wifi.exclamationmark"
-                        size: 40
-                        color: Qt.rgba(1, 1, 1, 0.4)
-                    }
-                    StaticText {
-                        objectName: "errorMessage"
-                        width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        wrapMode: Text.Wrap
-                        text: home.errorMessage
-                        font: Theme.subheadline
-                        color: Qt.rgba(1, 1, 1, 0.6)
-                    }
-                    ProminentButton {
-                        objectName: "retryButton"
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        text: "تلاش دوباره"
-                        onClicked: home.retry()
-                    }
-                }
-
-                // ---- loading view
-                Column {
-                    objectName: "loadingView"
-                    visible: home.content === HomeViewModel.Loading
-                    width: column.width
-                    topPadding: 120
-                    spacing: 14
-
-                    ProgressView {
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        tint: "white"
-                    }
-                    StaticText {
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        text: "در حال دریافت ایستگاهها…"
-                        font: Theme.subheadline
-                        color: Qt.rgba(1, 1, 1, 0.55)
-                    }
-                }
-
-                // ---- station grid
-                Grid {
-                    id: grid
-                    objectName: "stationGrid"
-                    visible: home.content === HomeViewModel.Grid
-                    width: column.width
-                    columns: home.columnCount(width)
-                    columnSpacing: home.gridSpacing
-                    rowSpacing: home.gridSpacing
-                    scale: root.appearScale
-
-                    readonly property real cellWidth: home.columnWidth(width)
-
-                    onVisibleChanged: startAppearing()
-                    Component.onCompleted: startAppearing()
-                    function startAppearing() {
-                        if (visible && root.appearScale < 1 && !appearAnimation.running)
-                            appearAnimation.start()
-                    }
+                Row {
+                    id: cards
+                    anchors.left: parent.left
+                    anchors.leftMargin: 16
+                    spacing: home.gridSpacing
 
                     Repeater {
-                        model: StationStore.filteredStations
+                        model: Math.max(0, Math.min(scroll.columns, home.gridStationCount - gridRow.first))
 
                         Item {
                             id: cell
-                            required property var modelData
-                            objectName: "station_" + modelData.genre
-                            width: grid.cellWidth
+                            required property int index
+                            readonly property var station: home.gridStation(gridRow.first + index)
+                            objectName: "station_" + station.genre
+                            width: scroll.cellWidth
                             height: card.height
 
                             StationCardView {
                                 id: card
                                 width: cell.width
-                                station: cell.modelData
-                                onTap: home.open(cell.modelData)
+                                station: cell.station
+                                onTap: home.open(cell.station)
                             }
                         }
                     }
                 }
+            }
+
+            footer: Item {
+                width: scroll.width
+                height: home.bottomPadding
             }
         }
     }

@@ -50,6 +50,8 @@ HomeViewModel::HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore
         emit statusLabelChanged();
         emit contentChanged();
     });
+    connect(m_store, &StationStore::filteredStationsChanged, this, &HomeViewModel::refreshGridStations);
+    m_gridStations = m_store->filteredStations();
     connect(m_store, &StationStore::isLoadingChanged, this, [this] {
         emit statusLabelChanged();
         emit contentChanged();
@@ -363,4 +365,17 @@ void HomeViewModel::takeOpenRequest()
     m_shazam->setOpenRequest(false);
     qCInfo(lcHome, "recognition requested: presenting its sheet");
     setShowShazam(true);
+}
+
+void HomeViewModel::refreshGridStations()
+{
+    m_gridStations = m_store->filteredStations();
+    emit gridStationsChanged();
+}
+
+QVariant HomeViewModel::gridStation(int index) const
+{
+    if (index < 0 || index >= m_gridStations.size())
+        return {};
+    return QVariant::fromValue(m_gridStations.at(index));
 }

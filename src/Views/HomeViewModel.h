@@ -43,6 +43,9 @@ class HomeViewModel : public QObject
     Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)
     // Between the grid's columns and rows.
     Q_PROPERTY(int gridSpacing READ gridSpacing CONSTANT)
+    // The stations of the grid (the chosen category's); cards ask for theirs by index, so only
+    // the cards near the view ever hold a station.
+    Q_PROPERTY(int gridStationCount READ gridStationCount NOTIFY gridStationsChanged)
 
     Q_PROPERTY(bool showShazam READ showShazam WRITE setShowShazam NOTIFY showShazamChanged)
     // The account button's sheet; which screen it holds is fixed when it opens.
@@ -88,6 +91,9 @@ public:
     // Columns of an adaptive grid (minimum 155, spacing 14) across `width`, and their width.
     Q_INVOKABLE static int columnCount(qreal width);
     Q_INVOKABLE static qreal columnWidth(qreal width);
+    int gridStationCount() const { return int(m_gridStations.size()); }
+    // The grid's station at `index` (a Station), or undefined outside the list.
+    Q_INVOKABLE QVariant gridStation(int index) const;
     // The preview station of "--debug-detail".
     static Station previewStation();
 
@@ -136,6 +142,7 @@ public:
     Q_INVOKABLE void refresh();
 
 signals:
+    void gridStationsChanged();
     void greetingChanged();
     void statusLabelChanged();
     void contentChanged();
@@ -148,6 +155,7 @@ signals:
     void detailStationChanged();
 
 private:
+    void refreshGridStations();
     QVariant detailStationValue() const;
     void setDetailStation(const Station &station);
     void setRefreshing(bool refreshing);
@@ -169,6 +177,7 @@ private:
     std::optional<Station> m_detailStation;
     bool m_isRefreshing = false;
     bool m_lastHasCurrentStation = false;
+    QList<Station> m_gridStations;
     Clock m_clock;
     QTimer m_greetingTimer;
 };

@@ -1,25 +1,178 @@
 import QtQuick
+import QtQuick.Controls
 import Melodrift
 
-// The library tab (not built yet): its title and the advertisement banner.
-NavigationPage {
-    id: page
+// The library tab: its own navigation stack whose root lists the offline downloads card, the
+// sign-in prompt or the liked tracks and the playlists grid, and the advertisement banner; its own
+// mini player bar (a tap opens the window's one full player). Pull down, F5 or Ctrl+R reloads the
+// library. A playlist card's context menu (a right click, a long press, the menu key, Shift+F10 or
+// Delete on a focused card) deletes it after a confirmation.
+Item {
+    id: root
 
-    navigationTitle: "کتابخانه"
+    readonly property alias model: library
+    readonly property alias navigationStack: stack
 
-    SymbolImage {
-        anchors.centerIn: parent
-        symbol: "music.note.list"
-        size: 56
-        color: Qt.rgba(1, 1, 1, 0.25)
+    LibraryViewModel {
+        id: library
     }
 
-    AdBannerView {
-        objectName: "adBanner"
+    // Each time the tab comes on screen.
+    Component.onCompleted: {
+        if (visible)
+            library.appear()
+    }
+    onVisibleChanged: {
+        if (visible)
+            library.appear()
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Refresh, "Ctrl+R"]
+        enabled: root.visible
+        onActivated: library.refresh()
+    }
+
+    NavigationStack {
+        id: stack
+        objectName: "libraryStack"
+        anchors.fill: parent
+        initialItem: rootPage
+    }
+
+    Component {
+        id: rootPage
+        NavigationPage {
+            id: page
+            navigationTitle: "کتابخانه من"
+            backgroundColor: "transparent"
+
+            toolbarLeading: Component {
+                PlainButton {
+                    objectName: "accountLink"
+                    visible: library.isAuthed
+                    symbol: "person.crop.circle"
+                    symbolSize: 22
+                    color: Qt.rgba(1, 1, 1, 0.75)
+                    Accessible.name: "حساب کاربری"
+                    onClicked: stack.push(accountPage)
+                }
+            }
+
+            Flickable {
+                id: flick
+                objectName: "libraryScroll"
+                anchors.fill: parent
+                contentWidth: width
+                contentHeight: column.height
+                boundsBehavior: Flickable.DragOverBounds
+                clip: true
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+                // Pull to refresh: released far enough below the top.
+                readonly property bool pulledFar: contentY < -70
+                property bool refreshing: false
+                onDraggingChanged: {
+                    if (!dragging && pulledFar && library.isAuthed) {
+                        refreshing = true
+                        library.refresh()
+                    }
+                }
+                Connections {
+                    target: AuthStore
+                    function onIsLoadingLibraryChanged() {
+                        if (!AuthStore.isLoadingLibrary)
+                            flick.refreshing = false
+                    }
+                }
+
+                ProgressView {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    y: -height - 12
+                    visible: flick.contentY < -8 || flick.refreshing
+                    tint: "white"
+                }
+
+                LibraryColumn {
+                    id: column
+                    width: flick.width
+                    library: root.model
+                    onOpenOffline: stack.push(Qt.resolvedUrl("qrc:/Melodrift/OfflineLibraryView.qml"))
+                    onOpenPlaylist: summary => stack.push(Qt.resolvedUrl("qrc:/Melodrift/PlaylistDetailView.qml"),
+                                                          { summary: summary })
+                }
+            }
+        }
+    }
+
+    Component {
+        id: accountPage
+        AccountSheet {
+            onDismissRequested: stack.pop()
+        }
+    }
+
+    // Behind the pages: the background, tinted while a station is current.
+    Rectangle {
+        anchors.fill: parent
+        z: -2
+        color: Theme.background
+    }
+    HarmonicTint {
+        anchors.fill: parent
+        z: -1
+        visible: library.hasCurrentStation
+        tint: RadioPlayer.themeColor
+    }
+
+    // The mini player bar slides in from the bottom edge with a fade.
+    Item {
+        id: barSlot
+        objectName: "libraryMiniPlayerSlot"
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: 16
-        height: 60
+        height: bar.implicitHeight
+        visible: shown > 0
+        opacity: shown
+        transform: Translate { y: (1 - barSlot.shown) * barSlot.height }
+
+        property real shown: library.hasCurrentStation ? 1 : 0
+        Behavior on shown {
+            // A spring of response 0.4 s, damping 0.85: it barely overshoots.
+            NumberAnimation { duration: 400; easing.type: Easing.OutBack; easing.overshoot: 0.6 }
+        }
+
+        MouseArea {
+            objectName: "libraryMiniPlayerTapArea"
+            anchors.fill: parent
+            anchors.leftMargin: bar.sideInset
+            anchors.rightMargin: bar.sideInset
+            anchors.bottomMargin: bar.bottomInset
+            enabled: library.hasCurrentStation
+            onClicked: library.presentFullPlayer()
+        }
+
+        MiniPlayerBar {
+            id: bar
+            anchors.fill: parent
+        }
+    }
+
+    Sheet {
+        presenter: library
+        flag: "showLogin"
+        LoginSheet {}
+    }
+
+    ConfirmationDialog {
+        objectName: "deletePlaylistDialog"
+        presenter: library
+        flag: "showDeletePlaylistConfirm"
+        title: library.deleteTitle
+        message: "این عمل قابل بازگشت نیست."
+        destructiveText: "حذف"
+        onConfirmed: library.confirmDelete()
+        onCancelled: library.cancelDelete()
     }
 }

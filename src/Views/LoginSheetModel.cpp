@@ -15,8 +15,10 @@ const QString LoginSheetModel::DefaultBotName = u"MelodriftBot"_s;
 
 LoginSheetModel::LoginSheetModel(QObject *parent)
     : LoginSheetModel(&AuthStore::shared(), &APIClient::shared(), &LaunchArguments::shared(),
-                      LinkOpening{&UrlOpener::canOpen, &UrlOpener::open}, parent)
+                      LinkOpening{&UrlOpener::canOpenNow, &UrlOpener::open}, parent)
 {
+    // Known by the time the code step offers the Telegram link.
+    UrlOpener::prefetchHandler(QStringLiteral("tg"));
 }
 
 LoginSheetModel::LoginSheetModel(AuthStore *auth, APIClient *client, LaunchArguments *arguments,

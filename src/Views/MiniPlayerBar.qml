@@ -69,16 +69,11 @@ Item {
             anchors.bottomMargin: 10
             spacing: 12
 
-            RoundedClip {
+            ArtworkImage {
                 Layout.preferredWidth: 48
                 Layout.preferredHeight: 48
-                radius: 10
-
-                ArtworkImage {
-                    anchors.fill: parent
-                    urlString: bar.artworkURL
-                    cornerRadius: 10
-                }
+                urlString: bar.artworkURL
+                cornerRadius: 10
             }
 
             Column {

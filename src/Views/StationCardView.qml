@@ -60,35 +60,30 @@ ScaleButtonStyle {
                     offsetY: 5
                 }
 
-                RoundedClip {
+                ArtworkImage {
                     anchors.fill: parent
+                    urlString: cardModel.artworkURL
+                    cornerRadius: card.cornerRadius
+                }
+
+                Rectangle {
+                    objectName: "selectionLayer"
+                    anchors.fill: parent
+                    visible: cardModel.isSelected
                     radius: card.cornerRadius
+                    color: Qt.rgba(0, 0, 0, 0.45)
 
-                    ArtworkImage {
-                        anchors.fill: parent
-                        urlString: cardModel.artworkURL
-                        cornerRadius: 0
+                    EqualizerBars {
+                        anchors.centerIn: parent
+                        visible: cardModel.isPlaying
+                        tint: "white"
                     }
-
-                    Rectangle {
-                        objectName: "selectionLayer"
-                        anchors.fill: parent
-                        visible: cardModel.isSelected
-                        radius: card.cornerRadius
-                        color: Qt.rgba(0, 0, 0, 0.45)
-
-                        EqualizerBars {
-                            anchors.centerIn: parent
-                            visible: cardModel.isPlaying
-                            tint: "white"
-                        }
-                        SymbolImage {
-                            anchors.centerIn: parent
-                            visible: !cardModel.isPlaying
-                            symbol: "pause.fill"
-                            size: 26
-                            color: "white"
-                        }
+                    SymbolImage {
+                        anchors.centerIn: parent
+                        visible: !cardModel.isPlaying
+                        symbol: "pause.fill"
+                        size: 26
+                        color: "white"
                     }
                 }
 

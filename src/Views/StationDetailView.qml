@@ -73,17 +73,12 @@ NavigationPage {
                     width: parent.width - 28
                     spacing: 14
 
-                    RoundedClip {
+                    ArtworkImage {
                         width: 96
                         height: 96
-                        radius: 14
                         anchors.verticalCenter: parent.verticalCenter
-
-                        ArtworkImage {
-                            anchors.fill: parent
-                            urlString: detail.artworkURL
-                            cornerRadius: 14
-                        }
+                        urlString: detail.artworkURL
+                        cornerRadius: 14
                     }
 
                     Column {
@@ -186,20 +181,15 @@ NavigationPage {
                                 horizontalAlignment: Text.AlignHCenter
                             }
 
-                            RoundedClip {
+                            ArtworkImage {
                                 id: rowArtwork
                                 width: 44
                                 height: 44
-                                radius: 8
                                 anchors.left: number.right
                                 anchors.leftMargin: 12
                                 anchors.verticalCenter: parent.verticalCenter
-
-                                ArtworkImage {
-                                    anchors.fill: parent
-                                    urlString: row.modelData.artworkURL
-                                    cornerRadius: 8
-                                }
+                                urlString: row.modelData.artworkURL
+                                cornerRadius: 8
                             }
 
                             Column {

@@ -1,4 +1,4 @@
-#include "AppProcess.h"
+#include "AppTestFixture.h"
 
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
@@ -19,27 +19,9 @@ using quickhost::waitFor;
 
 namespace {
 
-class Application : public ::testing::Test
+class Application : public AppTestFixture
 {
 protected:
-    void SetUp() override
-    {
-        if (!QFileInfo(AppProcess::binaryPath()).isExecutable())
-            GTEST_FAIL() << "build the application first: " << AppProcess::binaryPath().toStdString();
-        ASSERT_TRUE(home.isValid());
-        ASSERT_NE(server.listen(), 0u);
-        catalogue = standin::installDemoCatalogue(server);
-        standin::installAudioRoutes(server);
-        suffix = QUuid::createUuid().toString(QUuid::Id128).left(16);
-    }
-
-    std::unique_ptr<AppProcess> launch(const QStringList &arguments)
-    {
-        auto app = std::make_unique<AppProcess>(server.baseUrl(), suffix, home.path());
-        app->start(arguments);
-        return app;
-    }
-
     // Requests for `path` whose query is exactly `query`.
     int countRequests(const QString &path, const QString &query) const
     {
@@ -48,11 +30,6 @@ protected:
             n += r.query == query ? 1 : 0;
         return n;
     }
-
-    QTemporaryDir home;
-    standin::StandInServer server;
-    std::shared_ptr<standin::DemoCatalogue> catalogue;
-    QString suffix;
 };
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "Platform/LaunchArguments.h"
 #include "Platform/SingleInstance.h"
-#include "Platform/UrlOpener.h"
 #include "support/QuickHost.h"
 
 #include <QCoreApplication>
@@ -12,7 +11,7 @@
 
 #include <thread>
 
-// One running application per session bus, the launch arguments and the outside URL opener.
+// One running application per session bus and the launch arguments.
 
 namespace {
 
@@ -116,21 +115,3 @@ TEST(LaunchArguments, WholeArgumentsOncePerRun)
     EXPECT_TRUE(args.consume(QStringLiteral("--debug-player")));
 }
 
-TEST(UrlOpener, OnlyTheAllowListIsOpened)
-{
-    QList<QUrl> opened;
-    UrlOpener::setHandlerForTesting([&](const QUrl &url) {
-        opened.append(url);
-        return true;
-    });
-    EXPECT_TRUE(UrlOpener::open(QUrl(QStringLiteral("https://example.org"))));
-    EXPECT_TRUE(UrlOpener::open(QUrl(QStringLiteral("http://example.org"))));
-    EXPECT_TRUE(UrlOpener::open(QUrl(QStringLiteral("tg://resolve?domain=x"))));
-    EXPECT_FALSE(UrlOpener::open(QUrl(QStringLiteral("file:///etc/passwd"))));
-    EXPECT_FALSE(UrlOpener::open(QUrl(QStringLiteral("javascript:alert(1)"))));
-    EXPECT_FALSE(UrlOpener::open(QUrl()));
-    EXPECT_EQ(opened.size(), 3);
-    EXPECT_TRUE(UrlOpener::canOpen(QUrl(QStringLiteral("https://example.org"))));
-    EXPECT_FALSE(UrlOpener::canOpen(QUrl(QStringLiteral("mailto:x@example.org"))));
-    UrlOpener::setHandlerForTesting(nullptr);
-}

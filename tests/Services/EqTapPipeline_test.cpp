@@ -9,7 +9,10 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <complex>
 
 namespace {
@@ -181,4 +184,88 @@ TEST(EqTapPipeline, SettingsChangesReachARunningTapAndTheTapIsUnpreparedWhenStop
     sink.detach();
     EXPECT_FALSE(EqTap::contextFor(identity));
     gst_object_unref(pipeline);
+}
+
+TEST(EqTapPipeline, AChangeReachesTheVeryNextBufferThatMeetsTheTap)
+{
+    QTemporaryDir dir;
+    Equalizer equalizer(std::make_unique<QSettings>(dir.filePath("eq.ini"), QSettings::IniFormat), eqSnapshotStore());
+    equalizer.setGains({0, 0, 0, 0, -12});
+    equalizer.setEnabled(false);
+
+    // 10 ms buffers of a 10 kHz tone; the gate holds buffer `ChangeAt` back until the change is made.
+    constexpr int ChangeAt = 20;
+    GstElement *pipeline = gst_parse_launch(
+        "audiotestsrc num-buffers=40 freq=10000 volume=0.3 samplesperbuffer=441 ! "
+        "audio/x-raw,format=F32LE,rate=44100,channels=1 ! identity name=gate", nullptr);
+    ASSERT_TRUE(pipeline);
+    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
+    g_object_set(appsink, "sync", FALSE, nullptr);
+    AudioTapSink sink(appsink);
+    sink.attach(EqTap::makeTap());
+    gst_bin_add(GST_BIN(pipeline), sink.bin());
+    GstElement *gate = gst_bin_get_by_name(GST_BIN(pipeline), "gate");
+    ASSERT_TRUE(gst_element_link(gate, sink.bin()));
+
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable wake;
+        int seen = 0;
+        bool held = false;
+        bool released = false;
+    } state;
+    GstPad *out = gst_element_get_static_pad(gate, "src");
+    gst_pad_add_probe(out, GST_PAD_PROBE_TYPE_BUFFER, [](GstPad *, GstPadProbeInfo *, gpointer data) {
+        auto *g = static_cast<Gate *>(data);
+        std::unique_lock guard(g->lock);
+        if (g->seen++ == ChangeAt) {
+            g->held = true;
+            g->wake.notify_all();
+            g->wake.wait(guard, [g] { return g->released; });
+        }
+        return GST_PAD_PROBE_OK;
+    }, &state, nullptr);
+    gst_object_unref(out);
+    gst_object_unref(gate);
+
+    std::vector<double> levels;
+    {
+        testsupport::StdoutCapture quiet;
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        {
+            std::unique_lock guard(state.lock);
+            ASSERT_TRUE(state.wake.wait_for(guard, std::chrono::seconds(10), [&] { return state.held; }));
+        }
+        equalizer.setEnabled(true);
+        {
+            std::lock_guard guard(state.lock);
+            state.released = true;
+        }
+        state.wake.notify_all();
+        while (GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 10 * GST_SECOND)) {
+            GstMapInfo map;
+            GstBuffer *buffer = gst_sample_get_buffer(sample);
+            gst_buffer_map(buffer, &map, GST_MAP_READ);
+            const auto *data = reinterpret_cast<const float *>(map.data);
+            const size_t n = map.size / sizeof(float);
+            double sum = 0;
+            for (size_t k = 0; k < n; ++k)
+                sum += double(data[k]) * data[k];
+            levels.push_back(std::sqrt(sum / double(n)));
+            gst_buffer_unmap(buffer, &map);
+            gst_sample_unref(sample);
+        }
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        sink.streamStopped();
+    }
+    sink.detach();
+    gst_object_unref(pipeline);
+
+    ASSERT_EQ(levels.size(), 40u);
+    const double flat = 0.3 / std::sqrt(2.0);
+    for (int i = 1; i < ChangeAt; ++i)
+        EXPECT_NEAR(levels[size_t(i)], flat, 0.01) << "buffer " << i;
+    // The held buffer is the first the tap filters after the call: already about 12 dB down.
+    for (int i = ChangeAt; i < 40; ++i)
+        EXPECT_LT(20 * std::log10(levels[size_t(i)] / flat), -9.0) << "buffer " << i;
 }

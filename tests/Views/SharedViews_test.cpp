@@ -72,7 +72,7 @@ Item {
     auto *bars = find<QQuickItem>("bars");
     ASSERT_TRUE(bars);
     EXPECT_EQ(bars->implicitHeight(), 20);
-    EXPECT_TRUE(bars->property("up").toBool());
+    EXPECT_TRUE(waitFor([&] { return bars->property("up").toBool(); }));
     QList<QQuickItem *> rects; // the bars, leading first; the Row holds them
     for (QQuickItem *item : bars->childItems().first()->childItems())
         if (item->inherits("QQuickRectangle"))
@@ -88,6 +88,12 @@ Item {
     // Shown anew: from the low heights, the first bar rising at once, the last still waiting.
     EXPECT_NEAR(rects[3]->height(), 13, 0.5);
     EXPECT_TRUE(bars->property("up").toBool());
+
+    // A window that is not on screen stops the swing; shown again, it starts anew.
+    hosted.window()->hide();
+    EXPECT_TRUE(waitFor([&] { return !bars->property("up").toBool(); }));
+    hosted.window()->show();
+    EXPECT_TRUE(waitFor([&] { return bars->property("up").toBool(); }));
 }
 
 TEST_F(SharedViews, HarmonicTintAnimatesOnANewArtworkOnly)

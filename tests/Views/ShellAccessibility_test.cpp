@@ -148,9 +148,12 @@ TEST_F(ShellAccessibility, AssistiveTechnologyPressesDoWhatClicksDo)
 
     // The tabs (buttons, the shown one checked): the library shows, the radio tab's controls are
     // no longer exposed, and back.
+    // The library tab is made only when first chosen.
     EXPECT_TRUE(node(RadioTab, QAccessible::Button)->state().checked);
+    EXPECT_FALSE(item(QStringLiteral("libraryTab")));
     ASSERT_TRUE(at::press(node(LibraryTab, QAccessible::Button)));
     EXPECT_EQ(window()->property("currentTab").toInt(), 1);
+    EXPECT_TRUE(waitFor([&] { return item(QStringLiteral("libraryTab")) != nullptr; }));
     EXPECT_TRUE(node(LibraryTab, QAccessible::Button)->state().checked);
     EXPECT_TRUE(waitFor([&] { return !at::shownNode(window(), Search); }));
     ASSERT_TRUE(at::press(node(RadioTab, QAccessible::Button)));

@@ -17,7 +17,8 @@ desktop="$prefix/share/applications/melodrift-radio.desktop"
 grep -qx 'Exec=melodrift-radio %u' "$desktop" || fail "Exec line"
 grep -qx 'MimeType=x-scheme-handler/melodrift;' "$desktop" || fail "MimeType line"
 grep -qx 'Icon=melodrift-radio' "$desktop" || fail "Icon line"
-grep -qx 'Exec=melodrift-radio melodrift://shazam' "$desktop" || fail "recognition action"
+grep -qx 'Exec=melodrift-radio --intent ShazamAppIntent' "$desktop" || fail "recognition action"
+grep -qx 'Name\[fa\]=تشخیص آهنگ با ملودریفت' "$desktop" || fail "recognition action's title"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate"
 fi

@@ -183,6 +183,21 @@ void DemoCatalogue::replaceStation(const QJsonObject &station)
     stations.append(station);
 }
 
+void DemoCatalogue::addExtraStations(int count)
+{
+    for (int n = 1; n <= count; ++n) {
+        const QString genre = QStringLiteral("extra-%1").arg(n);
+        stations.append(QJsonObject{
+            {"genre", genre},
+            {"title", QStringLiteral("Extra %1").arg(n)},
+            {"category", "music"},
+            {"artwork_url", "/artwork/" + genre + ".jpg"},
+            {"track_count", 3},
+            {"tracks", makeTracks(genre, 100000 + 10 * n, {{"One", "Extra", 180}, {"Two", "Extra", 200}, {"Three", "Extra", 220}})},
+        });
+    }
+}
+
 void DemoCatalogue::removeStation(const QString &genre)
 {
     for (qsizetype i = 0; i < stations.size(); ++i) {

@@ -33,6 +33,8 @@ struct DemoCatalogue {
     QHash<QString, QJsonObject> songsaraStations;
 
     static DemoCatalogue standard();
+    // Appends `count` plain rotations "extra-<n>" with their own artwork (large-catalogue runs).
+    void addExtraStations(int count);
 
     // Helpers for tests that change what the server says between requests.
     QJsonObject station(const QString &genre) const; // empty when absent

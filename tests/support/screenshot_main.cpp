@@ -1,4 +1,6 @@
 #include "Platform/LaunchArguments.h"
+#include "Services/AuthStore.h"
+#include "Services/Keychain.h"
 #include "support/AccountRoutes.h"
 #include "support/AccountState.h"
 #include "support/DemoCatalogue.h"
@@ -13,6 +15,8 @@
 #include <QJsonDocument>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QCoroTask>
+#include <QTemporaryDir>
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -38,6 +42,11 @@ QVariant parseValue(const QString &text)
 
 int main(int argc, char **argv)
 {
+    // Every shot starts from empty settings and data (the equaliser, downloads) and leaves
+    // nothing behind.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication app(argc, argv);
@@ -73,8 +82,13 @@ int main(int argc, char **argv)
         QStringLiteral("list"));
     const QCommandLineOption backendDownOption(QStringLiteral("backend-down"),
                                                QStringLiteral("Point the screens at a backend that is not there."));
+    const QCommandLineOption signInOption(QStringLiteral("sign-in"),
+                                          QStringLiteral("Sign in to the stand-in's account first (user:password)."),
+                                          QStringLiteral("account"));
+    const QCommandLineOption noPlaylistsOption(QStringLiteral("no-playlists"),
+                                               QStringLiteral("The demo account starts without playlists."));
     parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption,
-                       argsOption, backendDownOption});
+                       argsOption, backendDownOption, signInOption, noPlaylistsOption});
     parser.process(app);
 
     if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
@@ -101,6 +115,22 @@ int main(int argc, char **argv)
     accounts.setNextCode(QStringLiteral("246810"));
     QObject::connect(&accounts, &standin::AccountState::codeSent, &accounts,
                      [&accounts] { accounts.setNextCode(QStringLiteral("246810")); });
+    if (parser.isSet(noPlaylistsOption)) {
+        for (const standin::AccountUser &user : accounts.users())
+            for (const standin::Playlist &playlist : accounts.playlistsOf(user.id))
+                accounts.removePlaylist(playlist.id);
+    }
+    // A shot never reads or writes the desktop's keychain.
+    Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
+    if (parser.isSet(signInOption)) {
+        const QStringList account = parser.value(signInOption).split(QLatin1Char(':'));
+        try {
+            QCoro::waitFor(AuthStore::shared().login(account.value(0), account.value(1)));
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "melodrift-screenshot: cannot sign in: %s\n", e.what());
+            return 1;
+        }
+    }
     for (const QString &script : parser.values(scriptOption)) {
         const QStringList parts = script.split(QLatin1Char(':'));
         bool statusOk = false;

@@ -23,6 +23,10 @@ int main(int argc, char **argv)
     QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
     parser.addOption(portOption);
+    QCommandLineOption extraOption(QStringLiteral("extra-stations"),
+                                   QStringLiteral("Append this many plain rotations to the catalogue."),
+                                   QStringLiteral("count"), QStringLiteral("0"));
+    parser.addOption(extraOption);
     QCommandLineOption hostileOption(QStringLiteral("hostile"),
                                      QStringLiteral("Serve a catalogue whose addresses misbehave (see HostileRoutes.h)."));
     parser.addOption(hostileOption);
@@ -31,10 +35,10 @@ int main(int argc, char **argv)
     standin::StandInServer server;
     server.setLogRequests(true);
     const quint16 port = server.listen(parser.value(portOption).toUShort());
-    if (parser.isSet(hostileOption))
-        standin::installDemoCatalogue(server, standin::hostileCatalogue(server.baseUrl()));
-    else
-        standin::installDemoCatalogue(server);
+    standin::DemoCatalogue catalogue = parser.isSet(hostileOption)
+        ? standin::hostileCatalogue(server.baseUrl()) : standin::DemoCatalogue::standard();
+    catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
+    standin::installDemoCatalogue(server, std::move(catalogue));
     standin::installAudioRoutes(server);
     standin::installAccountRoutes(server);
     standin::installHostileRoutes(server);

@@ -7,7 +7,7 @@ Item {
     id: root
 
     property color tint: Theme.gray
-    readonly property bool running: visible
+    readonly property bool running: visible && WindowExposure.exposed
 
     implicitWidth: 20
     implicitHeight: 20

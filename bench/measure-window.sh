@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# Measures what the application's window costs, against two references taken in the same run under
+# Xvfb: a bare Qt Quick window of the same size with one rotating rectangle, and GStreamer alone
+# playing the same stream into a synchronised fake sink. Prints CPU (one core = 100 %), resident
+# memory and start-up figures with their ratios, and exits non-zero when a target is missed:
+#   playing on the home screen            CPU <= 2 x the bare animated window
+#   playing with the window not exposed   CPU <= 1.5 x GStreamer alone
+#   first frame showing the catalogue     <= 1.6 x the bare window's first frame
+#   resident memory while playing         <= 1.5 x the bare window's
+#   10,000 stations                       resident memory <= 1.2 x that with the demo catalogue
+#   playing with the full player open     CPU <= 1.5 x the same with it closed
+#   bench/measure-window.sh [build-dir] [seconds per CPU figure]
+# Uses the renderer Qt picks by default (Mesa's software OpenGL on a machine without a GPU).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+seconds=${2:-20}
+
+if [ -z "${MEASURE_WINDOW_IN_BUS:-}" ]; then
+  MEASURE_WINDOW_IN_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
+
+app="$build/src/melodrift-radio"
+bare="$build/bench/melodrift-bare-window"
+stand_in="$build/tests/melodrift-stand-in"
+for f in "$app" "$bare" "$stand_in"; do
+  [ -x "$f" ] || { echo "measure-window: $f is missing (build first)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of our own.
+exec 5> "$work/display"
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+unset QT_QPA_PLATFORM QT_QUICK_BACKEND QSG_RHI_BACKEND
+export QT_LOGGING_RULES="qt.qpa.*=false"
+# No sound card here: the application plays into a synchronised fake sink, as GStreamer alone does.
+export GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
+# The application's own settings and downloads stay in this run's folder.
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
+export MELODRIFT_INSTANCE_SUFFIX="measure$$"
+
+start_stand_in() { # port extra-stations
+  "$stand_in" --port "$1" --extra-stations "$2" > "$work/stand-in-$1.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "measure-window: the stand-in did not start on port $1" >&2
+  exit 2
+}
+port=$((20000 + $$ % 20000))
+big_port=$((port + 1))
+start_stand_in "$port" 0
+start_stand_in "$big_port" 10000
+
+# CPU ticks of a process and everything it started (children that ended count in its own figures).
+tree_ticks() {
+  local total=0 p
+  [ -r "/proc/$1/stat" ] && total=$(awk '{sub(/^.*\) /, ""); print $12 + $13 + $14 + $15}' "/proc/$1/stat")
+  for p in $(pgrep -P "$1" 2>/dev/null || true); do
+    if [ -r "/proc/$p/stat" ]; then
+      total=$((total + $(awk '{sub(/^.*\) /, ""); print $12 + $13}' "/proc/$p/stat")))
+    fi
+  done
+  echo "$total"
+}
+# Percent of one core over $seconds.
+cpu_of() {
+  local hz a b
+  hz=$(getconf CLK_TCK)
+  a=$(tree_ticks "$1")
+  sleep "$seconds"
+  b=$(tree_ticks "$1")
+  awk -v d=$((b - a)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.1f", 100 * d / hz / s }'
+}
+# Resident memory in MB of a process and everything it started.
+rss_of() {
+  local total=0 p kb
+  for p in $1 $(pgrep -P "$1" 2>/dev/null || true); do
+    kb=$(awk '/^VmRSS:/ { print $2 }' "/proc/$p/status" 2>/dev/null || echo 0)
+    total=$((total + ${kb:-0}))
+  done
+  awk -v kb="$total" 'BEGIN { printf "%.0f", kb / 1024 }'
+}
+now_ms() { date +%s%3N; }
+# Waits for a line matching $2 in file $1 and prints its last field.
+wait_for_line() {
+  for _ in $(seq 300); do
+    if grep -q "$2" "$1" 2>/dev/null; then
+      grep "$2" "$1" | head -n 1 | awk '{ print $NF }'
+      return 0
+    fi
+    sleep 0.05
+  done
+  echo "measure-window: no '$2' in $1" >&2
+  return 1
+}
+window_of() { xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1; }
+
+results=()
+failed=0
+check() { # name value bound
+  local verdict=ok
+  if awk -v v="$2" -v b="$3" 'BEGIN { exit !(v > b) }'; then verdict=MISSED; failed=1; fi
+  results+=("$(printf '%-46s %6.2f  (target <= %s)  %s' "$1" "$2" "$3" "$verdict")")
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b <= 0) b = 0.1; printf "%.2f", a / b }'; }
+
+# ---- references
+t0=$(now_ms)
+"$bare" > "$work/bare.log" 2>&1 &
+bare_pid=$!; pids+=($bare_pid)
+bare_first=$(( $(wait_for_line "$work/bare.log" "first frame") - t0 ))
+sleep 2
+bare_cpu=$(cpu_of $bare_pid)
+bare_rss=$(rss_of $bare_pid)
+kill $bare_pid; wait $bare_pid 2>/dev/null || true
+
+# The application's kind of stream (an MP3 track of the rotation), long enough for the measurement.
+stream="http://127.0.0.1:$port/stream/persian?track=2&seconds=120"
+# The same sink as the application's.
+gst-launch-1.0 -q playbin uri="$stream" audio-sink=fakeaudiosink > /dev/null 2>&1 &
+gst_pid=$!; pids+=($gst_pid)
+sleep 2
+gst_cpu=$(cpu_of $gst_pid)
+kill $gst_pid; wait $gst_pid 2>/dev/null || true
+
+# ---- the application, playing on the home screen (--debug-sync plays "persian" under the full
+# player, which Escape closes)
+run_app() { # port log args...
+  local p=$1 log=$2; shift 2
+  MELODRIFT_API_BASE_URL="http://127.0.0.1:$p" MELODRIFT_REPORT_FIRST_FRAME=1 \
+    "$app" "$@" > "$log" 2>&1 &
+  echo $!
+}
+t0=$(now_ms)
+app_pid=$(run_app "$port" "$work/app.log" --debug-sync); pids+=($app_pid)
+app_first=$(( $(wait_for_line "$work/app.log" "first catalogue frame") - t0 ))
+wait_for_line "$work/app.log" "EQ tap bound" > /dev/null || true
+win=$(window_of $app_pid)
+sleep 1
+xdotool key --window "$win" Escape
+sleep 3
+app_cpu=$(cpu_of $app_pid)
+app_rss=$(rss_of $app_pid)
+xdotool windowunmap --sync "$win"
+sleep 2
+hidden_cpu=$(cpu_of $app_pid)
+xdotool windowmap --sync "$win"
+kill $app_pid; wait $app_pid 2>/dev/null || true
+
+# ---- the full player open against closed, in the same run
+app_pid=$(run_app "$port" "$work/player.log" --debug-player); pids+=($app_pid)
+wait_for_line "$work/player.log" "first catalogue frame" > /dev/null
+wait_for_line "$work/player.log" "EQ tap bound" > /dev/null || true
+sleep 3
+player_cpu=$(cpu_of $app_pid)
+kill $app_pid; wait $app_pid 2>/dev/null || true
+app_pid=$(run_app "$port" "$work/closed.log" --debug-player --no-cover); pids+=($app_pid)
+wait_for_line "$work/closed.log" "first catalogue frame" > /dev/null
+wait_for_line "$work/closed.log" "EQ tap bound" > /dev/null || true
+sleep 3
+closed_cpu=$(cpu_of $app_pid)
+kill $app_pid; wait $app_pid 2>/dev/null || true
+
+# ---- a large catalogue, idle, against the demo catalogue
+app_pid=$(run_app "$port" "$work/small.log"); pids+=($app_pid)
+wait_for_line "$work/small.log" "first catalogue frame" > /dev/null
+sleep 4
+small_rss=$(rss_of $app_pid)
+kill $app_pid; wait $app_pid 2>/dev/null || true
+app_pid=$(run_app "$big_port" "$work/big.log"); pids+=($app_pid)
+wait_for_line "$work/big.log" "first catalogue frame" > /dev/null
+sleep 4
+big_rss=$(rss_of $app_pid)
+kill $app_pid; wait $app_pid 2>/dev/null || true
+
+echo "references: bare window ${bare_cpu} % CPU, ${bare_rss} MB, first frame ${bare_first} ms;" \
+     "GStreamer alone ${gst_cpu} % CPU"
+echo "application: playing ${app_cpu} % CPU, ${app_rss} MB, first catalogue frame ${app_first} ms;" \
+     "not exposed ${hidden_cpu} %; full player open ${player_cpu} % / closed ${closed_cpu} %;" \
+     "demo catalogue ${small_rss} MB, 10,000 stations ${big_rss} MB"
+check "playing, CPU / bare window" "$(ratio "$app_cpu" "$bare_cpu")" 2
+check "not exposed, CPU / GStreamer alone" "$(ratio "$hidden_cpu" "$gst_cpu")" 1.5
+check "first catalogue frame / bare first frame" "$(ratio "$app_first" "$bare_first")" 1.6
+check "playing, RSS / bare window" "$(ratio "$app_rss" "$bare_rss")" 1.5
+check "10,000 stations, RSS / demo catalogue" "$(ratio "$big_rss" "$small_rss")" 1.2
+check "full player open, CPU / closed" "$(ratio "$player_cpu" "$closed_cpu")" 1.5
+printf '%s\n' "${results[@]}"
+exit $failed

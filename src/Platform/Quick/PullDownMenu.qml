@@ -1,0 +1,50 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// A pull-down menu: a kit button whose label is given as `contentItem`, opening a menu of `items`
+// (texts) below it. Choosing one emits chosen(index, text). Enter or Space opens it from the
+// keyboard; the arrow keys and Enter choose in the open menu.
+//     PullDownMenu {
+//         items: model.presetNames
+//         onChosen: (index, text) => model.applyPreset(text)
+//         contentItem: Text { text: model.presetLabel }
+//     }
+ButtonBase {
+    id: control
+
+    property var items: []
+    property color tint: "white"
+    readonly property bool menuOpen: menu.opened
+
+    signal chosen(int index, string text)
+
+    opacity: pressed ? 0.55 : (enabled ? 1.0 : 0.4)
+    Accessible.role: Accessible.ButtonMenu
+
+    onClicked: menu.open()
+
+    Menu {
+        id: menu
+        y: control.height + 4
+        width: control.width
+
+        Repeater {
+            model: control.items
+            delegate: MenuItem {
+                required property int index
+                required property string modelData
+                text: modelData
+                font: Theme.body
+                contentItem: Text {
+                    text: parent.text
+                    font: parent.font
+                    color: control.tint
+                    horizontalAlignment: Text.AlignLeft
+                    verticalAlignment: Text.AlignVCenter
+                }
+                onTriggered: control.chosen(index, modelData)
+            }
+        }
+    }
+}

@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// The system switch without a visible title: a rounded track that fills with the tint when on,
+// and a white knob. Name it for assistive technology:
+//     Toggle { checked: model.enabled; onToggled: model.enabled = checked; Accessible.name: "اکولایزر" }
+// Space toggles it from the keyboard; Enter too.
+Switch {
+    id: control
+
+    property color tint: Theme.accent
+
+    padding: 0
+    spacing: 0
+    focusPolicy: Qt.StrongFocus
+    Keys.onReturnPressed: control.toggle(), control.toggled()
+    Keys.onEnterPressed: control.toggle(), control.toggled()
+    Accessible.focusable: true
+    Accessible.ignored: !control.visible
+
+    indicator: Rectangle {
+        implicitWidth: 51
+        implicitHeight: 31
+        x: control.leftPadding
+        y: control.topPadding + (control.availableHeight - height) / 2
+        radius: height / 2
+        color: control.checked ? control.tint : Qt.rgba(1, 1, 1, 0.16)
+        opacity: control.enabled ? 1.0 : 0.5
+        Behavior on color { ColorAnimation { duration: 150 } }
+
+        FocusRing {
+            target: control
+            radius: height / 2
+        }
+
+        Rectangle {
+            width: 27
+            height: 27
+            radius: height / 2
+            y: 2
+            // Mirrored with the layout: on lies at the trailing edge.
+            x: (control.checked !== control.mirrored) ? parent.width - width - 2 : 2
+            color: "white"
+            Behavior on x { NumberAnimation { duration: 150; easing.type: Easing.OutCubic } }
+        }
+    }
+    contentItem: Item {}
+}

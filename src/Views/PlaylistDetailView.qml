@@ -1,0 +1,320 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Shapes
+import Melodrift
+
+// One of the listener's playlists, pushed on the library tab's navigation stack:
+//     navigationStack.push(Qt.resolvedUrl("qrc:/Melodrift/PlaylistDetailView.qml"), { summary: p })
+// with `p` a playlist of the library store. It shows the cover, name, description and count,
+// "پخش همه" and the track rows (play, download control, menu), fetched each time the page is
+// built; the toolbar menu and each row's menu (also a right click, a long press, or the menu key /
+// Shift+F10 / Delete on a focused row) lead to the edits.
+NavigationPage {
+    id: page
+
+    // The playlist as the library lists it.
+    required property var summary
+    readonly property alias model: playlist
+
+    navigationTitle: playlist.navigationTitle
+
+    PlaylistDetailViewModel {
+        id: playlist
+        summary: page.summary
+        onDismissRequested: {
+            if (page.navigationStack)
+                page.navigationStack.pop()
+        }
+    }
+
+    Component.onCompleted: playlist.load()
+
+    toolbarTrailing: Component {
+        PlainButton {
+            id: menuButton
+            objectName: "playlistMenuButton"
+            symbol: "ellipsis.circle"
+            symbolSize: 20
+            color: Qt.rgba(1, 1, 1, 0.8)
+            Accessible.name: "گزینه‌های پلیلیست"
+            onClicked: playlistMenu.openAt(0, height)
+
+            ContextMenu {
+                id: playlistMenu
+                entries: () => [
+                    { text: "ویرایش پلیلیست", symbol: "pencil", action: () => playlist.prepareEdit() },
+                    { text: "حذف پلیلیست", symbol: "trash", destructive: true,
+                      action: () => { playlist.showDeleteConfirm = true } }
+                ]
+            }
+        }
+    }
+
+    // ---- loading
+    ProgressView {
+        objectName: "loadingView"
+        anchors.centerIn: parent
+        visible: playlist.content === PlaylistDetailViewModel.Loading
+        tint: "white"
+    }
+
+    // ---- failed
+    Column {
+        objectName: "errorView"
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 32, 360)
+        visible: playlist.content === PlaylistDetailViewModel.Failed
+        spacing: 12
+
+        StaticText {
+            objectName: "errorText"
+            width: parent.width
+            text: playlist.error
+            font: Theme.body
+            color: Qt.rgba(1, 1, 1, 0.6)
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+        }
+        ProminentButton {
+            objectName: "retryButton"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "تلاش دوباره"
+            Accessible.name: text
+            onClicked: playlist.load()
+        }
+    }
+
+    // ---- loaded
+    ScrollView {
+        id: scroll
+        objectName: "listView"
+        anchors.fill: parent
+        visible: playlist.content === PlaylistDetailViewModel.Loaded
+        contentWidth: availableWidth
+        ScrollBar.vertical.policy: ScrollBar.AsNeeded
+
+        Column {
+            id: list
+            width: scroll.availableWidth
+            spacing: 18
+            leftPadding: 16
+            rightPadding: 16
+            topPadding: 12
+            bottomPadding: playlist.bottomPadding
+
+            readonly property real innerWidth: width - leftPadding - rightPadding
+
+            // Header: cover, name, description and count.
+            Rectangle {
+                objectName: "header"
+                width: list.innerWidth
+                height: Math.max(96, headerText.implicitHeight) + 28
+                radius: 18
+                color: Qt.rgba(1, 1, 1, 0.06)
+
+                RoundedClip {
+                    id: cover
+                    x: 14
+                    width: 96
+                    height: 96
+                    radius: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    anchors.left: parent.left
+                    anchors.leftMargin: 14
+
+                    ArtworkImage {
+                        anchors.fill: parent
+                        urlString: playlist.coverURL
+                        cornerRadius: 14
+                    }
+                }
+
+                Column {
+                    id: headerText
+                    anchors.left: cover.right
+                    anchors.leftMargin: 14
+                    anchors.right: parent.right
+                    anchors.rightMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 6
+
+                    StaticText {
+                        objectName: "headerTitle"
+                        width: parent.width
+                        text: playlist.headerTitle
+                        font: Theme.withWeight(Theme.headline, Font.Bold)
+                        color: "white"
+                        maximumLineCount: 3
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideRight
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                    StaticText {
+                        objectName: "headerDescription"
+                        width: parent.width
+                        visible: text !== ""
+                        text: playlist.descriptionText
+                        font: Theme.caption
+                        color: Qt.rgba(1, 1, 1, 0.5)
+                        maximumLineCount: 3
+                        wrapMode: Text.Wrap
+                        elide: Text.ElideRight
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                    StaticText {
+                        objectName: "headerCount"
+                        width: parent.width
+                        text: playlist.trackCountText
+                        font: Theme.caption
+                        color: Qt.rgba(1, 1, 1, 0.5)
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                }
+            }
+
+            // "پخش همه"
+            ButtonBase {
+                objectName: "playAllButton"
+                focusRingRadius: 14
+                width: list.innerWidth
+                topPadding: 13
+                bottomPadding: 13
+                hoverEnabled: true
+                enabled: playlist.canPlayAll
+                opacity: !enabled ? 0.4 : (pressed ? 0.55 : 1.0)
+                Accessible.name: "پخش همه"
+                onClicked: playlist.playAll()
+
+                contentItem: Item {
+                    implicitHeight: playAllLabel.implicitHeight
+                    SymbolLabel {
+                        id: playAllLabel
+                        anchors.centerIn: parent
+                        text: "پخش همه"
+                        symbol: "play.fill"
+                        font: Theme.withWeight(Theme.subheadline, Font.Bold)
+                        color: "black"
+                    }
+                }
+                background: Rectangle {
+                    radius: 14
+                    color: "white"
+                }
+            }
+
+            // The tracks.
+            Column {
+                objectName: "trackList"
+                width: list.innerWidth
+                spacing: 8
+
+                Repeater {
+                    model: playlist.rows
+
+                    PlaylistTrackRow {
+                        required property var modelData
+                        required property int index
+                        objectName: "trackRow" + index
+                        width: list.innerWidth
+                        track: modelData
+                        downloadState: playlist.downloadStates[index]
+                        onPlayRequested: playlist.play(index)
+                        onDownloadRequested: playlist.toggleDownload(index)
+                        onEditRequested: playlist.prepareTrackEdit(index)
+                        onDeleteRequested: playlist.chooseTrackToDelete(index)
+                    }
+                }
+            }
+        }
+    }
+
+    // ---- busy: over everything, bar included; nothing under it takes a press.
+    Rectangle {
+        objectName: "busyOverlay"
+        parent: page
+        anchors.fill: parent
+        z: 10
+        visible: playlist.busy
+        color: Qt.rgba(0, 0, 0, 0.35)
+
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            hoverEnabled: true
+        }
+        ProgressView {
+            anchors.centerIn: parent
+            tint: "white"
+        }
+    }
+
+    // ---- the edits
+    AlertDialog {
+        objectName: "editDialog"
+        presenter: playlist
+        flag: "showEditSheet"
+        title: "ویرایش پلیلیست"
+        message: "نام و توضیحات پلیلیست را ویرایش کنید."
+        acceptText: "ذخیره"
+        onAccepted: playlist.saveEdit()
+
+        PlainTextField {
+            objectName: "editTitleField"
+            width: parent.width
+            placeholderText: "نام پلیلیست"
+            text: playlist.editTitle
+            onTextEdited: playlist.editTitle = text
+        }
+        PlainTextField {
+            objectName: "editDescField"
+            width: parent.width
+            placeholderText: "توضیحات"
+            text: playlist.editDesc
+            onTextEdited: playlist.editDesc = text
+        }
+    }
+
+    ConfirmationDialog {
+        objectName: "deletePlaylistDialog"
+        presenter: playlist
+        flag: "showDeleteConfirm"
+        title: "حذف پلیلیست؟"
+        message: "این عمل قابل بازگشت نیست."
+        destructiveText: "حذف"
+        onConfirmed: playlist.deletePlaylist()
+    }
+
+    AlertDialog {
+        objectName: "editTrackDialog"
+        presenter: playlist
+        flag: "showEditTrackSheet"
+        title: "ویرایش آهنگ"
+        acceptText: "ذخیره"
+        onAccepted: playlist.saveTrackEdit()
+
+        PlainTextField {
+            objectName: "editTrackTitleField"
+            width: parent.width
+            placeholderText: "عنوان"
+            text: playlist.editTrackTitle
+            onTextEdited: playlist.editTrackTitle = text
+        }
+        PlainTextField {
+            objectName: "editTrackArtistField"
+            width: parent.width
+            placeholderText: "هنرمند"
+            text: playlist.editTrackArtist
+            onTextEdited: playlist.editTrackArtist = text
+        }
+    }
+
+    ConfirmationDialog {
+        objectName: "deleteTrackDialog"
+        presenter: playlist
+        flag: "showDeleteTrackConfirm"
+        title: "حذف آهنگ؟"
+        message: playlist.trackToDeleteTitle
+        destructiveText: "حذف"
+        onConfirmed: playlist.confirmDeleteTrack()
+    }
+}

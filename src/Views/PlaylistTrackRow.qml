@@ -1,0 +1,220 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Shapes
+import Melodrift
+
+// One track of a playlist: the play button (number, artwork, title, artist, duration), the
+// download control and the menu button. A right click or a long press on the row offers "حذف"
+// and "ویرایش"; on the focused play button the menu key or Shift+F10 opens the same menu and
+// Delete asks to remove the track.
+//     PlaylistTrackRow { track: row; downloadState: state; onPlayRequested: ... }
+Item {
+    id: row
+
+    // {number, title, artist, artworkURL, durationText}
+    property var track
+    // {control: PlaylistDetailViewModel.DownloadControl, progress, percentText}
+    property var downloadState
+
+    signal playRequested()
+    signal downloadRequested()
+    signal editRequested()
+    signal deleteRequested()
+
+    readonly property int control: downloadState ? downloadState.control : PlaylistDetailViewModel.Available
+    readonly property real progress: downloadState ? downloadState.progress : 0
+
+    implicitHeight: 64
+
+    Rectangle {
+        anchors.fill: parent
+        radius: 14
+        color: Qt.rgba(1, 1, 1, 0.04)
+    }
+
+    ButtonBase {
+        id: playButton
+        objectName: "playButton"
+        anchors.left: parent.left
+        anchors.leftMargin: 10
+        anchors.right: downloadButton.left
+        anchors.rightMargin: 12
+        anchors.verticalCenter: parent.verticalCenter
+        height: 44
+        hoverEnabled: true
+        opacity: pressed ? 0.55 : 1.0
+        Accessible.name: row.track ? row.track.title + "، " + row.track.artist : ""
+        Accessible.description: row.track ? row.track.durationText : ""
+        Keys.onDeletePressed: row.deleteRequested()
+        onClicked: row.playRequested()
+
+        ContextMenu {
+            id: swipeMenu
+            entries: () => [
+                { text: "حذف", symbol: "trash", destructive: true, action: () => row.deleteRequested() },
+                { text: "ویرایش", symbol: "pencil", action: () => row.editRequested() }
+            ]
+        }
+
+        contentItem: Item {
+            Text {
+                id: number
+                width: 22
+                anchors.left: parent.left
+                anchors.verticalCenter: parent.verticalCenter
+                text: row.track ? row.track.number : ""
+                font: Theme.withWeight(Theme.caption2, Font.Bold)
+                color: Qt.rgba(1, 1, 1, 0.35)
+                horizontalAlignment: Text.AlignHCenter
+            }
+            RoundedClip {
+                id: artwork
+                width: 44
+                height: 44
+                radius: 8
+                anchors.left: number.right
+                anchors.leftMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                ArtworkImage {
+                    anchors.fill: parent
+                    urlString: row.track ? row.track.artworkURL : undefined
+                    cornerRadius: 8
+                }
+            }
+            Column {
+                anchors.left: artwork.right
+                anchors.leftMargin: 12
+                anchors.right: duration.left
+                anchors.rightMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 2
+                Text {
+                    width: parent.width
+                    text: row.track ? row.track.title : ""
+                    font: Theme.withWeight(Theme.footnote, Font.DemiBold)
+                    color: "white"
+                    maximumLineCount: 1
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignLeft
+                }
+                Text {
+                    width: parent.width
+                    text: row.track ? row.track.artist : ""
+                    font: Theme.caption
+                    color: Qt.rgba(1, 1, 1, 0.5)
+                    maximumLineCount: 1
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignLeft
+                }
+            }
+            Text {
+                id: duration
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                text: row.track ? row.track.durationText : ""
+                font: Theme.caption2
+                color: Qt.rgba(1, 1, 1, 0.4)
+            }
+        }
+    }
+
+    // The download control: the ring while downloading, the mark when downloaded, else the arrow.
+    ButtonBase {
+        id: downloadButton
+        objectName: "downloadButton"
+        anchors.right: menuButton.left
+        anchors.rightMargin: 12
+        anchors.verticalCenter: parent.verticalCenter
+        width: 30
+        height: 30
+        hoverEnabled: true
+        opacity: pressed ? 0.55 : 1.0
+        Accessible.name: row.control === PlaylistDetailViewModel.Progress ? "لغو دانلود"
+                       : row.control === PlaylistDetailViewModel.Downloaded ? "حذف دانلود" : "دانلود آفلاین"
+        onClicked: row.downloadRequested()
+
+        contentItem: Item {
+            Item {
+                objectName: "progressRing"
+                anchors.fill: parent
+                visible: row.control === PlaylistDetailViewModel.Progress
+
+                Rectangle {
+                    anchors.fill: parent
+                    anchors.margins: 3
+                    radius: width / 2
+                    color: "transparent"
+                    border.width: 2
+                    border.color: Qt.rgba(1, 1, 1, 0.15)
+                }
+                Shape {
+                    anchors.fill: parent
+                    anchors.margins: 3
+                    ShapePath {
+                        strokeColor: Theme.green
+                        strokeWidth: 2
+                        fillColor: "transparent"
+                        capStyle: ShapePath.RoundCap
+                        PathAngleArc {
+                            centerX: 12
+                            centerY: 12
+                            radiusX: 11
+                            radiusY: 11
+                            startAngle: -90
+                            // Drawn clockwise from the top whatever the layout direction.
+                            sweepAngle: 360 * Math.max(0, Math.min(1, row.progress))
+                        }
+                    }
+                }
+                Text {
+                    anchors.centerIn: parent
+                    text: row.downloadState ? row.downloadState.percentText : ""
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 8
+                    font.bold: true
+                    color: "white"
+                }
+            }
+            SymbolImage {
+                anchors.centerIn: parent
+                visible: row.control !== PlaylistDetailViewModel.Progress
+                symbol: row.control === PlaylistDetailViewModel.Downloaded ? "checkmark.circle.fill" : "arrow.down.circle"
+                size: 17
+                color: row.control === PlaylistDetailViewModel.Downloaded ? Theme.green : Qt.rgba(1, 1, 1, 0.45)
+            }
+        }
+    }
+
+    ButtonBase {
+        id: menuButton
+        objectName: "menuButton"
+        focusRingRadius: 16
+        anchors.right: parent.right
+        anchors.rightMargin: 10
+        anchors.verticalCenter: parent.verticalCenter
+        width: 32
+        height: 32
+        hoverEnabled: true
+        opacity: pressed ? 0.55 : 1.0
+        Accessible.name: "گزینه‌های آهنگ"
+        onClicked: rowMenu.openAt(width / 2, height)
+
+        contentItem: SymbolImage {
+            symbol: "ellipsis"
+            size: 14
+            color: Qt.rgba(1, 1, 1, 0.45)
+        }
+        background: Rectangle {
+            radius: width / 2
+            color: Qt.rgba(1, 1, 1, 0.07)
+        }
+
+        ContextMenu {
+            id: rowMenu
+            entries: () => [
+                { text: "ویرایش", symbol: "pencil", action: () => row.editRequested() },
+                { text: "حذف", symbol: "trash", destructive: true, action: () => row.deleteRequested() }
+            ]
+        }
+    }
+}

@@ -1,0 +1,25 @@
+#include "Platform/LaunchArguments.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+TEST(LaunchArguments, AnOptionsValueIsNeitherAnAddressNorLost)
+{
+    const struct {
+        QStringList arguments;
+        QString intent;
+        QStringList urls;
+    } rows[] = {
+        {{u"--intent"_s, u"ShazamOpenIntent"_s}, u"ShazamOpenIntent"_s, {}},
+        {{u"--intent=ShazamAppIntent"_s, u"melodrift://shazam"_s}, u"ShazamAppIntent"_s, {u"melodrift://shazam"_s}},
+        {{u"melodrift://shazam"_s, u"--intent"_s, u"X"_s, u"--debug-player"_s}, u"X"_s, {u"melodrift://shazam"_s}},
+        {{u"--intent"_s}, QString(), {}},
+        {{u"melodrift://shazam"_s}, QString(), {u"melodrift://shazam"_s}},
+    };
+    for (const auto &row : rows) {
+        const LaunchArguments arguments(row.arguments);
+        EXPECT_EQ(arguments.value(u"--intent"_s), row.intent) << qPrintable(row.arguments.join(u' '));
+        EXPECT_EQ(arguments.urls(), row.urls) << qPrintable(row.arguments.join(u' '));
+    }
+}

@@ -1,0 +1,164 @@
+#include "Services/APIClient.h"
+#include "Services/AuthStore.h"
+#include "Services/OfflineStore.h"
+#include "Services/RadioPlayer.h"
+#include "support/AccountRoutes.h"
+#include "support/DemoCatalogue.h"
+#include "support/StandInAudio.h"
+#include "support/StandInServer.h"
+#include "support/TaskOutcome.h"
+#include "QmlWindowFixture.h"
+
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The library's screens in a real Qt Quick window (offscreen) with the shared stores, signed in to
+// the stand-in backend's demo account. Every test also fails on any QML warning.
+
+using namespace quickhost;
+
+namespace {
+
+class LibraryScreensQml : public QmlWindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(server.listen(), 0u);
+        standin::installDemoCatalogue(server);
+        standin::installAudioRoutes(server);
+        standin::installAccountRoutes(server);
+        previousBase = APIClient::shared().baseURL();
+        APIClient::shared().setBaseURL(server.baseUrl());
+        ASSERT_TRUE(testing_support::runTask(
+                        AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234")))
+                        .ok());
+        QmlWindowFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        QmlWindowFixture::TearDown();
+        RadioPlayer::shared()->setFullPlayerPresented(false);
+        AuthStore::shared().logout();
+        APIClient::shared().setBaseURL(previousBase);
+    }
+
+    // The first visible item of that name in the window (pages, popups and delegates included).
+    QQuickItem *find(const QString &name) const { return visibleNamed(hosted.window()->contentItem(), name); }
+    static QQuickItem *visibleNamed(QQuickItem *root, const QString &name)
+    {
+        if (!root)
+            return nullptr;
+        for (QQuickItem *child : root->childItems()) {
+            if (child->objectName() == name && child->isVisible())
+                return child;
+            if (QQuickItem *found = visibleNamed(child, name))
+                return found;
+        }
+        return nullptr;
+    }
+    static bool shown(QQuickItem *item) { return item && item->isVisible(); }
+    void click(QQuickItem *item)
+    {
+        const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+        QTest::mouseClick(hosted.window(), Qt::LeftButton, Qt::NoModifier, centre);
+    }
+    void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
+
+    standin::StandInServer server;
+    QUrl previousBase;
+};
+
+const QByteArray playlistStack = R"(
+NavigationStack {
+    initialItem: NavigationPage { navigationTitle: "کتابخانه" }
+    function openPlaylist() {
+        push(Qt.resolvedUrl("qrc:/Melodrift/PlaylistDetailView.qml"), { summary: { id: 1, title: "آرامش شبانه", trackCount: 3 } })
+    }
+    function openOffline() { push(Qt.resolvedUrl("qrc:/Melodrift/OfflineLibraryView.qml")) }
+}
+)";
+
+} // namespace
+
+TEST_F(LibraryScreensQml, PlaylistPageRemovesATrackOnlyWhenConfirmed)
+{
+    QObject *stack = loadQml(playlistStack);
+    QMetaObject::invokeMethod(stack, "openPlaylist");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+    settle(350); // the push transition
+
+    // (Playing a row is checked on the screen model with a player of its own: the shared player
+    // is left alone for the other screens' tests.)
+    EXPECT_EQ(find(QStringLiteral("headerCount"))->property("text").toString(), QStringLiteral("3 آهنگ"));
+
+    // Delete on a focused row asks first; the safe button has the focus, so Space cancels.
+    QQuickItem *firstPlay = visibleNamed(find(QStringLiteral("trackRow0")), QStringLiteral("playButton"));
+    firstPlay->forceActiveFocus();
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("cancelButton")) && find(QStringLiteral("cancelButton"))->hasActiveFocus(); }));
+    EXPECT_EQ(find(QStringLiteral("dialogMessage"))->property("text").toString(), QStringLiteral("مهتاب"));
+    key(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("cancelButton")) == nullptr; }));
+    EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/1/tracks/1")), 0);
+
+    // Confirmed: the track goes and the list reloads.
+    firstPlay->forceActiveFocus();
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("destructiveButton")) != nullptr; }));
+    settle(300); // the dialog's entrance
+    click(find(QStringLiteral("destructiveButton")));
+    ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/playlists/1/tracks/1")));
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("trackRow2")) == nullptr && shown(find(QStringLiteral("trackRow1"))); }));
+}
+
+TEST_F(LibraryScreensQml, OfflinePageShowsItsEmptyStateWithoutTheTrashButton)
+{
+    OfflineStore::shared()->removeAll();
+    QObject *stack = loadQml(playlistStack);
+    QMetaObject::invokeMethod(stack, "openOffline");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("emptyState"))); }));
+    EXPECT_FALSE(shown(find(QStringLiteral("offlineList"))));
+    EXPECT_FALSE(shown(find(QStringLiteral("clearAllButton"))));
+}
+
+TEST_F(LibraryScreensQml, LibraryTabShowsTheSignedInLibraryAndAsksBeforeDeleting)
+{
+    loadQml("LibraryView {}");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistCard1"))); }));
+    EXPECT_FALSE(shown(find(QStringLiteral("loginPrompt"))));
+    EXPECT_EQ(find(QStringLiteral("favoritesCount"))->property("text").toString(), QStringLiteral("2 آهنگ"));
+    EXPECT_TRUE(shown(find(QStringLiteral("accountLink"))));
+
+    // Delete on a focused card asks first, with the safe button focused; Escape keeps the playlist.
+    find(QStringLiteral("playlistCard0"))->forceActiveFocus();
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("cancelButton")) && find(QStringLiteral("cancelButton"))->hasActiveFocus(); }));
+    EXPECT_EQ(find(QStringLiteral("dialogTitle"))->property("text").toString(), QStringLiteral("حذف «Road Trip»؟"));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("cancelButton")) == nullptr; }));
+    EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/2")), 0);
+
+    // The card opens the playlist on the tab's own stack.
+    click(find(QStringLiteral("playlistCard1")));
+    EXPECT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+}
+
+TEST_F(LibraryScreensQml, AddSheetAddsToTheTappedPlaylistAndClosesItself)
+{
+    QObject *page = loadQml(R"(
+AddToPlaylistSheet {
+    station: ({ genre: "pop-live", title: "Singer - Song", server_name: "Pop Live", stream_url: "/live/pop-live" })
+}
+)");
+    QSignalSpy dismissed(page, SIGNAL(dismissRequested()));
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistRow1"))); }));
+    EXPECT_FALSE(find(QStringLiteral("createButton"))->isEnabled());
+    click(find(QStringLiteral("playlistRow1")));
+    EXPECT_FALSE(find(QStringLiteral("playlistRow0"))->isEnabled()); // every row waits for the add
+    ASSERT_TRUE(dismissed.wait(5000));
+    EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/1/tracks")), 1);
+    EXPECT_EQ(find(QStringLiteral("messageLine"))->property("text").toString(), QStringLiteral("به «آرامش شبانه» اضافه شد ✓"));
+}
