@@ -116,6 +116,14 @@ shots=(
   "sheets-footer-running     --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --set download=true --script GET:/audio/jazz-2.mp3:200:60000 --size 430x220 --wait 3000"
   "sheets-footer-downloaded  --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --set download=true --size 430x220 --wait 6000"
   "sheets-footer-error       --qml tests/screens/PlayerSheetsScene.qml --set sheet=footer --set playGenre=jazz --set requestLink=true --script POST:/api/telegram/download-token:502 --size 430x220 --wait 3000"
+  "search-screen-hint        --qml tests/screens/SearchScene.qml --size 430x800 --wait 1500"
+  "search-screen-results     --qml tests/screens/SearchScene.qml --size 430x800 --set shot=screen-results --wait 2500"
+  "search-screen-empty       --qml tests/screens/SearchScene.qml --size 430x800 --set shot=screen-empty --wait 2000"
+  "search-screen-error       --qml tests/screens/SearchScene.qml --size 430x800 --set shot=screen-error --script GET:/api/soundcloud/search:500 --wait 2000"
+  "search-cards-idle         --qml tests/screens/SearchScene.qml --size 430x900 --set shot=cards-idle --wait 1500"
+  "search-cards-loading      --qml tests/screens/SearchScene.qml --size 430x900 --set shot=cards-loading --script GET:/api/soundcloud/search:200:60000 --script GET:/api/spotify/resolve:200:60000 --wait 1500"
+  "search-cards-results      --qml tests/screens/SearchScene.qml --size 430x900 --set shot=cards-results --wait 2500"
+  "search-cards-preview      --qml tests/screens/SearchScene.qml --size 430x900 --set shot=cards-preview --wait 2500"
 )
 
 if [ "${MELODRIFT_SCREENSHOTS_INNER:-}" != 1 ]; then

@@ -223,8 +223,8 @@ public:
     QCoro::Task<QList<Station>> soundcloudSearch(QString query);
     // GET api/spotify/resolve?url=. "data" absent: APIError::decoding().
     QCoro::Task<SpotifyEntity> spotifyResolve(QString link);
-    // POST api/spotify/import {url, title, description}.
-    QCoro::Task<void> importSpotify(QString url, QString title, QString description, QString token);
+    // POST api/spotify/import {url, title, description}; the backend's reply.
+    QCoro::Task<SimpleMessage> importSpotify(QString url, QString title, QString description, QString token);
     // POST api/telegram/download-token (downloadTokenBody()): the bot link to open. No data, no
     // "bot_url" or text that is not a URL: APIError::decoding().
     QCoro::Task<QUrl> telegramDownloadToken(Station station);

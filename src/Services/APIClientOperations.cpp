@@ -317,12 +317,12 @@ QCoro::Task<SpotifyEntity> APIClient::spotifyResolve(QString link)
     co_return std::move(*reply.data);
 }
 
-QCoro::Task<void> APIClient::importSpotify(QString url, QString title, QString description, QString token)
+QCoro::Task<SimpleMessage> APIClient::importSpotify(QString url, QString title, QString description, QString token)
 {
     const QJsonObject body{{QStringLiteral("url"), url},
                            {QStringLiteral("title"), title},
                            {QStringLiteral("description"), description}};
-    co_await post<SimpleMessage>(QStringLiteral("api/spotify/import"), body, std::move(token));
+    co_return co_await post<SimpleMessage>(QStringLiteral("api/spotify/import"), body, std::move(token));
 }
 
 QCoro::Task<QUrl> APIClient::telegramDownloadToken(Station station)

@@ -22,6 +22,7 @@ const QHash<QString, char16_t> &Symbols::table()
         {QStringLiteral("chevron.down"), 0xe5cf},                      // expand_more
         {QStringLiteral("chevron.left"), 0xe5cb},                      // chevron_left
         {QStringLiteral("chevron.right"), 0xe5cc},                     // chevron_right
+        {QStringLiteral("doc.on.clipboard"), 0xe14f},                  // content_paste
         {QStringLiteral("dot.radiowaves.left.and.right"), 0xe51e},     // sensors
         {QStringLiteral("ellipsis"), 0xe5d3},                          // more_horiz
         {QStringLiteral("ellipsis.circle"), 0xef64},                   // pending
