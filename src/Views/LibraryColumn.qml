@@ -3,7 +3,8 @@ import QtQuick.Controls
 import Melodrift
 
 // The content column of the library tab: the offline downloads card; the liked tracks and the
-// playlists grid when signed in, else the sign-in prompt; the advertisement banner.
+// playlists grid when signed in, else the sign-in prompt; the Spotify import and SoundCloud search
+// cards; the advertisement banner.
 //     LibraryColumn { library: model; onOpenOffline: ...; onOpenPlaylist: summary => ... }
 Column {
     id: column
@@ -287,7 +288,15 @@ Column {
         }
     }
 
-    // The Spotify import and SoundCloud search cards go here.
+    SpotifyImportCard {
+        objectName: "spotifyCard"
+        width: column.innerWidth
+    }
+
+    SoundCloudCard {
+        objectName: "soundCloudCard"
+        width: column.innerWidth
+    }
 
     AdBannerView {
         objectName: "adBanner"
