@@ -48,6 +48,8 @@ PlainButton {
 
     Menu {
         id: menu
+        // Above the sheet (z 1) the button sits in; level with it, the sheet hides the menu.
+        z: 2
     }
     Instantiator {
         model: root.items

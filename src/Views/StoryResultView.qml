@@ -21,6 +21,7 @@ Column {
     spacing: 14
 
     Rectangle {
+        id: preview
         objectName: "preview"
         width: root.width
         height: 360
@@ -28,11 +29,22 @@ Column {
         color: "black"
         clip: true
 
+        // VideoOutput draws only through the GPU scene graph; the software renderer gets the
+        // frames painted as images.
+        readonly property bool software: GraphicsInfo.api === GraphicsInfo.Software
         VideoOutput {
             id: output
             anchors.fill: parent
             anchors.margins: 1
+            visible: !parent.software
             fillMode: VideoOutput.PreserveAspectFit
+        }
+        VideoFramePicture {
+            id: picture
+            objectName: "framePicture"
+            anchors.fill: parent
+            anchors.margins: 1
+            visible: parent.software
         }
         Rectangle {
             anchors.fill: parent
@@ -45,7 +57,12 @@ Column {
         Accessible.name: "پیش‌نمایش ویدیو"
     }
 
-    Component.onCompleted: if (root.player) root.player.videoOutput = output
+    Binding {
+        when: root.player !== null
+        target: root.player
+        property: "videoOutput"
+        value: preview.software ? picture.videoSink : output
+    }
 
     Row {
         id: actions

@@ -26,6 +26,8 @@ ButtonBase {
 
     Menu {
         id: menu
+        // Above the sheet (z 1) the button sits in; level with it, the sheet hides the menu.
+        z: 2
         y: control.height + 4
         width: control.width
 
