@@ -8,6 +8,7 @@
 #include "Services/StoryVideoRenderer.h"
 
 #include <QFile>
+#include <QAudioOutput>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -71,8 +72,12 @@ void StoryViewModel::setStationValue(const QVariant &value)
 
 QObject *StoryViewModel::previewPlayer() const
 {
-    if (!m_preview)
-        const_cast<StoryViewModel *>(this)->m_preview = new QMediaPlayer(const_cast<StoryViewModel *>(this));
+    if (!m_preview) {
+        auto *self = const_cast<StoryViewModel *>(this);
+        self->m_preview = new QMediaPlayer(self);
+        // The preview is heard as well as seen, through the desktop's default output.
+        self->m_preview->setAudioOutput(new QAudioOutput(self->m_preview));
+    }
     return m_preview;
 }
 
