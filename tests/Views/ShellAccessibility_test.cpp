@@ -155,7 +155,7 @@ TEST_F(ShellAccessibility, AssistiveTechnologyPressesDoWhatClicksDo)
     EXPECT_EQ(window()->property("currentTab").toInt(), 1);
     EXPECT_TRUE(waitFor([&] { return item(QStringLiteral("libraryTab")) != nullptr; }));
     EXPECT_TRUE(node(LibraryTab, QAccessible::Button)->state().checked);
-    EXPECT_TRUE(waitFor([&] { return !at::shownNode(window(), Search); }));
+    EXPECT_TRUE(waitFor([&] { return !at::shownNode(window(), Recognition); }));
     ASSERT_TRUE(at::press(node(RadioTab, QAccessible::Button)));
     EXPECT_EQ(window()->property("currentTab").toInt(), 0);
 
