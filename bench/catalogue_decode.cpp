@@ -2,6 +2,7 @@
 // QJsonDocument::fromJson alone on the same bytes. Target: the full decode costs at most 3x the
 // parse. The ratio is printed after the runs.
 #include "Models/Station.h"
+#include "Models/StationCompaction.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,6 +84,17 @@ void BM_DecodeStations(benchmark::State &state)
     state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
 }
 BENCHMARK(BM_DecodeStations)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The copy a large catalogue gets after decoding (on the worker, before it is handed over).
+void BM_CompactStations(benchmark::State &state)
+{
+    const QList<Station> stations = *json::decode<StationsResponse>(catalogue()).data;
+    for (auto _ : state) {
+        QList<Station> compact = compactStations(stations);
+        benchmark::DoNotOptimize(compact);
+    }
+}
+BENCHMARK(BM_CompactStations)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 class RatioReporter : public benchmark::ConsoleReporter
 {

@@ -36,7 +36,9 @@ QCoro::Task<T> onWorker(std::function<T()> work)
         promise->addResult(std::move(outcome));
         promise->finish();
     });
-    Outcome outcome = co_await future;
+    // Taken out of the future rather than copied: the caller holds the only reference.
+    co_await qCoro(future).waitForFinished();
+    Outcome outcome = future.takeResult();
     if (outcome.error)
         std::rethrow_exception(outcome.error);
     co_return std::move(*outcome.value);

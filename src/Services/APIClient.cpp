@@ -1,5 +1,7 @@
 #include "Services/APIClient.h"
 
+#include "Models/StationCompaction.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -313,9 +315,23 @@ QCoro::Task<StationsResponse> APIClient::getCatalogue(QString path)
     const QUrl url = endpoint(path);
     if (!url.isValid())
         throw APIError::badURL();
-    const RawReply raw =
+    RawReply raw =
         co_await perform(m_network->get(makeRequest(url, m_options.catalogueIdleTimeoutMs)), BodyKind::Catalogue);
-    co_return co_await decodeReply<StationsResponse>(mapReply(Method::Get, raw));
+    QByteArray body = mapReply(Method::Get, raw);
+    raw.body.clear();
+    if (body.size() <= kOffThreadDecodeBytes)
+        co_return json::decode<StationsResponse>(body);
+    // A large catalogue is kept for long. Its stations are copied into storage of their own while
+    // the parse still holds its blocks, so the copies sit together at the end of the worker's
+    // heap and everything before them goes back to the system whole once the parse is freed.
+    std::function<StationsResponse()> work = [body = std::move(body)]() mutable {
+        const QJsonDocument document = json::parse(std::exchange(body, QByteArray()));
+        StationsResponse response = StationsResponse::fromJson(json::root(document));
+        if (response.data)
+            response.data = compactStations(std::exchange(*response.data, {}));
+        return response;
+    };
+    co_return co_await onWorker<StationsResponse>(std::move(work));
 }
 
 QCoro::Task<QList<Station>> APIClient::fetchStations()
