@@ -7,8 +7,6 @@
 #include <QHash>
 #include <QPointer>
 #include <QVariantMap>
-#include <QTimer>
-#include <malloc.h>
 
 QList<StationStore::Category> StationStore::allCategories()
 {
@@ -133,12 +131,9 @@ QCoro::Task<> StationStore::load(bool force)
                     s.tracks = *it;
             }
         }
-        if (qEnvironmentVariableIsSet("CAT_PROBE")) { fprintf(stderr, "PROBE-STATS-BEFORE-SET\n"); malloc_stats(); }
         setStations(std::move(*fetched));
         fetched.reset();
-        if (qEnvironmentVariableIsSet("CAT_PROBE")) { auto mi = mallinfo2(); fprintf(stderr, "PROBE before trim arena=%zu inuse=%zu free=%zu mmap=%zu\n", mi.arena, mi.uordblks, mi.fordblks, mi.hblkhd); }
         Memory::releaseFreedHeap();
-        if (qEnvironmentVariableIsSet("CAT_PROBE")) { auto mi = mallinfo2(); fprintf(stderr, "PROBE after trim arena=%zu inuse=%zu free=%zu mmap=%zu\n", mi.arena, mi.uordblks, mi.fordblks, mi.hblkhd); QTimer::singleShot(3000, []{ auto mi = mallinfo2(); fprintf(stderr, "PROBE later arena=%zu inuse=%zu free=%zu mmap=%zu\n", mi.arena, mi.uordblks, mi.fordblks, mi.hblkhd); malloc_stats(); if (qEnvironmentVariableIsSet("CAT_TRIM")) malloc_trim(0); if (qEnvironmentVariableIsSet("CAT_INFO")) malloc_info(0, stderr); }); }
     } else if (m_stations.isEmpty() || force) {
         setErrorMessage(failure);
     }
