@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/AppError.h"
+#include "Models/OptionalText.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -189,6 +190,11 @@ QJsonValue encodeValue(const T &value)
 
 // Encoding: absent optionals are omitted.
 inline void put(QJsonObject &object, QLatin1StringView key, const std::optional<QString> &value)
+{
+    if (value)
+        object.insert(key, *value);
+}
+inline void put(QJsonObject &object, QLatin1StringView key, const OptionalText &value)
 {
     if (value)
         object.insert(key, *value);

@@ -13,6 +13,11 @@ QVariant variantOf(const std::optional<QString> &v)
     return v ? QVariant(*v) : QVariant();
 }
 
+QVariant variantOf(const OptionalText &v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+
 QVariant variantOf(const std::optional<qint64> &v)
 {
     return v ? QVariant(*v) : QVariant();
@@ -23,7 +28,7 @@ QVariant variantOf(const std::optional<double> &v)
     return v ? QVariant(*v) : QVariant();
 }
 
-bool nonEmpty(const std::optional<QString> &v)
+bool nonEmpty(const OptionalText &v)
 {
     return v && !v->isEmpty();
 }
@@ -96,7 +101,7 @@ TitleParts splitTitle(QStringView title)
     return parts;
 }
 
-bool hasLiveSeparator(const std::optional<QString> &title)
+bool hasLiveSeparator(const OptionalText &title)
 {
     return title && title->contains(QStringView(u" - "));
 }

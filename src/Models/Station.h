@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/Envelope.h"
+#include "Models/OptionalText.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -34,12 +35,12 @@ struct PlaylistTrack {
 
 public:
     std::optional<qint64> id;
-    std::optional<QString> trackType;
-    std::optional<QString> trackID;
-    std::optional<QString> title;
-    std::optional<QString> artist;
-    std::optional<QString> artworkURL;
-    std::optional<QString> streamURL;
+    OptionalText trackType;
+    OptionalText trackID;
+    OptionalText title;
+    OptionalText artist;
+    OptionalText artworkURL;
+    OptionalText streamURL;
     std::optional<qint64> duration; // whole seconds
 
     // Throws DecodingError only when `value` is not a JSON object.
@@ -90,14 +91,14 @@ struct Station {
 
 public:
     QString genre;
-    std::optional<QString> title;
-    std::optional<QString> artist;
-    std::optional<QString> serverName;
-    std::optional<QString> streamURL;
-    std::optional<QString> artworkURL;
-    std::optional<QString> source;
-    std::optional<QString> category;
-    std::optional<QString> displayGenre;
+    OptionalText title;
+    OptionalText artist;
+    OptionalText serverName;
+    OptionalText streamURL;
+    OptionalText artworkURL;
+    OptionalText source;
+    OptionalText category;
+    OptionalText displayGenre;
     std::optional<qint64> trackIndex;
     std::optional<qint64> trackCount;
     std::optional<QList<PlaylistTrack>> tracks;

@@ -17,7 +17,7 @@ public:
         return QString(text.constData(), text.size());
     }
 
-    static std::optional<QString> copied(const std::optional<QString> &text)
+    static OptionalText copied(const OptionalText &text)
     {
         if (!text)
             return std::nullopt;
@@ -25,7 +25,7 @@ public:
     }
 
     // The one copy of `text` this catalogue holds.
-    std::optional<QString> shared(const std::optional<QString> &text)
+    OptionalText shared(const OptionalText &text)
     {
         if (!text)
             return std::nullopt;

@@ -83,8 +83,8 @@ bool isJsonNull(const QByteArray &body)
 QJsonObject APIClient::playlistTrackBody(const Station &station)
 {
     const PlaylistTrack *t = station.currentTrack();
-    const auto field = [t](std::optional<QString> PlaylistTrack::*member) -> std::optional<QString> {
-        return t ? t->*member : std::nullopt;
+    const auto field = [t](OptionalText PlaylistTrack::*member) -> std::optional<QString> {
+        return t ? std::optional<QString>(t->*member) : std::nullopt;
     };
     QJsonObject body;
     body.insert(QStringLiteral("track_type"),

@@ -474,8 +474,8 @@ QCoro::Task<> RadioPlayer::refreshLiveMetadata()
     if (found == stations.cend())
         co_return;
     const Station fresh = *found;
-    const bool metadataChanged = !sameOptional(fresh.title, cur.title) || !sameOptional(fresh.artist, cur.artist)
-                                 || !sameOptional(fresh.artworkURL, cur.artworkURL);
+    const bool metadataChanged =
+        fresh.title != cur.title || fresh.artist != cur.artist || fresh.artworkURL != cur.artworkURL;
     const bool indexChanged = fresh.hasTracks() && !sameOptional(fresh.trackIndex, cur.trackIndex);
 
     if (cur.hasTracks()) {

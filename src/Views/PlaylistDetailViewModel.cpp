@@ -180,7 +180,7 @@ QVariantList PlaylistDetailViewModel::rows() const
             {u"number"_s, QString::number(i + 1)},
             {u"title"_s, t.title.value_or(u"—"_s)},
             {u"artist"_s, t.artist.value_or(QString())},
-            {u"artworkURL"_s, orUndefined(t.artworkURL ? t.artworkURL : cover)},
+            {u"artworkURL"_s, orUndefined(t.artworkURL ? std::optional<QString>(t.artworkURL) : cover)},
             {u"durationText"_s, StationDetailViewModel::durationText(t.duration)},
             {u"offlineKey"_s, offlineKey(t)},
         });
