@@ -57,14 +57,27 @@ void StationStore::setSelectedCategory(Category category)
 
 QList<Station> StationStore::filteredStations() const
 {
-    if (m_selectedCategory == Category::All)
+    const std::optional<QList<qsizetype>> indexes = filteredIndexes();
+    if (!indexes)
         return m_stations;
-    const QString key = categoryKey(m_selectedCategory);
     QList<Station> out;
-    for (const Station &s : m_stations) {
-        if (s.category == key)
-            out.append(s);
+    out.reserve(indexes->size());
+    for (qsizetype i : *indexes)
+        out.append(m_stations.at(i));
+    return out;
+}
+
+std::optional<QList<qsizetype>> StationStore::filteredIndexes() const
+{
+    if (m_selectedCategory == Category::All)
+        return std::nullopt;
+    const QString key = categoryKey(m_selectedCategory);
+    QList<qsizetype> out;
+    for (qsizetype i = 0; i < m_stations.size(); ++i) {
+        if (m_stations.at(i).category == key)
+            out.append(i);
     }
+    out.squeeze();
     return out;
 }
 

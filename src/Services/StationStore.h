@@ -51,6 +51,8 @@ public:
     void setSelectedCategory(Category category);
     // All stations for All; else those whose category equals the chip's key exactly, in order.
     QList<Station> filteredStations() const;
+    // The same choice as positions in stations(); nullopt for All (every position).
+    std::optional<QList<qsizetype>> filteredIndexes() const;
 
     // Fetches the catalogue and publishes it; never throws. A second call while one runs returns
     // at once. `force` only decides whether a failure is shown while stations are present.

@@ -51,7 +51,8 @@ HomeViewModel::HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore
         emit contentChanged();
     });
     connect(m_store, &StationStore::filteredStationsChanged, this, &HomeViewModel::refreshGridStations);
-    m_gridStations = m_store->filteredStations();
+    m_gridSource = m_store->stations();
+    m_gridIndexes = m_store->filteredIndexes();
     connect(m_store, &StationStore::isLoadingChanged, this, [this] {
         emit statusLabelChanged();
         emit contentChanged();
@@ -369,13 +370,14 @@ void HomeViewModel::takeOpenRequest()
 
 void HomeViewModel::refreshGridStations()
 {
-    m_gridStations = m_store->filteredStations();
+    m_gridSource = m_store->stations();
+    m_gridIndexes = m_store->filteredIndexes();
     emit gridStationsChanged();
 }
 
 QVariant HomeViewModel::gridStation(int index) const
 {
-    if (index < 0 || index >= m_gridStations.size())
+    if (index < 0 || index >= gridStationCount())
         return {};
-    return QVariant::fromValue(m_gridStations.at(index));
+    return QVariant::fromValue(m_gridSource.at(m_gridIndexes ? m_gridIndexes->at(index) : index));
 }

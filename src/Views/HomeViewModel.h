@@ -91,7 +91,10 @@ public:
     // Columns of an adaptive grid (minimum 155, spacing 14) across `width`, and their width.
     Q_INVOKABLE static int columnCount(qreal width);
     Q_INVOKABLE static qreal columnWidth(qreal width);
-    int gridStationCount() const { return int(m_gridStations.size()); }
+    int gridStationCount() const
+    {
+        return int(m_gridIndexes ? m_gridIndexes->size() : m_gridSource.size());
+    }
     // The grid's station at `index` (a Station), or undefined outside the list.
     Q_INVOKABLE QVariant gridStation(int index) const;
     // The preview station of "--debug-detail".
@@ -177,7 +180,10 @@ private:
     std::optional<Station> m_detailStation;
     bool m_isRefreshing = false;
     bool m_lastHasCurrentStation = false;
-    QList<Station> m_gridStations;
+    // The store's stations the grid shows (shared, not copied) and, for a category, their
+    // positions in it, so choosing a chip copies no station.
+    QList<Station> m_gridSource;
+    std::optional<QList<qsizetype>> m_gridIndexes;
     Clock m_clock;
     QTimer m_greetingTimer;
 };

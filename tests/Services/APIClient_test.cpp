@@ -438,6 +438,11 @@ TEST_F(APIClientTest, LargeCataloguesDecodeOffTheGuiThreadWithTheSameResult)
     EXPECT_EQ(outcome.value->size(), 400);
     EXPECT_EQ(outcome.value->at(399).genre, "g399");
     EXPECT_EQ(outcome.value->at(399).tracks->size(), 20);
+    // Kept in storage of its own, with every value as decoded and repeated texts held once.
+    const QList<Station> direct = *json::decode<StationsResponse>(big).data;
+    for (qsizetype i = 0; i < direct.size(); ++i)
+        ASSERT_EQ(outcome.value->at(i).toJson(), direct.at(i).toJson()) << i;
+    EXPECT_EQ(outcome.value->at(0).title->constData(), outcome.value->at(399).title->constData());
 
     const QByteArray small = stationsBody(2);
     EXPECT_EQ(runTask(TestClient::decodeReply<ThreadProbe>(small)).value->thread, QThread::currentThread());
