@@ -55,7 +55,7 @@ public:
     {
         Station out;
         out.genre = copied(s.genre);
-        out.title = shared(s.title);
+        out.title = copied(s.title);
         out.artist = shared(s.artist);
         out.serverName = shared(s.serverName);
         out.streamURL = copied(s.streamURL);
