@@ -36,6 +36,8 @@ WebBannerProcess::WebBannerProcess(QObject *parent)
 
 WebBannerProcess::~WebBannerProcess()
 {
+    // Whoever listens may be going away too.
+    blockSignals(true);
     stop();
 }
 

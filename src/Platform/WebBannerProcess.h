@@ -42,6 +42,8 @@ public:
                                      const QUrl &baseUrl);
 
     bool isRunning() const { return m_process != nullptr; }
+    // The host's process id while it runs, else 0.
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
     // Starts the host for a page (nothing when it runs already). The size and shown state set so
     // far are sent along.
     void start(const QStringList &arguments);

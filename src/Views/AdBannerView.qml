@@ -34,12 +34,13 @@ Item {
         anchors.fill: parent
         radius: root.cornerRadius
         shown: root.visible && WindowExposure.exposed
-        activeFocusOnTab: running
+        // A focus stop wherever banners can show (the keys go to the page's links).
+        activeFocusOnTab: banner.webEngineAvailable
         onLinkRequested: address => banner.handleNewWindow(address)
 
         Accessible.role: Accessible.Graphic
         Accessible.name: "آگهی"
-        Accessible.focusable: running
+        Accessible.focusable: banner.webEngineAvailable
         Accessible.onPressAction: picture.click()
 
         FocusRing {

@@ -26,6 +26,25 @@ constexpr int MaxSide = 8192;
 
 } // namespace
 
+BannerRenderControl::BannerRenderControl()
+{
+    m_focusWindow.setFlag(Qt::FramelessWindowHint);
+    m_focusWindow.resize(1, 1);
+}
+
+QWindow *BannerRenderControl::renderWindow(QPoint *offset)
+{
+    if (offset)
+        *offset = QPoint();
+    return &m_focusWindow;
+}
+
+void BannerRenderControl::activate()
+{
+    m_focusWindow.show();
+    m_focusWindow.requestActivate();
+}
+
 BannerHost::BannerHost(int outputFd, QObject *parent)
     : QObject(parent)
     , m_output(outputFd)
@@ -63,7 +82,9 @@ bool BannerHost::load(const QString &pageHtml, const QUrl &baseUrl, const QStrin
     }
     m_page->setVisible(false);
     m_page->setParentItem(m_window.contentItem());
+    m_page->setFocus(true);
     // The page takes the keys sent to the window.
+    m_control.activate();
     QFocusEvent focusIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
     QCoreApplication::sendEvent(&m_window, &focusIn);
     return true;

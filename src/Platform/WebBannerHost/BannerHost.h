@@ -7,6 +7,7 @@
 #include <QQmlEngine>
 #include <QQuickRenderControl>
 #include <QQuickWindow>
+#include <QWindow>
 #include <memory>
 #include <QSize>
 #include <QSocketNotifier>
@@ -14,6 +15,19 @@
 #include <QUrl>
 
 class QQuickItem;
+
+// The render control of the page's window, which is never on screen: it stands in a hidden
+// window of its own that takes the keyboard focus, so the page sees itself focused.
+class BannerRenderControl : public QQuickRenderControl
+{
+public:
+    BannerRenderControl();
+    QWindow *renderWindow(QPoint *offset) override;
+    void activate();
+
+private:
+    QWindow m_focusWindow;
+};
 
 // The web host's side of the banner: draws the page offscreen into an image with alpha, takes the
 // application's commands from standard input and writes frames, links and events to `outputFd`
@@ -50,7 +64,7 @@ private:
     void sendLink(const QString &address);
 
     int m_output;
-    QQuickRenderControl m_control;
+    BannerRenderControl m_control;
     QQuickWindow m_window;
     QQmlEngine m_engine;
     std::unique_ptr<QQuickItem> m_page;

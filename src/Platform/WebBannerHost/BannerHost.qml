@@ -3,7 +3,7 @@ import QtWebEngine
 
 // The banner's page in the web host, drawn offscreen: transparent, not scrolling; links that
 // would open a window are handed to the host (which hands them to the application).
-Item {
+FocusScope {
     id: page
 
     required property QtObject host
