@@ -45,7 +45,9 @@ QString WebBannerProcess::hostProgram()
 {
     if (!hostProgramOverride().isEmpty())
         return QFileInfo(hostProgramOverride()).isExecutable() ? hostProgramOverride() : QString();
-    const QString appDir = QCoreApplication::applicationDirPath();
+    // Asked before the application object exists too: the executable's folder from the kernel.
+    const QString appDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                        : QFileInfo(u"/proc/self/exe"_s).canonicalPath();
     QStringList candidates = {appDir + u'/' + HostName, appDir + u"/../libexec/"_s + HostName};
 #ifdef MELODRIFT_LIBEXECDIR
     candidates.append(QStringLiteral(MELODRIFT_LIBEXECDIR) + u'/' + HostName);
