@@ -27,6 +27,30 @@ QString &hostProgramOverride()
     return path;
 }
 
+// Holds the hosts that are ending. Those still there when the application object goes are killed
+// and waited for briefly, rather than left to QProcess's destructor (which warns).
+class EndingHosts : public QObject
+{
+public:
+    static EndingHosts *shared()
+    {
+        static QPointer<EndingHosts> hosts;
+        if (!hosts && QCoreApplication::instance())
+            hosts = new EndingHosts(QCoreApplication::instance());
+        return hosts;
+    }
+    ~EndingHosts() override
+    {
+        for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly)) {
+            process->kill();
+            process->waitForFinished(500);
+        }
+    }
+
+private:
+    using QObject::QObject;
+};
+
 } // namespace
 
 WebBannerProcess::WebBannerProcess(QObject *parent)
@@ -110,7 +134,7 @@ void WebBannerProcess::stop()
     process->disconnect(this);
     // The host ends on the end of its input; one that does not is terminated, then killed. The
     // process object outlives this one until then.
-    process->setParent(QCoreApplication::instance());
+    process->setParent(EndingHosts::shared());
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
