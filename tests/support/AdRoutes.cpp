@@ -11,8 +11,8 @@ void installAdRoutes(StandInServer &server)
   link.href = '%ADDRESS%';
   link.target = '_blank';
   link.textContent = 'Test ad';
-  link.style.cssText = 'display:block;width:100%;height:60px;background:%COLOR%;color:#fff;'
-    + 'font:16px sans-serif;line-height:60px;text-align:center;text-decoration:none';
+  link.style.cssText = 'position:fixed;left:0;top:0;right:0;bottom:0;background:%COLOR%;color:#fff;'
+    + 'font:16px sans-serif;display:flex;align-items:center;justify-content:center;text-decoration:none';
   slot.appendChild(link);
 })();
 )JS")

@@ -7,9 +7,8 @@
 namespace standin {
 
 // A stand-in for the ad network:
-//   GET /ads/test-loader.js  a loader script that fills the page's slot with one solid block
-//                            (TestAdColor, 60 px high, the page's whole width) that is a link to
-//                            TestAdAddress opening in a new window
+//   GET /ads/test-loader.js  a loader script that puts one solid block (TestAdColor) over the
+//                            whole page, a link to TestAdAddress opening in a new window
 void installAdRoutes(StandInServer &server);
 
 inline constexpr const char *TestAdPath = "/ads/test-loader.js";
