@@ -47,6 +47,7 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     : QGuiApplication(argc, argv)
 {
+    RenderBackend::restoreEnvironment();
     setOrganizationName(QStringLiteral("melodrift"));
     setApplicationName(QStringLiteral("melodrift-radio"));
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
