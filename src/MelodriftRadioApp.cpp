@@ -19,7 +19,6 @@
 #include <QLoggingCategory>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <glib-unix.h>
 #include <gst/gst.h>
 
@@ -34,17 +33,13 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
-    const bool software = RenderBackend::chooseForThisMachine();
-    // The web engine must be set up before the application object; it starts only with the
-    // first banner. Where it is not installed the banners stay empty.
+    RenderBackend::chooseForThisMachine();
+    // The banner's web engine runs in a host process of its own, started only while a banner is
+    // shown; where the host or the engine is not installed the banners stay empty.
     if (AdBannerViewModel::webEngineInstalled()) {
-        // Its sandbox refuses to run as root.
+        // The engine's sandbox refuses to run as root (the host inherits the environment).
         if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        // With the software renderer the engine composes its pages in software and needs no
-        // OpenGL context shared with the windows: making one would load the GL driver for nothing.
-        if (!software)
-            QtWebEngineQuick::initialize();
         AdBannerViewModel::setWebEngineReady(true);
     }
 }
@@ -52,6 +47,7 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     : QGuiApplication(argc, argv)
 {
+    RenderBackend::restoreEnvironment();
     setOrganizationName(QStringLiteral("melodrift"));
     setApplicationName(QStringLiteral("melodrift-radio"));
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));

@@ -1,19 +1,19 @@
 import QtQuick
 import Melodrift
 
-// The advertisement banner: one slot of the ad network in a web view, on a rounded card. The
+// The advertisement banner: one slot of the ad network in a web page on a rounded card. The
 // screen that shows it gives its height:
 //     AdBannerView { height: 60; anchors.left: ...; anchors.right: ... }
-// The web view is made when the banner is shown (which starts the web engine) and its page loads
-// afresh each time the banner is shown again. A banner out of sight for a minute lets its web view
-// go, and with the last one the engine's helper processes end. Where the engine cannot run, the
-// card stays empty.
+// The page runs in the banner's web host, a process started when the banner is shown; its page
+// loads afresh each time the banner is shown again. A banner out of sight for a minute ends its
+// host, and all of the web engine's memory goes with it. Where the host cannot run, the card
+// stays empty.
 Item {
     id: root
 
     readonly property real cornerRadius: 16
-    // True once the web view has been made.
-    readonly property bool hasWebView: web.status === Loader.Ready
+    // True while the banner's web host runs.
+    readonly property bool hasWebView: picture.running
 
     implicitHeight: 60
 
@@ -27,27 +27,38 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.04)
     }
 
-    RoundedClip {
+    // The page, clipped to the card's corners as it is drawn.
+    WebBannerPicture {
+        id: picture
+        objectName: "adPicture"
         anchors.fill: parent
         radius: root.cornerRadius
+        shown: root.visible && WindowExposure.exposed
+        // A focus stop wherever banners can show (the keys go to the page's links).
+        activeFocusOnTab: banner.webEngineAvailable
+        onLinkRequested: address => banner.handleNewWindow(address)
 
-        Loader {
-            id: web
-            anchors.fill: parent
+        Accessible.role: Accessible.Graphic
+        Accessible.name: "آگهی"
+        Accessible.focusable: banner.webEngineAvailable
+        Accessible.onPressAction: picture.click()
+
+        FocusRing {
+            radius: root.cornerRadius + 3
         }
     }
 
-    // How long a banner out of sight keeps its web view.
+    // How long a banner out of sight keeps its web host.
     property int releaseAfterMs: 60000
 
     function show() {
         release.stop()
         if (!banner.webEngineAvailable)
             return
-        if (web.status === Loader.Null)
-            web.setSource("qrc:/Melodrift/AdWebView.qml", { banner: banner })
-        else if (web.item)
-            web.item.loadHtml(banner.pageHtml, banner.baseURL)
+        if (picture.running)
+            picture.reload()
+        else
+            picture.start(banner.hostArguments)
     }
     Component.onCompleted: {
         if (visible)
@@ -56,14 +67,14 @@ Item {
     onVisibleChanged: {
         if (visible)
             show()
-        else if (web.status !== Loader.Null)
+        else if (picture.running)
             release.restart()
     }
 
     Timer {
         id: release
         interval: root.releaseAfterMs
-        onTriggered: web.source = ""
+        onTriggered: picture.stop()
     }
 
     // The border, drawn inside the card.

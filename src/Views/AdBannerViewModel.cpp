@@ -1,16 +1,17 @@
 #include "AdBannerViewModel.h"
 
 #include "Platform/UrlOpener.h"
+#include "Platform/WebBannerProcess.h"
+#include "Shared/BannerPage.h"
 #include "Services/APIClient.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
 
-Q_LOGGING_CATEGORY(lcBanner, "melodrift.banner")
+Q_DECLARE_LOGGING_CATEGORY(lcBanner)
 
 const QString AdBannerViewModel::LoaderAddress = u"https://ads.melodrift.app/loader.js"_s;
 const QString AdBannerViewModel::SlotIdentifier = u"melodrift-banner-slot"_s;
@@ -30,10 +31,23 @@ AdBannerViewModel::AdBannerViewModel(QObject *parent)
 {
 }
 
+QString AdBannerViewModel::loaderAddress()
+{
+    const QString address = qEnvironmentVariable("MELODRIFT_AD_LOADER_ADDRESS");
+    const QUrl url(address, QUrl::StrictMode);
+    if (!address.isEmpty() && url.isValid() && (url.scheme() == u"http"_s || url.scheme() == u"https"_s))
+        return address;
+    return LoaderAddress;
+}
+
 bool AdBannerViewModel::webEngineInstalled()
 {
     if (qEnvironmentVariableIntValue("MELODRIFT_NO_WEBENGINE") != 0)
         return false;
+    if (WebBannerProcess::hostProgram().isEmpty()) {
+        qCInfo(lcBanner, "no banner web host installed: banners stay empty");
+        return false;
+    }
     QString process = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
     if (process.isEmpty())
         process = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + u"/QtWebEngineProcess"_s;
@@ -59,39 +73,6 @@ bool AdBannerViewModel::webEngineAvailable()
     return engineReady();
 }
 
-QString AdBannerViewModel::pageHtml(const QString &loaderAddress, const QString &slotIdentifier)
-{
-    // The two values are configuration constants, never data from outside; they are still
-    // escaped for the string and attribute they stand in.
-    const QString loader = QString(loaderAddress).replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s)
-                               .replace(u'<', u"\\x3c"_s);
-    const QString slot = slotIdentifier.toHtmlEscaped();
-    return uR"(<!DOCTYPE html>
-<html>
-<head>
-  <meta name="viewport" content="width=device-width, initial-scale=1.0, maximum-scale=1.0, user-scalable=no">
-  <style>
-    html, body { margin: 0; padding: 0; background: transparent; overflow: hidden; width: 100%; height: 100%; }
-    #%2 { width: 100%; }
-  </style>
-  <script type="text/javascript">
-    (function () {
-      var head = document.getElementsByTagName("head")[0];
-      var script = document.createElement("script");
-      script.type = "text/javascript";
-      script.async = true;
-      script.src = "%1";
-      head.appendChild(script);
-    })();
-  </script>
-</head>
-<body>
-  <div id="%2"></div>
-</body>
-</html>
-)"_s.arg(loader, slot);
-}
-
 QUrl AdBannerViewModel::baseURL() const
 {
     const QUrl base = APIClient::shared().baseURL();
@@ -100,51 +81,29 @@ QUrl AdBannerViewModel::baseURL() const
     return base.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
 }
 
-QString AdBannerViewModel::linkMessagePrefix()
+QStringList AdBannerViewModel::hostArguments() const
 {
-    return u"melodrift-new-window:"_s;
+    return WebBannerProcess::pageArguments(loaderAddress(), SlotIdentifier, baseURL());
 }
 
-QString AdBannerViewModel::linkFromMessage(const QString &message)
+QString AdBannerViewModel::pageHtml(const QString &loaderAddress, const QString &slotIdentifier)
 {
-    return message.startsWith(linkMessagePrefix()) ? message.mid(linkMessagePrefix().size()) : QString();
+    return BannerPage::pageHtml(loaderAddress, slotIdentifier);
 }
 
 QString AdBannerViewModel::linkScript()
 {
-    static const QString script = uR"JS((function () {
-  'use strict';
-  var prefix = '%1';
-  // The address as written when it has a scheme; else resolved against the page.
-  function written(address) {
-    var text = String(address).trim();
-    if (/^[A-Za-z][A-Za-z0-9+.\-]*:/.test(text))
-      return text;
-    try { return new URL(text, document.baseURI).href; } catch (e) { return text; }
-  }
-  function report(address) {
-    console.info(prefix + written(address));
-  }
-  window.open = function (address) {
-    if (address !== undefined && address !== null && String(address) !== '')
-      report(address);
-    return null;
-  };
-  document.addEventListener('click', function (event) {
-    var node = event.target;
-    while (node && !(node.tagName && node.tagName.toLowerCase() === 'a' && node.hasAttribute('href')))
-      node = node.parentNode;
-    if (!node)
-      return;
-    var target = (node.getAttribute('target') || '').toLowerCase();
-    if (target === '' || target === '_self' || target === '_parent' || target === '_top')
-      return;
-    event.preventDefault();
-    report(node.getAttribute('href'));
-  }, true);
-})();
-)JS"_s.arg(linkMessagePrefix());
-    return script;
+    return BannerPage::linkScript();
+}
+
+QString AdBannerViewModel::linkMessagePrefix()
+{
+    return BannerPage::linkMessagePrefix();
+}
+
+QString AdBannerViewModel::linkFromMessage(const QString &message)
+{
+    return BannerPage::linkFromMessage(message);
 }
 
 bool AdBannerViewModel::allowNavigation(bool hasTargetFrame, const QString &url)

@@ -2,24 +2,23 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
 // The advertisement banner's web content: the inline page that loads the ad network's script
-// into one slot, its base address, the link policy, and whether a web view can be made at all.
-// The web engine is started only when a banner is first shown; where it cannot run the banner
-// stays an empty card.
+// into one slot, its base address, the link policy, and whether a banner can be shown at all.
+// The page runs in the banner's web host, a process of its own (WebBannerProcess) started only
+// when a banner is shown; where it cannot run the banner stays an empty card.
 //     AdBannerViewModel { id: banner }
-//     Loader { active: banner.webEngineAvailable; source: "AdWebView.qml" }
+//     WebBannerPicture { onLinkRequested: address => banner.handleNewWindow(address) }
 class AdBannerViewModel : public QObject
 {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(bool webEngineAvailable READ webEngineAvailable CONSTANT)
-    Q_PROPERTY(QString pageHtml READ pageHtml CONSTANT)
     Q_PROPERTY(QUrl baseURL READ baseURL CONSTANT)
-    Q_PROPERTY(QString linkScript READ linkScript CONSTANT)
-    Q_PROPERTY(QString linkMessagePrefix READ linkMessagePrefix CONSTANT)
+    Q_PROPERTY(QStringList hostArguments READ hostArguments CONSTANT)
 
 public:
     // The ad network's configuration.
@@ -28,19 +27,25 @@ public:
 
     explicit AdBannerViewModel(QObject *parent = nullptr);
 
-    // Whether the web engine's QML module and helper process are installed (and not turned off
-    // with MELODRIFT_NO_WEBENGINE=1).
+    // The loader address the page uses: LoaderAddress, or for development the address in
+    // MELODRIFT_AD_LOADER_ADDRESS when that is an http or https address.
+    static QString loaderAddress();
+
+    // Whether the banner's web host, the web engine's helper process and its QML module are
+    // installed (and banners not turned off with MELODRIFT_NO_WEBENGINE=1).
     static bool webEngineInstalled();
-    // The application sets up the web engine before its application object exists and then says
-    // so here; until then (and in tests) banners stay empty.
+    // The application checks the installation at start-up and then says so here; until then
+    // (and in tests) banners stay empty.
     static void setWebEngineReady(bool ready);
     static bool webEngineAvailable();
 
     // The inline page with the loader address and slot identifier put in.
     static QString pageHtml(const QString &loaderAddress, const QString &slotIdentifier);
-    QString pageHtml() const { return pageHtml(LoaderAddress, SlotIdentifier); }
+    QString pageHtml() const { return pageHtml(loaderAddress(), SlotIdentifier); }
     // The backend's base address without a path; empty when it does not parse.
     QUrl baseURL() const;
+    // The web host's command line for this banner's page (WebBannerProcess::start).
+    QStringList hostArguments() const;
 
     // The navigation policy: true when the navigation goes ahead in the web view. A request
     // without a target frame (a new window) for an address whose scheme is exactly "http" or
@@ -49,12 +54,8 @@ public:
     // For the web view: a new-window request for `url` (as the page wrote it).
     Q_INVOKABLE bool handleNewWindow(const QString &url) const { return allowNavigation(false, url); }
 
-    // The browser hands a new-window request over with its address parsed, the scheme already in
-    // small letters. So the page itself, in every frame, catches the links and window.open() calls
-    // that open a new window and reports each address as the page wrote it (resolved against the
-    // page only when it has no scheme) in a console message: linkMessagePrefix() + address.
+    // The page's link script and its console messages (BannerPage).
     static QString linkScript();
     static QString linkMessagePrefix();
-    // The address in a console message from linkScript(); empty for any other message.
     Q_INVOKABLE static QString linkFromMessage(const QString &message);
 };

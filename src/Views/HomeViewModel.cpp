@@ -19,6 +19,7 @@ Q_LOGGING_CATEGORY(lcHome, "melodrift.home")
 
 const QString HomeViewModel::DebugLoginArgument = u"--debug-login"_s;
 const QString HomeViewModel::DebugDetailArgument = u"--debug-detail"_s;
+const QString HomeViewModel::DebugDetailPlayingArgument = u"--debug-detail-playing"_s;
 
 namespace {
 
@@ -66,6 +67,11 @@ HomeViewModel::HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore
         if (hasCurrentStation() != m_lastHasCurrentStation) {
             m_lastHasCurrentStation = hasCurrentStation();
             emit hasCurrentStationChanged();
+        }
+        if (m_detailOnFirstStation && m_player->currentStation()) {
+            m_detailOnFirstStation = false;
+            setDetailStation(*m_player->currentStation());
+            setShowStationDetail(true);
         }
     });
     connect(m_auth, &AuthStore::isAuthedChanged, this, &HomeViewModel::isAuthedChanged);
@@ -311,6 +317,8 @@ void HomeViewModel::appear()
         setDetailStation(previewStation());
         setShowStationDetail(true);
     }
+    if (m_arguments->consume(DebugDetailPlayingArgument))
+        m_detailOnFirstStation = true;
 }
 
 void HomeViewModel::open(const QVariant &station)

@@ -72,6 +72,8 @@ public:
 
     static const QString DebugLoginArgument;  // "--debug-login"
     static const QString DebugDetailArgument; // "--debug-detail"
+    // Shows the track list of the first station that starts playing (measurements of the playing row).
+    static const QString DebugDetailPlayingArgument; // "--debug-detail-playing"
 
     explicit HomeViewModel(QObject *parent = nullptr);
     // Tests hand in their own; all must outlive the model.
@@ -169,6 +171,7 @@ private:
 
     QPointer<StationStore> m_store;
     QPointer<RadioPlayer> m_player;
+    bool m_detailOnFirstStation = false;
     QPointer<AuthStore> m_auth;
     QPointer<ShazamManager> m_shazam;
     LaunchArguments *m_arguments;

@@ -427,6 +427,25 @@ TEST_F(HomeViewModelTest, LaunchArgumentsActOnTheFirstAppearanceOnly)
     EXPECT_FALSE(again->showStationDetail());
 }
 
+TEST_F(HomeViewModelTest, DetailOfTheFirstPlayingStationOpensOnceItPlays)
+{
+    loadCatalogue();
+    arguments.setArguments({QStringLiteral("--debug-detail-playing")});
+    auto home = makeHome();
+    home->appear();
+    EXPECT_FALSE(home->showStationDetail());
+
+    play(catalogueStation(QStringLiteral("jazz")), TCS::Playing);
+    EXPECT_TRUE(home->showStationDetail());
+    ASSERT_TRUE(home->detailStation());
+    EXPECT_EQ(home->detailStation()->genre, QStringLiteral("jazz"));
+
+    // Only the first station does.
+    home->setShowStationDetail(false);
+    play(catalogueStation(QStringLiteral("pop-live")), TCS::Playing);
+    EXPECT_FALSE(home->showStationDetail());
+}
+
 TEST_F(HomeViewModelTest, LaunchArgumentsAreMatchedAsWholeArguments)
 {
     arguments.setArguments({QStringLiteral("--debug-login=1"), QStringLiteral("debug-detail"),

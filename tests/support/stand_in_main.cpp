@@ -1,4 +1,5 @@
 #include "support/AccountRoutes.h"
+#include "support/AdRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/HostileRoutes.h"
 #include "support/StandInAudio.h"
@@ -42,6 +43,7 @@ int main(int argc, char **argv)
     standin::installAudioRoutes(server);
     standin::installAccountRoutes(server);
     standin::installHostileRoutes(server);
+    standin::installAdRoutes(server);
     if (port == 0) {
         std::fprintf(stderr, "melodrift-stand-in: cannot listen on port %s\n",
                      qPrintable(parser.value(portOption)));

@@ -8,6 +8,10 @@
 
 namespace RenderBackend {
 
+namespace {
+bool glIntegrationTurnedOff = false;
+}
+
 Machine Machine::current()
 {
     Machine machine;
@@ -40,8 +44,21 @@ bool chooseForThisMachine()
     if (!prefersSoftware(Machine::current()))
         return false;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // Otherwise the X11 platform sets up GLX at start, which loads the GL driver (with Mesa's
+    // llvmpipe, LLVM: some 50 MB) for windows that never draw with it.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+        glIntegrationTurnedOff = true;
+    }
     Console::line(QStringLiteral("[App] no GPU here: Qt Quick draws with its software renderer"));
     return true;
+}
+
+void restoreEnvironment()
+{
+    if (glIntegrationTurnedOff)
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+    glIntegrationTurnedOff = false;
 }
 
 } // namespace RenderBackend

@@ -30,4 +30,8 @@ bool prefersSoftware(const Machine &machine);
 // software renderer was chosen.
 bool chooseForThisMachine();
 
+// Once the application object exists: takes back what chooseForThisMachine() put in the
+// environment for Qt's own start, so that programs started from here (a browser) do not inherit it.
+void restoreEnvironment();
+
 } // namespace RenderBackend
