@@ -470,7 +470,9 @@ TEST_F(AudioPlayerTest, AStalledTrackWaitsAndThenFails)
     EXPECT_EQ(failed.value(0), item);
     EXPECT_EQ(item->status(), PlayerItem::Status::Failed);
     EXPECT_FALSE(item->errorString().isEmpty());
-    EXPECT_LT(player->currentTime(), stoppedAt + 1.0);
+    // What the sink still held may play out after the wait began (more of it on a busy machine),
+    // but not the three seconds until the failure.
+    EXPECT_LT(player->currentTime(), stoppedAt + 2.0);
 }
 
 TEST(SimulatedAudioPlayer, LetsTestsDriveWhatThePipelineWouldReport)
