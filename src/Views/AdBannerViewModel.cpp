@@ -2,7 +2,6 @@
 
 #include "Platform/UrlOpener.h"
 #include "Platform/WebBannerProcess.h"
-#include "Shared/BannerPage.h"
 #include "Services/APIClient.h"
 
 #include <QFileInfo>
@@ -84,26 +83,6 @@ QUrl AdBannerViewModel::baseURL() const
 QStringList AdBannerViewModel::hostArguments() const
 {
     return WebBannerProcess::pageArguments(loaderAddress(), SlotIdentifier, baseURL());
-}
-
-QString AdBannerViewModel::pageHtml(const QString &loaderAddress, const QString &slotIdentifier)
-{
-    return BannerPage::pageHtml(loaderAddress, slotIdentifier);
-}
-
-QString AdBannerViewModel::linkScript()
-{
-    return BannerPage::linkScript();
-}
-
-QString AdBannerViewModel::linkMessagePrefix()
-{
-    return BannerPage::linkMessagePrefix();
-}
-
-QString AdBannerViewModel::linkFromMessage(const QString &message)
-{
-    return BannerPage::linkFromMessage(message);
 }
 
 bool AdBannerViewModel::allowNavigation(bool hasTargetFrame, const QString &url)

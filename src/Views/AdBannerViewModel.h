@@ -6,8 +6,8 @@
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
-// The advertisement banner's web content: the inline page that loads the ad network's script
-// into one slot, its base address, the link policy, and whether a banner can be shown at all.
+// The advertisement banner's configuration: the ad network's loader and slot (the page itself is
+// BannerPage's), its base address, the link policy, and whether a banner can be shown at all.
 // The page runs in the banner's web host, a process of its own (WebBannerProcess) started only
 // when a banner is shown; where it cannot run the banner stays an empty card.
 //     AdBannerViewModel { id: banner }
@@ -39,9 +39,6 @@ public:
     static void setWebEngineReady(bool ready);
     static bool webEngineAvailable();
 
-    // The inline page with the loader address and slot identifier put in.
-    static QString pageHtml(const QString &loaderAddress, const QString &slotIdentifier);
-    QString pageHtml() const { return pageHtml(loaderAddress(), SlotIdentifier); }
     // The backend's base address without a path; empty when it does not parse.
     QUrl baseURL() const;
     // The web host's command line for this banner's page (WebBannerProcess::start).
@@ -53,9 +50,4 @@ public:
     static bool allowNavigation(bool hasTargetFrame, const QString &url);
     // For the web view: a new-window request for `url` (as the page wrote it).
     Q_INVOKABLE bool handleNewWindow(const QString &url) const { return allowNavigation(false, url); }
-
-    // The page's link script and its console messages (BannerPage).
-    static QString linkScript();
-    static QString linkMessagePrefix();
-    Q_INVOKABLE static QString linkFromMessage(const QString &message);
 };

@@ -1,4 +1,5 @@
 #include "AdBannerViewModel.h"
+#include "Shared/BannerPage.h"
 #include "Platform/UrlOpener.h"
 
 #include <QJSEngine>
@@ -62,7 +63,7 @@ TEST_F(BannerLinks, OtherSchemesAreNotHandedOn)
 
 TEST(BannerPage, HoldsTheViewportTheTwoRulesTheLoaderAndTheSlot)
 {
-    const QString page = AdBannerViewModel::pageHtml(QStringLiteral("https://ads.example.org/loader.js"),
+    const QString page = BannerPage::pageHtml(QStringLiteral("https://ads.example.org/loader.js"),
                                                      QStringLiteral("slot-42"));
     EXPECT_TRUE(page.contains(QStringLiteral(
         R"(<meta name="viewport" content="width=device-width, initial-scale=1.0, maximum-scale=1.0, user-scalable=no">)")));
@@ -88,7 +89,7 @@ TEST(BannerPage, HoldsTheViewportTheTwoRulesTheLoaderAndTheSlot)
 
 TEST(BannerPage, ConfiguredValuesCannotBreakOutOfTheirPlaces)
 {
-    const QString page = AdBannerViewModel::pageHtml(QStringLiteral(R"(https://x/"</script><b>)"),
+    const QString page = BannerPage::pageHtml(QStringLiteral(R"(https://x/"</script><b>)"),
                                                      QStringLiteral(R"(a"><script>)"));
     EXPECT_FALSE(page.contains(QStringLiteral("</script><b>")));
     EXPECT_FALSE(page.contains(QStringLiteral(R"(a"><script>)")));
@@ -98,8 +99,9 @@ TEST(BannerPage, ConfiguredValuesCannotBreakOutOfTheirPlaces)
 TEST(BannerPage, TheApplicationsOwnConfiguration)
 {
     AdBannerViewModel model;
-    EXPECT_TRUE(model.pageHtml().contains(AdBannerViewModel::LoaderAddress));
-    EXPECT_TRUE(model.pageHtml().contains(QStringLiteral("<div id=\"%1\"></div>").arg(AdBannerViewModel::SlotIdentifier)));
+    // The host builds its page from the loader address and slot the application hands it.
+    EXPECT_TRUE(model.hostArguments().contains(AdBannerViewModel::LoaderAddress));
+    EXPECT_TRUE(model.hostArguments().contains(AdBannerViewModel::SlotIdentifier));
     EXPECT_TRUE(QUrl(AdBannerViewModel::LoaderAddress).scheme() == QLatin1String("https"));
     // The base address is the backend's, without a path.
     EXPECT_TRUE(model.baseURL().path().isEmpty());
@@ -133,7 +135,7 @@ TEST_F(BannerLinks, ThePageReportsNewWindowAddressesAsWrittenAndTheRuleComparesT
             listeners.forEach(function (f) { f(event); });
             return prevented;
         })"));
-    const QJSValue loaded = js.evaluate(AdBannerViewModel::linkScript());
+    const QJSValue loaded = js.evaluate(BannerPage::linkScript());
     ASSERT_FALSE(loaded.isError()) << qPrintable(loaded.toString());
 
     struct Case
@@ -163,7 +165,7 @@ TEST_F(BannerLinks, ThePageReportsNewWindowAddressesAsWrittenAndTheRuleComparesT
             continue;
         }
         ASSERT_EQ(messages.size(), 1);
-        const QString address = AdBannerViewModel::linkFromMessage(messages.first());
+        const QString address = BannerPage::linkFromMessage(messages.first());
         EXPECT_EQ(address, QString::fromUtf8(c.reported));
         if (QByteArray(c.action).startsWith("click"))
             EXPECT_TRUE(result.toBool()) << "the page does not open the window itself";
@@ -172,5 +174,5 @@ TEST_F(BannerLinks, ThePageReportsNewWindowAddressesAsWrittenAndTheRuleComparesT
         AdBannerViewModel().handleNewWindow(address);
         EXPECT_EQ(opened.size(), c.handedOn ? 1 : 0);
     }
-    EXPECT_TRUE(AdBannerViewModel::linkFromMessage(QStringLiteral("an ad's own log line")).isEmpty());
+    EXPECT_TRUE(BannerPage::linkFromMessage(QStringLiteral("an ad's own log line")).isEmpty());
 }

@@ -1,5 +1,6 @@
 #include "BannerHost.h"
 
+#include "Platform/WebBannerStream.h"
 #include "Shared/BannerPage.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,8 @@ namespace {
 // At most this many frames a second go to the application.
 constexpr int FrameIntervalMs = 33;
 constexpr qsizetype MaxCommandBytes = 4096;
-constexpr int MaxSide = 8192;
+// No larger than the application takes.
+constexpr int MaxSide = WebBannerStream::MaxSide;
 
 } // namespace
 
