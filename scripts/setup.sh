@@ -22,6 +22,8 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-pulseaudio
+  # opening links and asking for their handlers
+  xdg-utils
   # fonts
   fonts-noto-core fonts-noto-ui-core fonts-material-design-icons-iconfont fonts-noto-color-emoji
   # tests and benchmarks
