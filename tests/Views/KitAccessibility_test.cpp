@@ -239,3 +239,63 @@ TEST_F(KitAccessibility, ASecureFieldIsAPasswordEditThatNeverExposesThePassword)
     field->setProperty("password", QString());
     EXPECT_EQ(field->property("text").toString(), QString());
 }
+
+TEST_F(KitAccessibility, ASecureFieldCreatedWithAPasswordShowsItAndEditsWholeCharactersAtItsEnd)
+{
+    struct Case
+    {
+        const char *what;
+        QString created; // the password the field is created with
+        int shown;       // its characters
+        std::function<void()> act;
+        QString expected;
+    };
+    auto type = [this](const QByteArray &keys) {
+        return [this, keys] {
+            for (char c : keys)
+                QTest::keyClick(window(), c);
+        };
+    };
+    auto backspaces = [this](int count) {
+        return [this, count] {
+            for (int i = 0; i < count; ++i)
+                key(Qt::Key_Backspace);
+        };
+    };
+    const QString emoji = QStringLiteral("ab\U0001F600");
+    const QString combined = QStringLiteral("e\u0301x");
+    const QString flag = QStringLiteral("\U0001F1EE\U0001F1F7");
+    const QList<Case> cases = {
+        {"typed after what it holds", QStringLiteral("xxxx"), 4, type("demo1234"), QStringLiteral("xxxxdemo1234")},
+        {"backspace takes a whole emoji", emoji, 3, [&] { backspaces(1)(); type("cd")(); }, QStringLiteral("abcd")},
+        {"backspace takes a letter with its accent", combined, 2, backspaces(2), QString()},
+        {"a flag is one character", flag + QStringLiteral("a"), 2, [&] { key(Qt::Key_Left); backspaces(1)(); },
+         QStringLiteral("a")},
+        {"delete before an emoji", emoji, 3, [&] { key(Qt::Key_Left); key(Qt::Key_Delete); }, QStringLiteral("ab")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray literal;
+        for (QChar unit : c.created)
+            literal += QByteArray("\\u") + QByteArray::number(unit.unicode(), 16).rightJustified(4, '0');
+        loadQml(R"(Item { SecureField { objectName: "field"; placeholderText: "رمز عبور"; width: 200; password: ")"
+                + literal + R"(" } })");
+        QQuickItem *field = item(QStringLiteral("field"));
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->property("text").toString(), QString(c.shown, QChar(0x2022)));
+        ASSERT_TRUE(tabTo(field));
+        EXPECT_EQ(field->property("cursorPosition").toInt(), c.shown);
+        c.act();
+        const QString password = field->property("password").toString();
+        EXPECT_EQ(password, c.expected);
+        EXPECT_TRUE(password.isValidUtf16());
+        // Every result here is plain ASCII: one mask character each.
+        EXPECT_EQ(field->property("text").toString(), QString(password.size(), QChar(0x2022)));
+    }
+
+    // Set from outside after it was created: shown in full, typing follows it.
+    QQuickItem *field = item(QStringLiteral("field"));
+    field->setProperty("password", QStringLiteral("new"));
+    type("er")();
+    EXPECT_EQ(field->property("password").toString(), QStringLiteral("newer"));
+}

@@ -7,8 +7,8 @@ import Melodrift
 // ever holds the mask, one "•" per character: a stock field in this Qt exposes the typed
 // password as its value and in its text-change events. Read the password from `password`:
 //     SecureField { id: pass; placeholderText: "رمز عبور"; onAccepted: model.signIn(user.text, pass.password) }
-// Typing, Backspace/Delete (with Ctrl: to the start/end), selecting and pasting work as usual;
-// copying, cutting, undo and redo do nothing.
+// Typing, Backspace/Delete (with Ctrl: to the start/end), selecting and pasting work as usual, a
+// whole character (grapheme cluster) at a time; copying, cutting, undo and redo do nothing.
 TextField {
     id: field
 
@@ -22,14 +22,24 @@ TextField {
         radius: 8
     }
 
+    // True while an edit of the field's own runs: it places the cursor itself.
+    property bool editing: false
+
     // Shows the mask with the cursor at `cursor`.
     function showMask(cursor) {
         if (field.text !== secret.mask)
             field.text = secret.mask
         field.cursorPosition = Math.max(0, Math.min(cursor, field.length))
     }
+    // Runs `change` (which edits the password and returns the cursor) and shows the result.
+    function apply(change) {
+        field.editing = true
+        const cursor = change()
+        field.editing = false
+        showMask(cursor)
+    }
     function edit(start, end, typed) {
-        showMask(secret.replace(start, end, typed))
+        apply(() => secret.replace(start, end, typed))
     }
 
     // Shown as a password too, which is what marks it a password edit for assistive technology.
@@ -49,16 +59,21 @@ TextField {
     // The field's text changes only through showMask(); any other change (an input method, a drop,
     // the password set from outside) is folded into the password and masked again at once.
     onTextChanged: {
-        if (field.text !== secret.mask)
-            showMask(secret.absorb(field.text))
+        if (!field.editing && field.text !== secret.mask) {
+            const shown = field.text
+            apply(() => secret.absorb(shown))
+        }
     }
+    // A password set from outside (the field created with one included) shows with the cursor at
+    // its end, so what is typed next follows it.
     Connections {
         target: secret
         function onPasswordChanged() {
-            if (field.text !== secret.mask)
-                field.showMask(field.cursorPosition)
+            if (!field.editing)
+                field.showMask(secret.length)
         }
     }
+    Component.onCompleted: showMask(secret.length)
 
     Keys.onPressed: event => {
         const from = Math.min(field.selectionStart, field.selectionEnd)
@@ -66,7 +81,8 @@ TextField {
         const selected = to > from
         const control = (event.modifiers & Qt.ControlModifier) !== 0
         if (event.matches(StandardKey.Paste)) {
-            field.showMask(selected ? secret.paste(from, to) : secret.paste(field.cursorPosition, field.cursorPosition))
+            const at = field.cursorPosition
+            field.apply(() => selected ? secret.paste(from, to) : secret.paste(at, at))
         } else if (event.matches(StandardKey.Copy) || event.matches(StandardKey.Cut)
                    || event.matches(StandardKey.Undo) || event.matches(StandardKey.Redo)) {
             // Nothing leaves a password field, and its history is not kept.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
@@ -7,7 +8,8 @@
 // The password behind a SecureField. The field's own text only ever holds the mask (one "•" per
 // character), so neither the field nor anything that reads it (assistive technology, its
 // accessibility events, the input method) ever sees the password; the field hands every edit here.
-// Positions are those of the mask, which match the password's one for one.
+// Positions are those of the mask: one per user-perceived character (grapheme cluster) of the
+// password, so an edit never splits a character and the password is always valid text.
 class SecureFieldModel : public QObject
 {
     Q_OBJECT
@@ -23,12 +25,12 @@ public:
 
     QString password() const { return m_password; }
     void setPassword(const QString &password);
-    QString mask() const { return QString(m_password.size(), MaskCharacter); }
-    int length() const { return int(m_password.size()); }
+    QString mask() const { return QString(length(), MaskCharacter); }
+    int length() const { return int(m_bounds.size()) - 1; }
 
     // Replaces the characters in [start, end) (in either order, clamped to the password) by
-    // `text` without its control characters (line breaks, tabs…). Returns where the cursor goes:
-    // just after the inserted text.
+    // `text` without its control characters (line breaks, tabs…) and unpaired surrogates.
+    // Returns where the cursor goes: just after the inserted text.
     Q_INVOKABLE int replace(int start, int end, const QString &text);
     // Replaces [start, end) by the clipboard's text.
     Q_INVOKABLE int paste(int start, int end);
@@ -42,5 +44,10 @@ signals:
     void passwordChanged();
 
 private:
+    // The offset in the password where the character at mask position `index` starts.
+    int offsetOf(int index) const;
+
     QString m_password;
+    // The offsets of the grapheme boundaries of the password, 0 and its size included.
+    QList<int> m_bounds{0};
 };
