@@ -184,6 +184,8 @@ public:
     // POST api/auth/telegram/verify-signup-otp. No "data" or no token in it: ServerError with the
     // reply's message (else "کد تایید نامعتبر است") and code (else -1).
     QCoro::Task<AuthData> verifySignupOTP(QString sessionID, QString code);
+    // The same request, answering its whole reply: its data may carry no token.
+    QCoro::Task<AuthEnvelope> verifySignupReply(QString sessionID, QString code);
     // POST api/auth/telegram/forgot-password. No session: ServerError (else "خطا در ارسال کد بازیابی").
     QCoro::Task<AuthSessionInfo> forgotPassword(QString identifier);
     // POST api/auth/telegram/reset-password. The reply's message, when it has one.

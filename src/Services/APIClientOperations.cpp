@@ -157,10 +157,15 @@ QCoro::Task<AuthSessionInfo> APIClient::initTelegramSignup(QString username, QSt
     throw ServerError(reply.message.value_or(QStringLiteral("خطا در شروع ثبتنام")), int(reply.code.value_or(-1)));
 }
 
-QCoro::Task<AuthData> APIClient::verifySignupOTP(QString sessionID, QString code)
+QCoro::Task<AuthEnvelope> APIClient::verifySignupReply(QString sessionID, QString code)
 {
     const QJsonObject body{{QStringLiteral("session_id"), sessionID}, {QStringLiteral("otp_code"), code}};
-    AuthEnvelope reply = co_await post<AuthEnvelope>(QStringLiteral("api/auth/telegram/verify-signup-otp"), body);
+    co_return co_await post<AuthEnvelope>(QStringLiteral("api/auth/telegram/verify-signup-otp"), body);
+}
+
+QCoro::Task<AuthData> APIClient::verifySignupOTP(QString sessionID, QString code)
+{
+    AuthEnvelope reply = co_await verifySignupReply(std::move(sessionID), std::move(code));
     if (!reply.data || !reply.data->token)
         throw ServerError(reply.message.value_or(QStringLiteral("کد تایید نامعتبر است")), int(reply.code.value_or(-1)));
     co_return std::move(*reply.data);

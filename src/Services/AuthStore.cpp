@@ -157,9 +157,23 @@ QCoro::Task<void> AuthStore::login(QString username, QString password)
     co_await signIn(m_client->login(std::move(username), std::move(password)));
 }
 
+namespace {
+
+// The confirmation's account: a reply without data is a refusal in the server's words; data
+// without a token is left to signIn(), which cannot read it.
+QCoro::Task<AuthData> confirmedAccount(QCoro::Task<AuthEnvelope> request)
+{
+    AuthEnvelope reply = co_await std::move(request);
+    if (!reply.data)
+        throw ServerError(reply.message.value_or(QStringLiteral("کد تایید نامعتبر است")), int(reply.code.value_or(-1)));
+    co_return std::move(*reply.data);
+}
+
+} // namespace
+
 QCoro::Task<void> AuthStore::completeTelegramSignup(QString sessionID, QString code)
 {
-    co_await signIn(m_client->verifySignupOTP(std::move(sessionID), std::move(code)));
+    co_await signIn(confirmedAccount(m_client->verifySignupReply(std::move(sessionID), std::move(code))));
 }
 
 QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)

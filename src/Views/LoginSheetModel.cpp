@@ -180,6 +180,13 @@ void LoginSheetModel::setStep(Step step)
     if (m_step == step)
         return;
     m_step = step;
+    // The picker always names the flow of the step shown, also when a late reply moves the sheet
+    // after the listener chose the other flow.
+    const Flow flow = step == Step::SignupForm || step == Step::SignupTelegram ? Flow::SignUpFlow : Flow::SignInFlow;
+    if (m_mode != flow) {
+        m_mode = flow;
+        emit modeChanged();
+    }
     emit stepChanged();
     emit formChanged(); // the Telegram step's rule depends on its purpose
 }
@@ -260,10 +267,6 @@ void LoginSheetModel::showForgotPassword()
 void LoginSheetModel::returnToLogin()
 {
     resetFormState();
-    if (m_mode != Flow::SignInFlow) {
-        m_mode = Flow::SignInFlow;
-        emit modeChanged();
-    }
     setStep(Step::Login);
 }
 

@@ -239,6 +239,95 @@ TEST_F(TelegramSteps, SignUpReplyCases)
     ASSERT_EQ(sheet->step(), Step::SignupTelegram);
     EXPECT_EQ(sheet->secondsLeft(), 300);
     EXPECT_EQ(sheet->botTitle(), QStringLiteral("ربات @MelodriftBot")); // an empty bot name counts as none
+
+    // A confirmation without data is refused in the server's words; data without a token cannot
+    // be read, whatever its message says.
+    const QString verify = QStringLiteral("/api/auth/telegram/verify-signup-otp");
+    const struct {
+        QByteArray reply;
+        QString shown;
+    } confirmations[] = {
+        {R"({"code": 400, "message": "کد اشتباه است"})", QStringLiteral("کد اشتباه است")},
+        {R"({"code": 200})", QStringLiteral("کد تایید نامعتبر است")},
+        {R"({"code": 200, "message": "ثبتنام انجام شد", "data": {"user": {"id": 7, "username": "newbie"}}})",
+         QStringLiteral("خطا در پردازش پاسخ سرور")},
+    };
+    for (const auto &confirmation : confirmations) {
+        server.script("POST", verify, Reply::json(confirmation.reply));
+        sheet->setOtpCode(QStringLiteral("123456"));
+        sheet->verifySignup();
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(sheet->errorMessage(), confirmation.shown) << confirmation.reply.constData();
+        EXPECT_FALSE(auth->isAuthed());
+    }
+}
+
+// A sign-up or reset start answered after the listener chose the other flow still moves the sheet
+// to its code step; the picker follows, and every step after it is reachable.
+TEST_F(TelegramSteps, ALateStartMovesThePickerWithTheStep)
+{
+    using Flow = LoginSheetModel::Flow;
+    state->addUser(QStringLiteral("mina"), QStringLiteral("old-pass"));
+    const QList<QPair<QString, QByteArray>> held = {
+        {QStringLiteral("/api/auth/telegram/init-signup"), R"({"data": {"session_id": "sid1"}})"},
+        {QStringLiteral("/api/auth/telegram/forgot-password"), R"({"data": {"session_id": "sid2"}})"},
+    };
+    for (const auto &[path, body] : held) {
+        Reply late = Reply::json(body);
+        late.delayMs = 400;
+        server.script("POST", path, late);
+    }
+
+    struct Case
+    {
+        const char *what;
+        std::function<void()> start;
+        std::function<void()> meanwhile;
+        Step code;
+        Flow codeFlow;
+        Step back;
+    };
+    const QList<Case> cases = {
+        {"sign-up, then sign-in chosen",
+         [&] {
+             sheet->setMode(Flow::SignUpFlow);
+             sheet->setUsername(QStringLiteral("newbie"));
+             sheet->setPassword(QStringLiteral("pass1234"));
+             sheet->startSignup();
+         },
+         [&] { sheet->setMode(Flow::SignInFlow); }, Step::SignupTelegram, Flow::SignUpFlow, Step::SignupForm},
+        {"reset, then back and sign-up chosen",
+         [&] {
+             sheet->showForgotPassword();
+             sheet->setIdentifier(QStringLiteral("mina"));
+             sheet->startForgot();
+         },
+         [&] { sheet->goBack(); sheet->setMode(Flow::SignUpFlow); }, Step::ForgotReset, Flow::SignInFlow,
+         Step::ForgotIdentifier},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sheet = makeSheet();
+        const int seen = server.countRequests(held.first().first) + server.countRequests(held.last().first);
+        c.start();
+        ASSERT_TRUE(waitFor([&] {
+            return server.countRequests(held.first().first) + server.countRequests(held.last().first) > seen;
+        }));
+        c.meanwhile();
+        EXPECT_NE(sheet->step(), c.code);
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(sheet->step(), c.code);
+        EXPECT_EQ(sheet->mode(), c.codeFlow);
+        sheet->goBack();
+        EXPECT_EQ(sheet->step(), c.back);
+        EXPECT_EQ(sheet->mode(), c.codeFlow);
+        // Both segments work from here.
+        const Flow other = c.codeFlow == Flow::SignInFlow ? Flow::SignUpFlow : Flow::SignInFlow;
+        sheet->setMode(other);
+        EXPECT_EQ(sheet->step(), other == Flow::SignInFlow ? Step::Login : Step::SignupForm);
+        sheet->setMode(c.codeFlow);
+        EXPECT_EQ(sheet->step(), c.codeFlow == Flow::SignInFlow ? Step::Login : Step::SignupForm);
+    }
 }
 
 TEST_F(TelegramSteps, ResetKeepsTheIdentifiersCaseAndReturnsToSignIn)
