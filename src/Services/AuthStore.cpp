@@ -206,37 +206,45 @@ void AuthStore::logout()
 
 QCoro::Task<void> AuthStore::loadLibrary()
 {
-    if (!m_token || m_isLoadingLibrary)
+    if (!m_token)
         co_return;
     QPointer<AuthStore> self(this);
-    const QString token = *m_token;
+    if (m_isLoadingLibrary) {
+        // The load out there may have been asked before this caller's change reached the backend:
+        // one more runs right after it, so the lists published last follow every change.
+        m_reloadPending = true;
+        co_return;
+    }
     setLoadingLibrary(true);
-
-    std::optional<APIClient::UserLibrary> library;
-    try {
-        library = co_await m_client->loadLibrary(token);
-    } catch (const std::exception &) {
-    }
-    if (!self)
-        co_return;
-
-    if (m_token != token) {
-        // The session this load belonged to has ended: its library must not show up in another
-        // (or in none). The session held now gets a load of its own.
-        setLoadingLibrary(false);
-        co_await loadLibrary();
-        co_return;
-    }
-    if (library) {
-        QSet<QString> ids;
-        for (const FavoriteTrack &track : std::as_const(library->favorites)) {
-            if (track.trackID)
-                ids.insert(*track.trackID);
+    do {
+        m_reloadPending = false;
+        if (!m_token)
+            break;
+        const QString token = *m_token;
+        std::optional<APIClient::UserLibrary> library;
+        try {
+            library = co_await m_client->loadLibrary(token);
+        } catch (const std::exception &) {
         }
-        setPlaylists(std::move(library->playlists));
-        setFavorites(std::move(library->favorites));
-        setFavoriteIDs(std::move(ids));
-    }
+        if (!self)
+            co_return;
+        if (m_token != token) {
+            // The session this load belonged to has ended: its library must not show up in
+            // another (or in none). The session held now gets a load of its own.
+            m_reloadPending = true;
+            continue;
+        }
+        if (library) {
+            QSet<QString> ids;
+            for (const FavoriteTrack &track : std::as_const(library->favorites)) {
+                if (track.trackID)
+                    ids.insert(*track.trackID);
+            }
+            setPlaylists(std::move(library->playlists));
+            setFavorites(std::move(library->favorites));
+            setFavoriteIDs(std::move(ids));
+        }
+    } while (m_reloadPending);
     setLoadingLibrary(false);
 }
 

@@ -76,8 +76,9 @@ public:
     QCoro::Task<void> completeTelegramSignup(QString sessionID, QString code);
     // Signs out at once: tells the backend without waiting, forgets everything, deletes the token.
     Q_INVOKABLE void logout();
-    // (Re)loads playlists and liked tracks; never throws. Does nothing without a token or while a
-    // load runs. A reply for a session that has since ended is dropped.
+    // (Re)loads playlists and liked tracks; never throws. Does nothing without a token. Asked
+    // while a load runs, it returns at once and that load is followed by one more. A reply for a
+    // session that has since ended is dropped.
     QCoro::Task<void> loadLibrary();
     // Likes or unlikes what the station plays now; returns whether it is liked afterwards (from
     // the reloaded library), or none when signed out or the request failed.
@@ -124,6 +125,7 @@ private:
     QList<PlaylistSummary> m_playlists;
     QList<FavoriteTrack> m_favorites;
     bool m_isLoadingLibrary = false;
+    bool m_reloadPending = false; // a load was asked while one ran
     QSet<QString> m_favoriteIDs;
     std::optional<QString> m_token;
     bool m_isRestoring = false;

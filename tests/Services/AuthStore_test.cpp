@@ -379,6 +379,30 @@ TEST_F(AuthStoreTest, ALibraryReplyForAnEndedSessionIsDropped)
     EXPECT_EQ(store->user()->username, QStringLiteral("other"));
 }
 
+// An edit asks for a reload while an older load is out: that older answer must not be the last
+// one published. However many ask meanwhile, one load follows.
+TEST_F(AuthStoreTest, AReloadAskedDuringALoadRunsOnceMoreAfterIt)
+{
+    auto store = signedInStore();
+    const QString playlists = QStringLiteral("/api/playlists");
+    for (const int asked : {0, 1, 3}) {
+        SCOPED_TRACE(asked);
+        Reply stale = Reply::json(R"({"data":{"playlists":[{"id":900,"title":"Deleted meanwhile"}]}})");
+        stale.delayMs = 300;
+        server.script("GET", playlists, stale, 1);
+        const int before = server.countRequests(playlists);
+        auto load = store->loadLibrary();
+        ASSERT_TRUE(store->isLoadingLibrary());
+        for (int i = 0; i < asked; ++i)
+            EXPECT_TRUE(runTask(store->loadLibrary()).ok()); // returns at once
+        QCoro::waitFor(load);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isLoadingLibrary(); }, kWaitMs));
+        EXPECT_EQ(server.countRequests(playlists) - before, asked ? 2 : 1);
+        ASSERT_FALSE(store->playlists().isEmpty());
+        EXPECT_EQ(store->playlists().first().id == 900, asked == 0);
+    }
+}
+
 TEST_F(AuthStoreTest, ARestoreThatAnswersAfterAnotherSignInLeavesThatSessionAlone)
 {
     Reply held = Reply::withStatus(401);
