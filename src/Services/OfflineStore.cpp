@@ -138,7 +138,10 @@ OfflineStore *OfflineStore::shared()
         if (app && store->thread() != app->thread())
             store->moveToThread(app->thread());
         if (app)
-            QObject::connect(app, &QCoreApplication::aboutToQuit, store, [store] { store->waitForIndexWrites(); });
+            QObject::connect(app, &QCoreApplication::aboutToQuit, store, [store] {
+                store->endDownloads();
+                store->waitForIndexWrites();
+            });
         return store;
     }();
     return instance;
@@ -159,7 +162,16 @@ OfflineStore::OfflineStore(QString supportFolder, APIClient *client, QObject *pa
 
 OfflineStore::~OfflineStore()
 {
-    // Running downloads end without publishing anything: this object is going away.
+    endDownloads();
+    delete m_session;
+    m_session = nullptr;
+    // m_writer's destructor waits for the last index write.
+}
+
+void OfflineStore::endDownloads()
+{
+    // Ending a download deletes its temporary files, unless a file step is running on a worker
+    // (its part is gone or renamed by then, or left to the next start's stale-file rule).
     QList<QPointer<OfflineDownload>> jobs;
     {
         QMutexLocker locker(&m_lock);
@@ -172,9 +184,6 @@ OfflineStore::~OfflineStore()
             delete job.data();
         }
     }
-    delete m_session;
-    m_session = nullptr;
-    // m_writer's destructor waits for the last index write.
 }
 
 QString OfflineStore::supportFolder() const

@@ -106,6 +106,8 @@ public:
 
     // Blocks until every index write handed to the writer is on disk (tests, quitting).
     void waitForIndexWrites();
+    // Quitting: running downloads end without publishing anything, and their ".part" files go.
+    void endDownloads();
     // Time-outs and the artwork size cap of downloads started from now on.
     void setDownloadLimits(const OfflineDownload::Limits &limits) { m_limits = limits; }
 

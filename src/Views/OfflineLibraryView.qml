@@ -113,6 +113,8 @@ NavigationPage {
                     Rectangle {
                         id: running
                         required property var modelData
+                        // Changes with each progress step while the row itself stays.
+                        readonly property var download: offline.progress[modelData.key] ?? { progress: 0, percentText: "0%" }
                         objectName: "downloading_" + modelData.key
                         width: parent.width
                         height: 64
@@ -141,6 +143,7 @@ NavigationPage {
                             anchors.verticalCenter: parent.verticalCenter
                             spacing: 5
                             Text {
+                                textFormat: Text.PlainText
                                 width: parent.width
                                 text: running.modelData.title
                                 font: Theme.withWeight(Theme.footnote, Font.DemiBold)
@@ -158,17 +161,19 @@ NavigationPage {
                                     anchors.left: parent.left
                                     height: parent.height
                                     radius: 2
-                                    width: parent.width * Math.max(0, Math.min(1, running.modelData.progress))
+                                    width: parent.width * Math.max(0, Math.min(1, running.download.progress))
                                     color: Theme.green
                                 }
                             }
                         }
                         Text {
                             id: percent
+                            objectName: "downloadPercent"
+                            textFormat: Text.PlainText
                             anchors.right: cancelButton.left
                             anchors.rightMargin: 12
                             anchors.verticalCenter: parent.verticalCenter
-                            text: running.modelData.percentText
+                            text: running.download.percentText
                             font: Theme.withWeight(Theme.caption, Font.Bold)
                             color: Qt.rgba(1, 1, 1, 0.6)
                         }
@@ -214,6 +219,7 @@ NavigationPage {
 
                 Text {
                     id: number
+                    textFormat: Text.PlainText
                     width: 20
                     anchors.left: parent.left
                     anchors.verticalCenter: parent.verticalCenter
@@ -244,6 +250,7 @@ NavigationPage {
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 3
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: entryRow.modelData.title
                         font: Theme.withWeight(Theme.footnote, Font.DemiBold)
@@ -253,6 +260,7 @@ NavigationPage {
                         horizontalAlignment: Text.AlignLeft
                     }
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         text: entryRow.modelData.artist
                         font: Theme.caption
@@ -275,6 +283,7 @@ NavigationPage {
                         anchors.verticalCenter: parent.verticalCenter
                     }
                     Text {
+                        textFormat: Text.PlainText
                         visible: !entryRow.playing && text !== ""
                         text: entryRow.modelData.durationText
                         font: Theme.caption2
@@ -300,6 +309,7 @@ NavigationPage {
         }
 
         footer: Text {
+            textFormat: Text.PlainText
             objectName: "summaryLine"
             width: list.width
             visible: offline.hasEntries

@@ -37,9 +37,10 @@ void OfflineLibraryViewModel::watchStores()
     });
     connect(m_offline, &OfflineStore::pendingMetaChanged, this, [this] {
         emit downloadsChanged();
+        emit progressChanged();
         refresh();
     });
-    connect(m_offline, &OfflineStore::activeProgressChanged, this, &OfflineLibraryViewModel::downloadsChanged);
+    connect(m_offline, &OfflineStore::activeProgressChanged, this, &OfflineLibraryViewModel::progressChanged);
     connect(m_offline, &OfflineStore::lastErrorChanged, this, &OfflineLibraryViewModel::errorTextChanged);
     connect(m_player, &RadioPlayer::currentStationChanged, this, &OfflineLibraryViewModel::refresh);
 }
@@ -104,12 +105,20 @@ QVariantList OfflineLibraryViewModel::rows() const
 
 int OfflineLibraryViewModel::playingRow() const
 {
+    // By the download's own file: the station was made from the index as it stood when playing
+    // began, and its positions no longer match the rows once an older download is removed.
     const std::optional<Station> &current = m_player->currentStation();
-    const int count = int(m_offline->entries().size());
-    if (!current || current->genre != OfflineGenre || count == 0)
+    if (!current || current->genre != OfflineGenre)
         return -1;
-    const int row = stationPosition(int(current->normalizedTrackIndex()), count);
-    return row >= 0 && row < count ? row : -1;
+    const PlaylistTrack *track = current->currentTrack();
+    if (!track || !track->streamURL)
+        return -1;
+    const QList<OfflineTrackEntry> &entries = m_offline->entries();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (m_offline->artworkURLString(entries.at(i).audioFileName) == *track->streamURL)
+            return int(i);
+    }
+    return -1;
 }
 
 QVariantList OfflineLibraryViewModel::downloads() const
@@ -121,17 +130,28 @@ QVariantList OfflineLibraryViewModel::downloads() const
     list.reserve(keys.size());
     for (const QString &key : std::as_const(keys)) {
         const PlaylistTrack &track = pending[key];
-        const double progress = m_offline->activeProgress().value(key, 0.0);
         list.append(QVariantMap{
             {u"key"_s, key},
             {u"title"_s, track.title.value_or(DownloadingTitle)},
             {u"artworkURL"_s, track.artworkURL ? QVariant(*track.artworkURL) : QVariant()},
+        });
+    }
+    return list;
+}
+
+QVariantMap OfflineLibraryViewModel::progress() const
+{
+    QVariantMap map;
+    const QHash<QString, double> &active = m_offline->activeProgress();
+    for (auto it = m_offline->pendingMeta().cbegin(); it != m_offline->pendingMeta().cend(); ++it) {
+        const double progress = active.value(it.key(), 0.0);
+        map.insert(it.key(), QVariantMap{
             {u"progress"_s, progress},
             // Truncated, not rounded: 0.999 reads 99%.
             {u"percentText"_s, QString::number(qint64(progress * 100)) + u'%'},
         });
     }
-    return list;
+    return map;
 }
 
 QString OfflineLibraryViewModel::errorText() const

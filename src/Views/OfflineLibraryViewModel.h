@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariantList>
+#include <QVariantMap>
 #include <QtGlobal>
 #include <QtQml/qqmlregistration.h>
 
@@ -25,10 +26,13 @@ class OfflineLibraryViewModel : public QObject
     Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY entriesChanged)
     // One map per completed download: {key, number, title, artist, artworkURL, durationText}.
     Q_PROPERTY(QVariantList rows READ rows NOTIFY entriesChanged)
-    // The row with the playing mark; -1 when none.
+    // The row of the download that plays (found by its file); -1 when none.
     Q_PROPERTY(int playingRow READ playingRow NOTIFY playingRowChanged)
-    // One map per running download, keys in ascending order: {key, title, artworkURL, progress, percentText}.
+    // One map per running download, keys in ascending order: {key, title, artworkURL}. Progress
+    // does not change it (a row rebuilt on every step would lose the keyboard focus).
     Q_PROPERTY(QVariantList downloads READ downloads NOTIFY downloadsChanged)
+    // The running downloads' progress by key: {progress (0…1), percentText}.
+    Q_PROPERTY(QVariantMap progress READ progress NOTIFY progressChanged)
     // Empty while there is no error.
     Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
     Q_PROPERTY(QString summaryText READ summaryText NOTIFY entriesChanged)
@@ -54,6 +58,7 @@ public:
     QVariantList rows() const;
     int playingRow() const;
     QVariantList downloads() const;
+    QVariantMap progress() const;
     QString errorText() const;
     QString summaryText() const;
     int bottomPadding() const;
@@ -78,6 +83,7 @@ signals:
     void entriesChanged();
     void playingRowChanged();
     void downloadsChanged();
+    void progressChanged();
     void errorTextChanged();
     void bottomPaddingChanged();
     void confirmClearChanged();

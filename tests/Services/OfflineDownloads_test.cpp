@@ -303,6 +303,19 @@ TEST_F(OfflineDownloadsTest, CancellingEndsSilentlyAndLeavesNoFile)
     EXPECT_TRUE(m_store->isDownloaded(t));
 }
 
+TEST_F(OfflineDownloadsTest, QuittingDuringADownloadLeavesNoTemporaryFile)
+{
+    m_server.script("GET", "/audio/slow.mp3", slowAudioReply(audioBytes(400'000), 4000, 20));
+    const PlaylistTrack t = track("1", "/audio/slow.mp3");
+    m_store->download(t);
+    ASSERT_TRUE(waitUntil([&] { return m_store->activeProgress().value(offlineKey(t)) > 0.0; }));
+    ASSERT_FALSE(filesIn(downloads()).isEmpty());
+
+    m_store->endDownloads();
+    EXPECT_TRUE(filesIn(downloads()).isEmpty());
+    EXPECT_FALSE(m_store->isDownloaded(t));
+}
+
 TEST_F(OfflineDownloadsTest, ProgressIsPublishedAtMostEveryFifthOfASecondAndStaysBelowOne)
 {
     // About 1.2 s of bytes arriving every 10 ms.

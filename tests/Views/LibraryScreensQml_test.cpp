@@ -162,3 +162,67 @@ AddToPlaylistSheet {
     EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/1/tracks")), 1);
     EXPECT_EQ(find(QStringLiteral("messageLine"))->property("text").toString(), QStringLiteral("به «آرامش شبانه» اضافه شد ✓"));
 }
+
+// Progress steps of a running download change its row's texts, never the rows: whatever has the
+// keyboard focus (a cancel button, a finished row) keeps it, and Tab goes on from there.
+TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhileADownloadRuns)
+{
+    OfflineStore *offline = OfflineStore::shared();
+    offline->removeAll();
+    QByteArray audio("ID3\x04\0\0\0\0\0\0", 10);
+    audio += QByteArray(1'000'000, 'a');
+    auto track = [&](const QString &id) {
+        PlaylistTrack t;
+        t.trackType = QStringLiteral("songsara");
+        t.trackID = id;
+        t.title = QStringLiteral("آهنگ ") + id;
+        t.artist = QStringLiteral("خواننده");
+        t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + id + QStringLiteral(".mp3");
+        return t;
+    };
+    const PlaylistTrack done = track(QStringLiteral("done"));
+    server.script("GET", QStringLiteral("/audio/done.mp3"), standin::Reply::text(audio, 200, "audio/mpeg"));
+    offline->download(done);
+    ASSERT_TRUE(waitFor([&] { return offline->isDownloaded(done) && offline->pendingMeta().isEmpty(); }, 20000));
+
+    const PlaylistTrack running = track(QStringLiteral("running"));
+    standin::Reply slow;
+    slow.contentType = "audio/mpeg";
+    slow.headers.append({"Content-Length", QByteArray::number(audio.size())});
+    auto sent = std::make_shared<qsizetype>(0);
+    slow.stream = [audio, sent] {
+        const QByteArray next = audio.mid(*sent, 2000);
+        *sent += next.size();
+        return next;
+    };
+    slow.streamIntervalMs = 20;
+    server.script("GET", QStringLiteral("/audio/running.mp3"), slow);
+    offline->download(running);
+
+    QObject *stack = loadQml(playlistStack);
+    QMetaObject::invokeMethod(stack, "openOffline");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("cancelDownloadButton"))) && shown(find(QStringLiteral("offlineRow0"))); }));
+    settle(350); // the push transition
+
+    QSignalSpy steps(offline, &OfflineStore::activeProgressChanged);
+    QQuickItem *cancel = find(QStringLiteral("cancelDownloadButton"));
+    QQuickItem *row = find(QStringLiteral("offlineRow0"));
+    const QList<std::pair<const char *, QQuickItem *>> focused = {{"the cancel button", cancel}, {"a finished row", row}};
+    const QString percentShown = find(QStringLiteral("downloadPercent"))->property("text").toString();
+    for (int i = 0; i < 12 && !cancel->hasActiveFocus(); ++i)
+        key(Qt::Key_Tab);
+    for (const auto &[what, item] : focused) {
+        SCOPED_TRACE(what);
+        for (int i = 0; i < 6 && !item->hasActiveFocus(); ++i)
+            key(Qt::Key_Tab);
+        ASSERT_TRUE(item->hasActiveFocus());
+        const int before = int(steps.count());
+        ASSERT_TRUE(waitFor([&] { return steps.count() >= before + 3; }, 10000));
+        EXPECT_TRUE(item->hasActiveFocus());
+        EXPECT_EQ(find(QStringLiteral("cancelDownloadButton")), cancel);
+    }
+    EXPECT_NE(percentShown, find(QStringLiteral("downloadPercent"))->property("text").toString());
+    offline->cancelDownload(running);
+    ASSERT_TRUE(waitFor([&] { return offline->pendingMeta().isEmpty(); }));
+    offline->removeAll();
+}

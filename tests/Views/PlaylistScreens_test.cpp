@@ -444,7 +444,8 @@ TEST_F(OfflineLibrary, ViewStateFollowsTheStore)
     EXPECT_EQ(content.count(), 1);
     EXPECT_FALSE(model.hasEntries());
     ASSERT_EQ(model.downloads().size(), 1);
-    EXPECT_EQ(model.downloads()[0].toMap()[QStringLiteral("percentText")], QStringLiteral("0%"));
+    const QString key = model.downloads()[0].toMap()[QStringLiteral("key")].toString();
+    EXPECT_EQ(model.progress()[key].toMap()[QStringLiteral("percentText")], QStringLiteral("0%"));
     offline->cancelDownload(first);
     ASSERT_TRUE(waitFor([&] { return model.content() == OfflineLibraryViewModel::Content::Empty; }));
 }
@@ -470,6 +471,18 @@ TEST_F(OfflineLibrary, RowsAreNewestFirstAndPlayTheirOwnTrack)
         EXPECT_EQ(player->currentStation()->genre, QStringLiteral("offline-library"));
         EXPECT_EQ(model.playingRow(), c.row);
         EXPECT_EQ(model.bottomPadding(), OfflineLibraryViewModel::BottomPaddingWithPlayer);
+    }
+
+    // The mark stays on the track that plays when the rows move under it, and goes with its file.
+    struct Removal { const char *what; int row; int marked; };
+    model.play(1); // B, between the other two
+    ASSERT_TRUE(waitFor([&] { return model.playingRow() == 1; }));
+    for (const Removal r : {Removal{"an older download", 2, 1}, Removal{"a newer download", 0, 0},
+                            Removal{"the one that plays", 0, -1}}) {
+        const qsizetype before = model.rows().size();
+        model.remove(r.row);
+        ASSERT_TRUE(waitFor([&] { return model.rows().size() == before - 1; })) << r.what;
+        EXPECT_EQ(model.playingRow(), r.marked) << r.what;
     }
 }
 
