@@ -46,6 +46,7 @@ Item {
     }
 
     Text {
+        textFormat: Text.PlainText
         anchors.fill: field
         visible: !row.secure && field.text === "" && !field.inputMethodComposing
         text: row.placeholder

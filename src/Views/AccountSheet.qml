@@ -207,6 +207,7 @@ NavigationPage {
                 width: card.width - 12 - 40 - 12 - 12
                 spacing: 2
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "count"
                     width: parent.width
                     horizontalAlignment: Text.AlignLeft
@@ -216,6 +217,7 @@ NavigationPage {
                     Accessible.ignored: true
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     horizontalAlignment: Text.AlignLeft
                     text: card.label

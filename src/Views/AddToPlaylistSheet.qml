@@ -244,6 +244,7 @@ NavigationPage {
                                 horizontalAlignment: Text.AlignLeft
                             }
                             Text {
+                                textFormat: Text.PlainText
                                 width: parent.width
                                 text: row.modelData.trackCountText
                                 font: Theme.caption2

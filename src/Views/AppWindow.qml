@@ -114,6 +114,7 @@ MelodriftWindow {
                                 color: tab.tint
                             }
                             Text {
+                                textFormat: Text.PlainText
                                 anchors.horizontalCenter: parent.horizontalCenter
                                 text: tab.modelData.title
                                 font: Theme.withWeight(Theme.caption2, Font.Medium)

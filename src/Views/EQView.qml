@@ -98,6 +98,7 @@ NavigationPage {
                     implicitHeight: Math.max(presetText.implicitHeight, chevron.implicitHeight)
                     Text {
                         id: presetText
+                        textFormat: Text.PlainText
                         objectName: "presetLabel"
                         anchors.left: parent.left
                         anchors.verticalCenter: parent.verticalCenter
@@ -134,6 +135,7 @@ NavigationPage {
 
                         Text {
                             id: bandTitle
+                            textFormat: Text.PlainText
                             anchors.left: parent.left
                             anchors.verticalCenter: parent.verticalCenter
                             width: 66

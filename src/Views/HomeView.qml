@@ -309,6 +309,7 @@ Item {
                             onClicked: home.selectCategory(modelData.value)
 
                             contentItem: Text {
+                                textFormat: Text.PlainText
                                 text: chip.modelData.label
                                 font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
                                 color: chip.selected ? "white" : Qt.rgba(1, 1, 1, 0.65)

@@ -68,6 +68,7 @@ Column {
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 3
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: "دانلودهای آفلاین"
                     font: Theme.withWeight(Theme.headline, Font.Bold)
@@ -75,6 +76,7 @@ Column {
                     horizontalAlignment: Text.AlignLeft
                 }
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "offlineSubtitle"
                     width: parent.width
                     text: column.library.offlineSubtitle
@@ -144,6 +146,7 @@ Column {
                 Accessible.name: text
                 onClicked: column.library.showLogin = true
                 contentItem: Text {
+                    textFormat: Text.PlainText
                     text: parent.text
                     font: Theme.headline
                     color: "white"
@@ -198,6 +201,7 @@ Column {
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 4
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: "آهنگهای پسندیده"
                     font: Theme.headline
@@ -205,6 +209,7 @@ Column {
                     horizontalAlignment: Text.AlignLeft
                 }
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "favoritesCount"
                     width: parent.width
                     text: column.library.favoritesCountText
@@ -233,6 +238,7 @@ Column {
         spacing: 12
 
         Text {
+            textFormat: Text.PlainText
             width: parent.width
             text: "پلیلیستهای من"
             font: Theme.headline

@@ -81,6 +81,7 @@ NavigationPage {
             onClicked: model.toggleTranslation()
             Accessible.name: "ترجمه"
             contentItem: Text {
+                textFormat: Text.PlainText
                 text: "ترجمه"
                 font: Theme.withWeight(Theme.caption, Font.Bold)
                 color: model.showTranslation ? "white" : Qt.rgba(1, 1, 1, 0.55)
@@ -223,6 +224,7 @@ NavigationPage {
 
                 Text {
                     id: lineText
+                    textFormat: Text.PlainText
                     width: parent.width
                     horizontalAlignment: Text.AlignLeft
                     wrapMode: Text.Wrap
@@ -233,6 +235,7 @@ NavigationPage {
                 }
                 Text {
                     id: translationText
+                    textFormat: Text.PlainText
                     anchors.top: lineText.bottom
                     anchors.topMargin: 6
                     width: parent.width

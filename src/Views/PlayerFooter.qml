@@ -83,6 +83,7 @@ Item {
                             }
                         }
                         Text {
+                            textFormat: Text.PlainText
                             objectName: "percentText"
                             anchors.centerIn: parent
                             text: model.percentText
@@ -148,6 +149,7 @@ Item {
                             }
                             Text {
                                 id: telegramLabel
+                                textFormat: Text.PlainText
                                 text: model.telegramTitle
                                 font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
                                 color: "white"

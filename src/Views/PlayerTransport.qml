@@ -91,6 +91,7 @@ ColumnLayout {
                 color: Theme.red
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.verticalCenter: parent.verticalCenter
                 text: "پخش زنده"
                 font: Theme.withWeight(Theme.caption, Font.Bold)
@@ -123,6 +124,7 @@ ColumnLayout {
         RowLayout {
             Layout.fillWidth: true
             Text {
+                textFormat: Text.PlainText
                 objectName: "elapsedText"
                 text: root.model.elapsedText
                 font: Theme.caption2
@@ -130,6 +132,7 @@ ColumnLayout {
             }
             Item { Layout.fillWidth: true }
             Text {
+                textFormat: Text.PlainText
                 objectName: "totalText"
                 text: root.model.totalText
                 font: Theme.caption2

@@ -54,6 +54,7 @@ ScaleButtonStyle {
                 horizontalAlignment: Text.AlignLeft
             }
             Text {
+                textFormat: Text.PlainText
                 width: parent.width - 20
                 text: card.playlist ? card.playlist.trackCountText : ""
                 font: Theme.caption2

@@ -59,6 +59,7 @@ Item {
         contentItem: Item {
             Text {
                 id: number
+                textFormat: Text.PlainText
                 width: 22
                 anchors.left: parent.left
                 anchors.verticalCenter: parent.verticalCenter
@@ -89,6 +90,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: 2
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: row.track ? row.track.title : ""
                     font: Theme.withWeight(Theme.footnote, Font.DemiBold)
@@ -98,6 +100,7 @@ Item {
                     horizontalAlignment: Text.AlignLeft
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: row.track ? row.track.artist : ""
                     font: Theme.caption
@@ -109,6 +112,7 @@ Item {
             }
             Text {
                 id: duration
+                textFormat: Text.PlainText
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 text: row.track ? row.track.durationText : ""
@@ -167,6 +171,7 @@ Item {
                     }
                 }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.centerIn: parent
                     text: row.downloadState ? row.downloadState.percentText : ""
                     font.family: Theme.fontFamily

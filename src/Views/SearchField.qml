@@ -30,6 +30,7 @@ Item {
     }
 
     Text {
+        textFormat: Text.PlainText
         anchors.fill: field
         visible: field.text === "" && !field.inputMethodComposing
         text: root.placeholder

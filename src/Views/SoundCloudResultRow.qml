@@ -52,6 +52,7 @@ ButtonBase {
             spacing: 2
 
             Text {
+                textFormat: Text.PlainText
                 width: parent.width
                 text: control.row.title
                 font: Theme.withWeight(Theme.footnote, Font.DemiBold)
@@ -61,6 +62,7 @@ ButtonBase {
                 Accessible.ignored: true
             }
             Text {
+                textFormat: Text.PlainText
                 width: parent.width
                 text: control.row.artist
                 font: Theme.caption

@@ -104,6 +104,7 @@ ScaleButtonStyle {
                 spacing: 3
 
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "cardName"
                     width: parent.width - 2 * parent.padding
                     text: cardModel.displayName
@@ -116,6 +117,7 @@ ScaleButtonStyle {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     visible: cardModel.showsTrackCount
                     width: parent.width - 2 * parent.padding
                     text: cardModel.trackCountText
@@ -140,6 +142,7 @@ ScaleButtonStyle {
                         opacity: cardModel.isPlaying ? 1 : 0.5
                     }
                     Text {
+                        textFormat: Text.PlainText
                         anchors.verticalCenter: parent.verticalCenter
                         text: "زنده"
                         font: Theme.caption2

@@ -172,6 +172,7 @@ NavigationPage {
 
                             Text {
                                 id: number
+                                textFormat: Text.PlainText
                                 width: 22
                                 anchors.left: parent.left
                                 anchors.verticalCenter: parent.verticalCenter
@@ -201,6 +202,7 @@ NavigationPage {
                                 spacing: 2
 
                                 Text {
+                                    textFormat: Text.PlainText
                                     width: parent.width
                                     text: row.modelData.title
                                     font: Theme.withWeight(Theme.footnote, Font.DemiBold)
@@ -210,6 +212,7 @@ NavigationPage {
                                     horizontalAlignment: Text.AlignLeft
                                 }
                                 Text {
+                                    textFormat: Text.PlainText
                                     width: parent.width
                                     text: row.modelData.artist
                                     font: Theme.caption
@@ -234,6 +237,7 @@ NavigationPage {
                                 }
                                 Text {
                                     id: duration
+                                    textFormat: Text.PlainText
                                     anchors.centerIn: parent
                                     visible: !row.isCurrent && text !== ""
                                     text: row.modelData.durationText

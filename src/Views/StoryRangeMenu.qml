@@ -24,6 +24,7 @@ PlainButton {
         id: tile
         spacing: 3
         Text {
+            textFormat: Text.PlainText
             width: 140
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
@@ -32,6 +33,7 @@ PlainButton {
             color: Qt.rgba(1, 1, 1, 0.55)
         }
         Text {
+            textFormat: Text.PlainText
             width: 140
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter

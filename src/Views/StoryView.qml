@@ -49,6 +49,7 @@ NavigationPage {
             anchors.verticalCenter: parent.verticalCenter
             spacing: 2
             Text {
+                textFormat: Text.PlainText
                 width: parent.width
                 text: "استوری هوشمند"
                 font: Theme.headline
@@ -58,6 +59,7 @@ NavigationPage {
                 Accessible.name: text
             }
             Text {
+                textFormat: Text.PlainText
                 width: parent.width
                 text: "ویدیوی استوری — مدت با بازهی شعر تعیین میشود"
                 font: Theme.caption2
@@ -117,6 +119,7 @@ NavigationPage {
                     color: Qt.rgba(1, 1, 1, 0.35)
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: parent.failed ? "خطا در دریافت اطلاعات" : "متن ترانهای یافت نشد"
@@ -126,6 +129,7 @@ NavigationPage {
                     Accessible.name: text
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
@@ -173,6 +177,7 @@ NavigationPage {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: model.durationText
@@ -209,6 +214,7 @@ NavigationPage {
                         Accessible.name: "پیشرفت ساخت ویدیو"
                     }
                     Text {
+                        textFormat: Text.PlainText
                         width: parent.width
                         horizontalAlignment: Text.AlignHCenter
                         text: model.progressText
@@ -231,6 +237,7 @@ NavigationPage {
                             anchors.centerIn: parent
                             spacing: 2
                             Text {
+                                textFormat: Text.PlainText
                                 anchors.horizontalCenter: parent.horizontalCenter
                                 text: model.durationText
                                 font: Theme.headline
@@ -255,6 +262,7 @@ NavigationPage {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     objectName: "errorText"
                     visible: model.errorText !== ""
                     width: parent.width
@@ -305,6 +313,7 @@ NavigationPage {
                     items: [model.videoURL]
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     text: sharer.fileName
                     font: Theme.footnote

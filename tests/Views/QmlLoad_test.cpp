@@ -1,8 +1,11 @@
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 // Every QML file of the Melodrift module loads in a window offscreen, with the stores and the
@@ -45,6 +48,45 @@ protected:
 
 standin::StandInServer *QmlLoad::backend = nullptr;
 
+// Every text item (Text, a Label, a control's own text) below `root`. A text field's placeholder
+// is left out: it only ever shows a label the screen wrote.
+QList<QQuickItem *> textsBelow(QQuickItem *root)
+{
+    QList<QQuickItem *> found;
+    for (QQuickItem *child : root->childItems()) {
+        if (child->inherits("QQuickText") && !child->inherits("QQuickPlaceholderText"))
+            found.append(child);
+        found += textsBelow(child);
+    }
+    return found;
+}
+
+// The element blocks `Text { ... }` and `Label { ... }` of a QML source, each from its opening
+// brace to its closing one.
+QStringList textElements(const QString &source)
+{
+    static const QRegularExpression opening(QStringLiteral(R"((?<![\w.])(Text|Label)\s*\{)"));
+    QStringList blocks;
+    for (auto match = opening.globalMatch(source); match.hasNext();) {
+        const auto found = match.next();
+        qsizetype at = found.capturedEnd() - 1;
+        int depth = 0;
+        const qsizetype start = at;
+        for (; at < source.size(); ++at) {
+            depth += source[at] == QLatin1Char('{') ? 1 : source[at] == QLatin1Char('}') ? -1 : 0;
+            if (depth == 0)
+                break;
+        }
+        // Only the element's own lines: what its children declare is theirs.
+        QString own = source.mid(start + 1, at - start - 1);
+        static const QRegularExpression nested(QStringLiteral(R"(\{[^{}]*\})"));
+        while (own.contains(nested))
+            own.remove(nested);
+        blocks.append(found.captured(1) + QStringLiteral(" {") + own + QLatin1Char('}'));
+    }
+    return blocks;
+}
+
 } // namespace
 
 TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
@@ -61,6 +103,10 @@ TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
         const QImage frame = hosted.window()->grabWindow();
         EXPECT_FALSE(frame.isNull());
         settle(50);
+        // Nothing shown is read as markup: rich text would draw a server's tags and fetch its images.
+        for (QQuickItem *text : textsBelow(hosted.window()->contentItem()))
+            EXPECT_EQ(text->property("textFormat").toInt(), int(Qt::PlainText))
+                << text->metaObject()->className() << " \"" << qPrintable(text->property("text").toString()) << '"';
     }
     const QStringList messages = trap.messages();
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
@@ -70,6 +116,25 @@ INSTANTIATE_TEST_SUITE_P(Module, QmlLoad, ::testing::ValuesIn(moduleFileNames())
                          [](const ::testing::TestParamInfo<QString> &info) {
                              return info.param.toStdString();
                          });
+
+// Also the texts of delegates no screen above had data for: every text element of every QML file
+// of the module declares plain text, whatever it shows.
+TEST(QmlModule, EveryTextElementIsPlainText)
+{
+    static const QRegularExpression comment(QStringLiteral(R"(^\s*//.*$)"), QRegularExpression::MultilineOption);
+    int checked = 0;
+    for (const QString &name : moduleFileNames()) {
+        QFile file(QStringLiteral(":/Melodrift/%1.qml").arg(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(name);
+        const QString source = QString::fromUtf8(file.readAll()).remove(comment);
+        for (const QString &element : textElements(source)) {
+            ++checked;
+            EXPECT_TRUE(element.contains(QStringLiteral("textFormat: Text.PlainText")))
+                << qPrintable(name) << ": " << qPrintable(element.left(200));
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
 
 TEST(QmlModule, HoldsTheKit)
 {

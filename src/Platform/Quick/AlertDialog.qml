@@ -137,6 +137,7 @@ Popup {
                 color: Theme.accent
                 Accessible.name: text
                 contentItem: Text {
+                    textFormat: Text.PlainText
                     text: parent.text
                     font: parent.font
                     color: parent.color
@@ -156,6 +157,7 @@ Popup {
                 color: Theme.accent
                 Accessible.name: text
                 contentItem: Text {
+                    textFormat: Text.PlainText
                     text: parent.text
                     font: parent.font
                     color: parent.color

@@ -111,6 +111,7 @@ Popup {
             font: Theme.body
             Accessible.name: text
             contentItem: Text {
+                textFormat: Text.PlainText
                 text: parent.text
                 font: parent.font
                 color: parent.color
@@ -134,6 +135,7 @@ Popup {
             color: Theme.accent
             Accessible.name: text
             contentItem: Text {
+                textFormat: Text.PlainText
                 text: parent.text
                 font: parent.font
                 color: parent.color

@@ -67,11 +67,13 @@ NavigationPage {
                     spacing: 10
                     Text {
                         id: sample
+                        textFormat: Text.PlainText
                         text: "رادیو ملودریفت، ۱۲ آهنگ"
                         font: modelData.font
                         color: Theme.label
                     }
                     Text {
+                        textFormat: Text.PlainText
                         y: sample.baselineOffset - baselineOffset
                         text: modelData.name
                         font: Theme.caption2
@@ -129,7 +131,7 @@ NavigationPage {
                     spacing: 4
                     anchors.verticalCenter: parent.verticalCenter
                     Rectangle { width: 5; height: 5; radius: 2.5; color: Theme.red; anchors.verticalCenter: parent.verticalCenter }
-                    Text { text: "زنده"; font: Theme.caption2; color: Qt.rgba(1, 1, 1, 0.5) }
+                    Text { textFormat: Text.PlainText; text: "زنده"; font: Theme.caption2; color: Qt.rgba(1, 1, 1, 0.5) }
                 }
             }
 
@@ -145,6 +147,7 @@ NavigationPage {
                     spacing: 12
                     SymbolImage { symbol: "music.note.list"; size: 22; color: Theme.accent }
                     Text {
+                        textFormat: Text.PlainText
                         text: "کلیک راست یا نگه داشتن: منوی این ردیف"
                         font: Theme.footnote
                         color: Theme.label
@@ -166,6 +169,7 @@ NavigationPage {
             }
 
             Text {
+                textFormat: Text.PlainText
                 width: column.width
                 text: "Latin text in a Persian line: Melodrift Radio 2.0"
                 font: Theme.footnote
@@ -180,6 +184,7 @@ NavigationPage {
         NavigationPage {
             navigationTitle: "صفحهٔ بعدی"
             Text {
+                textFormat: Text.PlainText
                 anchors.centerIn: parent
                 text: "این ایستگاه پخش زنده است"
                 font: Theme.headline
@@ -200,7 +205,7 @@ NavigationPage {
                 anchors.centerIn: parent
                 spacing: 12
                 SymbolImage { symbol: "wifi.exclamationmark"; size: 40; color: Qt.rgba(1, 1, 1, 0.4); anchors.horizontalCenter: parent.horizontalCenter }
-                Text { text: "دریافت لیست آهنگها ناموفق بود"; font: Theme.subheadline; color: Qt.rgba(1, 1, 1, 0.6); anchors.horizontalCenter: parent.horizontalCenter }
+                Text { textFormat: Text.PlainText; text: "دریافت لیست آهنگها ناموفق بود"; font: Theme.subheadline; color: Qt.rgba(1, 1, 1, 0.6); anchors.horizontalCenter: parent.horizontalCenter }
                 ProminentButton { text: "تلاش دوباره"; anchors.horizontalCenter: parent.horizontalCenter }
             }
         }
@@ -236,6 +241,7 @@ NavigationPage {
                 onClicked: parent.dismissRequested()
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.centerIn: parent
                 text: "پخش‌کنندهٔ تمام‌صفحه"
                 font: Theme.title2

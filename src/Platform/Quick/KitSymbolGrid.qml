@@ -27,6 +27,7 @@ Rectangle {
                     size: 22
                 }
                 Text {
+                    textFormat: Text.PlainText
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     text: modelData

@@ -8,7 +8,7 @@ import Melodrift
 //     PullDownMenu {
 //         items: model.presetNames
 //         onChosen: (index, text) => model.applyPreset(text)
-//         contentItem: Text { text: model.presetLabel }
+//         contentItem: Text { textFormat: Text.PlainText; text: model.presetLabel }
 //     }
 ButtonBase {
     id: control
@@ -39,6 +39,7 @@ ButtonBase {
                 text: modelData
                 font: Theme.body
                 contentItem: Text {
+                    textFormat: Text.PlainText
                     text: parent.text
                     font: parent.font
                     color: control.tint

@@ -83,6 +83,7 @@ FocusScope {
                 Accessible.onPressAction: picker.choose(index)
                 onClicked: picker.choose(index)
                 contentItem: Text {
+                    textFormat: Text.PlainText
                     text: segment.modelData
                     font: Theme.withWeight(Theme.footnote, segment.checked ? Font.DemiBold : Font.Normal)
                     color: Theme.label

@@ -22,6 +22,7 @@ Row {
         anchors.verticalCenter: parent.verticalCenter
     }
     Text {
+        textFormat: Text.PlainText
         visible: root.text !== ""
         text: root.text
         font: root.font
