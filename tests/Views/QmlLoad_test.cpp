@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 
@@ -9,7 +10,8 @@
 // stand-in backend, draws a frame and goes away again without a single QML warning or error.
 // The files are read from the module itself, so a new screen is covered as soon as it exists.
 // A screen that needs a parent context or required properties gets a host: a QML file
-// tests/Views/hosts/<Name>Host.qml that builds it (it may `import Melodrift`).
+// tests/Views/hosts/<Name>Host.qml that builds it (it may `import Melodrift`). Every text it
+// shows that carries data is exposed to assistive technology.
 
 using namespace quickhost;
 
@@ -51,6 +53,7 @@ TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
 {
     const QString name = GetParam();
     MessageTrap trap;
+    accessibletree::Session accessibility;
     {
         auto engine = makeEngine();
         const QUrl url = QFileInfo::exists(hostFile(name)) ? QUrl::fromLocalFile(hostFile(name))
@@ -61,6 +64,8 @@ TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
         const QImage frame = hosted.window()->grabWindow();
         EXPECT_FALSE(frame.isNull());
         settle(50);
+        const QStringList unexposed = accessibletree::unexposedTexts(hosted.window());
+        EXPECT_TRUE(unexposed.isEmpty()) << "shown but not exposed: " << qPrintable(unexposed.join(QLatin1Char('|')));
     }
     const QStringList messages = trap.messages();
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
