@@ -57,7 +57,8 @@ public:
     }
 
     bool isValid() const override { return m_item && m_qt->isValid(); }
-    QObject *object() const override { return m_qt->object(); }
+    // Not asked of Qt's interface: as the application ends, the cache may delete that one first.
+    QObject *object() const override { return m_item; }
     QWindow *window() const override { return m_qt->window(); }
     QList<std::pair<QAccessibleInterface *, QAccessible::Relation>>
     relations(QAccessible::Relation match) const override { return m_qt->relations(match); }
