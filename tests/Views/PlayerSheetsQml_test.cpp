@@ -208,54 +208,6 @@ TEST_F(PlayerSheetsQml, EqualiserControlsWriteTheSettings)
     eq.setEnabled(false);
 }
 
-TEST_F(PlayerSheetsQml, EqualiserThroughAssistiveTechnology)
-{
-    namespace at = accessibletree;
-    Equalizer &eq = Equalizer::shared();
-    eq.applyPreset(EQPreset::all().first());
-    eq.setEnabled(false);
-    loadQml("EQView {}");
-    auto node = [&](const QString &name, QAccessible::Role role) {
-        QAccessibleInterface *found = nullptr;
-        waitFor([&] { return (found = at::shownNode(hosted.window(), name, role)) != nullptr; });
-        return found;
-    };
-    QAccessibleInterface *menu = node(QStringLiteral("حالت: ") + eq.selectedPreset(), QAccessible::Button);
-    QAccessibleInterface *bass = node(QStringLiteral("بیس"), QAccessible::Slider);
-    ASSERT_TRUE(menu && bass);
-    EXPECT_TRUE(menu->state().disabled) << "the menu and the bands are off with the equaliser";
-    EXPECT_TRUE(bass->state().disabled);
-
-    // The switch's own action turns the equaliser on, stored; the menu and the bands come on.
-    QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(item(QStringLiteral("eqToggle")));
-    ASSERT_TRUE(toggle && toggle->actionInterface());
-    toggle->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_TRUE(eq.enabled());
-    EXPECT_TRUE(toggle->state().checked);
-    EXPECT_FALSE(menu->state().disabled);
-    EXPECT_FALSE(bass->state().disabled);
-
-    // "پاپ" chosen from the menu.
-    ASSERT_TRUE(at::press(menu));
-    QAccessibleInterface *pop = node(QStringLiteral("پاپ"), QAccessible::MenuItem);
-    ASSERT_TRUE(pop);
-    ASSERT_TRUE(at::press(pop));
-    ASSERT_TRUE(waitFor([&] { return eq.selectedPreset() == QStringLiteral("پاپ"); }));
-
-    // A band set through its value: written at once, a custom setting.
-    ASSERT_TRUE(bass->valueInterface());
-    EXPECT_EQ(bass->valueInterface()->minimumValue().toDouble(), -12.0);
-    EXPECT_EQ(bass->valueInterface()->maximumValue().toDouble(), 12.0);
-    bass->valueInterface()->setCurrentValue(4.0);
-    EXPECT_EQ(eq.gains().at(0), 4.0f);
-    EXPECT_EQ(eq.selectedPreset(), QStringLiteral("سفارشی"));
-
-    // And off again by its press action.
-    ASSERT_TRUE(at::press(toggle));
-    EXPECT_FALSE(eq.enabled());
-    EXPECT_TRUE(menu->state().disabled);
-}
-
 TEST_F(PlayerSheetsQml, FooterDownloadsRemovesAndOpensTheTelegramLink)
 {
     // Its tracks carry their own audio addresses.
