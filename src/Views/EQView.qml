@@ -70,7 +70,8 @@ NavigationPage {
                     anchors.rightMargin: 18
                     anchors.verticalCenter: parent.verticalCenter
                     checked: model.enabled
-                    onToggled: model.enabled = checked
+                    // However it was switched (a click, a key, an assistive action).
+                    onCheckedChanged: if (checked !== model.enabled) model.enabled = checked
                     Accessible.name: "اکولایزر"
                 }
             }
@@ -155,7 +156,7 @@ NavigationPage {
                             anchors.verticalCenter: parent.verticalCenter
                             from: model.minGain
                             to: model.maxGain
-                            value: model.gains[row.index]
+                            modelValue: model.gains[row.index]
                             onMoved: model.setGain(row.index, value)
                             Accessible.name: model.bandTitles[row.index]
                             Accessible.description: model.gainTexts[row.index]

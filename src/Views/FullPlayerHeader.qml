@@ -46,7 +46,7 @@ RowLayout {
         onClicked: root.closeRequested()
     }
 
-    Text {
+    StaticText {
         objectName: "headerTitle"
         Layout.fillWidth: true
         horizontalAlignment: Text.AlignHCenter
@@ -55,7 +55,6 @@ RowLayout {
         color: Qt.rgba(1, 1, 1, 0.6)
         elide: Text.ElideRight
         maximumLineCount: 1
-        textFormat: Text.PlainText
     }
 
     RowLayout {
@@ -92,6 +91,10 @@ RowLayout {
             size: 18
             tint: root.model.isFavorite ? Theme.pink : Qt.rgba(1, 1, 1, 0.7)
             Accessible.name: "پسندیدن"
+            // Exposed as a checkable button, checked while liked; a click asks the model, which
+            // decides (and may ask to sign in first).
+            Accessible.checkable: true
+            checked: root.model.isFavorite
             onClicked: root.model.handleFavoriteTap()
         }
     }

@@ -153,7 +153,7 @@ Item {
                 Layout.minimumHeight: implicitHeight
                 spacing: 6
 
-                Text {
+                StaticText {
                     objectName: "trackTitle"
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignHCenter
@@ -163,9 +163,8 @@ Item {
                     wrapMode: Text.Wrap
                     maximumLineCount: 2
                     elide: Text.ElideRight
-                    textFormat: Text.PlainText
                 }
-                Text {
+                StaticText {
                     objectName: "artistLine"
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignHCenter
@@ -174,7 +173,6 @@ Item {
                     color: Qt.rgba(1, 1, 1, 0.55)
                     maximumLineCount: 1
                     elide: Text.ElideRight
-                    textFormat: Text.PlainText
                 }
             }
 
@@ -193,7 +191,7 @@ Item {
                 station: RadioPlayer.currentStation
             }
 
-            Text {
+            StaticText {
                 objectName: "offlineError"
                 visible: text !== ""
                 Layout.fillWidth: true
@@ -203,7 +201,6 @@ Item {
                 font: Theme.withWeight(Theme.caption2, Font.Medium)
                 color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.85)
                 wrapMode: Text.Wrap
-                textFormat: Text.PlainText
             }
 
             AdBannerView {
@@ -219,6 +216,11 @@ Item {
                 Layout.fillHeight: true
             }
         }
+    }
+
+    // The offline error line, spoken as it appears.
+    Announcer {
+        text: screen.offlineError
     }
 
     // The station a sheet keeps: the player's at the moment the sheet is built; it does not

@@ -143,13 +143,18 @@ Item {
             NumberAnimation { duration: 400; easing.type: Easing.OutBack; easing.overshoot: 0.6 }
         }
 
-        MouseArea {
+        // Behind the bar: a tap anywhere on it but its button opens the full player. A button, so
+        // that the keyboard and assistive technology can open it too.
+        ButtonBase {
             objectName: "libraryMiniPlayerTapArea"
             anchors.fill: parent
             anchors.leftMargin: bar.sideInset
             anchors.rightMargin: bar.sideInset
             anchors.bottomMargin: bar.bottomInset
             enabled: library.hasCurrentStation
+            focusRingRadius: 23
+            background: null
+            Accessible.name: bar.summary
             onClicked: library.presentFullPlayer()
         }
 

@@ -177,6 +177,14 @@ NavigationPage {
                 id: form
                 objectName: "stepContent"
                 width: parent.width
+                // After a change of step or mode, the keyboard goes on in the new step's first
+                // field (each step names it `firstField`); the first step leaves the focus be.
+                property bool changed: false
+                onLoaded: {
+                    if (changed && item && item.firstField)
+                        item.firstField.forceActiveFocus(Qt.TabFocusReason)
+                    changed = true
+                }
                 sourceComponent: {
                     switch (sheet.step) {
                     case LoginSheetModel.Login: return loginForm
@@ -221,11 +229,13 @@ NavigationPage {
         id: loginForm
         FormCard {
             objectName: "loginForm"
+            readonly property Item firstField: loginUsername.input
             ModePicker {}
             Column {
                 width: parent.width
                 spacing: 12
                 AccountField {
+                    id: loginUsername
                     objectName: "usernameField"
                     width: parent.width
                     symbol: "person"
@@ -279,11 +289,13 @@ NavigationPage {
         id: signupForm
         FormCard {
             objectName: "signupForm"
+            readonly property Item firstField: displayNameField.input
             ModePicker {}
             Column {
                 width: parent.width
                 spacing: 12
                 AccountField {
+                    id: displayNameField
                     objectName: "displayNameField"
                     width: parent.width
                     symbol: "person.text"
@@ -357,9 +369,11 @@ NavigationPage {
         id: forgotIdentifierForm
         Column {
             objectName: "forgotIdentifierForm"
+            readonly property Item firstField: identifierField.input
             spacing: 16
             FormCard {
                 AccountField {
+                    id: identifierField
                     objectName: "identifierField"
                     width: parent.width
                     symbol: "person"
@@ -391,6 +405,7 @@ NavigationPage {
         id: forgotDone
         Column {
             objectName: "forgotDone"
+            readonly property Item firstField: toLoginButton
             spacing: 18
             Item {
                 width: parent.width
@@ -418,6 +433,7 @@ NavigationPage {
                 }
             }
             AccountCallToAction {
+                id: toLoginButton
                 objectName: "toLoginButton"
                 width: parent.width
                 title: "رفتن به صفحه ورود"

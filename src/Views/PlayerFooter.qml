@@ -42,6 +42,8 @@ Item {
                 height: 46
                 focusRingRadius: width / 2
                 Accessible.name: model.downloadActionName
+                // The percentage it shows while running.
+                Accessible.description: model.percentText !== "" ? model.percentText + "٪" : ""
                 onClicked: model.tapDownload()
 
                 contentItem: Item {

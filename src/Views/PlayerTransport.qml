@@ -18,11 +18,9 @@ ColumnLayout {
     spacing: 0
 
     // A slider of the player: a thin white track, filled up to a round white thumb.
-    component TintedSlider: Slider {
+    component TintedSlider: ValueSlider {
         id: slider
-        property color tint: "white"
-        padding: 0
-        implicitHeight: 28
+        tint: "white"
         background: Item {
             x: slider.leftPadding
             width: slider.availableWidth
@@ -49,7 +47,6 @@ ColumnLayout {
             radius: width / 2
             color: slider.tint
         }
-        FocusRing { radius: 8 }
     }
 
     // A transport button: a symbol in white, dimmed by the row itself while disabled.
@@ -90,8 +87,7 @@ ColumnLayout {
                 radius: 3.5
                 color: Theme.red
             }
-            Text {
-                textFormat: Text.PlainText
+            StaticText {
                 anchors.verticalCenter: parent.verticalCenter
                 text: "پخش زنده"
                 font: Theme.withWeight(Theme.caption, Font.Bold)
@@ -115,24 +111,22 @@ ColumnLayout {
             Layout.fillWidth: true
             from: 0
             to: root.model.seekMaximum
-            value: RadioPlayer.currentTime
+            modelValue: RadioPlayer.currentTime
             stepSize: 5
             Accessible.name: "موقعیت پخش"
-            // Every value of a drag seeks at once.
+            // Every value of a drag seeks at once, as does a value set by assistive technology.
             onMoved: RadioPlayer.seek(value)
         }
         RowLayout {
             Layout.fillWidth: true
-            Text {
-                textFormat: Text.PlainText
+            StaticText {
                 objectName: "elapsedText"
                 text: root.model.elapsedText
                 font: Theme.caption2
                 color: Qt.rgba(1, 1, 1, 0.5)
             }
             Item { Layout.fillWidth: true }
-            Text {
-                textFormat: Text.PlainText
+            StaticText {
                 objectName: "totalText"
                 text: root.model.totalText
                 font: Theme.caption2
@@ -243,7 +237,7 @@ ColumnLayout {
             tint: Qt.rgba(1, 1, 1, 0.85)
             from: 0
             to: 1
-            value: RadioPlayer.volume
+            modelValue: RadioPlayer.volume
             stepSize: 0.05
             Accessible.name: "بلندی صدا"
             onMoved: RadioPlayer.volume = value

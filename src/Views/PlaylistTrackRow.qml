@@ -133,8 +133,10 @@ Item {
         height: 30
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
-        Accessible.name: row.control === PlaylistDetailViewModel.Progress ? "لغو دانلود"
-                       : row.control === PlaylistDetailViewModel.Downloaded ? "حذف دانلود" : "دانلود آفلاین"
+        // Named with its track: every row has one.
+        Accessible.name: (row.control === PlaylistDetailViewModel.Progress ? "لغو دانلود "
+                          : row.control === PlaylistDetailViewModel.Downloaded ? "حذف دانلود " : "دانلود آفلاین ")
+                         + (row.track ? row.track.title : "")
         onClicked: row.downloadRequested()
 
         contentItem: Item {
@@ -201,7 +203,7 @@ Item {
         height: 32
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
-        Accessible.name: "گزینه‌های آهنگ"
+        Accessible.name: "گزینه‌های آهنگ " + (row.track ? row.track.title : "")
         onClicked: rowMenu.openAt(width / 2, height)
 
         contentItem: SymbolImage {

@@ -48,7 +48,7 @@ SectionCardFrame {
             symbolSize: 22
             busy: search.isLoading
             enabled: search.canSearch && !search.isLoading
-            Accessible.name: "جستجو"
+            Accessible.name: "جستجو در ساندکلود"
             onClicked: search.search()
         }
     }

@@ -55,7 +55,7 @@ SectionCardFrame {
             fill: Theme.accent
             busy: spotify.isLoading
             enabled: spotify.canResolve
-            Accessible.name: "جستجو"
+            Accessible.name: "جستجوی پلیلیست اسپاتیفای"
             onClicked: spotify.resolve()
         }
     }

@@ -1,5 +1,11 @@
 #include "AccessibleTree.h"
 
+#include "AccessibleItems.h"
+
+#include <QQuickItem>
+
+#include <algorithm>
+
 namespace accessibletree {
 
 namespace {
@@ -60,6 +66,48 @@ bool press(QAccessibleInterface *node)
         return false;
     actions->doAction(QAccessibleActionInterface::pressAction());
     return true;
+}
+
+namespace {
+bool seen(const QQuickItem *item)
+{
+    qreal opacity = 1.0;
+    for (const QQuickItem *i = item; i; i = i->parentItem())
+        opacity *= i->opacity();
+    return item->isVisible() && opacity > 0.01 && item->width() > 0 && item->height() > 0
+           && !ModalCover::covers(item);
+}
+
+void collectTexts(QQuickItem *item, QList<QQuickItem *> &into)
+{
+    for (QQuickItem *child : item->childItems()) {
+        if (child->inherits("QQuickText"))
+            into << child;
+        collectTexts(child, into);
+    }
+}
+} // namespace
+
+QStringList unexposedTexts(QQuickWindow *window)
+{
+    QStringList readable;
+    for (QAccessibleInterface *node : shownNodes(window)) {
+        for (QAccessible::Text t : {QAccessible::Name, QAccessible::Description, QAccessible::Value})
+            readable << node->text(t);
+    }
+    QList<QQuickItem *> texts;
+    collectTexts(window->contentItem(), texts);
+    QStringList missing;
+    for (QQuickItem *item : std::as_const(texts)) {
+        const QString text = item->property("text").toString().trimmed();
+        if (!seen(item) || std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); }))
+            continue;
+        const bool read = std::any_of(readable.begin(), readable.end(),
+                                      [&](const QString &r) { return r.contains(text); });
+        if (!read)
+            missing << text;
+    }
+    return missing;
 }
 
 } // namespace accessibletree

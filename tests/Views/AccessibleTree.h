@@ -36,5 +36,10 @@ QAccessibleInterface *shownNode(QQuickWindow *window, const QString &name,
 QStringList shownNames(QQuickWindow *window, QAccessible::Role role);
 // Performs the node's press action; false when it offers none.
 bool press(QAccessibleInterface *node);
+// The data texts a sighted user sees that a screen reader cannot read: each visible Text with a
+// letter or a digit that is neither a shown node of its own nor part of a shown node's name,
+// description or value (a button's label, a field's text). Texts under an open modal sheet count
+// as not seen.
+QStringList unexposedTexts(QQuickWindow *window);
 
 } // namespace accessibletree

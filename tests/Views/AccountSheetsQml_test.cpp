@@ -186,6 +186,30 @@ TEST_F(AccountSheetsQml, ARefusalShowsItsBannerAndShiftTabGoesBackToThePicker)
     QTest::keyClick(hosted.window(), Qt::Key_Backtab);
     QQuickItem *picker = find(QStringLiteral("modePicker"), login);
     ASSERT_TRUE(waitFor([&] { return picker->hasActiveFocus(); }));
+
+    // A change of mode or step puts the keyboard in the new step's first field.
+    const struct { Qt::Key key; const char *field; } steps[] = {
+        {Qt::Key_Space, "displayNameField"}, // the picker: sign-up
+        {Qt::Key_Space, "usernameField"},    // and back: sign-in
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.field);
+        picker = find(QStringLiteral("modePicker"), login);
+        ASSERT_TRUE(picker);
+        picker->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(hosted.window(), step.key);
+        QQuickItem *first = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            first = input(QString::fromUtf8(step.field), login);
+            return first && first->hasActiveFocus();
+        }));
+    }
+    click(find(QStringLiteral("forgotButton"), login));
+    QQuickItem *identifier = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        identifier = input(QStringLiteral("identifierField"), login);
+        return identifier && identifier->hasActiveFocus();
+    }));
 }
 
 TEST_F(AccountSheetsQml, SignUpThroughTheCodeField)

@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "ArtworkPicture.h"
 #include "QmlWindowFixture.h"
 #include "Services/APIClient.h"
@@ -165,5 +166,67 @@ TEST_F(FullPlayerViewQml, LayoutSheetsKeyboardAndDrag)
     EXPECT_EQ(dismissed.count(), 0);
     drag(item(QStringLiteral("vinyl")), QPoint(0, 200));
     EXPECT_EQ(dismissed.count(), 1);
+    player->togglePlayPause();
+}
+
+TEST_F(FullPlayerViewQml, AssistiveTechnologyDrivesItAndReadsWhatItShows)
+{
+    namespace at = accessibletree;
+    at::Session accessibility;
+    ASSERT_TRUE(loadQml("Item { FullPlayerView { anchors.fill: parent } }"));
+    QQuickWindow *window = hosted.window();
+    auto node = [&](const QString &name, QAccessible::Role role = QAccessible::NoRole) {
+        QAccessibleInterface *found = nullptr;
+        waitFor([&] { return (found = at::shownNode(window, name, role)) != nullptr; });
+        return found;
+    };
+    auto play = [](const QString &genre) {
+        for (const Station &station : StationStore::shared()->stations())
+            if (station.genre == genre)
+                RadioPlayer::shared()->select(station);
+    };
+    StationStore::shared()->requestLoad(true);
+    ASSERT_TRUE(waitFor([] { return !StationStore::shared()->stations().isEmpty(); }, 10000));
+    RadioPlayer *player = RadioPlayer::shared();
+    play(QStringLiteral("jazz"));
+    ASSERT_TRUE(waitFor([&] { return player->isPlaying() && player->duration() > 5; }, 10000));
+
+    // What it shows, it exposes: the title among the rest.
+    const QString title = item(QStringLiteral("trackTitle"))->property("text").toString();
+    ASSERT_FALSE(title.isEmpty());
+    EXPECT_TRUE(node(title, QAccessible::StaticText));
+    ASSERT_TRUE(waitFor([&] { return at::unexposedTexts(window).isEmpty(); }))
+        << qPrintable(at::unexposedTexts(window).join(QLatin1Char('|')));
+    QAccessibleInterface *heart = node(QStringLiteral("پسندیدن"), QAccessible::Button);
+    ASSERT_TRUE(heart);
+    EXPECT_TRUE(heart->state().checkable);
+    EXPECT_FALSE(heart->state().checked);
+
+    // The volume set to 30 % of its range, and the seek bar to the middle.
+    QAccessibleInterface *volume = node(QStringLiteral("بلندی صدا"), QAccessible::Slider);
+    ASSERT_TRUE(volume && volume->valueInterface());
+    const double low = volume->valueInterface()->minimumValue().toDouble();
+    const double high = volume->valueInterface()->maximumValue().toDouble();
+    ASSERT_LT(low, high);
+    volume->valueInterface()->setCurrentValue(low + 0.3 * (high - low));
+    EXPECT_NEAR(player->volume(), 0.3, 0.01);
+    QAccessibleInterface *seek = node(QStringLiteral("موقعیت پخش"), QAccessible::Slider);
+    ASSERT_TRUE(seek && seek->valueInterface());
+    const double end = seek->valueInterface()->maximumValue().toDouble();
+    EXPECT_NEAR(end, player->duration(), 1.0);
+    seek->valueInterface()->setCurrentValue(end / 2);
+    EXPECT_TRUE(waitFor([&] { return std::abs(player->currentTime() - end / 2) < 2.0; }, 10000))
+        << player->currentTime() << " of " << end;
+
+    // A live station: the seconds buttons are exposed as disabled, the badge as text.
+    play(QStringLiteral("tehran-live"));
+    ASSERT_TRUE(waitFor([&] { return player->isLive(); }, 10000));
+    EXPECT_TRUE(node(QStringLiteral("پخش زنده"), QAccessible::StaticText));
+    for (const QString &name : {QStringLiteral("عقب"), QStringLiteral("جلو"), QStringLiteral("آهنگ بعدی")}) {
+        QAccessibleInterface *button = node(name, QAccessible::Button);
+        ASSERT_TRUE(button) << qPrintable(name);
+        EXPECT_TRUE(button->state().disabled) << qPrintable(name);
+    }
+    EXPECT_FALSE(node(QStringLiteral("بستن"), QAccessible::Button)->state().disabled);
     player->togglePlayPause();
 }

@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"
@@ -10,6 +11,7 @@
 #include "QmlWindowFixture.h"
 
 #include <QQuickWindow>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -144,6 +146,33 @@ TEST_F(LibraryScreensQml, LibraryTabShowsTheSignedInLibraryAndAsksBeforeDeleting
     // The card opens the playlist on the tab's own stack.
     click(find(QStringLiteral("playlistCard1")));
     EXPECT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+}
+
+TEST_F(LibraryScreensQml, ThePopulatedLibraryExposesWhatItShowsAndTellsItsButtonsApart)
+{
+    namespace at = accessibletree;
+    at::Session accessibility;
+    loadQml("LibraryView {}");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistCard1"))); }));
+    settle(300);
+    EXPECT_TRUE(at::unexposedTexts(hosted.window()).isEmpty())
+        << qPrintable(at::unexposedTexts(hosted.window()).join(QLatin1Char('|')));
+    const QStringList buttons = at::shownNames(hosted.window(), QAccessible::Button);
+    EXPECT_EQ(buttons.count(QStringLiteral("جستجو")), 0) << "the two cards' search buttons say which they are";
+
+    // A playlist's rows: every download control names its track.
+    click(find(QStringLiteral("playlistCard1")));
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+    settle(350); // the push transition
+    EXPECT_TRUE(at::unexposedTexts(hosted.window()).isEmpty())
+        << qPrintable(at::unexposedTexts(hosted.window()).join(QLatin1Char('|')));
+    QStringList downloads;
+    for (const QString &name : at::shownNames(hosted.window(), QAccessible::Button)) {
+        if (name.startsWith(QStringLiteral("دانلود آفلاین")))
+            downloads << name;
+    }
+    EXPECT_GE(downloads.size(), 3);
+    EXPECT_EQ(downloads.size(), QSet<QString>(downloads.begin(), downloads.end()).size()) << qPrintable(downloads.join(QLatin1Char('|')));
 }
 
 TEST_F(LibraryScreensQml, AddSheetAddsToTheTappedPlaylistAndClosesItself)

@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 
@@ -12,7 +13,8 @@
 // stand-in backend, draws a frame and goes away again without a single QML warning or error.
 // The files are read from the module itself, so a new screen is covered as soon as it exists.
 // A screen that needs a parent context or required properties gets a host: a QML file
-// tests/Views/hosts/<Name>Host.qml that builds it (it may `import Melodrift`).
+// tests/Views/hosts/<Name>Host.qml that builds it (it may `import Melodrift`). Every text it
+// shows that carries data is exposed to assistive technology.
 
 using namespace quickhost;
 
@@ -93,6 +95,7 @@ TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
 {
     const QString name = GetParam();
     MessageTrap trap;
+    accessibletree::Session accessibility;
     {
         auto engine = makeEngine();
         const QUrl url = QFileInfo::exists(hostFile(name)) ? QUrl::fromLocalFile(hostFile(name))
@@ -107,6 +110,10 @@ TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
         for (QQuickItem *text : textsBelow(hosted.window()->contentItem()))
             EXPECT_EQ(text->property("textFormat").toInt(), int(Qt::PlainText))
                 << text->metaObject()->className() << " \"" << qPrintable(text->property("text").toString()) << '"';
+        // (The kit's review pages show samples and symbol names, not data.)
+        const bool review = name == QLatin1String("KitGallery") || name == QLatin1String("KitSymbolGrid");
+        const QStringList unexposed = review ? QStringList() : accessibletree::unexposedTexts(hosted.window());
+        EXPECT_TRUE(unexposed.isEmpty()) << "shown but not exposed: " << qPrintable(unexposed.join(QLatin1Char('|')));
     }
     const QStringList messages = trap.messages();
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));

@@ -177,6 +177,27 @@ TEST_F(ShellAccessibility, AssistiveTechnologyPressesDoWhatClicksDo)
     player->setFullPlayerPresented(false);
     const QString toggle = exposedName(item(QStringLiteral("playPauseButton")));
     EXPECT_TRUE(toggle == QStringLiteral("پخش") || toggle == QStringLiteral("مکث")) << qPrintable(toggle);
+
+    // The library tab's bar is the same button: pressed, and with Tab and Enter.
+    ASSERT_TRUE(at::press(node(LibraryTab, QAccessible::Button)));
+    QQuickItem *libraryBar = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        libraryBar = item(QStringLiteral("libraryMiniPlayerTapArea"));
+        return libraryBar && libraryBar->isVisible();
+    }));
+    EXPECT_EQ(exposedName(libraryBar), exposedName(barArea));
+    ASSERT_TRUE(at::press(node(exposedName(libraryBar), QAccessible::Button)));
+    EXPECT_TRUE(player->isFullPlayerPresented());
+    player->setFullPlayerPresented(false);
+    ASSERT_TRUE(waitFor([&] { return at::shownNode(window(), exposedName(libraryBar)) != nullptr; }));
+    window()->requestActivate();
+    for (int i = 0; i < 80 && !libraryBar->hasActiveFocus(); ++i)
+        QTest::keyClick(window(), Qt::Key_Tab);
+    ASSERT_TRUE(libraryBar->hasActiveFocus());
+    EXPECT_TRUE(ringShown(libraryBar));
+    QTest::keyClick(window(), Qt::Key_Return);
+    EXPECT_TRUE(player->isFullPlayerPresented());
+    player->setFullPlayerPresented(false);
 }
 
 TEST_F(ShellAccessibility, TheKeyboardAloneWalksTheHomeScreenRightToLeftAndEnterActs)

@@ -38,6 +38,12 @@ Popup {
     parent: Overlay.overlay
     anchors.centerIn: parent
     width: Math.min(340, parent ? parent.width - 48 : 340)
+    // While it is open, what lies under it is not exposed to assistive technology.
+    readonly property ModalCover modalCover: ModalCover {
+        active: dialog.visible
+        content: dialog.contentItem
+    }
+
     modal: true
     dim: true
     focus: true

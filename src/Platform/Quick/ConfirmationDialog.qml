@@ -30,6 +30,12 @@ Popup {
     readonly property bool requested: presenter !== null && flag !== "" && Boolean(presenter[flag])
     property bool chosen: false
 
+    // While it is open, what lies under it is not exposed to assistive technology.
+    readonly property ModalCover modalCover: ModalCover {
+        active: dialog.visible
+        content: dialog.contentItem
+    }
+
     parent: Overlay.overlay
     anchors.centerIn: parent
     width: Math.min(320, parent ? parent.width - 48 : 320)

@@ -69,12 +69,17 @@ Item {
         Instantiator {
             model: menuModel
             delegate: MenuItem {
+                id: menuItem
                 required property int index
                 required property string title
                 required property string symbol
                 required property bool destructive
                 text: title
                 font: Theme.body
+                // A menu item has neither a name nor a press action of its own for assistive
+                // technology here.
+                Accessible.name: title
+                Accessible.onPressAction: menuItem.clicked()
                 contentItem: SymbolLabel {
                     text: parent.text
                     symbol: parent.symbol

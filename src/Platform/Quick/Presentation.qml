@@ -30,6 +30,12 @@ Popup {
     // Distance the popup is slid down from its place; the transitions animate it.
     property real offset: 0
 
+    // While it is open, what lies under it is not exposed to assistive technology.
+    readonly property ModalCover modalCover: ModalCover {
+        active: presentation.visible
+        content: presentation.contentItem
+    }
+
     parent: Overlay.overlay
     padding: 0
     modal: true

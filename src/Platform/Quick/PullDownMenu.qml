@@ -34,10 +34,15 @@ ButtonBase {
         Repeater {
             model: control.items
             delegate: MenuItem {
+                id: menuItem
                 required property int index
                 required property string modelData
                 text: modelData
                 font: Theme.body
+                // A menu item has neither a name nor a press action of its own for assistive
+                // technology here.
+                Accessible.name: modelData
+                Accessible.onPressAction: menuItem.clicked()
                 contentItem: Text {
                     textFormat: Text.PlainText
                     text: parent.text

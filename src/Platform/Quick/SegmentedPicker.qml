@@ -19,7 +19,7 @@ FocusScope {
     activeFocusOnTab: true
 
     function choose(index) {
-        if (index >= 0 && index < titles.length && index !== currentIndex)
+        if (enabled && index >= 0 && index < titles.length && index !== currentIndex)
             activated(index)
     }
 

@@ -5,19 +5,33 @@ import Melodrift
 // The system switch without a visible title: a rounded track that fills with the tint when on,
 // and a white knob. Name it for assistive technology:
 //     Toggle { checked: model.enabled; onToggled: model.enabled = checked; Accessible.name: "اکولایزر" }
-// Space toggles it from the keyboard; Enter too.
+// toggled() comes for every switch by the listener: a click or a drag, Space, Enter, and the
+// assistive Toggle and Press actions (which Qt alone would carry out without it).
 Switch {
     id: control
 
     property color tint: Theme.accent
 
+    // Does what a click does.
+    function activate() {
+        if (!control.enabled || !control.visible)
+            return
+        control.toggle()
+        control.toggled()
+    }
+
     padding: 0
     spacing: 0
+    // The switch is its track: without this it would be as wide as its empty content, 0, and no
+    // click could reach it.
+    implicitWidth: indicator.implicitWidth + leftPadding + rightPadding
     focusPolicy: Qt.StrongFocus
-    Keys.onReturnPressed: control.toggle(), control.toggled()
-    Keys.onEnterPressed: control.toggle(), control.toggled()
+    Keys.onReturnPressed: control.activate()
+    Keys.onEnterPressed: control.activate()
     Accessible.focusable: true
     Accessible.ignored: !control.visible
+    Accessible.onToggleAction: control.activate()
+    Accessible.onPressAction: control.activate()
 
     indicator: Rectangle {
         implicitWidth: 51

@@ -3,34 +3,44 @@ import QtQuick.Controls
 import Melodrift
 
 // The system continuous slider: a thin track filled with the tint up to the value, and a white
-// knob. Arrow keys move it by `stepSize` (1 unless set); name it for assistive technology:
-//     ValueSlider { from: -12; to: 12; value: model.gain; onMoved: model.setGain(value); Accessible.name: "بیس" }
+// knob. Bind what it shows to `modelValue` (not `value`) and apply `value` in `onMoved`:
+//     ValueSlider { from: -12; to: 12; modelValue: model.gain; onMoved: model.setGain(value); Accessible.name: "بیس" }
+// moved() comes for every change the listener makes: a drag, the arrow keys (by `stepSize`, 1
+// unless set; a drag is not stepped), or assistive technology setting the value or stepping it;
+// never for a change of `modelValue`. Assistive technology reads the range and the step.
 Slider {
     id: control
 
     property color tint: Theme.accent
+    // The model's value, which the knob shows while nobody moves it.
+    property real modelValue: 0
+    // The range as assistive technology reads it.
+    readonly property real minimumValue: from
+    readonly property real maximumValue: to
 
     padding: 0
-    stepSize: 0
+    stepSize: 1
     focusPolicy: Qt.StrongFocus
-    // The keyboard step; the slider itself has no steps.
-    property real keyStep: 1
+    value: modelValue
 
-    Keys.onLeftPressed: event => control.nudge(control.mirrored ? keyStep : -keyStep, event)
-    Keys.onRightPressed: event => control.nudge(control.mirrored ? -keyStep : keyStep, event)
-    Keys.onUpPressed: event => control.nudge(keyStep, event)
-    Keys.onDownPressed: event => control.nudge(-keyStep, event)
-
-    function nudge(delta, event) {
-        control.value = Math.max(control.from, Math.min(control.to, control.value + delta))
-        control.moved()
-        event.accepted = true
+    // A change that is not the model's and not a drag (which emits moved() itself): the keys
+    // below, or assistive technology setting the value or stepping it.
+    property bool completed: false
+    Component.onCompleted: completed = true
+    onValueChanged: {
+        if (!completed || pressed || !enabled)
+            return
+        const shown = Math.max(Math.min(from, to), Math.min(Math.max(from, to), modelValue))
+        if (Math.abs(value - shown) > 1e-9)
+            control.moved()
     }
+
+    // Left and Right are the slider's own (following the layout's direction); Up and Down too.
+    Keys.onUpPressed: control.increase()
+    Keys.onDownPressed: control.decrease()
 
     Accessible.focusable: true
     Accessible.ignored: !control.visible
-    Accessible.onIncreaseAction: nudge(keyStep, { accepted: true })
-    Accessible.onDecreaseAction: nudge(-keyStep, { accepted: true })
 
     implicitWidth: 200
     implicitHeight: 28

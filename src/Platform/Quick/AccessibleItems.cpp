@@ -1,0 +1,188 @@
+#include "AccessibleItems.h"
+
+#include <QAccessible>
+#include <QAccessibleInterface>
+#include <QList>
+#include <QQuickWindow>
+
+namespace {
+
+QList<ModalCover *> &openCovers()
+{
+    static QList<ModalCover *> covers;
+    return covers;
+}
+
+bool isInside(const QQuickItem *item, const QQuickItem *ancestor)
+{
+    for (const QQuickItem *i = item; i; i = i->parentItem()) {
+        if (i == ancestor)
+            return true;
+    }
+    return false;
+}
+
+bool isInOverlay(const QQuickItem *item)
+{
+    for (const QQuickItem *i = item; i; i = i->parentItem()) {
+        if (i->inherits("QQuickOverlay"))
+            return true;
+    }
+    return false;
+}
+
+// Qt's interface of an item, with the item's enabled state and the modal covers added to its
+// state. Everything else is Qt's: the children it returns are wrapped in turn, since they are
+// looked up through QAccessible::queryAccessibleInterface.
+class AccessibleItem : public QAccessibleInterface
+{
+public:
+    AccessibleItem(QQuickItem *item, QAccessibleInterface *qt)
+        : m_item(item), m_qt(qt), m_qtId(QAccessible::uniqueId(qt))
+    {
+        // The bridge caches states: tell it when the enabled state changes.
+        m_enabledWatch = QObject::connect(item, &QQuickItem::enabledChanged, item, [item] {
+            QAccessible::State changed;
+            changed.disabled = true;
+            QAccessibleStateChangeEvent event(item, changed);
+            QAccessible::updateAccessibility(&event);
+        });
+    }
+    ~AccessibleItem() override
+    {
+        QObject::disconnect(m_enabledWatch);
+        // Qt's interface stays in the accessibility cache under its own id: it goes with this one.
+        if (QAccessible::accessibleInterface(m_qtId) == m_qt)
+            QAccessible::deleteAccessibleInterface(m_qtId);
+    }
+
+    bool isValid() const override { return m_item && m_qt->isValid(); }
+    // Not asked of Qt's interface: as the application ends, the cache may delete that one first.
+    QObject *object() const override { return m_item; }
+    QWindow *window() const override { return m_qt->window(); }
+    QList<std::pair<QAccessibleInterface *, QAccessible::Relation>>
+    relations(QAccessible::Relation match) const override { return m_qt->relations(match); }
+    QAccessibleInterface *focusChild() const override { return m_qt->focusChild(); }
+    QAccessibleInterface *childAt(int x, int y) const override { return m_qt->childAt(x, y); }
+    QAccessibleInterface *parent() const override { return m_qt->parent(); }
+    QAccessibleInterface *child(int index) const override { return m_qt->child(index); }
+    int childCount() const override { return m_qt->childCount(); }
+    int indexOfChild(const QAccessibleInterface *child) const override { return m_qt->indexOfChild(child); }
+    QString text(QAccessible::Text t) const override { return m_qt->text(t); }
+    void setText(QAccessible::Text t, const QString &text) override { m_qt->setText(t, text); }
+    QRect rect() const override { return m_qt->rect(); }
+    QAccessible::Role role() const override { return m_qt->role(); }
+    QColor foregroundColor() const override { return m_qt->foregroundColor(); }
+    QColor backgroundColor() const override { return m_qt->backgroundColor(); }
+    void *interface_cast(QAccessible::InterfaceType type) override { return m_qt->interface_cast(type); }
+    void virtual_hook(int id, void *data) override { m_qt->virtual_hook(id, data); }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = m_qt->state();
+        if (!m_item)
+            return state;
+        if (!m_item->isEnabled())
+            state.disabled = true;
+        if (ModalCover::covers(m_item))
+            state.invisible = true;
+        return state;
+    }
+
+private:
+    QPointer<QQuickItem> m_item;
+    QAccessibleInterface *m_qt;
+    QAccessible::Id m_qtId;
+    QMetaObject::Connection m_enabledWatch;
+};
+
+// Asked first for every object's most derived class: for an item, it has Qt make its own
+// interface (this factory stands aside meanwhile) and wraps it.
+QAccessibleInterface *wrapQuickItem(const QString &className, QObject *object)
+{
+    static bool makingQtInterface = false;
+    if (makingQtInterface)
+        return nullptr;
+    auto *item = qobject_cast<QQuickItem *>(object);
+    if (!item || className != QLatin1String(object->metaObject()->className()))
+        return nullptr;
+    makingQtInterface = true;
+    QAccessibleInterface *qt = QAccessible::queryAccessibleInterface(object);
+    makingQtInterface = false;
+    return qt ? new AccessibleItem(item, qt) : nullptr;
+}
+
+void installAccessibleItems()
+{
+    QAccessible::installFactory(wrapQuickItem);
+}
+
+} // namespace
+
+Q_CONSTRUCTOR_FUNCTION(installAccessibleItems)
+
+ModalCover::ModalCover(QObject *parent) : QObject(parent) {}
+
+ModalCover::~ModalCover()
+{
+    openCovers().removeAll(this);
+}
+
+void ModalCover::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    m_active = active;
+    update();
+    emit activeChanged();
+}
+
+void ModalCover::setContent(QQuickItem *content)
+{
+    if (content == m_content)
+        return;
+    m_content = content;
+    update();
+    emit contentChanged();
+}
+
+void ModalCover::update()
+{
+    const bool registered = m_active && m_content;
+    if (registered == m_registered)
+        return;
+    m_registered = registered;
+    if (registered)
+        openCovers().append(this);
+    else
+        openCovers().removeAll(this);
+    // What lies under it comes and goes as a whole: say so for the window's top items.
+    if (QQuickWindow *window = m_content ? m_content->window() : nullptr) {
+        for (QQuickItem *top : window->contentItem()->childItems()) {
+            QAccessible::State changed;
+            changed.invisible = true;
+            QAccessibleStateChangeEvent event(top, changed);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
+
+bool ModalCover::covers(const QQuickItem *item)
+{
+    const QQuickWindow *window = item->window();
+    if (!window)
+        return false;
+    QList<const QQuickItem *> layers; // the windows' open covers, lowest first
+    for (const ModalCover *cover : std::as_const(openCovers())) {
+        if (cover->m_content && cover->m_content->window() == window)
+            layers << cover->m_content.data();
+    }
+    if (layers.isEmpty() || isInside(item, layers.last()))
+        return false;
+    for (const QQuickItem *lower : std::as_const(layers)) {
+        if (isInside(item, lower))
+            return true;
+    }
+    // Above the covers stand the menus and tool tips opened from the top one.
+    return !isInOverlay(item);
+}

@@ -1,0 +1,245 @@
+#include "AccessibleTree.h"
+#include "QmlWindowFixture.h"
+#include "support/QuickHost.h"
+
+#include <QAccessibleActionInterface>
+#include <QAccessibleValueInterface>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+// Every control type of the kit driven the way a screen reader or a switch device drives it,
+// through Qt's accessibility action and value interfaces, in a real window (offscreen): the effect
+// is the one a click, a drag or a key has, and a disabled control is exposed as disabled and does
+// nothing.
+
+using namespace quickhost;
+namespace at = accessibletree;
+
+namespace {
+
+class KitAssistiveActions : public QmlWindowFixture
+{
+public:
+    // (Public: the cases' lambdas drive the window through them.)
+    QQuickWindow *window() const { return hosted.window(); }
+    QQuickItem *control() const { return itemNamed(window()->contentItem(), QStringLiteral("control")); }
+    QVariant effect() const { return hosted.screen()->property("effect"); }
+    int effects() const { return hosted.screen()->property("effects").toInt(); }
+
+    QAccessibleInterface *shown(const QString &name, QAccessible::Role role = QAccessible::NoRole) const
+    {
+        QAccessibleInterface *found = nullptr;
+        waitFor([&] { return (found = at::shownNode(window(), name, role)) != nullptr; });
+        return found;
+    }
+    // The window point at the centre of a node, as a pointer would aim at it.
+    QPoint centre(QAccessibleInterface *node) const { return window()->mapFromGlobal(node->rect().center()); }
+    void click(QPoint at) { QTest::mouseClick(window(), Qt::LeftButton, {}, at); }
+    void click(QAccessibleInterface *node) { click(centre(node)); }
+    void drag(QPoint from, QPoint to)
+    {
+        QTest::mousePress(window(), Qt::LeftButton, {}, from);
+        for (int i = 1; i <= 10; ++i)
+            QTest::mouseMove(window(), from + (to - from) * i / 10, 16);
+        QTest::mouseRelease(window(), Qt::LeftButton, {}, to, 16);
+    }
+    static void act(QAccessibleInterface *node, const QString &action)
+    {
+        ASSERT_NE(node->actionInterface(), nullptr);
+        ASSERT_TRUE(node->actionInterface()->actionNames().contains(action))
+            << qPrintable(node->actionInterface()->actionNames().join(QLatin1Char(',')));
+        node->actionInterface()->doAction(action);
+    }
+
+    at::Session session;
+};
+
+struct ControlCase
+{
+    const char *kind;
+    QByteArray qml; // the control, named "control"; it reports into root.effect and root.effects
+    QString name;   // its accessible name
+    std::function<void(KitAssistiveActions &, QAccessibleInterface *)> assistive;
+    std::function<void(KitAssistiveActions &, QAccessibleInterface *)> pointer;
+};
+
+const QString Press = QAccessibleActionInterface::pressAction();
+
+} // namespace
+
+TEST_F(KitAssistiveActions, EachControlDoesThroughAssistiveTechnologyWhatThePointerDoesAndDisabledIsExposed)
+{
+    using F = KitAssistiveActions;
+    const QList<ControlCase> cases = {
+        {"button", R"(PlainButton { objectName: "control"; text: "پخش همه"
+                        onClicked: { root.effect = "clicked"; root.effects++ } })",
+         QStringLiteral("پخش همه"),
+         [](F &, QAccessibleInterface *node) { F::act(node, Press); },
+         [](F &f, QAccessibleInterface *node) { f.click(node); }},
+        {"toggle, its toggle action", R"(Toggle { objectName: "control"; Accessible.name: "اکولایزر"
+                        checked: root.effect === true
+                        onToggled: { root.effect = checked; root.effects++ } })",
+         QStringLiteral("اکولایزر"),
+         [](F &, QAccessibleInterface *node) { F::act(node, QAccessibleActionInterface::toggleAction()); },
+         [](F &f, QAccessibleInterface *node) { f.click(node); }},
+        {"toggle, its press action", R"(Toggle { objectName: "control"; Accessible.name: "اکولایزر"
+                        checked: root.effect === true
+                        onToggled: { root.effect = checked; root.effects++ } })",
+         QStringLiteral("اکولایزر"),
+         [](F &, QAccessibleInterface *node) { F::act(node, Press); },
+         [](F &f, QAccessibleInterface *) { f.control()->forceActiveFocus(Qt::TabFocusReason);
+                                            QTest::keyClick(f.window(), Qt::Key_Space); }},
+        {"slider, its value set", R"(ValueSlider { objectName: "control"; Accessible.name: "بلندی صدا"
+                        width: 200; from: 0; to: 10; modelValue: root.effect === undefined ? 0 : root.effect
+                        onMoved: { root.effect = Math.round(value); root.effects++ } })",
+         QStringLiteral("بلندی صدا"),
+         [](F &, QAccessibleInterface *node) {
+             ASSERT_NE(node->valueInterface(), nullptr);
+             node->valueInterface()->setCurrentValue(3.0);
+         },
+         [](F &f, QAccessibleInterface *node) {
+             // From the knob at 0 to where 3 lies (the window runs right to left, as the app's).
+             const QRect r = node->rect();
+             const bool mirrored = f.control()->property("mirrored").toBool();
+             auto at = [&](double v) {
+                 const double p = mirrored ? 1 - v / 10 : v / 10;
+                 return f.window()->mapFromGlobal(QPoint(r.left() + 12 + int(p * (r.width() - 24)), r.center().y()));
+             };
+             f.drag(at(0), at(3));
+         }},
+        {"slider, its increase action", R"(ValueSlider { objectName: "control"; Accessible.name: "بیس"
+                        width: 200; from: 0; to: 10; modelValue: root.effect === undefined ? 5 : root.effect
+                        onMoved: { root.effect = Math.round(value); root.effects++ } })",
+         QStringLiteral("بیس"),
+         [](F &, QAccessibleInterface *node) { F::act(node, QAccessibleActionInterface::increaseAction()); },
+         [](F &f, QAccessibleInterface *) { f.control()->forceActiveFocus(Qt::TabFocusReason);
+                                            QTest::keyClick(f.window(), Qt::Key_Up); }},
+        {"menu item", R"(PullDownMenu { objectName: "control"; Accessible.name: "پیش‌تنظیم"; width: 200
+                        items: ["راک", "پاپ"]; contentItem: Text { text: "پیش‌تنظیم" }
+                        onChosen: (index, text) => { root.effect = text; root.effects++ } })",
+         QStringLiteral("پیش‌تنظیم"),
+         [](F &f, QAccessibleInterface *node) {
+             F::act(node, Press);
+             QAccessibleInterface *item = f.shown(QStringLiteral("پاپ"), QAccessible::MenuItem);
+             ASSERT_NE(item, nullptr);
+             F::act(item, Press);
+         },
+         [](F &f, QAccessibleInterface *node) {
+             f.click(node);
+             QAccessibleInterface *item = f.shown(QStringLiteral("پاپ"), QAccessible::MenuItem);
+             ASSERT_NE(item, nullptr);
+             settle(300); // the menu's opening transition
+             f.click(item);
+         }},
+        {"segmented picker", R"(SegmentedPicker { objectName: "control"; width: 240; titles: ["ورود", "ثبتنام"]
+                        currentIndex: root.effect === undefined ? 0 : root.effect
+                        onActivated: index => { root.effect = index; root.effects++ } })",
+         QStringLiteral("ثبتنام"),
+         [](F &, QAccessibleInterface *node) { F::act(node, Press); },
+         [](F &f, QAccessibleInterface *node) { f.click(node); }},
+        {"text field", R"(PlainTextField { objectName: "control"; width: 200; placeholderText: "نام پلیلیست جدید…"
+                        onActiveFocusChanged: if (activeFocus) { root.effect = "focused"; root.effects++ } })",
+         QStringLiteral("نام پلیلیست جدید…"),
+         [](F &, QAccessibleInterface *node) { F::act(node, QAccessibleActionInterface::setFocusAction()); },
+         [](F &f, QAccessibleInterface *node) { f.click(node); }},
+    };
+    for (const ControlCase &c : cases) {
+        SCOPED_TRACE(c.kind);
+        const QByteArray qml = "Item { id: root; property var effect; property int effects: 0\n"
+                               "Column { y: 20; spacing: 20; width: 300\n" + c.qml + "\n} }";
+
+        loadQml(qml);
+        QAccessibleInterface *node = shown(c.name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_FALSE(node->state().disabled);
+        c.assistive(*this, node);
+        ASSERT_TRUE(waitFor([&] { return effects() > 0; })) << "the assistive action did nothing";
+        const QVariant assisted = effect();
+        EXPECT_EQ(effects(), 1);
+
+        loadQml(qml);
+        node = shown(c.name);
+        ASSERT_NE(node, nullptr);
+        c.pointer(*this, node);
+        ASSERT_TRUE(waitFor([&] { return effects() > 0; })) << "the pointer did nothing";
+        EXPECT_EQ(effect(), assisted);
+
+        loadQml(qml);
+        control()->setEnabled(false);
+        node = shown(c.name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_TRUE(node->state().disabled);
+        // Every action it offers, and a value.
+        if (QAccessibleActionInterface *actions = node->actionInterface()) {
+            for (const QString &action : actions->actionNames())
+                actions->doAction(action);
+        }
+        if (QAccessibleValueInterface *value = node->valueInterface())
+            value->setCurrentValue(value->maximumValue());
+        settle(50);
+        EXPECT_EQ(effects(), 0) << "a disabled control acted";
+    }
+}
+
+TEST_F(KitAssistiveActions, ASliderExposesItsRangeAndStepAndFollowsItsModelSilently)
+{
+    loadQml(R"(
+Item {
+    id: root
+    property real level: 0.85
+    property int effects: 0
+    ValueSlider {
+        objectName: "control"; Accessible.name: "بلندی صدا"; width: 200
+        from: 0; to: 1; stepSize: 0.05; modelValue: root.level
+        onMoved: { root.level = value; root.effects++ }
+    }
+})");
+    QAccessibleInterface *node = shown(QStringLiteral("بلندی صدا"), QAccessible::Slider);
+    ASSERT_NE(node, nullptr);
+    QAccessibleValueInterface *value = node->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_DOUBLE_EQ(value->minimumValue().toDouble(), 0.0);
+    EXPECT_DOUBLE_EQ(value->maximumValue().toDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(value->minimumStepSize().toDouble(), 0.05);
+    EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), 0.85);
+
+    // The model moves the knob without a moved(); outside the range, the knob waits at its end.
+    for (double model : {0.4, 7.0, 0.2}) {
+        hosted.screen()->setProperty("level", model);
+        EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), std::min(model, 1.0));
+    }
+    EXPECT_EQ(hosted.screen()->property("effects").toInt(), 0);
+
+    // Set by assistive technology: the model takes it, and the knob follows the model afterwards.
+    value->setCurrentValue(0.3);
+    EXPECT_DOUBLE_EQ(hosted.screen()->property("level").toDouble(), 0.3);
+    hosted.screen()->setProperty("level", 0.6);
+    EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), 0.6);
+    EXPECT_EQ(hosted.screen()->property("effects").toInt(), 1);
+}
+
+TEST_F(KitAssistiveActions, WhatAModalSheetCoversIsNotShowing)
+{
+    loadQml(R"(
+Item {
+    id: root
+    property bool showSheet: false
+    PlainButton { text: "زیر برگه" }
+    Sheet {
+        presenter: root
+        flag: "showSheet"
+        Item { PlainButton { text: "روی برگه" } }
+    }
+})");
+    EXPECT_NE(at::shownNode(window(), QStringLiteral("زیر برگه")), nullptr);
+    hosted.screen()->setProperty("showSheet", true);
+    ASSERT_NE(shown(QStringLiteral("روی برگه")), nullptr);
+    EXPECT_EQ(at::shownNode(window(), QStringLiteral("زیر برگه")), nullptr);
+    hosted.screen()->setProperty("showSheet", false);
+    EXPECT_NE(shown(QStringLiteral("زیر برگه")), nullptr);
+}
