@@ -48,6 +48,42 @@ QByteArray giantJpeg()
 
 } // namespace
 
+QByteArray giantGif()
+{
+    static const QByteArray bytes = [] {
+        QImage image(5000, 5000, QImage::Format_Indexed8);
+        image.setColorTable({qRgb(40, 90, 160)});
+        image.fill(0);
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "GIF");
+        return out;
+    }();
+    return bytes;
+}
+
+QByteArray tricklingPicture()
+{
+    static const QByteArray bytes = [] {
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(QColor(200, 40, 40));
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "BMP");
+        return out.leftJustified(600, '\0');
+    }();
+    return bytes;
+}
+
+Reply longLineLyrics()
+{
+    const QByteArray line = QString(1'900'000, QChar(0x0644)).toUtf8(); // 3.8 MB of one Persian letter
+    return Reply::json(R"({"code":200,"data":{"found":true,"synced":true,"lines":[{"time":1,"text":")" + line
+                       + R"("},{"time":2,"text":"short"}]}})");
+}
+
 void installHostileRoutes(StandInServer &server)
 {
     for (const QByteArray method : {"GET", "POST"}) {
@@ -73,6 +109,22 @@ void installHostileRoutes(StandInServer &server)
     server.route("GET", QStringLiteral("/hostile/giant\\.jpg"), [](const RecordedRequest &) {
         return Reply::text(giantJpeg(), 200, "image/jpeg");
     });
+    server.route("GET", QStringLiteral("/hostile/giant-[^/]*\\.gif"), [](const RecordedRequest &) {
+        return Reply::text(giantGif(), 200, "image/gif");
+    });
+    server.route("GET", QStringLiteral("/hostile/trickle/.*"), [](const RecordedRequest &) {
+        Reply reply;
+        reply.contentType = "image/bmp";
+        reply.declaredLength = tricklingPicture().size();
+        reply.streamIntervalMs = 1000;
+        auto sent = std::make_shared<qsizetype>(0);
+        reply.stream = [sent] {
+            const QByteArray body = tricklingPicture();
+            return *sent < body.size() ? body.mid((*sent)++, 1) : QByteArray();
+        };
+        return reply;
+    });
+    server.route("GET", QStringLiteral("/hostile/long-lyrics/.*"), [](const RecordedRequest &) { return longLineLyrics(); });
     for (const QByteArray method : {"GET", "POST", "PUT", "DELETE"}) {
         server.route(method, QStringLiteral("/hostile/redirect/(30[12378])"), [](const RecordedRequest &request) {
             Reply reply = Reply::text("moved\n", request.captures.value(0).toInt());
@@ -101,6 +153,8 @@ DemoCatalogue hostileCatalogue(const QUrl &base)
     station("random", "Device Random", QStringLiteral("file:///dev/urandom"), QStringLiteral("/live/random"));
     station("endless-art", "Endless Art", QStringLiteral("/hostile/endless/cover.jpg"), QStringLiteral("/live/endless"));
     station("giant-art", "Giant Art", QStringLiteral("/hostile/giant.jpg"), QStringLiteral("/live/giant"));
+    station("trickle-art", "Trickling Art", QStringLiteral("/hostile/trickle/cover.bmp"), QStringLiteral("/live/trickle"));
+    station("gif-art", "Giant GIF Art", QStringLiteral("/hostile/giant-cover.gif"), QStringLiteral("/live/gif"));
     station("moved-art", "Moved Art", QStringLiteral("/hostile/redirect/307?to=") + QString::fromLatin1(QUrl::toPercentEncoding(away)),
             QStringLiteral("/live/moved"));
     const auto track = [](int id, const char *title, const QString &art, const QString &stream) {
@@ -119,11 +173,12 @@ DemoCatalogue hostileCatalogue(const QUrl &base)
         {"category", "international"},
         {"artwork_url", "/hostile/giant.jpg"},
         {"track_index", 0},
-        {"track_count", 4},
+        {"track_count", 5},
         {"tracks", QJsonArray{track(1, "Stalls", QStringLiteral("file:///dev/zero"), QStringLiteral("/hostile/stall/s1.mp3")),
                               track(2, "Never Ends", QStringLiteral("/hostile/endless/t2.jpg"), QStringLiteral("/hostile/huge/t2.mp3")),
                               track(3, "Giant Cover", QStringLiteral("/hostile/giant.jpg"), QStringLiteral("/audio/hostile-3.mp3")),
-                              track(4, "Giant Again", QStringLiteral("/hostile/giant.jpg?v=2"), QStringLiteral("/audio/hostile-4.ogg"))}},
+                              track(4, "Giant Again", QStringLiteral("/hostile/giant.jpg?v=2"), QStringLiteral("/audio/hostile-4.ogg")),
+                              track(5, "Long Line", QStringLiteral("/hostile/giant-track.gif"), QStringLiteral("/audio/hostile-5.mp3"))}},
     });
     return c;
 }
