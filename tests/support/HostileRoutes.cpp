@@ -29,6 +29,8 @@ Reply endless(const QByteArray &contentType, QByteArray head, qint64 declaredLen
     return reply;
 }
 
+} // namespace
+
 QByteArray giantJpeg()
 {
     static const QByteArray bytes = [] {
@@ -46,18 +48,70 @@ QByteArray giantJpeg()
     return bytes;
 }
 
-} // namespace
-
 QByteArray giantGif()
 {
+    // Qt writes no GIF, so it is coded here: one colour throughout, LZW-coded as GIF encoders
+    // do, where a run of one colour shrinks to a code per ever longer run.
     static const QByteArray bytes = [] {
-        QImage image(5000, 5000, QImage::Format_Indexed8);
-        image.setColorTable({qRgb(40, 90, 160)});
-        image.fill(0);
-        QByteArray out;
-        QBuffer buffer(&out);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "GIF");
+        constexpr int Side = 5000;
+        QByteArray out("GIF89a");
+        const auto le16 = [&out](int v) {
+            out.append(char(v & 0xff));
+            out.append(char((v >> 8) & 0xff));
+        };
+        le16(Side);
+        le16(Side);
+        out.append(QByteArray("\x80\x00\x00" "\x28\x5a\xa0\xff\xff\xff", 9)); // two colours
+        out.append(char(0x2c));
+        le16(0);
+        le16(0);
+        le16(Side);
+        le16(Side);
+        out.append(char(0));
+
+        constexpr int MinCodeSize = 2, Clear = 1 << MinCodeSize, End = Clear + 1, MaxCodes = 4096;
+        out.append(char(MinCodeSize));
+        QByteArray codes;
+        quint32 bits = 0;
+        int bitCount = 0;
+        int size = MinCodeSize + 1;
+        int next = End + 1; // the next free code
+        // Writes a code; the codes after it are one bit wider once the table outgrew the width.
+        const auto put = [&](int code) {
+            bits |= quint32(code) << bitCount;
+            for (bitCount += size; bitCount >= 8; bitCount -= 8, bits >>= 8)
+                codes.append(char(bits & 0xff));
+            if (size < 12 && next > (1 << size) - 1)
+                ++size;
+        };
+        put(Clear);
+        int run = 1; // the run of pixels the next code stands for
+        for (qint64 left = qint64(Side) * Side;;) {
+            const int taken = int(std::min<qint64>(run, left));
+            put(taken == 1 ? 0 : End + taken - 1);
+            left -= taken;
+            if (left == 0)
+                break;
+            if (next < MaxCodes) {
+                ++next;
+                ++run;
+            } else {
+                put(Clear);
+                size = MinCodeSize + 1;
+                next = End + 1;
+                run = 1;
+            }
+        }
+        put(End);
+        if (bitCount > 0)
+            codes.append(char(bits & 0xff));
+        for (qsizetype at = 0; at < codes.size(); at += 255) {
+            const QByteArray block = codes.mid(at, 255);
+            out.append(char(block.size()));
+            out.append(block);
+        }
+        out.append(char(0));
+        out.append(char(0x3b));
         return out;
     }();
     return bytes;

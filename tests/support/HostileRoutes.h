@@ -28,7 +28,8 @@ void installHostileRoutes(StandInServer &server);
 // a stalling track, a track announced as 100 GiB, and one plain live station.
 DemoCatalogue hostileCatalogue(const QUrl &base);
 
-// The bodies of the giant GIF and of the trickling picture.
+// The bodies of the giant JPEG and GIF and of the trickling picture.
+QByteArray giantJpeg();
 QByteArray giantGif();
 QByteArray tricklingPicture();
 // A lyrics reply whose first line holds 1.9 million Persian letters (a 3.8 MB body).
