@@ -46,6 +46,8 @@ protected:
         ASSERT_NE(elsewhere.listen(), 0);
         installHostileRoutes(backend);
         installAudioRoutes(backend);
+        // Made once, here, so that no request's deadline runs while the server draws it.
+        giantJpeg();
         client = std::make_unique<APIClient>(optionsFor(backend.baseUrl()));
     }
 
