@@ -79,7 +79,7 @@ run_phase() {
   }
   UI_PID=$app /usr/bin/python3 /work/shared/tools/atspi-drive wait-app 30 >/dev/null 2>&1 || true
   if [[ "$drive" == yes ]]; then
-    for station in "Device Zero" "Device Random" "Endless Art" "Giant Art" "Moved Art" "Hostile Rotation"; do
+    for station in "Device Zero" "Device Random" "Endless Art" "Giant Art" "Trickling Art" "Giant GIF Art" "Moved Art" "Hostile Rotation"; do
       UI_PID=$app /usr/bin/python3 /work/shared/tools/atspi-drive press "$station" --substr >>"$work/drive.log" 2>&1 || true
       sample
       sleep 3

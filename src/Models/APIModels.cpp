@@ -1,6 +1,7 @@
 #include "Models/APIModels.h"
 
 #include <QHashFunctions>
+#include <QTextBoundaryFinder>
 
 using L1 = QLatin1StringView;
 
@@ -202,6 +203,19 @@ ToggleData ToggleData::fromJson(const QJsonValue &value)
     return d;
 }
 
+QString cutLongText(const QString &text, qsizetype maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    // Whether the cut falls between two graphemes depends only on the text around it, so the
+    // finder is given just the head (not the whole of a hostile text).
+    const QString head = text.left(maxLength + 64);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, head);
+    finder.setPosition(maxLength);
+    const qsizetype cut = finder.isAtBoundary() ? maxLength : std::max<qsizetype>(finder.toPreviousBoundary(), 0);
+    return head.left(cut) + QChar(0x2026);
+}
+
 LyricsLine LyricsLine::fromJson(const QJsonValue &value)
 {
     const QJsonObject r = json::object(value, u"line");
@@ -209,6 +223,10 @@ LyricsLine LyricsLine::fromJson(const QJsonValue &value)
     l.time = json::optionalDouble(r, L1("time"));
     l.text = json::optionalString(r, L1("text"));
     l.translation = json::optionalString(r, L1("translation"));
+    if (l.text)
+        l.text = cutLongText(*l.text, MaxTextLength);
+    if (l.translation)
+        l.translation = cutLongText(*l.translation, MaxTextLength);
     return l;
 }
 

@@ -142,11 +142,20 @@ struct ToggleData
 // ---------------------------------------------------------------------------------------------
 // Lyrics
 
+// Texts longer than `maxLength` UTF-16 units cut at the last whole character (grapheme) that
+// fits, followed by "…"; shorter ones unchanged.
+QString cutLongText(const QString &text, qsizetype maxLength);
+
 struct LyricsLine
 {
     std::optional<double> time; // seconds from the start of the track
     std::optional<QString> text;
     std::optional<QString> translation;
+
+    // Laying out a line costs far more than its length: one of millions of letters held the
+    // window for minutes. Longer texts and translations are cut when decoded, before any view
+    // (the lyrics sheet, the story sheet and its video) sees them.
+    static constexpr qsizetype MaxTextLength = 500;
 
     static LyricsLine fromJson(const QJsonValue &value);
     bool operator==(const LyricsLine &) const = default;

@@ -45,6 +45,12 @@ QJsonObject SimpleMessage::toJson() const
 
 namespace {
 
+bool isSameOrigin(const QUrl &a, const QUrl &b)
+{
+    const int defaultPort = a.scheme() == QLatin1String("https") ? 443 : 80;
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port(defaultPort) == b.port(defaultPort);
+}
+
 bool isHex(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -226,7 +232,7 @@ QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent, BodyKin
     QByteArray body;
     bool tooLarge = false;
     const auto take = [&] {
-        if (tooLarge || !guarded)
+        if (tooLarge || !guarded || !guarded->isOpen()) // an aborted reply is closed
             return;
         const QVariant declared = guarded->header(QNetworkRequest::ContentLengthHeader);
         if ((declared.isValid() && declared.toLongLong() > cap) || body.size() + guarded->bytesAvailable() > cap) {
@@ -299,6 +305,12 @@ QCoro::Task<QByteArray> APIClient::send(Method method, QString path, Query query
     if (token)
         request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
 
+    // Qt turns a 301, 302 or 303 of any method into a GET of the new address, whose answer would
+    // then count as the write's own. A write follows only 307 and 308 (which keep the method and
+    // the body), within the backend's origin; anything else ends as its status.
+    if (method != Method::Get)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+
     QNetworkReply *reply = nullptr;
     switch (method) {
     case Method::Get: reply = m_network->get(request); break;
@@ -306,7 +318,29 @@ QCoro::Task<QByteArray> APIClient::send(Method method, QString path, Query query
     case Method::Put: reply = m_network->put(request, payload); break;
     case Method::Delete: reply = m_network->deleteResource(request); break;
     }
-    const RawReply raw = co_await perform(reply);
+    auto refusedStatus = std::make_shared<int>(0);
+    if (method != Method::Get) {
+        // The reply's own address is already the target's here; the request keeps where it began.
+        const QUrl origin = reply->request().url();
+        QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, refusedStatus, origin](const QUrl &target) {
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if ((status == 307 || status == 308) && isSameOrigin(origin, origin.resolved(target))) {
+                emit reply->redirectAllowed();
+                return;
+            }
+            *refusedStatus = status > 0 ? status : -1;
+            reply->abort();
+        });
+    }
+    RawReply raw;
+    try {
+        raw = co_await perform(reply);
+    } catch (const TransportError &) {
+        if (*refusedStatus == 0)
+            throw;
+    }
+    if (*refusedStatus != 0)
+        throw APIError::http(*refusedStatus);
     co_return mapReply(method, raw);
 }
 

@@ -1,10 +1,13 @@
 #include "Services/Keychain.h"
 
 #include <QCoroSignal>
+#include <QLoggingCategory>
 #include <QStringDecoder>
 #include <qt6keychain/keychain.h>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcKeychain, "melodrift.keychain")
 
 std::shared_ptr<KeychainBackend> &installedBackend()
 {
@@ -34,7 +37,7 @@ void SecretServiceKeychainBackend::startNext()
         m_queue.first()->start();
 }
 
-QCoro::Task<bool> SecretServiceKeychainBackend::run(QKeychain::Job *job)
+QCoro::Task<bool> SecretServiceKeychainBackend::run(QKeychain::Job *job, QString *errorText)
 {
     job->setAutoDelete(false);
     job->setInsecureFallback(false);
@@ -46,6 +49,8 @@ QCoro::Task<bool> SecretServiceKeychainBackend::run(QKeychain::Job *job)
     m_queue.removeOne(guarded);
     startNext();
     const bool ok = guarded && guarded->error() == QKeychain::NoError;
+    if (!ok && errorText)
+        *errorText = guarded ? guarded->errorString() : QString();
     if (guarded)
         guarded->deleteLater();
     co_return ok;
@@ -68,7 +73,11 @@ QCoro::Task<void> SecretServiceKeychainBackend::write(QString key, QByteArray va
     job->setKey(key);
     // Stored as text, so other Secret Service clients show the token as it is.
     job->setTextData(QString::fromUtf8(value));
-    co_await run(job);
+    QString error;
+    // Nothing else tells the listener that the session will not outlive the app.
+    if (!co_await run(job, &error))
+        qCWarning(lcKeychain, "the keyring could not store \"%s\" (%s): the sign-in lasts only until the app quits",
+                  qUtf8Printable(key), qUtf8Printable(error));
 }
 
 QCoro::Task<void> SecretServiceKeychainBackend::remove(QString key)

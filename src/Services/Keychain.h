@@ -47,7 +47,7 @@ public:
 private:
     // Queues `job`, starts it when the jobs before it are done, and completes when it is done;
     // true when it succeeded. The job is deleted later, after the caller has read it.
-    QCoro::Task<bool> run(QKeychain::Job *job);
+    QCoro::Task<bool> run(QKeychain::Job *job, QString *errorText = nullptr);
     void startNext();
 
     QString m_service;

@@ -1,6 +1,7 @@
 #include "Services/OfflineDownload.h"
 
 #include "Services/APIClient.h"
+#include "Services/ArtworkFile.h"
 #include "Services/OfflineTrackEntry.h"
 
 #include <QCoreApplication>
@@ -326,6 +327,10 @@ void OfflineDownload::startArtwork()
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     m_artworkReply = m_network->get(request);
+    // A trickling artwork never goes idle: it has a deadline of its own, so the stored audio
+    // does not wait for it past that.
+    const int remaining = m_totalTimer.isActive() ? m_totalTimer.remainingTime() : m_limits.artworkTimeoutMs;
+    m_totalTimer.start(std::min(remaining, m_limits.artworkTimeoutMs));
     connect(m_artworkReply, &QNetworkReply::finished, this, &OfflineDownload::onArtworkFinished);
     connect(m_artworkReply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
         m_idleTimer.start();
@@ -355,7 +360,8 @@ void OfflineDownload::onArtworkFinished()
     runOffThread(
         this,
         [bytes, path, fileName]() -> std::optional<QString> {
-            if (QImage::fromData(bytes).isNull())
+            // The header tells format and size; the pixels are not decoded just to check.
+            if (!artwork::isDecodablePicture(bytes))
                 return std::nullopt;
             // Stored as fetched, not re-encoded. A failed write still records the name: the
             // lookups check that the file exists.

@@ -29,6 +29,8 @@ public:
     struct Limits {
         int idleTimeoutMs = 60'000;   // no byte for this long fails the download
         int totalTimeoutMs = 600'000; // the whole download, artwork included
+        // The artwork, fetched once the audio is stored; a slower one is left out.
+        int artworkTimeoutMs = 20'000;
         qint64 maxArtworkBytes = 20 * 1024 * 1024;
         // Far above any real track: a longer announced or received body fails the download.
         qint64 maxAudioBytes = qint64(512) * 1024 * 1024;

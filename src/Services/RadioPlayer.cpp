@@ -409,12 +409,15 @@ void RadioPlayer::handleTimeUpdate(double seconds)
         if (m_isPlaying && !m_wantsPlayback) {
             setIsPlaying(false);
             stopMetadataPolling();
+        } else if (m_wantsPlayback && engine.currentItemError()) {
+            // A failed item leaves the player waiting for the next one, not playing on.
+            enterWaiting();
         }
         break;
     case PlaybackEngine::TimeControlStatus::WaitingToPlay:
         if (!m_isPlaying && !m_wantsPlayback)
             break;
-        setIsBuffering(true);
+        enterWaiting();
         break;
     case PlaybackEngine::TimeControlStatus::Playing:
         if (m_isPlaying && !m_isBuffering) {
@@ -430,6 +433,15 @@ void RadioPlayer::handleTimeUpdate(double seconds)
         refreshLiveMetadata();
         break;
     }
+}
+
+void RadioPlayer::enterWaiting()
+{
+    const bool wasWaiting = m_isBuffering;
+    setIsBuffering(true);
+    // The system controls stop their clock where the audio stopped.
+    if (!wasWaiting && m_isPlaying)
+        updateNowPlayingInfo();
 }
 
 void RadioPlayer::startMetadataPolling()
@@ -646,7 +658,8 @@ void RadioPlayer::updateNowPlayingInfo()
             info.artist = artist.isEmpty() ? s.displayName() : artist;
             info.albumTitle = s.displayName();
         }
-        info.playbackRate = m_isPlaying ? 1.0 : 0.0;
+        // Waiting for data is no playing: the controls would run the position on past the audio.
+        info.playbackRate = m_isPlaying && !m_isBuffering ? 1.0 : 0.0;
         if (!m_isLive && m_duration > 0) {
             info.playbackDuration = m_duration;
             info.elapsedPlaybackTime = m_currentTime;

@@ -124,6 +124,8 @@ public:
     QString artworkKey() const; // the current station's artwork key; empty without a station
     QCoro::Task<> refreshLiveMetadata();
     void handleTimeUpdate(double seconds);
+    // The waiting state while playback is wanted (a stalled or failed item).
+    void enterWaiting();
     // Interruption type 1 began, 0 ended; options bit 1 (value 1) asks to resume.
     void handleInterruption(std::optional<uint> type, uint options);
     // Reason 2: the old output device went away.

@@ -8,6 +8,7 @@
 #include <QCoroNetworkReply>
 #include <QPromise>
 #include <QThreadPool>
+#include <QTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -16,6 +17,8 @@
 namespace {
 
 constexpr int ArtworkTimeoutMs = 30'000;
+// The whole fetch, however steadily a picture trickles in.
+constexpr int ArtworkDeadlineMs = 20'000;
 
 } // namespace
 
@@ -76,6 +79,7 @@ QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
     QNetworkReply *reply = m_network->get(request);
     // Nothing that large is a cover: stop reading instead of holding it in memory.
     artwork::limitReply(reply);
+    QTimer::singleShot(ArtworkDeadlineMs, reply, [reply] { reply->abort(); });
     co_await reply;
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(reply, [](QNetworkReply *r) { r->deleteLater(); });
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

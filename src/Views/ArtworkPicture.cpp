@@ -13,6 +13,7 @@
 #include <QSGImageNode>
 #include <QSGTexture>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <cmath>
 
@@ -79,24 +80,71 @@ void ArtworkCache::request(const QUrl &url, int side)
         QMetaObject::invokeMethod(this, [this, key] { store(key, QImage()); }, Qt::QueuedConnection);
         return;
     }
-    fetchFromNetwork(key);
+    m_waiting.append(key);
+    startWaitingFetches();
 }
 
-void ArtworkCache::fetchFromNetwork(const Key &key)
+void ArtworkCache::setFetchTimes(int slowAfterMs, int deadlineMs)
+{
+    m_slowAfterMs = slowAfterMs;
+    m_deadlineMs = deadlineMs;
+}
+
+void ArtworkCache::startWaitingFetches()
+{
+    while (!m_waiting.isEmpty() && m_fastFetches < FetchSlots)
+        fetch(m_waiting.takeFirst(), laneWithRoom());
+}
+
+QNetworkAccessManager *ArtworkCache::laneWithRoom()
+{
+    constexpr int FetchesPerLane = 6; // Qt's connections per host
+    for (const auto &lane : m_lanes)
+        if (m_laneFetches.value(lane.get()) < FetchesPerLane)
+            return lane.get();
+    m_lanes.push_back(std::make_unique<QNetworkAccessManager>());
+    return m_lanes.back().get();
+}
+
+void ArtworkCache::fetch(const Key &key, QNetworkAccessManager *lane)
 {
     QNetworkRequest request(key.first);
     request.setTransferTimeout(TransferTimeoutMs);
-    QNetworkReply *reply = m_network.get(request);
+    QNetworkReply *reply = lane->get(request);
     artwork::limitReply(reply);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, key] {
-        reply->deleteLater();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            store(key, QImage());
+    ++m_laneFetches[lane];
+    ++m_fastFetches;
+    // Set once the fetch no longer counts against the slots: it turned slow or it ended.
+    auto released = std::make_shared<bool>(false);
+    const auto release = [this, released] {
+        if (std::exchange(*released, true))
             return;
-        }
-        decodeOffThread(key, reply->readAll(), false);
+        --m_fastFetches;
+        startWaitingFetches();
+    };
+    QTimer::singleShot(m_slowAfterMs, reply, release);
+    QTimer::singleShot(m_deadlineMs, reply, [reply] { reply->abort(); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, key, lane, release] {
+        onFetched(reply, key, lane);
+        release();
     });
+}
+
+void ArtworkCache::onFetched(QNetworkReply *reply, const Key &key, QNetworkAccessManager *lane)
+{
+    reply->deleteLater();
+    if (--m_laneFetches[lane] == 0 && lane != m_lanes.front().get()) {
+        m_laneFetches.remove(lane);
+        const auto it = std::find_if(m_lanes.begin(), m_lanes.end(), [lane](const auto &l) { return l.get() == lane; });
+        it->release()->deleteLater(); // the reply still runs its finished handlers
+        m_lanes.erase(it);
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
+        store(key, QImage());
+        return;
+    }
+    decodeOffThread(key, reply->readAll(), false);
 }
 
 void ArtworkCache::decodeOffThread(const Key &key, QByteArray bytes, bool isFile)

@@ -10,7 +10,9 @@
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 // Decoded artwork by address and display size, shared by every ArtworkPicture of the process:
 // at most `Capacity` pictures, the least recently used dropped first; a picture is fetched once
@@ -28,6 +30,12 @@ public:
     // Pictures are decoded no larger than this on their longer side.
     static constexpr int MaxPixelSize = 768;
     static constexpr int TransferTimeoutMs = 30'000;
+    // A picture's whole fetch, however steadily its bytes trickle in.
+    static constexpr int DeadlineMs = 20'000;
+    // After this long a fetch counts as slow and no longer holds back the pictures after it.
+    static constexpr int SlowAfterMs = 3'000;
+    // Fetches under way that are not slow yet; more wait their turn.
+    static constexpr int FetchSlots = 6;
 
     static ArtworkCache &shared();
 
@@ -51,16 +59,31 @@ public:
     // Decodes image bytes, scaled down to `side`; a null image when they are no picture.
     static QImage decode(const QByteArray &bytes, int side = MaxPixelSize);
 
+    // Shorter limits, for tests.
+    void setFetchTimes(int slowAfterMs, int deadlineMs);
+
 signals:
     void finished(const QUrl &url, bool ok);
 
 private:
     using Key = std::pair<QUrl, int>;
-    void fetchFromNetwork(const Key &key);
+    void startWaitingFetches();
+    QNetworkAccessManager *laneWithRoom();
+    void fetch(const Key &key, QNetworkAccessManager *lane);
+    void onFetched(QNetworkReply *reply, const Key &key, QNetworkAccessManager *lane);
     void decodeOffThread(const Key &key, QByteArray bytes, bool isFile);
     void store(const Key &key, const QImage &image);
 
-    QNetworkAccessManager m_network;
+    // Qt opens at most six connections to a host per manager and queues the rest, so six
+    // trickling pictures would hold every other one back. Each manager (a lane) carries at most
+    // six fetches; when those are slow, the next fetches open another lane. Slow fetches end at
+    // their deadline, which bounds the lanes.
+    std::vector<std::unique_ptr<QNetworkAccessManager>> m_lanes;
+    QHash<QNetworkAccessManager *, int> m_laneFetches;
+    QList<Key> m_waiting;
+    int m_fastFetches = 0;
+    int m_slowAfterMs = SlowAfterMs;
+    int m_deadlineMs = DeadlineMs;
     QHash<Key, QImage> m_images;
     QList<Key> m_order; // least recently used first
     QSet<Key> m_inFlight;

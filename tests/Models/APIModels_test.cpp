@@ -256,3 +256,32 @@ TEST(APIModels, EqualityAndHashingCoverEveryField)
     EXPECT_EQ(QSet<LyricsLine>({LyricsLine{1.0, "a", std::nullopt}, LyricsLine{1.0, "a", std::nullopt}}).size(), 1);
     EXPECT_EQ(QSet<PlaylistSummary>({PlaylistSummary{1, "a", {}, {}, {}}, PlaylistSummary{1, "b", {}, {}, {}}}).size(), 2);
 }
+
+// A line of millions of letters would hold the window in text layout: texts and translations
+// are cut when decoded, never inside a character (a surrogate pair, a letter with its marks).
+TEST(APIModels, LongLyricsLinesAreCutAtAWholeCharacter)
+{
+    constexpr qsizetype max = LyricsLine::MaxTextLength;
+    const QString a(max - 1, u'a');
+    const QString ellipsis(QChar(0x2026));
+    const struct {
+        const char *name;
+        QString text;
+        QString expected;
+    } cases[] = {
+        {"short", QStringLiteral("سلام"), QStringLiteral("سلام")},
+        {"exactly the limit", QString(max, u'a'), QString(max, u'a')},
+        {"huge", QString(1'900'000, u'x'), QString(max, u'x') + ellipsis},
+        {"surrogate pair across the cut", a + QStringLiteral("\U0001F3B5tail"), a + ellipsis},
+        {"combining mark across the cut", a + QStringLiteral("e\u0301tail"), a + ellipsis},
+        {"pair ending at the cut", QString(max - 2, u'a') + QStringLiteral("\U0001F3B5tail"),
+         QString(max - 2, u'a') + QStringLiteral("\U0001F3B5") + ellipsis},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QJsonObject line{{"time", 1}, {"text", c.text}, {"translation", c.text}};
+        const LyricsLine decoded = LyricsLine::fromJson(line);
+        EXPECT_EQ(decoded.text, c.expected);
+        EXPECT_EQ(decoded.translation, c.expected);
+    }
+}

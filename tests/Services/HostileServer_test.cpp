@@ -5,6 +5,7 @@
 #include "Services/Keychain.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayerServices.h"
+#include "Views/ArtworkPicture.h"
 #include "support/AccountRoutes.h"
 #include "support/AccountState.h"
 #include "support/HostileRoutes.h"
@@ -13,6 +14,9 @@
 #include "support/TaskOutcome.h"
 
 #include <QCoroSignal>
+#include <QBuffer>
+#include <QImageReader>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -42,6 +46,8 @@ protected:
         ASSERT_NE(elsewhere.listen(), 0);
         installHostileRoutes(backend);
         installAudioRoutes(backend);
+        // Made once, here, so that no request's deadline runs while the server draws it.
+        giantJpeg();
         client = std::make_unique<APIClient>(optionsFor(backend.baseUrl()));
     }
 
@@ -60,7 +66,6 @@ protected:
 struct RedirectCase {
     const char *method;
     const char *path;
-    int code;
     std::function<QCoro::Task<void>(APIClient &)> call;
     QByteArray reply; // what the moved resource answers
 };
@@ -72,49 +77,61 @@ QCoro::Task<void> callRemove(APIClient &c) { co_await c.deletePlaylist(5, QStrin
 
 } // namespace
 
-// Same scheme, host and port: followed, token and body included. Anywhere else: not followed,
-// mapped as the redirect's status, and the other server never hears of the request.
-TEST_F(HostileServerTest, RedirectsAreFollowedOnlyWithinTheBackendsOrigin)
+// Same scheme, host and port: followed, token and body included; a write only by 307 or 308,
+// which keep its method and body (Qt would turn a 301, 302 or 303 into a GET whose answer then
+// counted as the write's). Anywhere else, or a write's 301/302/303: not followed, mapped as the
+// redirect's status, and the moved resource never hears of the request.
+TEST_F(HostileServerTest, RedirectsAreFollowedOnlyWithinTheOriginAndWritesKeepTheirMethod)
 {
-    const RedirectCase cases[] = {
-        {"GET", "/api/playlists", 302, callLoadLibrary, "{}"},
-        {"GET", "/api/playlists", 307, callLoadLibrary, "{}"},
-        {"POST", "/api/auth/login", 307, callLogin, R"({"data":{"token":"t"}})"},
-        {"POST", "/api/auth/login", 308, callLogin, R"({"data":{"token":"t"}})"},
-        {"PUT", "/api/playlists/5", 307, callRename, "{}"},
-        {"DELETE", "/api/playlists/5", 308, callRemove, "{}"},
+    const RedirectCase calls[] = {
+        {"GET", "/api/playlists", callLoadLibrary, "{}"},
+        {"POST", "/api/auth/login", callLogin, R"({"data":{"token":"t"}})"},
+        {"PUT", "/api/playlists/5", callRename, "{}"},
+        {"DELETE", "/api/playlists/5", callRemove, "{}"},
     };
     backend.script("GET", "/api/favorites", Reply::json("{}"));
-    for (const RedirectCase &c : cases) {
-        for (const bool sameOrigin : {true, false}) {
-            SCOPED_TRACE(std::string(c.method) + ' ' + c.path + ' ' + std::to_string(c.code)
-                         + (sameOrigin ? " same origin" : " elsewhere"));
-            backend.clearRequests();
-            elsewhere.clearRequests();
-            const QString moved = QStringLiteral("/moved") + QString::fromLatin1(c.path);
-            const QUrl target = (sameOrigin ? backend.baseUrl() : elsewhere.baseUrl()).resolved(QUrl(moved));
-            backend.script(c.method, QString::fromLatin1(c.path), redirect(c.code, target), 1);
-            backend.script(c.method, moved, Reply::json(c.reply), 1);
-            elsewhere.script(c.method, moved, Reply::json(c.reply), 1);
-
-            const auto outcome = runTask(c.call(*client));
-            if (sameOrigin) {
-                EXPECT_TRUE(outcome.ok());
-                const auto followed = backend.requestsTo(moved);
-                ASSERT_EQ(followed.size(), 1);
-                if (QByteArray(c.path) != "/api/auth/login") {
-                    EXPECT_EQ(followed.first().header("Authorization"), "Bearer secret-token");
-                } else {
-                    EXPECT_TRUE(followed.first().body.contains("secret-password"));
+    for (const RedirectCase &c : calls) {
+        const bool isWrite = QByteArray(c.method) != "GET";
+        for (const int code : {301, 302, 303, 307, 308}) {
+            for (const bool sameOrigin : {true, false}) {
+                SCOPED_TRACE(std::string(c.method) + ' ' + c.path + ' ' + std::to_string(code)
+                             + (sameOrigin ? " same origin" : " elsewhere"));
+                backend.clearRequests();
+                elsewhere.clearRequests();
+                const QString moved = QStringLiteral("/moved") + QString::fromLatin1(c.path);
+                const QUrl target = (sameOrigin ? backend.baseUrl() : elsewhere.baseUrl()).resolved(QUrl(moved));
+                backend.script(c.method, QString::fromLatin1(c.path), redirect(code, target), 1);
+                // Whatever method arrives at the new address would succeed.
+                for (const char *method : {"GET", "POST", "PUT", "DELETE"}) {
+                    backend.script(method, moved, Reply::json(c.reply), 1);
+                    elsewhere.script(method, moved, Reply::json(c.reply), 1);
                 }
-            } else {
-                const auto error = outcome.errorAs<APIError>();
-                ASSERT_TRUE(error.has_value());
-                EXPECT_EQ(*error, APIError::http(c.code));
-                EXPECT_TRUE(elsewhere.requests().isEmpty());
+
+                const auto outcome = runTask(c.call(*client));
+                const bool followed = sameOrigin && (!isWrite || code == 307 || code == 308);
+                if (followed) {
+                    EXPECT_TRUE(outcome.ok());
+                    const auto requests = backend.requestsTo(moved);
+                    ASSERT_EQ(requests.size(), 1);
+                    EXPECT_EQ(requests.first().method, QByteArray(c.method));
+                    if (QByteArray(c.path) != "/api/auth/login") {
+                        EXPECT_EQ(requests.first().header("Authorization"), "Bearer secret-token");
+                    } else {
+                        EXPECT_TRUE(requests.first().body.contains("secret-password"));
+                    }
+                } else {
+                    const auto error = outcome.errorAs<APIError>();
+                    ASSERT_TRUE(error.has_value());
+                    EXPECT_EQ(*error, APIError::http(code));
+                    EXPECT_EQ(error->errorDescription(), QStringLiteral("خطای سرور (%1)").arg(code));
+                    EXPECT_TRUE(backend.requestsTo(moved).isEmpty());
+                    EXPECT_TRUE(elsewhere.requests().isEmpty());
+                }
+                for (const char *method : {"GET", "POST", "PUT", "DELETE"}) {
+                    backend.unscript(method, moved);
+                    elsewhere.unscript(method, moved);
+                }
             }
-            backend.unscript(c.method, moved);
-            elsewhere.unscript(c.method, moved);
         }
     }
     // The same server under another name is another origin too.
@@ -213,6 +230,91 @@ TEST_F(HostileServerTest, PlayerArtworkIsBoundedAndReadOnlyFromTheOfflineFolder)
     EXPECT_EQ(giant.size(), QSize(512, 512));
     EXPECT_EQ(artwork::decodeScaled(jpeg, 512).size(), QSize(300, 300)); // smaller ones keep their size
     EXPECT_TRUE(artwork::decodeScaled("no picture", 512).isNull());
+}
+
+// Replies under every byte cap whose work would still be unbounded: a lyrics line of 1.9 million
+// letters, a 20 KB GIF of 5000 x 5000, pictures sent a byte a second. Each is cut or ends in its
+// bounded failure while the rest goes on.
+TEST_F(HostileServerTest, RepliesUnderTheCapsStillCostOnlyBoundedWork)
+{
+    QTemporaryDir folder;
+    const auto at = [this](const char *path) { return backend.baseUrl().resolved(QUrl(QString::fromLatin1(path))); };
+    const struct {
+        const char *name;
+        std::function<void()> check;
+    } cases[] = {
+        {"a lyrics line of 1.9 M letters is cut",
+         [&] {
+             APIClient hostile(optionsFor(at("/hostile/long-lyrics/")));
+             const auto reply = runTask(hostile.lyrics("g", "t", "a", 60.0));
+             ASSERT_TRUE(reply.ok());
+             const QList<LyricsLine> lines = reply.value->data->lines.value_or(QList<LyricsLine>());
+             ASSERT_EQ(lines.size(), 2);
+             EXPECT_EQ(lines[0].text->size(), LyricsLine::MaxTextLength + 1);
+             EXPECT_TRUE(lines[0].text->endsWith(QChar(0x2026)));
+             EXPECT_EQ(lines[1].text, QStringLiteral("short"));
+         }},
+        {"a 5000 x 5000 GIF gives the placeholder, a giant JPEG still decodes small",
+         [&] {
+             APIStationSource source(client.get(), folder.path());
+             const auto gif = runTask(source.download(at("/hostile/giant-cover.gif")));
+             ASSERT_TRUE(gif.ok());
+             EXPECT_LT(gif.value->size(), 32 * 1024);
+             QByteArray bytes = *gif.value;
+             QBuffer buffer(&bytes);
+             QImageReader header(&buffer);
+             EXPECT_EQ(header.format(), "gif");
+             EXPECT_EQ(header.size(), QSize(5000, 5000));
+             EXPECT_FALSE(artwork::isDecodablePicture(*gif.value));
+             EXPECT_TRUE(artwork::decodeScaled(*gif.value, 512).isNull());
+             const auto jpeg = runTask(source.download(at("/hostile/giant.jpg")));
+             ASSERT_TRUE(jpeg.ok());
+             EXPECT_TRUE(artwork::isDecodablePicture(*jpeg.value));
+
+             ArtworkCache cache;
+             QSignalSpy finished(&cache, &ArtworkCache::finished);
+             cache.request(at("/hostile/giant-grid.gif"), 192);
+             ASSERT_TRUE(finished.wait(20000));
+             EXPECT_EQ(finished.first().value(1).toBool(), false);
+         }},
+        {"a trickling picture fails at its deadline while the others load",
+         [&] {
+             ArtworkCache cache;
+             cache.setFetchTimes(200, 5000);
+             QStringList order;
+             QObject::connect(&cache, &ArtworkCache::finished, &cache, [&](const QUrl &url, bool ok) {
+                 order.append(url.path().section(u'/', 1, 1) + (ok ? "+" : "-"));
+             });
+             // More trickling pictures than Qt opens connections to one host.
+             for (int i = 0; i < 8; ++i)
+                 cache.request(at("/hostile/trickle/cover.bmp").resolved(QUrl(QStringLiteral("?n=%1").arg(i))));
+             backend.script("GET", "/fine/cover.jpg", Reply::text(artworkJpeg(QStringLiteral("fine")), 200, "image/jpeg"));
+             for (int i = 0; i < 3; ++i)
+                 cache.request(at("/fine/cover.jpg").resolved(QUrl(QStringLiteral("?n=%1").arg(i))));
+             ASSERT_TRUE(offline_test::waitUntil([&] { return order.size() == 11; }, 30000)) << order.join(' ').toStdString();
+             EXPECT_EQ(order.mid(0, 3), QStringList(3, QStringLiteral("fine+")));
+             EXPECT_EQ(order.mid(3), QStringList(8, QStringLiteral("hostile-")));
+         }},
+        {"a download's trickling artwork is left out at its own deadline",
+         [&] {
+             OfflineStore store(folder.path(), client.get());
+             OfflineDownload::Limits limits;
+             limits.artworkTimeoutMs = 1500;
+             store.setDownloadLimits(limits);
+             PlaylistTrack t;
+             t.trackType = QStringLiteral("music");
+             t.trackID = QStringLiteral("trickle");
+             t.streamURL = QStringLiteral("/audio/trickle.mp3");
+             t.artworkURL = QStringLiteral("/hostile/trickle/download.bmp");
+             store.download(t);
+             ASSERT_TRUE(offline_test::waitUntil([&] { return store.isDownloaded(t); }, 20000));
+             EXPECT_FALSE(store.entries().first().artworkFileName.has_value());
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.check();
+    }
 }
 
 // Downloads stop cleanly past the size limit or when the disk would be nearly full, and leave

@@ -6,7 +6,9 @@
 #include "Services/GstPlaybackEngine.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
+#include "Platform/NowPlayingInfo.h"
 #include "support/DemoCatalogue.h"
+#include "support/HostileRoutes.h"
 #include "support/PlaybackTestSupport.h"
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
@@ -49,6 +51,7 @@ protected:
         deps.offline = lookup.get();
         deps.audioSession = &AudioSession::sharedInstance();
         deps.metadataPollIntervalMs = PollMs;
+        deps.nowPlaying = &nowPlaying;
         deps.makeTap = [] { return EqTap::makeTap(); };
         deps.vibrantColor = [](const QImage &image) { return ArtworkColorExtractor::vibrantColor(image); };
         player = std::make_unique<RadioPlayer>(deps);
@@ -91,6 +94,7 @@ protected:
     std::unique_ptr<OfflineStore> offline;
     std::unique_ptr<OfflineLookup> lookup;
     std::unique_ptr<GstPlaybackEngine> engine;
+    NowPlayingInfoCenter nowPlaying;
     std::unique_ptr<RadioPlayer> player;
 };
 
@@ -198,4 +202,37 @@ TEST_F(RadioPlayerPlaybackTest, AnAudioSessionInterruptionPausesAndResumes)
                               {AudioSession::InterruptionOptionKey, uint(AudioSession::InterruptionShouldResume)}});
     ASSERT_TRUE(waitUntil([&] { return player->isPlaying(); }));
     EXPECT_TRUE(player->isMetadataPolling());
+}
+
+// The stand-in's "Stalls" track: its server sends a quarter of the track and then nothing while
+// keeping the connection open. The player waits where the audio stopped (the system controls
+// neither say playing nor run the position on), then the item fails and it still waits.
+TEST_F(RadioPlayerPlaybackTest, AStalledTrackWaitsWhereTheAudioStoppedAndThenFails)
+{
+    testsupport::StdoutCapture console;
+    standin::installHostileRoutes(server);
+    engine->player().setStallFailureSeconds(4);
+    Station rotation;
+    for (const QJsonValue &station : standin::hostileCatalogue(server.baseUrl()).stations)
+        if (station[QStringLiteral("genre")] == QStringLiteral("hostile-rotation"))
+            rotation = Station::fromJson(station);
+    ASSERT_EQ(rotation.displayTrackTitle(), QStringLiteral("Stalls"));
+    player->select(rotation);
+    ASSERT_TRUE(waitUntil([&] { return player->isPlaying() && !player->isBuffering(); }));
+    EXPECT_EQ(nowPlaying.nowPlayingInfo().playbackRate, 1.0);
+
+    // 15 s of the 60 s track arrive.
+    ASSERT_TRUE(waitUntil([&] { return player->isBuffering(); }, 40000));
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(nowPlaying.nowPlayingInfo().playbackRate, 0.0);
+    const double stoppedAt = player->currentTime();
+    EXPECT_GT(stoppedAt, 10.0);
+    EXPECT_LT(stoppedAt, 17.0);
+    EXPECT_LE(nowPlaying.nowPlayingInfo().elapsedPlaybackTime.value_or(0), stoppedAt + 0.01);
+
+    ASSERT_TRUE(waitUntil([&] { return engine->currentItemError().has_value(); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return console.text().contains("[RadioPlayer] item failed"); }));
+    EXPECT_TRUE(player->isBuffering());
+    EXPECT_EQ(nowPlaying.nowPlayingInfo().playbackRate, 0.0);
+    EXPECT_LT(player->currentTime(), stoppedAt + 2.0);
 }

@@ -41,6 +41,21 @@ QString lookedUpBySecretTool(const QString &key)
     return QString::fromUtf8(tool.readAllStandardOutput());
 }
 
+// The keychain's warnings while `run` runs.
+template<typename Run>
+QStringList keychainWarnings(Run run)
+{
+    static QStringList logged;
+    logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+        if (type == QtWarningMsg && QLatin1String(context.category) == QLatin1String("melodrift.keychain"))
+            logged.append(message);
+    });
+    run();
+    qInstallMessageHandler(previous);
+    return logged;
+}
+
 } // namespace
 
 using SecretService = SystemKeychain;
@@ -50,7 +65,7 @@ TEST_F(SecretService, StoresReplacesAndDeletesTheItem)
 {
     EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), std::nullopt);
 
-    QCoro::waitFor(Keychain::set(QStringLiteral("first-token"), "session_token"));
+    EXPECT_TRUE(keychainWarnings([] { QCoro::waitFor(Keychain::set(QStringLiteral("first-token"), "session_token")); }).isEmpty());
     EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), QStringLiteral("first-token"));
 
     QCoro::waitFor(Keychain::set(QStringLiteral("دومین-توکن"), "session_token"));
@@ -73,11 +88,16 @@ TEST_F(SecretService, KeysAreSeparateItems)
     EXPECT_EQ(QCoro::waitFor(Keychain::get("another_key")), std::nullopt);
 }
 
-TEST_F(NoSecretService, EveryCallFailsQuietlyAndQuickly)
+// Quietly for the listener, but a token that could not be stored says so in the log: the
+// next start will be signed out.
+TEST_F(NoSecretService, EveryCallFailsQuicklyAndAFailedStoreIsLogged)
 {
     QElapsedTimer timer;
     timer.start();
-    QCoro::waitFor(Keychain::set(QStringLiteral("token"), "session_token"));
+    const QStringList warnings = keychainWarnings([] { QCoro::waitFor(Keychain::set(QStringLiteral("token"), "session_token")); });
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings.first().contains(QLatin1String("session_token")));
+    EXPECT_TRUE(warnings.first().contains(QLatin1String("until the app quits")));
     EXPECT_EQ(QCoro::waitFor(Keychain::get("session_token")), std::nullopt);
     QCoro::waitFor(Keychain::set(std::nullopt, "session_token"));
     EXPECT_LT(timer.elapsed(), 10000);

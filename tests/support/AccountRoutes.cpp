@@ -2,6 +2,7 @@
 
 #include "AccountState.h"
 #include "DemoCatalogue.h"
+#include "HostileRoutes.h"
 #include "StandInAudio.h"
 #include "StandInServer.h"
 
@@ -637,6 +638,8 @@ Reply AccountRoutes::lyrics(const RecordedRequest &r)
     const QString durationText = queryValue(r, QStringLiteral("duration"));
     if (title.isEmpty())
         return withData(QJsonObject{{QStringLiteral("found"), false}}, QStringLiteral("متن ترانه پیدا نشد"));
+    if (title == QLatin1String("Long Line"))
+        return longLineLyrics();
 
     std::optional<CatalogueTrack> known;
     for (const CatalogueTrack &t : m_state->catalogue()) {
