@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QCoroTask>
 
 #include <optional>
 
@@ -19,6 +20,8 @@ inline constexpr qint64 MaxBytes = 16 * 1024 * 1024;
 // with symbolic links resolved) and holds at most MaxBytes; none otherwise. Blocking: call it
 // off the GUI thread.
 std::optional<QByteArray> readLocalFile(const QString &path, const QString &folder);
+// readLocalFile() on a worker thread; the caller's thread never waits for the file.
+QCoro::Task<std::optional<QByteArray>> readLocalFileOffThread(QString path, QString folder);
 
 // Decodes a picture scaled down while decoding, so that its longer side is at most `maxSide`
 // pixels (a smaller picture keeps its size). A null image when the bytes are no picture.
