@@ -176,10 +176,9 @@ public:
     AudioExport(const AudioExport &) = delete;
     AudioExport &operator=(const AudioExport &) = delete;
 
-    // Runs the export to its end. `onPoll` is called every 50 ms once the audio was found, with
-    // the fraction of the stretch written so far. The stall limit counts from the start, so a
-    // source that blocks while opening ends the export too.
-    Outcome run(int stallLimitMs, const std::atomic<bool> *stop, const std::function<void(double)> &onPoll)
+    // Runs the encoding to its end, or until `stop` is set. The stall limit counts from the start,
+    // so a source that blocks while opening ends it too.
+    Outcome run(int stallLimitMs, const std::atomic<bool> *stop)
     {
         if (!m_complete)
             return Outcome::Broken;
@@ -225,8 +224,6 @@ public:
                 outcome = m_audioFound ? Outcome::Failed : Outcome::NoAudio;
                 break;
             }
-            if (m_audioFound)
-                onPoll(m_clip.length ? std::min(1.0, double(m_clip.written) / double(m_clip.length)) : 1.0);
         }
         gst_object_unref(bus);
         m_keep = outcome == Outcome::Done;
@@ -365,7 +362,7 @@ StoryVideoRenderer::prepareAudio(const StoryConfig &config, const QString &folde
         return prepared;
     prepared->path = QDir(folder).filePath(QStringLiteral("story-audio.m4a"));
     const auto exporter = std::make_shared<AudioExport>(audio, clockTime(start), clockTime(length), prepared->path);
-    prepared->outcome = exporter->run(stallLimitMs, stop, [](double) {});
+    prepared->outcome = exporter->run(stallLimitMs, stop);
     return prepared;
 }
 

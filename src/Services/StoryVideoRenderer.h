@@ -44,9 +44,9 @@ private:
 // 4:2:0 in MPEG-4, with the track's audio (AAC) from the chosen start when it can be had.
 //
 // Every operation is static and nothing is shared between two renders: each render writes its
-// two files ("story-silent.mp4", "story-final.mp4") into a folder of its own in the temporary
-// folder. The frames are drawn on several worker threads while the encoder takes them in order;
-// progress values are always posted to the GUI thread.
+// files ("story-silent.mp4", "story-final.mp4") into a folder of its own in the temporary folder.
+// The frames are drawn on several worker threads while the encoder takes them in order, and the
+// audio is encoded beside them; progress values are always posted to the GUI thread.
 class StoryVideoRenderer
 {
 public:

@@ -9,7 +9,6 @@
 #include "Services/RadioPlayer.h"
 #include "Services/StoryVideoRenderer.h"
 
-#include <QFile>
 #include <QAudioOutput>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
@@ -62,8 +61,7 @@ StoryViewModel::StoryViewModel(RadioPlayer *player, OfflineStore *offline, APICl
 
 StoryViewModel::~StoryViewModel()
 {
-    pausePreview();
-    StoryVideoRenderer::discard(m_videoURL);
+    close();
 }
 
 void StoryViewModel::setStationValue(const QVariant &value)
@@ -384,8 +382,16 @@ QCoro::Task<> StoryViewModel::saveToLibrary()
 void StoryViewModel::close()
 {
     pausePreview();
+    if (m_closed)
+        return;
     m_closed = true;
-    discardVideo();
+    // The last video stays after its sheet (it may have been handed to another application or
+    // the clipboard) until another sheet leaves one behind.
+    static QUrl leftBehind;
+    if (!m_videoURL.isEmpty() && m_videoURL != leftBehind) {
+        StoryVideoRenderer::discard(leftBehind);
+        leftBehind = m_videoURL;
+    }
 }
 
 void StoryViewModel::discardVideo()

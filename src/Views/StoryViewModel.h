@@ -28,7 +28,8 @@ class RadioPlayer;
 //     Component.onCompleted: model.load()
 // Closing the sheet calls close(); a render or save still running then finishes without writing
 // into the sheet, and a render's files are removed once it ends. The sheet's video is removed
-// when a new render begins, when the listener starts over and when the sheet closes.
+// when a new render begins and when the listener starts over; the video of a closed sheet stays
+// until the next closed sheet leaves another one behind.
 class StoryViewModel : public QObject
 {
     Q_OBJECT
