@@ -8,6 +8,10 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -30,6 +34,7 @@ constexpr const char *WriterPipeline =
 constexpr guint64 QueuedFramesLimit = 6;
 constexpr gulong ReadinessPollMicroseconds = 5'000;
 constexpr GstClockTime FinishLimit = 120 * GST_SECOND;
+constexpr int DrawingNiceness = 5;
 
 GstVideoInfo frameInfo(GstVideoFormat format)
 {
@@ -190,6 +195,8 @@ void StoryFrameWriter::writeFrames(int count, const Draw &draw, const std::funct
     bool quit = false;
 
     auto drawing = [&] {
+        // The drawing threads yield to the GUI thread and the encoder when cores run short.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), DrawingNiceness);
         FrameMaker maker;
         for (;;) {
             int index = 0;
