@@ -7,7 +7,9 @@
 //   {"title": "...", "artist": "...", "cover": "/path/to/image", "theme": "#c84b6a", "accent": "#ff6b4a",
 //    "lines": [{"time": 12.5, "text": "...", "translation": "..."}, ...], "start": 0, "end": 5,
 //    "audio": "file:///... or http://...", "audioStart": 12.5, "duration": 15}
-// The files land in the temporary folder (TMPDIR) as "story-silent.mp4" / "story-final.mp4".
+// The file lands in a folder of its own in the temporary folder (TMPDIR), as "story-final.mp4" (or
+// "story-silent.mp4" when the audio could not be attached). A failed render prints why and exits
+// with status 1.
 
 #include "Services/StoryVideoRenderer.h"
 
@@ -22,6 +24,7 @@
 #include <gst/gst.h>
 
 #include <cstdio>
+#include <exception>
 
 namespace {
 
@@ -84,6 +87,27 @@ StoryConfig readConfig(const QString &path)
     return config;
 }
 
+// What a render ended with. QCoro::waitFor never returns from a task that throws, so the task's
+// outcome is caught inside a coroutine of its own.
+struct Outcome {
+    QUrl file;
+    std::exception_ptr error;
+};
+
+QCoro::Task<Outcome> renderCaught(StoryConfig config)
+{
+    Outcome outcome;
+    // Named, not temporary: g++ 12 mishandles temporaries that live across a co_await.
+    StoryVideoRenderer::Progress progress = [](double value) { std::fprintf(stderr, "\rprogress %5.1f %%", value * 100); };
+    try {
+        QCoro::Task<QUrl> rendering = StoryVideoRenderer::render(std::move(config), std::move(progress));
+        outcome.file = co_await std::move(rendering);
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
+    co_return outcome;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -99,16 +123,21 @@ int main(int argc, char **argv)
     }
     QElapsedTimer clock;
     clock.start();
-    try {
-        const QUrl result = QCoro::waitFor(StoryVideoRenderer::render(config, [](double progress) {
-            std::fprintf(stderr, "\rprogress %5.1f %%", progress * 100);
-        }));
-        std::fprintf(stderr, "\n");
-        std::printf("%s\n%.2f s\n", qPrintable(result.toLocalFile()), double(clock.elapsed()) / 1000);
+    const Outcome outcome = QCoro::waitFor(renderCaught(config));
+    std::fprintf(stderr, "\n");
+    if (!outcome.error) {
+        std::printf("%s\n%.2f s\n", qPrintable(outcome.file.toLocalFile()), double(clock.elapsed()) / 1000);
         return 0;
-    } catch (const StoryError &error) {
-        std::fprintf(stderr, "\nrender failed (%s %d): %s\n", qPrintable(error.domain()), error.code(),
-                     qPrintable(error.errorDescription()));
-        return 1;
     }
+    try {
+        std::rethrow_exception(outcome.error);
+    } catch (const StoryError &error) {
+        std::fprintf(stderr, "render failed (%s %d): %s\n", qPrintable(error.domain()), error.code(),
+                     qPrintable(error.errorDescription()));
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "render failed: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "render failed\n");
+    }
+    return 1;
 }

@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <algorithm>
 
 namespace PhotoLibrary {
 
@@ -24,19 +27,52 @@ QString freeFileName(const QDir &folder, const QDateTime &when)
     return name;
 }
 
+void copyContents(QFileDevice &source, QFileDevice &target)
+{
+    const auto writeFailure = [&target] {
+        return target.error() == QFileDevice::ResourceError ? SaveError(QStringLiteral("فضای خالی دیسک کافی نیست"))
+                                                            : SaveError(QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد"));
+    };
+    const auto readFailure = [] { return SaveError(QStringLiteral("فایل ویدیو خوانده نشد")); };
+    if (!source.isReadable())
+        throw readFailure();
+    const qint64 size = source.size();
+    qint64 copied = 0;
+    while (copied < size) {
+        const QByteArray chunk = source.read(std::min<qint64>(size - copied, 1 << 20));
+        if (chunk.isEmpty())
+            throw readFailure(); // the file ended early or could not be read
+        if (target.write(chunk) != chunk.size())
+            throw writeFailure();
+        copied += chunk.size();
+    }
+    if (!target.flush())
+        throw writeFailure();
+}
+
 QCoro::Task<QString> saveVideo(QString path)
 {
     std::function<QString()> copy = [path] {
         const QDir target = folder();
-        if (!QFile::exists(path))
+        QFile source(path);
+        if (!source.exists())
             throw SaveError(QStringLiteral("فایل ویدیو پیدا نشد"));
+        if (!source.open(QIODevice::ReadOnly))
+            throw SaveError(QStringLiteral("فایل ویدیو خوانده نشد"));
         if (!target.mkpath(QStringLiteral(".")))
             throw SaveError(QStringLiteral("پوشهٔ ویدیوها ساخته نشد: ") + target.path());
-        // QFile::copy never replaces an existing file: a name taken meanwhile tries the next.
+        // Written under a hidden name first: a failed copy leaves no half-written story behind.
+        QTemporaryFile part(target.filePath(QStringLiteral(".story-XXXXXX.part")));
+        if (!part.open())
+            throw SaveError(QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد"));
+        copyContents(source, part);
+        // Renaming never replaces an existing file: a name taken meanwhile tries the next.
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QString destination = target.filePath(freeFileName(target, QDateTime::currentDateTime()));
-            if (QFile::copy(path, destination))
+            if (part.rename(destination)) {
+                part.setAutoRemove(false);
                 return destination;
+            }
             if (!QFile::exists(destination))
                 break;
         }

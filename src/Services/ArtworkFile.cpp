@@ -1,5 +1,7 @@
 #include "Services/ArtworkFile.h"
 
+#include "Platform/WorkerTask.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -28,6 +30,12 @@ std::optional<QByteArray> readLocalFile(const QString &path, const QString &fold
     if (bytes.isEmpty() || bytes.size() > MaxBytes)
         return std::nullopt;
     return bytes;
+}
+
+QCoro::Task<std::optional<QByteArray>> readLocalFileOffThread(QString path, QString folder)
+{
+    std::function<std::optional<QByteArray>()> read = [path, folder] { return readLocalFile(path, folder); };
+    co_return co_await onWorker<std::optional<QByteArray>>(std::move(read));
 }
 
 namespace {

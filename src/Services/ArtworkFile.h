@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QCoroTask>
 
 #include <optional>
 
@@ -19,6 +20,8 @@ inline constexpr qint64 MaxBytes = 16 * 1024 * 1024;
 // with symbolic links resolved) and holds at most MaxBytes; none otherwise. Blocking: call it
 // off the GUI thread.
 std::optional<QByteArray> readLocalFile(const QString &path, const QString &folder);
+// readLocalFile() on a worker thread; the caller's thread never waits for the file.
+QCoro::Task<std::optional<QByteArray>> readLocalFileOffThread(QString path, QString folder);
 
 // No picture is decoded into more pixels than this (36 MB; a 3000 x 3000 cover fits). Only
 // JPEG is scaled while it is decoded (by up to 1/8 a side); every other format is decoded whole

@@ -4,10 +4,7 @@
 #include "Services/ArtworkFile.h"
 #include "Services/OfflineStore.h"
 
-#include <QCoroFuture>
 #include <QCoroNetworkReply>
-#include <QPromise>
-#include <QThreadPool>
 #include <QTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -56,14 +53,8 @@ QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
         // Only a downloaded artwork file is read, and never on the GUI thread.
         const QString path = url.toLocalFile();
         const QString folder = m_localFolder.isEmpty() ? OfflineStore::shared()->downloadsFolder() : m_localFolder;
-        auto promise = std::make_shared<QPromise<std::optional<QByteArray>>>();
-        QFuture<std::optional<QByteArray>> future = promise->future();
-        promise->start();
-        QThreadPool::globalInstance()->start([promise, path, folder] {
-            promise->addResult(artwork::readLocalFile(path, folder));
-            promise->finish();
-        });
-        std::optional<QByteArray> bytes = co_await future;
+        QCoro::Task<std::optional<QByteArray>> reading = artwork::readLocalFileOffThread(path, folder);
+        std::optional<QByteArray> bytes = co_await std::move(reading);
         if (!bytes)
             throw TransportError(QNetworkReply::ContentAccessDenied, QStringLiteral("Not a downloaded artwork file"));
         co_return std::move(*bytes);

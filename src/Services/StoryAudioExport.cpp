@@ -6,6 +6,7 @@
 
 #include "Platform/Console.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -106,28 +109,25 @@ struct AudioClip
     }
 };
 
-// One attach: the silent video demuxed and re-muxed untouched, the audio decoded, cut, encoded
-// to AAC, both into one MPEG-4 file written with its index first.
-class AudioExport
+// The audio half of an attach: the audio decoded, cut to the story's stretch and encoded to AAC
+// in an MPEG-4 file of its own. Owned through shared pointers: a source that blocks while opening
+// keeps its pipeline (and this) alive on a thread of its own while the render goes on without it.
+class AudioExport : public std::enable_shared_from_this<AudioExport>
 {
 public:
     // Done: the file is written. NoAudio: the audio could not be opened or holds no audio stream.
-    // NoVideo: the silent video could not be read (or the pipeline not built). Failed: the export
-    // itself failed or stalled.
-    enum class Outcome { Done, NoAudio, NoVideo, Failed };
+    // Broken: the pipeline could not be built or started. Empty: the audio ended before the
+    // chosen start. Failed: the encoding itself failed or stalled, or was stopped.
+    enum class Outcome { Done, NoAudio, Broken, Empty, Failed };
 
-    AudioExport(const QString &silentPath, const QUrl &audio, GstClockTime start, GstClockTime length,
-                const QString &outputPath)
+    AudioExport(const QUrl &audio, GstClockTime start, GstClockTime length, const QString &outputPath)
+        : m_output(outputPath)
     {
         m_clip.start = start;
         m_clip.length = length;
         gst_segment_init(&m_clip.segment, GST_FORMAT_TIME);
         m_pipeline = GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("story-export")));
 
-        GstElement *file = make("filesrc");
-        GstElement *demux = make("qtdemux");
-        m_videoParse = make("h264parse");
-        GstElement *videoQueue = make("queue");
         m_decode = make("uridecodebin");
         m_audioConvert = make("audioconvert");
         GstElement *resample = make("audioresample");
@@ -138,31 +138,21 @@ public:
         GstElement *sink = make("filesink");
         if (!m_complete)
             return;
-        g_object_set(file, "location", QFile::encodeName(silentPath).constData(), nullptr);
         g_object_set(m_decode, "uri", audio.toString(QUrl::FullyEncoded).toUtf8().constData(), nullptr);
         GstCaps *caps = gst_caps_from_string("audio/x-raw,rate=44100,channels=2");
         g_object_set(format, "caps", caps, nullptr);
         gst_caps_unref(caps);
         g_object_set(encode, "bitrate", 192000, nullptr);
-        // The index goes first: the muxer keeps the media in a file of its own meanwhile, beside the output.
-        const QByteArray mediaStore = QFile::encodeName(outputPath + QStringLiteral(".media"));
-        g_object_set(mux, "faststart", TRUE, "faststart-file", mediaStore.constData(), nullptr);
         g_object_set(sink, "location", QFile::encodeName(outputPath).constData(), nullptr);
 
-        GstPad *videoIn = gst_element_request_pad_simple(mux, "video_%u");
         GstPad *audioIn = gst_element_request_pad_simple(mux, "audio_%u");
-        GstPad *videoOut = gst_element_get_static_pad(videoQueue, "src");
         GstPad *audioOut = gst_element_get_static_pad(audioQueue, "src");
-        m_complete = gst_element_link(file, demux) && gst_element_link_many(m_videoParse, videoQueue, nullptr)
-                     && gst_element_link_many(m_audioConvert, resample, format, encode, audioQueue, nullptr)
-                     && gst_element_link(mux, sink) && videoIn && audioIn
-                     && gst_pad_link(videoOut, videoIn) == GST_PAD_LINK_OK
-                     && gst_pad_link(audioOut, audioIn) == GST_PAD_LINK_OK;
-        for (GstPad *pad : {videoIn, audioIn, videoOut, audioOut})
+        m_complete = gst_element_link_many(m_audioConvert, resample, format, encode, audioQueue, nullptr)
+                     && gst_element_link(mux, sink) && audioIn && gst_pad_link(audioOut, audioIn) == GST_PAD_LINK_OK;
+        for (GstPad *pad : {audioIn, audioOut})
             if (pad)
                 gst_object_unref(pad);
 
-        g_signal_connect(demux, "pad-added", G_CALLBACK(&AudioExport::onDemuxPad), this);
         g_signal_connect(m_decode, "pad-added", G_CALLBACK(&AudioExport::onDecodedPad), this);
         g_signal_connect(m_decode, "no-more-pads", G_CALLBACK(&AudioExport::onNoMorePads), this);
 
@@ -170,26 +160,34 @@ public:
         gst_pad_add_probe(clipped, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                           &AudioClip::probe, &m_clip, nullptr);
         gst_object_unref(clipped);
-        GstPad *parsed = gst_element_get_static_pad(m_videoParse, "src");
-        gst_pad_add_probe(parsed, GST_PAD_PROBE_TYPE_BUFFER, &AudioExport::onVideoBuffer, this, nullptr);
-        gst_object_unref(parsed);
     }
 
     ~AudioExport()
     {
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
         gst_object_unref(m_pipeline);
+        // Only a finished export leaves a file.
+        if (!m_keep) {
+            QFile::remove(m_output);
+            QFile::remove(m_output + QStringLiteral(".media"));
+        }
     }
 
     AudioExport(const AudioExport &) = delete;
     AudioExport &operator=(const AudioExport &) = delete;
 
-    // Runs the export to its end. `onPoll` is called every 50 ms once the audio was found, with
-    // the fraction of the stretch written so far.
-    Outcome run(int stallLimitMs, const std::function<void(double)> &onPoll)
+    // Runs the encoding to its end, or until `stop` is set. The stall limit counts from the start,
+    // so a source that blocks while opening ends it too.
+    Outcome run(int stallLimitMs, const std::atomic<bool> *stop)
     {
-        if (!m_complete || gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-            return Outcome::NoVideo;
+        if (!m_complete)
+            return Outcome::Broken;
+        // Sources open during the state change: it runs on a thread of its own, which owns the
+        // pipeline as long as it takes.
+        std::thread([self = shared_from_this()] {
+            self->m_startFailed = gst_element_set_state(self->m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE;
+            self->m_started = true;
+        }).detach();
         GstBus *bus = gst_element_get_bus(m_pipeline);
         QElapsedTimer quiet;
         quiet.start();
@@ -203,16 +201,22 @@ public:
                 const bool finished = GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
                 gst_message_unref(message);
                 if (finished)
-                    outcome = Outcome::Done;
+                    outcome = m_clip.written > 0 ? Outcome::Done : Outcome::Empty;
                 else if (!m_audioFound)
-                    outcome = fromAudio ? Outcome::NoAudio : Outcome::NoVideo;
+                    outcome = fromAudio ? Outcome::NoAudio : Outcome::Broken;
                 break;
             }
+            if (m_started && m_startFailed) {
+                outcome = Outcome::Broken;
+                break;
+            }
+            if (stop && stop->load())
+                break;
             if (m_noMorePads && !m_audioFound) {
                 outcome = Outcome::NoAudio;
                 break;
             }
-            const guint64 activity = m_clip.activity + m_videoActivity;
+            const guint64 activity = m_clip.activity;
             if (activity != lastActivity) {
                 lastActivity = activity;
                 quiet.restart();
@@ -220,11 +224,13 @@ public:
                 outcome = m_audioFound ? Outcome::Failed : Outcome::NoAudio;
                 break;
             }
-            if (m_audioFound)
-                onPoll(m_clip.length ? std::min(1.0, double(m_clip.written) / double(m_clip.length)) : 1.0);
         }
         gst_object_unref(bus);
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        m_keep = outcome == Outcome::Done;
+        // A state change still under way (a source blocked while opening) keeps the pipeline;
+        // its thread lets it go when it returns.
+        if (m_started)
+            gst_element_set_state(m_pipeline, GST_STATE_NULL);
         return outcome;
     }
 
@@ -238,21 +244,6 @@ private:
         }
         gst_bin_add(GST_BIN(m_pipeline), element);
         return element;
-    }
-
-    static void onDemuxPad(GstElement *, GstPad *pad, gpointer data)
-    {
-        auto *self = static_cast<AudioExport *>(data);
-        GstPad *sink = gst_element_get_static_pad(self->m_videoParse, "sink");
-        if (!gst_pad_is_linked(sink)) {
-            GstCaps *caps = gst_pad_query_caps(pad, nullptr);
-            const bool video = caps && g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/");
-            if (caps)
-                gst_caps_unref(caps);
-            if (video)
-                gst_pad_link(pad, sink);
-        }
-        gst_object_unref(sink);
     }
 
     static void onDecodedPad(GstElement *, GstPad *pad, gpointer data)
@@ -273,21 +264,17 @@ private:
 
     static void onNoMorePads(GstElement *, gpointer data) { static_cast<AudioExport *>(data)->m_noMorePads = true; }
 
-    static GstPadProbeReturn onVideoBuffer(GstPad *, GstPadProbeInfo *, gpointer data)
-    {
-        ++static_cast<AudioExport *>(data)->m_videoActivity;
-        return GST_PAD_PROBE_OK;
-    }
-
     GstElement *m_pipeline = nullptr;
     GstElement *m_decode = nullptr;
     GstElement *m_audioConvert = nullptr;
-    GstElement *m_videoParse = nullptr;
+    QString m_output;
     bool m_complete = true;
+    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_startFailed{false};
+    std::atomic<bool> m_keep{false};
     AudioClip m_clip;
     std::atomic<bool> m_audioFound{false};
     std::atomic<bool> m_noMorePads{false};
-    std::atomic<guint64> m_videoActivity{0};
 };
 
 GstClockTime clockTime(double seconds)
@@ -295,39 +282,128 @@ GstClockTime clockTime(double seconds)
     return GstClockTime(std::llround(seconds * double(GST_SECOND)));
 }
 
+// The silent video's H.264 and the prepared AAC, both taken over untouched into one MPEG-4 file
+// with its index first. True when the file is complete.
+bool remux(const QString &silent, const QString &audio, const QString &output, int stallLimitMs,
+           const std::atomic<bool> *stop)
+{
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(
+        "filesrc name=video ! qtdemux ! h264parse ! queue ! mux.video_0 "
+        "filesrc name=audio ! qtdemux ! aacparse ! queue ! mux.audio_0 "
+        "mp4mux name=mux faststart=true ! filesink name=out", &error);
+    if (error) {
+        g_error_free(error);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        return false;
+    }
+    gst_object_ref_sink(pipeline);
+    const auto set = [pipeline](const char *name, const char *property, const QString &path) {
+        GstElement *element = gst_bin_get_by_name(GST_BIN(pipeline), name);
+        g_object_set(element, property, QFile::encodeName(path).constData(), nullptr);
+        gst_object_unref(element);
+    };
+    set("video", "location", silent);
+    set("audio", "location", audio);
+    // The index goes first: the muxer keeps the media in a file of its own meanwhile, beside the output.
+    set("mux", "faststart-file", output + QStringLiteral(".media"));
+    set("out", "location", output);
+    bool done = false;
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+        GstBus *bus = gst_element_get_bus(pipeline);
+        QElapsedTimer clock;
+        clock.start();
+        // Both inputs are local files of this render: nothing here waits on the network.
+        while (!(stop && stop->load()) && !clock.hasExpired(stallLimitMs)) {
+            GstMessage *message = gst_bus_timed_pop_filtered(bus, PollInterval,
+                                                             GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+            if (!message)
+                continue;
+            done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
+            gst_message_unref(message);
+            break;
+        }
+        gst_object_unref(bus);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    QFile::remove(output + QStringLiteral(".media"));
+    return done;
+}
+
 } // namespace
 
-QUrl StoryVideoRenderer::attachAudioIfPossible(const QUrl &prerendered, const StoryConfig &config,
-                                               const Progress &onProgress, int stallLimitMs)
+struct StoryVideoRenderer::PreparedAudio
 {
-    post(onProgress, 0.85);
+    AudioExport::Outcome outcome = AudioExport::Outcome::NoAudio;
+    bool requested = false; // the config has an audio address
+    QString path;           // the encoded stretch, when done
+};
+
+std::shared_ptr<StoryVideoRenderer::PreparedAudio>
+StoryVideoRenderer::prepareAudio(const StoryConfig &config, const QString &folder, int stallLimitMs,
+                                 const std::atomic<bool> *stop)
+{
+    auto prepared = std::make_shared<PreparedAudio>();
     if (!config.audioURL)
-        return prerendered;
+        return prepared;
+    prepared->requested = true;
     const QUrl audio = *config.audioURL;
     const double length = clampedDuration(config.duration);
     double start = config.audioStart.value_or(0);
     if (!(start >= 0) || !std::isfinite(start))
         start = 0;
+    // A local source is read only when it is a regular file: a pipe or a device could block the
+    // export or never end.
+    const bool readable = audio.isValid() && !audio.isEmpty()
+                          && (!audio.isLocalFile() || QFileInfo(audio.toLocalFile()).isFile());
+    if (!readable)
+        return prepared;
+    prepared->path = QDir(folder).filePath(QStringLiteral("story-audio.m4a"));
+    const auto exporter = std::make_shared<AudioExport>(audio, clockTime(start), clockTime(length), prepared->path);
+    prepared->outcome = exporter->run(stallLimitMs, stop);
+    return prepared;
+}
 
-    const QString output = finalPath();
-    QFile::remove(output);
-    AudioExport exporter(prerendered.toLocalFile(), audio, clockTime(start), clockTime(length), output);
-    const AudioExport::Outcome outcome =
-        audio.isValid() && !audio.isEmpty()
-            ? exporter.run(stallLimitMs, [&](double written) { post(onProgress, 0.85 + 0.15 * written); })
-            : AudioExport::Outcome::NoAudio;
-    if (outcome == AudioExport::Outcome::NoAudio || outcome == AudioExport::Outcome::NoVideo) {
-        QFile::remove(output);
-        if (outcome == AudioExport::Outcome::NoAudio)
-            Console::line(QStringLiteral("[Story] no audio track found at ") + audio.toString(QUrl::FullyEncoded));
+QUrl StoryVideoRenderer::attachPreparedAudio(const QUrl &prerendered, const StoryConfig &config,
+                                             const PreparedAudio &prepared, const Progress &onProgress,
+                                             int stallLimitMs, const std::atomic<bool> *stop)
+{
+    post(onProgress, 0.85);
+    if (!prepared.requested)
+        return prerendered;
+    using Outcome = AudioExport::Outcome;
+    if (prepared.outcome == Outcome::NoAudio || prepared.outcome == Outcome::Broken) {
+        // An encoder left blocked on its source may have opened its file already.
+        if (!prepared.path.isEmpty())
+            QFile::remove(prepared.path);
+        if (prepared.outcome == Outcome::NoAudio)
+            Console::line(QStringLiteral("[Story] no audio track found at ") + config.audioURL->toString(QUrl::FullyEncoded));
         return prerendered;
     }
+    const QString output = finalPath(QFileInfo(prerendered.toLocalFile()).absolutePath());
+    QFile::remove(output);
+    const bool done = prepared.outcome == Outcome::Done
+                      && remux(prerendered.toLocalFile(), prepared.path, output, stallLimitMs, stop)
+                      && QFileInfo(output).size() > 0;
+    QFile::remove(prepared.path);
     // The export ran: its end is reported whatever its outcome.
     post(onProgress, 1.0);
-    if (outcome == AudioExport::Outcome::Done && QFileInfo(output).size() > 0) {
+    if (done) {
         QFile::remove(prerendered.toLocalFile());
         return QUrl::fromLocalFile(output);
     }
+    // A failed or empty export leaves no file: the silent video stays.
     QFile::remove(output);
     return prerendered;
+}
+
+QUrl StoryVideoRenderer::attachAudioIfPossible(const QUrl &prerendered, const StoryConfig &config,
+                                               const Progress &onProgress, int stallLimitMs,
+                                               const std::atomic<bool> *stop)
+{
+    const QString folder = QFileInfo(prerendered.toLocalFile()).absolutePath();
+    const auto prepared = prepareAudio(config, folder, stallLimitMs, stop);
+    return attachPreparedAudio(prerendered, config, *prepared, onProgress, stallLimitMs, stop);
 }

@@ -27,7 +27,7 @@ struct ReadyAssets
     // inside the glow's square and `base` elsewhere, exactly as drawing the three layers in turn.
     QImage base;
     QRect glowArea;               // the pixels the glow touches
-    std::vector<qint32> glowDelta; // per byte of glowArea (alpha bytes 0), what the glow adds at opacity 1, × 65536
+    std::vector<qint16> glowDelta; // per byte of glowArea (alpha bytes 0), what the glow adds at opacity 1, × 128
     QImage cover;                 // the artwork, premultiplied
     QImage coverShadow;           // the card's shadow, only for artwork with transparent parts (else hidden under it)
 

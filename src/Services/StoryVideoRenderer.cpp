@@ -3,16 +3,23 @@
 #include "Platform/WorkerTask.h"
 #include "Services/StoryFrameDrawing.h"
 
+#include "Services/StoryFrameWriter.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QMutex>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTextBoundaryFinder>
-#include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <cmath>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 // ------------------------------------------------------------------ errors
 
@@ -31,13 +38,85 @@ StoryError StoryError::renderFailed()
     return StoryError(QString::fromLatin1(Domain), -4, QStringLiteral("خطا در رندر ویدیو"));
 }
 
+StoryError StoryError::diskFull()
+{
+    return StoryError(QString::fromLatin1(Domain), -5, QStringLiteral("فضای خالی دیسک کافی نیست"));
+}
+
+StoryError StoryError::cannotWrite()
+{
+    return StoryError(QString::fromLatin1(Domain), -6, QStringLiteral("فایل ویدیو نوشته نشد"));
+}
+
+StoryError StoryError::sourceUnreadable()
+{
+    return StoryError(QString::fromLatin1(Domain), -7, QStringLiteral("فایل منبع خوانده نشد"));
+}
+
+StoryError StoryError::stopped()
+{
+    return StoryError(QString::fromLatin1(Domain), -8, QStringLiteral("ساخت ویدیو متوقف شد"));
+}
+
+StoryError StoryVideoRenderer::mediaError(quint32 domain, int code)
+{
+    // The framework's own messages are English: the listener reads the kind in Persian.
+    QString message = StoryError::renderFailed().errorDescription();
+    if (domain == GST_RESOURCE_ERROR) {
+        switch (code) {
+        case GST_RESOURCE_ERROR_NO_SPACE_LEFT:
+            message = StoryError::diskFull().errorDescription();
+            break;
+        case GST_RESOURCE_ERROR_OPEN_WRITE:
+        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+        case GST_RESOURCE_ERROR_WRITE:
+        case GST_RESOURCE_ERROR_CLOSE:
+        case GST_RESOURCE_ERROR_SYNC:
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+            message = StoryError::cannotWrite().errorDescription();
+            break;
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+        case GST_RESOURCE_ERROR_OPEN_READ:
+        case GST_RESOURCE_ERROR_READ:
+        case GST_RESOURCE_ERROR_SEEK:
+            message = StoryError::sourceUnreadable().errorDescription();
+            break;
+        default:
+            break;
+        }
+    }
+    return StoryError(QString::fromUtf8(g_quark_to_string(domain)), code, message);
+}
+
 namespace {
 
-StoryError fromGError(const GError *error)
+// The renders running now, each by its stop flag.
+QMutex g_runningLock;
+QSet<std::shared_ptr<std::atomic<bool>>> g_running;
+
+// Registers a render for stopAll() while it lives.
+class RunningRender
 {
-    return StoryError(QString::fromUtf8(g_quark_to_string(error->domain)), error->code,
-                      QString::fromUtf8(error->message));
-}
+public:
+    RunningRender() : m_stop(std::make_shared<std::atomic<bool>>(false))
+    {
+        QMutexLocker locker(&g_runningLock);
+        g_running.insert(m_stop);
+    }
+    ~RunningRender()
+    {
+        QMutexLocker locker(&g_runningLock);
+        g_running.remove(m_stop);
+    }
+    RunningRender(const RunningRender &) = delete;
+    RunningRender &operator=(const RunningRender &) = delete;
+    std::shared_ptr<std::atomic<bool>> flag() const { return m_stop; }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_stop;
+};
+
+constexpr auto RenderFolderPrefix = "story-";
 
 int graphemeCount(const std::optional<QString> &text)
 {
@@ -50,152 +129,80 @@ int graphemeCount(const std::optional<QString> &text)
     return count;
 }
 
-// ------------------------------------------------------------------ the frame writer
-
-// BGRA frames in, H.264 High 4:2:0 in MPEG-4 out. x264 gets I420 explicitly (left to itself it
-// would pick 4:4:4, which many players refuse); the muxer gets a queue in front.
-constexpr const char *WriterPipeline =
-    "appsrc name=frames format=time is-live=false block=false "
-    "caps=video/x-raw,format=BGRA,width=720,height=1280,framerate=24/1,pixel-aspect-ratio=1/1 "
-    "! videoconvert n-threads=2 ! video/x-raw,format=I420 "
-    "! x264enc speed-preset=veryfast pass=qual quantizer=20 key-int-max=48 "
-    "! video/x-h264,profile=high ! h264parse ! queue ! mp4mux ! filesink name=file";
-
-constexpr gsize FrameBytes = gsize(StoryVideoRenderer::Width) * StoryVideoRenderer::Height * 4;
-// The writer takes more frames while fewer than this many wait in its input.
-constexpr guint64 QueuedFramesLimit = 6;
-constexpr gulong ReadinessPollMicroseconds = 15'000;
-constexpr GstClockTime FinishLimit = 120 * GST_SECOND;
-
-class FrameWriter
-{
-public:
-    explicit FrameWriter(const QString &path)
-    {
-        GError *error = nullptr;
-        m_pipeline = gst_parse_launch(WriterPipeline, &error);
-        if (error) {
-            const StoryError failure = fromGError(error);
-            g_error_free(error);
-            throw failure;
-        }
-        gst_object_ref_sink(m_pipeline);
-        m_source = gst_bin_get_by_name(GST_BIN(m_pipeline), "frames");
-        GstElement *file = gst_bin_get_by_name(GST_BIN(m_pipeline), "file");
-        g_object_set(file, "location", QFile::encodeName(path).constData(), nullptr);
-        gst_object_unref(file);
-        m_bus = gst_element_get_bus(m_pipeline);
-
-        // Frames are drawn straight into buffers of a recycling pool.
-        m_pool = gst_buffer_pool_new();
-        GstStructure *config = gst_buffer_pool_get_config(m_pool);
-        GstCaps *caps = gst_caps_from_string("video/x-raw,format=BGRA,width=720,height=1280,framerate=24/1");
-        gst_buffer_pool_config_set_params(config, caps, guint(FrameBytes), 4, 0);
-        gst_caps_unref(caps);
-        gst_buffer_pool_set_config(m_pool, config);
-        gst_buffer_pool_set_active(m_pool, TRUE);
-    }
-
-    ~FrameWriter()
-    {
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
-        if (m_error)
-            gst_message_unref(m_error);
-        gst_object_unref(m_bus);
-        gst_object_unref(m_source);
-        gst_object_unref(m_pipeline);
-        gst_buffer_pool_set_active(m_pool, FALSE);
-        gst_object_unref(m_pool);
-    }
-
-    FrameWriter(const FrameWriter &) = delete;
-    FrameWriter &operator=(const FrameWriter &) = delete;
-
-    bool start() { return gst_element_set_state(m_pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE; }
-
-    GstBuffer *acquire()
-    {
-        GstBuffer *buffer = nullptr;
-        if (gst_buffer_pool_acquire_buffer(m_pool, &buffer, nullptr) != GST_FLOW_OK)
-            return nullptr;
-        return buffer;
-    }
-
-    // True once the pipeline reported an error; the first one is kept for finish().
-    bool failed()
-    {
-        if (!m_error)
-            m_error = gst_bus_pop_filtered(m_bus, GST_MESSAGE_ERROR);
-        return m_error != nullptr;
-    }
-
-    bool readyForMoreMediaData() const
-    {
-        guint64 queued = 0;
-        g_object_get(m_source, "current-level-buffers", &queued, nullptr);
-        return queued < QueuedFramesLimit;
-    }
-
-    void waitUntilReady()
-    {
-        while (!readyForMoreMediaData() && !failed())
-            g_usleep(ReadinessPollMicroseconds);
-    }
-
-    void append(GstBuffer *buffer, int index)
-    {
-        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(guint64(index), GST_SECOND, StoryVideoRenderer::FramesPerSecond);
-        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND, StoryVideoRenderer::FramesPerSecond);
-        gst_app_src_push_buffer(GST_APP_SRC(m_source), buffer);
-    }
-
-    // Ends the stream and waits until the file is complete. Throws the writer's error, or -4.
-    void finish()
-    {
-        gst_app_src_end_of_stream(GST_APP_SRC(m_source));
-        if (!failed()) {
-            GstMessage *end = gst_bus_timed_pop_filtered(
-                m_bus, FinishLimit, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-            if (end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS) {
-                gst_message_unref(end);
-                gst_element_set_state(m_pipeline, GST_STATE_NULL);
-                return;
-            }
-            m_error = end;
-        }
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
-        if (m_error) {
-            GError *error = nullptr;
-            gst_message_parse_error(m_error, &error, nullptr);
-            const StoryError failure = fromGError(error);
-            g_error_free(error);
-            throw failure;
-        }
-        throw StoryError::renderFailed();
-    }
-
-private:
-    GstElement *m_pipeline = nullptr;
-    GstElement *m_source = nullptr;
-    GstBus *m_bus = nullptr;
-    GstBufferPool *m_pool = nullptr;
-    GstMessage *m_error = nullptr;
-};
-
 } // namespace
 
 // ------------------------------------------------------------------ the entry
 
 QCoro::Task<QUrl> StoryVideoRenderer::render(StoryConfig config, Progress onProgress)
 {
-    // The work is held in named locals: g++ 12 destroys temporaries of a co_await expression
-    // that live across the suspension twice.
-    std::function<QUrl()> frames = [config, onProgress] { return renderSilent(config, onProgress); };
-    const QUrl silent = co_await onWorker<QUrl>(std::move(frames));
-    std::function<QUrl()> audio = [silent, config, onProgress] {
-        return attachAudioIfPossible(silent, config, onProgress);
+    static std::once_flag quitting;
+    std::call_once(quitting, [] {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, &StoryVideoRenderer::stopAll);
+    });
+    // The work is held in a named local: g++ 12 destroys temporaries of a co_await expression
+    // that live across the suspension twice. Both steps run in one piece of work, so that a
+    // render whose awaiting side is gone (the application quit) still ends and cleans up.
+    std::function<QUrl()> work = [config, onProgress] {
+        const RunningRender running;
+        const std::atomic<bool> *stop = running.flag().get();
+        const QString folder = makeRenderFolder();
+        // The audio is decoded and encoded beside the frames; only the final muxing waits for both.
+        std::shared_ptr<PreparedAudio> prepared;
+        std::thread audio([&] { prepared = prepareAudio(config, folder, StallLimitMs, stop); });
+        QUrl result;
+        try {
+            const QUrl silent = renderSilent(config, onProgress, silentPath(folder), stop);
+            audio.join();
+            result = attachPreparedAudio(silent, config, *prepared, onProgress, StallLimitMs, stop);
+        } catch (...) {
+            running.flag()->store(true); // the audio has no use any more
+            if (audio.joinable())
+                audio.join();
+            QDir(folder).removeRecursively();
+            throw;
+        }
+        if (stop->load()) {
+            QDir(folder).removeRecursively();
+            throw StoryError::stopped();
+        }
+        return result;
     };
-    co_return co_await onWorker<QUrl>(std::move(audio));
+    co_return co_await onWorker<QUrl>(std::move(work));
+}
+
+void StoryVideoRenderer::stopAll()
+{
+    QMutexLocker locker(&g_runningLock);
+    for (const auto &flag : std::as_const(g_running))
+        flag->store(true);
+}
+
+QString StoryVideoRenderer::makeRenderFolder()
+{
+    QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QLatin1String(RenderFolderPrefix) + QStringLiteral("XXXXXX")));
+    if (!folder.isValid())
+        throw StoryError::cannotWrite();
+    folder.setAutoRemove(false);
+    return folder.path();
+}
+
+void StoryVideoRenderer::discard(const QUrl &video)
+{
+    if (!video.isLocalFile())
+        return;
+    const QFileInfo file(video.toLocalFile());
+    QFile::remove(file.filePath());
+    // The folder goes too when it is a render's own one, and only then.
+    const QFileInfo folder(file.absolutePath());
+    if (folder.fileName().startsWith(QLatin1String(RenderFolderPrefix))
+        && QFileInfo(folder.absolutePath()).canonicalFilePath() == QFileInfo(QDir::tempPath()).canonicalFilePath()) {
+        QDir dir(folder.absoluteFilePath());
+        for (const QString &name : {QStringLiteral("story-silent.mp4"), QStringLiteral("story-final.mp4"),
+                                    QStringLiteral("story-final.mp4.media"), QStringLiteral("story-audio.m4a")})
+            dir.remove(name);
+        QDir(folder.absolutePath()).rmdir(folder.fileName());
+    }
 }
 
 void StoryVideoRenderer::post(const Progress &onProgress, double value)
@@ -206,14 +213,14 @@ void StoryVideoRenderer::post(const Progress &onProgress, double value)
     QMetaObject::invokeMethod(app, [onProgress, value] { onProgress(value); }, Qt::QueuedConnection);
 }
 
-QString StoryVideoRenderer::silentPath()
+QString StoryVideoRenderer::silentPath(const QString &folder)
 {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("story-silent.mp4"));
+    return QDir(folder).filePath(QStringLiteral("story-silent.mp4"));
 }
 
-QString StoryVideoRenderer::finalPath()
+QString StoryVideoRenderer::finalPath(const QString &folder)
 {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("story-final.mp4"));
+    return QDir(folder).filePath(QStringLiteral("story-final.mp4"));
 }
 
 // ------------------------------------------------------------------ timing
@@ -292,37 +299,28 @@ StoryVideoRenderer::currentLine(const Timings &timings, const StoryConfig &confi
 
 // ------------------------------------------------------------------ the silent video
 
-QUrl StoryVideoRenderer::renderSilent(const StoryConfig &config, const Progress &onProgress)
+QUrl StoryVideoRenderer::renderSilent(const StoryConfig &config, const Progress &onProgress, const QString &path,
+                                      const std::atomic<bool> *stop)
 {
-    const QString path = silentPath();
     QFile::remove(path);
     const int count = frameCount(config.duration);
 
-    FrameWriter writer(path);
-    if (!writer.start())
-        throw StoryError::writerNotReady();
+    StoryFrameWriter writer(path);
+    writer.start();
 
     const StoryFrame::ReadyAssets assets(config);
     const Timings timings = computeLineTimings(config);
-    for (int i = 0; i < count; ++i) {
-        GstBuffer *buffer = writer.acquire();
-        if (!buffer)
-            throw StoryError::noResources();
-        GstMapInfo map;
-        if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-            QImage frame(map.data, Width, Height, Width * 4, QImage::Format_ARGB32_Premultiplied);
-            StoryFrame::drawFrame(frame, config, assets, timings, double(i) / FramesPerSecond);
-            gst_buffer_unmap(buffer, &map);
-        }
-        writer.waitUntilReady();
-        writer.append(buffer, i);
+    const auto draw = [&](QImage &frame, int i) {
+        StoryFrame::drawFrame(frame, config, assets, timings, double(i) / FramesPerSecond);
+    };
+    const auto appended = [&](int i) {
         if (i % FramesPerSecond == 0)
             post(onProgress, double(i) / count * 0.8);
-        // A writer that failed takes no more frames: stop drawing and report its error.
-        if (writer.failed())
-            break;
-    }
+    };
     try {
+        writer.writeFrames(count, draw, appended, stop);
+        if (stop && stop->load())
+            throw StoryError::stopped();
         writer.finish();
     } catch (...) {
         post(onProgress, 0);

@@ -8,7 +8,9 @@
 #include <QUrl>
 #include <QCoroTask>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // An error raised by the story renderer itself (domain "story", negative codes, Persian message),
@@ -23,6 +25,10 @@ public:
     static StoryError writerNotReady();  // -1: the writer refused to start
     static StoryError noResources();     // -3: no frame buffer could be had
     static StoryError renderFailed();    // -4: the file was not completed and no other error said why
+    static StoryError diskFull();        // -5: the disk is full
+    static StoryError cannotWrite();     // -6: the video file cannot be written
+    static StoryError sourceUnreadable(); // -7: a file the render reads cannot be read
+    static StoryError stopped();         // -8: the application quit during the render
 
     const QString &domain() const { return m_domain; }
     int code() const { return m_code; }
@@ -37,9 +43,10 @@ private:
 // Turns a StoryConfig into a vertical story video: 720 × 1280 at 24 frames per second, H.264 High
 // 4:2:0 in MPEG-4, with the track's audio (AAC) from the chosen start when it can be had.
 //
-// Every operation is static and nothing is shared between two renders except the two fixed file
-// names in the temporary folder ("story-silent.mp4", "story-final.mp4"). The frames are drawn and
-// encoded on a worker thread; progress values are always posted to the GUI thread.
+// Every operation is static and nothing is shared between two renders: each render writes its
+// files ("story-silent.mp4", "story-final.mp4") into a folder of its own in the temporary folder.
+// The frames are drawn on several worker threads while the encoder takes them in order, and the
+// audio is encoded beside them; progress values are always posted to the GUI thread.
 class StoryVideoRenderer
 {
 public:
@@ -52,9 +59,16 @@ public:
     static constexpr int StallLimitMs = 30'000;
 
     // Renders a story and returns the finished file: "story-final.mp4" when the audio could be
-    // attached, else "story-silent.mp4". Throws StoryError only for failures of the frame writer.
+    // attached, else "story-silent.mp4", in the render's own folder (see discard()). Throws
+    // StoryError only for failures of the frame writer; a failed render leaves no file behind.
     // Call on the GUI thread; the work runs on worker threads and never blocks the caller.
     static QCoro::Task<QUrl> render(StoryConfig config, Progress onProgress);
+
+    // Removes a video that render() returned, together with its render's folder.
+    static void discard(const QUrl &video);
+    // Stops every running render: each ends soon with StoryError::stopped() and removes its
+    // files. Called when the application quits, so that quitting does not wait for the frames.
+    static void stopAll();
 
     // ---- the steps of a render (also used by the tests and the benchmark)
 
@@ -69,8 +83,10 @@ public:
         std::optional<QString> translation;
     };
 
-    static QString silentPath();
-    static QString finalPath();
+    // A new folder of one render, "story-XXXXXX" in the temporary folder. Throws StoryError.
+    static QString makeRenderFolder();
+    static QString silentPath(const QString &folder);
+    static QString finalPath(const QString &folder);
     // The story length in seconds: 3...60; below 3 and not-a-number give 3.
     static double clampedDuration(double duration);
     // Frames of a video of the requested length: 72...1440.
@@ -78,12 +94,26 @@ public:
     static Timings computeLineTimings(const StoryConfig &config);
     static std::optional<CurrentLine> currentLine(const Timings &timings, const StoryConfig &config, double t);
 
-    // The frames alone into "story-silent.mp4". Synchronous: runs on a worker thread.
-    static QUrl renderSilent(const StoryConfig &config, const Progress &onProgress);
-    // The audio under the silent video into "story-final.mp4"; every failure returns `prerendered`.
-    // Synchronous: runs on a worker thread.
+    // The frames alone into `path` ("story-silent.mp4" of a render folder). Synchronous: runs on
+    // a worker thread. Ends with StoryError::stopped() once `stop` is set.
+    static QUrl renderSilent(const StoryConfig &config, const Progress &onProgress, const QString &path,
+                             const std::atomic<bool> *stop = nullptr);
+    // The audio under the silent video into "story-final.mp4" beside it; every failure (and a
+    // stop) returns `prerendered`. The stall limit covers opening the audio as well. Synchronous:
+    // runs on a worker thread.
     static QUrl attachAudioIfPossible(const QUrl &prerendered, const StoryConfig &config,
-                                      const Progress &onProgress, int stallLimitMs = StallLimitMs);
+                                      const Progress &onProgress, int stallLimitMs = StallLimitMs,
+                                      const std::atomic<bool> *stop = nullptr);
+    // The audio step in two halves: the chosen stretch of the audio encoded on its own into
+    // "story-audio.m4a" in `folder` (a render runs this beside the frames; it never throws), then
+    // put under the silent video with the silent file's fall-backs.
+    struct PreparedAudio;
+    static std::shared_ptr<PreparedAudio> prepareAudio(const StoryConfig &config, const QString &folder,
+                                                       int stallLimitMs, const std::atomic<bool> *stop);
+    static QUrl attachPreparedAudio(const QUrl &prerendered, const StoryConfig &config, const PreparedAudio &prepared,
+                                    const Progress &onProgress, int stallLimitMs, const std::atomic<bool> *stop);
+    // A Persian error for a media framework failure of the given kind (domain and code kept).
+    static StoryError mediaError(quint32 domain, int code);
 
     // Posts one progress value to the GUI thread (never calls it on the current thread).
     static void post(const Progress &onProgress, double value);

@@ -2,12 +2,13 @@
 
 #include "Platform/PhotoLibrary.h"
 #include "Platform/Theme.h"
+#include "Platform/WorkerTask.h"
 #include "Services/APIClient.h"
+#include "Services/ArtworkFile.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "Services/StoryVideoRenderer.h"
 
-#include <QFile>
 #include <QAudioOutput>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
@@ -23,8 +24,9 @@
 
 namespace {
 
-constexpr qint64 CoverBytesLimit = 20 * 1024 * 1024;
 constexpr int CoverTimeoutMs = 30'000;
+// Artwork is decoded at most this large; real covers are smaller and keep their size.
+constexpr int CoverMaxSide = 2048;
 constexpr int MenuTextGraphemes = 26;
 
 // The first `count` user-perceived characters of `text`, or all of it when it has no more.
@@ -59,7 +61,7 @@ StoryViewModel::StoryViewModel(RadioPlayer *player, OfflineStore *offline, APICl
 
 StoryViewModel::~StoryViewModel()
 {
-    pausePreview();
+    close();
 }
 
 void StoryViewModel::setStationValue(const QVariant &value)
@@ -274,7 +276,7 @@ QCoro::Task<> StoryViewModel::render()
     pausePreview();
     setRendering(true);
     setErrorText({});
-    setVideoURL({});
+    discardVideo();
     setSaved(false);
     setProgress(0);
     QImage cover = co_await fetchCover();
@@ -297,8 +299,7 @@ QCoro::Task<> StoryViewModel::render()
     }
     if (!self || m_closed) {
         // The sheet is gone: nobody will show or save this video.
-        if (!result.isEmpty())
-            QFile::remove(result.toLocalFile());
+        StoryVideoRenderer::discard(result);
         co_return;
     }
     if (!failure.isEmpty()) {
@@ -323,27 +324,34 @@ QCoro::Task<QImage> StoryViewModel::fetchCover() const
     const std::optional<QUrl> address = m_client->absolute(artwork);
     if (!address)
         co_return QImage();
-    QNetworkAccessManager network;
-    QNetworkRequest request(*address);
-    request.setTransferTimeout(CoverTimeoutMs);
-    QNetworkReply *reply = network.get(request);
-    // No unbounded reads: artwork larger than any real one is not taken.
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > CoverBytesLimit)
-            reply->abort();
-    });
-    co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(CoverTimeoutMs * 2));
     QByteArray bytes;
-    if (reply->isFinished() && reply->error() == QNetworkReply::NoError)
-        bytes = reply->readAll();
-    reply->deleteLater();
-    co_return QImage::fromData(bytes);
+    if (address->isLocalFile()) {
+        // The same rule as every other picture: a downloaded artwork file, read off this thread.
+        QCoro::Task<std::optional<QByteArray>> reading =
+            artwork::readLocalFileOffThread(address->toLocalFile(), m_offline->downloadsFolder());
+        bytes = (co_await std::move(reading)).value_or(QByteArray());
+    } else if (address->scheme() == u"http" || address->scheme() == u"https") {
+        QNetworkAccessManager network;
+        QNetworkRequest request(*address);
+        request.setTransferTimeout(CoverTimeoutMs);
+        QNetworkReply *reply = network.get(request);
+        artwork::limitReply(reply);
+        co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(CoverTimeoutMs * 2));
+        if (reply->isFinished() && reply->error() == QNetworkReply::NoError)
+            bytes = reply->read(artwork::MaxBytes + 1);
+        reply->deleteLater();
+    }
+    if (bytes.isEmpty() || bytes.size() > artwork::MaxBytes)
+        co_return QImage();
+    std::function<QImage()> decode = [bytes] { return artwork::decodeScaled(bytes, CoverMaxSide); };
+    co_return co_await onWorker<QImage>(std::move(decode));
 }
 
 void StoryViewModel::regenerate()
 {
     setRendering(false);
     pausePreview();
+    discardVideo();
     loadLyrics();
 }
 
@@ -374,7 +382,25 @@ QCoro::Task<> StoryViewModel::saveToLibrary()
 void StoryViewModel::close()
 {
     pausePreview();
+    if (m_closed)
+        return;
     m_closed = true;
+    // The last video stays after its sheet (it may have been handed to another application or
+    // the clipboard) until another sheet leaves one behind.
+    static QUrl leftBehind;
+    if (!m_videoURL.isEmpty() && m_videoURL != leftBehind) {
+        StoryVideoRenderer::discard(leftBehind);
+        leftBehind = m_videoURL;
+    }
+}
+
+void StoryViewModel::discardVideo()
+{
+    // Each render's video lives in a folder of its own; once the sheet lets go of it, it goes.
+    if (m_preview)
+        m_preview->setSource(QUrl());
+    StoryVideoRenderer::discard(m_videoURL);
+    setVideoURL({});
 }
 
 void StoryViewModel::pausePreview()

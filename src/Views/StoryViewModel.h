@@ -27,7 +27,9 @@ class RadioPlayer;
 //     StoryViewModel { id: model; station: page.station }
 //     Component.onCompleted: model.load()
 // Closing the sheet calls close(); a render or save still running then finishes without writing
-// into the sheet, and a render's files are removed once it ends.
+// into the sheet, and a render's files are removed once it ends. The sheet's video is removed
+// when a new render begins and when the listener starts over; the video of a closed sheet stays
+// until the next closed sheet leaves another one behind.
 class StoryViewModel : public QObject
 {
     Q_OBJECT
@@ -104,6 +106,9 @@ public:
     static QString progressText(double progress);
     // The render's input for the sheet's station; the cover is fetched by the caller.
     StoryConfig makeConfig(QImage cover) const;
+    // The station's artwork for the story, decoded off the GUI thread: over HTTP(S), or a
+    // downloaded artwork file; anything else, or a failure, gives a null image.
+    QCoro::Task<QImage> fetchCover() const;
 
 signals:
     void stationChanged();
@@ -123,7 +128,7 @@ private:
     void setSaved(bool value);
     void setLyrics(std::optional<LyricsData> lyrics, bool failed);
     void pausePreview();
-    QCoro::Task<QImage> fetchCover() const;
+    void discardVideo();
 
     RadioPlayer *m_player;
     OfflineStore *m_offline;

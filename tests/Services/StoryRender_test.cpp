@@ -1,5 +1,7 @@
 #include "Services/StoryVideoRenderer.h"
 
+#include "Platform/PhotoLibrary.h"
+
 #include "support/PlaybackTestSupport.h"
 #include "support/StandInServer.h"
 #include "support/StoryAudioRoutes.h"
@@ -7,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +24,8 @@
 #include <atomic>
 #include <cmath>
 #include <thread>
+
+#include <sys/stat.h>
 
 using testsupport::StdoutCapture;
 using testsupport::waitUntil;
@@ -152,10 +157,19 @@ protected:
         QCoreApplication::processEvents();
         return result;
     }
+    // The story files in the render folders, by name; the folders themselves by count.
     QStringList storyFiles() const
     {
-        return QDir(dir.path()).entryList({QStringLiteral("story-*")}, QDir::Files, QDir::Name);
+        QStringList names;
+        for (const QString &folder : renderFolders())
+            names += QDir(dir.filePath(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        return names;
     }
+    QStringList renderFolders() const
+    {
+        return QDir(dir.path()).entryList({QStringLiteral("story-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+    static QString fileName(const QUrl &url) { return QFileInfo(url.toLocalFile()).fileName(); }
 
     QTemporaryDir dir;
     standin::StandInServer server;
@@ -168,12 +182,12 @@ TEST_F(StoryRenderTest, SilentVideoWithoutAudioAddress)
     StdoutCapture out;
     const Result result = render(storyConfig(3));
     ASSERT_TRUE(result.outcome.ok());
-    EXPECT_EQ(result.outcome.value->toLocalFile(), StoryVideoRenderer::silentPath());
+    EXPECT_EQ(fileName(*result.outcome.value), QStringLiteral("story-silent.mp4"));
     EXPECT_EQ(result.progress, (QList<double>{0, 24.0 / 72 * 0.8, 48.0 / 72 * 0.8, 0.85}));
     EXPECT_EQ(out.text(), QByteArray()); // nothing printed without an address
     EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")});
 
-    const Probe p = probe(StoryVideoRenderer::silentPath());
+    const Probe p = probe(result.outcome.value->toLocalFile());
     EXPECT_EQ(p.video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("h264"));
     EXPECT_EQ(p.video.value(QStringLiteral("profile")).toString(), QStringLiteral("High"));
     EXPECT_EQ(p.video.value(QStringLiteral("pix_fmt")).toString(), QStringLiteral("yuv420p"));
@@ -193,8 +207,8 @@ TEST_F(StoryRenderTest, AudioFromTheChosenStartWithItsIndexFirst)
     StdoutCapture out;
     const Result result = render(config);
     ASSERT_TRUE(result.outcome.ok());
-    const QString final = StoryVideoRenderer::finalPath();
-    EXPECT_EQ(result.outcome.value->toLocalFile(), final);
+    const QString final = result.outcome.value->toLocalFile();
+    EXPECT_EQ(fileName(*result.outcome.value), QStringLiteral("story-final.mp4"));
     EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-final.mp4")}); // the silent file is gone
     ASSERT_FALSE(result.progress.isEmpty());
     EXPECT_EQ(result.progress.last(), 1.0);
@@ -226,33 +240,178 @@ TEST_F(StoryRenderTest, AudioThatCannotBeHadLeavesTheSilentVideo)
         StdoutCapture out;
         const Result result = render(config);
         ASSERT_TRUE(result.outcome.ok()) << row.path;
-        EXPECT_EQ(result.outcome.value->toLocalFile(), StoryVideoRenderer::silentPath()) << row.path;
+        EXPECT_EQ(fileName(*result.outcome.value), QStringLiteral("story-silent.mp4")) << row.path;
         EXPECT_EQ(result.progress.last(), 0.85) << row.path; // nothing after the step's start
         EXPECT_EQ(QString::fromUtf8(out.text()),
                   QStringLiteral("[Story] no audio track found at ") + config.audioURL->toString(QUrl::FullyEncoded) + '\n');
         EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")}) << row.path;
+        StoryVideoRenderer::discard(*result.outcome.value);
+        EXPECT_TRUE(renderFolders().isEmpty()) << row.path;
     }
 }
 
-TEST_F(StoryRenderTest, StalledStreamEndsByTheWatchdog)
+TEST_F(StoryRenderTest, AudioEndingBeforeOrWithinTheStory)
 {
-    const StoryConfig silentConfig = storyConfig(3);
-    const QUrl silent = StoryVideoRenderer::renderSilent(silentConfig, {});
-    StoryConfig config = silentConfig;
-    config.audioURL = server.baseUrl().resolved(QUrl(QStringLiteral("/story/stalled.mp3")));
-    StdoutCapture out;
-    // The step blocks its thread; the stand-in answers on this one meanwhile.
-    std::atomic<bool> done = false;
-    QUrl result;
-    std::thread worker([&] {
-        result = StoryVideoRenderer::attachAudioIfPossible(silent, config, {}, 1000);
-        done = true;
-    });
-    const bool finished = waitUntil([&] { return done.load(); }, 60000);
-    worker.join();
-    ASSERT_TRUE(finished);
-    EXPECT_EQ(result, silent);
+    // Ten seconds of audio: a story starting at 40 s has none of it and stays silent; one starting
+    // at 8 s has its last 2 s. Either way the file returned plays.
+    const struct {
+        double start;
+        const char *file;
+        bool audio;
+    } table[] = {{40, "story-silent.mp4", false}, {8, "story-final.mp4", true}};
+    for (const auto &row : table) {
+        StoryConfig config = storyConfig(4);
+        config.audioURL = server.baseUrl().resolved(QUrl(QStringLiteral("/story/onset.wav?silence=1&seconds=10")));
+        config.audioStart = row.start;
+        const Result result = render(config);
+        ASSERT_TRUE(result.outcome.ok()) << row.start;
+        EXPECT_EQ(fileName(*result.outcome.value), QString::fromLatin1(row.file)) << row.start;
+        EXPECT_EQ(storyFiles(), QStringList{QString::fromLatin1(row.file)}) << row.start;
+        const Probe p = probe(result.outcome.value->toLocalFile());
+        EXPECT_EQ(p.video.value(QStringLiteral("nb_read_frames")).toString(), QStringLiteral("96")) << row.start;
+        EXPECT_EQ(p.audio.value(QStringLiteral("codec_name")).toString(), row.audio ? QStringLiteral("aac") : QString());
+        StoryVideoRenderer::discard(*result.outcome.value);
+    }
+}
+
+TEST_F(StoryRenderTest, OverlappingRendersKeepToTheirOwnFiles)
+{
+    // The first render ends and its video is discarded while the second one still writes.
+    QCoro::Task<QUrl> first = StoryVideoRenderer::render(storyConfig(3), {});
+    QCoro::Task<QUrl> second = StoryVideoRenderer::render(storyConfig(8), {});
+    const auto a = testing_support::runTask(std::move(first));
+    ASSERT_TRUE(a.ok());
+    StoryVideoRenderer::discard(*a.value);
+    EXPECT_FALSE(QFile::exists(a.value->toLocalFile()));
+    const auto b = testing_support::runTask(std::move(second));
+    ASSERT_TRUE(b.ok());
+    EXPECT_NE(QFileInfo(a.value->toLocalFile()).path(), QFileInfo(b.value->toLocalFile()).path());
+    EXPECT_EQ(probe(b.value->toLocalFile()).video.value(QStringLiteral("nb_read_frames")).toString(), QStringLiteral("192"));
+    EXPECT_EQ(renderFolders().size(), 1);
+}
+
+TEST_F(StoryRenderTest, StoppedRenderEndsAtOnceAndLeavesNothing)
+{
+    // As when the application quits mid-render.
+    StoryConfig config = storyConfig(60);
+    config.audioURL = server.baseUrl().resolved(QUrl(QStringLiteral("/story/onset.wav?silence=1&seconds=90")));
+    QList<double> progress;
+    QCoro::Task<QUrl> task = StoryVideoRenderer::render(config, [&](double value) { progress.append(value); });
+    ASSERT_TRUE(waitUntil([&] { return !progress.isEmpty() && progress.last() > 0; }, 60000));
+    StoryVideoRenderer::stopAll();
+    const auto outcome = testing_support::runTask(std::move(task));
+    const auto error = outcome.errorAs<StoryError>();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), -8);
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("ساخت ویدیو متوقف شد"));
+    EXPECT_TRUE(renderFolders().isEmpty());
+}
+
+TEST_F(StoryRenderTest, SourcesThatNeverDeliverEndByTheWatchdog)
+{
+    const QString folder = StoryVideoRenderer::makeRenderFolder();
+    const QUrl silent = StoryVideoRenderer::renderSilent(storyConfig(3), {}, StoryVideoRenderer::silentPath(folder));
+    standin::Reply never;
+    never.contentType = "audio/mpeg";
+    never.delayMs = 3'600'000; // not even the headers
+    never.body = QByteArray(1, '\0');
+    server.script("GET", QStringLiteral("/story/unanswered.mp3"), never);
+    const QString fifo = dir.filePath(QStringLiteral("pipe.mp3"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QUrl table[] = {server.baseUrl().resolved(QUrl(QStringLiteral("/story/stalled.mp3"))),
+                          server.baseUrl().resolved(QUrl(QStringLiteral("/story/unanswered.mp3"))),
+                          QUrl::fromLocalFile(fifo)};
+    for (const QUrl &audio : table) {
+        StoryConfig config = storyConfig(3);
+        config.audioURL = audio;
+        StdoutCapture out;
+        // The step blocks its thread; the stand-in answers on this one meanwhile.
+        std::atomic<bool> done = false;
+        QUrl result;
+        std::thread worker([&] {
+            result = StoryVideoRenderer::attachAudioIfPossible(silent, config, {}, 1000);
+            done = true;
+        });
+        const bool finished = waitUntil([&] { return done.load(); }, 30000);
+        worker.join();
+        ASSERT_TRUE(finished) << audio.toString().toStdString();
+        EXPECT_EQ(result, silent);
+        EXPECT_TRUE(out.text().startsWith("[Story] no audio track found at ")) << audio.toString().toStdString();
+        EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")}) << audio.toString().toStdString();
+    }
     EXPECT_EQ(server.countRequests(QStringLiteral("/story/stalled.mp3")), 1);
-    EXPECT_TRUE(out.text().startsWith("[Story] no audio track found at "));
-    EXPECT_EQ(storyFiles(), QStringList{QStringLiteral("story-silent.mp4")});
+}
+
+TEST_F(StoryRenderTest, FailuresReadInPersian)
+{
+    const QString diskFull = QStringLiteral("فضای خالی دیسک کافی نیست");
+    const QString cannotWrite = QStringLiteral("فایل ویدیو نوشته نشد");
+    const struct {
+        quint32 domain;
+        int code;
+        QString text;
+    } kinds[] = {{GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NO_SPACE_LEFT, diskFull},
+                 {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_WRITE, cannotWrite},
+                 {GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, QStringLiteral("فایل منبع خوانده نشد")},
+                 {GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, QStringLiteral("خطا در رندر ویدیو")}};
+    for (const auto &row : kinds) {
+        const StoryError error = StoryVideoRenderer::mediaError(row.domain, row.code);
+        EXPECT_EQ(error.errorDescription(), row.text) << row.code;
+        EXPECT_EQ(error.code(), row.code);
+    }
+
+    // A disk that is full, where the system has one to write to (a character device; never
+    // created here), and a folder that is not there.
+    struct stat device {};
+    const bool fullDisk = stat("/dev/full", &device) == 0 && S_ISCHR(device.st_mode);
+    struct Case {
+        QString path;
+        QString text;
+    };
+    QList<Case> renders{{dir.filePath(QStringLiteral("gone/story-silent.mp4")), cannotWrite}};
+    if (fullDisk)
+        renders.append({QStringLiteral("/dev/full"), diskFull});
+    for (const Case &row : renders) {
+        std::optional<StoryError> failure;
+        try {
+            StoryVideoRenderer::renderSilent(storyConfig(3), {}, row.path);
+        } catch (const StoryError &error) {
+            failure = error;
+        }
+        ASSERT_TRUE(failure.has_value()) << row.path.toStdString();
+        EXPECT_EQ(failure->errorDescription(), row.text) << row.path.toStdString();
+    }
+
+    // Saving: onto a full disk, into a file that takes no writing, from a video that cannot be read.
+    QFile video(dir.filePath(QStringLiteral("video.mp4")));
+    ASSERT_TRUE(video.open(QIODevice::ReadWrite));
+    video.write(QByteArray(3 << 20, 'v'));
+    QFile unreadable(dir.filePath(QStringLiteral("unreadable.mp4")));
+    ASSERT_TRUE(unreadable.open(QIODevice::WriteOnly));
+    unreadable.write(QByteArray(1024, 'u'));
+    QFile target(dir.filePath(QStringLiteral("copy.mp4")));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+    QFile readOnly(dir.filePath(QStringLiteral("copy.mp4")));
+    ASSERT_TRUE(readOnly.open(QIODevice::ReadOnly));
+    QFile full(QStringLiteral("/dev/full"));
+    struct Save {
+        QFile *source;
+        QFile *target;
+        QString text;
+    };
+    QList<Save> saves{{&video, &readOnly, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")},
+                      {&unreadable, &target, QStringLiteral("فایل ویدیو خوانده نشد")}};
+    if (fullDisk && full.open(QIODevice::WriteOnly))
+        saves.append({&video, &full, diskFull});
+    for (const Save &row : saves) {
+        if (row.source->isReadable())
+            row.source->seek(0);
+        std::optional<QString> failure;
+        try {
+            PhotoLibrary::copyContents(*row.source, *row.target);
+        } catch (const AppError &error) {
+            failure = error.errorDescription();
+        }
+        EXPECT_EQ(failure, row.text);
+    }
 }

@@ -3,11 +3,15 @@
 #include "Services/StoryVideoRenderer.h"
 #include "StoryViewModel.h"
 #include "ShellFixture.h"
+#include "support/TaskOutcome.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QUrlQuery>
+
+#include <sys/stat.h>
 
 // The story sheet's rules and its screen model over the stand-in backend (real HTTP), with a real
 // render into a temporary folder.
@@ -216,7 +220,7 @@ TEST_F(StorySheet, OnePreviewPlayerAndNoFilesLeftByAClosedSheet)
     model->generate(); // a second press while rendering starts nothing
     ASSERT_TRUE(waitFor([&] { return !model->isRendering(); }, 120000));
     EXPECT_EQ(model->errorText(), QString());
-    EXPECT_EQ(model->videoURL().toLocalFile(), StoryVideoRenderer::silentPath());
+    EXPECT_EQ(QFileInfo(model->videoURL().toLocalFile()).fileName(), QStringLiteral("story-silent.mp4"));
     EXPECT_EQ(model->renderProgress(), 1.0);
     auto *preview = qobject_cast<QMediaPlayer *>(model->previewPlayer());
     ASSERT_TRUE(preview);
@@ -239,13 +243,70 @@ TEST_F(StorySheet, OnePreviewPlayerAndNoFilesLeftByAClosedSheet)
     EXPECT_FALSE(model->previewWanted());
     ASSERT_TRUE(waitFor([&] { return model->content() == Content::Picker && model->videoURL().isEmpty(); }));
 
-    // A sheet closed during a render: the render ends, writes nothing into the sheet and removes its file.
+    // A sheet closed during a render, and a new sheet rendering at once: the first render's end
+    // removes only its own files; the second video stays whole and saves.
+    const auto storyFolders = [&] {
+        return QDir(temp.path()).entryList({QStringLiteral("story-*")}, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
+    };
+    EXPECT_TRUE(storyFolders().isEmpty()); // starting over removed the first video
     model->generate();
+    ASSERT_TRUE(waitFor([&] { return !storyFolders().isEmpty(); }, 120000));
     model->close();
     EXPECT_FALSE(model->previewWanted());
-    const auto storyFiles = [&] { return QDir(temp.path()).entryList({QStringLiteral("story-*")}, QDir::Files); };
-    ASSERT_TRUE(waitFor([&] { return !storyFiles().isEmpty(); }, 120000)); // the render writes...
-    ASSERT_TRUE(waitFor([&] { return storyFiles().isEmpty(); }, 120000));  // ...and cleans up when it ends
+    auto reopened = sheet(liveStation());
+    reopened->load();
+    ASSERT_TRUE(waitFor([&] { return reopened->content() == Content::Picker; }));
+    reopened->generate();
+    ASSERT_TRUE(waitFor([&] { return !reopened->isRendering(); }, 120000));
+    ASSERT_TRUE(waitFor([&] { return storyFolders().size() == 1; }, 120000)); // the closed sheet's render ended
     EXPECT_TRUE(model->videoURL().isEmpty());
+    EXPECT_EQ(reopened->errorText(), QString());
+    EXPECT_TRUE(QFileInfo(reopened->videoURL().toLocalFile()).size() > 0);
+    reopened->save();
+    ASSERT_TRUE(waitFor([&] { return reopened->savedToLibrary() || !reopened->errorText().isEmpty(); }));
+    EXPECT_EQ(reopened->errorText(), QString());
+    // The last video outlives its sheet (it may have been shared) until another one takes its place.
+    const QUrl shared = reopened->videoURL();
+    reopened->close();
+    EXPECT_TRUE(QFile::exists(shared.toLocalFile()));
+    reopened = sheet(liveStation());
+    reopened->load();
+    ASSERT_TRUE(waitFor([&] { return reopened->content() == Content::Picker; }));
+    reopened->generate();
+    ASSERT_TRUE(waitFor([&] { return !reopened->isRendering(); }, 120000));
+    reopened.reset();
+    EXPECT_FALSE(QFile::exists(shared.toLocalFile()));
+    EXPECT_EQ(storyFolders().size(), 1);
     qunsetenv("TMPDIR");
+}
+
+TEST_F(StorySheet, CoverOnlyFromADownloadedArtworkFile)
+{
+    // The offline folder holds a cover, a link to a private picture and a pipe; a private picture
+    // lies outside. Only the cover is taken, and nothing waits on the pipe.
+    QTemporaryDir outside;
+    const QDir downloads(offline->downloadsFolder());
+    ASSERT_TRUE(downloads.mkpath(QStringLiteral(".")));
+    QImage picture(40, 40, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(downloads.filePath(QStringLiteral("cover.png"))));
+    const QString privatePicture = QDir(outside.path()).filePath(QStringLiteral("private.png"));
+    ASSERT_TRUE(picture.save(privatePicture));
+    ASSERT_TRUE(QFile::link(privatePicture, downloads.filePath(QStringLiteral("link.png"))));
+    ASSERT_EQ(mkfifo(QFile::encodeName(downloads.filePath(QStringLiteral("pipe.png"))).constData(), 0600), 0);
+    const struct {
+        QString path;
+        bool taken;
+    } table[] = {{downloads.filePath(QStringLiteral("cover.png")), true},
+                 {privatePicture, false},
+                 {downloads.filePath(QStringLiteral("link.png")), false},
+                 {downloads.filePath(QStringLiteral("pipe.png")), false}};
+    for (const auto &row : table) {
+        Station station = liveStation();
+        station.artworkURL = QUrl::fromLocalFile(row.path).toString();
+        auto model = sheet(station);
+        const auto cover = testing_support::runTask(model->fetchCover());
+        ASSERT_TRUE(cover.ok()) << row.path.toStdString();
+        EXPECT_EQ(!cover.value->isNull(), row.taken) << row.path.toStdString();
+    }
 }
