@@ -51,6 +51,13 @@ bool isSameOrigin(const QUrl &a, const QUrl &b)
     return a.scheme() == b.scheme() && a.host() == b.host() && a.port(defaultPort) == b.port(defaultPort);
 }
 
+// An idle or whole-request timeout, as the listener reads it. Qt's translations have no text for
+// the way it is detected here (an aborted transfer), so the client gives its own.
+QString timeoutText()
+{
+    return QStringLiteral("زمان انتظار برای پاسخ سرور به پایان رسید");
+}
+
 bool isHex(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -213,6 +220,8 @@ QString APIClient::bodyTooLargeText()
     return QStringLiteral("پاسخ سرور بیش از اندازه بزرگ است");
 }
 
+
+
 QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent, BodyKind kind)
 {
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
@@ -252,7 +261,7 @@ QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent, BodyKin
 
     const QNetworkReply::NetworkError error = reply->error();
     if (wholeRequestExpired)
-        throw TransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
+        throw TransportError(QNetworkReply::TimeoutError, timeoutText());
     if (tooLarge)
         throw TransportError(QNetworkReply::UnknownContentError, bodyTooLargeText());
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -263,7 +272,7 @@ QCoro::Task<APIClient::RawReply> APIClient::perform(QNetworkReply *sent, BodyKin
     if (error != QNetworkReply::NoError && (status == -1 || isSuccess(status))) {
         // Qt aborts a transfer that stays idle longer than its transfer timeout.
         if (error == QNetworkReply::OperationCanceledError)
-            throw TransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
+            throw TransportError(QNetworkReply::TimeoutError, timeoutText());
         throw TransportError(error, reply->errorString());
     }
     co_return RawReply{status, std::move(body)};

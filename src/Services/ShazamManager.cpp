@@ -337,6 +337,9 @@ QCoro::Task<> ShazamManager::uploadSample(QString path, std::shared_ptr<AudioRec
         recorder.reset();
         qCInfo(lcShazam, "uploading %lld bytes", qlonglong(data.size()));
         result = co_await m_deps.client->recognize(std::move(data));
+    } catch (const RecordingReadError &error) {
+        qCWarning(lcShazam, "the recording cannot be read: %s", error.what());
+        failure = std::current_exception();
     } catch (...) {
         failure = std::current_exception();
     }

@@ -298,6 +298,9 @@ NavigationPage {
         id: shareSheet
         objectName: "shareSheet"
         parent: Overlay.overlay
+        // Above the story sheet (z 1), and with the keyboard's focus, so Escape closes this first.
+        z: 2
+        focus: true
         modal: true
         anchors.centerIn: parent
         width: Math.min(320, page.width - 40)

@@ -55,7 +55,7 @@ StoryViewModel::StoryViewModel(QObject *parent)
 }
 
 StoryViewModel::StoryViewModel(RadioPlayer *player, OfflineStore *offline, APIClient *client, QObject *parent)
-    : QObject(parent), m_player(player), m_offline(offline), m_client(client)
+    : QObject(parent), m_player(player), m_offline(offline), m_client(client), m_lineItems(new StoryLineItems(this))
 {
 }
 
@@ -95,15 +95,6 @@ StoryViewModel::Content StoryViewModel::content() const
     if (m_lyrics && m_lyrics->found.value_or(false) && !lines().isEmpty())
         return Content::Picker;
     return Content::NoLyrics;
-}
-
-QStringList StoryViewModel::lineItems() const
-{
-    const QList<LyricsLine> all = lines();
-    QStringList items;
-    for (int i = 0; i < all.size(); ++i)
-        items.append(menuItemText(all, i));
-    return items;
 }
 
 // ------------------------------------------------------------------ rules
@@ -159,7 +150,8 @@ double StoryViewModel::smartDuration(const QList<LyricsLine> &lines, int startLi
 
 QString StoryViewModel::durationText(double seconds)
 {
-    return QStringLiteral("مدت ویدیو: %1 ثانیه").arg(QString::asprintf("%.0f", seconds));
+    // Halves round up: printf's "%.0f" rounds them to even, so 14.5 s would read 14.
+    return QStringLiteral("مدت ویدیو: %1 ثانیه").arg(std::llround(seconds));
 }
 
 QString StoryViewModel::progressText(double progress)
@@ -241,6 +233,7 @@ void StoryViewModel::setLyrics(std::optional<LyricsData> lyrics, bool failed)
 {
     m_lyrics = std::move(lyrics);
     m_loadFailed = failed;
+    m_lineItems->setLines(lines());
     emit contentChanged();
     emit rangeChanged();
 }

@@ -3,6 +3,7 @@
 #include "Models/APIModels.h"
 #include "Models/Station.h"
 #include "Services/StoryConfig.h"
+#include "StoryLineItems.h"
 
 #include <QCoroTask>
 #include <QImage>
@@ -36,8 +37,8 @@ class StoryViewModel : public QObject
     QML_ELEMENT
     Q_PROPERTY(QVariant station READ stationValue WRITE setStationValue NOTIFY stationChanged)
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
-    // One entry per sorted line: the menu item's text ("3. …").
-    Q_PROPERTY(QStringList lineItems READ lineItems NOTIFY contentChanged)
+    // One row per sorted line: the range menus' item texts ("3. …").
+    Q_PROPERTY(StoryLineItems *lineItems READ lineItems CONSTANT)
     Q_PROPERTY(int startLine READ startLine NOTIFY rangeChanged)
     Q_PROPERTY(int endLine READ endLine NOTIFY rangeChanged)
     Q_PROPERTY(QString startLabel READ startLabel NOTIFY rangeChanged)
@@ -66,7 +67,7 @@ public:
     const Station &station() const { return m_station; }
 
     Content content() const;
-    QStringList lineItems() const;
+    StoryLineItems *lineItems() const { return m_lineItems; }
     int startLine() const { return m_startLine; }
     int endLine() const { return m_endLine; }
     QString startLabel() const { return numberText(lines(), m_startLine); }
@@ -146,4 +147,5 @@ private:
     bool m_previewWanted = false;
     bool m_closed = false;
     QMediaPlayer *m_preview = nullptr;
+    StoryLineItems *m_lineItems;
 };

@@ -361,6 +361,8 @@ TEST_F(APIClientTest, IdleAndWholeRequestTimeouts)
     auto error = outcome.errorAs<TransportError>();
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->isTimeout());
+    // A listener reads it on every screen that waits: Persian, not the network stack's English.
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("زمان انتظار برای پاسخ سرور به پایان رسید"));
 
     server.script("GET", "/api/slow", slow, 1);
     EXPECT_TRUE(runTask(impatient.get<SimpleMessage>("api/slow")).errorAs<TransportError>());
@@ -377,6 +379,7 @@ TEST_F(APIClientTest, IdleAndWholeRequestTimeouts)
     error = outcome.errorAs<TransportError>();
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->isTimeout());
+    EXPECT_EQ(error->errorDescription(), QStringLiteral("زمان انتظار برای پاسخ سرور به پایان رسید"));
 }
 
 // ------------------------------------------------------------------ catalogue operations

@@ -1,13 +1,18 @@
 #include "Services/Keychain.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
-// Every test program runs with a GUI application (offscreen), GStreamer initialised and
-// QStandardPaths in test mode and an in-memory keychain, so no test touches the developer's own
-// settings, downloads or keychain.
+// Every test program runs with a GUI application (offscreen), GStreamer initialised,
+// QStandardPaths in test mode, an in-memory keychain, and a home and a temporary folder of its own,
+// so no test touches the developer's own settings, downloads, Videos folder or keychain.
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -19,6 +24,20 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
     gst_init(&argc, &argv);
+    // Test mode moves the configuration, data and cache folders under ~/.qttest but leaves the
+    // user folders (Videos, Music, …) at home; a home of the program's own covers both. Its own
+    // temporary folder keeps programs that run side by side (ctest -j) from meeting in files
+    // named by the clock, like a recognition's recording. GStreamer has already found its plugin
+    // registry under the real home.
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/melodrift-test-XXXXXX"));
+    if (!root.isValid() || !QDir(root.path()).mkdir(QStringLiteral("home"))) {
+        std::fprintf(stderr, "no temporary folder for the test run: %s\n", qPrintable(root.errorString()));
+        return 1;
+    }
+    qputenv("TMPDIR", QFile::encodeName(root.path()));
+    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        qunsetenv(name);
     QStandardPaths::setTestModeEnabled(true);
     Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     QGuiApplication app(argc, argv);
