@@ -47,7 +47,6 @@ PlainButton {
             anchors.horizontalCenter: parent.horizontalCenter
             horizontalAlignment: Text.AlignHCenter
             text: root.label
-            textFormat: Text.PlainText
             font: Theme.caption
             color: "white"
             elide: Text.ElideRight
