@@ -72,6 +72,31 @@ anon_kb() { awk '/^RssAnon:/ { print $2 }' "/proc/$1/status"; }
 tracks_played() { grep -c 'EQ tap bound' "$work/app.log" || true; }
 alive() { kill -0 "$app_pid" 2>/dev/null || { echo "soak: the application ended (see its log)" >&2; tail -n 20 "$work/app.log" >&2; exit 2; }; }
 
+# A rotation that stops moving on (a failed track) changes nothing more: the figures so far are
+# printed and the run fails.
+stalled_after=$(awk -v t="$track_seconds" 'BEGIN { printf "%d", 3 * t + 30 }')
+last_tracks=0
+last_change=$(date +%s)
+moving() {
+  local n
+  n=$(tracks_played)
+  if [ "$n" != "$last_tracks" ]; then last_tracks=$n; last_change=$(date +%s); fi
+  [ $(( $(date +%s) - last_change )) -le "$stalled_after" ]
+}
+report() { # verdict-override
+  end_kb=$(anon_kb "$app_pid")
+  changes=$(( $(tracks_played) - start_tracks ))
+  growth=$(awk -v a="$end_kb" -v b="$start_kb" 'BEGIN { printf "%.2f", (a - b) / 1024 }')
+  per_change=$(awk -v a="$end_kb" -v b="$start_kb" -v n="$changes" 'BEGIN { if (n < 1) n = 1; printf "%.1f", (a - b) / n }')
+  verdict=ok
+  awk -v g="$growth" -v t="$target_mb" 'BEGIN { exit !(g > t) }' && verdict=MISSED
+  [ -n "${1:-}" ] && verdict=$1
+  echo "soak: RssAnon $((start_kb / 1024)) -> $((end_kb / 1024)) MB, ${changes} track changes"
+  printf '%-46s %6.2f MB  (target <= %s MB)  %s\n' "anonymous memory growth" "$growth" "$target_mb" "$verdict"
+  echo "soak: ${per_change} KB per track change"
+  [ "$verdict" = ok ]
+}
+
 echo "soak: ${minutes} min after ${warmup} s of warm-up, ${track_seconds} s tracks, view ${view}"
 sleep "$warmup"
 alive
@@ -87,14 +112,11 @@ while [ "$(date +%s)" -lt "$end" ]; do
   printf 'soak: %5d s  RssAnon %7.1f MB  growth %+6.2f MB  tracks %d\n' \
     $(( minutes * 60 - (end - $(date +%s)) )) "$(awk -v k="$now_kb" 'BEGIN { print k / 1024 }')" \
     "$(awk -v a="$now_kb" -v b="$start_kb" 'BEGIN { print (a - b) / 1024 }')" $(( $(tracks_played) - start_tracks ))
+  if ! moving; then
+    echo "soak: the rotation stopped moving on:" >&2
+    grep -v 'EQ tap\|EqTap' "$work/app.log" | tail -n 5 >&2
+    report STOPPED || true
+    exit 2
+  fi
 done
-end_kb=$(anon_kb "$app_pid")
-changes=$(( $(tracks_played) - start_tracks ))
-growth=$(awk -v a="$end_kb" -v b="$start_kb" 'BEGIN { printf "%.2f", (a - b) / 1024 }')
-per_change=$(awk -v a="$end_kb" -v b="$start_kb" -v n="$changes" 'BEGIN { if (n < 1) n = 1; printf "%.1f", (a - b) / n }')
-verdict=ok
-awk -v g="$growth" -v t="$target_mb" 'BEGIN { exit !(g > t) }' && verdict=MISSED
-echo "soak: RssAnon $((start_kb / 1024)) -> $((end_kb / 1024)) MB over ${minutes} min, ${changes} track changes"
-printf '%-46s %6.2f MB  (target <= %s MB)  %s\n' "anonymous memory growth" "$growth" "$target_mb" "$verdict"
-echo "soak: ${per_change} KB per track change"
-[ "$verdict" = ok ]
+report
