@@ -28,11 +28,13 @@ bool isPlayableAddress(const QUrl &url)
 } // namespace
 
 // Runs on whatever thread posts a message: hands the messages the player needs to the GUI
-// thread, tagged with the item that was current when they were posted.
+// thread, tagged with the item that was current when they were posted. A sync handler that
+// answers GST_BUS_DROP owns the message: every one must be unreffed here or by the call it is
+// handed to, or it stays alive with its source element, and with that a whole track's source,
+// parser and decoder.
 struct AudioPlayerBus {
-    static GstBusSyncReply onSync(GstBus *, GstMessage *message, gpointer data)
+    static bool wanted(const AudioPlayer *self, GstMessage *message)
     {
-        auto *self = static_cast<AudioPlayer *>(data);
         switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR:
         case GST_MESSAGE_EOS:
@@ -40,16 +42,24 @@ struct AudioPlayerBus {
         case GST_MESSAGE_ASYNC_DONE:
         case GST_MESSAGE_DURATION_CHANGED:
         case GST_MESSAGE_CLOCK_LOST:
-            break;
+            return true;
         case GST_MESSAGE_STATE_CHANGED:
-            if (GST_MESSAGE_SRC(message) != GST_OBJECT(self->m_playbin))
-                return GST_BUS_DROP;
-            break;
+            return GST_MESSAGE_SRC(message) == GST_OBJECT(self->m_playbin);
         default:
+            return false;
+        }
+    }
+
+    static GstBusSyncReply onSync(GstBus *, GstMessage *message, gpointer data)
+    {
+        auto *self = static_cast<AudioPlayer *>(data);
+        if (!wanted(self, message)) {
+            gst_message_unref(message);
             return GST_BUS_DROP;
         }
         const quint64 serial = self->m_serial.load();
-        std::shared_ptr<GstMessage> held(gst_message_ref(message), gst_message_unref);
+        // The queued call takes the bus's reference over.
+        std::shared_ptr<GstMessage> held(message, gst_message_unref);
         QMetaObject::invokeMethod(
             self, [self, held, serial] { self->handleMessage(held.get(), serial); }, Qt::QueuedConnection);
         return GST_BUS_DROP;

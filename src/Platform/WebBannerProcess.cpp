@@ -1,5 +1,7 @@
 #include "WebBannerProcess.h"
 
+#include "Platform/Console.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -56,6 +58,10 @@ private:
 WebBannerProcess::WebBannerProcess(QObject *parent)
     : QObject(parent)
 {
+    m_clock.start();
+    m_nextBatch.setSingleShot(true);
+    m_nextBatch.setInterval(0);
+    connect(&m_nextBatch, &QTimer::timeout, this, &WebBannerProcess::readOutput);
 }
 
 WebBannerProcess::~WebBannerProcess()
@@ -106,11 +112,16 @@ void WebBannerProcess::start(const QStringList &arguments)
         return;
     }
     m_stream = WebBannerStream();
+    m_links.reset();
     auto *process = new QProcess(this);
     m_process = process;
-    // The host's own messages (and the web engine's) go to the application's standard error.
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    connect(process, &QProcess::readyReadStandardOutput, this, &WebBannerProcess::readOutput);
+    // The host's own messages (and the web engine's) go to the application's log.
+    // Read a batch at a time, each in a turn of the event loop of its own.
+    connect(process, &QProcess::readyReadStandardOutput, this, [this] {
+        if (!m_nextBatch.isActive())
+            m_nextBatch.start();
+    });
+    connect(process, &QProcess::readyReadStandardError, this, &WebBannerProcess::readErrors);
     connect(process, &QProcess::finished, this, &WebBannerProcess::processEnded);
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart && process == m_process) {
@@ -131,7 +142,12 @@ void WebBannerProcess::stop()
     if (!process)
         return;
     m_process = nullptr;
+    m_nextBatch.stop();
+    m_links.reset();
     process->disconnect(this);
+    // What it still writes is not read any more.
+    process->closeReadChannel(QProcess::StandardOutput);
+    process->closeReadChannel(QProcess::StandardError);
     // The host ends on the end of its input; one that does not is terminated, then killed. The
     // process object outlives this one until then.
     process->setParent(EndingHosts::shared());
@@ -159,6 +175,7 @@ void WebBannerProcess::processEnded()
     if (process->exitStatus() == QProcess::CrashExit || process->exitCode() != 0)
         qCInfo(lcBanner, "the banner web host ended unexpectedly (exit code %d)", process->exitCode());
     m_process = nullptr;
+    m_nextBatch.stop();
     process->disconnect(this);
     process->deleteLater();
     emit runningChanged();
@@ -169,15 +186,29 @@ void WebBannerProcess::readOutput()
     if (!m_process)
         return;
     QList<WebBannerStream::Message> messages;
-    const bool ok = m_stream.feed(m_process->readAllStandardOutput(), messages);
+    const QByteArray bytes = m_process->peek(BatchBytes);
+    m_process->skip(m_stream.feedSome(bytes, messages, BatchMessages));
+    // Only the newest of the frames of a batch is worth drawing.
+    qsizetype lastFrame = -1;
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        if (messages[i].kind == WebBannerStream::Message::Frame)
+            lastFrame = i;
+    }
     QPointer<WebBannerProcess> self(this);
-    for (const WebBannerStream::Message &message : std::as_const(messages)) {
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        const WebBannerStream::Message &message = messages[i];
         switch (message.kind) {
         case WebBannerStream::Message::Frame:
-            emit frameReady(message.frame);
+            if (i == lastFrame)
+                emit frameReady(message.frame);
             break;
         case WebBannerStream::Message::Link:
-            emit linkRequested(message.text);
+            if (m_links.take(m_clock.elapsed())) {
+                emit linkRequested(message.text);
+            } else {
+                ++m_refusedLinks;
+                m_log.line(u"banner: a link the listener did not ask for is not opened: "_s + message.text);
+            }
             break;
         case WebBannerStream::Message::Loaded:
             qCInfo(lcBanner, "banner page %s", message.flag ? "loaded" : "failed to load");
@@ -187,16 +218,28 @@ void WebBannerProcess::readOutput()
             emit focusLeft(message.flag);
             break;
         case WebBannerStream::Message::Log:
-            qCInfo(lcBanner, "web host: %s", qPrintable(message.text.left(200)));
+            m_log.line(u"web host: "_s + message.text);
             break;
         }
-        if (!self)
+        if (!self || !m_process)
             return;
     }
-    if (!ok) {
-        qCInfo(lcBanner, "the banner web host broke its output (%s): ending it", qPrintable(m_stream.error()));
+    if (m_stream.broken()) {
+        qCInfo(lcBanner, "the banner web host broke its output (%s): ending it",
+               qPrintable(Console::safeText(m_stream.error())));
         stop();
+    } else if (m_process->bytesAvailable() > MaxUnreadBytes) {
+        qCInfo(lcBanner, "the banner web host writes faster than it can be read: ending it");
+        stop();
+    } else if (m_process->bytesAvailable() > 0) {
+        m_nextBatch.start();
     }
+}
+
+void WebBannerProcess::readErrors()
+{
+    if (m_process)
+        m_log.appendBytes(m_process->readAllStandardError());
 }
 
 void WebBannerProcess::send(const QByteArray &line)
@@ -240,6 +283,10 @@ void WebBannerProcess::reload()
 void WebBannerProcess::sendMouse(MouseAction action, QPointF point, Qt::MouseButton button,
                                  Qt::MouseButtons buttons)
 {
+    if (action == MouseAction::Press && m_process)
+        m_links.gestureBegan(m_clock.elapsed());
+    else if (action == MouseAction::Release)
+        m_links.gestureGoesOn(m_clock.elapsed());
     if (action == MouseAction::Move && m_process && m_process->bytesToWrite() > MaxUnsentBytes)
         return;
     const char *name = action == MouseAction::Press ? "press" : action == MouseAction::Release ? "release" : "move";
@@ -255,8 +302,16 @@ void WebBannerProcess::sendWheel(QPointF point, QPoint angleDelta)
              .arg(angleDelta.x()).arg(angleDelta.y()).toUtf8());
 }
 
-void WebBannerProcess::sendKey(bool press, int key, Qt::KeyboardModifiers modifiers, const QString &text)
+void WebBannerProcess::sendKey(bool press, int key, Qt::KeyboardModifiers modifiers, const QString &text,
+                               bool autoRepeat)
 {
+    if (BannerLinkGate::activatesLinks(key)) {
+        // A key held down is one gesture, however often it repeats.
+        if (press && !autoRepeat && m_process)
+            m_links.gestureBegan(m_clock.elapsed());
+        else
+            m_links.gestureGoesOn(m_clock.elapsed());
+    }
     QByteArray line = press ? "key press " : "key release ";
     line += QByteArray::number(key) + ' ' + QByteArray::number(int(modifiers)) + ' '
         + text.toUtf8().toPercentEncoding() + '\n';

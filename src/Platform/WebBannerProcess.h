@@ -1,6 +1,11 @@
 #pragma once
 
+#include "Platform/WebBannerLog.h"
 #include "Platform/WebBannerStream.h"
+#include "Shared/BannerLinkGate.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <QImage>
 #include <QObject>
@@ -20,8 +25,13 @@
 //     connect(&process, &WebBannerProcess::frameReady, ...);
 //     process.stop();   // also when destroyed
 // Commands go to the host's standard input, one line each; what comes back is read as it
-// arrives (WebBannerStream). The GUI thread never waits for the host: ending it closes its input,
-// then terminates and at last kills it if it is still there after a short grace.
+// arrives (WebBannerStream), in batches of at most BatchBytes and BatchMessages per turn of the
+// event loop, so that a host that floods its output cannot hold the GUI thread (one that gets
+// MaxUnreadBytes ahead is ended). Its standard error reaches the log escaped and rate-limited
+// (WebBannerLog). A link the page asks for is passed on only in answer to the listener: one per
+// click or Enter/Return/Space sent to the page, within a second of it (BannerLinkGate). The GUI
+// thread never waits for the host: ending it closes its input, then terminates and at last kills
+// it if it is still there after a short grace.
 //
 // GUI thread only.
 class WebBannerProcess : public QObject
@@ -63,12 +73,22 @@ public:
     enum class MouseAction { Press, Release, Move };
     void sendMouse(MouseAction action, QPointF point, Qt::MouseButton button, Qt::MouseButtons buttons);
     void sendWheel(QPointF point, QPoint angleDelta);
-    void sendKey(bool press, int key, Qt::KeyboardModifiers modifiers, const QString &text);
+    void sendKey(bool press, int key, Qt::KeyboardModifiers modifiers, const QString &text,
+                 bool autoRepeat = false);
+
+    static constexpr qint64 BatchBytes = 512 * 1024;
+    static constexpr int BatchMessages = 64;
+    static constexpr qint64 MaxUnreadBytes = WebBannerStream::MaxFrameBytes + BatchBytes;
+    // Links the page asked for that were not passed on (no click or key of the listener's).
+    qint64 refusedLinks() const { return m_refusedLinks; }
+    // Tests under load may give a link longer to come back after its gesture.
+    void setLinkWindowForTesting(qint64 ms) { m_links = BannerLinkGate(ms); }
 
 signals:
     void runningChanged();
     void frameReady(const QImage &frame);
-    // The page asks for `address` in a new window (as the page wrote it).
+    // The page asks for `address` in a new window (as the page wrote it), in answer to a click or
+    // key of the listener's.
     void linkRequested(const QString &address);
     void loadFinished(bool ok);
     // Keyboard focus left the page: past its last focusable element (forward) or its first.
@@ -76,12 +96,18 @@ signals:
 
 private:
     void readOutput();
+    void readErrors();
     void processEnded();
     void send(const QByteArray &line);
     void sendSize();
 
     QPointer<QProcess> m_process;
     WebBannerStream m_stream;
+    QTimer m_nextBatch;
+    WebBannerLog m_log;
+    BannerLinkGate m_links;
+    QElapsedTimer m_clock;
+    qint64 m_refusedLinks = 0;
     QSize m_logicalSize;
     qreal m_ratio = 1.0;
     bool m_shown = false;

@@ -3,12 +3,22 @@
 #include <QUrl>
 
 #include <cstring>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
 bool WebBannerStream::feed(QByteArrayView bytes, QList<Message> &messages)
 {
-    while (!bytes.isEmpty() && !broken()) {
+    feedSome(bytes, messages, std::numeric_limits<qsizetype>::max());
+    return !broken();
+}
+
+qsizetype WebBannerStream::feedSome(QByteArrayView bytes, QList<Message> &messages, qsizetype maxMessages)
+{
+    const qsizetype total = bytes.size();
+    const qsizetype limit = maxMessages > std::numeric_limits<qsizetype>::max() - messages.size()
+        ? std::numeric_limits<qsizetype>::max() : messages.size() + maxMessages;
+    while (!bytes.isEmpty() && !broken() && messages.size() < limit) {
         if (m_state == State::Line) {
             const qsizetype end = bytes.indexOf('\n');
             const qsizetype take = end < 0 ? bytes.size() : end;
@@ -17,8 +27,10 @@ bool WebBannerStream::feed(QByteArrayView bytes, QList<Message> &messages)
                 break;
             }
             m_line.append(bytes.first(take));
-            if (end < 0)
+            if (end < 0) {
+                bytes = {};
                 break;
+            }
             bytes = bytes.sliced(end + 1);
             const QByteArray line = std::exchange(m_line, QByteArray());
             if (!takeLine(line, messages))
@@ -38,7 +50,7 @@ bool WebBannerStream::feed(QByteArrayView bytes, QList<Message> &messages)
             m_state = State::Line;
         }
     }
-    return !broken();
+    return total - bytes.size();
 }
 
 qint64 WebBannerStream::bufferedBytes() const

@@ -39,6 +39,9 @@ public:
     // Reads the next bytes and appends the messages they complete. False once the stream is
     // broken (see error()); nothing more is read after that.
     bool feed(QByteArrayView bytes, QList<Message> &messages);
+    // The same, stopping once `maxMessages` messages have been appended: returns how many of
+    // the bytes were read (the rest is for a later call).
+    qsizetype feedSome(QByteArrayView bytes, QList<Message> &messages, qsizetype maxMessages);
     bool broken() const { return !m_error.isEmpty(); }
     QString error() const { return m_error; }
     // Bytes held for an unfinished line or frame.

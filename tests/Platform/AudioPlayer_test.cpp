@@ -182,6 +182,34 @@ TEST_F(AudioPlayerTest, EndOfItemNamesTheItemAndStops)
     EXPECT_EQ(ended.last(), item);
 }
 
+// Every track's source, parser and decoder go once the next track plays: a message the bus
+// handler kept would keep its element, and the whole track's pipeline with it.
+TEST_F(AudioPlayerTest, APlayedTrackLeavesNothingOfItsPipelineBehind)
+{
+    struct Sources {
+        std::atomic<int> created{0};
+        std::atomic<int> finalized{0};
+    } sources;
+    auto onSetup = +[](GstElement *, GstElement *source, gpointer data) {
+        auto *counts = static_cast<Sources *>(data);
+        counts->created++;
+        g_object_weak_ref(G_OBJECT(source), [](gpointer d, GObject *) { static_cast<Sources *>(d)->finalized++; },
+                          counts);
+    };
+    g_signal_connect(player->pipeline(), "source-setup", G_CALLBACK(onSetup), &sources);
+    for (int track = 0; track < 4; ++track) {
+        playUrl(url(QStringLiteral("/stream/rotation?track=%1&seconds=0.5").arg(track)));
+        ASSERT_TRUE(waitUntil([&] { return ended.size() == track + 1; })) << track;
+    }
+    playUrl(url(QStringLiteral("/stream/rotation?track=4&seconds=3")));
+    ASSERT_TRUE(waitPlaying());
+    EXPECT_EQ(sources.created, 5);
+    // Only the playing track's source is left.
+    EXPECT_TRUE(waitUntil([&] { return sources.finalized == 4; })) << sources.finalized;
+    player.reset();
+    EXPECT_TRUE(waitUntil([&] { return sources.finalized == 5; })) << sources.finalized;
+}
+
 TEST_F(AudioPlayerTest, PlaysLocalFilesInBothFormats)
 {
     QTemporaryDir dir;

@@ -63,3 +63,31 @@ TEST(WebBannerStream, ABadHeaderOrAnEndlessLineBreaksTheStreamWithoutBuffering)
         EXPECT_TRUE(messages.isEmpty());
     }
 }
+
+TEST(WebBannerStream, ReadsAtMostTheMessagesAskedForAndTheRestLater)
+{
+    QByteArray stream;
+    for (int i = 0; i < 300; ++i)
+        stream += "link https%3A%2F%2Fexample.org%2F" + QByteArray::number(i) + '\n';
+    stream += frameBytes(2, 2, 0xff445566) + "loaded ok\n";
+    WebBannerStream reader;
+    reader.setExpectedSize(QSize(2, 2));
+    QList<Message> all;
+    QByteArrayView rest(stream);
+    int batches = 0;
+    while (!rest.isEmpty()) {
+        QList<Message> batch;
+        const qsizetype used = reader.feedSome(rest, batch, 64);
+        ASSERT_GT(used, 0);
+        ASSERT_LE(batch.size(), 64);
+        rest = rest.sliced(used);
+        all += batch;
+        ++batches;
+    }
+    EXPECT_EQ(batches, 5);
+    ASSERT_EQ(all.size(), 302);
+    EXPECT_EQ(all[299].text, QStringLiteral("https://example.org/299"));
+    EXPECT_EQ(all[300].kind, Message::Frame);
+    EXPECT_EQ(all[301].kind, Message::Loaded);
+    EXPECT_EQ(reader.bufferedBytes(), 0);
+}

@@ -65,12 +65,12 @@ QByteArray encode(AudioFormat format, double frequencyHz, double seconds)
     return complete ? out : QByteArray();
 }
 
-double requestedSeconds(const RecordedRequest &request)
+double requestedSeconds(const RecordedRequest &request, double fallback)
 {
     bool ok = false;
     const double seconds = request.queryItems().queryItemValue(QStringLiteral("seconds")).toDouble(&ok);
     if (!ok || !std::isfinite(seconds))
-        return DefaultTrackSeconds;
+        return fallback;
     return std::clamp(seconds, 0.1, 600.0);
 }
 
@@ -159,26 +159,27 @@ double toneFrequency(const QString &key, int index)
     return 220.0 * std::pow(2.0, semitone / 12.0);
 }
 
-void installAudioRoutes(StandInServer &server)
+void installAudioRoutes(StandInServer &server, double trackSeconds)
 {
+    trackSeconds = std::clamp(trackSeconds, 0.1, 600.0);
     // A live loop and a default-length track are ready before the first request; the rest is
     // encoded on first use (a few tens of milliseconds each).
     toneAudio(AudioFormat::Mp3, toneFrequency(QStringLiteral("live")), LiveLoopSeconds);
-    toneAudio(AudioFormat::Mp3, toneFrequency(QStringLiteral("pop")), DefaultTrackSeconds);
+    toneAudio(AudioFormat::Mp3, toneFrequency(QStringLiteral("pop")), trackSeconds);
 
-    server.route("GET", QStringLiteral("/stream/([^/]+)"), [](const RecordedRequest &request) {
+    server.route("GET", QStringLiteral("/stream/([^/]+)"), [trackSeconds](const RecordedRequest &request) {
         bool ok = false;
         int track = request.queryItems().queryItemValue(QStringLiteral("track")).toInt(&ok);
         if (!ok)
             track = 0;
         const double frequency = toneFrequency(request.captures.value(0), track);
-        return audioReply(toneAudio(AudioFormat::Mp3, frequency, requestedSeconds(request)), AudioFormat::Mp3);
+        return audioReply(toneAudio(AudioFormat::Mp3, frequency, requestedSeconds(request, trackSeconds)), AudioFormat::Mp3);
     });
-    server.route("GET", QStringLiteral("/audio/([^/]+)\\.(mp3|ogg)"), [](const RecordedRequest &request) {
+    server.route("GET", QStringLiteral("/audio/([^/]+)\\.(mp3|ogg)"), [trackSeconds](const RecordedRequest &request) {
         const AudioFormat format = request.captures.value(1) == QLatin1String("ogg") ? AudioFormat::Ogg
                                                                                      : AudioFormat::Mp3;
         const double frequency = toneFrequency(request.captures.value(0));
-        return audioReply(toneAudio(format, frequency, requestedSeconds(request)), format);
+        return audioReply(toneAudio(format, frequency, requestedSeconds(request, trackSeconds)), format);
     });
     server.route("GET", QStringLiteral("/live/([^/]+)"), [](const RecordedRequest &request) {
         const double frequency = toneFrequency(request.captures.value(0));

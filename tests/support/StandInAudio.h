@@ -30,7 +30,8 @@ inline constexpr int LiveBytesPerSecond = 16000; // 128 kbit/s
 //   GET /audio/<id>.ogg[?seconds=<s>]            Ogg Vorbis tone of one track
 //   GET /live/<genre>                            endless MP3 stream, paced at its bit rate after
 //                                                a short burst
-// `seconds` is clamped to 0.1...600. The common clips are encoded here, up front.
-void installAudioRoutes(StandInServer &server);
+// `seconds` is clamped to 0.1...600; without it a track lasts `trackSeconds` (soak runs ask for
+// short ones). The common clips are encoded here, up front.
+void installAudioRoutes(StandInServer &server, double trackSeconds = DefaultTrackSeconds);
 
 } // namespace standin

@@ -31,6 +31,10 @@ int main(int argc, char **argv)
     QCommandLineOption hostileOption(QStringLiteral("hostile"),
                                      QStringLiteral("Serve a catalogue whose addresses misbehave (see HostileRoutes.h)."));
     parser.addOption(hostileOption);
+    QCommandLineOption trackSecondsOption(QStringLiteral("track-seconds"),
+                                          QStringLiteral("How long a rotation's tracks last (0.1 to 600; default 12)."),
+                                          QStringLiteral("seconds"), QString::number(standin::DefaultTrackSeconds));
+    parser.addOption(trackSecondsOption);
     parser.process(app);
 
     standin::StandInServer server;
@@ -40,7 +44,9 @@ int main(int argc, char **argv)
         ? standin::hostileCatalogue(server.baseUrl()) : standin::DemoCatalogue::standard();
     catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
     standin::installDemoCatalogue(server, std::move(catalogue));
-    standin::installAudioRoutes(server);
+    bool secondsOk = false;
+    const double trackSeconds = parser.value(trackSecondsOption).toDouble(&secondsOk);
+    standin::installAudioRoutes(server, secondsOk ? trackSeconds : standin::DefaultTrackSeconds);
     standin::installAccountRoutes(server);
     standin::installHostileRoutes(server);
     standin::installAdRoutes(server);

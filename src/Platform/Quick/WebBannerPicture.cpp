@@ -149,7 +149,8 @@ bool WebBannerPicture::forward(QKeyEvent *event)
     }
     if (!running())
         return false;
-    m_process.sendKey(event->type() == QEvent::KeyPress, event->key(), event->modifiers(), event->text());
+    m_process.sendKey(event->type() == QEvent::KeyPress, event->key(), event->modifiers(), event->text(),
+                      event->isAutoRepeat());
     event->accept();
     return true;
 }

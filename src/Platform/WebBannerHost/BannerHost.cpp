@@ -57,6 +57,7 @@ BannerHost::BannerHost(int outputFd, QObject *parent)
     m_frameTimer.setSingleShot(true);
     connect(&m_frameTimer, &QTimer::timeout, this, &BannerHost::sendFrame);
     m_sinceFrame.start();
+    m_clock.start();
     m_window.setColor(Qt::transparent);
     // The page's frames are drawn when it changes, at a modest rate.
     connect(&m_control, &QQuickRenderControl::renderRequested, this, [this] { scheduleFrame(false); });
@@ -139,6 +140,10 @@ void BannerHost::command(const QByteArray &line)
             : words[1] == "release"                   ? QEvent::MouseButtonRelease
                                                       : QEvent::MouseMove;
         const QPointF at = point(2);
+        if (type == QEvent::MouseButtonPress)
+            m_links.gestureBegan(m_clock.elapsed());
+        else if (type == QEvent::MouseButtonRelease)
+            m_links.gestureGoesOn(m_clock.elapsed());
         QMouseEvent event(type, at, at, m_window.mapToGlobal(at), Qt::MouseButton(words[4].toInt()),
                           Qt::MouseButtons(words[5].toInt()), Qt::NoModifier);
         QCoreApplication::sendEvent(&m_window, &event);
@@ -148,6 +153,12 @@ void BannerHost::command(const QByteArray &line)
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(&m_window, &event);
     } else if (name == "key" && words.size() == 5) {
+        if (BannerLinkGate::activatesLinks(words[2].toInt())) {
+            if (words[1] == "press")
+                m_links.gestureBegan(m_clock.elapsed());
+            else
+                m_links.gestureGoesOn(m_clock.elapsed());
+        }
         QKeyEvent event(words[1] == "press" ? QEvent::KeyPress : QEvent::KeyRelease, words[2].toInt(),
                         Qt::KeyboardModifiers(words[3].toInt()), QString::fromUtf8(QByteArray::fromPercentEncoding(words[4])));
         QCoreApplication::sendEvent(&m_window, &event);
@@ -215,7 +226,7 @@ void BannerHost::write(const QByteArray &bytes)
 
 void BannerHost::sendLink(const QString &address)
 {
-    if (!address.isEmpty())
+    if (!address.isEmpty() && m_links.take(m_clock.elapsed()))
         write("link " + address.toUtf8().toPercentEncoding() + '\n');
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shared/BannerLinkGate.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QImage>
@@ -37,7 +39,9 @@ private:
 //     mouse press|release|move <x> <y> <button> <buttons>   (device pixels)
 //     wheel <x> <y> <dx> <dy>
 //     key press|release <key> <modifiers> <text, percent-encoded>
-// The end of standard input ends the host.
+// The end of standard input ends the host. A link the page asks for is written out only in answer
+// to a click or an Enter/Return/Space given to the page, one per gesture (BannerLinkGate): an ad
+// that opens windows by itself gets nothing through.
 class BannerHost : public QObject
 {
     Q_OBJECT
@@ -73,6 +77,10 @@ private:
     QByteArray m_pending;
     QTimer m_frameTimer;
     QElapsedTimer m_sinceFrame;
+    QElapsedTimer m_clock;
+    // One link per gesture; the application holds it to the second after the gesture, this
+    // side (whose clock starts when the command arrives) only keeps the flood away.
+    BannerLinkGate m_links{10'000};
     QSize m_size;
     bool m_shown = false;
     bool m_needsSync = true;
