@@ -30,23 +30,8 @@ for f in "$app" "$bare" "$stand_in"; do
   [ -x "$f" ] || { echo "measure-window: $f is missing (build first)" >&2; exit 2; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A display of our own.
-exec 5> "$work/display"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+. bench/own-display.sh
 unset QT_QPA_PLATFORM QT_QUICK_BACKEND QSG_RHI_BACKEND
-export QT_LOGGING_RULES="qt.qpa.*=false"
 # No sound card here: the application plays into a synchronised fake sink, as GStreamer alone does.
 export GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
 # The application's own settings and downloads stay in this run's folder.

@@ -29,22 +29,9 @@ for f in "$app" "$stand_in"; do
   [ -x "$f" ] || { echo "soak: $f is missing (build first)" >&2; exit 2; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  if [ -n "${SOAK_KEEP:-}" ]; then echo "soak: logs kept in $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-exec 5> "$work/display"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+keep_work=${SOAK_KEEP:-}
+. bench/own-display.sh
 unset QT_QPA_PLATFORM
-export QT_LOGGING_RULES="qt.qpa.*=false"
 export GST_PLUGIN_FEATURE_RANK=fakeaudiosink:MAX
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
 export MELODRIFT_INSTANCE_SUFFIX="soak$$"
