@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <mutex>
 
 typedef struct _GstElement GstElement;
@@ -17,8 +18,15 @@ typedef struct _GstElement GstElement;
 // desktop's default microphone (pulsesrc, which PipeWire serves too; autoaudiosrc without it).
 // A source that is not live is paced to real time.
 //
+// The file is written through a descriptor the caller made (createExclusively(): never through a
+// link, never over a file that was already there). The recorder owns it from construction on.
+//
 // record() and waitUntilFinished() may block (opening the device, the muxer's last write): call
-// them off the GUI thread. stop() only posts an event. One recorder records once.
+// them off the GUI thread. A source may block while it opens (a microphone or sound server that
+// never answers, a pipe nobody writes into): the start runs on a thread of its own, which record()
+// waits for at most `startTimeoutMs`, and which cancel() never waits for. A start given up on is
+// left to end by itself and then releases what it holds. stop() only posts an event. One recorder
+// records once.
 class AudioRecorder
 {
 public:
@@ -26,31 +34,42 @@ public:
         int sampleRate = 44100;
         int channels = 1;
         int bitRate = 128000; // bits per second
+        int startTimeoutMs = 5000; // how long the source may take to start
     };
 
     static constexpr const char *SourceVariable = "MELODRIFT_RECORDING_SOURCE";
     // The source description: MELODRIFT_RECORDING_SOURCE, else the default microphone.
     static QString defaultSource();
 
-    AudioRecorder(QString filePath, Settings settings, QString source = defaultSource());
+    // Creates `path` for writing only: fails when anything exists under that name (a file, a folder,
+    // a symbolic link, even one pointing nowhere), so nothing is followed or replaced. The
+    // descriptor (mode 0600, closed on exec), or -1 with the reason in `error`.
+    static int createExclusively(const QString &path, QString *error = nullptr, bool *exists = nullptr);
+
+    // Records into `fileDescriptor` (owned by the recorder from here on, closed when it is done),
+    // the file at `filePath`.
+    AudioRecorder(int fileDescriptor, QString filePath, Settings settings, QString source = defaultSource());
     ~AudioRecorder();
     AudioRecorder(const AudioRecorder &) = delete;
     AudioRecorder &operator=(const AudioRecorder &) = delete;
 
-    // Starts recording into the file (created, or emptied). False, with the reason, when the
-    // pipeline cannot be built or the source does not start.
+    // Starts recording into the file. False, with the reason, when the pipeline cannot be built,
+    // the source does not start within the settings' time limit, or cancel() came first.
     bool record(QString *error = nullptr);
     // Ends the recording: the source sends end-of-stream and the muxer finishes the file.
     void stop();
     // Waits until the file is finished (true) or the recording failed or took longer than
     // `timeoutMs` (false, with the reason), then releases the pipeline.
     bool waitUntilFinished(int timeoutMs, QString *error = nullptr);
-    // Abandons the recording: a start under way on another thread is waited for and undone, a
-    // later record() does nothing. The file is left as it is.
+    // Abandons the recording at once: a start under way on another thread gives up (record()
+    // returns false) without waiting for the source, a later record() does nothing. The file is
+    // left as it is.
     void cancel();
 
     const QString &filePath() const { return m_filePath; }
     const QString &source() const { return m_source; }
+
+    struct Start; // one start of the pipeline, shared with the thread that runs it
 
 private:
     void release();
@@ -59,7 +78,9 @@ private:
     QString m_filePath;
     Settings m_settings;
     QString m_source;
-    std::mutex m_mutex; // guards m_pipeline between the threads that start, stop and wait
+    std::mutex m_mutex; // guards what follows between the threads that start, stop and wait
+    int m_fd = -1;      // handed to the start's thread with the pipeline
     GstElement *m_pipeline = nullptr;
+    std::shared_ptr<Start> m_start; // the start under way, if any
     bool m_cancelled = false;
 };

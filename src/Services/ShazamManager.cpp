@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QPromise>
@@ -19,7 +20,10 @@
 #include <QTimer>
 #include <QVariantMap>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -82,6 +86,42 @@ QFuture<ReadOutcome> finishAndReadOffThread(std::shared_ptr<AudioRecorder> recor
     return future;
 }
 
+// A private folder for a recording whose name is taken in the temporary folder.
+constexpr auto PrivateFolderPrefix = "melodrift-recording-";
+
+// Creates the recording file `name` in `folder`, exclusively. When the name is taken there (a file
+// left behind, or a link someone planted in the shared folder), the same name goes into a folder
+// of the manager's own (mode 0700) instead: a taken name never fails a recording. The descriptor
+// and the file's path, or -1 with the reason.
+int createSnippetFile(const QString &folder, const QString &name, QString *path, QString *error)
+{
+    *path = QDir(folder).filePath(name);
+    bool taken = false;
+    const int fd = AudioRecorder::createExclusively(*path, error, &taken);
+    if (fd >= 0 || !taken)
+        return fd;
+    qCInfo(lcShazam, "%s is taken: recording into a private folder", qPrintable(*path));
+    QByteArray privateFolder = QFile::encodeName(QDir(folder).filePath(QLatin1String(PrivateFolderPrefix) + u"XXXXXX"_s));
+    if (!::mkdtemp(privateFolder.data())) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        path->clear();
+        return -1;
+    }
+    *path = QDir(QFile::decodeName(privateFolder)).filePath(name);
+    return AudioRecorder::createExclusively(*path, error);
+}
+
+// Removes a recording file, and the private folder it may be in.
+void removeSnippetFile(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    QFile::remove(path);
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (folder.fileName().startsWith(QLatin1String(PrivateFolderPrefix)))
+        QDir().rmdir(folder.filePath());
+}
+
 QVariant optionalText(const std::optional<QString> &value)
 {
     return value ? QVariant(*value) : QVariant();
@@ -131,8 +171,7 @@ void ShazamManager::removeSnippet()
     if (m_audioRecorder)
         m_audioRecorder->cancel();
     m_audioRecorder.reset();
-    if (!m_snippetPath.isEmpty())
-        QFile::remove(m_snippetPath);
+    removeSnippetFile(m_snippetPath);
     m_snippetPath.clear();
 }
 
@@ -250,17 +289,26 @@ void ShazamManager::startRecognition()
 
 void ShazamManager::recordAndSend()
 {
-    const QString path = QDir(m_deps.temporaryDirectory).filePath(snippetFileName(now()));
-    m_snippetPath = path;
+    const QString name = snippetFileName(now());
     QString reason;
     if (!m_deps.session->setCategory(AudioSession::Category::PlayAndRecord, AudioSession::Mode::Default,
                                      AudioSession::AllowBluetooth | AudioSession::DefaultToSpeaker, &reason)
         || !m_deps.session->setActive(true, &reason)) {
-        recordingFailedToStart(path, reason);
+        recordingFailedToStart(QString(), reason);
         return;
     }
+    QString path;
+    const int fd = createSnippetFile(m_deps.temporaryDirectory, name, &path, &reason);
+    if (fd < 0) {
+        // Whatever is under the name is not the manager's: it stays.
+        recordingFailedToStart(QString(), u"cannot create %1: %2"_s.arg(path, reason));
+        return;
+    }
+    m_snippetPath = path;
+    AudioRecorder::Settings settings;
+    settings.startTimeoutMs = m_deps.recordingStartTimeoutMs;
     auto recorder = std::make_shared<AudioRecorder>(
-        path, AudioRecorder::Settings(),
+        fd, path, settings,
         m_deps.recordingSource.isEmpty() ? AudioRecorder::defaultSource() : m_deps.recordingSource);
     m_audioRecorder = recorder;
     qCInfo(lcShazam, "recording from %s", qPrintable(recorder->source()));
@@ -273,7 +321,7 @@ void ShazamManager::recordAndSend()
             QCoreApplication::instance(),
             [self, recorder, path, started, failure] {
                 if (!self) {
-                    QFile::remove(path);
+                    removeSnippetFile(path);
                     return;
                 }
                 if (started)
@@ -301,9 +349,10 @@ void ShazamManager::recordingFailedToStart(const QString &path, const QString &r
 {
     qCWarning(lcShazam, "the recording does not start: %s", qPrintable(reason));
     m_audioRecorder.reset();
-    // A source that failed may still have left an empty file.
-    QFile::remove(path);
-    m_snippetPath.clear();
+    // A source that failed leaves an empty file.
+    removeSnippetFile(path);
+    if (m_snippetPath == path)
+        m_snippetPath.clear();
     cleanupAudioSession();
     m_starting = false;
     setListening(false);
@@ -346,7 +395,7 @@ QCoro::Task<> ShazamManager::uploadSample(QString path, std::shared_ptr<AudioRec
 
     // The file goes whatever happened, before the outcome shows.
     recorder.reset();
-    QFile::remove(path);
+    removeSnippetFile(path);
     if (m_snippetPath == path)
         m_snippetPath.clear();
     cleanupAudioSession();

@@ -19,7 +19,10 @@ class MicrophonePermission;
 // The song-recognition manager: records 4.5 s from the microphone into a temporary AAC file,
 // sends the file to the backend's recognition operation and publishes the recognised track or an
 // error text. Afterwards the file is deleted, whatever happened, and the audio session is handed
-// back to the radio player (which is neither paused nor resumed here).
+// back to the radio player (which is neither paused nor resumed here). The file is created
+// exclusively, never through a link; when its name is taken in the shared temporary folder it goes
+// into a private folder instead. A source that does not start within RecordingStartTimeoutMs fails
+// the start, and quitting never waits for it.
 //
 // It also carries the open-request handshake: the custom URL "melodrift://shazam" and a pending
 // request left by a shortcut become one published flag, `openRequest`, which the home screen
@@ -50,6 +53,9 @@ public:
     static constexpr int RecordingMs = 4500;
     // A recording larger than this is not read (4.5 s of 128 kbit/s AAC is about 72 KB).
     static constexpr qint64 MaxRecordingBytes = 16 * 1024 * 1024;
+    // How long the recording source may take to start (a microphone or sound server that does not
+    // answer); then the start fails with the start text.
+    static constexpr int RecordingStartTimeoutMs = 5000;
     // How long the muxer may take to finish the file after the recording stops.
     static constexpr int FinishTimeoutMs = 10'000;
 
@@ -67,6 +73,7 @@ public:
         QString temporaryDirectory;                 // default: the system's temporary folder
         QString recordingSource;                    // default: AudioRecorder::defaultSource()
         int recordingMs = RecordingMs;
+        int recordingStartTimeoutMs = RecordingStartTimeoutMs;
     };
 
     static ShazamManager &shared();

@@ -22,6 +22,8 @@ public:
 
     void start(const QStringList &arguments);
     bool waitForFinished(int timeoutMs);
+    // Asks the application to quit (SIGTERM, as when its window is closed by the session).
+    void terminate() { m_process.terminate(); }
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }

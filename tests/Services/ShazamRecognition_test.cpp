@@ -12,11 +12,19 @@
 #include "support/StandInServer.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gst/pbutils/pbutils.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // One recognition end to end: a real GStreamer recording from a test tone, the upload to the
 // stand-in backend over HTTP, the published states, and what is left behind.
@@ -101,13 +109,16 @@ protected:
     void TearDown() override
     {
         manager.reset();
+        if (!fifo.isEmpty())
+            unblock();
         player.reset();
         offline->waitForIndexWrites();
     }
 
     static AudioSession &session() { return AudioSession::sharedInstance(); }
 
-    void makeManager(MicrophonePermission *permission, const QString &recordingSource = Tone, int recordingMs = 700)
+    void makeManager(MicrophonePermission *permission, const QString &recordingSource = Tone, int recordingMs = 700,
+                     int startTimeoutMs = ShazamManager::RecordingStartTimeoutMs)
     {
         ShazamManager::Dependencies deps;
         deps.client = client.get();
@@ -118,12 +129,39 @@ protected:
         deps.temporaryDirectory = tmp.path();
         deps.recordingSource = recordingSource;
         deps.recordingMs = recordingMs;
+        deps.recordingStartTimeoutMs = startTimeoutMs;
         manager = std::make_unique<ShazamManager>(deps);
     }
 
     QStringList snippets() const
     {
         return QDir(tmp.path()).entryList({u"shazam_snippet_*"_s}, QDir::Files);
+    }
+    // Recordings and the private folders they may be in, anywhere under the temporary folder.
+    QStringList recordingsAnywhere() const
+    {
+        QStringList found;
+        QDirIterator it(tmp.path(), {u"shazam_snippet_*"_s, u"melodrift-recording-*"_s},
+                        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << QDir(tmp.path()).relativeFilePath(it.next());
+        return found;
+    }
+    // A pipe nobody writes into, as a recording source: opening it blocks.
+    QString blockingSource()
+    {
+        fifo = tmp.filePath(u"microphone.fifo"_s);
+        if (!QFileInfo::exists(fifo)) {
+            EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        }
+        return u"filesrc location=\"%1\" ! decodebin"_s.arg(fifo);
+    }
+    // Lets the starts still blocked on the pipe end.
+    void unblock()
+    {
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
     }
     bool idle() const { return !manager->isListening() && !manager->isProcessing(); }
     // Waits until a started recognition has ended one way or the other.
@@ -133,6 +171,7 @@ protected:
     }
 
     QTemporaryDir tmp;
+    QString fifo;
     QTemporaryDir offlineDir;
     standin::StandInServer server;
     standin::AccountState *state = nullptr;
@@ -245,6 +284,8 @@ TEST_F(ShazamRecognitionTest, EveryFailureShowsItsTextAndLeavesNothingBehind)
         {"source does not start", true, false, u"filesrc location=/nonexistent/mic.ogg ! decodebin"_s, 0, {},
          ShazamManager::RecordingStartText, false},
         {"no such source", true, false, u"nosuchmicrophonesrc"_s, 0, {}, ShazamManager::RecordingStartText, false},
+        {"source blocks while opening", true, false, blockingSource(), 0, {}, ShazamManager::RecordingStartText,
+         false},
         {"server message", true, false, Tone, 404, R"({"code":404,"message":"آهنگی پیدا نشد"})",
          u"آهنگی پیدا نشد"_s, true},
         {"status without message", true, false, Tone, 500, "", u"خطای سرور (500)"_s, true},
@@ -258,7 +299,9 @@ TEST_F(ShazamRecognitionTest, EveryFailureShowsItsTextAndLeavesNothingBehind)
         server.unscript("POST", u"/api/shazam"_s);
         if (row.status)
             server.script("POST", u"/api/shazam"_s, standin::Reply::json(row.body, row.status));
-        makeManager(row.permission ? &granted : &refused, row.source);
+        // A short time limit for the source that never opens; the others get the usual one.
+        makeManager(row.permission ? &granted : &refused, row.source, 700,
+                    row.source.contains(u".fifo"_s) ? 800 : ShazamManager::RecordingStartTimeoutMs);
         if (row.sessionFails)
             session().failNextCall(u"busy"_s);
 
@@ -271,7 +314,7 @@ TEST_F(ShazamRecognitionTest, EveryFailureShowsItsTextAndLeavesNothingBehind)
         EXPECT_FALSE(manager->recognizedTrack());
         EXPECT_EQ(everListened, row.uploads);
         EXPECT_EQ(server.countRequests(u"/api/shazam"_s), row.uploads ? 1 : 0);
-        EXPECT_TRUE(snippets().isEmpty()) << qPrintable(snippets().join(u' '));
+        EXPECT_TRUE(recordingsAnywhere().isEmpty()) << qPrintable(recordingsAnywhere().join(u' '));
         EXPECT_EQ(session().category(), AudioSession::Category::Playback);
     }
 }
@@ -299,15 +342,103 @@ TEST_F(ShazamRecognitionTest, ASecondStartBeforeTheFirstIsUnderWayStartsNothing)
     ASSERT_TRUE(waitForOutcome());
 }
 
-TEST_F(ShazamRecognitionTest, AManagerThatGoesWhileRecordingLeavesNoFile)
+TEST_F(ShazamRecognitionTest, AManagerThatGoesWhileRecordingLeavesNoFileAndWaitsForNothing)
 {
-    // As when the application quits: once while the recorder starts, once while it records.
-    for (const bool listening : {false, true}) {
-        SCOPED_TRACE(listening ? "listening" : "starting");
-        makeManager(&granted, Tone, ShazamManager::RecordingMs);
+    // As when the application quits: while the recorder starts, while it records, and while a
+    // source that blocks as it opens holds the start (with a time limit far away).
+    const struct {
+        const char *name;
+        bool blocking;
+        bool listening;
+    } rows[] = {
+        {"starting", false, false},
+        {"listening", false, true},
+        {"source blocks while opening", true, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        makeManager(&granted, row.blocking ? blockingSource() : Tone, ShazamManager::RecordingMs, 60'000);
         manager->startRecognition();
-        ASSERT_TRUE(waitFor([&] { return listening ? manager->isListening() : !snippets().isEmpty(); }, 10000));
+        ASSERT_TRUE(waitFor([&] { return row.listening ? manager->isListening() : !snippets().isEmpty(); }, 10000));
+        if (row.blocking)
+            quickhost::settle(300); // the start is now waiting for the pipe
+        QElapsedTimer clock;
+        clock.start();
         manager.reset();
-        EXPECT_TRUE(snippets().isEmpty()) << qPrintable(snippets().join(u' '));
+        // The start on the thread pool gives up at once: nothing is left for the quit to wait on.
+        EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(3000));
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_TRUE(recordingsAnywhere().isEmpty()) << qPrintable(recordingsAnywhere().join(u' '));
+    }
+}
+
+TEST_F(ShazamRecognitionTest, TheRecordingNeverGoesThroughWhatIsPlantedUnderItsName)
+{
+    // Whatever someone put under the recording's guessable name stays as it was, the file it
+    // points to too, and the recognition still succeeds (from a folder of the manager's own).
+    const QString victim = tmp.filePath(u"victim.txt"_s);
+    const QString nowhere = tmp.filePath(u"nowhere.txt"_s);
+    const QByteArray victimText = "not the recording's";
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(victimText);
+    }
+    const struct {
+        const char *name;
+        std::function<bool(const QString &)> plant; // null: nothing planted
+        bool isLink;
+    } rows[] = {
+        {"nothing planted", nullptr, false},
+        {"link to a file", [&](const QString &at) { return QFile::link(victim, at); }, true},
+        {"link to nowhere", [&](const QString &at) { return QFile::link(nowhere, at); }, true},
+        {"a file left behind", [&](const QString &at) { return QFile::copy(victim, at); }, false},
+        {"a folder", [&](const QString &at) { return QDir().mkdir(at); }, false},
+    };
+    double second = 1'700'000'000.5;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        server.clearRequests();
+        makeManager(&granted);
+        second += 10;
+        manager->setClockForTesting([second] { return second; });
+        const QString name = ShazamManager::snippetFileName(second);
+        const QString planted = tmp.filePath(name);
+        if (row.plant) {
+            ASSERT_TRUE(row.plant(planted));
+        }
+
+        manager->startRecognition();
+        ASSERT_TRUE(waitFor([&] { return manager->isListening(); }, 10000));
+        QStringList recordings;
+        for (const QString &found : recordingsAnywhere())
+            if (found.endsWith(name) && found != name)
+                recordings << found;
+        if (row.plant) {
+            // The same name, in a folder only this user may enter.
+            ASSERT_EQ(recordings.size(), 1) << qPrintable(recordingsAnywhere().join(u' '));
+            const QFileInfo folder(QFileInfo(tmp.filePath(recordings[0])).absolutePath());
+            EXPECT_EQ(folder.permissions() & 0x0077, QFileDevice::Permissions());
+            EXPECT_EQ(folder.ownerId(), ::geteuid());
+        } else {
+            EXPECT_EQ(snippets(), QStringList{name});
+        }
+        ASSERT_TRUE(waitForOutcome());
+        EXPECT_TRUE(manager->recognizedTrack()) << qPrintable(manager->errorMessage().value_or(QString()));
+        ASSERT_EQ(server.countRequests(u"/api/shazam"_s), 1);
+        EXPECT_GT(server.requestsTo(u"/api/shazam"_s)[0].body.size(), 1000);
+
+        EXPECT_EQ(QFileInfo(planted).isSymLink(), row.isLink);
+        EXPECT_EQ(QFileInfo::exists(planted) || row.isLink, bool(row.plant));
+        QFile check(victim);
+        ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+        EXPECT_EQ(check.readAll(), victimText);
+        EXPECT_FALSE(QFileInfo::exists(nowhere));
+        // Only what was planted is left.
+        const QStringList left = recordingsAnywhere();
+        EXPECT_EQ(left, row.plant ? QStringList{name} : QStringList()) << qPrintable(left.join(u' '));
+        manager.reset();
+        if (row.plant && !QDir().rmdir(planted))
+            QFile::remove(planted);
     }
 }
