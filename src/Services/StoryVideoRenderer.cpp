@@ -144,11 +144,14 @@ bool hasFileType(const QString &path, mode_t type)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
 }
 
-// "story-…" directly in the temporary folder, itself a folder and not a link to one.
+// "story-…" directly in the temporary folder, itself a folder (not a link to one) of this user:
+// a shared temporary folder holds other users' story folders too.
 bool isRenderFolder(const QString &folder)
 {
     const QFileInfo info(folder);
-    return info.fileName().startsWith(QLatin1String(RenderFolderPrefix)) && hasFileType(folder, S_IFDIR)
+    struct stat st {};
+    return info.fileName().startsWith(QLatin1String(RenderFolderPrefix))
+           && ::lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
            && QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(QDir::tempPath()).canonicalFilePath();
 }
 
