@@ -10,6 +10,7 @@
 #include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
 #include "Services/StationStore.h"
+#include "Services/StoryVideoRenderer.h"
 #include "Shared/ShazamIntents.h"
 #include "Views/AdBannerViewModel.h"
 #include "Views/AppWindowModel.h"
@@ -153,6 +154,8 @@ void MelodriftRadioApp::createStores()
     // Handed to the tab view after the first three: this is where they come to life.
     OfflineStore::shared();
     ShazamManager::shared();
+    // Story videos earlier sessions left in the temporary folder go now, this session's at quit.
+    StoryVideoRenderer::manageTemporaryFolders();
 }
 
 QQuickWindow *MelodriftRadioApp::window() const

@@ -4,7 +4,10 @@
 
 #include <QFile>
 #include <QStandardPaths>
-#include <QTemporaryFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cstdio>
 
 #include <algorithm>
 
@@ -27,12 +30,49 @@ QString freeFileName(const QDir &folder, const QDateTime &when)
     return name;
 }
 
-void copyContents(QFileDevice &source, QFileDevice &target)
+PartFile::PartFile(const QDir &folder, const QString &name)
 {
-    const auto writeFailure = [&target] {
-        return target.error() == QFileDevice::ResourceError ? SaveError(QStringLiteral("فضای خالی دیسک کافی نیست"))
-                                                            : SaveError(QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد"));
-    };
+    for (int attempt = 0; attempt < 100 && !m_file.isOpen(); ++attempt) {
+        const QString suffix = QString::number(QRandomGenerator::global()->generate() % 1'000'000, 10).rightJustified(6, u'0');
+        m_file.setFileName(folder.filePath(QLatin1Char('.') + name + QLatin1Char('-') + suffix + QStringLiteral(".part")));
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (!m_file.exists() && !QFileInfo(m_file.fileName()).isSymLink())
+            break; // not a name taken: the folder takes no new file
+    }
+}
+
+PartFile::~PartFile()
+{
+    if (m_moved || !m_file.isOpen())
+        return;
+    m_file.close();
+    m_file.remove();
+}
+
+bool PartFile::moveTo(const QString &destination, bool replace)
+{
+    if (!m_file.isOpen())
+        return false;
+    m_file.close();
+    m_moved = replace ? ::rename(QFile::encodeName(m_file.fileName()).constData(),
+                                 QFile::encodeName(destination).constData())
+                            == 0
+                      : QFile::rename(m_file.fileName(), destination);
+    if (!m_moved)
+        m_file.remove();
+    return m_moved;
+}
+
+SaveError writeFailure(QFileDevice::FileError kind, const QString &cannotWrite)
+{
+    if (kind == QFileDevice::ResourceError) // the system said the disk is full
+        return SaveError(QStringLiteral("فضای خالی دیسک کافی نیست"));
+    return SaveError(cannotWrite.isEmpty() ? QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد") : cannotWrite);
+}
+
+void copyContents(QFileDevice &source, QFileDevice &target, const QString &cannotWrite)
+{
     const auto readFailure = [] { return SaveError(QStringLiteral("فایل ویدیو خوانده نشد")); };
     if (!source.isReadable())
         throw readFailure();
@@ -43,11 +83,11 @@ void copyContents(QFileDevice &source, QFileDevice &target)
         if (chunk.isEmpty())
             throw readFailure(); // the file ended early or could not be read
         if (target.write(chunk) != chunk.size())
-            throw writeFailure();
+            throw writeFailure(target.error(), cannotWrite);
         copied += chunk.size();
     }
     if (!target.flush())
-        throw writeFailure();
+        throw writeFailure(target.error(), cannotWrite);
 }
 
 QCoro::Task<QString> saveVideo(QString path)
@@ -62,19 +102,18 @@ QCoro::Task<QString> saveVideo(QString path)
         if (!target.mkpath(QStringLiteral(".")))
             throw SaveError(QStringLiteral("پوشهٔ ویدیوها ساخته نشد: ") + target.path());
         // Written under a hidden name first: a failed copy leaves no half-written story behind.
-        QTemporaryFile part(target.filePath(QStringLiteral(".story-XXXXXX.part")));
-        if (!part.open())
+        PartFile part(target, QStringLiteral("story"));
+        if (!part.isOpen())
             throw SaveError(QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد"));
-        copyContents(source, part);
-        // Renaming never replaces an existing file: a name taken meanwhile tries the next.
+        copyContents(source, part.file());
+        // Naming never replaces an existing file: a name taken meanwhile tries the next.
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QString destination = target.filePath(freeFileName(target, QDateTime::currentDateTime()));
-            if (part.rename(destination)) {
-                part.setAutoRemove(false);
+            if (QFile::exists(destination))
+                continue;
+            if (part.moveTo(destination, false))
                 return destination;
-            }
-            if (!QFile::exists(destination))
-                break;
+            break;
         }
         throw SaveError(QStringLiteral("ذخیره در پوشهٔ ویدیوها انجام نشد"));
     };

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileDevice>
 #include <QString>
 #include <QCoroTask>
@@ -31,7 +32,31 @@ QString freeFileName(const QDir &folder, const QDateTime &when);
 // copy is written under a temporary name and named only once whole. Throws SaveError.
 QCoro::Task<QString> saveVideo(QString path);
 // Copies everything `source` holds into `target` (both open). Throws SaveError saying what
-// failed: reading the video, writing, or a full disk.
-void copyContents(QFileDevice &source, QFileDevice &target);
+// failed: reading the video, writing (`cannotWrite`), or a full disk.
+void copyContents(QFileDevice &source, QFileDevice &target, const QString &cannotWrite = {});
+// The failure of a write that ended with `kind`: a full disk, or else `cannotWrite` (by default,
+// that the Videos folder takes no writing).
+SaveError writeFailure(QFileDevice::FileError kind, const QString &cannotWrite = {});
+
+// A copy in progress: a new hidden file ".<name>-XXXXXX.part" in `folder`, created exclusively
+// (never through a link) with the user's usual mode, 0666 less the umask. Removed again unless
+// the copy was given its name.
+class PartFile
+{
+public:
+    PartFile(const QDir &folder, const QString &name);
+    ~PartFile();
+    PartFile(const PartFile &) = delete;
+    PartFile &operator=(const PartFile &) = delete;
+
+    bool isOpen() const { return m_file.isOpen(); }
+    QFile &file() { return m_file; }
+    // Closes the copy and names it `destination`, replacing a file there only when `replace`.
+    bool moveTo(const QString &destination, bool replace);
+
+private:
+    QFile m_file;
+    bool m_moved = false;
+};
 
 } // namespace PhotoLibrary

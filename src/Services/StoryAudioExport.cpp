@@ -168,8 +168,8 @@ public:
         gst_object_unref(m_pipeline);
         // Only a finished export leaves a file.
         if (!m_keep) {
-            QFile::remove(m_output);
-            QFile::remove(m_output + QStringLiteral(".media"));
+            StoryVideoRenderer::removeRegularFile(m_output);
+            StoryVideoRenderer::removeRegularFile(m_output + QStringLiteral(".media"));
         }
     }
 
@@ -328,7 +328,7 @@ bool remux(const QString &silent, const QString &audio, const QString &output, i
     }
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
-    QFile::remove(output + QStringLiteral(".media"));
+    StoryVideoRenderer::removeRegularFile(output + QStringLiteral(".media"));
     return done;
 }
 
@@ -377,25 +377,25 @@ QUrl StoryVideoRenderer::attachPreparedAudio(const QUrl &prerendered, const Stor
     if (prepared.outcome == Outcome::NoAudio || prepared.outcome == Outcome::Broken) {
         // An encoder left blocked on its source may have opened its file already.
         if (!prepared.path.isEmpty())
-            QFile::remove(prepared.path);
+            StoryVideoRenderer::removeRegularFile(prepared.path);
         if (prepared.outcome == Outcome::NoAudio)
             Console::line(QStringLiteral("[Story] no audio track found at ") + config.audioURL->toString(QUrl::FullyEncoded));
         return prerendered;
     }
     const QString output = finalPath(QFileInfo(prerendered.toLocalFile()).absolutePath());
-    QFile::remove(output);
+    StoryVideoRenderer::removeRegularFile(output);
     const bool done = prepared.outcome == Outcome::Done
                       && remux(prerendered.toLocalFile(), prepared.path, output, stallLimitMs, stop)
                       && QFileInfo(output).size() > 0;
-    QFile::remove(prepared.path);
+    StoryVideoRenderer::removeRegularFile(prepared.path);
     // The export ran: its end is reported whatever its outcome.
     post(onProgress, 1.0);
     if (done) {
-        QFile::remove(prerendered.toLocalFile());
+        StoryVideoRenderer::removeRegularFile(prerendered.toLocalFile());
         return QUrl::fromLocalFile(output);
     }
     // A failed or empty export leaves no file: the silent video stays.
-    QFile::remove(output);
+    StoryVideoRenderer::removeRegularFile(output);
     return prerendered;
 }
 

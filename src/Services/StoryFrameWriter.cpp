@@ -28,7 +28,7 @@ constexpr int H = StoryVideoRenderer::Height;
 constexpr const char *WriterPipeline =
     "appsrc name=frames format=time is-live=false block=false "
     "! x264enc speed-preset=veryfast pass=qual quantizer=20 key-int-max=48 "
-    "! video/x-h264,profile=high ! h264parse ! queue ! mp4mux ! filesink name=file";
+    "! video/x-h264,profile=high ! h264parse ! queue ! mp4mux name=mux ! %1 name=file";
 
 // The encoder takes more frames while fewer than this many wait in its input.
 constexpr guint64 QueuedFramesLimit = 6;
@@ -106,10 +106,11 @@ int StoryFrameWriter::drawingThreads()
     return std::clamp(QThread::idealThreadCount() / 2, 1, 4);
 }
 
-StoryFrameWriter::StoryFrameWriter(const QString &path)
+StoryFrameWriter::StoryFrameWriter(const QString &path, const QString &mediaPath, const char *sink)
 {
     GError *error = nullptr;
-    m_pipeline = gst_parse_launch(WriterPipeline, &error);
+    m_pipeline = gst_parse_launch(QString::fromLatin1(WriterPipeline).arg(QLatin1String(sink)).toUtf8().constData(),
+                                  &error);
     if (error) {
         if (m_pipeline)
             gst_object_unref(m_pipeline);
@@ -125,6 +126,11 @@ StoryFrameWriter::StoryFrameWriter(const QString &path)
     GstElement *file = gst_bin_get_by_name(GST_BIN(m_pipeline), "file");
     g_object_set(file, "location", QFile::encodeName(path).constData(), nullptr);
     gst_object_unref(file);
+    if (!mediaPath.isEmpty()) {
+        GstElement *mux = gst_bin_get_by_name(GST_BIN(m_pipeline), "mux");
+        g_object_set(mux, "faststart", TRUE, "faststart-file", QFile::encodeName(mediaPath).constData(), nullptr);
+        gst_object_unref(mux);
+    }
     m_bus = gst_element_get_bus(m_pipeline);
 
     // The encoder holds on to frames for its look-ahead, so the pool has no upper bound; it

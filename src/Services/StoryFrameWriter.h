@@ -19,8 +19,10 @@ class StoryFrameWriter
 public:
     using Draw = std::function<void(QImage &frame, int index)>;
 
-    // Throws StoryError when the pipeline cannot be built.
-    explicit StoryFrameWriter(const QString &path);
+    // Throws StoryError when the pipeline cannot be built. With a `mediaPath`, the file is written
+    // index first: the media waits in that file meanwhile (the caller removes it). `sink` is the
+    // element that writes the file, given a "location" (tests hand in one that fails).
+    explicit StoryFrameWriter(const QString &path, const QString &mediaPath = {}, const char *sink = "filesink");
     ~StoryFrameWriter();
     StoryFrameWriter(const StoryFrameWriter &) = delete;
     StoryFrameWriter &operator=(const StoryFrameWriter &) = delete;

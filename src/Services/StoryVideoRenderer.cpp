@@ -11,10 +11,18 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMutex>
+#include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextBoundaryFinder>
+#include <QThreadPool>
 #include <gst/gst.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <memory>
@@ -117,6 +125,98 @@ private:
 };
 
 constexpr auto RenderFolderPrefix = "story-";
+constexpr auto OwnerLockName = "owner.lock";
+// Everything a render writes into its folder.
+constexpr const char *RenderFileNames[] = {"story-silent.mp4", "story-silent.mp4.media", "story-final.mp4",
+                                           "story-final.mp4.media", "story-audio.m4a"};
+
+// The render folders this process made, each by its path, with its lock held open.
+struct OwnedFolder {
+    int lockFd = -1;
+    bool busy = false; // a render is writing into it
+};
+QMutex g_foldersLock;
+QHash<QString, OwnedFolder> g_folders;
+
+bool hasFileType(const QString &path, mode_t type)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
+}
+
+// "story-…" directly in the temporary folder, itself a folder (not a link to one) of this user:
+// a shared temporary folder holds other users' story folders too.
+bool isRenderFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    struct stat st {};
+    return info.fileName().startsWith(QLatin1String(RenderFolderPrefix))
+           && ::lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+           && QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(QDir::tempPath()).canonicalFilePath();
+}
+
+// A render's own files, its lock file and then the folder itself when nothing else is in it.
+void removeRenderFiles(const QString &folder)
+{
+    const QDir dir(folder);
+    for (const char *name : RenderFileNames)
+        StoryVideoRenderer::removeRegularFile(dir.filePath(QString::fromLatin1(name)));
+    StoryVideoRenderer::removeRegularFile(dir.filePath(QString::fromLatin1(OwnerLockName)));
+    ::rmdir(QFile::encodeName(folder).constData());
+}
+
+// Removes a folder of this process and lets go of it.
+void releaseFolder(const QString &folder)
+{
+    QMutexLocker locker(&g_foldersLock);
+    const auto owned = g_folders.constFind(folder);
+    if (owned == g_folders.cend())
+        return;
+    removeRenderFiles(folder);
+    ::close(owned->lockFd);
+    g_folders.erase(owned);
+}
+
+void setBusy(const QString &folder, bool busy)
+{
+    QMutexLocker locker(&g_foldersLock);
+    const auto owned = g_folders.find(folder);
+    if (owned != g_folders.end())
+        owned->busy = busy;
+}
+
+QString makeOwnedFolder(bool busy)
+{
+    QTemporaryDir made(QDir(QDir::tempPath()).filePath(QLatin1String(RenderFolderPrefix) + QStringLiteral("XXXXXX")));
+    if (!made.isValid())
+        throw StoryError::cannotWrite();
+    const QString folder = made.path();
+    const int fd = ::open(QFile::encodeName(QDir(folder).filePath(QString::fromLatin1(OwnerLockName))).constData(),
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw StoryError::cannotWrite(); // the QTemporaryDir takes the folder with it
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        throw StoryError::cannotWrite();
+    }
+    made.setAutoRemove(false);
+    QMutexLocker locker(&g_foldersLock);
+    g_folders.insert(folder, OwnedFolder{fd, busy});
+    return folder;
+}
+
+// At quit: stop the renders, then remove the videos that are done.
+void connectToQuit()
+{
+    static std::once_flag connected;
+    std::call_once(connected, [] {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [] {
+                StoryVideoRenderer::stopAll();
+                StoryVideoRenderer::removeOwnFolders();
+            });
+    });
+}
 
 int graphemeCount(const std::optional<QString> &text)
 {
@@ -135,18 +235,14 @@ int graphemeCount(const std::optional<QString> &text)
 
 QCoro::Task<QUrl> StoryVideoRenderer::render(StoryConfig config, Progress onProgress)
 {
-    static std::once_flag quitting;
-    std::call_once(quitting, [] {
-        if (QCoreApplication *app = QCoreApplication::instance())
-            QObject::connect(app, &QCoreApplication::aboutToQuit, app, &StoryVideoRenderer::stopAll);
-    });
+    connectToQuit();
     // The work is held in a named local: g++ 12 destroys temporaries of a co_await expression
     // that live across the suspension twice. Both steps run in one piece of work, so that a
     // render whose awaiting side is gone (the application quit) still ends and cleans up.
     std::function<QUrl()> work = [config, onProgress] {
         const RunningRender running;
         const std::atomic<bool> *stop = running.flag().get();
-        const QString folder = makeRenderFolder();
+        const QString folder = makeOwnedFolder(true);
         // The audio is decoded and encoded beside the frames; only the final muxing waits for both.
         std::shared_ptr<PreparedAudio> prepared;
         std::thread audio([&] { prepared = prepareAudio(config, folder, StallLimitMs, stop); });
@@ -159,13 +255,14 @@ QCoro::Task<QUrl> StoryVideoRenderer::render(StoryConfig config, Progress onProg
             running.flag()->store(true); // the audio has no use any more
             if (audio.joinable())
                 audio.join();
-            QDir(folder).removeRecursively();
+            releaseFolder(folder);
             throw;
         }
         if (stop->load()) {
-            QDir(folder).removeRecursively();
+            releaseFolder(folder);
             throw StoryError::stopped();
         }
+        setBusy(folder, false);
         return result;
     };
     co_return co_await onWorker<QUrl>(std::move(work));
@@ -180,29 +277,68 @@ void StoryVideoRenderer::stopAll()
 
 QString StoryVideoRenderer::makeRenderFolder()
 {
-    QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QLatin1String(RenderFolderPrefix) + QStringLiteral("XXXXXX")));
-    if (!folder.isValid())
-        throw StoryError::cannotWrite();
-    folder.setAutoRemove(false);
-    return folder.path();
+    return makeOwnedFolder(false);
 }
 
 void StoryVideoRenderer::discard(const QUrl &video)
 {
-    if (!video.isLocalFile())
-        return;
-    const QFileInfo file(video.toLocalFile());
-    QFile::remove(file.filePath());
-    // The folder goes too when it is a render's own one, and only then.
-    const QFileInfo folder(file.absolutePath());
-    if (folder.fileName().startsWith(QLatin1String(RenderFolderPrefix))
-        && QFileInfo(folder.absolutePath()).canonicalFilePath() == QFileInfo(QDir::tempPath()).canonicalFilePath()) {
-        QDir dir(folder.absoluteFilePath());
-        for (const QString &name : {QStringLiteral("story-silent.mp4"), QStringLiteral("story-final.mp4"),
-                                    QStringLiteral("story-final.mp4.media"), QStringLiteral("story-audio.m4a")})
-            dir.remove(name);
-        QDir(folder.absolutePath()).rmdir(folder.fileName());
+    if (video.isLocalFile())
+        releaseFolder(QFileInfo(video.toLocalFile()).absolutePath());
+}
+
+void StoryVideoRenderer::manageTemporaryFolders()
+{
+    connectToQuit();
+    QThreadPool::globalInstance()->start([] { removeAbandonedFolders(); });
+}
+
+void StoryVideoRenderer::removeOwnFolders()
+{
+    QStringList done;
+    {
+        QMutexLocker locker(&g_foldersLock);
+        for (auto owned = g_folders.cbegin(); owned != g_folders.cend(); ++owned)
+            if (!owned->busy)
+                done.append(owned.key());
     }
+    for (const QString &folder : std::as_const(done))
+        releaseFolder(folder);
+}
+
+int StoryVideoRenderer::removeAbandonedFolders(int minimumAgeSecs)
+{
+    const QDir temp(QDir::tempPath());
+    const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-minimumAgeSecs);
+    int removed = 0;
+    for (const QString &name : temp.entryList({QLatin1String(RenderFolderPrefix) + QLatin1Char('*')},
+                                              QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        const QString folder = temp.filePath(name);
+        {
+            QMutexLocker locker(&g_foldersLock);
+            if (g_folders.contains(folder))
+                continue; // ours, and alive
+        }
+        if (!isRenderFolder(folder) || !(QFileInfo(folder).lastModified().toUTC() < settled))
+            continue;
+        // Owned while its lock is held: the lock is taken for the time of the removal.
+        const QString lockPath = QDir(folder).filePath(QString::fromLatin1(OwnerLockName));
+        const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0 && (!hasFileType(lockPath, S_IFREG) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+            ::close(fd);
+            continue;
+        }
+        removeRenderFiles(folder);
+        if (fd >= 0)
+            ::close(fd);
+        if (!QFileInfo::exists(folder))
+            ++removed;
+    }
+    return removed;
+}
+
+bool StoryVideoRenderer::removeRegularFile(const QString &path)
+{
+    return hasFileType(path, S_IFREG) && ::unlink(QFile::encodeName(path).constData()) == 0;
 }
 
 void StoryVideoRenderer::post(const Progress &onProgress, double value)
@@ -302,10 +438,17 @@ StoryVideoRenderer::currentLine(const Timings &timings, const StoryConfig &confi
 QUrl StoryVideoRenderer::renderSilent(const StoryConfig &config, const Progress &onProgress, const QString &path,
                                       const std::atomic<bool> *stop)
 {
-    QFile::remove(path);
+    // What is already there goes only when it is a file an earlier render left in its own folder.
+    const QString media = path + QStringLiteral(".media");
+    for (const QString &taken : {path, media}) {
+        if (!QFileInfo(taken).exists() && !QFileInfo(taken).isSymLink())
+            continue;
+        if (!isRenderFolder(QFileInfo(taken).absolutePath()) || !removeRegularFile(taken))
+            throw StoryError::cannotWrite();
+    }
     const int count = frameCount(config.duration);
 
-    StoryFrameWriter writer(path);
+    StoryFrameWriter writer(path, media);
     writer.start();
 
     const StoryFrame::ReadyAssets assets(config);
@@ -323,8 +466,10 @@ QUrl StoryVideoRenderer::renderSilent(const StoryConfig &config, const Progress 
             throw StoryError::stopped();
         writer.finish();
     } catch (...) {
+        removeRegularFile(media);
         post(onProgress, 0);
         throw;
     }
+    removeRegularFile(media);
     return QUrl::fromLocalFile(path);
 }

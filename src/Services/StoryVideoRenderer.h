@@ -64,8 +64,25 @@ public:
     // Call on the GUI thread; the work runs on worker threads and never blocks the caller.
     static QCoro::Task<QUrl> render(StoryConfig config, Progress onProgress);
 
-    // Removes a video that render() returned, together with its render's folder.
+    // Removes a video that render() returned, together with its render's folder. Anything that is
+    // not in a render folder of this process is left alone.
     static void discard(const QUrl &video);
+
+    // ---- the render folders in the temporary folder
+    //
+    // Each render folder holds "owner.lock", locked (flock) by the process that made it for as long
+    // as the folder is in use; the lock goes with the process, so a folder whose lock can be taken
+    // has no running owner. Only regular files of a render's own names are ever removed.
+
+    // At start: removes on a worker thread the render folders no running instance owns, and at
+    // quit removes every finished video of this process (a render still running removes its own
+    // files once stopped).
+    static void manageTemporaryFolders();
+    // The render folders in the temporary folder without a living owner, older than `minimumAgeSecs`
+    // (a folder without its lock yet may be one being made this very moment). Returns how many went.
+    static int removeAbandonedFolders(int minimumAgeSecs = 60);
+    // Every render folder this process made whose render has ended.
+    static void removeOwnFolders();
     // Stops every running render: each ends soon with StoryError::stopped() and removes its
     // files. Called when the application quits, so that quitting does not wait for the frames.
     static void stopAll();
@@ -83,7 +100,8 @@ public:
         std::optional<QString> translation;
     };
 
-    // A new folder of one render, "story-XXXXXX" in the temporary folder. Throws StoryError.
+    // A new folder of one render, "story-XXXXXX" in the temporary folder, owned by this process
+    // until discarded. Throws StoryError.
     static QString makeRenderFolder();
     static QString silentPath(const QString &folder);
     static QString finalPath(const QString &folder);
@@ -94,8 +112,10 @@ public:
     static Timings computeLineTimings(const StoryConfig &config);
     static std::optional<CurrentLine> currentLine(const Timings &timings, const StoryConfig &config, double t);
 
-    // The frames alone into `path` ("story-silent.mp4" of a render folder). Synchronous: runs on
-    // a worker thread. Ends with StoryError::stopped() once `stop` is set.
+    // The frames alone into `path` ("story-silent.mp4" of a render folder), index first. A path
+    // taken by anything but a regular file of a render folder is not touched: that ends with
+    // StoryError::cannotWrite(). Synchronous: runs on a worker thread. Ends with
+    // StoryError::stopped() once `stop` is set.
     static QUrl renderSilent(const StoryConfig &config, const Progress &onProgress, const QString &path,
                              const std::atomic<bool> *stop = nullptr);
     // The audio under the silent video into "story-final.mp4" beside it; every failure (and a
@@ -114,6 +134,9 @@ public:
                                     const Progress &onProgress, int stallLimitMs, const std::atomic<bool> *stop);
     // A Persian error for a media framework failure of the given kind (domain and code kept).
     static StoryError mediaError(quint32 domain, int code);
+
+    // Removes `path` only when it is a regular file: never a link, device, pipe or folder.
+    static bool removeRegularFile(const QString &path);
 
     // Posts one progress value to the GUI thread (never calls it on the current thread).
     static void post(const Progress &onProgress, double value);

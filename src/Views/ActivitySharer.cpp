@@ -1,14 +1,18 @@
 #include "ActivitySharer.h"
 
+#include "Platform/PhotoLibrary.h"
+
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QStandardPaths>
 
 ActivitySharer::ActivitySharer(QObject *parent) : QObject(parent) {}
 
@@ -38,6 +42,14 @@ QUrl ActivitySharer::file() const
 QString ActivitySharer::fileName() const
 {
     return QFileInfo(file().toLocalFile()).fileName();
+}
+
+QUrl ActivitySharer::suggestedSaveFile() const
+{
+    QDir folder(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+    if (folder.path().isEmpty() || !folder.exists())
+        folder = QDir::home();
+    return QUrl::fromLocalFile(folder.filePath(fileName()));
 }
 
 bool ActivitySharer::openWithDefault() const
@@ -81,19 +93,33 @@ bool ActivitySharer::copyToClipboard() const
     return true;
 }
 
-bool ActivitySharer::saveAs(const QUrl &target) const
+bool ActivitySharer::saveAs(const QUrl &target)
 {
-    const QUrl url = file();
-    if (url.isEmpty() || !target.isLocalFile())
-        return false;
-    const QString destination = target.toLocalFile();
-    if (QFileInfo(destination).absoluteFilePath() == QFileInfo(url.toLocalFile()).absoluteFilePath())
-        return true;
-    // The dialog asked before replacing; the old file goes only once the copy can be made.
-    const QString fresh = destination + QStringLiteral(".part");
-    QFile::remove(fresh);
-    if (!QFile::copy(url.toLocalFile(), fresh))
-        return false;
-    QFile::remove(destination);
-    return QFile::rename(fresh, destination);
+    QString failure;
+    try {
+        const QUrl url = file();
+        if (url.isEmpty() || !target.isLocalFile())
+            throw PhotoLibrary::SaveError(QStringLiteral("فایل ویدیو پیدا نشد"));
+        const QFileInfo destination(target.toLocalFile());
+        if (destination.absoluteFilePath() != QFileInfo(url.toLocalFile()).absoluteFilePath()) {
+            QFile source(url.toLocalFile());
+            if (!source.open(QIODevice::ReadOnly))
+                throw PhotoLibrary::SaveError(QStringLiteral("فایل ویدیو خوانده نشد"));
+            const QString cannotWrite = QStringLiteral("نوشتن در این پوشه ممکن نشد");
+            // The dialog asked before replacing; the old file goes only once the copy is whole.
+            PhotoLibrary::PartFile part(destination.absoluteDir(), destination.fileName());
+            if (!part.isOpen())
+                throw PhotoLibrary::SaveError(cannotWrite);
+            PhotoLibrary::copyContents(source, part.file(), cannotWrite);
+            if (!part.moveTo(destination.absoluteFilePath(), true))
+                throw PhotoLibrary::SaveError(cannotWrite);
+        }
+    } catch (const AppError &error) {
+        failure = error.errorDescription();
+    }
+    if (m_saveError != failure) {
+        m_saveError = failure;
+        emit saveErrorChanged();
+    }
+    return failure.isEmpty();
 }

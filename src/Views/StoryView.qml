@@ -344,10 +344,15 @@ NavigationPage {
                 }
                 FileDialog {
                     id: saveDialog
+                    objectName: "saveDialog"
                     fileMode: FileDialog.SaveFile
                     nameFilters: ["MP4 (*.mp4)"]
-                    selectedFile: "file:///" + sharer.fileName
-                    onAccepted: { sharer.saveAs(selectedFile); shareSheet.close() }
+                    selectedFile: sharer.suggestedSaveFile
+                    onAccepted: {
+                        if (!sharer.saveAs(selectedFile))
+                            model.showSaveFailure(sharer.saveError)
+                        shareSheet.close()
+                    }
                 }
             }
         }

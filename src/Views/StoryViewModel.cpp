@@ -372,6 +372,11 @@ QCoro::Task<> StoryViewModel::saveToLibrary()
     }
 }
 
+void StoryViewModel::showSaveFailure(const QString &reason)
+{
+    setErrorText(QStringLiteral("خطا در ذخیره: ") + reason);
+}
+
 void StoryViewModel::close()
 {
     pausePreview();
@@ -379,7 +384,7 @@ void StoryViewModel::close()
         return;
     m_closed = true;
     // The last video stays after its sheet (it may have been handed to another application or
-    // the clipboard) until another sheet leaves one behind.
+    // the clipboard) until another sheet leaves one behind; the renderer removes it at quit.
     static QUrl leftBehind;
     if (!m_videoURL.isEmpty() && m_videoURL != leftBehind) {
         StoryVideoRenderer::discard(leftBehind);

@@ -30,7 +30,7 @@ class RadioPlayer;
 // Closing the sheet calls close(); a render or save still running then finishes without writing
 // into the sheet, and a render's files are removed once it ends. The sheet's video is removed
 // when a new render begins and when the listener starts over; the video of a closed sheet stays
-// until the next closed sheet leaves another one behind.
+// until the next closed sheet leaves another one behind, or the application quits.
 class StoryViewModel : public QObject
 {
     Q_OBJECT
@@ -94,6 +94,8 @@ public:
     Q_INVOKABLE void regenerate();
     Q_INVOKABLE void save();
     QCoro::Task<> saveToLibrary();
+    // A copy saved elsewhere (the share sheet's Save as) failed: the sheet says why.
+    Q_INVOKABLE void showSaveFailure(const QString &reason);
     // The sheet goes away: the preview stops; a running render finishes and cleans up after itself.
     Q_INVOKABLE void close();
 

@@ -1,3 +1,4 @@
+#include "Services/StoryFrameWriter.h"
 #include "Services/StoryVideoRenderer.h"
 
 #include "Platform/PhotoLibrary.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gst/app/gstappsink.h>
+#include <gst/base/gstbasesink.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -25,7 +27,11 @@
 #include <cmath>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 using testsupport::StdoutCapture;
 using testsupport::waitUntil;
@@ -114,6 +120,48 @@ double audioOnset(const QString &path)
     return onset;
 }
 
+// A file sink on a disk that is full: it takes a location as the file sink does and fails the
+// first write as the file sink does when the disk says so.
+struct FullDiskSink {
+    GstBaseSink parent;
+};
+struct FullDiskSinkClass {
+    GstBaseSinkClass parent;
+};
+G_DEFINE_TYPE(FullDiskSink, full_disk_sink, GST_TYPE_BASE_SINK)
+
+void full_disk_sink_init(FullDiskSink *) {}
+
+void full_disk_sink_class_init(FullDiskSinkClass *klass)
+{
+    static GstStaticPadTemplate sink = GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
+    auto *objects = G_OBJECT_CLASS(klass);
+    objects->set_property = [](GObject *, guint, const GValue *, GParamSpec *) {};
+    objects->get_property = [](GObject *, guint, GValue *value, GParamSpec *) { g_value_set_string(value, ""); };
+    g_object_class_install_property(objects, 1, g_param_spec_string("location", "location", "file", nullptr,
+                                                                     G_PARAM_READWRITE));
+    gst_element_class_add_static_pad_template(GST_ELEMENT_CLASS(klass), &sink);
+    gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "Full disk", "Sink/File", "Fails every write",
+                                          "tests");
+    GST_BASE_SINK_CLASS(klass)->render = [](GstBaseSink *self, GstBuffer *) {
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("No space left on device"), (nullptr));
+        return GST_FLOW_ERROR;
+    };
+}
+
+bool setAge(const QString &path, int seconds)
+{
+    const timeval then{time(nullptr) - seconds, 0};
+    const timeval times[2] = {then, then};
+    return ::utimes(QFile::encodeName(path).constData(), times) == 0;
+}
+
+bool isFifo(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
 StoryConfig storyConfig(double duration)
 {
     StoryConfig config;
@@ -163,6 +211,7 @@ protected:
         QStringList names;
         for (const QString &folder : renderFolders())
             names += QDir(dir.filePath(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        names.removeAll(QStringLiteral("owner.lock"));
         return names;
     }
     QStringList renderFolders() const
@@ -196,6 +245,11 @@ TEST_F(StoryRenderTest, SilentVideoWithoutAudioAddress)
     EXPECT_EQ(p.video.value(QStringLiteral("r_frame_rate")).toString(), QStringLiteral("24/1"));
     EXPECT_EQ(p.video.value(QStringLiteral("nb_read_frames")).toString(), QStringLiteral("72"));
     EXPECT_TRUE(p.audio.isEmpty());
+    // Ready to stream: the index comes before the media, as in the file with audio.
+    const QStringList boxes = topLevelBoxes(result.outcome.value->toLocalFile());
+    ASSERT_TRUE(boxes.contains(QStringLiteral("moov")) && boxes.contains(QStringLiteral("mdat"))) << boxes.join(u',').toStdString();
+    EXPECT_EQ(boxes.first(), QStringLiteral("ftyp"));
+    EXPECT_LT(boxes.indexOf(QStringLiteral("moov")), boxes.indexOf(QStringLiteral("mdat"))) << boxes.join(u',').toStdString();
 }
 
 TEST_F(StoryRenderTest, AudioFromTheChosenStartWithItsIndexFirst)
@@ -360,27 +414,54 @@ TEST_F(StoryRenderTest, FailuresReadInPersian)
         EXPECT_EQ(error.code(), row.code);
     }
 
-    // A disk that is full, where the system has one to write to (a character device; never
-    // created here), and a folder that is not there.
-    struct stat device {};
-    const bool fullDisk = stat("/dev/full", &device) == 0 && S_ISCHR(device.st_mode);
-    struct Case {
-        QString path;
-        QString text;
-    };
-    QList<Case> renders{{dir.filePath(QStringLiteral("gone/story-silent.mp4")), cannotWrite}};
-    if (fullDisk)
-        renders.append({QStringLiteral("/dev/full"), diskFull});
-    for (const Case &row : renders) {
+    // Renders that cannot write: a folder that is not there; paths taken by what the renderer did
+    // not make (a pipe, a folder, a link, a file outside a render folder), which stay as they were.
+    const QString outside = dir.filePath(QStringLiteral("keep.txt"));
+    QFile keep(outside);
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("keep");
+    keep.close();
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.mp4"))).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.mp4")));
+    ASSERT_TRUE(QFile::link(outside, dir.filePath(QStringLiteral("link.mp4"))));
+    const QString folder = StoryVideoRenderer::makeRenderFolder();
+    ASSERT_TRUE(QFile::link(outside, StoryVideoRenderer::silentPath(folder)));
+    const QString renders[] = {dir.filePath(QStringLiteral("gone/story-silent.mp4")), dir.filePath(QStringLiteral("pipe.mp4")),
+                               dir.filePath(QStringLiteral("folder.mp4")), dir.filePath(QStringLiteral("link.mp4")),
+                               outside, StoryVideoRenderer::silentPath(folder)};
+    for (const QString &path : renders) {
         std::optional<StoryError> failure;
         try {
-            StoryVideoRenderer::renderSilent(storyConfig(3), {}, row.path);
+            StoryVideoRenderer::renderSilent(storyConfig(3), {}, path);
         } catch (const StoryError &error) {
             failure = error;
         }
-        ASSERT_TRUE(failure.has_value()) << row.path.toStdString();
-        EXPECT_EQ(failure->errorDescription(), row.text) << row.path.toStdString();
+        ASSERT_TRUE(failure.has_value()) << path.toStdString();
+        EXPECT_EQ(failure->errorDescription(), cannotWrite) << path.toStdString();
     }
+    EXPECT_TRUE(isFifo(dir.filePath(QStringLiteral("pipe.mp4"))));
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("folder.mp4"))).isDir());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("link.mp4"))).isSymLink());
+    EXPECT_TRUE(QFileInfo(StoryVideoRenderer::silentPath(folder)).isSymLink());
+    ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
+    EXPECT_EQ(keep.readAll(), QByteArray("keep"));
+    keep.close();
+    StoryVideoRenderer::discard(QUrl::fromLocalFile(StoryVideoRenderer::silentPath(folder)));
+    EXPECT_TRUE(QFile::exists(outside));
+
+    // A disk that fills up while the frames are written.
+    ASSERT_TRUE(gst_element_register(nullptr, "storyfulldisksink", GST_RANK_NONE, full_disk_sink_get_type()));
+    std::optional<StoryError> full;
+    try {
+        StoryFrameWriter writer(dir.filePath(QStringLiteral("full.mp4")), {}, "storyfulldisksink");
+        writer.start();
+        writer.writeFrames(72, [](QImage &frame, int) { frame.fill(Qt::black); }, [](int) {}, nullptr);
+        writer.finish();
+    } catch (const StoryError &error) {
+        full = error;
+    }
+    ASSERT_TRUE(full.has_value());
+    EXPECT_EQ(full->errorDescription(), diskFull);
 
     // Saving: onto a full disk, into a file that takes no writing, from a video that cannot be read.
     QFile video(dir.filePath(QStringLiteral("video.mp4")));
@@ -393,16 +474,13 @@ TEST_F(StoryRenderTest, FailuresReadInPersian)
     ASSERT_TRUE(target.open(QIODevice::WriteOnly));
     QFile readOnly(dir.filePath(QStringLiteral("copy.mp4")));
     ASSERT_TRUE(readOnly.open(QIODevice::ReadOnly));
-    QFile full(QStringLiteral("/dev/full"));
     struct Save {
         QFile *source;
         QFile *target;
         QString text;
     };
-    QList<Save> saves{{&video, &readOnly, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")},
-                      {&unreadable, &target, QStringLiteral("فایل ویدیو خوانده نشد")}};
-    if (fullDisk && full.open(QIODevice::WriteOnly))
-        saves.append({&video, &full, diskFull});
+    const Save saves[] = {{&video, &readOnly, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")},
+                          {&unreadable, &target, QStringLiteral("فایل ویدیو خوانده نشد")}};
     for (const Save &row : saves) {
         if (row.source->isReadable())
             row.source->seek(0);
@@ -414,4 +492,89 @@ TEST_F(StoryRenderTest, FailuresReadInPersian)
         }
         EXPECT_EQ(failure, row.text);
     }
+    // How a failed write of a copy reads: the system's "no space left" is the full disk.
+    const struct {
+        QFileDevice::FileError kind;
+        QString text;
+    } writes[] = {{QFileDevice::ResourceError, diskFull},
+                  {QFileDevice::WriteError, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")},
+                  {QFileDevice::PermissionsError, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")}};
+    for (const auto &row : writes)
+        EXPECT_EQ(PhotoLibrary::writeFailure(row.kind).errorDescription(), row.text) << row.kind;
+}
+
+TEST_F(StoryRenderTest, RenderFoldersGoWhenNoRunningInstanceOwnsThem)
+{
+    // Folders as earlier sessions, other running instances and this one leave them.
+    const auto folderWith = [&](const QString &name, const QStringList &files) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(QDir(dir.path()).mkpath(name));
+        for (const QString &file : files) {
+            QFile f(QDir(path).filePath(file));
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("mp4");
+        }
+        return path;
+    };
+    const QString own = StoryVideoRenderer::makeRenderFolder();
+    folderWith(QFileInfo(own).fileName(), {QStringLiteral("story-final.mp4")});
+    const QString crashed = folderWith(QStringLiteral("story-crashd"), {QStringLiteral("owner.lock"), QStringLiteral("story-final.mp4"),
+                                                                         QStringLiteral("story-final.mp4.media"), QStringLiteral("story-audio.m4a")});
+    const QString unlocked = folderWith(QStringLiteral("story-before"), {QStringLiteral("story-silent.mp4")});
+    const QString beingMade = folderWith(QStringLiteral("story-justnw"), {});
+    const QString other = folderWith(QStringLiteral("story-others"), {QStringLiteral("owner.lock"), QStringLiteral("story-final.mp4")});
+    const QString notStory = folderWith(QStringLiteral("stories"), {QStringLiteral("story-final.mp4")});
+    const QString foreign = folderWith(QStringLiteral("story-foreig"), {QStringLiteral("story-final.mp4"), QStringLiteral("notes.txt")});
+    ASSERT_EQ(mkfifo(QFile::encodeName(QDir(foreign).filePath(QStringLiteral("story-silent.mp4"))).constData(), 0600), 0);
+    QTemporaryDir elsewhere;
+    QFile outsideVideo(QDir(elsewhere.path()).filePath(QStringLiteral("story-final.mp4")));
+    ASSERT_TRUE(outsideVideo.open(QIODevice::WriteOnly));
+    outsideVideo.close();
+    ASSERT_TRUE(QFile::link(elsewhere.path(), dir.filePath(QStringLiteral("story-linked"))));
+
+    // Another running instance holds its folder's lock (flock) for as long as it runs.
+    QProcess instance;
+    instance.start(QStringLiteral("flock"), {QStringLiteral("-o"), QDir(other).filePath(QStringLiteral("owner.lock")),
+                                             QStringLiteral("cat")});
+    ASSERT_TRUE(instance.waitForStarted());
+    const int probe = ::open(QFile::encodeName(QDir(other).filePath(QStringLiteral("owner.lock"))).constData(), O_RDONLY);
+    ASSERT_GE(probe, 0);
+    ASSERT_TRUE(waitUntil([&] {
+        if (::flock(probe, LOCK_EX | LOCK_NB) != 0)
+            return true; // held by the other instance
+        ::flock(probe, LOCK_UN);
+        return false;
+    }, 10000));
+    ::close(probe);
+
+    for (const QString &folder : {own, crashed, unlocked, other, notStory, foreign})
+        ASSERT_TRUE(setAge(folder, 3600));
+    EXPECT_EQ(StoryVideoRenderer::removeAbandonedFolders(), 2);
+    const struct {
+        QString folder;
+        bool kept;
+    } table[] = {{own, true}, {crashed, false}, {unlocked, false}, {beingMade, true}, {other, true}, {notStory, true},
+                 {foreign, true}};
+    for (const auto &row : table)
+        EXPECT_EQ(QFileInfo::exists(row.folder), row.kept) << row.folder.toStdString();
+    EXPECT_TRUE(QFile::exists(QDir(other).filePath(QStringLiteral("story-final.mp4"))));
+    EXPECT_TRUE(QFile::exists(QDir(own).filePath(QStringLiteral("story-final.mp4"))));
+    EXPECT_TRUE(QFile::exists(QDir(notStory).filePath(QStringLiteral("story-final.mp4"))));
+    // What the renderer did not make stays: another file, a pipe, a linked folder's contents.
+    EXPECT_EQ(QDir(foreign).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("notes.txt"), QStringLiteral("story-silent.mp4")}));
+    EXPECT_TRUE(isFifo(QDir(foreign).filePath(QStringLiteral("story-silent.mp4"))));
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("story-linked"))).isSymLink());
+    EXPECT_TRUE(outsideVideo.exists());
+
+    // The other instance ends: its folder has no owner any more.
+    instance.closeWriteChannel();
+    ASSERT_TRUE(instance.waitForFinished(10000));
+    ASSERT_TRUE(setAge(other, 3600));
+    EXPECT_EQ(StoryVideoRenderer::removeAbandonedFolders(), 1);
+    EXPECT_FALSE(QFileInfo::exists(other));
+
+    // Quitting removes this instance's finished videos.
+    StoryVideoRenderer::removeOwnFolders();
+    EXPECT_FALSE(QFileInfo::exists(own));
 }

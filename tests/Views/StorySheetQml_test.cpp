@@ -213,3 +213,36 @@ TEST_F(StorySheetQml, ShareSheetShowsAboveTheStorySheetAndEscapeClosesItFirst)
     key(Qt::Key_Escape);
     ASSERT_TRUE(waitFor([&] { return !sheetShown() && !sheet->property("visible").toBool(); }));
 }
+
+TEST_F(StorySheetQml, SaveAsOpensItsDialogAndAFailedSaveSaysWhy)
+{
+    scriptLyrics(3);
+    StoryViewModel *model = showSheet();
+    ASSERT_TRUE(model);
+    QObject *share = item(u"storyView"_s)->findChild<QObject *>(u"shareSheet"_s);
+    ASSERT_TRUE(share);
+    QMetaObject::invokeMethod(share, "open");
+    ASSERT_TRUE(waitFor([&] { return share->property("opened").toBool(); }));
+
+    // The dialog opens (its own implementation loads without a warning) over the share sheet.
+    QAccessibleInterface *saveAs = accessibletree::shownNode(hosted.window(), u"ذخیره به نام…"_s, QAccessible::Button);
+    ASSERT_TRUE(saveAs);
+    ASSERT_TRUE(accessibletree::press(saveAs));
+    QObject *dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        dialog = hosted.window()->contentItem()->findChild<QObject *>(u"saveDialog"_s);
+        if (!dialog)
+            dialog = share->findChild<QObject *>(u"saveDialog"_s);
+        return dialog && dialog->property("visible").toBool();
+    }));
+    EXPECT_TRUE(share->property("visible").toBool());
+
+    // Accepted without a video to copy: the sheet says the save failed, and why.
+    QMetaObject::invokeMethod(dialog, "accept");
+    ASSERT_TRUE(waitFor([&] { return !share->property("visible").toBool(); }));
+    EXPECT_EQ(model->errorText(), u"خطا در ذخیره: فایل ویدیو پیدا نشد"_s);
+    QQuickItem *error = item(u"errorText"_s);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->isVisible());
+    EXPECT_EQ(error->property("text").toString(), model->errorText());
+}

@@ -148,6 +148,67 @@ TEST(StoryRules, ShareItemsAreFixedAtCreation)
     EXPECT_EQ(created.fileName(), QStringLiteral("story-final.mp4"));
 }
 
+TEST(StoryRules, SavedCopiesTakeTheUsersModeAndFailuresSayWhy)
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const QString source = folder.filePath(QStringLiteral("story-final.mp4"));
+    QFile video(source);
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly));
+    video.write(QByteArray(100'000, 'v'));
+    video.close();
+    ASSERT_TRUE(video.setPermissions(QFile::ReadOwner | QFile::WriteOwner)); // as the render leaves it
+    QFile old(folder.filePath(QStringLiteral("old.mp4")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older story");
+    old.close();
+
+    const mode_t previous = ::umask(022);
+    const struct {
+        const char *name;
+        QString target;
+        mode_t umask;
+        QString failure; // empty: saved
+    } table[] = {
+        {"new file", folder.filePath(QStringLiteral("copy.mp4")), 022, {}},
+        {"replaces the chosen file", folder.filePath(QStringLiteral("old.mp4")), 027, {}},
+        {"folder not there", folder.filePath(QStringLiteral("gone/copy.mp4")), 022, QStringLiteral("نوشتن در این پوشه ممکن نشد")},
+        {"onto a folder", folder.filePath(QStringLiteral("sub")), 022, QStringLiteral("نوشتن در این پوشه ممکن نشد")},
+    };
+    ASSERT_TRUE(folder.mkdir(QStringLiteral("sub")));
+    ActivitySharer sharer({QUrl::fromLocalFile(source)});
+    for (const auto &row : table) {
+        ::umask(row.umask);
+        EXPECT_EQ(sharer.saveAs(QUrl::fromLocalFile(row.target)), row.failure.isEmpty()) << row.name;
+        EXPECT_EQ(sharer.saveError(), row.failure) << row.name;
+        if (!row.failure.isEmpty())
+            continue;
+        QFile copy(row.target);
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << row.name;
+        EXPECT_EQ(copy.readAll(), QByteArray(100'000, 'v')) << row.name;
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(row.target).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~row.umask) << row.name;
+    }
+    // No half-written copy is left beside the targets.
+    EXPECT_TRUE(folder.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QFileInfo(folder.filePath(QStringLiteral("sub"))).isDir());
+    // Without a video there is nothing to save.
+    ActivitySharer empty({});
+    EXPECT_FALSE(empty.saveAs(QUrl::fromLocalFile(folder.filePath(QStringLiteral("x.mp4")))));
+    EXPECT_EQ(empty.saveError(), QStringLiteral("فایل ویدیو پیدا نشد"));
+
+    // The Videos folder copy too.
+    ::umask(027);
+    const auto saved = testing_support::runTask(PhotoLibrary::saveVideo(source));
+    ::umask(previous);
+    ASSERT_TRUE(saved.ok());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(*saved.value).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(QFile::remove(*saved.value));
+}
+
 TEST_F(StorySheet, LyricsQueryAndContentStates)
 {
     scriptLyrics(R"({"found":true,"lines":[{"time":5,"text":"five"},{"text":"u1"},{"time":2,"text":"two"},{"text":"u2"}],"elapsed_seconds":-4})");
