@@ -16,12 +16,18 @@ NavigationPage {
     // The row removed with the keyboard focus, {key, index}, until the list no longer holds it.
     property var focusAfterRemoval: null
 
+    // Called from the row's own menu: the row (and the menu in it) goes once the menu's event has
+    // returned.
     function removeRow(index, hadFocus) {
         const row = offline.rows[index]
         if (!row)
             return
         page.focusAfterRemoval = hadFocus ? { key: row.key, index: index } : null
-        offline.remove(index)
+        Qt.callLater(() => {
+            const at = offline.rows.findIndex(entry => entry.key === row.key)
+            if (at >= 0)
+                offline.remove(at)
+        })
     }
     // The list drops the removed row: its delegates are made again, so the focus goes where the
     // removed row stood.
