@@ -7,9 +7,53 @@ import Melodrift
 // The last download error, the running downloads (progress, cancel), the completed ones newest
 // first (a tap plays them as the offline station; the context menu, or the menu key / Shift+F10 on
 // a focused row, removes one) and their count and size; the trash button clears them all after a
-// confirmation. With nothing downloaded and nothing running: the empty state.
+// confirmation. With nothing downloaded and nothing running: the empty state. Removing the focused
+// row hands the focus to the row now in its place (the previous one after the last row, the
+// page's title once none is left).
 NavigationPage {
     id: page
+
+    // The row removed with the keyboard focus, {key, index}, until the list no longer holds it.
+    property var focusAfterRemoval: null
+
+    // Called from the row's own menu: the row (and the menu in it) goes once the menu's event has
+    // returned.
+    function removeRow(index, hadFocus) {
+        const row = offline.rows[index]
+        if (!row)
+            return
+        page.focusAfterRemoval = hadFocus ? { key: row.key, index: index } : null
+        Qt.callLater(() => {
+            const at = offline.rows.findIndex(entry => entry.key === row.key)
+            if (at >= 0)
+                offline.remove(at)
+        })
+    }
+    // The list drops the removed row: its delegates are made again, so the focus goes where the
+    // removed row stood.
+    function placeFocusAfterRemoval() {
+        const removed = page.focusAfterRemoval
+        if (!removed || offline.rows.some(row => row.key === removed.key))
+            return
+        page.focusAfterRemoval = null
+        if (offline.rows.length === 0) {
+            page.focusTitle()
+            return
+        }
+        const index = Math.min(removed.index, offline.rows.length - 1)
+        list.positionViewAtIndex(index, ListView.Contain)
+        const row = list.itemAtIndex(index)
+        if (row)
+            row.forceActiveFocus(Qt.TabFocusReason)
+        else
+            page.focusRowWhenMade = index
+    }
+    // A row to focus as soon as the list makes it.
+    property int focusRowWhenMade: -1
+    Connections {
+        target: offline
+        function onEntriesChanged() { Qt.callLater(page.placeFocusAfterRemoval) }
+    }
 
     navigationTitle: "دانلودهای آفلاین"
 
@@ -207,8 +251,15 @@ NavigationPage {
             hoverEnabled: true
             opacity: pressed ? 0.55 : 1.0
             Accessible.name: modelData.title + "، " + modelData.artist
-            Accessible.description: modelData.durationText
+            // The playing row's moving bars, read out.
+            Accessible.description: playing ? "در حال پخش" : modelData.durationText
             onClicked: offline.play(index)
+            Component.onCompleted: {
+                if (index === page.focusRowWhenMade) {
+                    page.focusRowWhenMade = -1
+                    forceActiveFocus(Qt.TabFocusReason)
+                }
+            }
 
             background: Rectangle {
                 radius: 14
@@ -301,10 +352,14 @@ NavigationPage {
 
             ContextMenu {
                 id: rowMenu
-                entries: () => [
-                    { text: "حذف دانلود", symbol: "trash", destructive: true,
-                      action: () => offline.remove(entryRow.index) }
-                ]
+                // Built as it opens: whether the row had the focus then.
+                entries: () => {
+                    const hadFocus = entryRow.activeFocus
+                    return [
+                        { text: "حذف دانلود", symbol: "trash", destructive: true,
+                          action: () => page.removeRow(entryRow.index, hadFocus) }
+                    ]
+                }
             }
         }
 

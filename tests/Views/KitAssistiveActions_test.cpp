@@ -6,6 +6,7 @@
 #include <QAccessibleValueInterface>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,27 @@ public:
         QAccessibleInterface *found = nullptr;
         waitFor([&] { return (found = at::shownNode(window(), name, role)) != nullptr; });
         return found;
+    }
+    QAccessibleInterface *shownMenuEntry(const QString &name) const
+    {
+        return at::shownNode(window(), name, QAccessible::MenuItem);
+    }
+    // The first shown node of a role, or null.
+    QAccessibleInterface *shownOfRole(QAccessible::Role role) const
+    {
+        for (QAccessibleInterface *node : at::shownNodes(window())) {
+            if (node->role() == role)
+                return node;
+        }
+        return nullptr;
+    }
+    // Accessibility turned off and on, as when a screen reader starts: this Qt then gives every
+    // control its role, where in process a scroll bar or a menu made while it was on stays out of
+    // the tree.
+    static void restartAssistiveTechnology()
+    {
+        QAccessible::setActive(false);
+        QAccessible::setActive(true);
     }
     // The window point at the centre of a node, as a pointer would aim at it.
     QPoint centre(QAccessibleInterface *node) const { return window()->mapFromGlobal(node->rect().center()); }
@@ -242,4 +264,97 @@ Item {
     EXPECT_EQ(at::shownNode(window(), QStringLiteral("زیر برگه")), nullptr);
     hosted.screen()->setProperty("showSheet", false);
     EXPECT_NE(shown(QStringLiteral("زیر برگه")), nullptr);
+}
+
+namespace {
+
+struct MenuCase
+{
+    const char *kind;
+    QByteArray qml; // declares the item named "control" holding the node
+    QString name;   // the node whose menu it is
+    QString entry;  // an entry of that menu
+};
+
+} // namespace
+
+// Wherever a context menu hangs on a node, assistive technology opens it through the node's
+// standard ShowMenu action, listed once beside the node's other actions (each of them once too),
+// as the Menu key does: the node takes the focus and its menu opens, named, with its entries.
+TEST_F(KitAssistiveActions, EveryContextMenuOpensThroughShowMenuAndEachActionIsListedOnce)
+{
+    const QString ShowMenu = QAccessibleActionInterface::showMenuAction();
+    const QByteArray trackRow = R"(PlaylistTrackRow { objectName: "control"; width: 360
+        track: ({ number: 1, title: "مهتاب", artist: "خواننده", durationText: "3:05" }) })";
+    const QList<MenuCase> cases = {
+        {"kit button", R"(PlainButton { objectName: "control"; text: "آهنگ"
+             ContextMenu { entries: () => [{ text: "دانلود آفلاین", action: () => {} }] } })",
+         QStringLiteral("آهنگ"), QStringLiteral("دانلود آفلاین")},
+        {"playlist card", R"(PlaylistCard { objectName: "control"; width: 150
+             playlist: ({ title: "آرامش شبانه", trackCountText: "3 آهنگ" }) })",
+         QStringLiteral("آرامش شبانه، 3 آهنگ"), QStringLiteral("حذف پلیلیست")},
+        {"track row", trackRow, QStringLiteral("مهتاب، خواننده"), QStringLiteral("ویرایش")},
+        {"track row's menu button", trackRow, QStringLiteral("گزینه‌های آهنگ مهتاب"), QStringLiteral("حذف")},
+        {"an item that is no button", R"(Rectangle { objectName: "control"; width: 200; height: 40
+             Accessible.role: Accessible.ListItem; Accessible.name: "ردیف"
+             ContextMenu { entries: () => [{ text: "حذف دانلود", action: () => {} }] } })",
+         QStringLiteral("ردیف"), QStringLiteral("حذف دانلود")},
+    };
+    for (const MenuCase &c : cases) {
+        SCOPED_TRACE(c.kind);
+        loadQml("Item { width: 400; height: 400\nColumn { y: 20; width: 380\n" + c.qml + "\n} }");
+        for (QAccessibleInterface *node : at::shownNodes(window())) {
+            if (QAccessibleActionInterface *actions = node->actionInterface()) {
+                const QStringList names = actions->actionNames();
+                EXPECT_EQ(names.size(), QSet<QString>(names.begin(), names.end()).size())
+                    << qPrintable(node->text(QAccessible::Name) + QLatin1Char(':') + names.join(QLatin1Char(',')));
+            }
+        }
+        QAccessibleInterface *node = shown(c.name);
+        ASSERT_NE(node, nullptr);
+        ASSERT_NE(node->actionInterface(), nullptr);
+        EXPECT_EQ(node->actionInterface()->actionNames().count(ShowMenu), 1);
+        EXPECT_EQ(shownMenuEntry(c.entry), nullptr);
+        node->actionInterface()->doAction(ShowMenu);
+        EXPECT_NE(shown(c.entry, QAccessible::MenuItem), nullptr) << "the menu opened";
+        restartAssistiveTechnology();
+        ASSERT_NE(shownOfRole(QAccessible::PopupMenu), nullptr);
+        for (QAccessibleInterface *shownNode : at::shownNodes(window())) // the menu, its scroll indicator…
+            EXPECT_FALSE(shownNode->text(QAccessible::Name).isEmpty()) << "unnamed, of role " << int(shownNode->role());
+
+        // Disabled, it offers no menu.
+        loadQml("Item { width: 400; height: 400\nColumn { y: 20; width: 380\n" + c.qml + "\n} }");
+        control()->setEnabled(false);
+        node = shown(c.name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_FALSE(node->actionInterface() && node->actionInterface()->actionNames().contains(ShowMenu));
+    }
+}
+
+// What Qt leaves unnamed is named: a password field by its label (never by what it holds), and
+// scroll bars.
+TEST_F(KitAssistiveActions, PasswordFieldsAndScrollBarsAreNamed)
+{
+    struct NameCase
+    {
+        const char *kind;
+        QByteArray qml;
+        QAccessible::Role role;
+        QString name;
+    };
+    const QList<NameCase> cases = {
+        {"password field", R"(SecureField { placeholderText: "رمز عبور"; width: 200; password: "hunter2" })",
+         QAccessible::EditableText, QStringLiteral("رمز عبور")},
+        {"scroll bar", R"(ListView { width: 200; height: 100; model: 30; delegate: Text { text: index }
+             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn } })",
+         QAccessible::ScrollBar, QStringLiteral("نوار پیمایش")},
+    };
+    for (const NameCase &c : cases) {
+        SCOPED_TRACE(c.kind);
+        loadQml("Item { width: 400; height: 400\n" + c.qml + "\n}");
+        restartAssistiveTechnology();
+        QAccessibleInterface *node = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (node = shownOfRole(c.role)) != nullptr; }));
+        EXPECT_EQ(node->text(QAccessible::Name), c.name);
+    }
 }

@@ -255,3 +255,65 @@ TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhileADownloadRuns)
     ASSERT_TRUE(waitFor([&] { return offline->pendingMeta().isEmpty(); }));
     offline->removeAll();
 }
+
+// Removing the focused download through its menu (Shift+F10, then the menu's one entry by
+// keyboard) hands the focus to the row now in its place, the previous one after the last row,
+// and the page's title once no row is left; Tab goes on from there.
+TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhereARemovedRowStood)
+{
+    OfflineStore *offline = OfflineStore::shared();
+    offline->removeAll();
+    const QByteArray audio = QByteArray("ID3\x04\0\0\0\0\0\0", 10) + QByteArray(2000, 'a');
+    for (const char *id : {"a", "b", "c"}) {
+        const QString name = QString::fromLatin1(id);
+        PlaylistTrack t;
+        t.trackType = QStringLiteral("songsara");
+        t.trackID = name;
+        t.title = QStringLiteral("آهنگ ") + name;
+        t.artist = QStringLiteral("خواننده");
+        t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + name + QStringLiteral(".mp3");
+        server.script("GET", QStringLiteral("/audio/%1.mp3").arg(name), standin::Reply::text(audio, 200, "audio/mpeg"));
+        offline->download(t);
+        ASSERT_TRUE(waitFor([&] { return offline->isDownloaded(t) && offline->pendingMeta().isEmpty(); }, 20000));
+    }
+
+    QObject *stack = loadQml(playlistStack);
+    QMetaObject::invokeMethod(stack, "openOffline");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("offlineRow2"))); }));
+    settle(350); // the push transition
+
+    auto focusedName = [&]() -> QString {
+        QQuickItem *focused = hosted.window()->activeFocusItem();
+        return focused ? focused->objectName() : QString();
+    };
+    struct Step
+    {
+        int removed;         // the row focused and removed, of those left (newest first: c, b, a)
+        QString focusedNext; // the item that has the focus afterwards
+    };
+    const QList<Step> steps = {
+        {1, QStringLiteral("offlineRow1")},     // b: a takes its place
+        {1, QStringLiteral("offlineRow0")},     // a, the last row: c before it
+        {0, QStringLiteral("navigationTitle")}, // c, the only row
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.removed);
+        const int before = int(offline->entries().size());
+        QQuickItem *row = find(QStringLiteral("offlineRow%1").arg(step.removed));
+        ASSERT_NE(row, nullptr);
+        row->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(hosted.window(), Qt::Key_F10, Qt::ShiftModifier);
+        ASSERT_TRUE(waitFor([&] { return !row->hasActiveFocus(); })) << "the menu takes the focus";
+        settle(250); // the menu's entrance
+        key(Qt::Key_Down);
+        key(Qt::Key_Return);
+        ASSERT_TRUE(waitFor([&] { return offline->entries().size() == before - 1; }));
+        EXPECT_TRUE(waitFor([&] { return focusedName() == step.focusedNext; })) << qPrintable(focusedName());
+        settle(300); // whatever the closing menu does with the focus afterwards
+        EXPECT_EQ(focusedName().toStdString(), step.focusedNext.toStdString());
+    }
+    EXPECT_TRUE(shown(find(QStringLiteral("emptyState"))));
+    key(Qt::Key_Tab);
+    EXPECT_TRUE(hosted.window()->activeFocusItem() && hosted.window()->activeFocusItem()->inherits("QQuickAbstractButton"))
+        << "Tab goes on from the title";
+}

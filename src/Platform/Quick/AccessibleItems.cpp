@@ -1,6 +1,7 @@
 #include "AccessibleItems.h"
 
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAccessibleInterface>
 #include <QList>
 #include <QQuickWindow>
@@ -12,6 +13,16 @@ QList<ModalCover *> &openCovers()
     static QList<ModalCover *> covers;
     return covers;
 }
+
+QList<MenuAction *> &menuActions()
+{
+    static QList<MenuAction *> actions;
+    return actions;
+}
+
+// Names for the nodes Qt leaves unnamed and no screen gives one.
+const QString ScrollBarName = QStringLiteral("نوار پیمایش");
+const QString PopupMenuName = QStringLiteral("منو");
 
 bool isInside(const QQuickItem *item, const QQuickItem *ancestor)
 {
@@ -32,9 +43,10 @@ bool isInOverlay(const QQuickItem *item)
 }
 
 // Qt's interface of an item, with the item's enabled state and the modal covers added to its
-// state. Everything else is Qt's: the children it returns are wrapped in turn, since they are
+// state, its actions listed once and its context menu among them, and a name where Qt gives
+// none. Everything else is Qt's: the children it returns are wrapped in turn, since they are
 // looked up through QAccessible::queryAccessibleInterface.
-class AccessibleItem : public QAccessibleInterface
+class AccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface
 {
 public:
     AccessibleItem(QQuickItem *item, QAccessibleInterface *qt)
@@ -68,13 +80,37 @@ public:
     QAccessibleInterface *child(int index) const override { return m_qt->child(index); }
     int childCount() const override { return m_qt->childCount(); }
     int indexOfChild(const QAccessibleInterface *child) const override { return m_qt->indexOfChild(child); }
-    QString text(QAccessible::Text t) const override { return m_qt->text(t); }
+    QString text(QAccessible::Text t) const override
+    {
+        const QString text = m_qt->text(t);
+        if (t != QAccessible::Name || !text.isEmpty())
+            return text;
+        // This Qt withholds a password edit's name: its label is the description (never the
+        // text, which is the password or its mask).
+        if (m_qt->state().passwordEdit)
+            return m_qt->text(QAccessible::Description);
+        switch (m_qt->role()) {
+        case QAccessible::ScrollBar:
+            return ScrollBarName;
+        case QAccessible::Indicator: // a list's scroll indicator (a menu's has one)
+            return m_item && m_item->inherits("QQuickScrollIndicator") ? ScrollBarName : text;
+        case QAccessible::PopupMenu:
+            return PopupMenuName;
+        default:
+            return text;
+        }
+    }
     void setText(QAccessible::Text t, const QString &text) override { m_qt->setText(t, text); }
     QRect rect() const override { return m_qt->rect(); }
     QAccessible::Role role() const override { return m_qt->role(); }
     QColor foregroundColor() const override { return m_qt->foregroundColor(); }
     QColor backgroundColor() const override { return m_qt->backgroundColor(); }
-    void *interface_cast(QAccessible::InterfaceType type) override { return m_qt->interface_cast(type); }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ActionInterface && (m_qt->actionInterface() || MenuAction::of(m_item)))
+            return static_cast<QAccessibleActionInterface *>(this);
+        return m_qt->interface_cast(type);
+    }
     void virtual_hook(int id, void *data) override { m_qt->virtual_hook(id, data); }
 
     QAccessible::State state() const override
@@ -89,7 +125,48 @@ public:
         return state;
     }
 
+    // The action interface: Qt's actions, each once, and ShowMenu while the item's menu can open.
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (QAccessibleActionInterface *qt = m_qt->actionInterface())
+            names = qt->actionNames();
+        names.removeDuplicates();
+        if (menuOpens() && !names.contains(showMenuAction()))
+            names << showMenuAction();
+        return names;
+    }
+    void doAction(const QString &actionName) override
+    {
+        if (actionName == showMenuAction() && MenuAction::of(m_item)) {
+            MenuAction::of(m_item)->trigger();
+            return;
+        }
+        if (QAccessibleActionInterface *qt = m_qt->actionInterface())
+            qt->doAction(actionName);
+    }
+    QStringList keyBindingsForAction(const QString &actionName) const override
+    {
+        if (actionName == showMenuAction() && MenuAction::of(m_item))
+            return {QStringLiteral("Menu"), QStringLiteral("Shift+F10")};
+        QAccessibleActionInterface *qt = m_qt->actionInterface();
+        return qt ? qt->keyBindingsForAction(actionName) : QStringList();
+    }
+    QString localizedActionName(const QString &actionName) const override
+    {
+        QAccessibleActionInterface *qt = m_qt->actionInterface();
+        return qt ? qt->localizedActionName(actionName) : QAccessibleActionInterface::localizedActionName(actionName);
+    }
+    QString localizedActionDescription(const QString &actionName) const override
+    {
+        QAccessibleActionInterface *qt = m_qt->actionInterface();
+        return qt ? qt->localizedActionDescription(actionName)
+                  : QAccessibleActionInterface::localizedActionDescription(actionName);
+    }
+
 private:
+    bool menuOpens() const { return m_item && m_item->isEnabled() && m_item->isVisible() && MenuAction::of(m_item); }
+
     QPointer<QQuickItem> m_item;
     QAccessibleInterface *m_qt;
     QAccessible::Id m_qtId;
@@ -185,4 +262,39 @@ bool ModalCover::covers(const QQuickItem *item)
     }
     // Above the covers stand the menus and tool tips opened from the top one.
     return !isInOverlay(item);
+}
+
+MenuAction::MenuAction(QObject *parent) : QObject(parent) {}
+
+MenuAction::~MenuAction()
+{
+    menuActions().removeAll(this);
+}
+
+void MenuAction::setTarget(QQuickItem *target)
+{
+    if (target == m_target)
+        return;
+    m_target = target;
+    menuActions().removeAll(this);
+    if (target)
+        menuActions().append(this);
+    emit targetChanged();
+}
+
+MenuAction *MenuAction::of(const QQuickItem *item)
+{
+    if (!item)
+        return nullptr;
+    for (MenuAction *action : std::as_const(menuActions())) {
+        if (action->m_target == item)
+            return action;
+    }
+    return nullptr;
+}
+
+void MenuAction::trigger()
+{
+    if (m_target && m_target->isEnabled() && m_target->isVisible())
+        emit requested();
 }

@@ -6,10 +6,14 @@
 #include <QtQml/qqmlregistration.h>
 
 // What this Qt's accessibility of Qt Quick items leaves out, added to every item of every window
-// (AccessibleItems.cpp wraps Qt's own interface of each item and changes only its state):
+// (AccessibleItems.cpp wraps Qt's own interface of each item and changes only its state, its
+// actions and a missing name):
 //   - an item that is disabled (itself or through an ancestor) is exposed as disabled, which
 //     AT-SPI reads as neither enabled nor sensitive;
-//   - while a modal sheet or dialog is open, what lies under it is exposed as not showing.
+//   - while a modal sheet or dialog is open, what lies under it is exposed as not showing;
+//   - each action is listed once (Qt lists a press handled in QML twice), and an item with a
+//     context menu (a MenuAction) offers the standard ShowMenu action;
+//   - a password edit is named by its label, scroll bars and popup menus have a name.
 // The second needs to know which popups are modal and open: each one declares a ModalCover.
 //     Popup { id: sheet; modal: true; ModalCover { active: sheet.visible; content: sheet.contentItem } }
 // Everything inside `content` stays exposed, as do menus opened above it; the rest of its window
@@ -43,4 +47,34 @@ private:
     bool m_active = false;
     QPointer<QQuickItem> m_content;
     bool m_registered = false;
+};
+
+// The context menu of an item, offered to assistive technology as the item's ShowMenu action
+// (QAccessibleActionInterface::showMenuAction()). The action emits `requested`, which opens the
+// menu the way the Menu key does; it is not offered while the item is disabled or hidden.
+//     MenuAction { target: root.parent; onRequested: root.openAt(root.width / 2, root.height / 2) }
+class MenuAction : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QQuickItem *target READ target WRITE setTarget NOTIFY targetChanged)
+
+public:
+    explicit MenuAction(QObject *parent = nullptr);
+    ~MenuAction() override;
+
+    QQuickItem *target() const { return m_target; }
+    void setTarget(QQuickItem *target);
+
+    // The menu action of `item`, null when it has none.
+    static MenuAction *of(const QQuickItem *item);
+    // Asks for the menu (a disabled or hidden target ignores it).
+    void trigger();
+
+signals:
+    void targetChanged();
+    void requested();
+
+private:
+    QPointer<QQuickItem> m_target;
 };

@@ -10,7 +10,9 @@ import Melodrift
 //         ContextMenu { entries: () => model.offlineMenu(index).map(...) }
 //     }
 // A long press on a button opens the menu and does not click the button. On a kit button with
-// keyboard focus, the Menu key or Shift+F10 opens it at the button's centre.
+// keyboard focus, the Menu key or Shift+F10 opens it at the button's centre. Assistive technology
+// finds it as the parent's ShowMenu action, which focuses the parent and does what the Menu key
+// does.
 Item {
     id: root
 
@@ -58,6 +60,17 @@ Item {
     Connections {
         target: root.parentTakesMenuKey ? root.parent : null
         function onContextMenuRequested() { root.openAt(root.width / 2, root.height / 2) }
+    }
+
+    MenuAction {
+        target: root.parent
+        onRequested: {
+            root.parent.forceActiveFocus(Qt.OtherFocusReason)
+            if (root.parentTakesMenuKey)
+                root.parent.contextMenuRequested()
+            else
+                root.openAt(root.width / 2, root.height / 2)
+        }
     }
 
     ListModel { id: menuModel }

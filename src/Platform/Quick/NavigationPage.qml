@@ -29,6 +29,12 @@ Item {
     // Emitted when the page leaves the stack (back button or pop()).
     signal popped()
 
+    // Gives the keyboard focus to the page's title, where Tab goes on to the page's first control
+    // (for a page whose focused control went away).
+    function focusTitle() {
+        title.forceActiveFocus(Qt.TabFocusReason)
+    }
+
     StackView.onRemoved: popped()
 
     Rectangle {
@@ -67,6 +73,7 @@ Item {
         }
 
         StaticText {
+            id: title
             objectName: "navigationTitle"
             anchors.centerIn: parent
             width: Math.max(0, parent.width - 2 * Math.max(leadingRow.width, trailing.width) - 32)

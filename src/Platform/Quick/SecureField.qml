@@ -51,7 +51,8 @@ TextField {
     Accessible.role: Accessible.EditableText
     Accessible.passwordEdit: true
     // This Qt withholds a password edit's name: the label reaches assistive technology as the
-    // description (where a stock field puts its placeholder too).
+    // description (where a stock field puts its placeholder too), which the kit's accessibility
+    // layer (AccessibleItems.cpp) gives as the name as well.
     Accessible.name: field.placeholderText
     Accessible.description: field.placeholderText
     Accessible.ignored: !field.visible
