@@ -183,6 +183,16 @@ TEST_F(KitAssistiveActions, EachControlDoesThroughAssistiveTechnologyWhatThePoin
             value->setCurrentValue(value->maximumValue());
         settle(50);
         EXPECT_EQ(effects(), 0) << "a disabled control acted";
+        // Nor does a disabled slider show or expose a value its model did not take, then or
+        // once enabled again.
+        if (QAccessibleValueInterface *value = node->valueInterface()) {
+            const double model = control()->property("modelValue").toDouble();
+            EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), model) << "a disabled slider took a value";
+            // (Both sliders above run from 0 to 10.)
+            EXPECT_DOUBLE_EQ(control()->property("position").toDouble(), model / 10) << "the knob moved";
+            control()->setEnabled(true);
+            EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), model);
+        }
     }
 }
 
@@ -221,6 +231,32 @@ Item {
     hosted.screen()->setProperty("level", 0.6);
     EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), 0.6);
     EXPECT_EQ(hosted.screen()->property("effects").toInt(), 1);
+}
+
+TEST_F(KitAssistiveActions, APullDownMenuExposesItsCurrentChoiceAsChecked)
+{
+    loadQml(R"(
+Item {
+    id: root
+    property int current: 1
+    PullDownMenu { objectName: "control"; Accessible.name: "پیش‌تنظیم"; width: 200
+                   items: ["راک", "پاپ", "جاز"]; currentIndex: root.current
+                   contentItem: Text { text: "پیش‌تنظیم" } }
+})");
+    QAccessibleInterface *button = shown(QStringLiteral("پیش‌تنظیم"));
+    ASSERT_NE(button, nullptr);
+    act(button, Press);
+    for (int current : {1, 2, -1}) {
+        hosted.screen()->setProperty("current", current);
+        const QStringList names = {QStringLiteral("راک"), QStringLiteral("پاپ"), QStringLiteral("جاز")};
+        for (int i = 0; i < names.size(); ++i) {
+            SCOPED_TRACE(qPrintable(QStringLiteral("current %1, item %2").arg(current).arg(i)));
+            QAccessibleInterface *item = shown(names.at(i), QAccessible::MenuItem);
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->state().checked, i == current);
+            EXPECT_EQ(item->state().checkable, current >= 0);
+        }
+    }
 }
 
 TEST_F(KitAssistiveActions, WhatAModalSheetCoversIsNotShowing)

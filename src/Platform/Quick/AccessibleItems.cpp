@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QAccessibleValueInterface>
 #include <QList>
 #include <QQuickWindow>
 
@@ -32,9 +33,9 @@ bool isInOverlay(const QQuickItem *item)
 }
 
 // Qt's interface of an item, with the item's enabled state and the modal covers added to its
-// state. Everything else is Qt's: the children it returns are wrapped in turn, since they are
-// looked up through QAccessible::queryAccessibleInterface.
-class AccessibleItem : public QAccessibleInterface
+// state, and a value that a disabled item refuses. Everything else is Qt's: the children it
+// returns are wrapped in turn, since they are looked up through QAccessible::queryAccessibleInterface.
+class AccessibleItem : public QAccessibleInterface, public QAccessibleValueInterface
 {
 public:
     AccessibleItem(QQuickItem *item, QAccessibleInterface *qt)
@@ -74,7 +75,13 @@ public:
     QAccessible::Role role() const override { return m_qt->role(); }
     QColor foregroundColor() const override { return m_qt->foregroundColor(); }
     QColor backgroundColor() const override { return m_qt->backgroundColor(); }
-    void *interface_cast(QAccessible::InterfaceType type) override { return m_qt->interface_cast(type); }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        void *qt = m_qt->interface_cast(type);
+        if (type == QAccessible::ValueInterface && qt)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return qt;
+    }
     void virtual_hook(int id, void *data) override { m_qt->virtual_hook(id, data); }
 
     QAccessible::State state() const override
@@ -89,7 +96,24 @@ public:
         return state;
     }
 
+    // The value: Qt's, except that a disabled item (a slider greyed out) takes none, as it takes
+    // no pointer or key.
+    QVariant currentValue() const override { return qtValue() ? qtValue()->currentValue() : QVariant(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        if (m_item && m_item->isEnabled() && qtValue())
+            qtValue()->setCurrentValue(value);
+    }
+    QVariant maximumValue() const override { return qtValue() ? qtValue()->maximumValue() : QVariant(); }
+    QVariant minimumValue() const override { return qtValue() ? qtValue()->minimumValue() : QVariant(); }
+    QVariant minimumStepSize() const override { return qtValue() ? qtValue()->minimumStepSize() : QVariant(); }
+
 private:
+    QAccessibleValueInterface *qtValue() const
+    {
+        return static_cast<QAccessibleValueInterface *>(m_qt->interface_cast(QAccessible::ValueInterface));
+    }
+
     QPointer<QQuickItem> m_item;
     QAccessibleInterface *m_qt;
     QAccessible::Id m_qtId;
