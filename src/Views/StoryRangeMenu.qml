@@ -21,10 +21,17 @@ PlainButton {
 
     signal chosen(int index)
 
+    // Choosing closes the menu, which takes its list (and the item or key handler that chose)
+    // with it: that happens once the event has returned, never from inside its handler.
     function choose(index) {
+        Qt.callLater(root.finishChoice, index)
+    }
+    function finishChoice(index) {
         menu.close()
         root.chosen(index)
     }
+    // Whether the menu was opened from the keyboard, so that the focus coming back shows.
+    property bool openedByKeyboard: false
 
     width: 140 + 28
     height: tile.implicitHeight + 20
@@ -55,7 +62,10 @@ PlainButton {
     }
     Accessible.role: Accessible.ButtonMenu
     Accessible.name: root.title + " " + root.label
-    onClicked: menu.open()
+    onClicked: {
+        root.openedByKeyboard = root.visualFocus
+        menu.open()
+    }
 
     Popup {
         id: menu
@@ -74,6 +84,8 @@ PlainButton {
         dim: false
         focus: true
         closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
+        // However it closes, the focus goes back to the button it was opened from.
+        onClosed: if (root.visible) root.forceActiveFocus(root.openedByKeyboard ? Qt.TabFocusReason : Qt.PopupFocusReason)
         background: Rectangle {
             radius: 12
             color: Theme.secondaryBackground
@@ -124,6 +136,7 @@ PlainButton {
                 delegate: MenuItem {
                     required property int index
                     required property string itemText
+                    required property string itemName
                     objectName: "lineItem"
                     width: ListView.view.width
                     text: itemText
@@ -135,7 +148,8 @@ PlainButton {
                     // Declared, not left to the control: an item built inside an open popup's
                     // list is otherwise missing from the accessible tree.
                     Accessible.role: Accessible.MenuItem
-                    Accessible.name: text
+                    // The whole line, where the text on screen is cut.
+                    Accessible.name: itemName
                     Accessible.checkable: true
                     Accessible.checked: checked
                     Accessible.onPressAction: root.choose(index)

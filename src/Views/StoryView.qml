@@ -339,7 +339,8 @@ NavigationPage {
                         symbol: modelData.symbol
                         font: Theme.body
                         Accessible.name: modelData.title
-                        onClicked: { modelData.act(); if (modelData.symbol !== "square.and.arrow.down") shareSheet.close() }
+                        // Closing takes this button with the sheet's content: once its click has returned.
+                        onClicked: { modelData.act(); if (modelData.symbol !== "square.and.arrow.down") Qt.callLater(shareSheet.close) }
                     }
                 }
                 FileDialog {
@@ -347,7 +348,7 @@ NavigationPage {
                     fileMode: FileDialog.SaveFile
                     nameFilters: ["MP4 (*.mp4)"]
                     selectedFile: "file:///" + sharer.fileName
-                    onAccepted: { sharer.saveAs(selectedFile); shareSheet.close() }
+                    onAccepted: { sharer.saveAs(selectedFile); Qt.callLater(shareSheet.close) }
                 }
             }
         }
