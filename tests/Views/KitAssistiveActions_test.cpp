@@ -259,6 +259,53 @@ Item {
     }
 }
 
+TEST_F(KitAssistiveActions, AnOpenedScreenHasTheFocusOnItsFirstControl)
+{
+    // Each opens from the keyboard on the button "باز کن"; what it shows has a heading and then
+    // the controls "اول" and "دوم".
+    const QByteArray controls = R"(Column { Text { text: "عنوان"; Accessible.role: Accessible.Heading; Accessible.name: text }
+                                            PlainButton { text: "اول" } PlainButton { text: "دوم" } })";
+    struct Landing
+    {
+        const char *kind;
+        QByteArray qml;
+        QString focused; // the control that has the focus once it has opened
+    };
+    const QList<Landing> cases = {
+        {"sheet", "Sheet { presenter: root; flag: \"show\"; Item { " + controls + " } }", QStringLiteral("اول")},
+        {"full-screen cover", "FullScreenCover { presenter: root; flag: \"show\"; Item { " + controls + " } }",
+         QStringLiteral("اول")},
+        {"sheet whose screen chose its control",
+         "Sheet { presenter: root; flag: \"show\"; Item { " + controls
+             + " PlainButton { id: own; y: 200; text: \"خودش\" } Component.onCompleted: Qt.callLater(() => own.forceActiveFocus(Qt.TabFocusReason)) } }",
+         QStringLiteral("خودش")},
+        // A pushed page: its first control is the back button of its bar.
+        {"pushed page", R"(NavigationStack { id: nav; width: 300; height: 300
+                             initialItem: Component { NavigationPage {
+                                 PlainButton { objectName: "control"; text: "باز کن"; onClicked: nav.push(next) } } }
+                             Component { id: next; NavigationPage { navigationTitle: "عنوان"; )" + controls + R"( } } })",
+         QStringLiteral("بازگشت")},
+    };
+    for (const Landing &c : cases) {
+        SCOPED_TRACE(c.kind);
+        // The button "باز کن" is the case's own, or one that raises the flag.
+        const QByteArray opener = c.qml.contains("\"control\"")
+            ? QByteArray()
+            : "PlainButton { objectName: \"control\"; text: \"باز کن\"; onClicked: root.show = true }\n";
+        loadQml("Item { id: root; property bool show: false\n" + opener + c.qml + "\n}");
+        control()->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(window(), Qt::Key_Space);
+        auto focusedName = [&] {
+            QQuickItem *item = window()->activeFocusItem();
+            QAccessibleInterface *node = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+            return node ? node->text(QAccessible::Name) : QString();
+        };
+        EXPECT_TRUE(waitFor([&] { return focusedName() == c.focused; })) << qPrintable(focusedName());
+        // Opened from the keyboard, the focus shows.
+        EXPECT_TRUE(window()->activeFocusItem() && window()->activeFocusItem()->property("visualFocus").toBool());
+    }
+}
+
 TEST_F(KitAssistiveActions, WhatAModalSheetCoversIsNotShowing)
 {
     loadQml(R"(
