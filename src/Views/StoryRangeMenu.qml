@@ -84,23 +84,38 @@ PlainButton {
         dim: false
         focus: true
         closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
-        // However it closes, the focus goes back to the button it was opened from.
-        onClosed: if (root.visible) root.forceActiveFocus(root.openedByKeyboard ? Qt.TabFocusReason : Qt.PopupFocusReason)
         background: Rectangle {
             radius: 12
             color: Theme.secondaryBackground
             border.color: Qt.rgba(1, 1, 1, 0.1)
         }
 
+        // The list lives from the menu's opening until just after its closing. Its items go first,
+        // through the list's own release, as the menu closes: a list destroyed with its items in
+        // place takes them down while it is half gone itself, which assistive technology watching
+        // them does not survive.
+        property bool listWanted: false
+        onAboutToShow: listWanted = true
+        onClosed: {
+            Qt.callLater(menu.dropList)
+            // However it closes, the focus goes back to the button it was opened from.
+            if (root.visible)
+                root.forceActiveFocus(root.openedByKeyboard ? Qt.TabFocusReason : Qt.PopupFocusReason)
+        }
+        function dropList() {
+            if (!menu.visible)
+                menu.listWanted = false
+        }
+
         contentItem: Loader {
             focus: true
-            active: menu.visible
+            active: menu.listWanted
             sourceComponent: ListView {
                 id: list
                 objectName: "lineList"
                 focus: true
                 clip: true
-                model: root.items
+                model: menu.visible ? root.items : null
                 boundsBehavior: Flickable.StopAtBounds
                 keyNavigationEnabled: true
                 // One page of rows for Page Up/Down.
@@ -109,10 +124,15 @@ PlainButton {
                 Accessible.name: root.title
                 ScrollIndicator.vertical: ScrollIndicator {}
 
-                Component.onCompleted: {
+                // At the current line each time the menu shows its items.
+                function showCurrent() {
+                    if (!model)
+                        return
                     currentIndex = Math.max(0, Math.min(root.current, count - 1))
                     positionViewAtIndex(currentIndex, ListView.Center)
                 }
+                Component.onCompleted: showCurrent()
+                onModelChanged: showCurrent()
                 onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 
                 Keys.onPressed: event => {
