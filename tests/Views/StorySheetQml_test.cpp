@@ -110,7 +110,10 @@ protected:
     // Closed, however: the focus is back on the menu's button.
     bool menuClosed(const QString &name) const
     {
-        return waitFor([&] { return !item(name)->property("menuOpen").toBool() && item(name)->hasActiveFocus(); });
+        return waitFor([&] {
+            QQuickItem *button = item(name);
+            return button && !button->property("menuOpen").toBool() && button->hasActiveFocus();
+        });
     }
 
     accessibletree::Session accessibility;

@@ -21,9 +21,12 @@ bool FocusLanding::enter(QQuickItem *container, bool keyboard)
     QQuickWindow *window = container ? container->window() : nullptr;
     if (!window || !container->isVisible())
         return false;
+    // Only focus still on the container (or on what holds it, the popup, or on nothing) moves:
+    // focus the screen gave one of its controls, or the listener moved on meanwhile (a menu
+    // opened before a sheet's opening ended), stays.
     QQuickItem *focused = window->activeFocusItem();
-    if (focused && focused != container && focused->activeFocusOnTab() && isInside(focused, container))
-        return true;
+    if (focused && focused != window->contentItem() && !isInside(container, focused))
+        return isInside(focused, container);
     // The Tab order from the container: its first control is the next item after it, as long as
     // the chain has not left it.
     QQuickItem *first = container->nextItemInFocusChain(true);

@@ -18,9 +18,10 @@ class FocusLanding : public QObject
 public:
     explicit FocusLanding(QObject *parent = nullptr) : QObject(parent) {}
 
-    // Gives the focus to the first enabled, visible control inside `container`, unless a control
-    // inside it holds it already (a screen that chose its own). `keyboard`: the screen was opened
-    // from the keyboard, so the focus shows. Returns whether a control inside holds the focus.
+    // Gives the focus to the first enabled, visible control inside `container` while the focus is
+    // on the container itself, on what holds it or nowhere; focus anywhere else (a control the
+    // screen chose, a menu opened meanwhile) stays. `keyboard`: the screen was opened from the
+    // keyboard, so the focus shows. Returns whether a control inside holds the focus.
     Q_INVOKABLE static bool enter(QQuickItem *container, bool keyboard);
     // Whether the keyboard focus of `item`'s window lies inside `item` (or nothing holds it).
     Q_INVOKABLE static bool focusWithin(QQuickItem *item);
