@@ -82,6 +82,9 @@ AuthData AuthData::fromJson(const QJsonValue &value)
     const QJsonObject r = json::object(value, u"auth");
     AuthData d;
     d.token = json::optionalString(r, L1("token"));
+    // An empty token is no token: nothing could be authorised with it.
+    if (d.token && d.token->isEmpty())
+        d.token.reset();
     d.user = json::optionalRecord<User>(r, L1("user"));
     return d;
 }

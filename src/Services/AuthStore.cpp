@@ -182,7 +182,7 @@ QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)
     AuthData reply = co_await std::move(request);
     if (!self)
         co_return;
-    if (!reply.token)
+    if (!reply.token || reply.token->isEmpty())
         throw APIError::decoding();
     ++m_sessionChanges;
     setToken(reply.token);

@@ -35,6 +35,12 @@ NavigationPage {
         onDismissRequested: page.dismissRequested()
     }
 
+    // Each message (added, already there, a failure) is spoken as it shows.
+    Announcer {
+        objectName: "messageAnnouncer"
+        text: sheet.message
+    }
+
     Flickable {
         id: flick
         anchors.fill: parent

@@ -84,6 +84,7 @@ NavigationPage {
                 width: parent.width - 36
                 enabled: model.enabled
                 items: model.presetNames
+                currentIndex: model.presetNames.indexOf(model.selectedPreset)
                 onChosen: (index, name) => model.applyPreset(name)
                 Accessible.name: model.presetLabel
                 topPadding: 10

@@ -11,14 +11,18 @@ int StoryLineItems::rowCount(const QModelIndex &parent) const
 
 QVariant StoryLineItems::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_lines.size() || (role != TextRole && role != Qt::DisplayRole))
+    if (!index.isValid() || index.row() >= m_lines.size())
+        return {};
+    if (role == NameRole)
+        return nameAt(index.row());
+    if (role != TextRole && role != Qt::DisplayRole)
         return {};
     return textAt(index.row());
 }
 
 QHash<int, QByteArray> StoryLineItems::roleNames() const
 {
-    return {{TextRole, "itemText"}};
+    return {{TextRole, "itemText"}, {NameRole, "itemName"}};
 }
 
 void StoryLineItems::setLines(QList<LyricsLine> lines)
@@ -36,4 +40,11 @@ QString StoryLineItems::textAt(int row) const
     if (row < 0 || row >= m_lines.size())
         return {};
     return StoryViewModel::menuItemText(m_lines, row);
+}
+
+QString StoryLineItems::nameAt(int row) const
+{
+    if (row < 0 || row >= m_lines.size())
+        return {};
+    return QString::number(row + 1) + QStringLiteral(". ") + m_lines.at(row).text.value_or(QString());
 }

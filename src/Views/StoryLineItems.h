@@ -7,7 +7,8 @@
 #include <QtQml/qqmlregistration.h>
 
 // The items of the story sheet's two range menus: one row per sorted lyric line, its text
-// ("3. …", see StoryViewModel::menuItemText) made only when a view asks for that row. A menu over
+// ("3. …", see StoryViewModel::menuItemText, cut to fit) and its accessible name (the same with
+// the whole line) made only when a view asks for that row. A menu over
 // tens of thousands of lines thus costs what it shows, not what the lyrics hold.
 class StoryLineItems : public QAbstractListModel
 {
@@ -17,7 +18,7 @@ class StoryLineItems : public QAbstractListModel
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
 
 public:
-    enum Role { TextRole = Qt::UserRole + 1 };
+    enum Role { TextRole = Qt::UserRole + 1, NameRole };
 
     explicit StoryLineItems(QObject *parent = nullptr);
 
@@ -28,6 +29,8 @@ public:
     void setLines(QList<LyricsLine> lines);
     // The text of `row`; empty outside the list.
     Q_INVOKABLE QString textAt(int row) const;
+    // The name of `row` for assistive technology: its number and whole line; empty outside the list.
+    Q_INVOKABLE QString nameAt(int row) const;
 
 signals:
     void countChanged();

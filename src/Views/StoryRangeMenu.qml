@@ -21,10 +21,17 @@ PlainButton {
 
     signal chosen(int index)
 
+    // Choosing closes the menu, which takes its list (and the item or key handler that chose)
+    // with it: that happens once the event has returned, never from inside its handler.
     function choose(index) {
+        Qt.callLater(root.finishChoice, index)
+    }
+    function finishChoice(index) {
         menu.close()
         root.chosen(index)
     }
+    // Whether the menu was opened from the keyboard, so that the focus coming back shows.
+    property bool openedByKeyboard: false
 
     width: 140 + 28
     height: tile.implicitHeight + 20
@@ -55,7 +62,10 @@ PlainButton {
     }
     Accessible.role: Accessible.ButtonMenu
     Accessible.name: root.title + " " + root.label
-    onClicked: menu.open()
+    onClicked: {
+        root.openedByKeyboard = root.visualFocus
+        menu.open()
+    }
 
     Popup {
         id: menu
@@ -80,15 +90,32 @@ PlainButton {
             border.color: Qt.rgba(1, 1, 1, 0.1)
         }
 
+        // The list lives from the menu's opening until just after its closing. Its items go first,
+        // through the list's own release, as the menu closes: a list destroyed with its items in
+        // place takes them down while it is half gone itself, which assistive technology watching
+        // them does not survive.
+        property bool listWanted: false
+        onAboutToShow: listWanted = true
+        onClosed: {
+            Qt.callLater(menu.dropList)
+            // However it closes, the focus goes back to the button it was opened from.
+            if (root.visible)
+                root.forceActiveFocus(root.openedByKeyboard ? Qt.TabFocusReason : Qt.PopupFocusReason)
+        }
+        function dropList() {
+            if (!menu.visible)
+                menu.listWanted = false
+        }
+
         contentItem: Loader {
             focus: true
-            active: menu.visible
+            active: menu.listWanted
             sourceComponent: ListView {
                 id: list
                 objectName: "lineList"
                 focus: true
                 clip: true
-                model: root.items
+                model: menu.visible ? root.items : null
                 boundsBehavior: Flickable.StopAtBounds
                 keyNavigationEnabled: true
                 // One page of rows for Page Up/Down.
@@ -97,10 +124,15 @@ PlainButton {
                 Accessible.name: root.title
                 ScrollIndicator.vertical: ScrollIndicator {}
 
-                Component.onCompleted: {
+                // At the current line each time the menu shows its items.
+                function showCurrent() {
+                    if (!model)
+                        return
                     currentIndex = Math.max(0, Math.min(root.current, count - 1))
                     positionViewAtIndex(currentIndex, ListView.Center)
                 }
+                Component.onCompleted: showCurrent()
+                onModelChanged: showCurrent()
                 onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 
                 Keys.onPressed: event => {
@@ -124,6 +156,7 @@ PlainButton {
                 delegate: MenuItem {
                     required property int index
                     required property string itemText
+                    required property string itemName
                     objectName: "lineItem"
                     width: ListView.view.width
                     text: itemText
@@ -135,7 +168,8 @@ PlainButton {
                     // Declared, not left to the control: an item built inside an open popup's
                     // list is otherwise missing from the accessible tree.
                     Accessible.role: Accessible.MenuItem
-                    Accessible.name: text
+                    // The whole line, where the text on screen is cut.
+                    Accessible.name: itemName
                     Accessible.checkable: true
                     Accessible.checked: checked
                     Accessible.onPressAction: root.choose(index)

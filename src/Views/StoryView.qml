@@ -27,6 +27,33 @@ NavigationPage {
     Component.onCompleted: model.load()
     Component.onDestruction: model.close()
 
+    // How a render ends is spoken as it shows: the preview, the error, the saved mark.
+    Announcer {
+        objectName: "renderAnnouncer"
+        text: model.isRendering ? "در حال ساخت…"
+            : model.errorText !== "" ? model.errorText
+            : model.savedToLibrary ? "ذخیره شد"
+            : model.videoURL.toString() !== "" ? "پیش‌نمایش ویدیو" : ""
+    }
+    // When a render ends, the focus (lost with the disabled button) goes to the result's first
+    // button, or back to the button that retries after a failure.
+    property bool renderStartedByKeyboard: false
+    Connections {
+        target: model
+        function onRenderingChanged() {
+            if (!model.isRendering)
+                Qt.callLater(page.focusRenderOutcome)
+        }
+    }
+    function focusRenderOutcome() {
+        if (model.isRendering)
+            return
+        if (resultLoader.item)
+            FocusLanding.enter(resultLoader.item, renderStartedByKeyboard)
+        else
+            generateButton.forceActiveFocus(renderStartedByKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
+    }
+
     function close() {
         model.close()
         page.dismissRequested()
@@ -226,6 +253,7 @@ NavigationPage {
                 }
 
                 PlainButton {
+                    id: generateButton
                     objectName: "generateButton"
                     width: parent.width
                     height: generateLabel.implicitHeight + 30
@@ -258,7 +286,10 @@ NavigationPage {
                     }
                     opacity: 1
                     Accessible.name: model.isRendering ? "در حال ساخت…" : "ساخت ویدیو"
-                    onClicked: model.generate()
+                    onClicked: {
+                        page.renderStartedByKeyboard = visualFocus
+                        model.generate()
+                    }
                 }
 
                 Text {
@@ -276,6 +307,7 @@ NavigationPage {
                 }
 
                 Loader {
+                    id: resultLoader
                     objectName: "resultLoader"
                     active: model.videoURL.toString() !== ""
                     width: parent.width
@@ -339,7 +371,8 @@ NavigationPage {
                         symbol: modelData.symbol
                         font: Theme.body
                         Accessible.name: modelData.title
-                        onClicked: { modelData.act(); if (modelData.symbol !== "square.and.arrow.down") shareSheet.close() }
+                        // Closing takes this button with the sheet's content: once its click has returned.
+                        onClicked: { modelData.act(); if (modelData.symbol !== "square.and.arrow.down") Qt.callLater(shareSheet.close) }
                     }
                 }
                 FileDialog {
@@ -351,7 +384,7 @@ NavigationPage {
                     onAccepted: {
                         if (!sharer.saveAs(selectedFile))
                             model.showSaveFailure(sharer.saveError)
-                        shareSheet.close()
+                        Qt.callLater(shareSheet.close)
                     }
                 }
             }

@@ -167,21 +167,43 @@ TEST_F(AuthStoreTest, SignInAndSignUpSaveTheTokenAndLoadTheLibrary)
     ASSERT_TRUE(refused.error);
     EXPECT_FALSE(store->token());
     EXPECT_EQ(keychain->writes(), 0);
-    server.script("POST", QStringLiteral("/api/auth/login"), Reply::json(R"({"data":{"user":{"username":"x"}}})"), 1);
-    const std::exception_ptr tokenless = runTask(store->login("x", "y")).error;
-    ASSERT_TRUE(tokenless) << "a reply without a token must fail";
-    try {
-        std::rethrow_exception(tokenless);
-    } catch (const APIError &e) {
-        EXPECT_EQ(e, APIError::decoding());
-        EXPECT_EQ(e.errorDescription(), QStringLiteral("خطا در پردازش پاسخ سرور"));
-    } catch (...) {
-        ADD_FAILURE() << "not an APIError";
+    // A reply whose token is missing or empty signs nobody in and sends nothing with it.
+    struct Tokenless
+    {
+        const char *kind;
+        QString path;
+        QByteArray reply;
+    };
+    const QList<Tokenless> tokenlessReplies = {
+        {"sign-in, no token", QStringLiteral("/api/auth/login"), R"({"data":{"user":{"username":"x"}}})"},
+        {"sign-in, empty token", QStringLiteral("/api/auth/login"), R"({"data":{"token":"","user":{"username":"x"}}})"},
+        {"sign-up, empty token", QStringLiteral("/api/auth/telegram/verify-signup-otp"),
+         R"({"data":{"token":"","user":{"username":"x"}}})"},
+    };
+    for (const Tokenless &c : tokenlessReplies) {
+        SCOPED_TRACE(c.kind);
+        const qsizetype requestsBefore = server.requests().size();
+        server.script("POST", c.path, Reply::json(c.reply), 1);
+        const std::exception_ptr tokenless =
+            (c.path.endsWith(u"login") ? runTask(store->login("x", "y"))
+                                       : runTask(store->completeTelegramSignup("s", "123456")))
+                .error;
+        ASSERT_TRUE(tokenless) << "a reply without a token must fail";
+        try {
+            std::rethrow_exception(tokenless);
+        } catch (const APIError &e) {
+            EXPECT_EQ(e, APIError::decoding());
+            EXPECT_EQ(e.errorDescription(), QStringLiteral("خطا در پردازش پاسخ سرور"));
+        } catch (...) {
+            ADD_FAILURE() << "not an APIError";
+        }
+        EXPECT_FALSE(store->token());
+        EXPECT_FALSE(store->user());
+        EXPECT_EQ(keychain->writes(), 0);
+        EXPECT_EQ(authed.count(), 0);
+        QTest::qWait(50);
+        EXPECT_EQ(server.requests().size(), requestsBefore + 1) << "a request followed the tokenless reply";
     }
-    EXPECT_FALSE(store->token());
-    EXPECT_FALSE(store->user());
-    EXPECT_EQ(keychain->writes(), 0);
-    EXPECT_EQ(authed.count(), 0);
 
     ASSERT_TRUE(runTask(store->login(AccountState::demoUsername, AccountState::demoPassword)).ok());
     EXPECT_TRUE(store->isAuthed());

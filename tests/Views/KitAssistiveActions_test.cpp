@@ -205,6 +205,16 @@ TEST_F(KitAssistiveActions, EachControlDoesThroughAssistiveTechnologyWhatThePoin
             value->setCurrentValue(value->maximumValue());
         settle(50);
         EXPECT_EQ(effects(), 0) << "a disabled control acted";
+        // Nor does a disabled slider show or expose a value its model did not take, then or
+        // once enabled again.
+        if (QAccessibleValueInterface *value = node->valueInterface()) {
+            const double model = control()->property("modelValue").toDouble();
+            EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), model) << "a disabled slider took a value";
+            // (Both sliders above run from 0 to 10.)
+            EXPECT_DOUBLE_EQ(control()->property("position").toDouble(), model / 10) << "the knob moved";
+            control()->setEnabled(true);
+            EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), model);
+        }
     }
 }
 
@@ -243,6 +253,79 @@ Item {
     hosted.screen()->setProperty("level", 0.6);
     EXPECT_DOUBLE_EQ(value->currentValue().toDouble(), 0.6);
     EXPECT_EQ(hosted.screen()->property("effects").toInt(), 1);
+}
+
+TEST_F(KitAssistiveActions, APullDownMenuExposesItsCurrentChoiceAsChecked)
+{
+    loadQml(R"(
+Item {
+    id: root
+    property int current: 1
+    PullDownMenu { objectName: "control"; Accessible.name: "پیش‌تنظیم"; width: 200
+                   items: ["راک", "پاپ", "جاز"]; currentIndex: root.current
+                   contentItem: Text { text: "پیش‌تنظیم" } }
+})");
+    QAccessibleInterface *button = shown(QStringLiteral("پیش‌تنظیم"));
+    ASSERT_NE(button, nullptr);
+    act(button, Press);
+    for (int current : {1, 2, -1}) {
+        hosted.screen()->setProperty("current", current);
+        const QStringList names = {QStringLiteral("راک"), QStringLiteral("پاپ"), QStringLiteral("جاز")};
+        for (int i = 0; i < names.size(); ++i) {
+            SCOPED_TRACE(qPrintable(QStringLiteral("current %1, item %2").arg(current).arg(i)));
+            QAccessibleInterface *item = shown(names.at(i), QAccessible::MenuItem);
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->state().checked, i == current);
+            EXPECT_EQ(item->state().checkable, current >= 0);
+        }
+    }
+}
+
+TEST_F(KitAssistiveActions, AnOpenedScreenHasTheFocusOnItsFirstControl)
+{
+    // Each opens from the keyboard on the button "باز کن"; what it shows has a heading and then
+    // the controls "اول" and "دوم".
+    const QByteArray controls = R"(Column { Text { text: "عنوان"; Accessible.role: Accessible.Heading; Accessible.name: text }
+                                            PlainButton { text: "اول" } PlainButton { text: "دوم" } })";
+    struct Landing
+    {
+        const char *kind;
+        QByteArray qml;
+        QString focused; // the control that has the focus once it has opened
+    };
+    const QList<Landing> cases = {
+        {"sheet", "Sheet { presenter: root; flag: \"show\"; Item { " + controls + " } }", QStringLiteral("اول")},
+        {"full-screen cover", "FullScreenCover { presenter: root; flag: \"show\"; Item { " + controls + " } }",
+         QStringLiteral("اول")},
+        {"sheet whose screen chose its control",
+         "Sheet { presenter: root; flag: \"show\"; Item { " + controls
+             + " PlainButton { id: own; y: 200; text: \"خودش\" } Component.onCompleted: Qt.callLater(() => own.forceActiveFocus(Qt.TabFocusReason)) } }",
+         QStringLiteral("خودش")},
+        // A pushed page: its first control is the back button of its bar.
+        {"pushed page", R"(NavigationStack { id: nav; width: 300; height: 300
+                             initialItem: Component { NavigationPage {
+                                 PlainButton { objectName: "control"; text: "باز کن"; onClicked: nav.push(next) } } }
+                             Component { id: next; NavigationPage { navigationTitle: "عنوان"; )" + controls + R"( } } })",
+         QStringLiteral("بازگشت")},
+    };
+    for (const Landing &c : cases) {
+        SCOPED_TRACE(c.kind);
+        // The button "باز کن" is the case's own, or one that raises the flag.
+        const QByteArray opener = c.qml.contains("\"control\"")
+            ? QByteArray()
+            : "PlainButton { objectName: \"control\"; text: \"باز کن\"; onClicked: root.show = true }\n";
+        loadQml("Item { id: root; property bool show: false\n" + opener + c.qml + "\n}");
+        control()->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(window(), Qt::Key_Space);
+        auto focusedName = [&] {
+            QQuickItem *item = window()->activeFocusItem();
+            QAccessibleInterface *node = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+            return node ? node->text(QAccessible::Name) : QString();
+        };
+        EXPECT_TRUE(waitFor([&] { return focusedName() == c.focused; })) << qPrintable(focusedName());
+        // Opened from the keyboard, the focus shows.
+        EXPECT_TRUE(window()->activeFocusItem() && window()->activeFocusItem()->property("visualFocus").toBool());
+    }
 }
 
 TEST_F(KitAssistiveActions, WhatAModalSheetCoversIsNotShowing)

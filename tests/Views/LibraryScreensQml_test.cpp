@@ -190,6 +190,20 @@ AddToPlaylistSheet {
     ASSERT_TRUE(dismissed.wait(5000));
     EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists/1/tracks")), 1);
     EXPECT_EQ(find(QStringLiteral("messageLine"))->property("text").toString(), QStringLiteral("به «آرامش شبانه» اضافه شد ✓"));
+
+    // Each message is spoken as it shows: the add's, then the refusal of the same track again.
+    const QStringList messages = {QStringLiteral("به «آرامش شبانه» اضافه شد ✓"),
+                                  QStringLiteral("این آهنگ از قبل در پلیلیست هست")};
+    for (const QString &message : messages) {
+        SCOPED_TRACE(message.toStdString());
+        if (message != messages.first()) {
+            ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("playlistRow1"))->isEnabled(); }));
+            click(find(QStringLiteral("playlistRow1")));
+        }
+        EXPECT_TRUE(waitFor([&] {
+            return accessibletree::shownNode(hosted.window(), message, QAccessible::Notification) != nullptr;
+        }));
+    }
 }
 
 // Progress steps of a running download change its row's texts, never the rows: whatever has the

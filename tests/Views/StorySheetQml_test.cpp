@@ -22,6 +22,8 @@ namespace {
 
 // 26 characters: shown whole in a menu.
 const QString kWholeLine = u"Fold a wish and let it go!"_s;
+// Longer: cut in a menu, on screen only.
+const QString kLongLine = u"Hidden Song 1 of paper boats on a quiet river"_s;
 
 class StorySheetQml : public QmlWindowFixture
 {
@@ -39,13 +41,15 @@ protected:
         APIClient::shared().setBaseURL(previousBase);
     }
 
-    // Lyrics of `count` timed lines, the first one kWholeLine.
+    // Lyrics of `count` timed lines, the first one kWholeLine, the second kLongLine.
     void scriptLyrics(int count)
     {
         QJsonArray lines;
         for (int i = 0; i < count; ++i)
             lines.append(QJsonObject{{u"time"_s, i * 2.5},
-                                     {u"text"_s, i == 0 ? kWholeLine : u"line %1 of the song"_s.arg(i + 1)}});
+                                     {u"text"_s, i == 0   ? kWholeLine
+                                                : i == 1 ? kLongLine
+                                                         : u"line %1 of the song"_s.arg(i + 1)}});
         const QJsonObject data{{u"found"_s, true}, {u"lines"_s, lines}};
         server.script("GET", u"/api/lyrics"_s,
                       standin::Reply::json(QJsonDocument(QJsonObject{{u"data"_s, data}}).toJson(QJsonDocument::Compact)));
@@ -103,9 +107,13 @@ protected:
         key(Qt::Key_Space);
         return waitFor([&] { return button->property("menuOpen").toBool() && item(u"lineList"_s); });
     }
+    // Closed, however: the focus is back on the menu's button.
     bool menuClosed(const QString &name) const
     {
-        return waitFor([&] { return !item(name)->property("menuOpen").toBool(); });
+        return waitFor([&] {
+            QQuickItem *button = item(name);
+            return button && !button->property("menuOpen").toBool() && button->hasActiveFocus();
+        });
     }
 
     accessibletree::Session accessibility;
@@ -142,6 +150,9 @@ TEST_F(StorySheetQml, RangeMenusOverThirtyThousandLines)
     QAccessibleInterface *node = accessibletree::shownNode(hosted.window(), u"1. "_s + kWholeLine, QAccessible::MenuItem);
     ASSERT_TRUE(node);
     EXPECT_TRUE(node->state().checked);
+    // A line longer than an item shows is cut on screen and named whole.
+    EXPECT_FALSE(lineItem(u"2. "_s + kLongLine));
+    EXPECT_TRUE(accessibletree::shownNode(hosted.window(), u"2. "_s + kLongLine, QAccessible::MenuItem));
 
     // Keyboard: End goes to the last line, Enter chooses it; the end follows the start.
     key(Qt::Key_End);

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleInterface>
+#include <QAccessibleValueInterface>
 #include <QList>
 #include <QQuickWindow>
 
@@ -43,10 +44,12 @@ bool isInOverlay(const QQuickItem *item)
 }
 
 // Qt's interface of an item, with the item's enabled state and the modal covers added to its
-// state, its actions listed once and its context menu among them, and a name where Qt gives
-// none. Everything else is Qt's: the children it returns are wrapped in turn, since they are
-// looked up through QAccessible::queryAccessibleInterface.
-class AccessibleItem : public QAccessibleInterface, public QAccessibleActionInterface
+// state, its actions listed once and its context menu among them, a value that a disabled item
+// refuses, and a name where Qt gives none. Everything else is Qt's: the children it returns are
+// wrapped in turn, since they are looked up through QAccessible::queryAccessibleInterface.
+class AccessibleItem : public QAccessibleInterface,
+                       public QAccessibleActionInterface,
+                       public QAccessibleValueInterface
 {
 public:
     AccessibleItem(QQuickItem *item, QAccessibleInterface *qt)
@@ -109,7 +112,10 @@ public:
     {
         if (type == QAccessible::ActionInterface && (m_qt->actionInterface() || MenuAction::of(m_item)))
             return static_cast<QAccessibleActionInterface *>(this);
-        return m_qt->interface_cast(type);
+        void *qt = m_qt->interface_cast(type);
+        if (type == QAccessible::ValueInterface && qt)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return qt;
     }
     void virtual_hook(int id, void *data) override { m_qt->virtual_hook(id, data); }
 
@@ -164,8 +170,24 @@ public:
                   : QAccessibleActionInterface::localizedActionDescription(actionName);
     }
 
+    // The value: Qt's, except that a disabled item (a slider greyed out) takes none, as it takes
+    // no pointer or key.
+    QVariant currentValue() const override { return qtValue() ? qtValue()->currentValue() : QVariant(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        if (m_item && m_item->isEnabled() && qtValue())
+            qtValue()->setCurrentValue(value);
+    }
+    QVariant maximumValue() const override { return qtValue() ? qtValue()->maximumValue() : QVariant(); }
+    QVariant minimumValue() const override { return qtValue() ? qtValue()->minimumValue() : QVariant(); }
+    QVariant minimumStepSize() const override { return qtValue() ? qtValue()->minimumStepSize() : QVariant(); }
+
 private:
     bool menuOpens() const { return m_item && m_item->isEnabled() && m_item->isVisible() && MenuAction::of(m_item); }
+    QAccessibleValueInterface *qtValue() const
+    {
+        return static_cast<QAccessibleValueInterface *>(m_qt->interface_cast(QAccessible::ValueInterface));
+    }
 
     QPointer<QQuickItem> m_item;
     QAccessibleInterface *m_qt;

@@ -9,7 +9,8 @@ import Melodrift
 //     navigationStack.pop()                              // or popToRoot()
 // Pages pushed as a Component or URL are destroyed when popped (their `popped` signal fires first),
 // so a screen model that belongs to a page goes with it. Every page sees the same stores, as
-// they are QML singletons.
+// they are QML singletons. A page pushed while the keyboard focus was in the stack gets it on its
+// first control once it has slid in (FocusLanding).
 StackView {
     id: stack
 
@@ -19,6 +20,25 @@ StackView {
     function popToRoot() {
         if (stack.depth > 1)
             stack.pop(null)
+    }
+
+    property int knownDepth: 0
+    property bool landingFocus: false
+    property bool landingByKeyboard: false
+    onDepthChanged: {
+        if (knownDepth > 0 && depth > knownDepth && FocusLanding.focusWithin(stack)) {
+            landingFocus = true
+            landingByKeyboard = FocusLanding.keyboardFocused(stack)
+            Qt.callLater(stack.landFocus)
+        }
+        knownDepth = depth
+    }
+    onBusyChanged: landFocus()
+    function landFocus() {
+        if (!landingFocus || busy || !currentItem)
+            return
+        landingFocus = false
+        FocusLanding.enter(currentItem, landingByKeyboard)
     }
 
     // Pages slide in from the trailing edge (the left in RTL) and back out to it.

@@ -12,6 +12,8 @@ import Melodrift
 //   - The content, declared as the only child, is built when the popup opens and destroyed once it
 //     has closed: every opening starts from a fresh screen, and a closed one holds no state.
 //   - The content is laid out right to left, like the window.
+//   - Once open, the keyboard focus is on the content's first control (FocusLanding), unless the
+//     content gave it to one of its controls itself.
 Popup {
     id: presentation
 
@@ -53,6 +55,14 @@ Popup {
     function openIfRequested() {
         if (requested && !visible && parent)
             open()
+    }
+
+    // Opened from the keyboard: the focus shows where it lands.
+    property bool openedByKeyboard: false
+    onAboutToShow: openedByKeyboard = FocusLanding.keyboardFocused(presentation.parent)
+    onOpened: {
+        if (loader.item)
+            FocusLanding.enter(loader.item, openedByKeyboard)
     }
 
     onAboutToHide: {

@@ -4,7 +4,8 @@ import Melodrift
 
 // A pull-down menu: a kit button whose label is given as `contentItem`, opening a menu of `items`
 // (texts) below it. Choosing one emits chosen(index, text). Enter or Space opens it from the
-// keyboard; the arrow keys and Enter choose in the open menu.
+// keyboard; the arrow keys and Enter choose in the open menu. The item at `currentIndex` (none
+// when -1) is the current choice, which the label shows: assistive technology reads it as checked.
 //     PullDownMenu {
 //         items: model.presetNames
 //         onChosen: (index, text) => model.applyPreset(text)
@@ -14,6 +15,7 @@ ButtonBase {
     id: control
 
     property var items: []
+    property int currentIndex: -1
     property color tint: "white"
     readonly property bool menuOpen: menu.opened
 
@@ -43,6 +45,9 @@ ButtonBase {
                 // technology here.
                 Accessible.name: modelData
                 Accessible.onPressAction: menuItem.clicked()
+                // The current choice, which the button's label shows, reads as checked.
+                Accessible.checkable: control.currentIndex >= 0
+                Accessible.checked: index === control.currentIndex
                 contentItem: Text {
                     textFormat: Text.PlainText
                     text: parent.text

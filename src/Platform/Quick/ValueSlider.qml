@@ -7,7 +7,8 @@ import Melodrift
 //     ValueSlider { from: -12; to: 12; modelValue: model.gain; onMoved: model.setGain(value); Accessible.name: "بیس" }
 // moved() comes for every change the listener makes: a drag, the arrow keys (by `stepSize`, 1
 // unless set; a drag is not stepped), or assistive technology setting the value or stepping it;
-// never for a change of `modelValue`. Assistive technology reads the range and the step.
+// never for a change of `modelValue`. Assistive technology reads the range and the step. While
+// disabled it refuses every value: the knob stays at `modelValue`.
 Slider {
     id: control
 
@@ -21,15 +22,35 @@ Slider {
     padding: 0
     stepSize: 1
     focusPolicy: Qt.StrongFocus
-    value: modelValue
+
+    // The knob shows the model's value: set here (not bound, as a write from outside would leave a
+    // binding waiting for the model's next change) whenever the model or the enabled state changes.
+    property bool completed: false
+    property bool showingModel: false
+    function showModelValue() {
+        showingModel = true
+        value = modelValue
+        showingModel = false
+    }
+    onModelValueChanged: showModelValue()
+    onEnabledChanged: showModelValue()
+    onFromChanged: if (completed) showModelValue()
+    onToChanged: if (completed) showModelValue()
+    Component.onCompleted: {
+        showModelValue()
+        completed = true
+    }
 
     // A change that is not the model's and not a drag (which emits moved() itself): the keys
-    // below, or assistive technology setting the value or stepping it.
-    property bool completed: false
-    Component.onCompleted: completed = true
+    // below, or assistive technology setting the value or stepping it. A disabled slider takes
+    // none: its knob returns to the model's value at once.
     onValueChanged: {
-        if (!completed || pressed || !enabled)
+        if (!completed || showingModel || pressed)
             return
+        if (!enabled) {
+            showModelValue()
+            return
+        }
         const shown = Math.max(Math.min(from, to), Math.min(Math.max(from, to), modelValue))
         if (Math.abs(value - shown) > 1e-9)
             control.moved()

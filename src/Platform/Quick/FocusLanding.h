@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+class QQuickItem;
+
+// Where the keyboard focus lands when a screen appears: on its first control in Tab order, not on
+// the screen's container, where a keyboard or screen reader user would find nothing. The kit's
+// presenters (Presentation, NavigationStack) call it once their screen is in place:
+//     onOpened: FocusLanding.enter(loader.item, openedByKeyboard)
+class FocusLanding : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    explicit FocusLanding(QObject *parent = nullptr) : QObject(parent) {}
+
+    // Gives the focus to the first enabled, visible control inside `container` while the focus is
+    // on the container itself, on what holds it or nowhere; focus anywhere else (a control the
+    // screen chose, a menu opened meanwhile) stays. `keyboard`: the screen was opened from the
+    // keyboard, so the focus shows. Returns whether a control inside holds the focus.
+    Q_INVOKABLE static bool enter(QQuickItem *container, bool keyboard);
+    // Whether the keyboard focus of `item`'s window lies inside `item` (or nothing holds it).
+    Q_INVOKABLE static bool focusWithin(QQuickItem *item);
+    // Whether the item holding the focus of `item`'s window got it from the keyboard.
+    Q_INVOKABLE static bool keyboardFocused(QQuickItem *item);
+};
