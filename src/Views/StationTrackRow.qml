@@ -11,7 +11,7 @@ ButtonBase {
     id: row
 
     // {number, title, artist, artworkURL, durationText}
-    property var modelData
+    property var modelData: ({ number: "", title: "", artist: "", artworkURL: undefined, durationText: "" })
     property int index: -1
     property bool isCurrent: false
     // [{text, action}] of the offline menu, asked for when it opens.
