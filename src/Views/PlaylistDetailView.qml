@@ -96,6 +96,8 @@ NavigationPage {
         model: playlist.rows
 
         readonly property real innerWidth: width - 32
+        // Read once per change: each read of the model's list converts every entry.
+        readonly property var downloadStates: playlist.downloadStates
 
         header: Column {
             width: list.width
@@ -227,7 +229,7 @@ NavigationPage {
                 x: 16
                 width: list.innerWidth
                 track: slot.modelData
-                downloadState: playlist.downloadStates[slot.index]
+                downloadState: list.downloadStates[slot.index]
                 onPlayRequested: playlist.play(slot.index)
                 onDownloadRequested: playlist.toggleDownload(slot.index)
                 onEditRequested: playlist.prepareTrackEdit(slot.index)
