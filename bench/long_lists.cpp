@@ -8,7 +8,8 @@
 //   the largest:  pause ≤ 400 ms, growth ≤ 120 MB (20,000 items, or what fits the reply cap);
 //   artwork requests on opening ≤ the rows of two screens, whatever the size;
 //   End and Home: every pause ≤ 150 ms.
-//     bench_long_lists [--quick]     (--quick: 10 and 1,000 items only)
+//     bench_long_lists [--quick] [screen...]   (--quick: 10 and 1,000 items only; a screen by a
+//                                               part of its name, e.g. "station")
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 #include "Services/Keychain.h"
@@ -29,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -246,6 +248,9 @@ int main(int argc, char **argv)
     Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     QGuiApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    // Any other argument picks the screens whose name holds it.
+    QStringList only = app.arguments().mid(1);
+    only.removeAll(QStringLiteral("--quick"));
 
     const Screen screens[] = {
         {"library tab, playlists", QByteArray(), "libraryScroll", "playlistCard", 20000},
@@ -266,6 +271,10 @@ int main(int argc, char **argv)
     std::printf("%-24s %7s %10s %8s %10s %8s %6s %8s %10s\n", "screen", "items", "open ms", "x10", "growth MB",
                 "x10", "built", "artwork", "End/Home ms");
     for (const Screen &screen : screens) {
+        if (!only.isEmpty() && std::none_of(only.cbegin(), only.cend(), [&](const QString &part) {
+                return QString::fromUtf8(screen.name).contains(part);
+            }))
+            continue;
         QList<int> sizes{10, 1000};
         if (!quick)
             sizes << screen.largest;

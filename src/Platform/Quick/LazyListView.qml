@@ -92,7 +92,14 @@ ListView {
     function focusRow(index, place) {
         if (index < 0 || index >= count)
             return false
-        positionViewAtIndex(index, ListView.Contain)
+        // (The top and the end directly: positioning at index 0 from far down costs with the
+        // list's length.)
+        if (index === 0)
+            contentY = originY - topMargin
+        else if (index === count - 1)
+            positionViewAtEnd()
+        else
+            positionViewAtIndex(index, ListView.Contain)
         currentIndex = index
         const row = itemAtIndex(index)
         if (!row)
