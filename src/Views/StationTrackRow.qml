@@ -19,6 +19,12 @@ ButtonBase {
 
     signal offlineActionChosen(string action)
 
+    function offlineSymbol(action) {
+        if (action === "remove")
+            return "trash"
+        return "arrow.down.circle"
+    }
+
     padding: 10
     focusRingRadius: 17
     // Number and title; the artist and the time (or that it plays) follow.
@@ -117,7 +123,7 @@ ButtonBase {
         entries: function() {
             return row.offlineMenu().map(item => ({
                 text: item.text,
-                symbol: item.action === "remove" ? "trash" : "arrow.down.circle",
+                symbol: row.offlineSymbol(item.action),
                 action: () => row.offlineActionChosen(item.action)
             }))
         }
