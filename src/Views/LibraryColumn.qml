@@ -15,9 +15,6 @@ LazyListView {
     signal openPlaylist(var summary)
 
     readonly property real innerWidth: width - 32
-    // The playlists as one script array: reading the model's list converts every entry, so the
-    // cards read this copy instead.
-    readonly property var playlists: library.playlists
     readonly property bool gridShown: library.isAuthed && library.playlistsState === LibraryViewModel.Grid
     readonly property int columns: library.columnsFor(innerWidth)
     readonly property real cardWidth: (innerWidth - (columns - 1) * 12) / columns
@@ -26,7 +23,7 @@ LazyListView {
     bottomMargin: library.bottomPadding
     spacing: 12
     // One row of the grid per item: the playlists come in rows of `columns` cards.
-    model: gridShown ? Math.ceil(playlists.length / columns) : 0
+    model: gridShown ? Math.ceil(library.playlistCount / columns) : 0
 
     header: Column {
         width: column.width
@@ -295,11 +292,16 @@ LazyListView {
         spacing: 12
 
         Repeater {
-            model: Math.max(0, Math.min(column.columns, column.playlists.length - gridRow.first))
+            model: Math.max(0, Math.min(column.columns, column.library.playlistCount - gridRow.first))
             PlaylistCard {
                 required property int index
                 readonly property int position: gridRow.first + index
-                readonly property var modelData: column.playlists[position]
+                // Read one at a time, so a long library is never converted whole; read again
+                // whenever the playlists change (the count carries their change signal).
+                readonly property var modelData: {
+                    void column.library.playlistCount
+                    return column.library.playlistAt(position)
+                }
                 objectName: "playlistCard" + position
                 width: column.cardWidth
                 playlist: modelData
