@@ -354,6 +354,11 @@ QVariantList AuthStore::playlistsVariant() const
     return list;
 }
 
+QVariantMap AuthStore::playlistVariant(qsizetype index) const
+{
+    return index >= 0 && index < m_playlists.size() ? playlistMap(m_playlists.at(index)) : QVariantMap();
+}
+
 QVariantList AuthStore::favoritesVariant() const
 {
     QVariantList list;

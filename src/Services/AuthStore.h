@@ -55,6 +55,8 @@ public:
 
     const std::optional<User> &user() const { return m_user; }
     const QList<PlaylistSummary> &playlists() const { return m_playlists; }
+    // One playlist as `playlists` lists it for QML (empty when out of range).
+    QVariantMap playlistVariant(qsizetype index) const;
     const QList<FavoriteTrack> &favorites() const { return m_favorites; }
     bool isLoadingLibrary() const { return m_isLoadingLibrary; }
     // The track ids of the liked tracks (those that have one): compare with Station::currentTrackID().

@@ -11,6 +11,8 @@ NavigationPage {
     signal dismissRequested()
 
     readonly property alias model: account
+    // Room kept free at the bottom for a bar drawn over the page (the library's mini player).
+    property real bottomInset: 0
     readonly property color violet: Qt.rgba(0.63, 0.38, 0.96, 1)
     readonly property color telegramBlue: Qt.rgba(0.13, 0.62, 0.85, 1)
 
@@ -237,7 +239,7 @@ NavigationPage {
         anchors.bottom: parent.bottom
         anchors.leftMargin: 24
         anchors.rightMargin: 24
-        anchors.bottomMargin: 20
+        anchors.bottomMargin: 20 + page.bottomInset
         topPadding: 14
         bottomPadding: 14
         text: "خروج از حساب"

@@ -41,28 +41,31 @@ NavigationPage {
         text: sheet.message
     }
 
-    Flickable {
-        id: flick
+    // What plays now, the message and the new-playlist row scroll with the playlists; playlist rows
+    // are built as they come into view.
+    LazyListView {
+        id: list
+        objectName: "playlistList"
         anchors.fill: parent
-        contentWidth: width
-        contentHeight: column.height
-        clip: true
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        spacing: 16
+        topMargin: 12
+        bottomMargin: 24
+        model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : []
 
-        Column {
+        readonly property real innerWidth: width - 32
+
+        header: Column {
             id: column
-            width: flick.width
+            width: list.width
             spacing: 16
             leftPadding: 16
             rightPadding: 16
-            topPadding: 12
-            bottomPadding: 24
-            readonly property real innerWidth: width - leftPadding - rightPadding
+            bottomPadding: list.count > 0 ? 16 : 0
 
             // ---- what plays now
             Rectangle {
                 objectName: "nowPlayingCard"
-                width: column.innerWidth
+                width: list.innerWidth
                 height: 56 + 24
                 radius: 16
                 color: Qt.rgba(1, 1, 1, 0.06)
@@ -113,7 +116,7 @@ NavigationPage {
             StaticText {
                 objectName: "messageLine"
                 visible: sheet.message !== ""
-                width: column.innerWidth
+                width: list.innerWidth
                 text: sheet.message
                 font: Theme.footnote
                 color: Qt.rgba(1, 1, 1, 0.7)
@@ -124,7 +127,7 @@ NavigationPage {
             StaticText {
                 objectName: "signedOutHint"
                 visible: sheet.listState === AddToPlaylistSheetModel.SignedOut
-                width: column.innerWidth
+                width: list.innerWidth
                 text: "برای افزودن به پلیلیست وارد شوید."
                 font: Theme.subheadline
                 color: Qt.rgba(1, 1, 1, 0.6)
@@ -135,7 +138,7 @@ NavigationPage {
             Item {
                 objectName: "newPlaylistRow"
                 visible: sheet.isAuthed
-                width: column.innerWidth
+                width: list.innerWidth
                 height: 46
 
                 PlainTextField {
@@ -186,96 +189,100 @@ NavigationPage {
             StaticText {
                 objectName: "emptyHint"
                 visible: sheet.listState === AddToPlaylistSheetModel.EmptyHint
-                width: column.innerWidth
+                width: list.innerWidth
                 text: "هنوز پلیلیستی نداری — یکی بساز!"
                 font: Theme.footnote
                 color: Qt.rgba(1, 1, 1, 0.5)
                 horizontalAlignment: Text.AlignHCenter
             }
+        }
 
-            // ---- the playlists
-            Repeater {
-                model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : []
+        // ---- the playlists
+        delegate: Item {
+            id: slot
+            required property var modelData
+            required property int index
+            width: list.width
+            height: row.height
 
-                ButtonBase {
-                    id: row
-                    required property var modelData
-                    required property int index
-                    readonly property bool adding: sheet.addingId === modelData.id
+            ButtonBase {
+                id: row
+                readonly property var modelData: slot.modelData
+                readonly property bool adding: sheet.addingId === modelData.id
 
-                    objectName: "playlistRow" + index
-                    focusRingRadius: 14
-                    width: column.innerWidth
-                    padding: 10
-                    enabled: sheet.addingId < 0
-                    hoverEnabled: true
-                    opacity: !enabled && !adding ? 0.5 : (pressed ? 0.55 : 1.0)
-                    Accessible.name: modelData.title + "، " + modelData.trackCountText
-                    onClicked: sheet.add(modelData.id)
+                objectName: "playlistRow" + slot.index
+                x: 16
+                focusRingRadius: 14
+                width: list.innerWidth
+                padding: 10
+                enabled: sheet.addingId < 0
+                hoverEnabled: true
+                opacity: !enabled && !adding ? 0.5 : (pressed ? 0.55 : 1.0)
+                Accessible.name: modelData.title + "، " + modelData.trackCountText
+                onClicked: sheet.add(modelData.id)
 
-                    background: Rectangle {
-                        radius: 14
-                        color: Qt.rgba(1, 1, 1, 0.06)
+                background: Rectangle {
+                    radius: 14
+                    color: Qt.rgba(1, 1, 1, 0.06)
+                }
+                contentItem: Item {
+                    implicitHeight: 48
+                    RoundedClip {
+                        id: cover
+                        width: 48
+                        height: 48
+                        radius: 10
+                        anchors.left: parent.left
+                        anchors.verticalCenter: parent.verticalCenter
+                        ArtworkImage {
+                            anchors.fill: parent
+                            urlString: row.modelData.coverURL
+                            cornerRadius: 10
+                        }
                     }
-                    contentItem: Item {
-                        implicitHeight: 48
-                        RoundedClip {
-                            id: cover
-                            width: 48
-                            height: 48
-                            radius: 10
-                            anchors.left: parent.left
-                            anchors.verticalCenter: parent.verticalCenter
-                            ArtworkImage {
-                                anchors.fill: parent
-                                urlString: row.modelData.coverURL
-                                cornerRadius: 10
-                            }
+                    Column {
+                        anchors.left: cover.right
+                        anchors.leftMargin: 12
+                        anchors.right: trailing.left
+                        anchors.rightMargin: 12
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 2
+                        Text {
+                            width: parent.width
+                            text: row.modelData.title
+                            textFormat: Text.PlainText
+                            font: Theme.withWeight(Theme.footnote, Font.DemiBold)
+                            color: "white"
+                            maximumLineCount: 1
+                            elide: Text.ElideRight
+                            horizontalAlignment: Text.AlignLeft
                         }
-                        Column {
-                            anchors.left: cover.right
-                            anchors.leftMargin: 12
-                            anchors.right: trailing.left
-                            anchors.rightMargin: 12
-                            anchors.verticalCenter: parent.verticalCenter
-                            spacing: 2
-                            Text {
-                                width: parent.width
-                                text: row.modelData.title
-                                textFormat: Text.PlainText
-                                font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                                color: "white"
-                                maximumLineCount: 1
-                                elide: Text.ElideRight
-                                horizontalAlignment: Text.AlignLeft
-                            }
-                            Text {
-                                textFormat: Text.PlainText
-                                width: parent.width
-                                text: row.modelData.trackCountText
-                                font: Theme.caption2
-                                color: Qt.rgba(1, 1, 1, 0.5)
-                                horizontalAlignment: Text.AlignLeft
-                            }
+                        Text {
+                            textFormat: Text.PlainText
+                            width: parent.width
+                            text: row.modelData.trackCountText
+                            font: Theme.caption2
+                            color: Qt.rgba(1, 1, 1, 0.5)
+                            horizontalAlignment: Text.AlignLeft
                         }
-                        Item {
-                            id: trailing
-                            anchors.right: parent.right
-                            anchors.verticalCenter: parent.verticalCenter
-                            width: 20
-                            height: 20
-                            ProgressView {
-                                anchors.fill: parent
-                                visible: row.adding
-                                tint: "white"
-                            }
-                            SymbolImage {
-                                anchors.centerIn: parent
-                                visible: !row.adding
-                                symbol: "plus"
-                                size: 15
-                                color: Qt.rgba(1, 1, 1, 0.6)
-                            }
+                    }
+                    Item {
+                        id: trailing
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 20
+                        height: 20
+                        ProgressView {
+                            anchors.fill: parent
+                            visible: row.adding
+                            tint: "white"
+                        }
+                        SymbolImage {
+                            anchors.centerIn: parent
+                            visible: !row.adding
+                            symbol: "plus"
+                            size: 15
+                            color: Qt.rgba(1, 1, 1, 0.6)
                         }
                     }
                 }

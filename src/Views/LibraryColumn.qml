@@ -2,11 +2,11 @@ import QtQuick
 import QtQuick.Controls
 import Melodrift
 
-// The content column of the library tab: the offline downloads card; the liked tracks and the
+// The scrolling content of the library tab: the offline downloads card; the liked tracks and the
 // playlists grid when signed in, else the sign-in prompt; the Spotify import and SoundCloud search
-// cards; the advertisement banner.
+// cards; the advertisement banner. The grid's rows are built as they come into view.
 //     LibraryColumn { library: model; onOpenOffline: ...; onOpenPlaylist: summary => ... }
-Column {
+LazyListView {
     id: column
 
     required property LibraryViewModel library
@@ -14,299 +14,324 @@ Column {
     signal openOffline()
     signal openPlaylist(var summary)
 
-    readonly property real innerWidth: width - leftPadding - rightPadding
+    readonly property real innerWidth: width - 32
+    readonly property bool gridShown: library.isAuthed && library.playlistsState === LibraryViewModel.Grid
+    readonly property int columns: library.columnsFor(innerWidth)
+    readonly property real cardWidth: (innerWidth - (columns - 1) * 12) / columns
 
-    spacing: 22
-    leftPadding: 16
-    rightPadding: 16
-    topPadding: 8
-    bottomPadding: library.bottomPadding
+    topMargin: 8
+    bottomMargin: library.bottomPadding
+    spacing: 12
+    // One row of the grid per item: the playlists come in rows of `columns` cards.
+    model: gridShown ? Math.ceil(library.playlistCount / columns) : 0
 
-    // ---- offline downloads
-    ButtonBase {
-        id: offlineCard
-        objectName: "offlineCard"
-        focusRingRadius: 18
-        width: column.innerWidth
-        padding: 14
-        hoverEnabled: true
-        opacity: pressed ? 0.55 : 1.0
-        Accessible.name: "دانلودهای آفلاین، " + column.library.offlineSubtitle
-        onClicked: column.openOffline()
+    header: Column {
+        width: column.width
+        spacing: 22
+        leftPadding: 16
+        rightPadding: 16
+        bottomPadding: column.count > 0 ? 12 : 0
 
-        background: Rectangle {
-            radius: 18
-            color: Qt.rgba(1, 1, 1, 0.06)
-            border.width: 0.8
-            border.color: Qt.rgba(1, 1, 1, 0.08)
-        }
-        contentItem: Item {
-            implicitHeight: 52
-            Rectangle {
-                id: offlineIcon
-                width: 52
-                height: 52
-                radius: 14
-                anchors.left: parent.left
-                gradient: Gradient {
-                    orientation: Gradient.Horizontal
-                    GradientStop { position: 0; color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85) }
-                    GradientStop { position: 1; color: Qt.rgba(0.63, 0.38, 0.96, 0.85) }
+        // ---- offline downloads
+        ButtonBase {
+            id: offlineCard
+            objectName: "offlineCard"
+            focusRingRadius: 18
+            width: column.innerWidth
+            padding: 14
+            hoverEnabled: true
+            opacity: pressed ? 0.55 : 1.0
+            Accessible.name: "دانلودهای آفلاین، " + column.library.offlineSubtitle
+            onClicked: column.openOffline()
+
+            background: Rectangle {
+                radius: 18
+                color: Qt.rgba(1, 1, 1, 0.06)
+                border.width: 0.8
+                border.color: Qt.rgba(1, 1, 1, 0.08)
+            }
+            contentItem: Item {
+                implicitHeight: 52
+                Rectangle {
+                    id: offlineIcon
+                    width: 52
+                    height: 52
+                    radius: 14
+                    anchors.left: parent.left
+                    gradient: Gradient {
+                        orientation: Gradient.Horizontal
+                        GradientStop { position: 0; color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85) }
+                        GradientStop { position: 1; color: Qt.rgba(0.63, 0.38, 0.96, 0.85) }
+                    }
+                    SymbolImage {
+                        anchors.centerIn: parent
+                        symbol: "arrow.down.circle.fill"
+                        size: 24
+                        color: "white"
+                    }
+                }
+                Column {
+                    anchors.left: offlineIcon.right
+                    anchors.leftMargin: 14
+                    anchors.right: chevron.left
+                    anchors.rightMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 3
+                    Text {
+                        textFormat: Text.PlainText
+                        width: parent.width
+                        text: "دانلودهای آفلاین"
+                        font: Theme.withWeight(Theme.headline, Font.Bold)
+                        color: "white"
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        objectName: "offlineSubtitle"
+                        width: parent.width
+                        text: column.library.offlineSubtitle
+                        font: Theme.caption
+                        color: Qt.rgba(1, 1, 1, 0.55)
+                        elide: Text.ElideRight
+                        horizontalAlignment: Text.AlignLeft
+                    }
                 }
                 SymbolImage {
-                    anchors.centerIn: parent
-                    symbol: "arrow.down.circle.fill"
-                    size: 24
-                    color: "white"
-                }
-            }
-            Column {
-                anchors.left: offlineIcon.right
-                anchors.leftMargin: 14
-                anchors.right: chevron.left
-                anchors.rightMargin: 14
-                anchors.verticalCenter: parent.verticalCenter
-                spacing: 3
-                Text {
-                    textFormat: Text.PlainText
-                    width: parent.width
-                    text: "دانلودهای آفلاین"
-                    font: Theme.withWeight(Theme.headline, Font.Bold)
-                    color: "white"
-                    horizontalAlignment: Text.AlignLeft
-                }
-                Text {
-                    textFormat: Text.PlainText
-                    objectName: "offlineSubtitle"
-                    width: parent.width
-                    text: column.library.offlineSubtitle
-                    font: Theme.caption
-                    color: Qt.rgba(1, 1, 1, 0.55)
-                    elide: Text.ElideRight
-                    horizontalAlignment: Text.AlignLeft
-                }
-            }
-            SymbolImage {
-                id: chevron
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                symbol: "chevron.left"
-                size: 14
-                color: Qt.rgba(1, 1, 1, 0.35)
-            }
-        }
-    }
-
-    // ---- signed out: the sign-in prompt
-    Rectangle {
-        objectName: "loginPrompt"
-        visible: !column.library.isAuthed
-        width: column.innerWidth
-        height: prompt.implicitHeight + 80
-        radius: 22
-        color: Qt.rgba(1, 1, 1, 0.05)
-
-        Column {
-            id: prompt
-            anchors.centerIn: parent
-            width: parent.width - 32
-            spacing: 14
-            SymbolImage {
-                anchors.horizontalCenter: parent.horizontalCenter
-                symbol: "person.crop.circle.badge.plus"
-                size: 46
-                color: Theme.accent
-            }
-            StaticText {
-                width: parent.width
-                text: "وارد حساب شوید"
-                font: Theme.withWeight(Theme.title3, Font.Bold)
-                color: "white"
-                horizontalAlignment: Text.AlignHCenter
-            }
-            StaticText {
-                width: parent.width
-                text: "برای دسترسی به پلیلیستهای شخصی و آهنگهای پسندیده، وارد حساب کاربری شوید."
-                font: Theme.subheadline
-                color: Qt.rgba(1, 1, 1, 0.55)
-                horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
-            }
-            ButtonBase {
-                objectName: "loginButton"
-                focusRingRadius: height / 2
-                anchors.horizontalCenter: parent.horizontalCenter
-                leftPadding: 34
-                rightPadding: 34
-                topPadding: 13
-                bottomPadding: 13
-                hoverEnabled: true
-                opacity: pressed ? 0.55 : 1.0
-                text: "ورود / ثبتنام"
-                Accessible.name: text
-                onClicked: column.library.showLogin = true
-                contentItem: Text {
-                    textFormat: Text.PlainText
-                    text: parent.text
-                    font: Theme.headline
-                    color: "white"
-                }
-                background: Rectangle {
-                    radius: height / 2
-                    color: Theme.accent
+                    id: chevron
+                    anchors.right: parent.right
+                    anchors.verticalCenter: parent.verticalCenter
+                    symbol: "chevron.left"
+                    size: 14
+                    color: Qt.rgba(1, 1, 1, 0.35)
                 }
             }
         }
-    }
 
-    // ---- signed in: the liked tracks
-    ScaleButtonStyle {
-        objectName: "favoritesCard"
-        focusRingRadius: 22
-        visible: column.library.isAuthed
-        width: column.innerWidth
-        Accessible.name: "آهنگهای پسندیده، " + column.library.favoritesCountText
-        onClicked: column.library.playFavorites()
-
-        contentItem: Rectangle {
-            implicitHeight: 64 + 28
+        // ---- signed out: the sign-in prompt
+        Rectangle {
+            objectName: "loginPrompt"
+            visible: !column.library.isAuthed
+            width: column.innerWidth
+            height: prompt.implicitHeight + 80
             radius: 22
             color: Qt.rgba(1, 1, 1, 0.05)
-            Rectangle {
-                id: heart
-                x: 14
-                width: 64
-                height: 64
-                radius: 16
-                anchors.left: parent.left
-                anchors.leftMargin: 14
-                anchors.verticalCenter: parent.verticalCenter
-                gradient: Gradient {
-                    orientation: Gradient.Horizontal
-                    GradientStop { position: 0; color: Qt.rgba(Theme.pink.r, Theme.pink.g, Theme.pink.b, 0.75) }
-                    GradientStop { position: 1; color: Qt.rgba(Theme.purple.r, Theme.purple.g, Theme.purple.b, 0.55) }
-                }
-                SymbolImage {
-                    anchors.centerIn: parent
-                    symbol: "heart.fill"
-                    size: 26
-                    color: "white"
-                }
-            }
+
             Column {
-                anchors.left: heart.right
-                anchors.leftMargin: 14
-                anchors.right: playSymbol.left
-                anchors.rightMargin: 14
-                anchors.verticalCenter: parent.verticalCenter
-                spacing: 4
-                Text {
-                    textFormat: Text.PlainText
-                    width: parent.width
-                    text: "آهنگهای پسندیده"
-                    font: Theme.headline
-                    color: "white"
-                    horizontalAlignment: Text.AlignLeft
+                id: prompt
+                anchors.centerIn: parent
+                width: parent.width - 32
+                spacing: 14
+                SymbolImage {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    symbol: "person.crop.circle.badge.plus"
+                    size: 46
+                    color: Theme.accent
                 }
-                Text {
-                    textFormat: Text.PlainText
-                    objectName: "favoritesCount"
+                StaticText {
                     width: parent.width
-                    text: column.library.favoritesCountText
+                    text: "وارد حساب شوید"
+                    font: Theme.withWeight(Theme.title3, Font.Bold)
+                    color: "white"
+                    horizontalAlignment: Text.AlignHCenter
+                }
+                StaticText {
+                    width: parent.width
+                    text: "برای دسترسی به پلیلیستهای شخصی و آهنگهای پسندیده، وارد حساب کاربری شوید."
                     font: Theme.subheadline
                     color: Qt.rgba(1, 1, 1, 0.55)
-                    horizontalAlignment: Text.AlignLeft
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.Wrap
+                }
+                ButtonBase {
+                    objectName: "loginButton"
+                    focusRingRadius: height / 2
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    leftPadding: 34
+                    rightPadding: 34
+                    topPadding: 13
+                    bottomPadding: 13
+                    hoverEnabled: true
+                    opacity: pressed ? 0.55 : 1.0
+                    text: "ورود / ثبتنام"
+                    Accessible.name: text
+                    onClicked: column.library.showLogin = true
+                    contentItem: Text {
+                        textFormat: Text.PlainText
+                        text: parent.text
+                        font: Theme.headline
+                        color: "white"
+                    }
+                    background: Rectangle {
+                        radius: height / 2
+                        color: Theme.accent
+                    }
                 }
             }
-            SymbolImage {
-                id: playSymbol
-                anchors.right: parent.right
-                anchors.rightMargin: 14
-                anchors.verticalCenter: parent.verticalCenter
-                symbol: "play.fill"
-                size: 18
-                color: Qt.rgba(1, 1, 1, 0.7)
+        }
+
+        // ---- signed in: the liked tracks
+        ScaleButtonStyle {
+            objectName: "favoritesCard"
+            focusRingRadius: 22
+            visible: column.library.isAuthed
+            width: column.innerWidth
+            Accessible.name: "آهنگهای پسندیده، " + column.library.favoritesCountText
+            onClicked: column.library.playFavorites()
+
+            contentItem: Rectangle {
+                implicitHeight: 64 + 28
+                radius: 22
+                color: Qt.rgba(1, 1, 1, 0.05)
+                Rectangle {
+                    id: heart
+                    x: 14
+                    width: 64
+                    height: 64
+                    radius: 16
+                    anchors.left: parent.left
+                    anchors.leftMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    gradient: Gradient {
+                        orientation: Gradient.Horizontal
+                        GradientStop { position: 0; color: Qt.rgba(Theme.pink.r, Theme.pink.g, Theme.pink.b, 0.75) }
+                        GradientStop { position: 1; color: Qt.rgba(Theme.purple.r, Theme.purple.g, Theme.purple.b, 0.55) }
+                    }
+                    SymbolImage {
+                        anchors.centerIn: parent
+                        symbol: "heart.fill"
+                        size: 26
+                        color: "white"
+                    }
+                }
+                Column {
+                    anchors.left: heart.right
+                    anchors.leftMargin: 14
+                    anchors.right: playSymbol.left
+                    anchors.rightMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 4
+                    Text {
+                        textFormat: Text.PlainText
+                        width: parent.width
+                        text: "آهنگهای پسندیده"
+                        font: Theme.headline
+                        color: "white"
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        objectName: "favoritesCount"
+                        width: parent.width
+                        text: column.library.favoritesCountText
+                        font: Theme.subheadline
+                        color: Qt.rgba(1, 1, 1, 0.55)
+                        horizontalAlignment: Text.AlignLeft
+                    }
+                }
+                SymbolImage {
+                    id: playSymbol
+                    anchors.right: parent.right
+                    anchors.rightMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    symbol: "play.fill"
+                    size: 18
+                    color: Qt.rgba(1, 1, 1, 0.7)
+                }
+            }
+        }
+
+        // ---- signed in: the playlists' heading, the spinner or the hint; the grid follows.
+        Column {
+            objectName: "playlistsSection"
+            visible: column.library.isAuthed
+            width: column.innerWidth
+            spacing: 12
+
+            Text {
+                textFormat: Text.PlainText
+                width: parent.width
+                text: "پلیلیستهای من"
+                font: Theme.headline
+                color: Qt.rgba(1, 1, 1, 0.85)
+                horizontalAlignment: Text.AlignLeft
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
+            Item {
+                objectName: "playlistsSpinner"
+                visible: column.library.playlistsState === LibraryViewModel.Spinner
+                width: parent.width
+                height: 60
+                ProgressView {
+                    anchors.centerIn: parent
+                    tint: "white"
+                }
+            }
+            StaticText {
+                objectName: "playlistsHint"
+                visible: column.library.playlistsState === LibraryViewModel.Hint
+                width: parent.width
+                topPadding: 14
+                bottomPadding: 14
+                text: "هنوز پلیلیستی نداری. از بخش اسپاتیفای پایین صفحه، پلیلیست ایمپورت کن!"
+                font: Theme.footnote
+                color: Qt.rgba(1, 1, 1, 0.5)
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignLeft
             }
         }
     }
 
-    // ---- signed in: the playlists
-    Column {
-        objectName: "playlistsSection"
-        visible: column.library.isAuthed
-        width: column.innerWidth
+    // ---- signed in: the playlists grid, a row of cards at a time
+    delegate: Row {
+        id: gridRow
+        required property int index
+        readonly property int first: index * column.columns
+        objectName: "playlistsRow" + index
+        x: 16
         spacing: 12
 
-        Text {
-            textFormat: Text.PlainText
-            width: parent.width
-            text: "پلیلیستهای من"
-            font: Theme.headline
-            color: Qt.rgba(1, 1, 1, 0.85)
-            horizontalAlignment: Text.AlignLeft
-            Accessible.role: Accessible.Heading
-            Accessible.name: text
-        }
-        Item {
-            objectName: "playlistsSpinner"
-            visible: column.library.playlistsState === LibraryViewModel.Spinner
-            width: parent.width
-            height: 60
-            ProgressView {
-                anchors.centerIn: parent
-                tint: "white"
-            }
-        }
-        StaticText {
-            objectName: "playlistsHint"
-            visible: column.library.playlistsState === LibraryViewModel.Hint
-            width: parent.width
-            topPadding: 14
-            bottomPadding: 14
-            text: "هنوز پلیلیستی نداری. از بخش اسپاتیفای پایین صفحه، پلیلیست ایمپورت کن!"
-            font: Theme.footnote
-            color: Qt.rgba(1, 1, 1, 0.5)
-            wrapMode: Text.Wrap
-            horizontalAlignment: Text.AlignLeft
-        }
-        Grid {
-            id: grid
-            objectName: "playlistsGrid"
-            visible: column.library.playlistsState === LibraryViewModel.Grid
-            width: parent.width
-            columns: column.library.columnsFor(width)
-            columnSpacing: 12
-            rowSpacing: 12
-            readonly property real cardWidth: (width - (columns - 1) * columnSpacing) / columns
-
-            Repeater {
-                model: column.library.playlists
-                PlaylistCard {
-                    required property var modelData
-                    required property int index
-                    objectName: "playlistCard" + index
-                    width: grid.cardWidth
-                    playlist: modelData
-                    onOpenRequested: column.openPlaylist(modelData.summary)
-                    onDeleteRequested: column.library.chooseToDelete(index)
+        Repeater {
+            model: Math.max(0, Math.min(column.columns, column.library.playlistCount - gridRow.first))
+            PlaylistCard {
+                required property int index
+                readonly property int position: gridRow.first + index
+                // Read one at a time, so a long library is never converted whole; read again
+                // whenever the playlists change (the count carries their change signal).
+                readonly property var modelData: {
+                    void column.library.playlistCount
+                    return column.library.playlistAt(position)
                 }
+                objectName: "playlistCard" + position
+                width: column.cardWidth
+                playlist: modelData
+                onOpenRequested: column.openPlaylist(modelData.summary)
+                onDeleteRequested: column.library.chooseToDelete(position)
             }
         }
     }
 
-    SpotifyImportCard {
-        objectName: "spotifyCard"
-        width: column.innerWidth
-    }
+    footer: Column {
+        width: column.width
+        topPadding: 22
+        spacing: 22
+        leftPadding: 16
+        rightPadding: 16
 
-    SoundCloudCard {
-        objectName: "soundCloudCard"
-        width: column.innerWidth
-    }
+        SpotifyImportCard {
+            objectName: "spotifyCard"
+            width: column.innerWidth
+        }
 
-    AdBannerView {
-        objectName: "adBanner"
-        width: column.innerWidth
-        height: 120
+        SoundCloudCard {
+            objectName: "soundCloudCard"
+            width: column.innerWidth
+        }
+
+        AdBannerView {
+            objectName: "adBanner"
+            width: column.innerWidth
+            height: 120
+        }
     }
 }

@@ -59,18 +59,19 @@ Item {
                 }
             }
 
-            Flickable {
+            LibraryColumn {
                 id: flick
                 objectName: "libraryScroll"
                 anchors.fill: parent
-                contentWidth: width
-                contentHeight: column.height
+                library: root.model
                 boundsBehavior: Flickable.DragOverBounds
-                clip: true
-                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                onOpenOffline: stack.push(Qt.resolvedUrl("qrc:/Melodrift/OfflineLibraryView.qml"))
+                onOpenPlaylist: summary => stack.push(Qt.resolvedUrl("qrc:/Melodrift/PlaylistDetailView.qml"),
+                                                      { summary: summary })
 
                 // Pull to refresh: released far enough below the top.
-                readonly property bool pulledFar: contentY < -70
+                readonly property real pulled: originY - topMargin - contentY
+                readonly property bool pulledFar: pulled > 70
                 property bool refreshing: false
                 onDraggingChanged: {
                     if (!dragging && pulledFar && library.isAuthed) {
@@ -88,18 +89,9 @@ Item {
 
                 ProgressView {
                     anchors.horizontalCenter: parent.horizontalCenter
-                    y: -height - 12
-                    visible: flick.contentY < -8 || flick.refreshing
+                    y: flick.originY - flick.topMargin - height - 12
+                    visible: flick.pulled > 8 || flick.refreshing
                     tint: "white"
-                }
-
-                LibraryColumn {
-                    id: column
-                    width: flick.width
-                    library: root.model
-                    onOpenOffline: stack.push(Qt.resolvedUrl("qrc:/Melodrift/OfflineLibraryView.qml"))
-                    onOpenPlaylist: summary => stack.push(Qt.resolvedUrl("qrc:/Melodrift/PlaylistDetailView.qml"),
-                                                          { summary: summary })
                 }
             }
         }
@@ -108,6 +100,7 @@ Item {
     Component {
         id: accountPage
         AccountSheet {
+            bottomInset: library.hasCurrentStation ? library.bottomPadding : 0
             onDismissRequested: stack.pop()
         }
     }

@@ -64,20 +64,30 @@ LibraryViewModel::PlaylistsState LibraryViewModel::playlistsState() const
 
 QVariantList LibraryViewModel::playlists() const
 {
-    const QVariantList summaries = m_auth->property("playlists").toList();
     QVariantList list;
     list.reserve(m_auth->playlists().size());
-    for (qsizetype i = 0; i < m_auth->playlists().size(); ++i) {
-        const PlaylistSummary &p = m_auth->playlists().at(i);
-        list.append(QVariantMap{
-            {u"id"_s, p.id},
-            {u"title"_s, p.title.value_or(QString())},
-            {u"coverURL"_s, p.coverURL ? QVariant(*p.coverURL) : QVariant()},
-            {u"trackCountText"_s, StationDetailViewModel::trackCountText(p.trackCount.value_or(0))},
-            {u"summary"_s, summaries.value(i)},
-        });
-    }
+    for (qsizetype i = 0; i < m_auth->playlists().size(); ++i)
+        list.append(playlistAt(int(i)));
     return list;
+}
+
+int LibraryViewModel::playlistCount() const
+{
+    return int(m_auth->playlists().size());
+}
+
+QVariantMap LibraryViewModel::playlistAt(int index) const
+{
+    if (index < 0 || index >= m_auth->playlists().size())
+        return {};
+    const PlaylistSummary &p = m_auth->playlists().at(index);
+    return QVariantMap{
+        {u"id"_s, p.id},
+        {u"title"_s, p.title.value_or(QString())},
+        {u"coverURL"_s, p.coverURL ? QVariant(*p.coverURL) : QVariant()},
+        {u"trackCountText"_s, StationDetailViewModel::trackCountText(p.trackCount.value_or(0))},
+        {u"summary"_s, m_auth->playlistVariant(index)},
+    };
 }
 
 bool LibraryViewModel::hasCurrentStation() const

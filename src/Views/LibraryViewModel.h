@@ -32,6 +32,8 @@ class LibraryViewModel : public QObject
     Q_PROPERTY(PlaylistsState playlistsState READ playlistsState NOTIFY playlistsChanged)
     // One map per playlist, in the store's order: {id, title, coverURL, trackCountText, summary}.
     Q_PROPERTY(QVariantList playlists READ playlists NOTIFY playlistsChanged)
+    // The same one at a time: a long library is never converted whole.
+    Q_PROPERTY(int playlistCount READ playlistCount NOTIFY playlistsChanged)
     Q_PROPERTY(bool hasCurrentStation READ hasCurrentStation NOTIFY currentStationChanged)
     Q_PROPERTY(int bottomPadding READ bottomPadding NOTIFY currentStationChanged)
     Q_PROPERTY(bool showLogin MEMBER m_showLogin NOTIFY showLoginChanged)
@@ -59,6 +61,9 @@ public:
     QString favoritesCountText() const;
     PlaylistsState playlistsState() const;
     QVariantList playlists() const;
+    int playlistCount() const;
+    // {id, title, coverURL, trackCountText, summary} of the playlist at `index` of `playlists`.
+    Q_INVOKABLE QVariantMap playlistAt(int index) const;
     bool hasCurrentStation() const;
     int bottomPadding() const;
     QString deleteTitle() const;

@@ -84,33 +84,45 @@ NavigationPage {
         }
     }
 
-    // ---- loaded
-    ScrollView {
-        id: scroll
+    // ---- loaded: the header and "پخش همه" scroll with the rows; rows are built as they come into view.
+    LazyListView {
+        id: list
         objectName: "listView"
         anchors.fill: parent
         visible: playlist.content === PlaylistDetailViewModel.Loaded
-        contentWidth: availableWidth
-        ScrollBar.vertical.policy: ScrollBar.AsNeeded
+        spacing: 8
+        topMargin: 12
+        bottomMargin: playlist.bottomPadding
+        model: playlist.rows
 
-        Column {
-            id: list
-            width: scroll.availableWidth
+        readonly property real innerWidth: width - 32
+        // Read once per change: each read of the model's list converts every entry.
+        readonly property var downloadStates: playlist.downloadStates
+
+        header: Column {
+            width: list.width
             spacing: 18
             leftPadding: 16
             rightPadding: 16
-            topPadding: 12
-            bottomPadding: playlist.bottomPadding
+            bottomPadding: 18
 
-            readonly property real innerWidth: width - leftPadding - rightPadding
-
-            // Header: cover, name, description and count.
+            // Header: cover, name, description and count; focus lands here when the last track goes.
             Rectangle {
+                id: heading
                 objectName: "header"
                 width: list.innerWidth
                 height: Math.max(96, headerText.implicitHeight) + 28
                 radius: 18
                 color: Qt.rgba(1, 1, 1, 0.06)
+                Accessible.role: Accessible.Heading
+                Accessible.name: playlist.headerTitle
+                Accessible.focusable: true
+
+                Component.onCompleted: page.heading = heading
+
+                FocusRing {
+                    radius: 18
+                }
 
                 RoundedClip {
                     id: cover
@@ -201,30 +213,60 @@ NavigationPage {
                     color: "white"
                 }
             }
+        }
 
-            // The tracks.
-            Column {
-                objectName: "trackList"
+        // The tracks.
+        delegate: Item {
+            id: slot
+            required property var modelData
+            required property int index
+            width: list.width
+            height: trackRow.height
+
+            PlaylistTrackRow {
+                id: trackRow
+                objectName: "trackRow" + slot.index
+                x: 16
                 width: list.innerWidth
-                spacing: 8
-
-                Repeater {
-                    model: playlist.rows
-
-                    PlaylistTrackRow {
-                        required property var modelData
-                        required property int index
-                        objectName: "trackRow" + index
-                        width: list.innerWidth
-                        track: modelData
-                        downloadState: playlist.downloadStates[index]
-                        onPlayRequested: playlist.play(index)
-                        onDownloadRequested: playlist.toggleDownload(index)
-                        onEditRequested: playlist.prepareTrackEdit(index)
-                        onDeleteRequested: playlist.chooseTrackToDelete(index)
-                    }
+                track: slot.modelData
+                downloadState: list.downloadStates[slot.index]
+                onPlayRequested: playlist.play(slot.index)
+                onDownloadRequested: playlist.toggleDownload(slot.index)
+                onEditRequested: playlist.prepareTrackEdit(slot.index)
+                onDeleteRequested: {
+                    page.deletingRow = slot.index
+                    playlist.chooseTrackToDelete(slot.index)
                 }
             }
+        }
+    }
+
+    // Where focus goes once a deleted track has left the list: the row that took its place, the
+    // one before it, or the heading when none is left.
+    property Item heading: null
+    property int deletingRow: -1
+    property int refocusRow: -1
+    property bool refocusReady: false
+
+    function refocus() {
+        if (refocusRow < 0 || !refocusReady || playlist.content !== PlaylistDetailViewModel.Loaded)
+            return
+        const row = Math.min(refocusRow, playlist.rows.length - 1)
+        refocusRow = -1
+        refocusReady = false
+        if (!list.focusRow(row, 0) && heading)
+            heading.forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    Connections {
+        target: playlist
+        function onDetailChanged() {
+            if (page.refocusRow >= 0)
+                page.refocusReady = true
+            Qt.callLater(page.refocus)
+        }
+        function onContentChanged() {
+            Qt.callLater(page.refocus)
         }
     }
 
@@ -315,6 +357,9 @@ NavigationPage {
         title: "حذف آهنگ؟"
         message: playlist.trackToDeleteTitle
         destructiveText: "حذف"
-        onConfirmed: playlist.confirmDeleteTrack()
+        onConfirmed: {
+            page.refocusRow = page.deletingRow
+            playlist.confirmDeleteTrack()
+        }
     }
 }

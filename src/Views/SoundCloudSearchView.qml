@@ -19,22 +19,25 @@ NavigationPage {
         id: search
     }
 
-    ScrollView {
-        id: scroll
+    // The field and the error line scroll with the results; result rows are built as they come into view.
+    LazyListView {
+        id: list
+        objectName: "resultsList"
         anchors.fill: parent
-        contentWidth: availableWidth
-        ScrollBar.vertical.policy: ScrollBar.AlwaysOff
+        spacing: 14
+        topMargin: 12
+        bottomMargin: search.bottomPadding
+        model: search.results
+        scrollBarPolicy: ScrollBar.AlwaysOff
 
-        Column {
-            id: list
-            width: scroll.availableWidth
+        readonly property real innerWidth: width - 32
+
+        header: Column {
+            width: list.width
             spacing: 14
             leftPadding: 16
             rightPadding: 16
-            topPadding: 12
-            bottomPadding: search.bottomPadding
-
-            readonly property real innerWidth: width - leftPadding - rightPadding
+            bottomPadding: list.count > 0 ? 14 : 0
 
             // The field row.
             Row {
@@ -76,29 +79,39 @@ NavigationPage {
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignLeft
             }
+        }
 
-            Repeater {
-                objectName: "results"
-                model: search.results
+        delegate: Item {
+            id: slot
+            required property var modelData
+            required property int index
+            width: list.width
+            height: resultRow.height
 
-                SoundCloudResultRow {
-                    required property var modelData
-                    required property int index
-                    readonly property bool isCurrent: modelData.genre === search.currentGenre
+            SoundCloudResultRow {
+                id: resultRow
+                readonly property bool isCurrent: slot.modelData.genre === search.currentGenre
 
-                    objectName: "resultRow" + index
-                    width: list.innerWidth
-                    row: modelData
-                    radius: 14
-                    stateText: isCurrent ? "در حال پخش" : ""
-                    trailing: isCurrent ? barsMark : playMark
-                    onClicked: search.play(index)
-                }
+                objectName: "resultRow" + slot.index
+                x: 16
+                width: list.innerWidth
+                row: slot.modelData
+                radius: 14
+                stateText: isCurrent ? "در حال پخش" : ""
+                trailing: isCurrent ? barsMark : playMark
+                onClicked: search.play(slot.index)
             }
+        }
 
-            // The hint before the first search.
+        // The hint before the first search.
+        footer: Item {
+            width: list.width
+            height: emptyHint.visible ? emptyHint.height : 0
+
             Column {
+                id: emptyHint
                 objectName: "emptyHint"
+                x: 16
                 width: list.innerWidth
                 visible: !search.searched && search.results.length === 0
                 topPadding: 60

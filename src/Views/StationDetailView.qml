@@ -24,12 +24,6 @@ NavigationPage {
     Component.onCompleted: detail.appear()
     StackView.onActivating: detail.appear()
 
-    function offlineSymbol(action) {
-        if (action === "remove")
-            return "trash"
-        return "arrow.down.circle"
-    }
-
     // ---- loading
     ProgressView {
         objectName: "loadingView"
@@ -38,25 +32,25 @@ NavigationPage {
         tint: "white"
     }
 
-    // ---- list
-    ScrollView {
-        id: scroll
+    // ---- list: the header and "پخش همه" scroll with the rows; rows are built as they come into view.
+    LazyListView {
+        id: list
         objectName: "listView"
         anchors.fill: parent
         visible: detail.content === StationDetailViewModel.List
-        contentWidth: availableWidth
-        ScrollBar.vertical.policy: ScrollBar.AsNeeded
+        spacing: 8
+        topMargin: 12
+        bottomMargin: detail.bottomPadding
+        model: detail.rows
 
-        Column {
-            id: list
-            width: scroll.availableWidth
+        readonly property real innerWidth: width - 32
+
+        header: Column {
+            width: list.width
             spacing: 18
             leftPadding: 16
             rightPadding: 16
-            topPadding: 12
-            bottomPadding: detail.bottomPadding
-
-            readonly property real innerWidth: width - leftPadding - rightPadding
+            bottomPadding: 18
 
             // Header: artwork, name and count.
             Rectangle {
@@ -134,130 +128,27 @@ NavigationPage {
                     color: "white"
                 }
             }
+        }
 
-            // The tracks.
-            Column {
-                objectName: "trackList"
+        // The tracks.
+        delegate: Item {
+            id: slot
+            required property var modelData
+            required property int index
+            width: list.width
+            height: trackRow.height
+
+            StationTrackRow {
+                id: trackRow
+                objectName: "trackRow" + slot.index
+                x: 16
                 width: list.innerWidth
-                spacing: 8
-
-                Repeater {
-                    model: detail.rows
-
-                    ButtonBase {
-                        id: row
-                        required property var modelData
-                        required property int index
-                        readonly property bool isCurrent: index === detail.currentRow
-
-                        objectName: "trackRow" + index
-                        width: list.innerWidth
-                        padding: 10
-                        focusRingRadius: 17
-                        // Number and title; the artist and the time (or that it plays) follow.
-                        Accessible.name: row.modelData.number + ". " + row.modelData.title
-                        Accessible.description: [row.modelData.artist,
-                                                 row.isCurrent ? "در حال پخش" : row.modelData.durationText]
-                                                .filter(part => part !== "").join("، ")
-                        opacity: pressed ? 0.55 : 1.0
-                        onClicked: detail.play(index)
-
-                        background: Rectangle {
-                            radius: 14
-                            color: Qt.rgba(1, 1, 1, 0.04)
-                        }
-
-                        contentItem: Item {
-                            implicitHeight: 44
-
-                            Text {
-                                id: number
-                                textFormat: Text.PlainText
-                                width: 22
-                                anchors.left: parent.left
-                                anchors.verticalCenter: parent.verticalCenter
-                                text: row.modelData.number
-                                font: Theme.withWeight(Theme.caption2, Font.Bold)
-                                color: Qt.rgba(1, 1, 1, 0.35)
-                                horizontalAlignment: Text.AlignHCenter
-                            }
-
-                            ArtworkImage {
-                                id: rowArtwork
-                                width: 44
-                                height: 44
-                                anchors.left: number.right
-                                anchors.leftMargin: 12
-                                anchors.verticalCenter: parent.verticalCenter
-                                urlString: row.modelData.artworkURL
-                                cornerRadius: 8
-                            }
-
-                            Column {
-                                anchors.left: rowArtwork.right
-                                anchors.leftMargin: 12
-                                anchors.right: trailing.left
-                                anchors.rightMargin: 12
-                                anchors.verticalCenter: parent.verticalCenter
-                                spacing: 2
-
-                                Text {
-                                    textFormat: Text.PlainText
-                                    width: parent.width
-                                    text: row.modelData.title
-                                    font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                                    color: row.isCurrent ? Theme.accent : "white"
-                                    maximumLineCount: 1
-                                    elide: Text.ElideRight
-                                    horizontalAlignment: Text.AlignLeft
-                                }
-                                Text {
-                                    textFormat: Text.PlainText
-                                    width: parent.width
-                                    text: row.modelData.artist
-                                    font: Theme.caption
-                                    color: Qt.rgba(1, 1, 1, 0.5)
-                                    maximumLineCount: 1
-                                    elide: Text.ElideRight
-                                    horizontalAlignment: Text.AlignLeft
-                                }
-                            }
-
-                            Item {
-                                id: trailing
-                                anchors.right: parent.right
-                                anchors.verticalCenter: parent.verticalCenter
-                                width: row.isCurrent ? 18 : duration.implicitWidth
-                                height: 14
-
-                                EqualizerBars {
-                                    anchors.fill: parent
-                                    visible: row.isCurrent
-                                    tint: Theme.accent
-                                }
-                                Text {
-                                    id: duration
-                                    textFormat: Text.PlainText
-                                    anchors.centerIn: parent
-                                    visible: !row.isCurrent && text !== ""
-                                    text: row.modelData.durationText
-                                    font: Theme.caption2
-                                    color: Qt.rgba(1, 1, 1, 0.4)
-                                }
-                            }
-                        }
-
-                        ContextMenu {
-                            entries: function() {
-                                return detail.offlineMenu(row.index).map(item => ({
-                                    text: item.text,
-                                    symbol: page.offlineSymbol(item.action),
-                                    action: () => detail.performOfflineAction(row.index, item.action)
-                                }))
-                            }
-                        }
-                    }
-                }
+                modelData: slot.modelData
+                index: slot.index
+                isCurrent: slot.index === detail.currentRow
+                offlineMenu: () => detail.offlineMenu(slot.index)
+                onClicked: detail.play(slot.index)
+                onOfflineActionChosen: action => detail.performOfflineAction(slot.index, action)
             }
         }
     }

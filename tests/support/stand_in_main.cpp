@@ -1,5 +1,6 @@
 #include "support/AccountRoutes.h"
 #include "support/AdRoutes.h"
+#include "support/BulkLibrary.h"
 #include "support/DemoCatalogue.h"
 #include "support/HostileRoutes.h"
 #include "support/StandInAudio.h"
@@ -35,6 +36,11 @@ int main(int argc, char **argv)
                                           QStringLiteral("How long a rotation's tracks last (0.1 to 600; default 12)."),
                                           QStringLiteral("seconds"), QString::number(standin::DefaultTrackSeconds));
     parser.addOption(trackSecondsOption);
+    QCommandLineOption bulkOption(QStringLiteral("bulk"),
+                                  QStringLiteral("Serve long lists: this many playlists, tracks of one playlist, "
+                                                 "tracks of the songsara station \"bulk\" and SoundCloud results."),
+                                  QStringLiteral("count"), QStringLiteral("0"));
+    parser.addOption(bulkOption);
     parser.process(app);
 
     standin::StandInServer server;
@@ -43,11 +49,17 @@ int main(int argc, char **argv)
     standin::DemoCatalogue catalogue = parser.isSet(hostileOption)
         ? standin::hostileCatalogue(server.baseUrl()) : standin::DemoCatalogue::standard();
     catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
-    standin::installDemoCatalogue(server, std::move(catalogue));
+    const auto served = standin::installDemoCatalogue(server, std::move(catalogue));
     bool secondsOk = false;
     const double trackSeconds = parser.value(trackSecondsOption).toDouble(&secondsOk);
     standin::installAudioRoutes(server, secondsOk ? trackSeconds : standin::DefaultTrackSeconds);
-    standin::installAccountRoutes(server);
+    standin::AccountState &account = standin::installAccountRoutes(server);
+    const int bulk = qBound(0, parser.value(bulkOption).toInt(), 100000);
+    if (bulk > 0) {
+        const standin::BulkLibrary lists = standin::installBulkLibrary(server, account, served, bulk);
+        std::printf("[stand-in] bulk lists of %d; the long playlist is %lld\n", bulk,
+                    static_cast<long long>(lists.bigPlaylistID));
+    }
     standin::installHostileRoutes(server);
     standin::installAdRoutes(server);
     if (port == 0) {

@@ -17,7 +17,7 @@ Item {
     id: root
 
     property var entries: function() { return [] }
-    readonly property bool opened: menu.opened
+    readonly property bool opened: menu !== null && menu.opened
     // The actions of the entries shown.
     property var actions: []
 
@@ -36,8 +36,13 @@ Item {
                 destructive: list[i].destructive === true
             })
         }
+        // Made on first use: a list of many rows then costs one menu, not one per row.
+        if (!menu)
+            menu = menuComponent.createObject(root)
         menu.popup(root, x, y)
     }
+
+    property Menu menu: null
 
     TapHandler {
         acceptedButtons: Qt.RightButton
@@ -75,39 +80,43 @@ Item {
 
     ListModel { id: menuModel }
 
-    Menu {
-        id: menu
-        width: 220
+    Component {
+        id: menuComponent
 
-        Instantiator {
-            model: menuModel
-            delegate: MenuItem {
-                id: menuItem
-                required property int index
-                required property string title
-                required property string symbol
-                required property bool destructive
-                text: title
-                font: Theme.body
-                // A menu item has neither a name nor a press action of its own for assistive
-                // technology here.
-                Accessible.name: title
-                Accessible.onPressAction: menuItem.clicked()
-                contentItem: SymbolLabel {
-                    text: parent.text
-                    symbol: parent.symbol
-                    font: parent.font
-                    color: parent.destructive ? Theme.red : Theme.label
-                    spacing: 10
+        Menu {
+            id: popupMenu
+            width: 220
+
+            Instantiator {
+                model: menuModel
+                delegate: MenuItem {
+                    id: menuItem
+                    required property int index
+                    required property string title
+                    required property string symbol
+                    required property bool destructive
+                    text: title
+                    font: Theme.body
+                    // A menu item has neither a name nor a press action of its own for assistive
+                    // technology here.
+                    Accessible.name: title
+                    Accessible.onPressAction: menuItem.clicked()
+                    contentItem: SymbolLabel {
+                        text: parent.text
+                        symbol: parent.symbol
+                        font: parent.font
+                        color: parent.destructive ? Theme.red : Theme.label
+                        spacing: 10
+                    }
+                    onTriggered: {
+                        const action = root.actions[index]
+                        if (typeof action === "function")
+                            action()
+                    }
                 }
-                onTriggered: {
-                    const action = root.actions[index]
-                    if (typeof action === "function")
-                        action()
-                }
+                onObjectAdded: (index, object) => popupMenu.insertItem(index, object)
+                onObjectRemoved: (index, object) => popupMenu.removeItem(object)
             }
-            onObjectAdded: (index, object) => menu.insertItem(index, object)
-            onObjectRemoved: (index, object) => menu.removeItem(object)
         }
     }
 }

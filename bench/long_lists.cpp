@@ -1,0 +1,310 @@
+// The screens that list what the backend sends, over long replies, each in a real Qt Quick window
+// (offscreen) against the stand-in backend in its own process (melodrift-stand-in --bulk N). For
+// each screen and each size: the longest pause of the GUI thread while the screen opens, what the
+// process grows by, the artwork requests the stand-in saw and the rows built; then the longest
+// pause while End and Home jump through the list. Printed with their ratios to the same screen
+// with 10 items. Targets (the program exits 1 when one is missed):
+//   1,000 items:  pause ≤ 150 ms, growth ≤ 40 MB over the 10-item screen;
+//   the largest:  pause ≤ 400 ms, growth ≤ 120 MB (20,000 items, or what fits the reply cap);
+//   artwork requests on opening ≤ the rows of two screens, whatever the size;
+//   End and Home: every pause ≤ 150 ms.
+//     bench_long_lists [--quick] [screen...]   (--quick: 10 and 1,000 items only; a screen by a
+//                                               part of its name, e.g. "station")
+#include "Services/APIClient.h"
+#include "Services/AuthStore.h"
+#include "Services/Keychain.h"
+#include "support/QuickHost.h"
+#include "support/TaskOutcome.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int WindowHeight = 860;
+// Two screens of the shortest rows (64 px and 8 of spacing), and the header's picture.
+constexpr int MaxArtwork = 2 * (WindowHeight / 72 + 1) + 2;
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+int countNamed(QQuickItem *root, const QString &prefix)
+{
+    int n = 0;
+    for (QQuickItem *child : root->childItems())
+        n += (child->objectName().startsWith(prefix) ? 1 : 0) + countNamed(child, prefix);
+    return n;
+}
+
+QQuickItem *visibleNamed(QQuickItem *root, const QString &name)
+{
+    for (QQuickItem *child : root->childItems()) {
+        if (child->objectName() == name && child->isVisible())
+            return child;
+        if (QQuickItem *found = visibleNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// The longest time the GUI thread went without running its timers.
+class PauseMeter
+{
+public:
+    PauseMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(2);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_timer.start();
+        reset();
+    }
+    void reset()
+    {
+        m_clock.start();
+        m_longest = 0;
+    }
+    double longestMs()
+    {
+        tick();
+        return m_longest;
+    }
+
+private:
+    void tick()
+    {
+        m_longest = std::max(m_longest, double(m_clock.nsecsElapsed()) / 1e6);
+        m_clock.start();
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    double m_longest = 0;
+};
+
+// The stand-in backend in its own process, serving lists of `count`.
+class StandIn
+{
+public:
+    explicit StandIn(int count)
+    {
+        m_process.setProgram(QStringLiteral(MELODRIFT_STAND_IN));
+        m_process.setArguments({QStringLiteral("--bulk"), QString::number(count)});
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        static const QRegularExpression listening(QStringLiteral("listening on (\\S+)"));
+        quickhost::waitFor([&] {
+            m_output += m_process.readAllStandardOutput();
+            const auto match = listening.match(QString::fromUtf8(m_output));
+            if (match.hasMatch())
+                m_base = QUrl(match.captured(1));
+            const auto id = QRegularExpression(QStringLiteral("long playlist is (\\d+)")).match(QString::fromUtf8(m_output));
+            if (id.hasMatch())
+                m_bigPlaylist = id.captured(1).toLongLong();
+            return m_base.isValid() && m_bigPlaylist > 0;
+        }, 60000);
+    }
+    ~StandIn()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    QUrl base() const { return m_base; }
+    qint64 bigPlaylist() const { return m_bigPlaylist; }
+    int artworkRequests()
+    {
+        m_output += m_process.readAllStandardOutput();
+        return int(m_output.count("/artwork/bulk-"));
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+    QUrl m_base;
+    qint64 m_bigPlaylist = 0;
+};
+
+struct Screen {
+    const char *name;
+    QByteArray push; // how the page is opened on the stack; empty: the library tab itself
+    const char *list;
+    const char *rowPrefix;
+    int largest; // the largest size that fits the reply cap
+};
+
+struct Figures {
+    double openPauseMs = 0;
+    double growthMb = 0;
+    int artwork = 0;
+    int built = 0;
+    double scrollPauseMs = 0;
+    bool opened = false;
+};
+
+QByteArray sceneFor(const Screen &screen, qint64 bigPlaylist)
+{
+    if (screen.push.isEmpty())
+        return "import QtQuick\nimport Melodrift\nLibraryView {}";
+    QByteArray push = screen.push;
+    push.replace("BIG", QByteArray::number(bigPlaylist));
+    return "import QtQuick\nimport Melodrift\n"
+           "NavigationStack { initialItem: NavigationPage { navigationTitle: \"root\" }\n"
+           "  Component.onCompleted: " + push + "\n"
+           "  Component { id: addSheet; AddToPlaylistSheet { station: ({ genre: \"jazz\", server_name: \"Jazz\","
+           " stream_url: \"/live/jazz\", artwork_url: \"/artwork/jazz.jpg\" }) } }\n"
+           "  Component { id: searchPage; SoundCloudSearchView { Component.onCompleted: { model.query = \"bulk\";"
+           " model.search() } } }\n"
+           "}";
+}
+
+void pressKey(QQuickWindow *window, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &press);
+    QCoreApplication::sendEvent(window, &release);
+}
+
+Figures measure(const Screen &screen, int count)
+{
+    Figures figures;
+    StandIn standIn(count);
+    if (!standIn.base().isValid())
+        return figures;
+    APIClient::shared().setBaseURL(standIn.base());
+    if (!testing_support::runTask(AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234"))).ok())
+        return figures;
+    auto engine = quickhost::makeEngine();
+    quickhost::settle(200);
+    const double before = residentMegabytes();
+    const int artworkBefore = standIn.artworkRequests();
+
+    PauseMeter meter;
+    quickhost::HostedScreen hosted = quickhost::HostedScreen::loadText(
+        *engine, sceneFor(screen, standIn.bigPlaylist()), {}, QSize(430, WindowHeight));
+    QQuickItem *root = hosted.isValid() ? hosted.window()->contentItem() : nullptr;
+    const QString first = QLatin1String(screen.rowPrefix) + QLatin1Char('0');
+    QQuickItem *list = nullptr;
+    figures.opened = root && quickhost::waitFor([&] {
+        list = visibleNamed(root, QLatin1String(screen.list));
+        return list && visibleNamed(list, first);
+    }, 120000);
+    quickhost::settle(1500); // the push, the artwork in view
+    figures.openPauseMs = meter.longestMs();
+    figures.growthMb = residentMegabytes() - before;
+    figures.artwork = standIn.artworkRequests() - artworkBefore;
+    if (figures.opened) {
+        figures.built = countNamed(list, QLatin1String(screen.rowPrefix));
+        QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+        quickhost::settle(300);
+        meter.reset();
+        pressKey(hosted.window(), Qt::Key_End);
+        quickhost::settle(800);
+        pressKey(hosted.window(), Qt::Key_Home);
+        quickhost::settle(800);
+        figures.scrollPauseMs = meter.longestMs();
+    }
+    hosted = quickhost::HostedScreen();
+    engine.reset();
+    AuthStore::shared().logout();
+    quickhost::settle(100);
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A home of its own: the sign-ins and the artwork cache stay out of the real one.
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/melodrift-bench-XXXXXX"));
+    if (!root.isValid() || !QDir(root.path()).mkdir(QStringLiteral("home")))
+        return 2;
+    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        qunsetenv(name);
+    QStandardPaths::setTestModeEnabled(true);
+    Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
+    QGuiApplication app(argc, argv);
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    // Any other argument picks the screens whose name holds it.
+    QStringList only = app.arguments().mid(1);
+    only.removeAll(QStringLiteral("--quick"));
+
+    const Screen screens[] = {
+        {"library tab, playlists", QByteArray(), "libraryScroll", "playlistCard", 20000},
+        {"a playlist's page", "push(Qt.resolvedUrl(\"qrc:/Melodrift/PlaylistDetailView.qml\"), { summary: { id: BIG } })",
+         "listView", "trackRow", 20000},
+        {"a station's track list",
+         "push(Qt.resolvedUrl(\"qrc:/Melodrift/StationDetailView.qml\"), { station: { genre: \"songsara-bulk\","
+         " server_name: \"Bulk\", source: \"songsara\" } })",
+         "listView", "trackRow", 20000},
+        {"SoundCloud results", "push(searchPage)", "resultsList", "resultRow", 8000},
+        {"add-to-playlist sheet", "push(addSheet)", "playlistList", "playlistRow", 20000},
+    };
+
+    // The first window of the process compiles the module's QML: not part of any screen's figures.
+    measure(screens[0], 10);
+
+    bool missed = false;
+    std::printf("%-24s %7s %10s %8s %10s %8s %6s %8s %10s\n", "screen", "items", "open ms", "x10", "growth MB",
+                "x10", "built", "artwork", "End/Home ms");
+    for (const Screen &screen : screens) {
+        if (!only.isEmpty() && std::none_of(only.cbegin(), only.cend(), [&](const QString &part) {
+                return QString::fromUtf8(screen.name).contains(part);
+            }))
+            continue;
+        QList<int> sizes{10, 1000};
+        if (!quick)
+            sizes << screen.largest;
+        Figures base;
+        for (const int size : sizes) {
+            const Figures f = measure(screen, size);
+            if (size == 10)
+                base = f;
+            const double pauseRatio = base.openPauseMs > 0 ? f.openPauseMs / base.openPauseMs : 0;
+            const double growthRatio = base.growthMb > 0.5 ? f.growthMb / base.growthMb : 0;
+            std::printf("%-24s %7d %10.1f %8.2f %10.1f %8.2f %6d %8d %10.1f\n", screen.name, size, f.openPauseMs,
+                        pauseRatio, f.growthMb, growthRatio, f.built, f.artwork, f.scrollPauseMs);
+            std::fflush(stdout);
+            QStringList misses;
+            if (!f.opened)
+                misses << QStringLiteral("the list never showed");
+            const double pauseTarget = size <= 1000 ? 150 : 400;
+            const double growthTarget = size <= 1000 ? 40 : 120;
+            if (size > 10 && f.openPauseMs > pauseTarget)
+                misses << QStringLiteral("opening paused %1 ms > %2").arg(f.openPauseMs, 0, 'f', 0).arg(pauseTarget);
+            if (size > 10 && f.growthMb - base.growthMb > growthTarget)
+                misses << QStringLiteral("grew %1 MB more than with 10 > %2").arg(f.growthMb - base.growthMb, 0, 'f', 1).arg(growthTarget);
+            if (f.artwork > MaxArtwork)
+                misses << QStringLiteral("%1 artwork requests > %2").arg(f.artwork).arg(MaxArtwork);
+            if (f.scrollPauseMs > 150)
+                misses << QStringLiteral("End/Home paused %1 ms > 150").arg(f.scrollPauseMs, 0, 'f', 0);
+            for (const QString &miss : misses)
+                std::printf("  MISSED: %s\n", qPrintable(miss));
+            missed = missed || !misses.isEmpty();
+        }
+    }
+    return missed ? 1 : 0;
+}

@@ -1,0 +1,184 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrift
+
+// A vertical list that builds only the rows in view and about a screen around them, however long
+// its model: the page's top part goes in `header` (and what follows the rows in `footer`) so the
+// whole page scrolls as one. The keyboard still reaches every row:
+//   - Tab from the page above enters at the header's first control (or the first row);
+//   - Tab and Backtab go from a row's last (first) control to the next (previous) row, building and
+//     scrolling to it first; out of the header into the first row; past the list out of it;
+//   - Down and Up move one row, keeping the control's place in the row; Home and End jump to the
+//     first and last row.
+// The focused row is the list's current row, so it stays built while scrolled away.
+// `focusBottomInset` is the room kept free at the bottom when a control is scrolled into view
+// (the mini player bar): by default the list's bottom margin.
+//     LazyListView { model: rows; bottomMargin: model.bottomPadding; header: Column {...}
+//                    delegate: Item { required property int index; ... } }
+ListView {
+    id: view
+
+    property real focusBottomInset: bottomMargin
+    property int scrollBarPolicy: ScrollBar.AsNeeded
+
+    clip: true
+    activeFocusOnTab: true
+    keyNavigationEnabled: false
+    cacheBuffer: Math.max(0, Math.round(height))
+    ScrollBar.vertical: ScrollBar { policy: view.scrollBarPolicy }
+
+    // The list itself takes focus only on its way in from Tab: hand it to the first control.
+    onActiveFocusChanged: {
+        if (activeFocus && Window.activeFocusItem === view)
+            Qt.callLater(view.enter)
+    }
+
+    function enter() {
+        if (!view.activeFocus || Window.activeFocusItem !== view)
+            return
+        const first = headerItem ? controlsIn(headerItem) : []
+        if (first.length > 0)
+            first[0].forceActiveFocus(Qt.TabFocusReason)
+        else if (!focusRow(0, 0))
+            leave(view, true)
+    }
+
+    // A control of the footer gets focus: its place is only estimated until the rows before it
+    // are laid out, so lay out the end first (the focus ring then brings the control into view).
+    Connections {
+        target: view.Window.window
+        function onActiveFocusItemChanged() {
+            const focused = view.Window.activeFocusItem
+            if (view.footerItem && focused && view.sectionOf(focused) === view.footerItem
+                    && view.footerItem.y > view.contentY + view.height)
+                view.positionViewAtEnd()
+        }
+    }
+
+    // The child of the content item (a row, the header or the footer) that holds `item`.
+    function sectionOf(item) {
+        for (let it = item; it; it = it.parent) {
+            if (it.parent === view.contentItem)
+                return it
+        }
+        return null
+    }
+
+    function inside(item) {
+        for (let it = item; it; it = it.parent) {
+            if (it === view)
+                return true
+        }
+        return false
+    }
+
+    // The controls Tab stops at inside `item`, in Tab order.
+    function controlsIn(item) {
+        const found = []
+        const walk = it => {
+            if (!it.visible)
+                return
+            if (it.activeFocusOnTab && it.enabled)
+                found.push(it)
+            for (let i = 0; i < it.children.length; ++i)
+                walk(it.children[i])
+        }
+        walk(item)
+        return found
+    }
+
+    // Gives keyboard focus to row `index`: its control at `place` (0 the first, -1 the last, past
+    // the end the last). False when there is no such row or it has no control.
+    function focusRow(index, place) {
+        if (index < 0 || index >= count)
+            return false
+        // (The top and the end directly: positioning at index 0 from far down costs with the
+        // list's length.)
+        if (index === 0)
+            contentY = originY - topMargin
+        else if (index === count - 1)
+            positionViewAtEnd()
+        else
+            positionViewAtIndex(index, ListView.Contain)
+        currentIndex = index
+        const row = itemAtIndex(index)
+        if (!row)
+            return false
+        const controls = controlsIn(row)
+        if (controls.length === 0)
+            return false
+        const at = place < 0 ? controls.length - 1 : Math.min(place, controls.length - 1)
+        controls[at].forceActiveFocus(Qt.TabFocusReason)
+        return true
+    }
+
+    // Moves focus to the next (previous) control of the window outside the list.
+    function leave(from, forward) {
+        let next = from.nextItemInFocusChain(forward)
+        for (let guard = 0; next && next !== from && inside(next) && guard < 100000; ++guard)
+            next = next.nextItemInFocusChain(forward)
+        if (next && next !== from && !inside(next))
+            next.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+    }
+
+    function focusEdge(section, forward) {
+        const controls = section ? controlsIn(section) : []
+        if (controls.length === 0)
+            return false
+        controls[forward ? 0 : controls.length - 1].forceActiveFocus(forward ? Qt.TabFocusReason
+                                                                              : Qt.BacktabFocusReason)
+        return true
+    }
+
+    // Tab and Backtab at the edge of a row, the header or the footer.
+    function tab(focused, forward) {
+        const section = sectionOf(focused)
+        if (!section)
+            return false
+        const controls = controlsIn(section)
+        const at = controls.indexOf(focused)
+        if (at < 0 || (forward ? at < controls.length - 1 : at > 0))
+            return false
+        if (section === headerItem) {
+            if (forward && !focusRow(0, 0) && !focusEdge(footerItem, true))
+                leave(focused, true)
+            if (!forward)
+                leave(focused, false)
+        } else if (section === footerItem) {
+            if (!forward && !focusRow(count - 1, -1) && !focusEdge(headerItem, false))
+                leave(focused, false)
+            if (forward)
+                leave(focused, true)
+        } else {
+            const index = section.index
+            if (forward && !focusRow(index + 1, 0) && !focusEdge(footerItem, true))
+                leave(focused, true)
+            if (!forward && !focusRow(index - 1, -1) && !focusEdge(headerItem, false))
+                leave(focused, false)
+        }
+        return true
+    }
+
+    Keys.onPressed: event => {
+        const focused = Window.activeFocusItem
+        if (!focused || focused === view)
+            return
+        if (event.key === Qt.Key_Tab || event.key === Qt.Key_Backtab) {
+            const forward = event.key === Qt.Key_Tab && !(event.modifiers & Qt.ShiftModifier)
+            event.accepted = tab(focused, forward)
+            return
+        }
+        const section = sectionOf(focused)
+        if (!section || section === headerItem || section === footerItem)
+            return
+        const place = controlsIn(section).indexOf(focused)
+        if (event.key === Qt.Key_Down)
+            event.accepted = focusRow(section.index + 1, place) || true
+        else if (event.key === Qt.Key_Up)
+            event.accepted = focusRow(section.index - 1, place) || true
+        else if (event.key === Qt.Key_Home)
+            event.accepted = focusRow(0, 0) || true
+        else if (event.key === Qt.Key_End)
+            event.accepted = focusRow(count - 1, 0) || true
+    }
+}

@@ -1,0 +1,305 @@
+#include "ArtworkPicture.h"
+#include "Models/Station.h"
+#include "Services/APIClient.h"
+#include "Services/AuthStore.h"
+#include "Services/RadioPlayer.h"
+#include "support/AccountRoutes.h"
+#include "support/AccountState.h"
+#include "support/BulkLibrary.h"
+#include "support/DemoCatalogue.h"
+#include "support/StandInAudio.h"
+#include "support/StandInServer.h"
+#include "support/TaskOutcome.h"
+#include "QmlWindowFixture.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+// The screens that list what the backend sends, in a live window against a stand-in serving a few
+// thousand items per list: only the rows in view (and about a screen around them) are built and
+// fetch artwork, the keyboard reaches the last row, whose assistive Press does what a click does;
+// the mini player bar never covers the focused control; deleting a track moves focus to a row.
+
+using namespace quickhost;
+
+namespace {
+
+constexpr int Items = 3000;
+// Rows built, and artwork fetched, at most: the window (860 high) shows about a dozen rows of the
+// shortest kind, and one screen's worth is kept on each side.
+constexpr int MaxBuilt = 60;
+
+class LongListsQml : public QmlWindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(server.listen(), 0u);
+        catalogue = standin::installDemoCatalogue(server);
+        standin::installAudioRoutes(server);
+        standin::AccountState &state = standin::installAccountRoutes(server);
+        state.printCodes = false;
+        bulk = standin::installBulkLibrary(server, state, catalogue, Items);
+        previousBase = APIClient::shared().baseURL();
+        APIClient::shared().setBaseURL(server.baseUrl());
+        ArtworkCache::shared().clear();
+        ASSERT_TRUE(testing_support::runTask(
+                        AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234")))
+                        .ok());
+        QmlWindowFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        QmlWindowFixture::TearDown();
+        RadioPlayer::shared()->setFullPlayerPresented(false);
+        AuthStore::shared().logout();
+        APIClient::shared().setBaseURL(previousBase);
+    }
+
+    QQuickItem *root() const { return hosted.window()->contentItem(); }
+    QQuickItem *focused() const { return hosted.window()->activeFocusItem(); }
+    void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
+
+    // The first visible item of that name (delegates and pushed pages included).
+    static QQuickItem *visibleNamed(QQuickItem *from, const QString &name)
+    {
+        if (!from)
+            return nullptr;
+        for (QQuickItem *child : from->childItems()) {
+            if (child->objectName() == name && child->isVisible())
+                return child;
+            if (QQuickItem *found = visibleNamed(child, name))
+                return found;
+        }
+        return nullptr;
+    }
+    static int countNamed(QQuickItem *from, const QString &prefix)
+    {
+        int count = 0;
+        for (QQuickItem *child : from->childItems())
+            count += (child->objectName().startsWith(prefix) ? 1 : 0) + countNamed(child, prefix);
+        return count;
+    }
+    static bool within(QQuickItem *item, QQuickItem *ancestor)
+    {
+        for (QQuickItem *it = item; it; it = it->parentItem())
+            if (it == ancestor)
+                return true;
+        return false;
+    }
+    int artworkRequests() const
+    {
+        int count = 0;
+        for (const auto &request : server.requests())
+            count += QString::fromLatin1(request.rawPath).startsWith(standin::BulkLibrary::artworkPrefix) ? 1 : 0;
+        return count;
+    }
+    qreal sceneBottom(QQuickItem *item) const { return item->mapToScene(QPointF(0, item->height())).y(); }
+
+    standin::StandInServer server;
+    std::shared_ptr<standin::DemoCatalogue> catalogue;
+    standin::BulkLibrary bulk;
+    QUrl previousBase;
+};
+
+// Every page is pushed on a stack with a root page below, as the tabs do.
+QByteArray stackWith(const QByteArray &push)
+{
+    return R"(
+NavigationStack {
+    id: stack
+    initialItem: NavigationPage { navigationTitle: "root" }
+    function open() { )" + push + R"( }
+    Component { id: addSheet; AddToPlaylistSheet { station: ({ genre: "jazz", title: "Miles Quartet - Blue Evening",
+        server_name: "جاز شبانه", stream_url: "/live/jazz", artwork_url: "/artwork/jazz.jpg" }) } }
+    Component { id: searchPage; SoundCloudSearchView { Component.onCompleted: { model.query = "bulk"; model.search() } } }
+}
+)";
+}
+
+} // namespace
+
+// Each screen with a few thousand rows: bounded rows and artwork on opening and after End, the
+// last row reached by keyboard and pressed through its assistive action; Home comes back.
+TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
+{
+    struct Screen {
+        const char *name;
+        QByteArray qml;
+        QString list;      // the list's object name
+        QString rowPrefix; // object names of its rows (a card of the grid)
+        int rows;          // rows (cards) the list holds
+    };
+    const int playlists = Items + 3; // the demo account's two, the bulk ones and the long one
+    const QString bigID = QString::number(bulk.bigPlaylistID);
+    const Screen screens[] = {
+        {"library tab, playlists", "LibraryView {}", QStringLiteral("libraryScroll"),
+         QStringLiteral("playlistCard"), playlists},
+        {"a playlist's page",
+         stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/PlaylistDetailView.qml\"), { summary: { id: "
+                   + bigID.toLatin1() + ", title: \"Bulk playlist\" } })"),
+         QStringLiteral("listView"), QStringLiteral("trackRow"), Items},
+        {"a station's track list",
+         stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/StationDetailView.qml\"), { station: { genre: "
+                   "\"songsara-bulk\", server_name: \"Bulk\", source: \"songsara\" } })"),
+         QStringLiteral("listView"), QStringLiteral("trackRow"), Items},
+        {"SoundCloud results", stackWith("push(searchPage)"), QStringLiteral("resultsList"),
+         QStringLiteral("resultRow"), Items},
+        {"add-to-playlist sheet", stackWith("push(addSheet)"), QStringLiteral("playlistList"),
+         QStringLiteral("playlistRow"), playlists},
+    };
+    for (const Screen &screen : screens) {
+        SCOPED_TRACE(screen.name);
+        server.clearRequests();
+        QObject *loaded = loadQml(screen.qml);
+        ASSERT_TRUE(loaded);
+        if (loaded->metaObject()->indexOfMethod("open()") >= 0)
+            QMetaObject::invokeMethod(loaded, "open");
+        QQuickItem *list = nullptr;
+        const QString last = screen.rowPrefix + QString::number(screen.rows - 1);
+        const QString first = screen.rowPrefix + QStringLiteral("0");
+        ASSERT_TRUE(waitFor([&] { return (list = visibleNamed(root(), screen.list)) && visibleNamed(list, first); }, 15000));
+        settle(600); // the push and the artwork in view
+
+        // Opening builds a few screens' worth of rows, and fetches only their artwork.
+        EXPECT_GT(countNamed(list, screen.rowPrefix), 3);
+        EXPECT_LE(countNamed(list, screen.rowPrefix), MaxBuilt);
+        EXPECT_LE(artworkRequests(), MaxBuilt);
+
+        // From the first row, Down moves a row; End reaches the last one, still lazily.
+        QQuickItem *firstRow = visibleNamed(list, first);
+        QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+        ASSERT_TRUE(focused() && within(focused(), firstRow));
+        key(Qt::Key_Down);
+        EXPECT_TRUE(within(focused(), list) && !within(focused(), firstRow->parentItem()));
+        key(Qt::Key_End);
+        // (Delegates hold a row, or a row of the grid's cards.)
+        QQuickItem *lastRow = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (lastRow = visibleNamed(list, last)) && within(focused(), lastRow->parentItem()); }));
+        settle(300);
+        EXPECT_LE(countNamed(list, screen.rowPrefix), MaxBuilt);
+        EXPECT_LE(artworkRequests(), 2 * MaxBuilt);
+        EXPECT_LE(sceneBottom(focused()), hosted.window()->height());
+
+        // The focused control of the last row is exposed with a Press that does what a click does.
+        QQuickItem *control = focused();
+        QSignalSpy clicks(control, SIGNAL(clicked()));
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_TRUE(accessible && accessible->actionInterface());
+        EXPECT_TRUE(accessible->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(clicks.count(), 1);
+        RadioPlayer::shared()->setFullPlayerPresented(false);
+        settle(400);
+
+        // Home goes back to the first row.
+        list = visibleNamed(root(), screen.list);
+        if (list && within(focused(), list)) {
+            key(Qt::Key_Home);
+            EXPECT_TRUE(waitFor([&] {
+                QQuickItem *top = visibleNamed(list, first);
+                return top && within(focused(), top->parentItem());
+            }));
+        }
+        hosted = HostedScreen();
+        settle(50);
+    }
+}
+
+// With a station current the library's mini player bar covers the bottom of the tab: what the
+// listener focuses or must click stays above it.
+TEST_F(LongListsQml, TheMiniPlayerBarNeverCoversTheFocusedControl)
+{
+    RadioPlayer::shared()->select(Station::fromJson(catalogue->station(QStringLiteral("jazz"))));
+    ASSERT_TRUE(waitFor([] { return RadioPlayer::shared()->currentStation().has_value(); }));
+    struct Case {
+        const char *name;
+        std::function<QQuickItem *(QObject *library)> reach; // focuses or shows the control
+    };
+    const Case cases[] = {
+        {"the sign-out button of the account page", [&](QObject *) {
+             QQuickItem *link = visibleNamed(root(), QStringLiteral("accountLink"));
+             QMetaObject::invokeMethod(link, "activate");
+             EXPECT_TRUE(waitFor([&] { return visibleNamed(root(), QStringLiteral("signOutButton")) != nullptr; }));
+             settle(500);
+             return visibleNamed(root(), QStringLiteral("signOutButton"));
+         }},
+        {"the SoundCloud card's field", [&](QObject *) {
+             QQuickItem *field = visibleNamed(root(), QStringLiteral("soundCloudCard"));
+             field = field ? visibleNamed(field, QStringLiteral("queryField")) : nullptr;
+             QQuickItem *input = field ? field->property("input").value<QQuickItem *>() : nullptr;
+             if (input)
+                 input->forceActiveFocus(Qt::TabFocusReason);
+             settle(300);
+             return input;
+         }},
+        {"the last track of a long playlist", [&](QObject *library) {
+             QMetaObject::invokeMethod(library, "openPlaylist", Q_ARG(QVariant, bulk.bigPlaylistID));
+             QQuickItem *row = nullptr;
+             EXPECT_TRUE(waitFor([&] { return (row = visibleNamed(root(), QStringLiteral("trackRow0"))) != nullptr; }, 15000));
+             QQuickItem *list = visibleNamed(root(), QStringLiteral("listView"));
+             QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+             key(Qt::Key_End);
+             settle(300);
+             return focused();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QObject *library = loadQml(R"(
+LibraryView {
+    function openPlaylist(id) {
+        navigationStack.push(Qt.resolvedUrl("qrc:/Melodrift/PlaylistDetailView.qml"), { summary: { id: id } })
+    }
+})");
+        ASSERT_TRUE(waitFor([&] { return visibleNamed(root(), QStringLiteral("playlistCard0")) != nullptr; }, 15000));
+        QQuickItem *bar = visibleNamed(root(), QStringLiteral("libraryMiniPlayerSlot"));
+        ASSERT_TRUE(waitFor([&] { return bar && bar->opacity() == 1.0; }));
+        QQuickItem *control = c.reach(library);
+        ASSERT_TRUE(control);
+        const qreal barTop = bar->mapToScene(QPointF(0, 0)).y();
+        EXPECT_LE(sceneBottom(control), barTop);
+        hosted = HostedScreen();
+        settle(50);
+    }
+}
+
+// Deleting the focused track of a playlist moves focus to the row that took its place, else the
+// one before it, else the playlist's heading.
+TEST_F(LongListsQml, DeletingATrackMovesFocusToTheNextRow)
+{
+    QObject *stack = loadQml(stackWith(
+        "push(Qt.resolvedUrl(\"qrc:/Melodrift/PlaylistDetailView.qml\"), { summary: { id: 1, title: \"x\" } })"));
+    QMetaObject::invokeMethod(stack, "open");
+    ASSERT_TRUE(waitFor([&] { return visibleNamed(root(), QStringLiteral("trackRow2")) != nullptr; }));
+    settle(400);
+    struct Step {
+        int deleted;         // the row deleted
+        const char *focusOn; // the item that then has focus: a row, or the heading
+    };
+    const Step steps[] = {{1, "trackRow1"}, {1, "trackRow0"}, {0, "header"}};
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.focusOn);
+        QQuickItem *row = visibleNamed(root(), QStringLiteral("trackRow") + QString::number(step.deleted));
+        ASSERT_TRUE(row);
+        visibleNamed(row, QStringLiteral("playButton"))->forceActiveFocus(Qt::TabFocusReason);
+        const int before = server.countRequests(QStringLiteral("/api/playlists/1"));
+        key(Qt::Key_Delete);
+        QQuickItem *confirm = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (confirm = visibleNamed(root(), QStringLiteral("destructiveButton"))) != nullptr; }));
+        settle(300);
+        QMetaObject::invokeMethod(confirm, "activate");
+        ASSERT_TRUE(waitFor([&] { return server.countRequests(QStringLiteral("/api/playlists/1")) > before; }));
+        EXPECT_TRUE(waitFor([&] {
+            QQuickItem *target = visibleNamed(root(), QString::fromLatin1(step.focusOn));
+            return target && focused() && within(focused(), target);
+        }));
+        settle(300);
+    }
+}
