@@ -449,7 +449,9 @@ TEST_F(APIClientTest, LargeCataloguesDecodeOffTheGuiThreadWithTheSameResult)
               outcome.value->at(399).tracks->at(5).artist->constData());
 
     const QByteArray small = stationsBody(2);
-    EXPECT_EQ(runTask(TestClient::decodeReply<ThreadProbe>(small)).value->thread, QThread::currentThread());
+    const auto smallProbe = runTask(TestClient::decodeReply<ThreadProbe>(small));
+    ASSERT_TRUE(smallProbe.ok());
+    EXPECT_EQ(smallProbe.value->thread, QThread::currentThread());
     const auto probe = runTask(TestClient::decodeReply<ThreadProbe>(big));
     ASSERT_TRUE(probe.ok());
     EXPECT_NE(probe.value->thread, QThread::currentThread());

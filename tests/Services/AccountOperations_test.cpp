@@ -224,7 +224,9 @@ TEST_F(AccountOperationsTest, CurrentUserNeverFails)
     EXPECT_FALSE(r.hasQuery);
 
     // A rejected token, a null reply, a reply without a user, garbage: no user and no error.
-    EXPECT_FALSE(*runTask(client->me(QStringLiteral("not-a-token"))).value);
+    const auto rejected = runTask(client->me(QStringLiteral("not-a-token")));
+    ASSERT_TRUE(rejected.ok());
+    EXPECT_FALSE(*rejected.value);
     const QString me = QStringLiteral("/api/auth/me");
     for (const QByteArray &body : {QByteArray("null"), QByteArray(R"({"data":{}})"), QByteArray(R"({"data":null})"),
                                   QByteArray("<html>"), QByteArray(R"({"data":{"user":{"id":"seven"}}})")}) {
@@ -455,7 +457,9 @@ TEST_F(AccountOperationsTest, FavouriteToggleLikesAndUnlikes)
     liked = runTask(client->toggleFavorite(live, demoToken));
     ASSERT_TRUE(liked.ok());
     EXPECT_EQ(liked.value->data->favorited, false);
-    EXPECT_EQ(runTask(client->toggleFavorite(live, QStringLiteral("bad"))).errorAs<ServerError>()->code(), 401);
+    const auto refused = runTask(client->toggleFavorite(live, QStringLiteral("bad"))).errorAs<ServerError>();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code(), 401);
 }
 
 TEST_F(AccountOperationsTest, LyricsSearchAndSpotifyQueries)

@@ -287,6 +287,7 @@ TEST_F(AuthStoreTest, ToggleFavouriteAnswersFromTheReloadedLibrary)
     EXPECT_EQ(body.value("track_id"), QStringLiteral("pop-live#Some Song"));
 
     outcome = runTask(store->toggleFavorite(likedLive()));
+    ASSERT_TRUE(outcome.ok());
     EXPECT_EQ(*outcome.value, false);
     EXPECT_FALSE(store->favoriteIDs().contains(QStringLiteral("pop-live#Some Song")));
 

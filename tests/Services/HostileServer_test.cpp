@@ -226,7 +226,9 @@ TEST_F(HostileServerTest, PlayerArtworkIsBoundedAndReadOnlyFromTheOfflineFolder)
         }
     }
 
-    const QImage giant = artwork::decodeScaled(*runTask(source.download(backend.baseUrl().resolved(QUrl("/hostile/giant.jpg")))).value, 512);
+    const auto giantBytes = runTask(source.download(backend.baseUrl().resolved(QUrl("/hostile/giant.jpg"))));
+    ASSERT_TRUE(giantBytes.ok());
+    const QImage giant = artwork::decodeScaled(*giantBytes.value, 512);
     EXPECT_EQ(giant.size(), QSize(512, 512));
     EXPECT_EQ(artwork::decodeScaled(jpeg, 512).size(), QSize(300, 300)); // smaller ones keep their size
     EXPECT_TRUE(artwork::decodeScaled("no picture", 512).isNull());

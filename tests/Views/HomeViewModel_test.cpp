@@ -258,14 +258,29 @@ TEST_F(HomeViewModelTest, PullToRefreshForcesALoadAndEndsWithIt)
 TEST_F(HomeViewModelTest, RefreshThatEndsAfterTheScreenWentAwayWritesNothing)
 {
     loadCatalogue();
+    play(catalogueStation(QStringLiteral("tehran-live")), TCS::Playing);
     auto home = makeHome();
     standin::Reply slow = standin::Reply::json(R"({"code":200,"message":"ok","data":[]})");
     slow.delayMs = 200;
     server.script("GET", QStringLiteral("/api/stations"), slow, 1);
     home->refresh();
+    ASSERT_TRUE(store->isLoading());
+    // What the screen writes to besides itself: the player, the catalogue's filter, the
+    // recognition request.
+    const auto outside = [&] {
+        return QVariantList{player->currentStation() ? player->currentStation()->genre : QString(),
+                            player->isFullPlayerPresented(), int(store->selectedCategory()),
+                            ShazamManager::shared().openRequest()};
+    };
+    const QVariantList before = outside();
     home.reset();
+    // The refresh ends with the screen gone: a sanitizer build reports any use of the freed
+    // screen here.
     ASSERT_TRUE(waitFor([&] { return !store->isLoading(); }));
     quickhost::settle(50);
+    EXPECT_TRUE(store->stations().isEmpty()) << "the store did not take the late reply";
+    EXPECT_FALSE(store->errorMessage().has_value());
+    EXPECT_EQ(outside(), before);
 }
 
 TEST_F(HomeViewModelTest, CardTapPlaysALiveStationAndOpensAnyOtherInDetail)

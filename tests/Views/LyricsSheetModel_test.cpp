@@ -3,6 +3,7 @@
 #include "LyricsSheetModel.h"
 
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QSignalSpy>
 
 // The lyrics sheet's model over the stand-in backend and a real player (on a fake platform
@@ -61,6 +62,14 @@ protected:
     }
 
     qint64 nowMs = 1'000'000;
+};
+
+// The backend client with its network manager in view, to tell when a reply has landed.
+class WatchedClient : public APIClient
+{
+public:
+    using APIClient::APIClient;
+    using APIClient::network;
 };
 
 } // namespace
@@ -281,10 +290,25 @@ TEST_F(LyricsSheetModelTest, AReplyAfterTheSheetWentAwayChangesNothing)
 {
     play(stationFrom(rotationJson));
     scriptLyrics(R"({"data":{"found":true,"lines":[{"time":0,"text":"a"}]}})", 200, 200);
-    auto sheet = makeSheet();
+    APIClient::Options options;
+    options.baseURL = server.baseUrl();
+    WatchedClient watched(options);
+    QSignalSpy replies(&watched.network(), &QNetworkAccessManager::finished);
+    auto sheet = std::make_unique<LyricsSheetModel>(player.get(), &watched, [this] { return nowMs; });
     sheet->appear();
     ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/lyrics")));
+    // Besides the sheet itself, a reply could reach the player (its station, clock and seeks)
+    // and the backend (a retry).
+    const auto outside = [&] {
+        return QVariantList{player->currentStation() ? player->currentStation()->genre : QString(),
+                            player->currentTime(), player->isPlaying(), engine.seeks.size(),
+                            server.countRequests(QStringLiteral("/api/lyrics"))};
+    };
+    const QVariantList before = outside();
     sheet.reset();
-    quickhost::settle(400);
-    SUCCEED();
+    // The reply lands and the load resumes with the sheet gone: a sanitizer build reports any
+    // use of the freed sheet here.
+    ASSERT_TRUE(waitFor([&] { return replies.count() == 1; }, 30000));
+    quickhost::settle(50);
+    EXPECT_EQ(outside(), before);
 }

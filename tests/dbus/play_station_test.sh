@@ -13,6 +13,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# The player keeps its offline folder and caches under the home: give it one of the test's own.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+       XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
 fail() {
   echo "FAIL: $*"
   echo "--- player output:"
@@ -39,7 +43,7 @@ pids+=($!)
 until_ok 60 grep -q 'listening on' "$work/stand-in.log" || fail "the stand-in did not start"
 export MELODRIFT_API_BASE_URL=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/stand-in.log" | head -1)
 
-XDG_CACHE_HOME="$work/cache" "$play_station" jazz >"$work/player.log" 2>&1 &
+"$play_station" jazz >"$work/player.log" 2>&1 &
 pids+=($!)
 until_ok 60 grep -q 'playerctl -p ' "$work/player.log" || fail "no media controls"
 # Other tests may run players on the same bus: address this one by the name it took.
@@ -91,8 +95,7 @@ ctl position 5-
 until_ok 20 position_in 3 8 || fail "position after 5-: $(ctl position)"
 
 # No session bus: it plays on and says once that the controls are off.
-env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work/no-runtime" XDG_CACHE_HOME="$work/cache" \
-  "$play_station" pop-live >"$work/player-nobus.log" 2>&1 &
+env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$work/no-runtime" "$play_station" pop-live >"$work/player-nobus.log" 2>&1 &
 pids+=($!)
 until_ok 60 grep -q '^\[play-station\] playing' "$work/player-nobus.log" || fail "no playback without a bus"
 [ "$(grep -c 'media controls are off' "$work/player-nobus.log")" = 1 ] || fail "the off line is not there once"

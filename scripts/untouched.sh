@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Tells whether a test run left the machine as it found it: nothing new in (or gone from) the home
+# folder, and every device node under /dev still there with its type and numbers.
+#   untouched.sh snapshot <home> <dev>   prints a listing of both on standard output
+#   untouched.sh compare <before> <after> says what changed; exits 1 when anything did
+# The compiler cache inside the home is left out: builds running beside the tests fill it.
+set -euo pipefail
+
+snapshot() {
+  local home=$1 dev=$2
+  local ccache=${CCACHE_DIR:-$home/.cache/ccache}
+  # One line per entry, relative to the home; names may hold spaces, never a newline we care for.
+  find "$home" -mindepth 1 \( -path "$ccache" -o -path "$home/.ccache" \) -prune \
+    -o -printf 'home %P\n' 2>/dev/null | LC_ALL=C sort
+  # Pseudo-terminals and shared memory come and go with every process.
+  find "$dev" \( -path "$dev/pts" -o -path "$dev/shm" -o -path "$dev/mqueue" \) -prune \
+    -o \( -type c -o -type b \) -exec stat -c 'dev %F %t:%T %n' {} + 2>/dev/null | LC_ALL=C sort
+}
+
+# Prints at most 20 lines of standard input, then how many more there were.
+first20() {
+  awk '{ if (NR <= 20) print "  " $0 } END { if (NR > 20) print "  … and " NR - 20 " more" }'
+}
+
+compare() {
+  local before=$1 after=$2 changed=0 lines
+  lines=$(LC_ALL=C comm -13 <(grep '^home ' "$before" || true) <(grep '^home ' "$after" || true) | cut -c6-)
+  if [ -n "$lines" ]; then
+    echo "The test run left new files in the home folder:"
+    printf '%s\n' "$lines" | first20
+    changed=1
+  fi
+  lines=$(LC_ALL=C comm -23 <(grep '^home ' "$before" || true) <(grep '^home ' "$after" || true) | cut -c6-)
+  if [ -n "$lines" ]; then
+    echo "The test run removed files from the home folder:"
+    printf '%s\n' "$lines" | first20
+    changed=1
+  fi
+  # Devices that appear (a disk plugged in) are no harm; one that changed or went is.
+  lines=$(LC_ALL=C comm -23 <(grep '^dev ' "$before" || true) <(grep '^dev ' "$after" || true) | cut -c5-)
+  if [ -n "$lines" ]; then
+    echo "The test run replaced or removed device nodes (was → now):"
+    local type numbers path now
+    while IFS= read -r line; do
+      # "<type words> <major>:<minor> <path>", the type being one or two words.
+      path=/${line#*:* /}
+      numbers=${line% "$path"}
+      if [ -e "$path" ] || [ -L "$path" ]; then
+        now=$(stat -c '%F %t:%T' "$path")
+      else
+        now="missing"
+      fi
+      echo "$path: $numbers → $now"
+    done <<<"$lines" | first20
+    changed=1
+  fi
+  return $changed
+}
+
+case "${1:-}" in
+  snapshot) [ $# = 3 ] || { echo "usage: $0 snapshot <home> <dev>" >&2; exit 2; }; snapshot "$2" "$3" ;;
+  compare) [ $# = 3 ] || { echo "usage: $0 compare <before> <after>" >&2; exit 2; }; compare "$2" "$3" ;;
+  *) echo "usage: $0 snapshot <home> <dev> | compare <before> <after>" >&2; exit 2 ;;
+esac
