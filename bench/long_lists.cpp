@@ -40,34 +40,6 @@ constexpr int WindowHeight = 860;
 // Two screens of the shortest rows (64 px and 8 of spacing), and the header's picture.
 constexpr int MaxArtwork = 2 * (WindowHeight / 72 + 1) + 2;
 
-double residentMegabytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
-}
-
-int countNamed(QQuickItem *root, const QString &prefix)
-{
-    int n = 0;
-    for (QQuickItem *child : root->childItems())
-        n += (child->objectName().startsWith(prefix) ? 1 : 0) + countNamed(child, prefix);
-    return n;
-}
-
-QQuickItem *visibleNamed(QQuickItem *root, const QString &name)
-{
-    for (QQuickItem *child : root->childItems()) {
-        if (child->objectName() == name && child->isVisible())
-            return child;
-        if (QQuickItem *found = visibleNamed(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
 // The longest time the GUI thread went without running its timers.
 class PauseMeter
 {
@@ -196,7 +168,7 @@ Figures measure(const Screen &screen, int count)
         return figures;
     auto engine = quickhost::makeEngine();
     quickhost::settle(200);
-    const double before = residentMegabytes();
+    const double before = quickhost::residentMegabytes();
     const int artworkBefore = standIn.artworkRequests();
 
     PauseMeter meter;
@@ -206,15 +178,15 @@ Figures measure(const Screen &screen, int count)
     const QString first = QLatin1String(screen.rowPrefix) + QLatin1Char('0');
     QQuickItem *list = nullptr;
     figures.opened = root && quickhost::waitFor([&] {
-        list = visibleNamed(root, QLatin1String(screen.list));
-        return list && visibleNamed(list, first);
+        list = quickhost::visibleNamed(root, QLatin1String(screen.list));
+        return list && quickhost::visibleNamed(list, first);
     }, 120000);
     quickhost::settle(1500); // the push, the artwork in view
     figures.openPauseMs = meter.longestMs();
-    figures.growthMb = residentMegabytes() - before;
+    figures.growthMb = quickhost::residentMegabytes() - before;
     figures.artwork = standIn.artworkRequests() - artworkBefore;
     if (figures.opened) {
-        figures.built = countNamed(list, QLatin1String(screen.rowPrefix));
+        figures.built = quickhost::countNamedWithPrefix(list, QLatin1String(screen.rowPrefix));
         QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
         quickhost::settle(300);
         meter.reset();

@@ -16,15 +16,6 @@
 
 namespace {
 
-double residentMegabytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
-}
-
 QList<LyricsLine> makeLines(int count)
 {
     QList<LyricsLine> lines;
@@ -59,7 +50,7 @@ void BM_StoryRangeMenu(benchmark::State &state)
     menu->setProperty("items", QVariant::fromValue(&items));
     menu->setProperty("current", count / 2);
     quickhost::settle(50);
-    const double before = residentMegabytes();
+    const double before = quickhost::residentMegabytes();
 
     // The lines arrive (the lyrics reply is decoded off the GUI thread; this is the hand-over).
     QElapsedTimer arrival;
@@ -83,7 +74,7 @@ void BM_StoryRangeMenu(benchmark::State &state)
     }
     state.counters["lines_arrive_ms"] = arrivalMs;
     state.counters["delegates"] = delegates;
-    state.counters["rss_growth_mb"] = residentMegabytes() - before;
+    state.counters["rss_growth_mb"] = quickhost::residentMegabytes() - before;
 }
 BENCHMARK(BM_StoryRangeMenu)->Arg(3'000)->Arg(30'000)->UseManualTime()->Unit(benchmark::kMillisecond);
 

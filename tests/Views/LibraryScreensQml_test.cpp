@@ -49,18 +49,7 @@ protected:
 
     // The first visible item of that name in the window (pages, popups and delegates included).
     QQuickItem *find(const QString &name) const { return visibleNamed(hosted.window()->contentItem(), name); }
-    static QQuickItem *visibleNamed(QQuickItem *root, const QString &name)
-    {
-        if (!root)
-            return nullptr;
-        for (QQuickItem *child : root->childItems()) {
-            if (child->objectName() == name && child->isVisible())
-                return child;
-            if (QQuickItem *found = visibleNamed(child, name))
-                return found;
-        }
-        return nullptr;
-    }
+    static QQuickItem *visibleNamed(QQuickItem *root, const QString &name) { return quickhost::visibleNamed(root, name); }
     static bool shown(QQuickItem *item) { return item && item->isVisible(); }
     void click(QQuickItem *item)
     {

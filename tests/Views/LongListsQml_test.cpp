@@ -67,25 +67,8 @@ protected:
     void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
 
     // The first visible item of that name (delegates and pushed pages included).
-    static QQuickItem *visibleNamed(QQuickItem *from, const QString &name)
-    {
-        if (!from)
-            return nullptr;
-        for (QQuickItem *child : from->childItems()) {
-            if (child->objectName() == name && child->isVisible())
-                return child;
-            if (QQuickItem *found = visibleNamed(child, name))
-                return found;
-        }
-        return nullptr;
-    }
-    static int countNamed(QQuickItem *from, const QString &prefix)
-    {
-        int count = 0;
-        for (QQuickItem *child : from->childItems())
-            count += (child->objectName().startsWith(prefix) ? 1 : 0) + countNamed(child, prefix);
-        return count;
-    }
+    static QQuickItem *visibleNamed(QQuickItem *from, const QString &name) { return quickhost::visibleNamed(from, name); }
+    static int countNamed(QQuickItem *from, const QString &prefix) { return quickhost::countNamedWithPrefix(from, prefix); }
     static bool within(QQuickItem *item, QQuickItem *ancestor)
     {
         for (QQuickItem *it = item; it; it = it->parentItem())

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMutex>
 #include <QQmlComponent>
@@ -13,6 +14,8 @@
 #include <QQuickWindow>
 #include <QTest>
 #include <QThread>
+
+#include <unistd.h>
 
 namespace quickhost {
 
@@ -191,6 +194,36 @@ void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }
+}
+
+QQuickItem *visibleNamed(QQuickItem *root, const QString &name)
+{
+    if (!root)
+        return nullptr;
+    for (QQuickItem *child : root->childItems()) {
+        if (child->objectName() == name && child->isVisible())
+            return child;
+        if (QQuickItem *found = visibleNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+int countNamedWithPrefix(QQuickItem *root, const QString &prefix)
+{
+    int count = 0;
+    for (QQuickItem *child : root->childItems())
+        count += (child->objectName().startsWith(prefix) ? 1 : 0) + countNamedWithPrefix(child, prefix);
+    return count;
+}
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
 } // namespace quickhost

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QQuickItem;
 class QQuickWindow;
 
 // Loading screens of the Melodrift QML module outside the application: for the QML load test, the
@@ -34,6 +35,13 @@ public:
 // An engine set up as the application's: the Basic controls style, the application font, the
 // Melodrift module imported from qrc:/.
 std::unique_ptr<QQmlEngine> makeEngine();
+
+// The first visible item below `root` with that object name (delegates and popups included).
+QQuickItem *visibleNamed(QQuickItem *root, const QString &name);
+// How many items below `root` have an object name that starts with `prefix`.
+int countNamedWithPrefix(QQuickItem *root, const QString &prefix);
+// This process's resident memory in MiB.
+double residentMegabytes();
 
 // The URL of a file of the module: qrc:/Melodrift/<name>.qml.
 QUrl moduleFile(const QString &name);
