@@ -30,6 +30,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <gst/gst.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -209,6 +211,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    gst_init(&argc, &argv); // the player the screens bind to is built on it
     // A home of its own: the sign-ins and the artwork cache stay out of the real one.
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/melodrift-bench-XXXXXX"));
     if (!root.isValid() || !QDir(root.path()).mkdir(QStringLiteral("home")))

@@ -93,11 +93,15 @@ NavigationPage {
         spacing: 8
         topMargin: 12
         bottomMargin: playlist.bottomPadding
-        model: playlist.rows
+        model: playlist.rowCount
 
         readonly property real innerWidth: width - 32
-        // Read once per change: each read of the model's list converts every entry.
-        readonly property var downloadStates: playlist.downloadStates
+        // Bumped on every download change, so the rows built ask for their control again.
+        property int downloadsRevision: 0
+        Connections {
+            target: playlist
+            function onDownloadStatesChanged() { ++list.downloadsRevision }
+        }
 
         header: Column {
             width: list.width
@@ -218,7 +222,6 @@ NavigationPage {
         // The tracks.
         delegate: Item {
             id: slot
-            required property var modelData
             required property int index
             width: list.width
             height: trackRow.height
@@ -228,8 +231,14 @@ NavigationPage {
                 objectName: "trackRow" + slot.index
                 x: 16
                 width: list.innerWidth
-                track: slot.modelData
-                downloadState: list.downloadStates[slot.index]
+                track: {
+                    void playlist.rowCount // asked again on every change of the detail
+                    return playlist.rowAt(slot.index)
+                }
+                downloadState: {
+                    void list.downloadsRevision
+                    return playlist.downloadStateAt(slot.index)
+                }
                 onPlayRequested: playlist.play(slot.index)
                 onDownloadRequested: playlist.toggleDownload(slot.index)
                 onEditRequested: playlist.prepareTrackEdit(slot.index)
@@ -251,7 +260,7 @@ NavigationPage {
     function refocus() {
         if (refocusRow < 0 || !refocusReady || playlist.content !== PlaylistDetailViewModel.Loaded)
             return
-        const row = Math.min(refocusRow, playlist.rows.length - 1)
+        const row = Math.min(refocusRow, playlist.rowCount - 1)
         refocusRow = -1
         refocusReady = false
         if (!list.focusRow(row, 0) && heading)

@@ -166,26 +166,25 @@ const PlaylistTrack *PlaylistDetailViewModel::trackAt(int index) const
     return &m_detail->tracks->at(index);
 }
 
-QVariantList PlaylistDetailViewModel::rows() const
+int PlaylistDetailViewModel::rowCount() const
 {
-    QVariantList list;
-    if (!m_detail || !m_detail->tracks)
-        return list;
-    const std::optional<QString> &cover = m_detail->coverURL;
-    list.reserve(m_detail->tracks->size());
-    for (qsizetype i = 0; i < m_detail->tracks->size(); ++i) {
-        const PlaylistTrack &t = m_detail->tracks->at(i);
-        list.append(QVariantMap{
-            {u"index"_s, int(i)},
-            {u"number"_s, QString::number(i + 1)},
-            {u"title"_s, t.title.value_or(u"—"_s)},
-            {u"artist"_s, t.artist.value_or(QString())},
-            {u"artworkURL"_s, orUndefined(t.artworkURL ? std::optional<QString>(t.artworkURL) : cover)},
-            {u"durationText"_s, StationDetailViewModel::durationText(t.duration)},
-            {u"offlineKey"_s, offlineKey(t)},
-        });
-    }
-    return list;
+    return m_detail && m_detail->tracks ? int(m_detail->tracks->size()) : 0;
+}
+
+QVariantMap PlaylistDetailViewModel::rowAt(int index) const
+{
+    const PlaylistTrack *t = trackAt(index);
+    if (!t)
+        return {};
+    return QVariantMap{
+        {u"index"_s, index},
+        {u"number"_s, QString::number(index + 1)},
+        {u"title"_s, t->title.value_or(u"—"_s)},
+        {u"artist"_s, t->artist.value_or(QString())},
+        {u"artworkURL"_s, orUndefined(t->artworkURL ? std::optional<QString>(t->artworkURL) : m_detail->coverURL)},
+        {u"durationText"_s, StationDetailViewModel::durationText(t->duration)},
+        {u"offlineKey"_s, offlineKey(*t)},
+    };
 }
 
 PlaylistDetailViewModel::DownloadControl PlaylistDetailViewModel::downloadControl(int index) const
@@ -200,21 +199,15 @@ PlaylistDetailViewModel::DownloadControl PlaylistDetailViewModel::downloadContro
     return DownloadControl::Available;
 }
 
-QVariantList PlaylistDetailViewModel::downloadStates() const
+QVariantMap PlaylistDetailViewModel::downloadStateAt(int index) const
 {
-    QVariantList list;
-    if (!m_detail || !m_detail->tracks)
-        return list;
-    list.reserve(m_detail->tracks->size());
-    for (qsizetype i = 0; i < m_detail->tracks->size(); ++i) {
-        const double progress = m_offline->activeProgress().value(offlineKey(m_detail->tracks->at(i)), 0.0);
-        list.append(QVariantMap{
-            {u"control"_s, QVariant::fromValue(downloadControl(int(i)))},
-            {u"progress"_s, progress},
-            {u"percentText"_s, QString::number(qint64(progress * 100))},
-        });
-    }
-    return list;
+    const PlaylistTrack *t = trackAt(index);
+    const double progress = t ? m_offline->activeProgress().value(offlineKey(*t), 0.0) : 0.0;
+    return QVariantMap{
+        {u"control"_s, QVariant::fromValue(downloadControl(index))},
+        {u"progress"_s, progress},
+        {u"percentText"_s, QString::number(qint64(progress * 100))},
+    };
 }
 
 int PlaylistDetailViewModel::bottomPadding() const

@@ -47,10 +47,9 @@ class PlaylistDetailViewModel : public QObject
     Q_PROPERTY(QString trackCountText READ trackCountText NOTIFY detailChanged)
     Q_PROPERTY(QVariant coverURL READ coverURLValue NOTIFY detailChanged)
     Q_PROPERTY(bool canPlayAll READ canPlayAll NOTIFY detailChanged)
-    // One map per track: {index, number, title, artist, artworkURL, durationText, offlineKey}.
-    Q_PROPERTY(QVariantList rows READ rows NOTIFY detailChanged)
-    // One map per track, in row order: {control: DownloadControl, progress, percentText}.
-    Q_PROPERTY(QVariantList downloadStates READ downloadStates NOTIFY downloadStatesChanged)
+    // The track rows; the list asks for each row (rowAt, downloadStateAt) as it comes into view,
+    // and again on detailChanged and downloadStatesChanged.
+    Q_PROPERTY(int rowCount READ rowCount NOTIFY detailChanged)
     Q_PROPERTY(int bottomPadding READ bottomPadding NOTIFY bottomPaddingChanged)
 
     // ---- the dialogs of the edits
@@ -106,8 +105,12 @@ public:
     QString trackCountText() const;
     std::optional<QString> coverURL() const;
     bool canPlayAll() const;
-    QVariantList rows() const;
-    QVariantList downloadStates() const;
+    int rowCount() const;
+    // The row at `index`: {index, number, title, artist, artworkURL, durationText, offlineKey};
+    // empty out of range.
+    Q_INVOKABLE QVariantMap rowAt(int index) const;
+    // The download control of the row at `index`: {control: DownloadControl, progress, percentText}.
+    Q_INVOKABLE QVariantMap downloadStateAt(int index) const;
     DownloadControl downloadControl(int index) const;
     int bottomPadding() const;
 

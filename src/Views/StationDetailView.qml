@@ -41,7 +41,7 @@ NavigationPage {
         spacing: 8
         topMargin: 12
         bottomMargin: detail.bottomPadding
-        model: detail.rows
+        model: detail.rowCount
 
         readonly property real innerWidth: width - 32
 
@@ -133,7 +133,6 @@ NavigationPage {
         // The tracks.
         delegate: Item {
             id: slot
-            required property var modelData
             required property int index
             width: list.width
             height: trackRow.height
@@ -143,7 +142,10 @@ NavigationPage {
                 objectName: "trackRow" + slot.index
                 x: 16
                 width: list.innerWidth
-                modelData: slot.modelData
+                modelData: {
+                    void detail.rowCount // asked again when the station changes
+                    return detail.rowAt(slot.index)
+                }
                 index: slot.index
                 isCurrent: slot.index === detail.currentRow
                 offlineMenu: () => detail.offlineMenu(slot.index)

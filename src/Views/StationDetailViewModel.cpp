@@ -89,26 +89,27 @@ QString StationDetailViewModel::durationText(std::optional<qint64> seconds)
     return u"%1:%2"_s.arg(*seconds / 60).arg(*seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-QVariantList StationDetailViewModel::rows() const
+int StationDetailViewModel::rowCount() const
 {
     const Station &s = displayed();
-    QVariantList list;
-    if (!s.tracks)
-        return list;
-    list.reserve(s.tracks->size());
-    for (qsizetype i = 0; i < s.tracks->size(); ++i) {
-        const PlaylistTrack &t = s.tracks->at(i);
-        const std::optional<QString> &artwork = t.artworkURL ? t.artworkURL : s.artworkURL;
-        list.append(QVariantMap{
-            {u"index"_s, int(i)},
-            {u"number"_s, QString::number(i + 1)},
-            {u"title"_s, t.title.value_or(u"—"_s)},
-            {u"artist"_s, t.artist.value_or(QString())},
-            {u"artworkURL"_s, artwork ? QVariant(*artwork) : QVariant()},
-            {u"durationText"_s, durationText(t.duration)},
-        });
-    }
-    return list;
+    return s.tracks ? int(s.tracks->size()) : 0;
+}
+
+QVariantMap StationDetailViewModel::rowAt(int index) const
+{
+    const Station &s = displayed();
+    if (!s.tracks || index < 0 || index >= s.tracks->size())
+        return {};
+    const PlaylistTrack &t = s.tracks->at(index);
+    const std::optional<QString> &artwork = t.artworkURL ? t.artworkURL : s.artworkURL;
+    return QVariantMap{
+        {u"index"_s, index},
+        {u"number"_s, QString::number(index + 1)},
+        {u"title"_s, t.title.value_or(u"—"_s)},
+        {u"artist"_s, t.artist.value_or(QString())},
+        {u"artworkURL"_s, artwork ? QVariant(*artwork) : QVariant()},
+        {u"durationText"_s, durationText(t.duration)},
+    };
 }
 
 StationDetailViewModel::Content StationDetailViewModel::content() const

@@ -36,8 +36,8 @@ class StationDetailViewModel : public QObject
     Q_PROPERTY(QVariant artworkURL READ artworkURLValue NOTIFY displayedStationChanged)
     // "<n> آهنگ" for the header.
     Q_PROPERTY(QString trackCountText READ trackCountText NOTIFY displayedStationChanged)
-    // One map per track, in list order: {index, number, title, artist, artworkURL, durationText}.
-    Q_PROPERTY(QVariantList rows READ rows NOTIFY displayedStationChanged)
+    // The rows, one per track in list order; the list asks for each as it comes into view.
+    Q_PROPERTY(int rowCount READ rowCount NOTIFY displayedStationChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
     // The position of the row that plays now; -1 when none does.
@@ -68,7 +68,9 @@ public:
 
     QString displayName() const { return displayed().displayName(); }
     QString trackCountText() const;
-    QVariantList rows() const;
+    int rowCount() const;
+    // The row at `index`: {index, number, title, artist, artworkURL, durationText}; empty out of range.
+    Q_INVOKABLE QVariantMap rowAt(int index) const;
     bool isLoading() const { return m_isLoading; }
     Content content() const;
     int currentRow() const;

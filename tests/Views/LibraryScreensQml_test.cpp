@@ -123,6 +123,18 @@ TEST_F(LibraryScreensQml, LibraryTabShowsTheSignedInLibraryAndAsksBeforeDeleting
     EXPECT_EQ(find(QStringLiteral("favoritesCount"))->property("text").toString(), QStringLiteral("2 آهنگ"));
     EXPECT_TRUE(shown(find(QStringLiteral("accountLink"))));
 
+    // Tab goes from the liked tracks through the grid, in order, and on to the cards under it.
+    find(QStringLiteral("favoritesCard"))->forceActiveFocus(Qt::TabFocusReason);
+    for (const char *next : {"playlistCard0", "playlistCard1", "spotifyCard"}) {
+        key(Qt::Key_Tab);
+        const QQuickItem *focused = hosted.window()->activeFocusItem();
+        const QQuickItem *section = find(QLatin1String(next));
+        bool within = false;
+        for (const QQuickItem *it = focused; it && !within; it = it->parentItem())
+            within = it == section;
+        EXPECT_TRUE(within) << next << " after Tab, not " << (focused ? qPrintable(focused->objectName()) : "nothing");
+    }
+
     // Delete on a focused card asks first, with the safe button focused; Escape keeps the playlist.
     find(QStringLiteral("playlistCard0"))->forceActiveFocus();
     key(Qt::Key_Delete);

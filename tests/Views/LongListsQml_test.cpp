@@ -170,6 +170,23 @@ TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
         EXPECT_LE(artworkRequests(), 2 * MaxBuilt);
         EXPECT_LE(sceneBottom(focused()), hosted.window()->height());
 
+        // Backtab walks back out of the last row into the one before it, whatever order the
+        // rows were built in; Tab returns.
+        QQuickItem *lastSlot = lastRow->parentItem();
+        QQuickItem *lastFocused = focused();
+        for (int i = 0; i < 8 && within(focused(), lastSlot); ++i)
+            key(Qt::Key_Backtab);
+        const QString before = focused() ? focused()->objectName() : QString();
+        QQuickItem *slot = focused();
+        while (slot && slot->parentItem() && slot->parentItem() != lastSlot->parentItem())
+            slot = slot->parentItem();
+        const int beforeIndex = slot ? slot->property("index").toInt() : -1;
+        EXPECT_TRUE(slot && slot != lastSlot) << "Backtab left the list at " << qPrintable(before);
+        EXPECT_EQ(beforeIndex, lastSlot->property("index").toInt() - 1);
+        for (int i = 0; i < 8 && !within(focused(), lastSlot); ++i)
+            key(Qt::Key_Tab);
+        EXPECT_EQ(focused(), lastFocused);
+
         // The focused control of the last row is exposed with a Press that does what a click does.
         QQuickItem *control = focused();
         QSignalSpy clicks(control, SIGNAL(clicked()));

@@ -97,8 +97,9 @@ TEST_F(PlaylistScreens, DetailStartsLoadingThenShowsThePlaylist)
     EXPECT_EQ(model->navigationTitle(), QStringLiteral("آرامش شبانه"));
     EXPECT_EQ(model->headerTitle(), QStringLiteral("آرامش شبانه"));
     EXPECT_EQ(model->descriptionText(), QStringLiteral("برای شبهای آرام"));
-    ASSERT_EQ(model->rows().size(), 3);
-    EXPECT_EQ(model->rows()[1].toMap()[QStringLiteral("number")], QStringLiteral("2"));
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->rowAt(1)[QStringLiteral("number")], QStringLiteral("2"));
+    EXPECT_TRUE(model->rowAt(3).isEmpty());
     EXPECT_TRUE(model->canPlayAll());
     EXPECT_EQ(server.requestsTo(detailPath).last().header("Authorization"), "Bearer " + auth->token()->toUtf8());
 
@@ -150,8 +151,8 @@ TEST_F(PlaylistScreens, RowsFallBackForMissingFields)
                   standin::Reply::json(detailReply({{QStringLiteral("id"), 7}, {QStringLiteral("cover_url"), QStringLiteral("/cover.jpg")}, {QStringLiteral("tracks"), tracks}})), 1);
     auto model = detail(7);
     runTask(model->loadDetail());
-    const QVariantMap first = model->rows()[0].toMap();
-    const QVariantMap second = model->rows()[1].toMap();
+    const QVariantMap first = model->rowAt(0);
+    const QVariantMap second = model->rowAt(1);
     EXPECT_EQ(first[QStringLiteral("title")], QStringLiteral("—"));
     EXPECT_EQ(first[QStringLiteral("artist")], QString());
     EXPECT_EQ(first[QStringLiteral("durationText")], QStringLiteral("2:05"));
@@ -248,7 +249,7 @@ TEST_F(PlaylistScreens, DownloadControlStartsCancelsAndRemoves)
     const bool done = waitFor([&] { return offline->isDownloaded(track) && offline->pendingMeta().isEmpty(); }, 20000);
     ASSERT_TRUE(done) << offline->lastError().value_or(QString()).toStdString() << " pending " << offline->pendingMeta().size();
     EXPECT_EQ(model->downloadControl(0), Control::Downloaded);
-    EXPECT_EQ(model->downloadStates()[0].toMap()[QStringLiteral("control")].value<Control>(), Control::Downloaded);
+    EXPECT_EQ(model->downloadStateAt(0)[QStringLiteral("control")].value<Control>(), Control::Downloaded);
     model->toggleDownload(0); // removes
     EXPECT_FALSE(offline->isDownloaded(track));
     EXPECT_EQ(model->downloadControl(0), Control::Available);

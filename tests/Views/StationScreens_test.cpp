@@ -116,7 +116,7 @@ TEST_F(StationScreens, RotationWithTracksShowsTheListWithoutAFetch)
     EXPECT_EQ(model->content(), Content::List);
     EXPECT_EQ(loading.count(), 0);
     EXPECT_EQ(server.countRequests(QStringLiteral("/api/songsara/playlist/persian")), 0);
-    EXPECT_EQ(model->rows().size(), 5);
+    EXPECT_EQ(model->rowCount(), 5);
     EXPECT_EQ(model->trackCountText(), QStringLiteral("5 آهنگ"));
     EXPECT_EQ(model->displayName(), QStringLiteral("پاپ فارسی"));
 }
@@ -135,7 +135,7 @@ TEST_F(StationScreens, SongsaraStationLoadsThenShowsTheFetchedList)
     EXPECT_EQ(server.countRequests(songsaraPath), 1);
     // The fetched station keeps the tapped station's identity.
     EXPECT_EQ(model->displayed().genre, QStringLiteral("songsara-piano"));
-    EXPECT_EQ(model->rows().size(), 4);
+    EXPECT_EQ(model->rowCount(), 4);
     EXPECT_EQ(model->trackCountText(), QStringLiteral("4 آهنگ"));
 
     // Shown again: the list is kept, nothing is fetched twice.
@@ -298,21 +298,21 @@ TEST_F(StationScreens, RowsShowNumberTitleArtistArtworkAndDuration)
     (*station.tracks)[2].duration.reset();
     (*station.tracks)[3].duration = 59;
     auto model = detail(station);
-    const QVariantList rows = model->rows();
-    ASSERT_EQ(rows.size(), 4);
+    ASSERT_EQ(model->rowCount(), 4);
+    EXPECT_TRUE(model->rowAt(4).isEmpty());
 
-    const QVariantMap first = rows[0].toMap();
+    const QVariantMap first = model->rowAt(0);
     EXPECT_EQ(first[QStringLiteral("number")].toString(), QStringLiteral("1"));
     EXPECT_EQ(first[QStringLiteral("title")].toString(), QStringLiteral("—"));
     EXPECT_EQ(first[QStringLiteral("artist")].toString(), QString());
     EXPECT_EQ(first[QStringLiteral("artworkURL")].toString(), QStringLiteral("/artwork/rows.jpg"));
     EXPECT_EQ(first[QStringLiteral("durationText")].toString(), QStringLiteral("3:05"));
 
-    const QVariantMap second = rows[1].toMap();
+    const QVariantMap second = model->rowAt(1);
     EXPECT_EQ(second[QStringLiteral("artworkURL")].toString(), QStringLiteral("/artwork/track1.jpg"));
     EXPECT_EQ(second[QStringLiteral("durationText")].toString(), QString());
-    EXPECT_EQ(rows[2].toMap()[QStringLiteral("durationText")].toString(), QString());
-    EXPECT_EQ(rows[3].toMap()[QStringLiteral("durationText")].toString(), QStringLiteral("0:59"));
+    EXPECT_EQ(model->rowAt(2)[QStringLiteral("durationText")].toString(), QString());
+    EXPECT_EQ(model->rowAt(3)[QStringLiteral("durationText")].toString(), QStringLiteral("0:59"));
 }
 
 TEST(StationDetailDuration, FormatsMinutesAndTwoDigitSeconds)

@@ -159,15 +159,17 @@ ListView {
         return true
     }
 
+    // Tab and Backtab reach the list before the focused control, whose own move would follow the
+    // item tree, where rows are missing and out of order.
+    TabRouter {
+        scope: view
+        route: forward => view.tab(view.Window.activeFocusItem, forward)
+    }
+
     Keys.onPressed: event => {
         const focused = Window.activeFocusItem
         if (!focused || focused === view)
             return
-        if (event.key === Qt.Key_Tab || event.key === Qt.Key_Backtab) {
-            const forward = event.key === Qt.Key_Tab && !(event.modifiers & Qt.ShiftModifier)
-            event.accepted = tab(focused, forward)
-            return
-        }
         const section = sectionOf(focused)
         if (!section || section === headerItem || section === footerItem)
             return
