@@ -124,6 +124,7 @@ struct Screen {
     const char *list;
     const char *rowPrefix;
     int largest; // the largest size that fits the reply cap
+    bool signedOut = false; // the library card's results: no grid above them
 };
 
 struct Figures {
@@ -139,6 +140,10 @@ QByteArray sceneFor(const Screen &screen, qint64 bigPlaylist)
 {
     if (screen.push.isEmpty())
         return "import QtQuick\nimport Melodrift\nLibraryView {}";
+    if (screen.push == "soundCloudCard")
+        return "import QtQuick\nimport Melodrift\n"
+               "LibraryColumn { objectName: \"libraryScroll\"; library: LibraryViewModel {}\n"
+               "  Component.onCompleted: { soundCloud.query = \"bulk\"; soundCloud.search() } }";
     QByteArray push = screen.push;
     push.replace("BIG", QByteArray::number(bigPlaylist));
     return "import QtQuick\nimport Melodrift\n"
@@ -166,7 +171,8 @@ Figures measure(const Screen &screen, int count)
     if (!standIn.base().isValid())
         return figures;
     APIClient::shared().setBaseURL(standIn.base());
-    if (!testing_support::runTask(AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234"))).ok())
+    if (!screen.signedOut
+        && !testing_support::runTask(AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234"))).ok())
         return figures;
     auto engine = quickhost::makeEngine();
     quickhost::settle(200);
@@ -236,6 +242,7 @@ int main(int argc, char **argv)
          " server_name: \"Bulk\", source: \"songsara\" } })",
          "listView", "trackRow", 20000},
         {"SoundCloud results", "push(searchPage)", "resultsList", "resultRow", 8000},
+        {"SoundCloud, library card", "soundCloudCard", "libraryScroll", "resultRow", 8000, true},
         {"add-to-playlist sheet", "push(addSheet)", "playlistList", "playlistRow", 20000},
     };
 

@@ -198,7 +198,7 @@ NavigationPage {
         }
 
         // ---- the playlists
-        delegate: Item {
+        delegate: FocusScope {
             id: slot
             required property var modelData
             required property int index

@@ -4,7 +4,9 @@ import Melodrift
 
 // The scrolling content of the library tab: the offline downloads card; the liked tracks and the
 // playlists grid when signed in, else the sign-in prompt; the Spotify import and SoundCloud search
-// cards; the advertisement banner. The grid's rows are built as they come into view.
+// cards with the SoundCloud results; the advertisement banner. The grid's rows and the results are
+// rows of the list, built as they come into view; the cards' state lives here, so the cards built
+// again show it as it was.
 //     LibraryColumn { library: model; onOpenOffline: ...; onOpenPlaylist: summary => ... }
 LazyListView {
     id: column
@@ -18,19 +20,28 @@ LazyListView {
     readonly property bool gridShown: library.isAuthed && library.playlistsState === LibraryViewModel.Grid
     readonly property int columns: library.columnsFor(innerWidth)
     readonly property real cardWidth: (innerWidth - (columns - 1) * 12) / columns
+    // One row of the grid holds `columns` cards.
+    readonly property int gridRows: gridShown ? Math.ceil(library.playlistCount / columns) : 0
+
+    readonly property SpotifyImportCardModel spotify: SpotifyImportCardModel {}
+    readonly property SoundCloudCardModel soundCloud: SoundCloudCardModel {}
 
     topMargin: 8
     bottomMargin: library.bottomPadding
-    spacing: 12
-    // One row of the grid per item: the playlists come in rows of `columns` cards.
-    model: gridShown ? Math.ceil(library.playlistCount / columns) : 0
+    // (Each row keeps its own room above it: the gaps differ and the SoundCloud card runs on
+    // through its results.)
+    spacing: 0
+    model: SegmentedRows {
+        // The grid's rows, the two cards, the SoundCloud results.
+        counts: [column.gridRows, 1, column.soundCloud.resultCount]
+    }
 
     header: Column {
         width: column.width
         spacing: 22
         leftPadding: 16
         rightPadding: 16
-        bottomPadding: column.count > 0 ? 12 : 0
+        bottomPadding: column.gridRows > 0 ? 12 : 0
 
         // ---- offline downloads
         ButtonBase {
@@ -282,31 +293,79 @@ LazyListView {
         }
     }
 
-    // ---- signed in: the playlists grid, a row of cards at a time
-    delegate: Row {
-        id: gridRow
+    delegate: FocusScope {
+        id: slot
         required property int index
-        readonly property int first: index * column.columns
-        objectName: "playlistsRow" + index
-        x: 16
-        spacing: 12
+        required property int segment
+        required property int position
+        objectName: ["playlistsRow", "cardsRow", "resultSlot"][segment] + position
+        width: column.width
+        height: shown.height
 
-        Repeater {
-            model: Math.max(0, Math.min(column.columns, column.library.playlistCount - gridRow.first))
-            PlaylistCard {
-                required property int index
-                readonly property int position: gridRow.first + index
-                // Read one at a time, so a long library is never converted whole; read again
-                // whenever the playlists change (the count carries their change signal).
-                readonly property var modelData: {
-                    void column.library.playlistCount
-                    return column.library.playlistAt(position)
+        Loader {
+            id: shown
+            sourceComponent: [gridRow, cards, result][slot.segment]
+        }
+
+        // ---- signed in: the playlists grid, a row of cards at a time
+        Component {
+            id: gridRow
+            Row {
+                readonly property int first: slot.position * column.columns
+                x: 16
+                topPadding: slot.position > 0 ? 12 : 0
+                spacing: 12
+
+                Repeater {
+                    model: Math.max(0, Math.min(column.columns, column.library.playlistCount - parent.first))
+                    PlaylistCard {
+                        required property int index
+                        readonly property int position: slot.position * column.columns + index
+                        // Read one at a time, so a long library is never converted whole; read
+                        // again whenever the playlists change (the count carries their signal).
+                        readonly property var modelData: {
+                            void column.library.playlistCount
+                            return column.library.playlistAt(position)
+                        }
+                        objectName: "playlistCard" + position
+                        width: column.cardWidth
+                        playlist: modelData
+                        onOpenRequested: column.openPlaylist(modelData.summary)
+                        onDeleteRequested: column.library.chooseToDelete(position)
+                    }
                 }
-                objectName: "playlistCard" + position
-                width: column.cardWidth
-                playlist: modelData
-                onOpenRequested: column.openPlaylist(modelData.summary)
-                onDeleteRequested: column.library.chooseToDelete(position)
+            }
+        }
+
+        // ---- the Spotify import and the SoundCloud search
+        Component {
+            id: cards
+            Column {
+                topPadding: 22
+                spacing: 22
+                leftPadding: 16
+                rightPadding: 16
+
+                SpotifyImportCard {
+                    objectName: "spotifyCard"
+                    width: column.innerWidth
+                    model: column.spotify
+                }
+
+                SoundCloudCard {
+                    width: column.innerWidth
+                    model: column.soundCloud
+                }
+            }
+        }
+
+        // ---- a SoundCloud result, on the card above
+        Component {
+            id: result
+            SoundCloudCardRow {
+                width: column.width
+                model: column.soundCloud
+                position: slot.position
             }
         }
     }
@@ -314,19 +373,8 @@ LazyListView {
     footer: Column {
         width: column.width
         topPadding: 22
-        spacing: 22
         leftPadding: 16
         rightPadding: 16
-
-        SpotifyImportCard {
-            objectName: "spotifyCard"
-            width: column.innerWidth
-        }
-
-        SoundCloudCard {
-            objectName: "soundCloudCard"
-            width: column.innerWidth
-        }
 
         AdBannerView {
             objectName: "adBanner"

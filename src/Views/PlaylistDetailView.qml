@@ -220,7 +220,7 @@ NavigationPage {
         }
 
         // The tracks.
-        delegate: Item {
+        delegate: FocusScope {
             id: slot
             required property int index
             width: list.width

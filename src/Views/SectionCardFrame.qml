@@ -4,7 +4,7 @@ import Melodrift
 // The frame of the library tab's section cards: a column (spacing 12, padded 16) on a rounded
 // rectangle of radius 22, white at 4 %. Children go into the column; `innerWidth` is its width.
 //     SectionCardFrame { width: 360; StaticText { width: parent.width; text: "..." } }
-Rectangle {
+SectionCardSlice {
     id: frame
 
     default property alias content: column.data
@@ -12,8 +12,6 @@ Rectangle {
 
     implicitWidth: 360
     implicitHeight: column.implicitHeight + 32
-    radius: 22
-    color: Qt.rgba(1, 1, 1, 0.04)
 
     Column {
         id: column

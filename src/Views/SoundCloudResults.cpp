@@ -29,14 +29,22 @@ QVariantList SoundCloudResults::results() const
 {
     QVariantList out;
     out.reserve(m_results.size());
-    for (const Station &s : m_results) {
-        const QString artist = s.displayArtist();
-        out.append(QVariantMap{{QStringLiteral("genre"), s.genre},
-                               {QStringLiteral("title"), s.displayTrackTitle()},
-                               {QStringLiteral("artist"), artist.isEmpty() ? QStringLiteral("SoundCloud") : artist},
-                               {QStringLiteral("artworkURL"), s.artworkURL.value_or(QString())}});
-    }
+    for (int i = 0; i < m_results.size(); ++i)
+        out.append(resultAt(i));
     return out;
+}
+
+QVariantMap SoundCloudResults::resultAt(int index) const
+{
+    if (index < 0 || index >= m_results.size())
+        return QVariantMap{{QStringLiteral("genre"), QString()}, {QStringLiteral("title"), QString()},
+                           {QStringLiteral("artist"), QString()}, {QStringLiteral("artworkURL"), QString()}};
+    const Station &s = m_results.at(index);
+    const QString artist = s.displayArtist();
+    return QVariantMap{{QStringLiteral("genre"), s.genre},
+                       {QStringLiteral("title"), s.displayTrackTitle()},
+                       {QStringLiteral("artist"), artist.isEmpty() ? QStringLiteral("SoundCloud") : artist},
+                       {QStringLiteral("artworkURL"), s.artworkURL.value_or(QString())}};
 }
 
 void SoundCloudResults::play(int index)

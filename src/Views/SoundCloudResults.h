@@ -24,6 +24,8 @@ class SoundCloudResults : public QObject
     // One map per station, in the order received: {genre, title, artist, artworkURL}; the artist
     // reads "SoundCloud" when the station has none to show.
     Q_PROPERTY(QVariantList results READ results NOTIFY resultsChanged)
+    // The same one at a time, for a list that builds only the rows in view.
+    Q_PROPERTY(int resultCount READ resultCount NOTIFY resultsChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     // The line under the field; empty when there is none.
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged)
@@ -33,6 +35,9 @@ public:
     void setQuery(const QString &query);
     bool canSearch() const { return !trimmedQuery().isEmpty(); }
     QVariantList results() const;
+    int resultCount() const { return int(m_results.size()); }
+    // The map of the result at `index`; out of range, one with every text blank (a row about to go).
+    Q_INVOKABLE QVariantMap resultAt(int index) const;
     const QList<Station> &resultStations() const { return m_results; }
     bool isLoading() const { return m_isLoading; }
     QString errorMessage() const { return m_errorMessage; }

@@ -81,7 +81,7 @@ NavigationPage {
             }
         }
 
-        delegate: Item {
+        delegate: FocusScope {
             id: slot
             required property var modelData
             required property int index

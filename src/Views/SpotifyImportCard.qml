@@ -3,18 +3,14 @@ import Melodrift
 
 // The library tab's Spotify card: the link field (Enter does nothing), the paste and resolve
 // buttons, the status line and the resolved playlist's preview with play and, signed in, save.
-//     SpotifyImportCard { width: column.width }
+// Its state lives in `model`, so a card built again (a lazy list's row) shows it as it was.
+//     SpotifyImportCard { width: column.width; model: SpotifyImportCardModel {} }
 SectionCardFrame {
     id: card
 
     objectName: "spotifyImportCard"
 
-    // The screen model, for scenes and tests.
-    readonly property alias model: spotify
-
-    SpotifyImportCardModel {
-        id: spotify
-    }
+    required property SpotifyImportCardModel model
 
     SymbolLabel {
         text: "ایمپورت از اسپاتیفای"
@@ -34,8 +30,8 @@ SectionCardFrame {
             width: parent.width - 2 * (46 + parent.spacing)
             anchors.verticalCenter: parent.verticalCenter
             placeholder: "لینک پلیلیست اسپاتیفای…"
-            text: spotify.link
-            onEdited: value => spotify.link = value
+            text: card.model.link
+            onEdited: value => card.model.link = value
         }
 
         SearchButton {
@@ -44,7 +40,7 @@ SectionCardFrame {
             symbol: "doc.on.clipboard"
             symbolSize: 20
             Accessible.name: "چسباندن"
-            onClicked: spotify.pasteClipboard()
+            onClicked: card.model.pasteClipboard()
         }
 
         SearchButton {
@@ -53,18 +49,18 @@ SectionCardFrame {
             symbol: "magnifyingglass"
             symbolSize: 16
             fill: Theme.accent
-            busy: spotify.isLoading
-            enabled: spotify.canResolve
+            busy: card.model.isLoading
+            enabled: card.model.canResolve
             Accessible.name: "جستجوی پلیلیست اسپاتیفای"
-            onClicked: spotify.resolve()
+            onClicked: card.model.resolve()
         }
     }
 
     StaticText {
         objectName: "messageLine"
         width: card.innerWidth
-        visible: spotify.message !== ""
-        text: spotify.message
+        visible: card.model.message !== ""
+        text: card.model.message
         font: Theme.footnote
         color: Qt.rgba(1, 1, 1, 0.6)
         wrapMode: Text.Wrap
@@ -76,7 +72,7 @@ SectionCardFrame {
         objectName: "preview"
         width: card.innerWidth
         height: preview.implicitHeight + 24
-        visible: spotify.hasEntity
+        visible: card.model.hasEntity
         radius: 18
         color: Qt.rgba(1, 1, 1, 0.05)
 
@@ -99,7 +95,7 @@ SectionCardFrame {
 
                     ArtworkImage {
                         anchors.fill: parent
-                        urlString: spotify.coverURL
+                        urlString: card.model.coverURL
                         cornerRadius: 12
                     }
                 }
@@ -112,7 +108,7 @@ SectionCardFrame {
                     StaticText {
                         objectName: "previewTitle"
                         width: parent.width
-                        text: spotify.entityTitle
+                        text: card.model.entityTitle
                         font: Theme.withWeight(Theme.subheadline, Font.Bold)
                         color: "white"
                         maximumLineCount: 2
@@ -123,7 +119,7 @@ SectionCardFrame {
                     StaticText {
                         objectName: "previewDetail"
                         width: parent.width
-                        text: spotify.entityDetail
+                        text: card.model.entityDetail
                         font: Theme.caption
                         color: Qt.rgba(1, 1, 1, 0.55)
                         elide: Text.ElideRight
@@ -137,7 +133,7 @@ SectionCardFrame {
                 width: parent.width
                 spacing: 10
 
-                readonly property real buttonWidth: spotify.canSave ? (width - spacing) / 2 : width
+                readonly property real buttonWidth: card.model.canSave ? (width - spacing) / 2 : width
 
                 PreviewButton {
                     objectName: "playButton"
@@ -146,18 +142,18 @@ SectionCardFrame {
                     symbol: "play.fill"
                     color: "black"
                     fill: "white"
-                    onClicked: spotify.play()
+                    onClicked: card.model.play()
                 }
 
                 PreviewButton {
                     objectName: "saveButton"
                     width: actions.buttonWidth
-                    visible: spotify.canSave
+                    visible: card.model.canSave
                     text: "ذخیره"
                     symbol: "square.and.arrow.down"
                     color: "white"
                     fill: Qt.rgba(1, 1, 1, 0.10)
-                    onClicked: spotify.save()
+                    onClicked: card.model.save()
                 }
             }
         }

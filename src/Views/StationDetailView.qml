@@ -131,7 +131,7 @@ NavigationPage {
         }
 
         // The tracks.
-        delegate: Item {
+        delegate: FocusScope {
             id: slot
             required property int index
             width: list.width

@@ -76,6 +76,15 @@ protected:
                 return true;
         return false;
     }
+    // The list's row (its delegate) that holds `item`.
+    static QQuickItem *rowOf(QQuickItem *item, QQuickItem *list)
+    {
+        QQuickItem *content = list ? list->property("contentItem").value<QQuickItem *>() : nullptr;
+        for (QQuickItem *it = item; it; it = it->parentItem())
+            if (it->parentItem() == content)
+                return it;
+        return nullptr;
+    }
     int artworkRequests() const
     {
         int count = 0;
@@ -118,12 +127,13 @@ TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
         QString list;      // the list's object name
         QString rowPrefix; // object names of its rows (a card of the grid)
         int rows;          // rows (cards) the list holds
+        int rowsBelow = 0; // rows of other kinds after them (the library's cards)
     };
     const int playlists = Items + 3; // the demo account's two, the bulk ones and the long one
     const QString bigID = QString::number(bulk.bigPlaylistID);
     const Screen screens[] = {
         {"library tab, playlists", "LibraryView {}", QStringLiteral("libraryScroll"),
-         QStringLiteral("playlistCard"), playlists},
+         QStringLiteral("playlistCard"), playlists, 1},
         {"a playlist's page",
          stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/PlaylistDetailView.qml\"), { summary: { id: "
                    + bigID.toLatin1() + ", title: \"Bulk playlist\" } })"),
@@ -155,16 +165,25 @@ TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
         EXPECT_LE(countNamed(list, screen.rowPrefix), MaxBuilt);
         EXPECT_LE(artworkRequests(), MaxBuilt);
 
+        // Tab coming to the list from above lands on its first control, never on the list or a
+        // row itself, where nothing would show it.
+        list->forceActiveFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(waitFor([&] { return focused() != list && focused() && focused()->activeFocusOnTab(); }))
+            << qPrintable(focused() ? focused()->objectName() : QString());
+        EXPECT_TRUE(within(focused(), list));
+
         // From the first row, Down moves a row; End reaches the last one, still lazily.
         QQuickItem *firstRow = visibleNamed(list, first);
         QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
         ASSERT_TRUE(focused() && within(focused(), firstRow));
         key(Qt::Key_Down);
-        EXPECT_TRUE(within(focused(), list) && !within(focused(), firstRow->parentItem()));
+        EXPECT_TRUE(within(focused(), list) && !within(focused(), rowOf(firstRow, list)));
         key(Qt::Key_End);
+        for (int i = 0; i < screen.rowsBelow; ++i)
+            key(Qt::Key_Up);
         // (Delegates hold a row, or a row of the grid's cards.)
         QQuickItem *lastRow = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (lastRow = visibleNamed(list, last)) && within(focused(), lastRow->parentItem()); }));
+        ASSERT_TRUE(waitFor([&] { return (lastRow = visibleNamed(list, last)) && within(focused(), rowOf(lastRow, list)); }));
         settle(300);
         EXPECT_LE(countNamed(list, screen.rowPrefix), MaxBuilt);
         EXPECT_LE(artworkRequests(), 2 * MaxBuilt);
@@ -172,14 +191,12 @@ TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
 
         // Backtab walks back out of the last row into the one before it, whatever order the
         // rows were built in; Tab returns.
-        QQuickItem *lastSlot = lastRow->parentItem();
+        QQuickItem *lastSlot = rowOf(lastRow, list);
         QQuickItem *lastFocused = focused();
         for (int i = 0; i < 8 && within(focused(), lastSlot); ++i)
             key(Qt::Key_Backtab);
         const QString before = focused() ? focused()->objectName() : QString();
-        QQuickItem *slot = focused();
-        while (slot && slot->parentItem() && slot->parentItem() != lastSlot->parentItem())
-            slot = slot->parentItem();
+        QQuickItem *slot = rowOf(focused(), list);
         const int beforeIndex = slot ? slot->property("index").toInt() : -1;
         EXPECT_TRUE(slot && slot != lastSlot) << "Backtab left the list at " << qPrintable(before);
         EXPECT_EQ(beforeIndex, lastSlot->property("index").toInt() - 1);
@@ -204,7 +221,7 @@ TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
             key(Qt::Key_Home);
             EXPECT_TRUE(waitFor([&] {
                 QQuickItem *top = visibleNamed(list, first);
-                return top && within(focused(), top->parentItem());
+                return top && within(focused(), rowOf(top, list));
             }));
         }
         hosted = HostedScreen();
@@ -230,14 +247,20 @@ TEST_F(LongListsQml, TheMiniPlayerBarNeverCoversTheFocusedControl)
              settle(500);
              return visibleNamed(root(), QStringLiteral("signOutButton"));
          }},
-        {"the SoundCloud card's field", [&](QObject *) {
-             QQuickItem *field = visibleNamed(root(), QStringLiteral("soundCloudCard"));
-             field = field ? visibleNamed(field, QStringLiteral("queryField")) : nullptr;
-             QQuickItem *input = field ? field->property("input").value<QQuickItem *>() : nullptr;
-             if (input)
-                 input->forceActiveFocus(Qt::TabFocusReason);
+        {"the SoundCloud card's field, reached from the keyboard", [&](QObject *) {
+             // The cards follow the whole grid: End, then Tab on to the field.
+             QQuickItem *list = visibleNamed(root(), QStringLiteral("libraryScroll"));
+             QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+             key(Qt::Key_End);
+             QQuickItem *field = nullptr;
+             for (int i = 0; i < 8 && !(field && within(focused(), field)); ++i) {
+                 key(Qt::Key_Tab);
+                 QQuickItem *card = visibleNamed(root(), QStringLiteral("soundCloudCard"));
+                 field = card ? visibleNamed(card, QStringLiteral("queryField")) : nullptr;
+             }
+             EXPECT_TRUE(field && within(focused(), field));
              settle(300);
-             return input;
+             return focused();
          }},
         {"the last track of a long playlist", [&](QObject *library) {
              QMetaObject::invokeMethod(library, "openPlaylist", Q_ARG(QVariant, bulk.bigPlaylistID));
@@ -302,4 +325,62 @@ TEST_F(LongListsQml, DeletingATrackMovesFocusToTheNextRow)
         }));
         settle(300);
     }
+}
+
+// The library card's SoundCloud results are rows of the tab's own list: a long answer builds only
+// the rows in view, the keyboard walks on from the card into them and back, and a new answer
+// leaves the field its focus.
+TEST_F(LongListsQml, TheLibraryCardsResultsAreBuiltAsTheyComeIntoView)
+{
+    loadQml("LibraryView {}");
+    QQuickItem *list = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (list = visibleNamed(root(), QStringLiteral("libraryScroll"))) && visibleNamed(list, QStringLiteral("playlistCard0")); }, 15000));
+    QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+    key(Qt::Key_End); // the cards close the list until there are results
+    QQuickItem *field = nullptr;
+    for (int i = 0; i < 8 && !(field && within(focused(), field)); ++i) {
+        key(Qt::Key_Tab);
+        QQuickItem *card = visibleNamed(root(), QStringLiteral("soundCloudCard"));
+        field = card ? visibleNamed(card, QStringLiteral("queryField")) : nullptr;
+    }
+    ASSERT_TRUE(field && within(focused(), field));
+    QQuickItem *input = focused();
+    server.clearRequests();
+    for (const char c : QByteArray("bulk"))
+        QTest::keyClick(hosted.window(), c);
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return visibleNamed(list, QStringLiteral("resultRow0")) != nullptr; }, 15000));
+    settle(600);
+    EXPECT_EQ(focused(), input) << "the answer leaves the field its focus";
+    EXPECT_LE(countNamed(list, QStringLiteral("resultRow")), MaxBuilt);
+    EXPECT_LE(artworkRequests(), MaxBuilt);
+
+    // Tab goes on from the card into its first result; End reaches the last, Backtab the one before.
+    for (int i = 0; i < 4 && !within(focused(), visibleNamed(list, QStringLiteral("resultRow0"))); ++i)
+        key(Qt::Key_Tab);
+    EXPECT_TRUE(within(focused(), visibleNamed(list, QStringLiteral("resultRow0"))));
+    key(Qt::Key_End);
+    const QString last = QStringLiteral("resultRow") + QString::number(Items - 1);
+    ASSERT_TRUE(waitFor([&] { return visibleNamed(list, last) && within(focused(), visibleNamed(list, last)); }));
+    key(Qt::Key_Backtab);
+    EXPECT_TRUE(within(focused(), visibleNamed(list, QStringLiteral("resultRow") + QString::number(Items - 2))));
+    settle(300);
+    EXPECT_LE(countNamed(list, QStringLiteral("resultRow")), MaxBuilt);
+    EXPECT_LE(artworkRequests(), 2 * MaxBuilt);
+
+    // A field focused with the mouse keeps its focus (and its row) while the results scroll by.
+    QMetaObject::invokeMethod(list, "positionViewAtIndex",
+                              Q_ARG(int, list->property("count").toInt() - Items - 1), Q_ARG(int, 1 /* Beginning */));
+    settle(300);
+    QQuickItem *cards = visibleNamed(root(), QStringLiteral("soundCloudCard"));
+    ASSERT_TRUE(cards);
+    field = visibleNamed(cards, QStringLiteral("queryField"));
+    QTest::mouseClick(hosted.window(), Qt::LeftButton, Qt::NoModifier,
+                      field->mapToScene(QPointF(field->width() / 2, field->height() / 2)).toPoint());
+    ASSERT_TRUE(waitFor([&] { return within(focused(), field); }));
+    input = focused();
+    QMetaObject::invokeMethod(list, "positionViewAtEnd");
+    settle(300);
+    EXPECT_EQ(focused(), input);
+    EXPECT_TRUE(input && input->hasActiveFocus());
 }

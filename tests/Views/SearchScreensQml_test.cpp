@@ -86,9 +86,7 @@ TEST_F(SearchScreensQml, SearchPageSearchesOnReturnAndPlaysARowFromTheKeyboard)
 
 TEST_F(SearchScreensQml, CardsReturnSearchesInOneAndDoesNothingInTheOther)
 {
-    loadQml("Column { width: 430; spacing: 16\n"
-            "  SoundCloudCard { width: 430 }\n"
-            "  SpotifyImportCard { width: 430 } }");
+    loadQml("LibraryColumn { width: 430; height: 900; library: LibraryViewModel {} }");
 
     // Enter in the link field does nothing; the paste button pastes the clipboard's text.
     focus(QStringLiteral("linkField"));

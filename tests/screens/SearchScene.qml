@@ -29,25 +29,12 @@ Rectangle {
         }
     }
 
-    ScrollView {
+    // The library tab's list (signed out): the offline card and the sign-in prompt, then the two cards.
+    LibraryColumn {
+        id: library
         anchors.fill: parent
         visible: scene.cards
-        contentWidth: availableWidth
-
-        Column {
-            width: parent.width
-            padding: 16
-            spacing: 16
-
-            SoundCloudCard {
-                id: soundCloud
-                width: parent.width - 32
-            }
-            SpotifyImportCard {
-                id: spotify
-                width: parent.width - 32
-            }
-        }
+        library: LibraryViewModel {}
     }
 
     function prepareScreen(m) {
@@ -61,10 +48,10 @@ Rectangle {
     Component.onCompleted: {
         if (!cards || shot === "cards-idle")
             return
-        soundCloud.model.query = "a"
-        soundCloud.model.search()
-        spotify.model.link = "https://open.spotify.com/playlist/37i9dQZF1DX4"
+        library.soundCloud.query = "a"
+        library.soundCloud.search()
+        library.spotify.link = "https://open.spotify.com/playlist/37i9dQZF1DX4"
         if (shot === "cards-preview" || shot === "cards-loading")
-            spotify.model.resolve()
+            library.spotify.resolve()
     }
 }

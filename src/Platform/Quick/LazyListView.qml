@@ -10,11 +10,13 @@ import Melodrift
 //     scrolling to it first; out of the header into the first row; past the list out of it;
 //   - Down and Up move one row, keeping the control's place in the row; Home and End jump to the
 //     first and last row.
-// The focused row is the list's current row, so it stays built while scrolled away.
+// The row holding the focus, however it came there, is the list's current row, so it stays built
+// while scrolled away. Delegates are FocusScopes, so that making a row current leaves the focus on
+// the control inside it.
 // `focusBottomInset` is the room kept free at the bottom when a control is scrolled into view
 // (the mini player bar): by default the list's bottom margin.
 //     LazyListView { model: rows; bottomMargin: model.bottomPadding; header: Column {...}
-//                    delegate: Item { required property int index; ... } }
+//                    delegate: FocusScope { required property int index; ... } }
 ListView {
     id: view
 
@@ -27,14 +29,20 @@ ListView {
     cacheBuffer: Math.max(0, Math.round(height))
     ScrollBar.vertical: ScrollBar { policy: view.scrollBarPolicy }
 
-    // The list itself takes focus only on its way in from Tab: hand it to the first control.
+    // The list itself takes focus only on its way in from Tab, and hands it on to its current
+    // row's root when it has none of its controls: give it to the first control instead.
     onActiveFocusChanged: {
-        if (activeFocus && Window.activeFocusItem === view)
+        if (activeFocus && holdsFocusItself())
             Qt.callLater(view.enter)
     }
 
+    function holdsFocusItself() {
+        const focused = Window.activeFocusItem
+        return focused === view || (focused !== null && focused.parent === view.contentItem)
+    }
+
     function enter() {
-        if (!view.activeFocus || Window.activeFocusItem !== view)
+        if (!view.activeFocus || !holdsFocusItself())
             return
         const first = headerItem ? controlsIn(headerItem) : []
         if (first.length > 0)
@@ -49,6 +57,10 @@ ListView {
         target: view.Window.window
         function onActiveFocusItemChanged() {
             const focused = view.Window.activeFocusItem
+            const row = focused ? view.sectionOf(focused) : null
+            if (row && row !== view.headerItem && row !== view.footerItem && row.index !== undefined
+                    && view.currentIndex !== row.index)
+                view.currentIndex = row.index
             if (view.footerItem && focused && view.sectionOf(focused) === view.footerItem
                     && view.footerItem.y > view.contentY + view.height)
                 view.positionViewAtEnd()

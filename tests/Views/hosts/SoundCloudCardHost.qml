@@ -1,0 +1,7 @@
+import QtQuick
+import Melodrift
+
+SoundCloudCard {
+    width: 400
+    model: SoundCloudCardModel {}
+}

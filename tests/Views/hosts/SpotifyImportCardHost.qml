@@ -1,0 +1,7 @@
+import QtQuick
+import Melodrift
+
+SpotifyImportCard {
+    width: 400
+    model: SpotifyImportCardModel {}
+}
