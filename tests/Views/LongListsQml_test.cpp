@@ -215,9 +215,11 @@ TEST_F(LongListsQml, LongListsBuildOnlyTheRowsInViewAndReachTheLastOne)
         RadioPlayer::shared()->setFullPlayerPresented(false);
         settle(400);
 
-        // Home goes back to the first row.
+        // Home goes back to the first row (when the press left the focus on a row: a playlist
+        // chosen in the sheet disables the rows while the track is added).
         list = visibleNamed(root(), screen.list);
-        if (list && within(focused(), list)) {
+        QQuickItem *focusedRow = list ? rowOf(focused(), list) : nullptr;
+        if (focusedRow && focusedRow != list->property("headerItem").value<QQuickItem *>()) {
             key(Qt::Key_Home);
             EXPECT_TRUE(waitFor([&] {
                 QQuickItem *top = visibleNamed(list, first);

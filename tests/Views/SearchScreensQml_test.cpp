@@ -78,6 +78,11 @@ TEST_F(SearchScreensQml, SearchPageSearchesOnReturnAndPlaysARowFromTheKeyboard)
     QQuickItem *row = find(QStringLiteral("resultRow0"));
     ASSERT_TRUE(row);
     EXPECT_FALSE(itemNamed(hosted.window()->contentItem(), QStringLiteral("emptyHint"))->isVisible());
+    // The answer leaves the field its focus, for the next search.
+    QQuickItem *input = find(QStringLiteral("queryField"))->property("input").value<QQuickItem *>();
+    quickhost::settle(300);
+    EXPECT_TRUE(input->hasActiveFocus()) << qPrintable(hosted.window()->activeFocusItem()
+                                                        ? hosted.window()->activeFocusItem()->objectName() : QString());
 
     row->forceActiveFocus(Qt::TabFocusReason);
     key(Qt::Key_Space);

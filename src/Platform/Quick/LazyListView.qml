@@ -51,17 +51,55 @@ ListView {
             leave(view, true)
     }
 
-    // A control of the footer gets focus: its place is only estimated until the rows before it
-    // are laid out, so lay out the end first (the focus ring then brings the control into view).
+    // The control inside the list that last had the focus (whether it showed it, its row and its
+    // place there), and whether the focus was inside.
+    property Item lastControl: null
+    property bool lastControlShowedFocus: false
+    property int lastRow: -1
+    property int lastPlace: 0
+    property bool focusWasInside: false
+
+    // The list hands the focus to its current row's root when it makes a row current (a new
+    // answer resets the rows): give it back to the control that had it, else to the control at
+    // its place in the row now at its index, else to the first one.
+    function restoreFocus() {
+        const focused = Window.activeFocusItem
+        if (!focused || focused.parent !== view.contentItem)
+            return
+        if (lastControl && lastControl.visible && inside(lastControl))
+            lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
+        else if (lastRow < 0 || !focusRow(Math.min(lastRow, count - 1), lastPlace))
+            enter()
+    }
+
     Connections {
         target: view.Window.window
         function onActiveFocusItemChanged() {
             const focused = view.Window.activeFocusItem
+            const wasInside = view.focusWasInside
+            view.focusWasInside = focused !== null && view.inside(focused)
+            if (focused && focused.parent === view.contentItem && focused !== view.headerItem
+                    && focused !== view.footerItem) {
+                if (wasInside)
+                    Qt.callLater(view.restoreFocus)
+                return
+            }
             const row = focused ? view.sectionOf(focused) : null
+            if (view.focusWasInside && focused !== view) {
+                view.lastControl = focused
+                view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
+                const inRow = row !== view.headerItem && row !== view.footerItem && row.index !== undefined
+                view.lastRow = inRow ? row.index : -1
+                view.lastPlace = inRow ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
+            }
+            // However the focus came into a row (a click, a control's own move), that row is the
+            // current one and stays built while scrolled away.
             if (row && row !== view.headerItem && row !== view.footerItem && row.index !== undefined
                     && view.currentIndex !== row.index)
                 view.currentIndex = row.index
-            if (view.footerItem && focused && view.sectionOf(focused) === view.footerItem
+            // A control of the footer: its place is only estimated until the rows before it are
+            // laid out, so lay out the end first (the focus ring then brings it into view).
+            if (view.footerItem && focused && row === view.footerItem
                     && view.footerItem.y > view.contentY + view.height)
                 view.positionViewAtEnd()
         }
