@@ -60,13 +60,14 @@ ListView {
     property bool focusWasInside: false
 
     // The list hands the focus to its current row's root when it makes a row current (a new
-    // answer resets the rows): give it back to the control that had it, else to the control at
-    // its place in the row now at its index, else to the first one.
+    // answer resets the rows, or the control in it was disabled): give it back to the control
+    // that had it, else to the control at its place in the row now at its index, else to the
+    // first one.
     function restoreFocus() {
         const focused = Window.activeFocusItem
         if (!focused || focused.parent !== view.contentItem)
             return
-        if (lastControl && lastControl.visible && inside(lastControl))
+        if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl))
             lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
         else if (lastRow < 0 || !focusRow(Math.min(lastRow, count - 1), lastPlace))
             enter()
