@@ -85,6 +85,20 @@ protected:
                 return it;
         return nullptr;
     }
+    // From the library tab's first row: End to the cards that close the list, then Tab on to the
+    // SoundCloud card's field. The field reached, or null.
+    QQuickItem *tabToSoundCloudField(QQuickItem *list)
+    {
+        QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+        key(Qt::Key_End);
+        QQuickItem *field = nullptr;
+        for (int i = 0; i < 8 && !(field && within(focused(), field)); ++i) {
+            key(Qt::Key_Tab);
+            QQuickItem *card = visibleNamed(root(), QStringLiteral("soundCloudCard"));
+            field = card ? visibleNamed(card, QStringLiteral("queryField")) : nullptr;
+        }
+        return field && within(focused(), field) ? field : nullptr;
+    }
     int artworkRequests() const
     {
         int count = 0;
@@ -251,17 +265,7 @@ TEST_F(LongListsQml, TheMiniPlayerBarNeverCoversTheFocusedControl)
              return visibleNamed(root(), QStringLiteral("signOutButton"));
          }},
         {"the SoundCloud card's field, reached from the keyboard", [&](QObject *) {
-             // The cards follow the whole grid: End, then Tab on to the field.
-             QQuickItem *list = visibleNamed(root(), QStringLiteral("libraryScroll"));
-             QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
-             key(Qt::Key_End);
-             QQuickItem *field = nullptr;
-             for (int i = 0; i < 8 && !(field && within(focused(), field)); ++i) {
-                 key(Qt::Key_Tab);
-                 QQuickItem *card = visibleNamed(root(), QStringLiteral("soundCloudCard"));
-                 field = card ? visibleNamed(card, QStringLiteral("queryField")) : nullptr;
-             }
-             EXPECT_TRUE(field && within(focused(), field));
+             EXPECT_TRUE(tabToSoundCloudField(visibleNamed(root(), QStringLiteral("libraryScroll"))));
              settle(300);
              return focused();
          }},
@@ -338,15 +342,8 @@ TEST_F(LongListsQml, TheLibraryCardsResultsAreBuiltAsTheyComeIntoView)
     loadQml("LibraryView {}");
     QQuickItem *list = nullptr;
     ASSERT_TRUE(waitFor([&] { return (list = visibleNamed(root(), QStringLiteral("libraryScroll"))) && visibleNamed(list, QStringLiteral("playlistCard0")); }, 15000));
-    QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
-    key(Qt::Key_End); // the cards close the list until there are results
-    QQuickItem *field = nullptr;
-    for (int i = 0; i < 8 && !(field && within(focused(), field)); ++i) {
-        key(Qt::Key_Tab);
-        QQuickItem *card = visibleNamed(root(), QStringLiteral("soundCloudCard"));
-        field = card ? visibleNamed(card, QStringLiteral("queryField")) : nullptr;
-    }
-    ASSERT_TRUE(field && within(focused(), field));
+    QQuickItem *field = tabToSoundCloudField(list);
+    ASSERT_TRUE(field);
     QQuickItem *input = focused();
     server.clearRequests();
     for (const char c : QByteArray("bulk"))
