@@ -12,13 +12,12 @@
 //                                               part of its name, e.g. "station")
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
-#include "Services/Keychain.h"
 #include "support/QuickHost.h"
 #include "support/TaskOutcome.h"
+#include "support/TemporaryHome.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProcess>
@@ -26,7 +25,6 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -220,13 +218,8 @@ int main(int argc, char **argv)
     gst_init(&argc, &argv); // the player the screens bind to is built on it
     // A home of its own: the sign-ins and the artwork cache stay out of the real one.
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/melodrift-bench-XXXXXX"));
-    if (!root.isValid() || !QDir(root.path()).mkdir(QStringLiteral("home")))
+    if (!testing_support::useTemporaryHome(root))
         return 2;
-    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
-        qunsetenv(name);
-    QStandardPaths::setTestModeEnabled(true);
-    Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     QGuiApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     // Any other argument picks the screens whose name holds it.

@@ -25,15 +25,6 @@ QString SoundCloudResults::trimmedQuery() const
     return typedtext::trimmed(m_query);
 }
 
-QVariantList SoundCloudResults::results() const
-{
-    QVariantList out;
-    out.reserve(m_results.size());
-    for (int i = 0; i < m_results.size(); ++i)
-        out.append(resultAt(i));
-    return out;
-}
-
 QVariantMap SoundCloudResults::resultAt(int index) const
 {
     if (index < 0 || index >= m_results.size())

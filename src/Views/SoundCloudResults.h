@@ -4,7 +4,7 @@
 
 #include <QObject>
 #include <QString>
-#include <QVariantList>
+#include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
 class APIClient;
@@ -21,10 +21,7 @@ class SoundCloudResults : public QObject
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
     // The query without spaces and tabs at either end is not empty.
     Q_PROPERTY(bool canSearch READ canSearch NOTIFY queryChanged)
-    // One map per station, in the order received: {genre, title, artist, artworkURL}; the artist
-    // reads "SoundCloud" when the station has none to show.
-    Q_PROPERTY(QVariantList results READ results NOTIFY resultsChanged)
-    // The same one at a time, for a list that builds only the rows in view.
+    // The stations received; a list asks for each row (resultAt) as it comes into view.
     Q_PROPERTY(int resultCount READ resultCount NOTIFY resultsChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     // The line under the field; empty when there is none.
@@ -34,9 +31,10 @@ public:
     QString query() const { return m_query; }
     void setQuery(const QString &query);
     bool canSearch() const { return !trimmedQuery().isEmpty(); }
-    QVariantList results() const;
     int resultCount() const { return int(m_results.size()); }
-    // The map of the result at `index`; out of range, one with every text blank (a row about to go).
+    // The row of the result at `index`, in the order received: {genre, title, artist, artworkURL};
+    // the artist reads "SoundCloud" when the station has none to show. Out of range, one with
+    // every text blank (a row about to go).
     Q_INVOKABLE QVariantMap resultAt(int index) const;
     const QList<Station> &resultStations() const { return m_results; }
     bool isLoading() const { return m_isLoading; }

@@ -27,7 +27,7 @@ NavigationPage {
         spacing: 14
         topMargin: 12
         bottomMargin: search.bottomPadding
-        model: search.results
+        model: search.resultCount
         scrollBarPolicy: ScrollBar.AlwaysOff
 
         readonly property real innerWidth: width - 32
@@ -83,8 +83,12 @@ NavigationPage {
 
         delegate: FocusScope {
             id: slot
-            required property var modelData
             required property int index
+            // Read one at a time, again whenever the results change (the count carries their signal).
+            readonly property var modelData: {
+                void search.resultCount
+                return search.resultAt(index)
+            }
             width: list.width
             height: resultRow.height
 
@@ -113,7 +117,7 @@ NavigationPage {
                 objectName: "emptyHint"
                 x: 16
                 width: list.innerWidth
-                visible: !search.searched && search.results.length === 0
+                visible: !search.searched && search.resultCount === 0
                 topPadding: 60
                 spacing: 10
 

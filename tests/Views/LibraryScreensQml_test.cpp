@@ -8,7 +8,7 @@
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 #include "support/TaskOutcome.h"
-#include "QmlWindowFixture.h"
+#include "SignedInQmlFixture.h"
 
 #include <QQuickWindow>
 #include <QSet>
@@ -23,28 +23,14 @@ using namespace quickhost;
 
 namespace {
 
-class LibraryScreensQml : public QmlWindowFixture
+class LibraryScreensQml : public SignedInQmlFixture
 {
 protected:
-    void SetUp() override
+    void installRoutes() override
     {
-        ASSERT_NE(server.listen(), 0u);
         standin::installDemoCatalogue(server);
         standin::installAudioRoutes(server);
         standin::installAccountRoutes(server);
-        previousBase = APIClient::shared().baseURL();
-        APIClient::shared().setBaseURL(server.baseUrl());
-        ASSERT_TRUE(testing_support::runTask(
-                        AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234")))
-                        .ok());
-        QmlWindowFixture::SetUp();
-    }
-    void TearDown() override
-    {
-        QmlWindowFixture::TearDown();
-        RadioPlayer::shared()->setFullPlayerPresented(false);
-        AuthStore::shared().logout();
-        APIClient::shared().setBaseURL(previousBase);
     }
 
     // The first visible item of that name in the window (pages, popups and delegates included).
@@ -58,8 +44,6 @@ protected:
     }
     void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
 
-    standin::StandInServer server;
-    QUrl previousBase;
 };
 
 const QByteArray playlistStack = R"(

@@ -10,7 +10,7 @@
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 #include "support/TaskOutcome.h"
-#include "QmlWindowFixture.h"
+#include "SignedInQmlFixture.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -35,31 +35,17 @@ constexpr int Items = 3000;
 // shortest kind, and one screen's worth is kept on each side.
 constexpr int MaxBuilt = 60;
 
-class LongListsQml : public QmlWindowFixture
+class LongListsQml : public SignedInQmlFixture
 {
 protected:
-    void SetUp() override
+    void installRoutes() override
     {
-        ASSERT_NE(server.listen(), 0u);
         catalogue = standin::installDemoCatalogue(server);
         standin::installAudioRoutes(server);
         standin::AccountState &state = standin::installAccountRoutes(server);
         state.printCodes = false;
         bulk = standin::installBulkLibrary(server, state, catalogue, Items);
-        previousBase = APIClient::shared().baseURL();
-        APIClient::shared().setBaseURL(server.baseUrl());
         ArtworkCache::shared().clear();
-        ASSERT_TRUE(testing_support::runTask(
-                        AuthStore::shared().login(QStringLiteral("demo"), QStringLiteral("demo1234")))
-                        .ok());
-        QmlWindowFixture::SetUp();
-    }
-    void TearDown() override
-    {
-        QmlWindowFixture::TearDown();
-        RadioPlayer::shared()->setFullPlayerPresented(false);
-        AuthStore::shared().logout();
-        APIClient::shared().setBaseURL(previousBase);
     }
 
     QQuickItem *root() const { return hosted.window()->contentItem(); }
@@ -108,10 +94,8 @@ protected:
     }
     qreal sceneBottom(QQuickItem *item) const { return item->mapToScene(QPointF(0, item->height())).y(); }
 
-    standin::StandInServer server;
     std::shared_ptr<standin::DemoCatalogue> catalogue;
     standin::BulkLibrary bulk;
-    QUrl previousBase;
 };
 
 // Every page is pushed on a stack with a root page below, as the tabs do.

@@ -128,7 +128,7 @@ TEST_F(SoundCloudSearch, ScreenRefusesReturnWhileLoadingAndShowsRows)
     waitDone(screen);
     EXPECT_EQ(server.countRequests(searchPath), 1);
 
-    const QVariantMap row = screen.results().at(0).toMap();
+    const QVariantMap row = screen.resultAt(0);
     EXPECT_EQ(row.value("genre"), QStringLiteral("sc-slow one"));
     EXPECT_EQ(row.value("artist"), QStringLiteral("SoundCloud"));
     EXPECT_EQ(row.value("artworkURL"), QStringLiteral("/artwork/slow one.jpg"));

@@ -1,9 +1,8 @@
-#include "Services/Keychain.h"
+#include "support/TemporaryHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -39,16 +38,11 @@ int main(int argc, char **argv)
     // named by the clock, like a recognition's recording. GStreamer has already found its plugin
     // registry under the real home.
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/melodrift-test-XXXXXX"));
-    if (!root.isValid() || !QDir(root.path()).mkdir(QStringLiteral("home"))) {
+    if (!testing_support::useTemporaryHome(root)) {
         std::fprintf(stderr, "no temporary folder for the test run: %s\n", qPrintable(root.errorString()));
         return 1;
     }
     qputenv("TMPDIR", QFile::encodeName(root.path()));
-    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
-        qunsetenv(name);
-    QStandardPaths::setTestModeEnabled(true);
-    Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("melodrift-tests"));
     QGuiApplication::setApplicationName(QStringLiteral("melodrift-radio-tests"));

@@ -38,7 +38,13 @@ ListView {
 
     function holdsFocusItself() {
         const focused = Window.activeFocusItem
-        return focused === view || (focused !== null && focused.parent === view.contentItem)
+        return focused === view || isRow(focused)
+    }
+
+    // Whether `item` is a row's own root: a child of the content item other than the header and
+    // the footer.
+    function isRow(item) {
+        return item !== null && item.parent === contentItem && item !== headerItem && item !== footerItem
     }
 
     function enter() {
@@ -64,8 +70,7 @@ ListView {
     // that had it, else to the control at its place in the row now at its index, else to the
     // first one.
     function restoreFocus() {
-        const focused = Window.activeFocusItem
-        if (!focused || focused.parent !== view.contentItem)
+        if (!isRow(Window.activeFocusItem))
             return
         if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl))
             lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
@@ -79,8 +84,7 @@ ListView {
             const focused = view.Window.activeFocusItem
             const wasInside = view.focusWasInside
             view.focusWasInside = focused !== null && view.inside(focused)
-            if (focused && focused.parent === view.contentItem && focused !== view.headerItem
-                    && focused !== view.footerItem) {
+            if (view.isRow(focused)) {
                 if (wasInside)
                     Qt.callLater(view.restoreFocus)
                 return
@@ -89,14 +93,13 @@ ListView {
             if (view.focusWasInside && focused !== view) {
                 view.lastControl = focused
                 view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
-                const inRow = row !== view.headerItem && row !== view.footerItem && row.index !== undefined
+                const inRow = view.isRow(row)
                 view.lastRow = inRow ? row.index : -1
                 view.lastPlace = inRow ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
             }
             // However the focus came into a row (a click, a control's own move), that row is the
             // current one and stays built while scrolled away.
-            if (row && row !== view.headerItem && row !== view.footerItem && row.index !== undefined
-                    && view.currentIndex !== row.index)
+            if (view.isRow(row) && view.currentIndex !== row.index)
                 view.currentIndex = row.index
             // A control of the footer: its place is only estimated until the rows before it are
             // laid out, so lay out the end first (the focus ring then brings it into view).
