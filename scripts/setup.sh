@@ -7,7 +7,7 @@ packages=(
   # toolchain
   g++ cmake ninja-build make pkg-config clang libclang-rt-14-dev ccache
   # Qt
-  qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-declarative-dev qt6-declarative-dev-tools
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtquick-shapes
   qml6-module-qtquick-dialogs qml6-module-qt-labs-folderlistmodel

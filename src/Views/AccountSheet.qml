@@ -84,8 +84,8 @@ NavigationPage {
                 anchors.fill: parent
                 readonly property string initial: account.initial
                 onInitialChanged: requestPaint()
-                Accessible.role: Accessible.StaticText
-                Accessible.name: initial
+                // Drawn, not read: the account buttons' names carry the initial.
+                Accessible.ignored: true
                 onPaint: {
                     const ctx = getContext("2d")
                     ctx.reset()

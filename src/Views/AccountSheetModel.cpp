@@ -15,6 +15,7 @@ AccountSheetModel::AccountSheetModel(AuthStore *auth, QObject *parent)
 {
     Q_ASSERT(m_auth);
     connect(m_auth, &AuthStore::userChanged, this, &AccountSheetModel::userChanged);
+    connect(m_auth, &AuthStore::isAuthedChanged, this, &AccountSheetModel::userChanged);
     connect(m_auth, &AuthStore::playlistsChanged, this, &AccountSheetModel::playlistCountChanged);
     connect(m_auth, &AuthStore::favoritesChanged, this, &AccountSheetModel::favoriteCountChanged);
 }
@@ -43,6 +44,12 @@ QString AccountSheetModel::initial() const
         chain = *user->username;
     const QStringList characters = typedtext::characters(chain);
     return characters.isEmpty() ? QString() : characters.first();
+}
+
+QString AccountSheetModel::buttonName() const
+{
+    const QString name = u"حساب کاربری"_s;
+    return m_auth->isAuthed() ? name + u"، "_s + initial() : name;
 }
 
 bool AccountSheetModel::showsTelegram() const

@@ -18,6 +18,9 @@ class AccountSheetModel : public QObject
     Q_PROPERTY(QString handle READ handle NOTIFY userChanged)
     // The first character of the shown name's chain, "؟" at its end.
     Q_PROPERTY(QString initial READ initial NOTIFY userChanged)
+    // The name of the buttons that open the account: "حساب کاربری", and while signed in the
+    // avatar's initial after it (the sheet draws the initial, which is not a text of its own).
+    Q_PROPERTY(QString buttonName READ buttonName NOTIFY userChanged)
     Q_PROPERTY(bool showsTelegram READ showsTelegram NOTIFY userChanged)
     Q_PROPERTY(QString telegramHandle READ telegramHandle NOTIFY userChanged)
     Q_PROPERTY(int playlistCount READ playlistCount NOTIFY playlistCountChanged)
@@ -32,6 +35,7 @@ public:
     QString shownName() const;
     QString handle() const;
     QString initial() const;
+    QString buttonName() const;
     bool showsTelegram() const;
     QString telegramHandle() const;
     int playlistCount() const;

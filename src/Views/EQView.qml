@@ -13,6 +13,7 @@ NavigationPage {
 
     signal dismissRequested()
 
+    navigationTitle: "اکولایزر"
     navigationBarHidden: true
     backgroundColor: Theme.background
     LayoutMirroring.enabled: true

@@ -16,6 +16,8 @@ Item {
     objectName: "fullPlayer"
 
     readonly property alias model: screen
+    // What names the full-screen cover for assistive technology: the station, as the header shows it.
+    readonly property string navigationTitle: screen.headerTitle
     // One of the five sheets stands over the screen.
     readonly property bool sheetShown: screen.showLyrics || screen.showEQ || screen.showStory
                                        || screen.showLogin || screen.showAddToPlaylist
@@ -222,6 +224,12 @@ Item {
     Announcer {
         text: screen.offlineError
     }
+    // Connecting and playing, spoken as the play button shows them (the home badge that says so
+    // lies under this screen).
+    Announcer {
+        objectName: "statusAnnouncer"
+        text: screen.statusText
+    }
 
     // The station a sheet keeps: the player's at the moment the sheet is built; it does not
     // follow later changes. Without a station the sheet shows empty.
@@ -230,6 +238,7 @@ Item {
         readonly property var station: screen.stationCopy()
         property Component page
         readonly property Item pageItem: pageLoader.item
+        readonly property string navigationTitle: pageItem ? pageItem.navigationTitle : ""
         signal dismissRequested()
 
         Loader {

@@ -1,5 +1,6 @@
 #include "FullPlayerViewModel.h"
 
+#include "HomeViewModel.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
@@ -9,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-const QString FullPlayerViewModel::PlayingName = u"توقف"_s;
+const QString FullPlayerViewModel::PlayingName = u"مکث"_s;
 const QString FullPlayerViewModel::PausedName = u"پخش"_s;
 
 FullPlayerViewModel::FullPlayerViewModel(QObject *parent)
@@ -215,6 +216,13 @@ QString FullPlayerViewModel::playSymbol() const
 QString FullPlayerViewModel::playPauseName() const
 {
     return m_player->isPlaying() ? PlayingName : PausedName;
+}
+
+QString FullPlayerViewModel::statusText() const
+{
+    if (!showsSpinner() && !m_player->isPlaying())
+        return {};
+    return HomeViewModel::statusLabel(showsSpinner(), m_player->isPlaying(), false, 0);
 }
 
 QString FullPlayerViewModel::offlineError() const

@@ -66,6 +66,9 @@ class FullPlayerViewModel : public QObject
     Q_PROPERTY(QString playSymbol READ playSymbol NOTIFY transportChanged)
     // Named for what a press does now.
     Q_PROPERTY(QString playPauseName READ playPauseName NOTIFY transportChanged)
+    // What the play button shows, in words, for assistive technology: connecting while it shows
+    // the spinner, playing while it shows the pause glyph, else nothing.
+    Q_PROPERTY(QString statusText READ statusText NOTIFY transportChanged)
     // The offline store's last error; empty when there is none.
     Q_PROPERTY(QString offlineError READ offlineError NOTIFY offlineErrorChanged)
 
@@ -81,7 +84,7 @@ public:
     // A release further down than this (and more down than sideways) closes the screen.
     static constexpr double DismissDistance = 120;
 
-    static const QString PlayingName; // "توقف"
+    static const QString PlayingName; // "مکث"
     static const QString PausedName;  // "پخش"
 
     // Uses the shared player, session store and offline store.
@@ -128,6 +131,7 @@ public:
     bool showsSpinner() const;
     QString playSymbol() const;
     QString playPauseName() const;
+    QString statusText() const;
     QString offlineError() const;
 
     // The screen is shown: the record turns, whatever the playback state.

@@ -273,8 +273,9 @@ Item {
                             symbol: home.isAuthed ? "person.crop.circle.fill" : "person.crop.circle"
                             symbolSize: 26
                             color: home.isAuthed ? Theme.accent : Qt.rgba(1, 1, 1, 0.6)
-                            Accessible.name: "حساب کاربری"
+                            Accessible.name: accountTexts.buttonName
                             onClicked: home.showAccount = true
+                            AccountSheetModel { id: accountTexts }
                         }
                     }
 

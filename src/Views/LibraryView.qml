@@ -54,8 +54,9 @@ Item {
                     symbol: "person.crop.circle"
                     symbolSize: 22
                     color: Qt.rgba(1, 1, 1, 0.75)
-                    Accessible.name: "حساب کاربری"
+                    Accessible.name: accountTexts.buttonName
                     onClicked: stack.push(accountPage)
+                    AccountSheetModel { id: accountTexts }
                 }
             }
 
@@ -101,7 +102,24 @@ Item {
         id: accountPage
         AccountSheet {
             bottomInset: library.hasCurrentStation ? library.bottomPadding : 0
-            onDismissRequested: stack.pop()
+            onDismissRequested: {
+                root.landAfterAccount = true
+                root.landByKeyboard = FocusLanding.keyboardFocused(stack)
+                stack.pop()
+            }
+        }
+    }
+    // Closed (or signed out, which takes the link that opened it away), the account page leaves
+    // the focus on the first control of the library once it has slid out.
+    property bool landAfterAccount: false
+    property bool landByKeyboard: false
+    Connections {
+        target: stack
+        function onBusyChanged() {
+            if (stack.busy || !root.landAfterAccount)
+                return
+            root.landAfterAccount = false
+            FocusLanding.enter(stack.currentItem, root.landByKeyboard)
         }
     }
 

@@ -16,6 +16,7 @@ NavigationPage {
 
     signal dismissRequested()
 
+    navigationTitle: "متن ترانه"
     navigationBarHidden: true
     backgroundColor: Theme.background
     LayoutMirroring.enabled: true

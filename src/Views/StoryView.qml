@@ -16,6 +16,7 @@ NavigationPage {
     // The sheet's screen model (screenshots and live checks drive it).
     readonly property alias storyModel: model
 
+    navigationTitle: "استوری هوشمند"
     navigationBarHidden: true
     backgroundColor: Theme.background
 
@@ -338,6 +339,10 @@ NavigationPage {
         width: Math.min(320, page.width - 40)
         padding: 16
         background: Rectangle { radius: 14; color: Theme.secondaryBackground }
+        readonly property NodeName nodeName: NodeName {
+            target: shareSheet.contentItem ? shareSheet.contentItem.parent : null
+            name: "اشتراکگذاری"
+        }
 
         contentItem: Loader {
             active: shareSheet.visible

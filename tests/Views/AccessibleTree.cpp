@@ -1,8 +1,12 @@
 #include "AccessibleTree.h"
 
 #include "AccessibleItems.h"
+#include "AccessibleViewport.h"
 
 #include <QQuickItem>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include <algorithm>
 
@@ -23,6 +27,62 @@ void collect(QAccessibleInterface *node, QList<QAccessibleInterface *> &into, in
 }
 } // namespace
 
+namespace {
+
+EventLog *currentLog = nullptr;
+
+// What a bridge with a client switches on; QAccessible::setActive() alone only tells the items.
+void setActive(bool active)
+{
+    if (QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility())
+        platform->setActive(active);
+    else
+        QAccessible::setActive(active);
+}
+
+} // namespace
+
+EventLog::EventLog()
+    : m_previous(QAccessible::installUpdateHandler(&EventLog::record)), m_wasActive(QAccessible::isActive())
+{
+    currentLog = this;
+    setActive(true);
+}
+
+EventLog::~EventLog()
+{
+    setActive(m_wasActive);
+    QAccessible::installUpdateHandler(m_previous);
+    currentLog = nullptr;
+}
+
+void EventLog::record(QAccessibleEvent *event)
+{
+    if (!currentLog)
+        return;
+    QAccessibleInterface *source = event->accessibleInterface();
+    currentLog->m_events << Event{event->object(), event->type(),
+                                  source && source->isValid() ? source->text(QAccessible::Name) : QString()};
+}
+
+QList<EventLog::Event> EventLog::of(const QObject *object, QAccessible::Event type) const
+{
+    QList<Event> found;
+    for (const Event &event : m_events) {
+        if (event.object == object && event.type == type)
+            found << event;
+    }
+    return found;
+}
+
+QStringList EventLog::appearances(const QObject *object) const
+{
+    QStringList names;
+    for (const Event &event : of(object, QAccessible::ObjectShow))
+        names << event.name;
+    return names;
+}
+
 QList<QAccessibleInterface *> nodes(QQuickWindow *window)
 {
     QList<QAccessibleInterface *> all;
@@ -34,7 +94,8 @@ QList<QAccessibleInterface *> shownNodes(QQuickWindow *window)
 {
     QList<QAccessibleInterface *> shown;
     for (QAccessibleInterface *node : nodes(window)) {
-        if (!node->state().invisible)
+        const QAccessible::State state = node->state();
+        if (!state.invisible && !state.offscreen)
             shown << node;
     }
     return shown;
@@ -75,7 +136,7 @@ bool seen(const QQuickItem *item)
     for (const QQuickItem *i = item; i; i = i->parentItem())
         opacity *= i->opacity();
     return item->isVisible() && opacity > 0.01 && item->width() > 0 && item->height() > 0
-           && !ModalCover::covers(item);
+           && !ModalCover::covers(item) && !accessibleviewport::outOfView(item);
 }
 
 void collectTexts(QQuickItem *item, QList<QQuickItem *> &into)

@@ -145,6 +145,11 @@ TEST_F(AccountSheetsQml, SignInFromTheAccountButtonThenSignOut)
     ASSERT_TRUE(waitFor([&] { return isGone(QStringLiteral("loginSheet")); }));
     EXPECT_EQ(AuthStore::shared().user()->username, QStringLiteral("demo"));
     EXPECT_TRUE(keychain->items().contains(AuthStore::tokenKey));
+    // The focus is back on the button, which now carries the avatar's initial in its name.
+    QQuickItem *accountButton = find(QStringLiteral("accountButton"));
+    EXPECT_TRUE(waitFor([&] { return accountButton->hasActiveFocus(); }));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(accountButton)->text(QAccessible::Name),
+              QStringLiteral("حساب کاربری، ش"));
 
     // Signed in, the same button opens the account sheet.
     ASSERT_TRUE(waitFor([&] { return AuthStore::shared().playlists().size() == 2; }, 10000));
@@ -164,6 +169,8 @@ TEST_F(AccountSheetsQml, SignInFromTheAccountButtonThenSignOut)
     EXPECT_FALSE(AuthStore::shared().isAuthed());
     EXPECT_FALSE(keychain->items().contains(AuthStore::tokenKey));
     EXPECT_TRUE(server.waitForRequest(QStringLiteral("/api/auth/logout")));
+    EXPECT_TRUE(waitFor([&] { return accountButton->hasActiveFocus(); }));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(accountButton)->text(QAccessible::Name), QStringLiteral("حساب کاربری"));
 }
 
 TEST_F(AccountSheetsQml, ARefusalShowsItsBannerAndShiftTabGoesBackToThePicker)

@@ -158,7 +158,7 @@ TEST_F(FullPlayerModelTest, TransportEnablingAndTexts)
         EXPECT_EQ(screen->canSkipSeconds(), row.seconds) << row.genre;
         EXPECT_EQ(screen->canSkipTracks(), row.tracks) << row.genre;
         EXPECT_EQ(screen->seekMaximum(), row.maximum) << row.genre;
-        EXPECT_EQ(screen->playPauseName(), QStringLiteral("توقف")) << row.genre;
+        EXPECT_EQ(screen->playPauseName(), QStringLiteral("مکث")) << row.genre;
         EXPECT_EQ(screen->playSymbol(), QStringLiteral("pause.fill")) << row.genre;
         EXPECT_EQ(screen->headerTitle(), player->currentStation()->displayName()) << row.genre;
         EXPECT_EQ(screen->trackTitle(), player->currentStation()->displayTrackTitle()) << row.genre;

@@ -3,6 +3,7 @@
 #include "support/QuickHost.h"
 
 #include <QAccessibleTextInterface>
+#include <QAccessibleValueInterface>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QQuickItem>
@@ -16,6 +17,7 @@
 // uses them), in a real Qt Quick window (offscreen). Every test also fails on any QML warning.
 
 using namespace quickhost;
+using namespace Qt::StringLiterals;
 namespace at = accessibletree;
 
 namespace {
@@ -150,20 +152,242 @@ Item {
     EXPECT_NE(at::shownNode(window(), QStringLiteral("۱۳ ایستگاه"), QAccessible::StaticText), nullptr);
 }
 
-TEST_F(KitAccessibility, AnAnnouncerMakesEachNewStatusAppearAsANotification)
+// What a screen reader is told of each message: the notification appears (a "showing" change)
+// with the message as its name, once per message, repeats included.
+TEST_F(KitAccessibility, EveryMessageOfAnAnnouncerAppearsOnceAsANotification)
 {
-    loadQml(R"(Item { property string status: "۱۲ ایستگاه"; Announcer { objectName: "announcer"; text: parent.status } })");
-    QQuickItem *announcer = item(QStringLiteral("announcer"));
-    ASSERT_NE(announcer, nullptr);
-    EXPECT_EQ(at::shownNode(window(), QStringLiteral("۱۲ ایستگاه")), nullptr) << "the first value is not announced";
-    for (const QString &status : {QStringLiteral("اتصال…"), QStringLiteral("در حال پخش")}) {
-        SCOPED_TRACE(status.toStdString());
-        QSignalSpy appearances(announcer, &QQuickItem::visibleChanged);
-        hosted.screen()->setProperty("status", status);
-        // Hidden with the old text, shown with the new: the appearance a screen reader speaks.
-        ASSERT_TRUE(waitFor([&] { return announcer->isVisible(); }));
-        EXPECT_GE(appearances.count(), 1);
-        EXPECT_NE(at::shownNode(window(), status, QAccessible::Notification), nullptr);
+    const QString added = QStringLiteral("به «Road Trip» اضافه شد ✓");
+    const QString there = QStringLiteral("این آهنگ از قبل در پلیلیست هست");
+    const QString connecting = QStringLiteral("اتصال…");
+    const QString playing = QStringLiteral("در حال پخش");
+    struct Case
+    {
+        const char *what;
+        QString start;
+        QList<QStringList> steps; // texts set within one pass of the event loop, pass after pass
+        QStringList spoken;
+    };
+    const QList<Case> cases = {
+        {"a refusal three times in a row", {}, {{there}, {{}}, {there}, {{}}, {there}}, {there, there, there}},
+        {"each new status", QStringLiteral("۱۲ ایستگاه"), {{connecting}, {playing}}, {connecting, playing}},
+        {"the starting value is not", QStringLiteral("۱۲ ایستگاه"), {}, {}},
+        {"a message after another", {}, {{added}, {there}}, {added, there}},
+        {"cleared and set again at once: nothing new shows", {}, {{there}, {{}, there}}, {there}},
+        {"several at once: the last", {}, {{QStringLiteral("در حال ساخت…"), QStringLiteral("پیش‌نمایش ویدیو")}},
+         {QStringLiteral("پیش‌نمایش ویدیو")}},
+        {"a flicker back to what was said", {}, {{playing}, {connecting, playing}}, {playing}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        at::EventLog log;
+        loadQml("Item { id: root; property string status: \"" + c.start.toUtf8() + "\"\n"
+                "  Announcer { objectName: \"announcer\"; text: root.status } }");
+        QQuickItem *announcer = item(QStringLiteral("announcer"));
+        ASSERT_NE(announcer, nullptr);
+        for (const QStringList &step : c.steps) {
+            for (const QString &text : step)
+                hosted.screen()->setProperty("status", text);
+            ASSERT_TRUE(waitFor([&] { return !announcer->property("pending").toBool(); }));
+        }
+        EXPECT_EQ(log.appearances(announcer), c.spoken);
+        if (!c.spoken.isEmpty())
+            EXPECT_NE(at::shownNode(window(), c.spoken.last(), QAccessible::Notification), nullptr);
+        else
+            EXPECT_TRUE(at::shownNames(window(), QAccessible::Notification).isEmpty());
+    }
+}
+
+// A sheet's or dialog's own node is what a screen reader names as it opens.
+TEST_F(KitAccessibility, SheetsAndDialogsAreNamedByTheirTitles)
+{
+    struct Case
+    {
+        const char *what;
+        QByteArray qml; // shown at once; `root.show` is true
+        QString name;
+    };
+    const QList<Case> cases = {
+        {"a sheet, by its page's title", R"(Sheet { presenter: root; flag: "show"
+             NavigationPage { navigationTitle: "افزودن به پلیلیست"; PlainButton { text: "بستن" } } })",
+         QStringLiteral("افزودن به پلیلیست")},
+        {"a sheet given its title", R"(Sheet { presenter: root; flag: "show"; title: "اکولایزر"
+             Item { PlainButton { text: "بستن" } } })",
+         QStringLiteral("اکولایزر")},
+        {"a full-screen cover", R"(FullScreenCover { presenter: root; flag: "show"
+             Item { readonly property string navigationTitle: "Pulse FM"; PlainButton { text: "بستن" } } })",
+         QStringLiteral("Pulse FM")},
+        {"a confirmation", R"(ConfirmationDialog { presenter: root; flag: "show"; title: "حذف پلیلیست؟"
+             message: "این عمل قابل بازگشت نیست." })",
+         QStringLiteral("حذف پلیلیست؟")},
+        {"an alert", R"(AlertDialog { presenter: root; flag: "show"; title: "ویرایش پلیلیست"
+             PlainTextField { placeholderText: "نام پلیلیست" } })",
+         QStringLiteral("ویرایش پلیلیست")},
+        {"a plain popup", R"(Popup { id: popup; parent: Overlay.overlay; visible: true; width: 200; height: 200
+             readonly property NodeName nodeName: NodeName { target: popup.contentItem.parent; name: "اشتراکگذاری" } })",
+         QStringLiteral("اشتراکگذاری")},
+    };
+    at::EventLog listening; // the popups set up their nodes for a screen reader there
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        loadQml("Item { id: root; property bool show: true\n" + c.qml + "\n}");
+        EXPECT_TRUE(waitFor([&] { return at::shownNode(window(), c.name, QAccessible::Dialog) != nullptr; }))
+            << qPrintable(at::shownNames(window(), QAccessible::Dialog).join(u'|'));
+    }
+}
+
+// Signing in or out closes a sheet: the focus then lands on a control, not on nothing.
+TEST_F(KitAccessibility, AClosedSheetGivesTheFocusBackToWhereItWasOpenedFrom)
+{
+    struct Case
+    {
+        const char *what;
+        QString press;   // pressed in the sheet (through its accessible action), else Escape
+        bool screenMoves; // the screen gives the focus a place of its own as the sheet goes
+        const char *focused;
+    };
+    const QList<Case> cases = {
+        {"closed: the control it was opened from", {}, false, "opener"},
+        {"the opener went with the sign-in: the first control of what it covered", QStringLiteral("ورود به رادیو"),
+         false, "first"},
+        {"a place the screen chose stays", {}, true, "other"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        loadQml(R"(
+Item {
+    id: root
+    property bool show: false
+    property bool signedIn: false
+    property bool screenMoves: false
+    Column {
+        PlainButton { objectName: "first"; text: "اول" }
+        PlainButton { objectName: "opener"; text: "حساب کاربری"; visible: !root.signedIn; onClicked: root.show = true }
+        PlainButton { id: other; objectName: "other"; text: "دیگر" }
+    }
+    Sheet {
+        presenter: root
+        flag: "show"
+        onDismissed: if (root.screenMoves) other.forceActiveFocus()
+        NavigationPage {
+            id: page
+            signal dismissRequested()
+            navigationTitle: "حساب کاربری"
+            PlainButton { text: "ورود به رادیو"; onClicked: { root.signedIn = true; page.dismissRequested() } }
+        }
+    }
+})");
+        hosted.screen()->setProperty("screenMoves", c.screenMoves);
+        ASSERT_TRUE(tabTo(item(QStringLiteral("opener"))));
+        key(Qt::Key_Space);
+        ASSERT_TRUE(waitFor([&] { return at::shownNode(window(), QStringLiteral("ورود به رادیو")) != nullptr; }));
+        if (c.press.isEmpty())
+            key(Qt::Key_Escape);
+        else
+            ASSERT_TRUE(at::press(at::shownNode(window(), c.press)));
+        EXPECT_TRUE(waitFor([&] {
+            QQuickItem *focused = window()->activeFocusItem();
+            return focused && focused->objectName() == QLatin1String(c.focused);
+        })) << qPrintable(window()->activeFocusItem() ? window()->activeFocusItem()->objectName() : u"nothing"_s);
+    }
+}
+
+// A scroll bar reads how far its view is scrolled, in per cent, and moves it when set.
+TEST_F(KitAccessibility, AScrollBarExposesItsViewsPositionAndMovesIt)
+{
+    at::EventLog log;
+    loadQml(R"(
+Item {
+    property int rows: 100
+    ListView {
+        objectName: "list"
+        width: 300; height: 200
+        clip: true
+        model: parent.rows
+        delegate: PlainButton { required property int index; width: 300; height: 50; text: "ردیف " + index }
+        ScrollBar.vertical: ScrollBar { objectName: "bar"; policy: ScrollBar.AlwaysOn }
+    }
+})");
+    QQuickItem *list = item(QStringLiteral("list"));
+    QQuickItem *bar = item(QStringLiteral("bar"));
+    ASSERT_TRUE(list && bar);
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_TRUE(node && node->valueInterface());
+    QAccessibleValueInterface *value = node->valueInterface();
+    EXPECT_EQ(value->minimumValue().toDouble(), 0);
+    EXPECT_EQ(value->maximumValue().toDouble(), 100);
+    EXPECT_NEAR(value->minimumStepSize().toDouble(), 10 / 0.96, 0.01); // a tenth of the bar's travel
+
+    const double end = 100 * 50 - 200;
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        double contentY;
+        double value;
+    };
+    const QList<Step> steps = {
+        {"at the top", [] {}, 0, 0},
+        {"set to the end", [&] { value->setCurrentValue(100); }, end, 100},
+        {"set half way", [&] { value->setCurrentValue(50); }, end / 2, 50},
+        {"scrolled by the view", [&] { list->setProperty("contentY", end / 4); }, end / 4, 25},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_NEAR(list->property("contentY").toDouble(), step.contentY, 1);
+        EXPECT_NEAR(value->currentValue().toDouble(), step.value, 0.5);
+    }
+    EXPECT_TRUE(waitFor([&] { return !log.of(bar, QAccessible::ValueChanged).isEmpty(); }))
+        << "the listener is told of the new value";
+
+    hosted.screen()->setProperty("rows", 2);
+    EXPECT_TRUE(waitFor([&] { return node->valueInterface() == nullptr; })) << "a view that cannot scroll has no value";
+}
+
+// Rows a list builds ahead of its view, and menu items below a menu's fold, are not showing; the
+// listener is told as scrolling brings them in and takes them out.
+TEST_F(KitAccessibility, OnlyWhatIsInViewReadsShowing)
+{
+    struct Case
+    {
+        const char *what;
+        QByteArray qml; // a clipped list "list" of 40 buttons "ردیف N", 50 high, in view 0 to 3
+    };
+    const QList<Case> cases = {
+        {"a list's rows", R"(ListView { objectName: "list"; width: 300; height: 200; clip: true; cacheBuffer: 400
+             model: 40; delegate: PlainButton { required property int index; width: 300; height: 50; text: "ردیف " + index } })"},
+        {"a menu's items", R"(Menu { id: menu; parent: Overlay.overlay; visible: true; height: 200
+             Repeater { model: 40; MenuItem { required property int index; height: 50; text: "ردیف " + index } }
+             Component.onCompleted: menu.contentItem.objectName = "list" })"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        at::EventLog log;
+        loadQml("Item {\n" + c.qml + "\n}");
+        QQuickItem *list = quickhost::visibleNamed(window()->contentItem(), QStringLiteral("list"));
+        ASSERT_NE(list, nullptr);
+        auto row = [&](int index) { return at::shownNode(window(), QStringLiteral("ردیف ") + QString::number(index)); };
+        auto built = [&](int index) {
+            for (QAccessibleInterface *node : at::nodes(window())) {
+                if (node->text(QAccessible::Name) == QStringLiteral("ردیف ") + QString::number(index))
+                    return node;
+            }
+            return static_cast<QAccessibleInterface *>(nullptr);
+        };
+        ASSERT_TRUE(waitFor([&] { return row(0) != nullptr; }));
+        QAccessibleInterface *ahead = built(6);
+        ASSERT_NE(ahead, nullptr) << "built ahead of the view";
+        EXPECT_EQ(row(6), nullptr);
+        EXPECT_TRUE(ahead->state().offscreen);
+
+        // Scrolled by three rows: row 0 goes out, row 6 comes in.
+        QObject *first = built(0)->object();
+        list->setProperty("contentY", list->property("originY").toDouble() + 150);
+        const int shownBefore = log.of(ahead->object(), QAccessible::ObjectShow).size();
+        EXPECT_TRUE(waitFor([&] { return !log.of(first, QAccessible::ObjectHide).isEmpty(); }));
+        EXPECT_EQ(log.of(ahead->object(), QAccessible::ObjectShow).size(), shownBefore + 1);
+        EXPECT_NE(row(6), nullptr);
+        EXPECT_EQ(row(0), nullptr);
     }
 }
 

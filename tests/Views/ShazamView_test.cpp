@@ -156,6 +156,13 @@ protected:
             return {};
         return note->text(QAccessible::Name);
     }
+    // The status once the notification has caught up with the line (it announces at the end of
+    // the event loop's pass); empty when it never does.
+    QString nextAnnouncedStatus() const
+    {
+        waitFor([&] { return !announcedStatus().isEmpty(); });
+        return announcedStatus();
+    }
     void setShown(bool show) { hosted.screen()->setProperty("show", show); }
 
     accessibletree::Session accessibility;
@@ -179,18 +186,18 @@ TEST_F(ShazamViewQml, ListensRecognisesFailsRetriesAndPlaysTheResult)
     EXPECT_EQ(item(u"buttonSymbol"_s)->property("symbol").toString(), u"mic.fill"_s);
     EXPECT_TRUE(shown(u"restingRing"_s));
     ASSERT_TRUE(waitFor([&] { return statusText() == ShazamViewModel::ListeningText; }, kStateTimeoutMs));
-    QStringList announced{announcedStatus()};
+    QStringList announced{nextAnnouncedStatus()};
     EXPECT_FALSE(item(u"listenButton"_s)->isEnabled());
     EXPECT_EQ(item(u"buttonSymbol"_s)->property("symbol").toString(), u"waveform"_s);
     EXPECT_TRUE(shown(u"pulseRing0"_s) && shown(u"pulseRing1"_s));
     EXPECT_FALSE(shown(u"restingRing"_s));
 
     ASSERT_TRUE(waitFor([&] { return statusText() == ShazamViewModel::ProcessingText; }, kStateTimeoutMs));
-    announced.append(announcedStatus());
+    announced.append(nextAnnouncedStatus());
     EXPECT_TRUE(shown(u"processingSpinner"_s));
     EXPECT_FALSE(shown(u"restingRing"_s));
     ASSERT_TRUE(waitFor([&] { return statusText() == ShazamViewModel::RecognizedText; }, kStateTimeoutMs));
-    announced.append(announcedStatus());
+    announced.append(nextAnnouncedStatus());
     EXPECT_TRUE(shown(u"resultCard"_s));
     EXPECT_EQ(item(u"resultTitle"_s)->property("text").toString(), manager().recognizedTrack()->title.value());
     EXPECT_TRUE(item(u"listenButton"_s)->isEnabled());

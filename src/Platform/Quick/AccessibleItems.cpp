@@ -1,5 +1,8 @@
 #include "AccessibleItems.h"
 
+#include "AccessibleViewport.h"
+#include "NodeName.h"
+
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleInterface>
@@ -53,7 +56,7 @@ class AccessibleItem : public QAccessibleInterface,
 {
 public:
     AccessibleItem(QQuickItem *item, QAccessibleInterface *qt)
-        : m_item(item), m_qt(qt), m_qtId(QAccessible::uniqueId(qt))
+        : m_item(item), m_qt(qt), m_qtId(QAccessible::uniqueId(qt)), m_scrollBarValue(item)
     {
         // The bridge caches states: tell it when the enabled state changes.
         m_enabledWatch = QObject::connect(item, &QQuickItem::enabledChanged, item, [item] {
@@ -88,6 +91,8 @@ public:
         const QString text = m_qt->text(t);
         if (t != QAccessible::Name || !text.isEmpty())
             return text;
+        if (const QString given = NodeName::of(m_item); !given.isEmpty())
+            return given;
         // This Qt withholds a password edit's name: its label is the description (never the
         // text, which is the password or its mask).
         if (m_qt->state().passwordEdit)
@@ -112,6 +117,8 @@ public:
     {
         if (type == QAccessible::ActionInterface && (m_qt->actionInterface() || MenuAction::of(m_item)))
             return static_cast<QAccessibleActionInterface *>(this);
+        if (type == QAccessible::ValueInterface && accessibleviewport::ScrollBarValue::isScrollBar(m_item))
+            return m_scrollBarValue.scrolls() ? static_cast<QAccessibleValueInterface *>(&m_scrollBarValue) : nullptr;
         void *qt = m_qt->interface_cast(type);
         if (type == QAccessible::ValueInterface && qt)
             return static_cast<QAccessibleValueInterface *>(this);
@@ -128,6 +135,9 @@ public:
             state.disabled = true;
         if (ModalCover::covers(m_item))
             state.invisible = true;
+        // In place of Qt's, which is outside the window: a sheet would read offscreen while it
+        // slides in, and nothing tells when it has arrived.
+        state.offscreen = accessibleviewport::outOfView(m_item);
         return state;
     }
 
@@ -193,6 +203,7 @@ private:
     QAccessibleInterface *m_qt;
     QAccessible::Id m_qtId;
     QMetaObject::Connection m_enabledWatch;
+    accessibleviewport::ScrollBarValue m_scrollBarValue;
 };
 
 // Asked first for every object's most derived class: for an item, it has Qt make its own

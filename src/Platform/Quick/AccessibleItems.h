@@ -13,7 +13,10 @@
 //   - while a modal sheet or dialog is open, what lies under it is exposed as not showing;
 //   - each action is listed once (Qt lists a press handled in QML twice), and an item with a
 //     context menu (a MenuAction) offers the standard ShowMenu action;
-//   - a password edit is named by its label, scroll bars and popup menus have a name.
+//   - a password edit is named by its label, scroll bars and popup menus have a name, and a node
+//     QML cannot name (a popup's own) takes the name a NodeName gives it;
+//   - only what is in a scrolling view reads as showing, and a scroll bar's value is its view's
+//     position (AccessibleViewport.h).
 // The second needs to know which popups are modal and open: each one declares a ModalCover.
 //     Popup { id: sheet; modal: true; ModalCover { active: sheet.visible; content: sheet.contentItem } }
 // Everything inside `content` stays exposed, as do menus opened above it; the rest of its window

@@ -43,6 +43,11 @@ Popup {
         active: dialog.visible
         content: dialog.contentItem
     }
+    // Its title names it for assistive technology.
+    readonly property NodeName nodeName: NodeName {
+        target: dialog.contentItem ? dialog.contentItem.parent : null
+        name: dialog.title
+    }
 
     modal: true
     dim: true

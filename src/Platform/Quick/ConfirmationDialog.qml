@@ -35,6 +35,11 @@ Popup {
         active: dialog.visible
         content: dialog.contentItem
     }
+    // Its title names it for assistive technology.
+    readonly property NodeName nodeName: NodeName {
+        target: dialog.contentItem ? dialog.contentItem.parent : null
+        name: dialog.title
+    }
 
     parent: Overlay.overlay
     anchors.centerIn: parent

@@ -14,6 +14,15 @@ bool isInside(const QQuickItem *item, const QQuickItem *ancestor)
     return false;
 }
 
+// Whether the focus is as good as nowhere: on the window itself (its root, or an application
+// window's content item, where a closed popup leaves it) or on an item out of sight (a tab no
+// longer shown).
+bool holdsNothing(QQuickWindow *window, const QQuickItem *focused)
+{
+    return focused == window->contentItem() || focused == qvariant_cast<QQuickItem *>(window->property("contentItem"))
+           || !focused->isVisible();
+}
+
 } // namespace
 
 bool FocusLanding::enter(QQuickItem *container, bool keyboard)
@@ -25,7 +34,7 @@ bool FocusLanding::enter(QQuickItem *container, bool keyboard)
     // focus the screen gave one of its controls, or the listener moved on meanwhile (a menu
     // opened before a sheet's opening ended), stays.
     QQuickItem *focused = window->activeFocusItem();
-    if (focused && focused != window->contentItem() && !isInside(container, focused))
+    if (focused && !holdsNothing(window, focused) && !isInside(container, focused))
         return isInside(focused, container);
     // The Tab order from the container: its first control is the next item after it, as long as
     // the chain has not left it.
@@ -50,4 +59,35 @@ bool FocusLanding::keyboardFocused(QQuickItem *item)
     QQuickWindow *window = item ? item->window() : nullptr;
     QQuickItem *focused = window ? window->activeFocusItem() : nullptr;
     return focused && focused->property("visualFocus").toBool();
+}
+
+QQuickItem *FocusLanding::focusedItem(QQuickItem *item)
+{
+    QQuickWindow *window = item ? item->window() : nullptr;
+    return window ? window->activeFocusItem() : nullptr;
+}
+
+bool FocusLanding::returnTo(QQuickItem *opener, QObject *popup, bool keyboard)
+{
+    // What the popup covered: the item it is declared in (a window's is its content item).
+    QQuickItem *covered = nullptr;
+    for (QObject *o = popup ? popup->parent() : nullptr; o && !covered; o = o->parent()) {
+        if (auto *window = qobject_cast<QQuickWindow *>(o))
+            covered = window->contentItem();
+        else
+            covered = qobject_cast<QQuickItem *>(o);
+    }
+    QQuickItem *anchor = opener ? opener : covered;
+    QQuickWindow *window = anchor ? anchor->window() : nullptr;
+    if (!window)
+        return false;
+    QQuickItem *focused = window->activeFocusItem();
+    if (focused && !holdsNothing(window, focused) && focused->activeFocusOnTab())
+        return true;
+    if (opener && opener->isVisible() && opener->isEnabled() && opener->activeFocusOnTab()) {
+        opener->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        if (opener->hasActiveFocus())
+            return true;
+    }
+    return covered && enter(covered, keyboard);
 }

@@ -27,4 +27,11 @@ public:
     Q_INVOKABLE static bool focusWithin(QQuickItem *item);
     // Whether the item holding the focus of `item`'s window got it from the keyboard.
     Q_INVOKABLE static bool keyboardFocused(QQuickItem *item);
+    // The item holding the focus of `item`'s window, null when none does.
+    Q_INVOKABLE static QQuickItem *focusedItem(QQuickItem *item);
+    // Where the focus goes once a popup has closed, unless a control already has it: back to
+    // `opener`, the control the popup was opened from, while it can take the focus; else to the
+    // first control of what the popup covered (the item it was declared in). `keyboard` as for
+    // enter(). Returns whether a control holds the focus.
+    Q_INVOKABLE static bool returnTo(QQuickItem *opener, QObject *popup, bool keyboard);
 };

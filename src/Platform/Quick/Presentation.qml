@@ -13,7 +13,10 @@ import Melodrift
 //     has closed: every opening starts from a fresh screen, and a closed one holds no state.
 //   - The content is laid out right to left, like the window.
 //   - Once open, the keyboard focus is on the content's first control (FocusLanding), unless the
-//     content gave it to one of its controls itself.
+//     content gave it to one of its controls itself. Once closed, it goes back to the control it
+//     was opened from, or, when that is gone, to the first control of what the popup covered.
+//   - `title` names the popup's node for assistive technology (what a screen reader says as it
+//     opens); by default it is the shown screen's `navigationTitle`.
 Popup {
     id: presentation
 
@@ -25,6 +28,8 @@ Popup {
     readonly property bool requested: presenter !== null && flag !== "" && Boolean(presenter[flag])
     // The screen built from `content` while shown, else null.
     readonly property Item contentScreen: loader.item
+    property string title: contentScreen && typeof contentScreen.navigationTitle === "string"
+                           ? contentScreen.navigationTitle : ""
 
     // Emitted once the popup has closed, however it was closed.
     signal dismissed()
@@ -36,6 +41,10 @@ Popup {
     readonly property ModalCover modalCover: ModalCover {
         active: presentation.visible
         content: presentation.contentItem
+    }
+    readonly property NodeName nodeName: NodeName {
+        target: presentation.contentItem ? presentation.contentItem.parent : null
+        name: presentation.title
     }
 
     parent: Overlay.overlay
@@ -52,6 +61,11 @@ Popup {
         else if (!requested && visible)
             close()
     }
+    function returnFocus() {
+        if (!visible)
+            FocusLanding.returnTo(opener, presentation, openedByKeyboard)
+        opener = null
+    }
     function openIfRequested() {
         if (requested && !visible && parent)
             open()
@@ -59,7 +73,12 @@ Popup {
 
     // Opened from the keyboard: the focus shows where it lands.
     property bool openedByKeyboard: false
-    onAboutToShow: openedByKeyboard = FocusLanding.keyboardFocused(presentation.parent)
+    // The control that had the focus as it opened.
+    property Item opener: null
+    onAboutToShow: {
+        openedByKeyboard = FocusLanding.keyboardFocused(presentation.parent)
+        opener = FocusLanding.focusedItem(presentation.parent)
+    }
     onOpened: {
         if (loader.item)
             FocusLanding.enter(loader.item, openedByKeyboard)
@@ -71,6 +90,8 @@ Popup {
     }
     onClosed: {
         dismissed()
+        // After what the closing set off (a screen's own choice of focus, another popup opening).
+        Qt.callLater(presentation.returnFocus)
         // Asked for again while closing: show it anew.
         if (requested)
             Qt.callLater(presentation.openIfRequested)
