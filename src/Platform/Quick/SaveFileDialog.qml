@@ -252,6 +252,14 @@ Popup {
                     text: "انصراف"
                     color: Theme.accent
                     Accessible.name: text
+                    contentItem: Text {
+                        textFormat: Text.PlainText
+                        text: parent.text
+                        font: parent.font
+                        color: parent.color
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
                     onClicked: dialog.close()
                 }
                 Rectangle { width: 1; height: parent.height; color: Theme.separator }
@@ -265,6 +273,14 @@ Popup {
                     font: Theme.withWeight(Theme.body, Font.DemiBold)
                     color: Theme.accent
                     Accessible.name: text
+                    contentItem: Text {
+                        textFormat: Text.PlainText
+                        text: parent.text
+                        font: parent.font
+                        color: parent.color
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
                     onClicked: dialog.accept()
                 }
             }
