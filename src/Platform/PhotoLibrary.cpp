@@ -21,6 +21,11 @@ QDir folder()
     return QDir(QDir(videos).filePath(QStringLiteral("Melodrift")));
 }
 
+QString isolated(const QString &path)
+{
+    return QChar(0x2066) + path + QChar(0x2069);
+}
+
 QString freeFileName(const QDir &folder, const QDateTime &when)
 {
     const QString stem = QStringLiteral("story-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
@@ -101,11 +106,11 @@ void saveCopy(const QString &source, const QString &target)
     if (destination.absoluteFilePath() == video.absoluteFilePath())
         return; // already there
     const QDir folder = destination.absoluteDir();
-    const QString where = QStringLiteral("«") + folder.path() + QStringLiteral("»");
+    const QString where = QStringLiteral("«") + isolated(folder.path()) + QStringLiteral("»");
     if (!QFileInfo(folder.path()).isDir())
         throw SaveError(QStringLiteral("پوشهٔ مقصد پیدا نشد: ") + where);
     if (destination.isDir())
-        throw SaveError(QStringLiteral("به این نام پوشه‌ای هست: ") + destination.fileName());
+        throw SaveError(QStringLiteral("به این نام پوشه‌ای هست: ") + isolated(destination.fileName()));
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw SaveError(QStringLiteral("فایل ویدیو خوانده نشد"));

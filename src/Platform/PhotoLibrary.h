@@ -25,6 +25,9 @@ private:
 };
 
 QDir folder();
+// A path or file name as it stands inside a right-to-left line: isolated left to right, so that
+// its slashes stay where they are.
+QString isolated(const QString &path);
 // "story-YYYY-MM-DD-HHMMSS.mp4", with "-2", "-3", … before the extension while that name is taken,
 // so a save never overwrites an earlier story.
 QString freeFileName(const QDir &folder, const QDateTime &when);

@@ -403,7 +403,7 @@ void StoryViewModel::showSaveOutcome(const QString &savedPath, const QString &fa
         return;
     }
     m_errorText.clear();
-    m_noticeText = QStringLiteral("ذخیره شد: ") + savedPath;
+    m_noticeText = QStringLiteral("ذخیره شد: ") + PhotoLibrary::isolated(savedPath);
     emit errorTextChanged();
 }
 

@@ -1,5 +1,6 @@
 #include "AccessibleTree.h"
 #include "ActivitySharer.h"
+#include "Platform/PhotoLibrary.h"
 #include "QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "StoryViewModel.h"
@@ -285,10 +286,12 @@ TEST_F(StorySheetQml, ARenderEndsOnItsResultAndSaveAsSavesWhereTheListenerSays)
         bool removeFolderFirst;
         bool byReturn;
         QString saved; // empty: fails
+        bool replaces = false; // a file is there under the name: asked first
     } saves[] = {
         {"typed without its suffix, in another folder, clicked", u"kb-story"_s, u"other"_s, false, false, u"other/kb-story.mp4"_s},
         {"the folder gone meanwhile", u"lost.mp4"_s, u"gone"_s, true, true, {}},
         {"typed with its suffix, Return", u"second take.mp4"_s, u"other"_s, false, true, u"other/second take.mp4"_s},
+        {"a name taken, replaced when confirmed", u"kb-story"_s, u"other"_s, false, true, u"other/kb-story.mp4"_s, true},
     };
     QObject *dialog = item(u"storyView"_s)->findChild<QObject *>(u"saveDialog"_s);
     ASSERT_TRUE(dialog);
@@ -349,15 +352,27 @@ TEST_F(StorySheetQml, ARenderEndsOnItsResultAndSaveAsSavesWhereTheListenerSays)
         } else {
             QTest::mouseClick(window, Qt::LeftButton, {}, accept->mapToScene(QPointF(accept->width() / 2, accept->height() / 2)).toPoint());
         }
+        if (row.replaces) {
+            ASSERT_TRUE(QFile(root.filePath(row.saved)).resize(3));
+            QAccessibleInterface *replace = nullptr;
+            ASSERT_TRUE(waitFor([&] {
+                replace = accessibletree::shownNode(window, u"جایگزینی"_s, QAccessible::Button);
+                return replace != nullptr;
+            }));
+            EXPECT_TRUE(accessibletree::shownNode(window, u"«\u2066kb-story.mp4\u2069» از پیش هست"_s));
+            EXPECT_EQ(focusedName(), u"انصراف"_s); // the safe button
+            ASSERT_TRUE(accessibletree::press(replace));
+        }
         ASSERT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }));
         if (row.saved.isEmpty()) {
             ASSERT_TRUE(waitFor([&] { return !model->errorText().isEmpty(); }));
-            EXPECT_EQ(model->errorText(), u"خطا در ذخیره: پوشهٔ مقصد پیدا نشد: «%1»"_s.arg(root.filePath(row.folder)));
+            EXPECT_EQ(model->errorText(),
+                      u"خطا در ذخیره: پوشهٔ مقصد پیدا نشد: «%1»"_s.arg(PhotoLibrary::isolated(root.filePath(row.folder))));
             EXPECT_TRUE(item(u"errorText"_s)->isVisible());
         } else {
             const QString target = root.filePath(row.saved);
             ASSERT_TRUE(waitFor([&] { return !model->noticeText().isEmpty(); }, 20000)) << model->errorText().toStdString();
-            EXPECT_EQ(model->noticeText(), u"ذخیره شد: "_s + target);
+            EXPECT_EQ(model->noticeText(), u"ذخیره شد: "_s + PhotoLibrary::isolated(target));
             QFile copy(target);
             ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
             EXPECT_EQ(copy.readAll(), video);

@@ -291,7 +291,8 @@ Popup {
         id: replaceConfirmation
         // Above this dialog.
         z: 4
-        title: "«" + chooser.targetName + "» از پیش هست"
+        // The name isolated, so that a left-to-right one keeps its order in the line.
+        title: "«\u2066" + chooser.targetName + "\u2069» از پیش هست"
         message: "فایل تازه جای آن را می‌گیرد."
         destructiveText: "جایگزینی"
         onConfirmed: dialog.finish()
