@@ -186,8 +186,13 @@ bool AudioRecorder::record(QString *error)
         closeFd(m_fd); // the process holds the file now
     }
 
+    // The process's own start (loading the plugins) is not the source's: the source's time
+    // limit counts from the moment the pipeline is built.
     bool timedOut = false;
-    const QString line = readLine(m_settings.startTimeoutMs, &timedOut);
+    QString line = readLine(SetUpTimeoutMs, &timedOut);
+    const bool ready = line == u"ready";
+    if (ready)
+        line = readLine(m_settings.startTimeoutMs, &timedOut);
     std::lock_guard lock(m_mutex);
     if (line == u"started" && !m_cancelled)
         return true;
@@ -196,8 +201,10 @@ bool AudioRecorder::record(QString *error)
         setError(error, QStringLiteral("cancelled"));
     else if (line.startsWith(u"failed "))
         setError(error, line.mid(7));
-    else if (timedOut)
+    else if (timedOut && ready)
         setError(error, QStringLiteral("the source did not start within %1 ms").arg(m_settings.startTimeoutMs));
+    else if (timedOut)
+        setError(error, QStringLiteral("the recording process was not ready within %1 ms").arg(SetUpTimeoutMs));
     else
         setError(error, QStringLiteral("the recording process ended"));
     releaseLocked();

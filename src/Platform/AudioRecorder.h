@@ -24,7 +24,8 @@
 // hands it to its process.
 //
 // A source may block while it opens (a microphone or sound server that never answers, a pipe
-// nobody writes into): record() waits for it at most `startTimeoutMs`, then ends the process, and
+// nobody writes into): record() waits for it at most `startTimeoutMs` (from the moment the process
+// has built its pipeline; that may take up to SetUpTimeoutMs), then ends the process, and
 // with it everything the start held (no thread, no descriptor stays behind). record() and
 // waitUntilFinished() block: call them off the GUI thread. cancel() ends the process at once and
 // never waits. stop() only sends a line. One recorder records once.
@@ -40,6 +41,8 @@ public:
 
     static constexpr const char *SourceVariable = "MELODRIFT_RECORDING_SOURCE";
     static constexpr const char *HelperName = "melodrift-recorder";
+    // How long the process may take to be ready to open the source (a busy machine).
+    static constexpr int SetUpTimeoutMs = 30'000;
     // The source description: MELODRIFT_RECORDING_SOURCE, else the default microphone.
     static QString defaultSource();
     // The recording process's executable; empty when there is none.

@@ -16,8 +16,9 @@
 // It records from the source into the file open as descriptor 3, as MPEG-4 audio (AAC):
 //     <source> ! identity sync=true ! audioconvert ! audioresample ! <rate, channels>
 //              ! avenc_aac ! mp4mux ! fdsink
-// and tells the application how it goes on its standard output, one line each: "started" once
-// the source plays, "finished" once the file is whole, or "failed <why>". A line "stop" on its
+// and tells the application how it goes on its standard output, one line each: "ready" once the
+// pipeline is built (the source is opened next), "started" once the source plays, "finished" once
+// the file is whole, or "failed <why>". A line "stop" on its
 // standard input ends the recording (the muxer then writes the file's index); the end of its
 // input (the application gone, or giving up) ends the process at once.
 
@@ -112,6 +113,7 @@ int main(int argc, char **argv)
         }
     }).detach();
 
+    report("ready");
     GstBus *bus = gst_element_get_bus(pipeline);
     // A live source opens its device on the way to PLAYING, for as long as it takes: the
     // application decides how long that may be.
