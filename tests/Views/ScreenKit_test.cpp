@@ -420,6 +420,24 @@ Item {
     ASSERT_TRUE(waitFor([&] { return optionsMenu->property("opened").toBool(); }));
     settle(300);
     EXPECT_EQ(focusedItemText(), QString());
+    QQuickItem *second = nullptr;
+    for (QQuickItem *candidate : allItems(window()->contentItem()))
+        if (candidate->inherits("QQuickMenuItem") && candidate->isVisible() && candidate->property("text") == QStringLiteral("حذف"))
+            second = candidate;
+    ASSERT_TRUE(second);
+    const QPoint overSecond = centreOf(second);
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !optionsMenu->property("opened").toBool(); }));
+    settle(300);
+    // A pointer resting where the menu opens takes nothing from the keyboard; moved, it leads.
+    QTest::mouseMove(window(), overSecond);
+    options->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(window(), Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return optionsMenu->property("opened").toBool(); }));
+    settle(400);
+    EXPECT_EQ(focusedItemText(), QStringLiteral("ویرایش"));
+    QTest::mouseMove(window(), overSecond + QPoint(12, 3));
+    EXPECT_TRUE(waitFor([&] { return focusedItemText() == QStringLiteral("حذف"); }));
     QTest::keyClick(window(), Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !optionsMenu->property("opened").toBool(); }));
 

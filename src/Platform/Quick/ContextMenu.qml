@@ -89,19 +89,14 @@ Item {
     Component {
         id: menuComponent
 
-        Menu {
+        LandingMenu {
             id: popupMenu
             width: 220
-            onOpened: {
-                if (root.landOnFirst && count > 0) {
-                    currentIndex = 0
-                    itemAt(0).forceActiveFocus(Qt.TabFocusReason)
-                }
-            }
+            landOnFirst: root.landOnFirst
 
             Instantiator {
                 model: menuModel
-                delegate: MenuItem {
+                delegate: LandingMenuItem {
                     id: menuItem
                     required property int index
                     required property string title

@@ -32,22 +32,17 @@ ButtonBase {
         menu.open()
     }
 
-    Menu {
+    LandingMenu {
         id: menu
         // Above the sheet (z 1) the button sits in; level with it, the sheet hides the menu.
         z: 2
         y: control.height + 4
         width: control.width
-        onOpened: {
-            if (control.openedByKeyboard && count > 0) {
-                currentIndex = 0
-                itemAt(0).forceActiveFocus(Qt.TabFocusReason)
-            }
-        }
+        landOnFirst: control.openedByKeyboard
 
         Repeater {
             model: control.items
-            delegate: MenuItem {
+            delegate: LandingMenuItem {
                 id: menuItem
                 required property int index
                 required property string modelData
