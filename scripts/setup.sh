@@ -10,7 +10,6 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-declarative-dev qt6-declarative-dev-tools
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtquick-shapes
-  qml6-module-qtquick-dialogs qml6-module-qt-labs-folderlistmodel
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
   qt6-5compat-dev qml6-module-qt5compat-graphicaleffects
   qt6-multimedia-dev qml6-module-qtmultimedia

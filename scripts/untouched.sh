@@ -1,17 +1,42 @@
 #!/usr/bin/env bash
-# Tells whether a test run left the machine as it found it: nothing new in (or gone from) the home
-# folder, and every device node under /dev still there with its type and numbers.
+# Tells whether a test run left the machine as it found it: nothing new in (or gone from) what the
+# tests could write in the home folder, and every device node under /dev still there with its type
+# and numbers.
 #   untouched.sh snapshot <home> <dev>   prints a listing of both on standard output
 #   untouched.sh compare <before> <after> says what changed; exits 1 when anything did
-# The compiler cache inside the home is left out: builds running beside the tests fill it.
+# Of the home, only what the application and its tests could leave there is looked at: anything
+# named after the application (its settings, data, cache, downloads, story videos, helpers, test
+# programs), Qt's test-mode folder, the keyrings, and the Videos and Music folders. The rest of the
+# home belongs to the desktop and its other programs, which write there while the tests run
+# (an accessibility bus, a browser, a compiler cache).
 set -euo pipefail
+
+# The home's entries (relative paths) the tests could have made, removed or replaced.
+watched() {
+  local home=$1 dirs=$1/.config/user-dirs.dirs line value
+  local folders=(Videos Music)
+  # The desktop's own names for Videos and Music, when it has set them.
+  if [ -f "$dirs" ]; then
+    while IFS= read -r line; do
+      value=${line#*=}
+      value=${value//\"/}
+      value=${value#\$HOME/}
+      case $value in /* | '$HOME' | "") ;; *) folders+=("$value") ;; esac
+    done < <(grep -E '^XDG_(VIDEOS|MUSIC)_DIR=' "$dirs" || true)
+  fi
+  local pattern='melodrift|^\.qttest(/|$)|^\.local/share/(keyrings|kwalletd)(/|$)' folder
+  for folder in "${folders[@]}"; do
+    pattern+="|^$(printf '%s' "$folder" | sed 's/[][\.^$*+?(){}|/]/\\&/g')(/|$)"
+  done
+  grep -aiE -- "$pattern" || true
+}
 
 snapshot() {
   local home=$1 dev=$2
   local ccache=${CCACHE_DIR:-$home/.cache/ccache}
   # One line per entry, relative to the home; names may hold spaces, never a newline we care for.
   find "$home" -mindepth 1 \( -path "$ccache" -o -path "$home/.ccache" \) -prune \
-    -o -printf 'home %P\n' 2>/dev/null | LC_ALL=C sort
+    -o -printf '%P\n' 2>/dev/null | watched "$home" | sed 's/^/home /' | LC_ALL=C sort
   # Pseudo-terminals and shared memory come and go with every process.
   find "$dev" \( -path "$dev/pts" -o -path "$dev/shm" -o -path "$dev/mqueue" \) -prune \
     -o \( -type c -o -type b \) -exec stat -c 'dev %F %t:%T %n' {} + 2>/dev/null | LC_ALL=C sort

@@ -1,48 +1,32 @@
 #include "Platform/AudioRecorder.h"
 
+#include "Platform/HelperProgram.h"
+
+#include <QDeadlineTimer>
 #include <QFile>
 
 #include <gst/gst.h>
 
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
+#include <csignal>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-struct AudioRecorder::Start {
-    enum class State { Pending, Started, Failed };
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    State state = State::Pending;
-    bool abandoned = false; // record() gave up on it: the start's thread releases what it holds
-    QString error;
-    int timeoutMs = 0;
-    // Held by the start's thread while it runs, then by record(), or by the thread for good
-    // when the start was abandoned.
-    GstElement *pipeline = nullptr;
-    int fd = -1;
-};
+extern char **environ;
 
 namespace {
 
-QString messageText(GstMessage *message)
+QString &helperOverride()
 {
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    QString text = QString::fromUtf8(error ? error->message : "unknown error");
-    if (debug)
-        text += QStringLiteral(" (") + QString::fromUtf8(debug) + QLatin1Char(')');
-    if (error)
-        g_error_free(error);
-    g_free(debug);
-    return text;
+    static QString path;
+    return path;
 }
 
 void setError(QString *error, const QString &text)
@@ -51,50 +35,71 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-// Stops a pipeline and releases it with the descriptor it wrote into.
-void dispose(GstElement *pipeline, int fd)
+void closeFd(int &fd)
 {
-    if (pipeline) {
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        gst_object_unref(pipeline);
-    }
     if (fd >= 0)
         ::close(fd);
+    fd = -1;
 }
 
-// The start's own thread: brings the pipeline to PLAYING, which may block for as long as the
-// source takes to open, then reports to record() or, when record() gave up, releases it all.
-void runStart(const std::shared_ptr<AudioRecorder::Start> &start)
+// A copy of `fd` numbered 10 or more (closed on exec), so that the process's own 0, 1 and 3 are
+// never one of the descriptors it is given.
+int raised(int fd)
 {
-    GstElement *pipeline = start->pipeline;
-    // A live source opens its device on the way to PLAYING; what fails later in the start-up
-    // (negotiation, a device that goes away) shows while the state change completes.
-    GstStateChangeReturn started = gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    if (started == GST_STATE_CHANGE_ASYNC)
-        started = gst_element_get_state(pipeline, nullptr, nullptr, GstClockTime(start->timeoutMs) * GST_MSECOND);
-    QString failure;
-    if (started == GST_STATE_CHANGE_FAILURE) {
-        GstBus *bus = gst_element_get_bus(pipeline);
-        GstMessage *message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
-        failure = message ? messageText(message) : QStringLiteral("the source does not start");
-        if (message)
-            gst_message_unref(message);
-        gst_object_unref(bus);
-    } else if (started == GST_STATE_CHANGE_ASYNC) {
-        failure = QStringLiteral("the source did not start in time");
-    }
+    return fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
+}
 
-    std::unique_lock lock(start->mutex);
-    if (start->abandoned) {
-        GstElement *abandoned = std::exchange(start->pipeline, nullptr);
-        const int fd = std::exchange(start->fd, -1);
-        lock.unlock();
-        dispose(abandoned, fd);
-        return;
+// Starts the recording process with `file` as its descriptor 3; its standard input and output
+// come back in `input` and `output`. The process's id, or 0 with the reason.
+pid_t spawnRecorder(const QString &program, const QList<QByteArray> &arguments, int file, int *input, int *output,
+                    QString *error)
+{
+    // The input is a socket, so that a line sent to a process that has gone fails instead of
+    // raising SIGPIPE in the application.
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+        setError(error, QString::fromLocal8Bit(std::strerror(errno)));
+        for (int &fd : in)
+            closeFd(fd);
+        return 0;
     }
-    start->state = failure.isEmpty() ? AudioRecorder::Start::State::Started : AudioRecorder::Start::State::Failed;
-    start->error = failure;
-    start->changed.notify_all();
+    int childIn = raised(in[1]);
+    int childOut = raised(out[1]);
+    int childFile = raised(file);
+    closeFd(in[1]);
+    closeFd(out[1]);
+
+    const QByteArray path = QFile::encodeName(program);
+    QList<QByteArray> storage{path};
+    storage += arguments;
+    QList<char *> argv;
+    for (QByteArray &argument : storage)
+        argv.append(argument.data());
+    argv.append(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, childIn, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, childOut, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, childFile, 3);
+    pid_t pid = 0;
+    const int spawned = childIn >= 0 && childOut >= 0 && childFile >= 0
+                            ? ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ)
+                            : errno;
+    posix_spawn_file_actions_destroy(&actions);
+    closeFd(childIn);
+    closeFd(childOut);
+    closeFd(childFile);
+    if (spawned != 0) {
+        setError(error, QStringLiteral("cannot start %1: %2").arg(program, QString::fromLocal8Bit(std::strerror(spawned))));
+        closeFd(in[0]);
+        closeFd(out[0]);
+        return 0;
+    }
+    *input = in[0];
+    *output = out[0];
+    return pid;
 }
 
 } // namespace
@@ -109,6 +114,18 @@ QString AudioRecorder::defaultSource()
         return QStringLiteral("pulsesrc");
     }
     return QStringLiteral("autoaudiosrc");
+}
+
+QString AudioRecorder::helperProgram()
+{
+    if (!helperOverride().isEmpty())
+        return helperOverride();
+    return findHelperProgram(QString::fromLatin1(HelperName));
+}
+
+void AudioRecorder::setHelperProgramForTesting(const QString &path)
+{
+    helperOverride() = path;
 }
 
 int AudioRecorder::createExclusively(const QString &path, QString *error, bool *exists)
@@ -133,16 +150,21 @@ AudioRecorder::~AudioRecorder()
     release();
 }
 
+pid_t AudioRecorder::processId() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pid;
+}
+
 bool AudioRecorder::record(QString *error)
 {
-    std::shared_ptr<Start> start;
     {
         std::lock_guard lock(m_mutex);
         if (m_cancelled) {
             setError(error, QStringLiteral("cancelled"));
             return false;
         }
-        if (m_pipeline || m_start) {
+        if (m_pid) {
             setError(error, QStringLiteral("already recording"));
             return false;
         }
@@ -150,106 +172,70 @@ bool AudioRecorder::record(QString *error)
             setError(error, QStringLiteral("no file to record into"));
             return false;
         }
-        // The source comes first so that its description may hold a whole chain ("filesrc ! decodebin").
-        const QString description =
-            QStringLiteral("%1 ! identity sync=true ! audioconvert ! audioresample"
-                           " ! capsfilter caps=\"audio/x-raw,rate=%2,channels=%3\""
-                           " ! avenc_aac bitrate=%4 ! mp4mux ! fdsink name=recording_sink")
-                .arg(m_source)
-                .arg(m_settings.sampleRate)
-                .arg(m_settings.channels)
-                .arg(m_settings.bitRate);
-        GError *parseError = nullptr;
-        GstElement *pipeline = gst_parse_launch_full(description.toUtf8().constData(), nullptr,
-                                                     GST_PARSE_FLAG_FATAL_ERRORS, &parseError);
-        if (!pipeline || parseError) {
-            setError(error, QStringLiteral("cannot build the recording pipeline: ")
-                                + QString::fromUtf8(parseError ? parseError->message : "unknown"));
-            if (parseError)
-                g_error_free(parseError);
-            if (pipeline)
-                gst_object_unref(pipeline);
+        const QString program = helperProgram();
+        if (program.isEmpty()) {
+            setError(error, QStringLiteral("%1 is not installed").arg(QLatin1String(HelperName)));
             return false;
         }
-        GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "recording_sink");
-        g_object_set(sink, "fd", m_fd, nullptr);
-        gst_object_unref(sink);
-
-        start = std::make_shared<Start>();
-        start->timeoutMs = m_settings.startTimeoutMs;
-        start->pipeline = pipeline;
-        start->fd = std::exchange(m_fd, -1);
-        m_start = start;
+        const QList<QByteArray> arguments{QByteArray::number(m_settings.sampleRate),
+                                          QByteArray::number(m_settings.channels),
+                                          QByteArray::number(m_settings.bitRate), m_source.toUtf8()};
+        m_pid = spawnRecorder(program, arguments, m_fd, &m_toProcess, &m_fromProcess, error);
+        if (!m_pid)
+            return false;
+        closeFd(m_fd); // the process holds the file now
     }
-    std::thread([start] { runStart(start); }).detach();
 
-    std::unique_lock wait(start->mutex);
-    start->changed.wait_for(wait, std::chrono::milliseconds(m_settings.startTimeoutMs),
-                            [&] { return start->state != Start::State::Pending || start->abandoned; });
-    if (start->state == Start::State::Pending) {
-        // The source is still opening, perhaps for ever: its thread releases it all when it ends.
-        const bool cancelled = start->abandoned;
-        start->abandoned = true;
-        wait.unlock();
-        std::lock_guard lock(m_mutex);
-        m_start.reset();
-        setError(error, cancelled ? QStringLiteral("cancelled")
-                                  : QStringLiteral("the source did not start within %1 ms")
-                                        .arg(m_settings.startTimeoutMs));
-        return false;
-    }
-    // The start has ended: the pipeline is back in this thread's hands.
-    GstElement *pipeline = std::exchange(start->pipeline, nullptr);
-    const int fd = std::exchange(start->fd, -1);
-    const bool started = start->state == Start::State::Started;
-    const QString failure = start->error;
-    wait.unlock();
-
+    // The process's own start (loading the plugins) is not the source's: the source's time
+    // limit counts from the moment the pipeline is built.
+    bool timedOut = false;
+    QString line = readLine(SetUpTimeoutMs, &timedOut);
+    const bool ready = line == u"ready";
+    if (ready)
+        line = readLine(m_settings.startTimeoutMs, &timedOut);
     std::lock_guard lock(m_mutex);
-    m_start.reset();
-    if (!started || m_cancelled) {
-        dispose(pipeline, fd);
-        setError(error, started ? QStringLiteral("cancelled") : failure);
-        return false;
-    }
-    m_pipeline = pipeline;
-    m_fd = fd;
-    return true;
+    if (line == u"started" && !m_cancelled)
+        return true;
+    // Failed, given up on, or cancelled: the process goes, and everything the start held with it.
+    if (m_cancelled)
+        setError(error, QStringLiteral("cancelled"));
+    else if (line.startsWith(u"failed "))
+        setError(error, line.mid(7));
+    else if (timedOut && ready)
+        setError(error, QStringLiteral("the source did not start within %1 ms").arg(m_settings.startTimeoutMs));
+    else if (timedOut)
+        setError(error, QStringLiteral("the recording process was not ready within %1 ms").arg(SetUpTimeoutMs));
+    else
+        setError(error, QStringLiteral("the recording process ended"));
+    releaseLocked();
+    return false;
 }
 
 void AudioRecorder::stop()
 {
     std::lock_guard lock(m_mutex);
-    if (m_pipeline)
-        gst_element_send_event(m_pipeline, gst_event_new_eos());
+    if (m_toProcess >= 0)
+        ::send(m_toProcess, "stop\n", 5, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 bool AudioRecorder::waitUntilFinished(int timeoutMs, QString *error)
 {
-    GstElement *pipeline = nullptr;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_pipeline) {
+        if (!m_pid || m_fromProcess < 0) {
             setError(error, QStringLiteral("not recording"));
             return false;
         }
-        pipeline = GST_ELEMENT(gst_object_ref(m_pipeline));
     }
-    GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *message = gst_bus_timed_pop_filtered(
-        bus, GstClockTime(timeoutMs) * GST_MSECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    bool finished = false;
-    if (!message) {
+    bool timedOut = false;
+    const QString line = readLine(timeoutMs, &timedOut);
+    const bool finished = line == u"finished";
+    if (line.startsWith(u"failed "))
+        setError(error, line.mid(7));
+    else if (timedOut)
         setError(error, QStringLiteral("the recording did not finish in time"));
-    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
-        setError(error, messageText(message));
-    } else {
-        finished = true;
-    }
-    if (message)
-        gst_message_unref(message);
-    gst_object_unref(bus);
-    gst_object_unref(pipeline);
+    else if (!finished)
+        setError(error, QStringLiteral("the recording process ended"));
     release();
     return finished;
 }
@@ -258,13 +244,47 @@ void AudioRecorder::cancel()
 {
     std::lock_guard lock(m_mutex);
     m_cancelled = true;
-    if (m_start) {
-        // Wakes record(), which gives up on the start whether or not the source has opened.
-        std::lock_guard startLock(m_start->mutex);
-        m_start->abandoned = true;
-        m_start->changed.notify_all();
+    // Whoever waits on the process sees it end at once; it is waited for when released.
+    if (m_pid > 0)
+        ::kill(m_pid, SIGKILL);
+}
+
+QString AudioRecorder::readLine(int timeoutMs, bool *timedOut)
+{
+    *timedOut = false;
+    int fd = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        fd = m_fromProcess;
     }
-    releaseLocked();
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const qsizetype end = m_pending.indexOf('\n');
+        if (end >= 0) {
+            const QString line = QString::fromUtf8(m_pending.left(end));
+            m_pending.remove(0, end + 1);
+            return line;
+        }
+        if (fd < 0)
+            return {};
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, int(std::min<qint64>(deadline.remainingTime(), 1 << 30)));
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled == 0) {
+            *timedOut = true;
+            return {};
+        }
+        char buffer[512];
+        const ssize_t n = polled > 0 ? ::read(fd, buffer, sizeof buffer) : -1;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return {}; // the process has ended
+        m_pending.append(buffer, n);
+        if (m_pending.size() > 64 * 1024)
+            return {}; // not the process's lines
+    }
 }
 
 void AudioRecorder::release()
@@ -275,5 +295,14 @@ void AudioRecorder::release()
 
 void AudioRecorder::releaseLocked()
 {
-    dispose(std::exchange(m_pipeline, nullptr), std::exchange(m_fd, -1));
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = 0;
+    }
+    closeFd(m_toProcess);
+    closeFd(m_fromProcess);
+    closeFd(m_fd);
+    m_pending.clear();
 }

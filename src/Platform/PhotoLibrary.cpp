@@ -21,6 +21,11 @@ QDir folder()
     return QDir(QDir(videos).filePath(QStringLiteral("Melodrift")));
 }
 
+QString isolated(const QString &path)
+{
+    return QChar(0x2066) + path + QChar(0x2069);
+}
+
 QString freeFileName(const QDir &folder, const QDateTime &when)
 {
     const QString stem = QStringLiteral("story-") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
@@ -88,6 +93,46 @@ void copyContents(QFileDevice &source, QFileDevice &target, const QString &canno
     }
     if (!target.flush())
         throw writeFailure(target.error(), cannotWrite);
+}
+
+void saveCopy(const QString &source, const QString &target)
+{
+    const QFileInfo video(source);
+    if (source.isEmpty() || !video.isFile())
+        throw SaveError(QStringLiteral("فایل ویدیو پیدا نشد"));
+    const QFileInfo destination(target);
+    if (target.isEmpty() || destination.fileName().isEmpty())
+        throw SaveError(QStringLiteral("جای ذخیره انتخاب نشده است"));
+    if (destination.absoluteFilePath() == video.absoluteFilePath())
+        return; // already there
+    const QDir folder = destination.absoluteDir();
+    const QString where = QStringLiteral("«") + isolated(folder.path()) + QStringLiteral("»");
+    if (!QFileInfo(folder.path()).isDir())
+        throw SaveError(QStringLiteral("پوشهٔ مقصد پیدا نشد: ") + where);
+    if (destination.isDir())
+        throw SaveError(QStringLiteral("به این نام پوشه‌ای هست: ") + isolated(destination.fileName()));
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw SaveError(QStringLiteral("فایل ویدیو خوانده نشد"));
+    const QString cannotWrite = QStringLiteral("نوشتن در پوشهٔ ") + where + QStringLiteral(" ممکن نشد");
+    PartFile part(folder, destination.fileName());
+    if (!part.isOpen()) {
+        if (!QFileInfo(folder.path()).isWritable())
+            throw SaveError(QStringLiteral("اجازهٔ نوشتن در پوشهٔ ") + where + QStringLiteral(" نیست"));
+        throw SaveError(cannotWrite);
+    }
+    copyContents(in, part.file(), cannotWrite);
+    if (!part.moveTo(destination.absoluteFilePath(), true))
+        throw SaveError(cannotWrite);
+}
+
+QCoro::Task<> saveCopyOffThread(QString source, QString target)
+{
+    std::function<bool()> copy = [source, target] {
+        saveCopy(source, target);
+        return true;
+    };
+    co_await onWorker<bool>(std::move(copy));
 }
 
 QCoro::Task<QString> saveVideo(QString path)

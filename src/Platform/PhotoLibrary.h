@@ -25,12 +25,22 @@ private:
 };
 
 QDir folder();
+// A path or file name as it stands inside a right-to-left line: isolated left to right, so that
+// its slashes stay where they are.
+QString isolated(const QString &path);
 // "story-YYYY-MM-DD-HHMMSS.mp4", with "-2", "-3", … before the extension while that name is taken,
 // so a save never overwrites an earlier story.
 QString freeFileName(const QDir &folder, const QDateTime &when);
 // Copies the video into the folder (on a worker thread) and returns the new file's path. The
 // copy is written under a temporary name and named only once whole. Throws SaveError.
 QCoro::Task<QString> saveVideo(QString path);
+// Copies the video at `source` to `target`, a file the listener chose (replacing a file there,
+// which the listener agreed to), with the user's usual file mode; the copy is written under a
+// temporary name and named only once whole. Blocks: call it off the GUI thread. Throws SaveError
+// naming what failed: the video gone or unreadable, the destination folder (missing, not
+// writable), a folder under the name, or a full disk.
+void saveCopy(const QString &source, const QString &target);
+QCoro::Task<> saveCopyOffThread(QString source, QString target);
 // Copies everything `source` holds into `target` (both open). Throws SaveError saying what
 // failed: reading the video, writing (`cannotWrite`), or a full disk.
 void copyContents(QFileDevice &source, QFileDevice &target, const QString &cannotWrite = {});

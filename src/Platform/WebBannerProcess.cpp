@@ -1,6 +1,7 @@
 #include "WebBannerProcess.h"
 
 #include "Platform/Console.h"
+#include "Platform/HelperProgram.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -75,19 +76,7 @@ QString WebBannerProcess::hostProgram()
 {
     if (!hostProgramOverride().isEmpty())
         return QFileInfo(hostProgramOverride()).isExecutable() ? hostProgramOverride() : QString();
-    // Asked before the application object exists too: the executable's folder from the kernel.
-    const QString appDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                        : QFileInfo(u"/proc/self/exe"_s).canonicalPath();
-    QStringList candidates = {appDir + u'/' + HostName, appDir + u"/../libexec/"_s + HostName};
-#ifdef MELODRIFT_LIBEXECDIR
-    candidates.append(QStringLiteral(MELODRIFT_LIBEXECDIR) + u'/' + HostName);
-#endif
-    for (const QString &candidate : std::as_const(candidates)) {
-        const QFileInfo info(candidate);
-        if (info.isFile() && info.isExecutable())
-            return info.canonicalFilePath();
-    }
-    return {};
+    return findHelperProgram(HostName);
 }
 
 void WebBannerProcess::setHostProgramForTesting(const QString &path)

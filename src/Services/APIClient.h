@@ -198,6 +198,9 @@ public:
     // GET api/playlists, then GET api/favorites (only when the first succeeded). Either failure
     // fails the whole.
     QCoro::Task<UserLibrary> loadLibrary(QString token);
+    // The two halves of it: GET api/playlists and GET api/favorites (an absent list is empty).
+    QCoro::Task<QList<PlaylistSummary>> playlists(QString token);
+    QCoro::Task<QList<FavoriteTrack>> favorites(QString token);
 
     // GET api/playlists/<id>. "data" absent: APIError::decoding().
     QCoro::Task<PlaylistDetail> playlistDetail(qint64 id, std::optional<QString> token = std::nullopt);

@@ -219,14 +219,26 @@ QCoro::Task<std::optional<User>> APIClient::me(QString token)
 
 QCoro::Task<APIClient::UserLibrary> APIClient::loadLibrary(QString token)
 {
-    PlaylistsEnvelope playlists = co_await get<PlaylistsEnvelope>(QStringLiteral("api/playlists"), {}, token);
-    FavoritesEnvelope favorites = co_await get<FavoritesEnvelope>(QStringLiteral("api/favorites"), {}, token);
     UserLibrary library;
-    if (playlists.data && playlists.data->playlists)
-        library.playlists = std::move(*playlists.data->playlists);
-    if (favorites.data)
-        library.favorites = std::move(*favorites.data);
+    library.playlists = co_await playlists(token);
+    library.favorites = co_await favorites(token);
     co_return library;
+}
+
+QCoro::Task<QList<PlaylistSummary>> APIClient::playlists(QString token)
+{
+    PlaylistsEnvelope reply = co_await get<PlaylistsEnvelope>(QStringLiteral("api/playlists"), {}, std::move(token));
+    if (reply.data && reply.data->playlists)
+        co_return std::move(*reply.data->playlists);
+    co_return QList<PlaylistSummary>();
+}
+
+QCoro::Task<QList<FavoriteTrack>> APIClient::favorites(QString token)
+{
+    FavoritesEnvelope reply = co_await get<FavoritesEnvelope>(QStringLiteral("api/favorites"), {}, std::move(token));
+    if (reply.data)
+        co_return std::move(*reply.data);
+    co_return QList<FavoriteTrack>();
 }
 
 // ------------------------------------------------------------------ playlists and favourites

@@ -185,6 +185,7 @@ QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)
     if (!reply.token || reply.token->isEmpty())
         throw APIError::decoding();
     ++m_sessionChanges;
+    forgetLibraryLoads();
     setToken(reply.token);
     setUser(std::move(reply.user));
     saveToken(reply.token);
@@ -194,6 +195,7 @@ QCoro::Task<void> AuthStore::signIn(QCoro::Task<AuthData> request)
 void AuthStore::logout()
 {
     ++m_sessionChanges;
+    forgetLibraryLoads();
     if (m_token)
         sendLogout(m_client, *m_token);
     setUser(std::nullopt);
@@ -221,9 +223,20 @@ QCoro::Task<void> AuthStore::loadLibrary()
         if (!m_token)
             break;
         const QString token = *m_token;
-        std::optional<APIClient::UserLibrary> library;
+        // The liked tracks are asked for even when the playlists fail: each list shows what it got.
+        std::optional<QList<PlaylistSummary>> playlists;
+        std::optional<QList<FavoriteTrack>> favorites;
+        QString failure;
         try {
-            library = co_await m_client->loadLibrary(token);
+            playlists = co_await m_client->playlists(token);
+        } catch (const std::exception &error) {
+            const auto *known = dynamic_cast<const AppError *>(&error);
+            failure = known ? known->errorDescription() : QString::fromUtf8(error.what());
+        }
+        if (!self)
+            co_return;
+        try {
+            favorites = co_await m_client->favorites(token);
         } catch (const std::exception &) {
         }
         if (!self)
@@ -234,14 +247,21 @@ QCoro::Task<void> AuthStore::loadLibrary()
             m_reloadPending = true;
             continue;
         }
-        if (library) {
+        if (playlists) {
+            m_playlistsLoaded = true;
+            setLibraryError({});
+            setPlaylists(std::move(*playlists));
+        } else if (!m_playlistsLoaded) {
+            // Nothing earlier to keep: an empty grid would claim an empty account.
+            setLibraryError(failure);
+        }
+        if (favorites) {
             QSet<QString> ids;
-            for (const FavoriteTrack &track : std::as_const(library->favorites)) {
+            for (const FavoriteTrack &track : std::as_const(*favorites)) {
                 if (track.trackID)
                     ids.insert(*track.trackID);
             }
-            setPlaylists(std::move(library->playlists));
-            setFavorites(std::move(library->favorites));
+            setFavorites(std::move(*favorites));
             setFavoriteIDs(std::move(ids));
         }
     } while (m_reloadPending);
@@ -323,6 +343,20 @@ void AuthStore::setFavoriteIDs(QSet<QString> ids)
 {
     m_favoriteIDs = std::move(ids);
     emit favoriteIDsChanged();
+}
+
+void AuthStore::setLibraryError(const QString &error)
+{
+    if (m_libraryError == error)
+        return;
+    m_libraryError = error;
+    emit libraryErrorChanged();
+}
+
+void AuthStore::forgetLibraryLoads()
+{
+    m_playlistsLoaded = false;
+    setLibraryError({});
 }
 
 void AuthStore::setLoadingLibrary(bool loading)

@@ -31,6 +31,9 @@ class AuthStore : public QObject
     Q_PROPERTY(QVariantList playlists READ playlistsVariant NOTIFY playlistsChanged)
     Q_PROPERTY(QVariantList favorites READ favoritesVariant NOTIFY favoritesChanged)
     Q_PROPERTY(bool isLoadingLibrary READ isLoadingLibrary NOTIFY isLoadingLibraryChanged)
+    // Why the playlists could not be loaded when none were loaded before in this session (then
+    // there is nothing to show in their place); empty otherwise.
+    Q_PROPERTY(QString libraryError READ libraryError NOTIFY libraryErrorChanged)
     Q_PROPERTY(QStringList favoriteIDs READ favoriteIDList NOTIFY favoriteIDsChanged)
     Q_PROPERTY(QString token READ tokenText NOTIFY tokenChanged)
     Q_PROPERTY(bool isAuthed READ isAuthed NOTIFY isAuthedChanged)
@@ -59,6 +62,7 @@ public:
     QVariantMap playlistVariant(qsizetype index) const;
     const QList<FavoriteTrack> &favorites() const { return m_favorites; }
     bool isLoadingLibrary() const { return m_isLoadingLibrary; }
+    const QString &libraryError() const { return m_libraryError; }
     // The track ids of the liked tracks (those that have one): compare with Station::currentTrackID().
     const QSet<QString> &favoriteIDs() const { return m_favoriteIDs; }
     // The bearer token, for screens that call the client themselves.
@@ -80,7 +84,9 @@ public:
     Q_INVOKABLE void logout();
     // (Re)loads playlists and liked tracks; never throws. Does nothing without a token. Asked
     // while a load runs, it returns at once and that load is followed by one more. A reply for a
-    // session that has since ended is dropped.
+    // session that has since ended is dropped. Each list is asked for whatever the other's
+    // answer; a failed one keeps what was there, and when the playlists fail before any
+    // loaded, libraryError says why.
     QCoro::Task<void> loadLibrary();
     // Likes or unlikes what the station plays now; returns whether it is liked afterwards (from
     // the reloaded library), or none when signed out or the request failed.
@@ -93,6 +99,7 @@ signals:
     void playlistsChanged();
     void favoritesChanged();
     void isLoadingLibraryChanged();
+    void libraryErrorChanged();
     void favoriteIDsChanged();
     void tokenChanged();
     void isAuthedChanged();
@@ -111,6 +118,9 @@ private:
     void setFavorites(QList<FavoriteTrack> favorites);
     void setFavoriteIDs(QSet<QString> ids);
     void setLoadingLibrary(bool loading);
+    void setLibraryError(const QString &error);
+    // A new session (or none): its library has not been loaded yet.
+    void forgetLibraryLoads();
     void saveToken(const std::optional<QString> &token);
 
     QVariant userVariant() const;
@@ -128,6 +138,8 @@ private:
     QList<FavoriteTrack> m_favorites;
     bool m_isLoadingLibrary = false;
     bool m_reloadPending = false; // a load was asked while one ran
+    bool m_playlistsLoaded = false; // in this session
+    QString m_libraryError;
     QSet<QString> m_favoriteIDs;
     std::optional<QString> m_token;
     bool m_isRestoring = false;

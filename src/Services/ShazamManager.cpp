@@ -190,6 +190,14 @@ void ShazamManager::setAutoStartOnOpen(bool value)
     emit autoStartOnOpenChanged();
 }
 
+void ShazamManager::setStarting(bool value)
+{
+    if (m_starting == value)
+        return;
+    m_starting = value;
+    emit isStartingChanged();
+}
+
 void ShazamManager::setListening(bool value)
 {
     m_isListening = value;
@@ -272,7 +280,7 @@ void ShazamManager::startRecognition()
 {
     if (m_isListening || m_isProcessing || m_starting)
         return;
-    m_starting = true;
+    setStarting(true);
     QPointer<ShazamManager> self(this);
     m_deps.permission->requestRecordPermission([self](bool granted) {
         if (!self)
@@ -282,7 +290,7 @@ void ShazamManager::startRecognition()
             return;
         }
         qCInfo(lcShazam, "microphone permission refused");
-        self->m_starting = false;
+        self->setStarting(false);
         self->setErrorMessage(MicrophoneRefusedText);
     });
 }
@@ -336,8 +344,8 @@ void ShazamManager::recordAndSend()
 void ShazamManager::recordingStarted(const QString &path, std::shared_ptr<AudioRecorder> recorder)
 {
     m_audioRecorder = std::move(recorder);
-    m_starting = false;
     setListening(true);
+    setStarting(false);
     setProcessing(false);
     setErrorMessage(std::nullopt);
     setRecognizedTrack(std::nullopt);
@@ -354,9 +362,9 @@ void ShazamManager::recordingFailedToStart(const QString &path, const QString &r
     if (m_snippetPath == path)
         m_snippetPath.clear();
     cleanupAudioSession();
-    m_starting = false;
     setListening(false);
     setErrorMessage(RecordingStartText);
+    setStarting(false);
 }
 
 void ShazamManager::finishRecording(const QString &path)

@@ -29,11 +29,15 @@ class MicrophonePermission;
 // watches, resets and answers by presenting the recognition sheet; `autoStartOnOpen` tells the
 // sheet to start listening by itself.
 //
-// One recognition runs at a time: idle -> listening (the recording) -> processing (the upload)
-// -> idle with a result or an error. Published state changes only on the GUI thread.
+// One recognition runs at a time: idle -> starting (the microphone asked for and opened) ->
+// listening (the recording) -> processing (the upload) -> idle with a result or an error.
+// Published state changes only on the GUI thread.
 class ShazamManager : public QObject
 {
     Q_OBJECT
+    // A start is under way: the microphone is being asked for and opened (which a source may take
+    // its time over); no other start is taken meanwhile.
+    Q_PROPERTY(bool isStarting READ isStarting NOTIFY isStartingChanged)
     Q_PROPERTY(bool isListening READ isListening NOTIFY isListeningChanged)
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
     // The last recognised track ({title, artist, genre, artworkURL, streamURL, duration}; absent
@@ -82,6 +86,7 @@ public:
     explicit ShazamManager(Dependencies dependencies, QObject *parent = nullptr);
     ~ShazamManager() override;
 
+    bool isStarting() const { return m_starting; }
     bool isListening() const { return m_isListening; }
     bool isProcessing() const { return m_isProcessing; }
     const std::optional<ShazamData> &recognizedTrack() const { return m_recognizedTrack; }
@@ -113,6 +118,7 @@ public:
     void setClockForTesting(std::function<double()> clock);
 
 signals:
+    void isStartingChanged();
     void isListeningChanged();
     void isProcessingChanged();
     void recognizedTrackChanged();
@@ -133,6 +139,7 @@ private:
     // Stops a recording under way and deletes the current recording file, if any.
     void removeSnippet();
 
+    void setStarting(bool value);
     void setListening(bool value);
     void setProcessing(bool value);
     void setRecognizedTrack(std::optional<ShazamData> value);

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -125,6 +126,8 @@ private:
 };
 
 constexpr auto RenderFolderPrefix = "story-";
+// What makeOwnedFolder() replaces the Xs of its template with: six letters (or digits).
+constexpr int RenderFolderRandomLength = 6;
 constexpr auto OwnerLockName = "owner.lock";
 // Everything a render writes into its folder.
 constexpr const char *RenderFileNames[] = {"story-silent.mp4", "story-silent.mp4.media", "story-final.mp4",
@@ -144,13 +147,25 @@ bool hasFileType(const QString &path, mode_t type)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
 }
 
-// "story-…" directly in the temporary folder, itself a folder (not a link to one) of this user:
-// a shared temporary folder holds other users' story folders too.
+// A name as makeOwnedFolder() makes them: "story-" and six random letters or digits, nothing
+// else ("story-notes" is a listener's own).
+bool hasRenderFolderName(const QString &name)
+{
+    const QLatin1String prefix(RenderFolderPrefix);
+    if (name.size() != prefix.size() + RenderFolderRandomLength || !name.startsWith(prefix))
+        return false;
+    return std::all_of(name.cbegin() + prefix.size(), name.cend(), [](QChar c) {
+        return c.unicode() < 128 && (c.isLetter() || c.isDigit());
+    });
+}
+
+// A render folder's name directly in the temporary folder, itself a folder (not a link to one) of
+// this user: a shared temporary folder holds other users' story folders too.
 bool isRenderFolder(const QString &folder)
 {
     const QFileInfo info(folder);
     struct stat st {};
-    return info.fileName().startsWith(QLatin1String(RenderFolderPrefix))
+    return hasRenderFolderName(info.fileName())
            && ::lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
            && QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(QDir::tempPath()).canonicalFilePath();
 }
@@ -320,16 +335,20 @@ int StoryVideoRenderer::removeAbandonedFolders(int minimumAgeSecs)
         }
         if (!isRenderFolder(folder) || !(QFileInfo(folder).lastModified().toUTC() < settled))
             continue;
-        // Owned while its lock is held: the lock is taken for the time of the removal.
+        // Owned while its lock is held: the lock is taken for the time of the removal. Without a
+        // lock of a render's own (none, a link, anything but a regular file, one that cannot be
+        // opened or taken) the folder is not known to be abandoned, and stays.
         const QString lockPath = QDir(folder).filePath(QString::fromLatin1(OwnerLockName));
         const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd >= 0 && (!hasFileType(lockPath, S_IFREG) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+        if (fd < 0)
+            continue;
+        struct stat lock {};
+        if (::fstat(fd, &lock) != 0 || !S_ISREG(lock.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd);
             continue;
         }
         removeRenderFiles(folder);
-        if (fd >= 0)
-            ::close(fd);
+        ::close(fd);
         if (!QFileInfo::exists(folder))
             ++removed;
     }

@@ -72,14 +72,16 @@ public:
     //
     // Each render folder holds "owner.lock", locked (flock) by the process that made it for as long
     // as the folder is in use; the lock goes with the process, so a folder whose lock can be taken
-    // has no running owner. Only regular files of a render's own names are ever removed.
+    // has no running owner. Only a folder named as a render's ("story-" and six letters or digits)
+    // whose lock is a regular file of its own (not a link) that can be taken is removed, and of
+    // it only regular files of a render's own names; a folder without such a lock stays.
 
     // At start: removes on a worker thread the render folders no running instance owns, and at
     // quit removes every finished video of this process (a render still running removes its own
     // files once stopped).
     static void manageTemporaryFolders();
     // The render folders in the temporary folder without a living owner, older than `minimumAgeSecs`
-    // (a folder without its lock yet may be one being made this very moment). Returns how many went.
+    // (one just made may not hold its lock yet). Returns how many went.
     static int removeAbandonedFolders(int minimumAgeSecs = 60);
     // Every render folder this process made whose render has ended.
     static void removeOwnFolders();

@@ -1,14 +1,11 @@
 #include "ActivitySharer.h"
 
-#include "Platform/PhotoLibrary.h"
-
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -44,12 +41,10 @@ QString ActivitySharer::fileName() const
     return QFileInfo(file().toLocalFile()).fileName();
 }
 
-QUrl ActivitySharer::suggestedSaveFile() const
+QString ActivitySharer::saveFolder()
 {
-    QDir folder(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
-    if (folder.path().isEmpty() || !folder.exists())
-        folder = QDir::home();
-    return QUrl::fromLocalFile(folder.filePath(fileName()));
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return !videos.isEmpty() && QFileInfo(videos).isDir() ? videos : QDir::homePath();
 }
 
 bool ActivitySharer::openWithDefault() const
@@ -91,35 +86,4 @@ bool ActivitySharer::copyToClipboard() const
     data->setText(url.toLocalFile());
     QGuiApplication::clipboard()->setMimeData(data);
     return true;
-}
-
-bool ActivitySharer::saveAs(const QUrl &target)
-{
-    QString failure;
-    try {
-        const QUrl url = file();
-        if (url.isEmpty() || !target.isLocalFile())
-            throw PhotoLibrary::SaveError(QStringLiteral("فایل ویدیو پیدا نشد"));
-        const QFileInfo destination(target.toLocalFile());
-        if (destination.absoluteFilePath() != QFileInfo(url.toLocalFile()).absoluteFilePath()) {
-            QFile source(url.toLocalFile());
-            if (!source.open(QIODevice::ReadOnly))
-                throw PhotoLibrary::SaveError(QStringLiteral("فایل ویدیو خوانده نشد"));
-            const QString cannotWrite = QStringLiteral("نوشتن در این پوشه ممکن نشد");
-            // The dialog asked before replacing; the old file goes only once the copy is whole.
-            PhotoLibrary::PartFile part(destination.absoluteDir(), destination.fileName());
-            if (!part.isOpen())
-                throw PhotoLibrary::SaveError(cannotWrite);
-            PhotoLibrary::copyContents(source, part.file(), cannotWrite);
-            if (!part.moveTo(destination.absoluteFilePath(), true))
-                throw PhotoLibrary::SaveError(cannotWrite);
-        }
-    } catch (const AppError &error) {
-        failure = error.errorDescription();
-    }
-    if (m_saveError != failure) {
-        m_saveError = failure;
-        emit saveErrorChanged();
-    }
-    return failure.isEmpty();
 }

@@ -290,6 +290,31 @@ LazyListView {
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignLeft
             }
+            // The first load failed: why, and another try (as a playlist's page does).
+            Column {
+                objectName: "playlistsFailure"
+                visible: column.library.playlistsState === LibraryViewModel.Failure
+                width: parent.width
+                topPadding: 8
+                bottomPadding: 8
+                spacing: 12
+                StaticText {
+                    objectName: "playlistsError"
+                    width: parent.width
+                    text: column.library.playlistsError
+                    font: Theme.footnote
+                    color: Qt.rgba(1, 1, 1, 0.6)
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.Wrap
+                }
+                ProminentButton {
+                    objectName: "playlistsRetryButton"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: "تلاش دوباره"
+                    Accessible.name: text
+                    onClicked: column.library.refresh()
+                }
+            }
         }
     }
 

@@ -32,6 +32,7 @@ LibraryViewModel::LibraryViewModel(AuthStore *auth, RadioPlayer *player, Offline
     connect(m_auth, &AuthStore::favoritesChanged, this, &LibraryViewModel::favoritesChanged);
     connect(m_auth, &AuthStore::playlistsChanged, this, &LibraryViewModel::playlistsChanged);
     connect(m_auth, &AuthStore::isLoadingLibraryChanged, this, &LibraryViewModel::playlistsChanged);
+    connect(m_auth, &AuthStore::libraryErrorChanged, this, &LibraryViewModel::playlistsChanged);
     connect(m_offline, &OfflineStore::entriesChanged, this, &LibraryViewModel::offlineChanged);
     connect(m_player, &RadioPlayer::currentStationChanged, this, &LibraryViewModel::currentStationChanged);
 }
@@ -59,7 +60,14 @@ LibraryViewModel::PlaylistsState LibraryViewModel::playlistsState() const
 {
     if (!m_auth->playlists().isEmpty())
         return PlaylistsState::Grid;
-    return m_auth->isLoadingLibrary() ? PlaylistsState::Spinner : PlaylistsState::Hint;
+    if (m_auth->isLoadingLibrary())
+        return PlaylistsState::Spinner;
+    return m_auth->libraryError().isEmpty() ? PlaylistsState::Hint : PlaylistsState::Failure;
+}
+
+QString LibraryViewModel::playlistsError() const
+{
+    return m_auth->libraryError();
 }
 
 QVariantList LibraryViewModel::playlists() const

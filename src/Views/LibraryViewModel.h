@@ -30,6 +30,8 @@ class LibraryViewModel : public QObject
     Q_PROPERTY(QString offlineSubtitle READ offlineSubtitle NOTIFY offlineChanged)
     Q_PROPERTY(QString favoritesCountText READ favoritesCountText NOTIFY favoritesChanged)
     Q_PROPERTY(PlaylistsState playlistsState READ playlistsState NOTIFY playlistsChanged)
+    // Why the first load of the playlists failed (the Failure state's text).
+    Q_PROPERTY(QString playlistsError READ playlistsError NOTIFY playlistsChanged)
     // One map per playlist, in the store's order: {id, title, coverURL, trackCountText, summary}.
     Q_PROPERTY(QVariantList playlists READ playlists NOTIFY playlistsChanged)
     // The same one at a time: a long library is never converted whole.
@@ -41,8 +43,9 @@ class LibraryViewModel : public QObject
     Q_PROPERTY(QString deleteTitle READ deleteTitle NOTIFY deletionChanged)
 
 public:
-    // What the playlists section shows under its header.
-    enum class PlaylistsState { Spinner, Hint, Grid };
+    // What the playlists section shows under its header: Failure when their first load failed,
+    // with its reason and a retry.
+    enum class PlaylistsState { Spinner, Hint, Grid, Failure };
     Q_ENUM(PlaylistsState)
 
     static constexpr int BottomPaddingWithPlayer = 110;
@@ -60,6 +63,7 @@ public:
     QString offlineSubtitle() const;
     QString favoritesCountText() const;
     PlaylistsState playlistsState() const;
+    QString playlistsError() const;
     QVariantList playlists() const;
     int playlistCount() const;
     // {id, title, coverURL, trackCountText, summary} of the playlist at `index` of `playlists`.
@@ -75,7 +79,7 @@ public:
 
     // The tab comes on screen: loads the library when signed in and no playlist is known yet.
     Q_INVOKABLE void appear();
-    // Pull to refresh, F5, Ctrl+R: reloads the library when signed in.
+    // Pull to refresh, F5, Ctrl+R, the failure's "تلاش دوباره": reloads the library when signed in.
     Q_INVOKABLE void refresh();
     // The liked-tracks card: plays them and opens the full player; nothing without liked tracks.
     Q_INVOKABLE void playFavorites();

@@ -177,14 +177,14 @@ NavigationPage {
                         ProgressView {
                             objectName: "processingSpinner"
                             anchors.centerIn: parent
-                            visible: model.isProcessing
+                            visible: model.isProcessing || model.isStarting
                             tint: "white"
                             scale: 1.2
                         }
                         SymbolImage {
                             objectName: "buttonSymbol"
                             anchors.centerIn: parent
-                            visible: !model.isProcessing
+                            visible: !model.isProcessing && !model.isStarting
                             symbol: model.buttonSymbol
                             size: 44
                             color: "white"
@@ -205,6 +205,7 @@ NavigationPage {
                 color: {
                     switch (model.status) {
                     case ShazamViewModel.Listening: return Theme.accent
+                    case ShazamViewModel.Starting:
                     case ShazamViewModel.Processing: return Qt.rgba(1, 1, 1, 0.7)
                     case ShazamViewModel.Error: return Theme.red
                     case ShazamViewModel.Ready: return Qt.rgba(1, 1, 1, 0.45)

@@ -7,6 +7,7 @@ using namespace Qt::StringLiterals;
 
 const QString ShazamViewModel::TitleText = u"تشخیص آهنگ"_s;
 const QString ShazamViewModel::ListeningText = u"در حال گوش دادن…"_s;
+const QString ShazamViewModel::StartingText = u"در حال آماده‌سازی میکروفون…"_s;
 const QString ShazamViewModel::ProcessingText = u"در حال شناسایی با هوش مصنوعی…"_s;
 const QString ShazamViewModel::ReadyText = u"آماده شناسایی"_s;
 const QString ShazamViewModel::RecognizedText = u"شناسایی شد"_s;
@@ -20,7 +21,8 @@ ShazamViewModel::ShazamViewModel(ShazamManager *shazam, RadioPlayer *player, QOb
     : QObject(parent), m_shazam(shazam), m_player(player)
 {
     Q_ASSERT(shazam && player);
-    for (auto signal : {&ShazamManager::isListeningChanged, &ShazamManager::isProcessingChanged,
+    for (auto signal : {&ShazamManager::isStartingChanged, &ShazamManager::isListeningChanged,
+                        &ShazamManager::isProcessingChanged,
                         &ShazamManager::recognizedTrackChanged, &ShazamManager::errorMessageChanged})
         connect(shazam, signal, this, &ShazamViewModel::stateChanged);
     m_autoStart.setSingleShot(true);
@@ -33,10 +35,13 @@ ShazamViewModel::ShazamViewModel(ShazamManager *shazam, RadioPlayer *player, QOb
 
 // ------------------------------------------------------------------ rules
 
-ShazamViewModel::Status ShazamViewModel::status(bool listening, bool processing, bool hasError, bool hasResult)
+ShazamViewModel::Status ShazamViewModel::status(bool starting, bool listening, bool processing, bool hasError,
+                                                bool hasResult)
 {
     if (listening)
         return Status::Listening;
+    if (starting)
+        return Status::Starting;
     if (processing)
         return Status::Processing;
     if (hasError)
@@ -73,6 +78,11 @@ Station ShazamViewModel::stationFor(const ShazamData &track)
 
 // ------------------------------------------------------------------ state
 
+bool ShazamViewModel::isStarting() const
+{
+    return m_shazam && m_shazam->isStarting();
+}
+
 bool ShazamViewModel::isListening() const
 {
     return m_shazam && m_shazam->isListening();
@@ -95,7 +105,7 @@ bool ShazamViewModel::hasError() const
 
 ShazamViewModel::Status ShazamViewModel::status() const
 {
-    return status(isListening(), isProcessing(), hasError(), hasResult());
+    return status(isStarting(), isListening(), isProcessing(), hasError(), hasResult());
 }
 
 QString ShazamViewModel::statusText() const
@@ -103,6 +113,8 @@ QString ShazamViewModel::statusText() const
     switch (status()) {
     case Status::Listening:
         return ListeningText;
+    case Status::Starting:
+        return StartingText;
     case Status::Processing:
         return ProcessingText;
     case Status::Error:

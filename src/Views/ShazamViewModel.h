@@ -25,9 +25,11 @@ class ShazamViewModel : public QObject
 {
     Q_OBJECT
     QML_ELEMENT
+    // The microphone is being asked for and opened.
+    Q_PROPERTY(bool isStarting READ isStarting NOTIFY stateChanged)
     Q_PROPERTY(bool isListening READ isListening NOTIFY stateChanged)
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY stateChanged)
-    // Listening or processing: the listen button is disabled and grey.
+    // Starting, listening or processing: the listen button is disabled and grey.
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY stateChanged)
     Q_PROPERTY(Status status READ status NOTIFY stateChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY stateChanged)
@@ -44,13 +46,14 @@ class ShazamViewModel : public QObject
 
 public:
     // The status line's rows, in the order they are tried.
-    enum class Status { Listening, Processing, Error, Ready, Recognized };
+    enum class Status { Listening, Starting, Processing, Error, Ready, Recognized };
     Q_ENUM(Status)
 
     static constexpr int AutoStartDelayMs = 800;
 
     static const QString TitleText;      // "تشخیص آهنگ"
     static const QString ListeningText;  // "در حال گوش دادن…"
+    static const QString StartingText;   // "در حال آماده‌سازی میکروفون…"
     static const QString ProcessingText; // "در حال شناسایی با هوش مصنوعی…"
     static const QString ReadyText;      // "آماده شناسایی"
     static const QString RecognizedText; // "شناسایی شد"
@@ -61,13 +64,14 @@ public:
     ShazamViewModel(ShazamManager *shazam, RadioPlayer *player, QObject *parent = nullptr);
 
     // The first matching row of the status table.
-    static Status status(bool listening, bool processing, bool hasError, bool hasResult);
+    static Status status(bool starting, bool listening, bool processing, bool hasError, bool hasResult);
     // The recognised track as a one-track station ("shazam-result").
     static Station stationFor(const ShazamData &track);
 
+    bool isStarting() const;
     bool isListening() const;
     bool isProcessing() const;
-    bool isBusy() const { return isListening() || isProcessing(); }
+    bool isBusy() const { return isStarting() || isListening() || isProcessing(); }
     Status status() const;
     QString statusText() const;
     QString buttonSymbol() const;

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import Melodrift
 
 // The story sheet: a stretch of the lyrics of its station's track, chosen with two menus, turned
@@ -33,7 +32,7 @@ NavigationPage {
         objectName: "renderAnnouncer"
         text: model.isRendering ? "در حال ساخت…"
             : model.errorText !== "" ? model.errorText
-            : model.savedToLibrary ? "ذخیره شد"
+            : model.noticeText !== "" ? model.noticeText
             : model.videoURL.toString() !== "" ? "پیش‌نمایش ویدیو" : ""
     }
     // When a render ends, the focus (lost with the disabled button) goes to the result's first
@@ -49,9 +48,12 @@ NavigationPage {
     function focusRenderOutcome() {
         if (model.isRendering)
             return
-        if (resultLoader.item)
-            FocusLanding.enter(resultLoader.item, renderStartedByKeyboard)
-        else
+        // The button comes back enabled with the focus it had: the focus moves on from there (or
+        // from nowhere), not from a control the listener went to meanwhile.
+        const focused = page.Window.activeFocusItem
+        if (focused && focused !== generateButton && focused.activeFocusOnTab && FocusLanding.focusWithin(page))
+            return
+        if (!resultLoader.item || !FocusLanding.moveInto(resultLoader.item, renderStartedByKeyboard))
             generateButton.forceActiveFocus(renderStartedByKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
     }
 
@@ -293,6 +295,16 @@ NavigationPage {
                     }
                 }
 
+                StaticText {
+                    objectName: "noticeText"
+                    visible: model.noticeText !== ""
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.Wrap
+                    text: model.noticeText
+                    font: Theme.caption
+                    color: Theme.green
+                }
                 Text {
                     textFormat: Text.PlainText
                     objectName: "errorText"
@@ -318,7 +330,10 @@ NavigationPage {
                         player: model.previewPlayer
                         savedFlag: model.savedToLibrary
                         onRegenerate: model.regenerate()
-                        onShare: shareSheet.open()
+                        onShare: {
+                            shareSheet.openedByKeyboard = FocusLanding.keyboardFocused(page)
+                            shareSheet.open()
+                        }
                         onSave: model.save()
                     }
                 }
@@ -344,6 +359,10 @@ NavigationPage {
             name: "اشتراکگذاری"
         }
 
+        // Opened from the keyboard: the focus shows on its first button.
+        property bool openedByKeyboard: false
+        onOpened: FocusLanding.enter(contentItem, openedByKeyboard)
+
         contentItem: Loader {
             active: shareSheet.visible
             sourceComponent: Column {
@@ -366,7 +385,8 @@ NavigationPage {
                         { title: "باز کردن با برنامهٔ پیش‌فرض", symbol: "play.circle", act: () => sharer.openWithDefault() },
                         { title: "نمایش در پوشه", symbol: "magnifyingglass", act: () => sharer.showInFolder() },
                         { title: "کپی فایل", symbol: "square.and.arrow.up", act: () => sharer.copyToClipboard() },
-                        { title: "ذخیره به نام…", symbol: "square.and.arrow.down", act: () => saveDialog.open() }
+                        { title: "ذخیره به نام…", symbol: "square.and.arrow.down",
+                          act: () => saveDialog.openAt(sharer.saveFolder, sharer.fileName, FocusLanding.keyboardFocused(page)) }
                     ]
                     delegate: PlainButton {
                         required property var modelData
@@ -377,22 +397,19 @@ NavigationPage {
                         font: Theme.body
                         Accessible.name: modelData.title
                         // Closing takes this button with the sheet's content: once its click has returned.
-                        onClicked: { modelData.act(); if (modelData.symbol !== "square.and.arrow.down") Qt.callLater(shareSheet.close) }
-                    }
-                }
-                FileDialog {
-                    id: saveDialog
-                    objectName: "saveDialog"
-                    fileMode: FileDialog.SaveFile
-                    nameFilters: ["MP4 (*.mp4)"]
-                    selectedFile: sharer.suggestedSaveFile
-                    onAccepted: {
-                        if (!sharer.saveAs(selectedFile))
-                            model.showSaveFailure(sharer.saveError)
-                        Qt.callLater(shareSheet.close)
+                        onClicked: { modelData.act(); Qt.callLater(shareSheet.close) }
                     }
                 }
             }
         }
+    }
+
+    // Save as: where the listener says, under the name typed there. Outlives the share sheet.
+    SaveFileDialog {
+        id: saveDialog
+        objectName: "saveDialog"
+        title: "ذخیرهٔ ویدیو به نام…"
+        suffix: ".mp4"
+        onAccepted: file => model.saveCopy(file)
     }
 }

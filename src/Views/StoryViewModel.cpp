@@ -362,19 +362,49 @@ QCoro::Task<> StoryViewModel::saveToLibrary()
         co_return;
     QPointer<StoryViewModel> self(this);
     const QString path = m_videoURL.toLocalFile();
+    QString saved;
+    QString failure;
     try {
-        co_await PhotoLibrary::saveVideo(path);
-        if (self && !m_closed)
-            setSaved(true);
+        saved = co_await PhotoLibrary::saveVideo(path);
     } catch (const AppError &error) {
-        if (self && !m_closed)
-            setErrorText(QStringLiteral("خطا در ذخیره: ") + error.errorDescription());
+        failure = error.errorDescription();
     }
+    if (!self || m_closed)
+        co_return;
+    if (failure.isEmpty())
+        setSaved(true);
+    showSaveOutcome(saved, failure);
 }
 
-void StoryViewModel::showSaveFailure(const QString &reason)
+void StoryViewModel::saveCopy(const QUrl &target)
 {
-    setErrorText(QStringLiteral("خطا در ذخیره: ") + reason);
+    copyTo(target);
+}
+
+QCoro::Task<> StoryViewModel::copyTo(QUrl target)
+{
+    QPointer<StoryViewModel> self(this);
+    const QString source = m_videoURL.toLocalFile();
+    const QString path = target.isLocalFile() ? target.toLocalFile() : QString();
+    QString failure;
+    try {
+        co_await PhotoLibrary::saveCopyOffThread(source, path);
+    } catch (const AppError &error) {
+        failure = error.errorDescription();
+    }
+    if (self && !m_closed)
+        showSaveOutcome(path, failure);
+}
+
+void StoryViewModel::showSaveOutcome(const QString &savedPath, const QString &failure)
+{
+    if (!failure.isEmpty()) {
+        setErrorText(QStringLiteral("خطا در ذخیره: ") + failure);
+        return;
+    }
+    m_errorText.clear();
+    m_noticeText = QStringLiteral("ذخیره شد: ") + PhotoLibrary::isolated(savedPath);
+    emit errorTextChanged();
 }
 
 void StoryViewModel::close()
@@ -434,9 +464,10 @@ void StoryViewModel::setVideoURL(const QUrl &url)
 
 void StoryViewModel::setErrorText(const QString &text)
 {
-    if (m_errorText == text)
+    if (m_errorText == text && m_noticeText.isEmpty())
         return;
     m_errorText = text;
+    m_noticeText.clear();
     emit errorTextChanged();
 }
 

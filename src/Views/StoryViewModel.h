@@ -49,6 +49,9 @@ class StoryViewModel : public QObject
     Q_PROPERTY(QString progressText READ progressText NOTIFY renderProgressChanged)
     Q_PROPERTY(QUrl videoURL READ videoURL NOTIFY videoURLChanged)
     Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
+    // What the last save did ("ذخیره شد: <file>"), where errorText would say why it failed: the
+    // two replace each other.
+    Q_PROPERTY(QString noticeText READ noticeText NOTIFY errorTextChanged)
     Q_PROPERTY(bool savedToLibrary READ savedToLibrary NOTIFY savedToLibraryChanged)
     // The one preview player of the sheet; the result view shows it.
     Q_PROPERTY(QObject *previewPlayer READ previewPlayer CONSTANT)
@@ -78,6 +81,7 @@ public:
     QString progressText() const { return progressText(m_renderProgress); }
     QUrl videoURL() const { return m_videoURL; }
     QString errorText() const { return m_errorText; }
+    QString noticeText() const { return m_noticeText; }
     bool savedToLibrary() const { return m_savedToLibrary; }
     QObject *previewPlayer() const;
     bool previewWanted() const { return m_previewWanted; }
@@ -94,8 +98,10 @@ public:
     Q_INVOKABLE void regenerate();
     Q_INVOKABLE void save();
     QCoro::Task<> saveToLibrary();
-    // A copy saved elsewhere (the share sheet's Save as) failed: the sheet says why.
-    Q_INVOKABLE void showSaveFailure(const QString &reason);
+    // The share sheet's Save as: copies the video to `target` (a local file the listener chose),
+    // off the GUI thread, then says where it went or why it did not.
+    Q_INVOKABLE void saveCopy(const QUrl &target);
+    QCoro::Task<> copyTo(QUrl target);
     // The sheet goes away: the preview stops; a running render finishes and cleans up after itself.
     Q_INVOKABLE void close();
 
@@ -128,6 +134,8 @@ private:
     void setProgress(double value);
     void setVideoURL(const QUrl &url);
     void setErrorText(const QString &text);
+    // A save ended: its confirmation, or why it failed, in place of what the line said before.
+    void showSaveOutcome(const QString &savedPath, const QString &failure);
     void setSaved(bool value);
     void setLyrics(std::optional<LyricsData> lyrics, bool failed);
     void pausePreview();
@@ -145,6 +153,7 @@ private:
     double m_renderProgress = 0;
     QUrl m_videoURL;
     QString m_errorText;
+    QString m_noticeText;
     bool m_savedToLibrary = false;
     bool m_previewWanted = false;
     bool m_closed = false;

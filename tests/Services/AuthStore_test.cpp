@@ -353,16 +353,60 @@ TEST_F(AuthStoreTest, LikedTracksStation)
     EXPECT_EQ(restored->favoritesStation()->artist, QStringLiteral("demo"));
 }
 
-TEST_F(AuthStoreTest, ALibraryLoadFailureKeepsThePreviousLists)
+TEST_F(AuthStoreTest, ALibraryLoadFailureKeepsThePreviousListsOrSaysWhyThereAreNone)
 {
-    auto store = signedInStore();
-    QSignalSpy loading(store.get(), &AuthStore::isLoadingLibraryChanged);
-    server.script("GET", QStringLiteral("/api/favorites"), Reply::withStatus(500), 1);
-    ASSERT_TRUE(runTask(store->loadLibrary()).ok());
-    EXPECT_EQ(loading.count(), 2); // on, then off
-    EXPECT_FALSE(store->isLoadingLibrary());
-    EXPECT_EQ(store->playlists().size(), 2);
-    EXPECT_EQ(store->favorites().size(), 2);
+    const QString playlists = QStringLiteral("/api/playlists");
+    const QString favorites = QStringLiteral("/api/favorites");
+    // More than the 4 MiB a JSON reply may hold.
+    const Reply overCap = Reply::json(QByteArray(APIClient::maxBodyBytes(APIClient::BodyKind::Json) + 1024, ' '));
+    const struct {
+        const char *name;
+        bool earlierLists; // a load succeeded before in this session
+        QString failingPath;
+        Reply reply;
+        qsizetype playlistsAfter;
+        QString error;
+    } rows[] = {
+        {"liked tracks fail after a load", true, favorites, Reply::withStatus(500), 2, {}},
+        {"playlists fail after a load", true, playlists, Reply::withStatus(500), 2, {}},
+        {"playlists over the cap on the first load", false, playlists, overCap, 0, APIClient::bodyTooLargeText()},
+        {"playlists refused on the first load", false, playlists, Reply::withStatus(503), 0, QStringLiteral("خطای سرور (503)")},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<AuthStore> store;
+        if (row.earlierLists) {
+            store = signedInStore();
+            server.script("GET", row.failingPath, row.reply, 1);
+            QSignalSpy loading(store.get(), &AuthStore::isLoadingLibraryChanged);
+            ASSERT_TRUE(runTask(store->loadLibrary()).ok());
+            EXPECT_EQ(loading.count(), 2); // on, then off
+        } else {
+            server.script("GET", row.failingPath, row.reply, 1);
+            store = makeStore();
+            ASSERT_TRUE(runTask(store->login(AccountState::demoUsername, AccountState::demoPassword)).ok());
+        }
+        EXPECT_FALSE(store->isLoadingLibrary());
+        EXPECT_EQ(store->playlists().size(), row.playlistsAfter);
+        EXPECT_EQ(store->libraryError(), row.error);
+        // The liked tracks are asked for and shown whatever the playlists' answer.
+        EXPECT_EQ(store->favorites().size(), 2);
+        if (row.error.isEmpty()) {
+            store->logout(); // the next store starts without a saved session
+            continue;
+        }
+        // Another try that succeeds shows the lists and no error.
+        ASSERT_TRUE(runTask(store->loadLibrary()).ok());
+        EXPECT_EQ(store->playlists().size(), 2);
+        EXPECT_TRUE(store->libraryError().isEmpty());
+        // Signing out forgets the error with the lists.
+        server.script("GET", playlists, Reply::withStatus(500), 1);
+        store->logout();
+        ASSERT_TRUE(runTask(store->login(AccountState::demoUsername, AccountState::demoPassword)).ok());
+        EXPECT_EQ(store->libraryError(), QStringLiteral("خطای سرور (500)"));
+        store->logout();
+        EXPECT_TRUE(store->libraryError().isEmpty());
+    }
 }
 
 TEST_F(AuthStoreTest, ALibraryReplyForAnEndedSessionIsDropped)

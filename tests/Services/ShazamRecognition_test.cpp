@@ -342,6 +342,69 @@ TEST_F(ShazamRecognitionTest, ASecondStartBeforeTheFirstIsUnderWayStartsNothing)
     ASSERT_TRUE(waitForOutcome());
 }
 
+namespace {
+
+// What this process holds: its threads, its open descriptors, and its recording processes alive.
+int threadCount()
+{
+    return int(QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+int descriptorCount()
+{
+    return int(QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+}
+int recorderProcesses()
+{
+    int found = 0;
+    const QString self = QString::number(::getpid());
+    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(u"/proc/%1/stat"_s.arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "<pid> (<name>) <state> <parent> …"
+        const QString line = QString::fromLocal8Bit(stat.readAll());
+        const qsizetype close = line.lastIndexOf(u')');
+        const QStringList rest = line.mid(close + 2).split(u' ');
+        if (line.contains(u"(melodrift-recor"_s) && rest.size() > 1 && rest.at(1) == self && rest.at(0) != u"Z"_s)
+            ++found;
+    }
+    return found;
+}
+
+} // namespace
+
+TEST_F(ShazamRecognitionTest, AStartThatBlocksShowsItselfTakesOnePressAndLeavesNothingBehind)
+{
+    makeManager(&granted, blockingSource(), 700, 800);
+    const auto attempt = [&] {
+        manager->clearErrorMessage(); // as "تلاش دوباره" does
+        manager->startRecognition();
+        EXPECT_TRUE(manager->isStarting());
+        manager->startRecognition(); // a second press while the source is opening
+        // The start waits in its recording process, and says so.
+        ASSERT_TRUE(waitFor([&] { return recorderProcesses() == 1; }, 10000));
+        quickhost::settle(200);
+        EXPECT_TRUE(manager->isStarting());
+        EXPECT_FALSE(manager->isListening());
+        EXPECT_EQ(recorderProcesses(), 1);
+        ASSERT_TRUE(waitForOutcome());
+        EXPECT_FALSE(manager->isStarting());
+        EXPECT_EQ(manager->errorMessage(), std::optional<QString>(ShazamManager::RecordingStartText));
+        // The process went with the attempt.
+        EXPECT_EQ(recorderProcesses(), 0);
+    };
+    attempt(); // (the first one also starts the thread pool's threads)
+    const int threads = threadCount();
+    const int descriptors = descriptorCount();
+    for (int i = 0; i < 3; ++i)
+        attempt();
+    EXPECT_EQ(granted.requests(), 4);
+    // Nothing stays behind per failed start: no thread waiting on the source, no descriptor.
+    EXPECT_LE(threadCount(), threads);
+    EXPECT_EQ(descriptorCount(), descriptors);
+    EXPECT_TRUE(recordingsAnywhere().isEmpty()) << qPrintable(recordingsAnywhere().join(u' '));
+}
+
 TEST_F(ShazamRecognitionTest, AManagerThatGoesWhileRecordingLeavesNoFileAndWaitsForNothing)
 {
     // As when the application quits: while the recorder starts, while it records, and while a

@@ -524,7 +524,11 @@ TEST_F(StoryRenderTest, RenderFoldersGoWhenNoRunningInstanceOwnsThem)
     const QString beingMade = folderWith(QStringLiteral("story-justnw"), {});
     const QString other = folderWith(QStringLiteral("story-others"), {QStringLiteral("owner.lock"), QStringLiteral("story-final.mp4")});
     const QString notStory = folderWith(QStringLiteral("stories"), {QStringLiteral("story-final.mp4")});
-    const QString foreign = folderWith(QStringLiteral("story-foreig"), {QStringLiteral("story-final.mp4"), QStringLiteral("notes.txt")});
+    const QString foreign = folderWith(QStringLiteral("story-foreig"), {QStringLiteral("owner.lock"), QStringLiteral("story-final.mp4"),
+                                                                         QStringLiteral("notes.txt")});
+    // A listener's own folders: a name of another pattern (with or without a lock in it).
+    const QString notes = folderWith(QStringLiteral("story-notes"), {QStringLiteral("story-final.mp4")});
+    const QString longer = folderWith(QStringLiteral("story-drafts2"), {QStringLiteral("owner.lock"), QStringLiteral("story-final.mp4")});
     ASSERT_EQ(mkfifo(QFile::encodeName(QDir(foreign).filePath(QStringLiteral("story-silent.mp4"))).constData(), 0600), 0);
     QTemporaryDir elsewhere;
     QFile outsideVideo(QDir(elsewhere.path()).filePath(QStringLiteral("story-final.mp4")));
@@ -546,17 +550,28 @@ TEST_F(StoryRenderTest, RenderFoldersGoWhenNoRunningInstanceOwnsThem)
         return false;
     }, 10000));
     ::close(probe);
+    // A lock that is a link, to the file that other instance holds.
+    const QString linkedLock = folderWith(QStringLiteral("story-lnklck"), {QStringLiteral("story-final.mp4")});
+    ASSERT_TRUE(QFile::link(QDir(other).filePath(QStringLiteral("owner.lock")),
+                            QDir(linkedLock).filePath(QStringLiteral("owner.lock"))));
 
-    for (const QString &folder : {own, crashed, unlocked, other, notStory, foreign})
+    for (const QString &folder : {own, crashed, unlocked, other, notStory, foreign, longer, linkedLock})
         ASSERT_TRUE(setAge(folder, 3600));
-    EXPECT_EQ(StoryVideoRenderer::removeAbandonedFolders(), 2);
+    ASSERT_TRUE(setAge(notes, 600));
+    EXPECT_EQ(StoryVideoRenderer::removeAbandonedFolders(), 1);
+    // Only a folder named as the renderer names them, whose lock is a file of its own that nobody
+    // holds, goes; without a lock nobody is known to have left it.
     const struct {
         QString folder;
         bool kept;
-    } table[] = {{own, true}, {crashed, false}, {unlocked, false}, {beingMade, true}, {other, true}, {notStory, true},
-                 {foreign, true}};
+    } table[] = {{own, true}, {crashed, false}, {unlocked, true}, {beingMade, true}, {other, true}, {notStory, true},
+                 {foreign, true}, {notes, true}, {longer, true}, {linkedLock, true}};
     for (const auto &row : table)
         EXPECT_EQ(QFileInfo::exists(row.folder), row.kept) << row.folder.toStdString();
+    for (const QString &folder : {notes, longer, linkedLock})
+        EXPECT_TRUE(QFile::exists(QDir(folder).filePath(QStringLiteral("story-final.mp4")))) << folder.toStdString();
+    EXPECT_TRUE(QFile::exists(QDir(unlocked).filePath(QStringLiteral("story-silent.mp4"))));
+    EXPECT_TRUE(QFileInfo(QDir(linkedLock).filePath(QStringLiteral("owner.lock"))).isSymLink());
     EXPECT_TRUE(QFile::exists(QDir(other).filePath(QStringLiteral("story-final.mp4"))));
     EXPECT_TRUE(QFile::exists(QDir(own).filePath(QStringLiteral("story-final.mp4"))));
     EXPECT_TRUE(QFile::exists(QDir(notStory).filePath(QStringLiteral("story-final.mp4"))));

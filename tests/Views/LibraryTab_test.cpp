@@ -126,6 +126,21 @@ TEST_F(LibraryTab, AppearLoadsOnlyWhenSignedInWithoutPlaylists)
     EXPECT_EQ(server.countRequests(QStringLiteral("/api/playlists")), loads + 2);
 }
 
+TEST_F(LibraryTab, AFirstLoadThatFailsSaysWhyAndTriesAgain)
+{
+    server.script("GET", QStringLiteral("/api/playlists"), standin::Reply::withStatus(502), 1);
+    signIn();
+    auto model = library();
+    EXPECT_EQ(model->playlistsState(), PlaylistsState::Failure);
+    EXPECT_EQ(model->playlistsError(), QStringLiteral("خطای سرور (502)"));
+    EXPECT_EQ(model->favoritesCountText(), QStringLiteral("2 آهنگ")); // asked for all the same
+    model->refresh(); // "تلاش دوباره"
+    EXPECT_EQ(model->playlistsState(), PlaylistsState::Spinner);
+    ASSERT_TRUE(waitFor([&] { return !auth->isLoadingLibrary(); }));
+    EXPECT_EQ(model->playlistsState(), PlaylistsState::Grid);
+    EXPECT_EQ(model->playlistCount(), 2);
+}
+
 TEST_F(LibraryTab, DeletingAPlaylistReloadsWhateverTheServerSays)
 {
     signIn();

@@ -1,8 +1,12 @@
 #include "Platform/Theme.h"
+#include "SaveFileDialogModel.h"
 #include "Services/ShazamManager.h"
 #include "support/QuickHost.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
+#include <QTemporaryDir>
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -336,6 +340,21 @@ Item {
             ]
         }
     }
+    property string chosen
+    PlainButton {
+        objectName: "options"
+        x: 40; y: 200; width: 120; height: 40
+        text: "گزینه‌ها"
+        onClicked: optionsMenu.openAt(0, height)
+        ContextMenu {
+            id: optionsMenu
+            objectName: "optionsMenu"
+            entries: () => [
+                { text: "ویرایش", action: () => root.chosen = "ویرایش" },
+                { text: "حذف", destructive: true, action: () => root.chosen = "حذف" }
+            ]
+        }
+    }
 }
 )");
     ASSERT_TRUE(root);
@@ -374,11 +393,121 @@ Item {
     QTest::keyClick(window(), Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !menu->property("opened").toBool(); }));
 
+    // Opened from the keyboard (Shift+F10 on the row, Space on a button whose click opens it), a
+    // menu lands on its first item: Return chooses it at once. Opened by a click, it does not.
+    const auto focusedItemText = [&] {
+        QQuickItem *focused = window()->activeFocusItem();
+        return focused && focused->inherits("QQuickMenuItem") ? focused->property("text").toString() : QString();
+    };
+    auto *options = qobject_cast<QQuickItem *>(find("options"));
+    QObject *optionsMenu = find("optionsMenu");
+    ASSERT_TRUE(options && optionsMenu);
+    row->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(window(), Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(waitFor([&] { return focusedItemText() == QStringLiteral("دانلود آفلاین"); }));
+    QTest::keyClick(window(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return root->property("downloads").toInt() == 2; }));
+    EXPECT_TRUE(waitFor([&] { return !menu->property("opened").toBool(); }));
+    options->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(window(), Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return focusedItemText() == QStringLiteral("ویرایش"); }));
+    QTest::keyClick(window(), Qt::Key_Down);
+    QTest::keyClick(window(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return root->property("chosen").toString() == QStringLiteral("حذف"); }));
+    EXPECT_TRUE(waitFor([&] { return !optionsMenu->property("opened").toBool(); }));
+    settle(300);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, centreOf(options));
+    ASSERT_TRUE(waitFor([&] { return optionsMenu->property("opened").toBool(); }));
+    settle(300);
+    EXPECT_EQ(focusedItemText(), QString());
+    QQuickItem *second = nullptr;
+    for (QQuickItem *candidate : allItems(window()->contentItem()))
+        if (candidate->inherits("QQuickMenuItem") && candidate->isVisible() && candidate->property("text") == QStringLiteral("حذف"))
+            second = candidate;
+    ASSERT_TRUE(second);
+    const QPoint overSecond = centreOf(second);
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !optionsMenu->property("opened").toBool(); }));
+    settle(300);
+    // A pointer resting where the menu opens takes nothing from the keyboard; moved, it leads.
+    QTest::mouseMove(window(), overSecond);
+    options->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(window(), Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return optionsMenu->property("opened").toBool(); }));
+    settle(400);
+    EXPECT_EQ(focusedItemText(), QStringLiteral("ویرایش"));
+    QTest::mouseMove(window(), overSecond + QPoint(12, 3));
+    EXPECT_TRUE(waitFor([&] { return focusedItemText() == QStringLiteral("حذف"); }));
+    QTest::keyClick(window(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !optionsMenu->property("opened").toBool(); }));
+
     // No entries: no menu.
     root->setProperty("offerNothing", true);
     QTest::mouseClick(window(), Qt::RightButton, {}, at);
     settle(100);
     EXPECT_FALSE(menu->property("opened").toBool());
+}
+
+TEST(SaveFileDialogRules, TheTypedNameSavesInTheFolderShownWithItsSuffix)
+{
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    for (const char *folder : {"b", "A", ".hidden", "taken.mp4"})
+        ASSERT_TRUE(root.mkpath(QString::fromLatin1(folder)));
+    for (const char *file : {"x.mp4", "Y.MP4", "z.txt", ".h.mp4"})
+        ASSERT_TRUE(QFile(root.filePath(QString::fromLatin1(file))).open(QIODevice::WriteOnly));
+
+    // Typed names, and the file they save as (empty: none) or why not.
+    const struct {
+        QString typed;
+        QString saved;
+        QString problem;
+    } names[] = {
+        {QStringLiteral("kb-story"), QStringLiteral("kb-story.mp4"), {}},
+        {QStringLiteral("kb-story.mp4"), QStringLiteral("kb-story.mp4"), {}},
+        {QStringLiteral("Clip.MP4"), QStringLiteral("Clip.MP4"), {}},
+        {QStringLiteral("  داستان من  "), QStringLiteral("داستان من.mp4"), {}},
+        {QStringLiteral("notes.txt"), QStringLiteral("notes.txt.mp4"), {}},
+        {QStringLiteral("   "), {}, {}},
+        {QStringLiteral("a/b"), {}, QStringLiteral("نام فایل نمی‌تواند «/» داشته باشد")},
+        {QStringLiteral(".."), {}, QStringLiteral("این نام برای فایل پذیرفته نیست")},
+        {QStringLiteral("taken"), {}, QStringLiteral("پوشه‌ای به این نام هست")},
+    };
+    SaveFileDialogModel model;
+    model.setSuffix(QStringLiteral(".mp4"));
+    model.setFolder(dir.path());
+    for (const auto &row : names) {
+        model.setFileName(row.typed);
+        EXPECT_EQ(model.targetFile(), row.saved.isEmpty() ? QUrl() : QUrl::fromLocalFile(root.filePath(row.saved)))
+            << row.typed.toStdString();
+        EXPECT_EQ(model.nameProblem(), row.problem) << row.typed.toStdString();
+    }
+
+    // Folders first, then the files of the kind, in the language's order; hidden ones left out.
+    ASSERT_TRUE(waitFor([&] { return !model.loading(); }));
+    QStringList rows;
+    for (int i = 0; i < model.rowCount(); ++i)
+        rows << model.index(i).data(SaveFileDialogModel::NameRole).toString()
+                    + (model.index(i).data(SaveFileDialogModel::IsFolderRole).toBool() ? QStringLiteral("/") : QString());
+    EXPECT_EQ(rows, (QStringList{"A/", "b/", "taken.mp4/", "x.mp4", "Y.MP4"}));
+
+    // The name stays as the listener moves between folders; a file chosen gives its name.
+    model.setFileName(QStringLiteral("kb-story"));
+    model.choose(int(rows.indexOf(QStringLiteral("b/"))));
+    EXPECT_EQ(model.folder(), root.filePath(QStringLiteral("b")));
+    EXPECT_EQ(model.fileName(), QStringLiteral("kb-story"));
+    EXPECT_EQ(model.targetFile(), QUrl::fromLocalFile(root.filePath(QStringLiteral("b/kb-story.mp4"))));
+    EXPECT_FALSE(model.targetExists());
+    model.goUp();
+    EXPECT_EQ(model.folder(), dir.path());
+    ASSERT_TRUE(waitFor([&] { return !model.loading() && model.rowCount() == rows.size(); }));
+    model.choose(int(rows.indexOf(QStringLiteral("x.mp4"))));
+    EXPECT_EQ(model.fileName(), QStringLiteral("x.mp4"));
+    EXPECT_TRUE(model.targetExists());
+    model.setFolder(root.filePath(QStringLiteral("nowhere")));
+    ASSERT_TRUE(waitFor([&] { return !model.loading(); }));
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.folderProblem(), QStringLiteral("این پوشه خوانده نشد"));
 }
 
 TEST(Theme, TextFontsAreInstalled)

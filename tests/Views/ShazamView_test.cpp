@@ -10,10 +10,14 @@
 #include "support/StandInServer.h"
 
 #include <QAccessible>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 // The recognition sheet: its rules, and the sheet in a real Qt Quick window (offscreen) over the
 // shared manager, recording a test tone and asking the stand-in backend.
@@ -25,17 +29,18 @@ using Status = ShazamViewModel::Status;
 TEST(ShazamViewRules, TheStatusLineTakesTheFirstMatchingRow)
 {
     const struct {
-        bool listening, processing, error, result;
+        bool starting, listening, processing, error, result;
         Status status;
     } rows[] = {
-        {true, false, false, false, Status::Listening},  {true, true, true, true, Status::Listening},
-        {false, true, true, true, Status::Processing},   {false, false, true, true, Status::Error},
-        {false, false, true, false, Status::Error},      {false, false, false, false, Status::Ready},
-        {false, false, false, true, Status::Recognized},
+        {false, true, false, false, false, Status::Listening}, {true, true, true, true, true, Status::Listening},
+        {true, false, false, true, true, Status::Starting},    {true, false, false, false, false, Status::Starting},
+        {false, false, true, true, true, Status::Processing},  {false, false, false, true, true, Status::Error},
+        {false, false, false, true, false, Status::Error},     {false, false, false, false, false, Status::Ready},
+        {false, false, false, false, true, Status::Recognized},
     };
     for (const auto &r : rows)
-        EXPECT_EQ(ShazamViewModel::status(r.listening, r.processing, r.error, r.result), r.status)
-            << r.listening << r.processing << r.error << r.result;
+        EXPECT_EQ(ShazamViewModel::status(r.starting, r.listening, r.processing, r.error, r.result), r.status)
+            << r.starting << r.listening << r.processing << r.error << r.result;
 }
 
 TEST(ShazamViewRules, TheResultPlaysAsAOneTrackStation)
@@ -264,4 +269,25 @@ TEST_F(ShazamViewQml, OpenedByHandItWaitsForTheButton)
     EXPECT_TRUE(accessibletree::shownNode(hosted.window(), u"شروع شناسایی آهنگ"_s, QAccessible::Button));
     EXPECT_TRUE(accessibletree::shownNode(hosted.window(), ShazamViewModel::ReadyText, QAccessible::StaticText));
     EXPECT_FALSE(accessibletree::shownNode(hosted.window(), u"تلاش دوباره"_s, QAccessible::Button));
+
+    // A source that blocks while it opens (a pipe nobody writes into): while the start waits, the
+    // sheet says so and its button takes no second press; then the start fails.
+    QTemporaryDir tmp;
+    const QString fifo = tmp.filePath(u"microphone.fifo"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    qputenv(AudioRecorder::SourceVariable, u"filesrc location=\"%1\" ! decodebin"_s.arg(fifo).toLocal8Bit());
+    QQuickItem *listen = item(u"listenButton"_s);
+    pressKey(listen);
+    ASSERT_TRUE(waitFor([&] { return statusText() == ShazamViewModel::StartingText; }));
+    EXPECT_EQ(announcedStatus(), ShazamViewModel::StartingText);
+    EXPECT_FALSE(listen->isEnabled());
+    EXPECT_TRUE(shown(u"processingSpinner"_s));
+    QTest::keyClick(hosted.window(), Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return statusText() == ShazamManager::RecordingStartText; }, kStateTimeoutMs));
+    EXPECT_TRUE(listen->isEnabled());
+    EXPECT_TRUE(shown(u"retryButton"_s));
+    EXPECT_FALSE(manager().isStarting());
+    // The log says why (and nothing else is said).
+    EXPECT_EQ(trap->messages(), QStringList{u"[shazam] the recording does not start: the source did not start within 5000 ms"_s});
+    trap->clear();
 }

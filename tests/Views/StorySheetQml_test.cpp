@@ -1,4 +1,6 @@
 #include "AccessibleTree.h"
+#include "ActivitySharer.h"
+#include "Platform/PhotoLibrary.h"
 #include "QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "StoryViewModel.h"
@@ -7,7 +9,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QQuickItem>
+#include <QTemporaryDir>
 #include <QQuickWindow>
 #include <QTest>
 
@@ -225,35 +231,161 @@ TEST_F(StorySheetQml, ShareSheetShowsAboveTheStorySheetAndEscapeClosesItFirst)
     ASSERT_TRUE(waitFor([&] { return !sheetShown() && !sheet->property("visible").toBool(); }));
 }
 
-TEST_F(StorySheetQml, SaveAsOpensItsDialogAndAFailedSaveSaysWhy)
+TEST_F(StorySheetQml, ARenderEndsOnItsResultAndSaveAsSavesWhereTheListenerSays)
 {
     scriptLyrics(3);
     StoryViewModel *model = showSheet();
     ASSERT_TRUE(model);
+    QQuickWindow *window = hosted.window();
+    const auto focusedName = [&] {
+        QQuickItem *focused = window->activeFocusItem();
+        QAccessibleInterface *node = focused ? QAccessible::queryAccessibleInterface(focused) : nullptr;
+        return node ? node->text(QAccessible::Name) : QString();
+    };
+    const auto focusShows = [&] {
+        QQuickItem *focused = window->activeFocusItem();
+        return focused && focused->property("visualFocus").toBool();
+    };
+
+    // "ساخت ویدیو" by keyboard: when the render ends, the focus is on the result's first button.
+    QQuickItem *generate = item(u"generateButton"_s);
+    ASSERT_TRUE(generate);
+    generate->forceActiveFocus(Qt::TabFocusReason);
+    key(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return model->isRendering(); }));
+    ASSERT_TRUE(waitFor([&] { return !model->isRendering(); }, 120000));
+    ASSERT_FALSE(model->videoURL().isEmpty()) << model->errorText().toStdString();
+    EXPECT_TRUE(waitFor([&] { return window->activeFocusItem() == item(u"regenerateButton"_s); }))
+        << focusedName().toStdString();
+    EXPECT_TRUE(focusShows());
+
+    // The share sheet, opened by keyboard, lands on its first button; its last saves as.
+    key(Qt::Key_Tab);
+    ASSERT_EQ(window->activeFocusItem(), item(u"shareButton"_s));
+    key(Qt::Key_Space);
     QObject *share = item(u"storyView"_s)->findChild<QObject *>(u"shareSheet"_s);
     ASSERT_TRUE(share);
-    QMetaObject::invokeMethod(share, "open");
     ASSERT_TRUE(waitFor([&] { return share->property("opened").toBool(); }));
+    EXPECT_EQ(focusedName(), u"باز کردن با برنامهٔ پیش‌فرض"_s);
+    EXPECT_TRUE(focusShows());
 
-    // The dialog opens (its own implementation loads without a warning) over the share sheet.
-    QAccessibleInterface *saveAs = accessibletree::shownNode(hosted.window(), u"ذخیره به نام…"_s, QAccessible::Button);
-    ASSERT_TRUE(saveAs);
-    ASSERT_TRUE(accessibletree::press(saveAs));
-    QObject *dialog = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        dialog = hosted.window()->contentItem()->findChild<QObject *>(u"saveDialog"_s);
-        if (!dialog)
-            dialog = share->findChild<QObject *>(u"saveDialog"_s);
-        return dialog && dialog->property("visible").toBool();
-    }));
-    EXPECT_TRUE(share->property("visible").toBool());
+    QTemporaryDir chosen;
+    const QDir root(chosen.path());
+    ASSERT_TRUE(root.mkpath(u"other"_s) && root.mkpath(u"gone"_s));
+    QFile original(model->videoURL().toLocalFile());
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray video = original.readAll();
+    ASSERT_FALSE(video.isEmpty());
 
-    // Accepted without a video to copy: the sheet says the save failed, and why.
-    QMetaObject::invokeMethod(dialog, "accept");
-    ASSERT_TRUE(waitFor([&] { return !share->property("visible").toBool(); }));
-    EXPECT_EQ(model->errorText(), u"خطا در ذخیره: فایل ویدیو پیدا نشد"_s);
-    QQuickItem *error = item(u"errorText"_s);
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(error->isVisible());
-    EXPECT_EQ(error->property("text").toString(), model->errorText());
+    // Each save: the name typed, a folder reached through the dialog's list, accepted by a click
+    // where its button shows or by Return; the file and the sheet's line are checked.
+    const struct {
+        const char *name;
+        QString typed;
+        QString folder; // a row of the chosen folder's list
+        bool removeFolderFirst;
+        bool byReturn;
+        QString saved; // empty: fails
+        bool replaces = false; // a file is there under the name: asked first
+    } saves[] = {
+        {"typed without its suffix, in another folder, clicked", u"kb-story"_s, u"other"_s, false, false, u"other/kb-story.mp4"_s},
+        {"the folder gone meanwhile", u"lost.mp4"_s, u"gone"_s, true, true, {}},
+        {"typed with its suffix, Return", u"second take.mp4"_s, u"other"_s, false, true, u"other/second take.mp4"_s},
+        {"a name taken, replaced when confirmed", u"kb-story"_s, u"other"_s, false, true, u"other/kb-story.mp4"_s, true},
+    };
+    QObject *dialog = item(u"storyView"_s)->findChild<QObject *>(u"saveDialog"_s);
+    ASSERT_TRUE(dialog);
+    auto *chooser = dialog->property("chooser").value<QObject *>();
+    ASSERT_TRUE(chooser);
+    bool first = true;
+    for (const auto &row : saves) {
+        SCOPED_TRACE(row.name);
+        if (!first) {
+            QMetaObject::invokeMethod(share, "open");
+            ASSERT_TRUE(waitFor([&] { return share->property("opened").toBool(); }));
+        }
+        QAccessibleInterface *saveAs = accessibletree::shownNode(window, u"ذخیره به نام…"_s, QAccessible::Button);
+        ASSERT_TRUE(saveAs);
+        if (first) {
+            for (int i = 0; i < 3; ++i)
+                key(Qt::Key_Tab);
+            ASSERT_EQ(focusedName(), u"ذخیره به نام…"_s);
+            key(Qt::Key_Return);
+        } else {
+            ASSERT_TRUE(accessibletree::press(saveAs));
+        }
+        ASSERT_TRUE(waitFor([&] { return dialog->property("opened").toBool(); }));
+        ASSERT_TRUE(waitFor([&] { return !share->property("visible").toBool(); }));
+        auto *content = dialog->property("contentItem").value<QQuickItem *>();
+        ASSERT_TRUE(content);
+        QQuickItem *nameField = itemNamed(content, u"nameField"_s);
+        QQuickItem *accept = itemNamed(content, u"acceptButton"_s);
+        ASSERT_TRUE(nameField && accept);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(accept)->text(QAccessible::Name), u"ذخیره"_s);
+        // It starts in the Videos folder with the video's name, in the focused name field.
+        EXPECT_EQ(chooser->property("folder").toString(), ActivitySharer::saveFolder());
+        EXPECT_EQ(chooser->property("fileName").toString(), QFileInfo(model->videoURL().toLocalFile()).fileName());
+        EXPECT_TRUE(nameField->hasActiveFocus());
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : row.typed)
+            QTest::keyClick(window, c.toLatin1());
+        // Another folder, through its row in the list (a click): the typed name stays.
+        chooser->setProperty("folder", chosen.path());
+        QQuickItem *folderRow = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            for (QQuickItem *entry : itemsNamed(content, u"entryButton"_s)) {
+                if (entry->property("text").toString() == row.folder)
+                    folderRow = entry;
+            }
+            return folderRow != nullptr;
+        }));
+        QTest::mouseClick(window, Qt::LeftButton, {}, folderRow->mapToScene(QPointF(folderRow->width() / 2, folderRow->height() / 2)).toPoint());
+        ASSERT_TRUE(waitFor([&] { return chooser->property("folder").toString() == root.filePath(row.folder); }));
+        EXPECT_EQ(nameField->property("text").toString(), row.typed);
+        if (row.removeFolderFirst) {
+            ASSERT_TRUE(QDir(root.filePath(row.folder)).removeRecursively());
+        }
+        const QString errorBefore = model->errorText();
+        // The dialog is the topmost thing where its button shows: a click there presses it.
+        if (row.byReturn) {
+            nameField->forceActiveFocus();
+            key(Qt::Key_Return);
+        } else {
+            QTest::mouseClick(window, Qt::LeftButton, {}, accept->mapToScene(QPointF(accept->width() / 2, accept->height() / 2)).toPoint());
+        }
+        if (row.replaces) {
+            ASSERT_TRUE(QFile(root.filePath(row.saved)).resize(3));
+            QAccessibleInterface *replace = nullptr;
+            ASSERT_TRUE(waitFor([&] {
+                replace = accessibletree::shownNode(window, u"جایگزینی"_s, QAccessible::Button);
+                return replace != nullptr;
+            }));
+            EXPECT_TRUE(accessibletree::shownNode(window, u"«\u2066kb-story.mp4\u2069» از پیش هست"_s));
+            EXPECT_EQ(focusedName(), u"انصراف"_s); // the safe button
+            ASSERT_TRUE(accessibletree::press(replace));
+        }
+        ASSERT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }));
+        if (row.saved.isEmpty()) {
+            ASSERT_TRUE(waitFor([&] { return !model->errorText().isEmpty(); }));
+            EXPECT_EQ(model->errorText(),
+                      u"خطا در ذخیره: پوشهٔ مقصد پیدا نشد: «%1»"_s.arg(PhotoLibrary::isolated(root.filePath(row.folder))));
+            EXPECT_TRUE(item(u"errorText"_s)->isVisible());
+        } else {
+            const QString target = root.filePath(row.saved);
+            const QString notice = u"ذخیره شد: "_s + PhotoLibrary::isolated(target);
+            ASSERT_TRUE(waitFor([&] {
+                return model->noticeText() == notice || (!model->errorText().isEmpty() && model->errorText() != errorBefore);
+            }, 20000)) << model->errorText().toStdString();
+            QFile copy(target);
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+            EXPECT_EQ(copy.readAll(), video);
+            // A success takes the place of an earlier failure.
+            EXPECT_TRUE(model->errorText().isEmpty());
+            EXPECT_FALSE(item(u"errorText"_s)->isVisible());
+            EXPECT_TRUE(item(u"noticeText"_s)->isVisible());
+        }
+        first = false;
+    }
+    EXPECT_EQ(QDir(root.filePath(u"other"_s)).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u"kb-story.mp4"_s, u"second take.mp4"_s}));
 }

@@ -164,23 +164,36 @@ TEST(StoryRules, SavedCopiesTakeTheUsersModeAndFailuresSayWhy)
     old.close();
 
     const mode_t previous = ::umask(022);
+    const QString gone = folder.filePath(QStringLiteral("gone"));
+    // Every failure names its real cause: the destination, never the video while it is there.
     const struct {
         const char *name;
+        QString source;
         QString target;
         mode_t umask;
         QString failure; // empty: saved
     } table[] = {
-        {"new file", folder.filePath(QStringLiteral("copy.mp4")), 022, {}},
-        {"replaces the chosen file", folder.filePath(QStringLiteral("old.mp4")), 027, {}},
-        {"folder not there", folder.filePath(QStringLiteral("gone/copy.mp4")), 022, QStringLiteral("نوشتن در این پوشه ممکن نشد")},
-        {"onto a folder", folder.filePath(QStringLiteral("sub")), 022, QStringLiteral("نوشتن در این پوشه ممکن نشد")},
+        {"new file", source, folder.filePath(QStringLiteral("copy.mp4")), 022, {}},
+        {"replaces the chosen file", source, folder.filePath(QStringLiteral("old.mp4")), 027, {}},
+        {"a name of the listener's, in another folder", source, folder.filePath(QStringLiteral("sub/kb story.mp4")), 022, {}},
+        {"folder not there", source, gone + QStringLiteral("/copy.mp4"), 022,
+         QStringLiteral("پوشهٔ مقصد پیدا نشد: «") + PhotoLibrary::isolated(gone) + QStringLiteral("»")},
+        {"onto a folder", source, folder.filePath(QStringLiteral("sub")), 022, QStringLiteral("به این نام پوشه‌ای هست: ") + PhotoLibrary::isolated(QStringLiteral("sub"))},
+        {"no destination", source, {}, 022, QStringLiteral("جای ذخیره انتخاب نشده است")},
+        {"the video gone", folder.filePath(QStringLiteral("removed.mp4")), folder.filePath(QStringLiteral("x.mp4")), 022,
+         QStringLiteral("فایل ویدیو پیدا نشد")},
+        {"no video", {}, folder.filePath(QStringLiteral("x.mp4")), 022, QStringLiteral("فایل ویدیو پیدا نشد")},
     };
     ASSERT_TRUE(folder.mkdir(QStringLiteral("sub")));
-    ActivitySharer sharer({QUrl::fromLocalFile(source)});
     for (const auto &row : table) {
         ::umask(row.umask);
-        EXPECT_EQ(sharer.saveAs(QUrl::fromLocalFile(row.target)), row.failure.isEmpty()) << row.name;
-        EXPECT_EQ(sharer.saveError(), row.failure) << row.name;
+        std::optional<QString> failure;
+        try {
+            PhotoLibrary::saveCopy(row.source, row.target);
+        } catch (const AppError &error) {
+            failure = error.errorDescription();
+        }
+        EXPECT_EQ(failure.value_or(QString()), row.failure) << row.name;
         if (!row.failure.isEmpty())
             continue;
         QFile copy(row.target);
@@ -193,10 +206,7 @@ TEST(StoryRules, SavedCopiesTakeTheUsersModeAndFailuresSayWhy)
     // No half-written copy is left beside the targets.
     EXPECT_TRUE(folder.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_TRUE(QFileInfo(folder.filePath(QStringLiteral("sub"))).isDir());
-    // Without a video there is nothing to save.
-    ActivitySharer empty({});
-    EXPECT_FALSE(empty.saveAs(QUrl::fromLocalFile(folder.filePath(QStringLiteral("x.mp4")))));
-    EXPECT_EQ(empty.saveError(), QStringLiteral("فایل ویدیو پیدا نشد"));
+    EXPECT_FALSE(QFileInfo::exists(gone));
 
     // The Videos folder copy too.
     ::umask(027);
@@ -304,6 +314,25 @@ TEST_F(StorySheet, OnePreviewPlayerAndNoFilesLeftByAClosedSheet)
     model->save();
     QCoreApplication::processEvents();
     EXPECT_EQ(videos.entryList(QDir::Files).size(), before + 1);
+    EXPECT_TRUE(model->noticeText().startsWith(QStringLiteral("ذخیره شد: ") + PhotoLibrary::isolated(videos.path()).chopped(1)))
+        << model->noticeText().toStdString();
+
+    // Save as: a failure says why (the destination); a success then takes its place, and the copy
+    // holds the video's bytes.
+    const QString missing = temp.filePath(QStringLiteral("no such folder"));
+    model->saveCopy(QUrl::fromLocalFile(missing + QStringLiteral("/copy.mp4")));
+    ASSERT_TRUE(waitFor([&] { return !model->errorText().isEmpty(); }));
+    EXPECT_EQ(model->errorText(),
+              QStringLiteral("خطا در ذخیره: پوشهٔ مقصد پیدا نشد: «") + PhotoLibrary::isolated(missing) + QStringLiteral("»"));
+    EXPECT_TRUE(model->noticeText().isEmpty());
+    const QString copy = temp.filePath(QStringLiteral("my story.mp4"));
+    model->saveCopy(QUrl::fromLocalFile(copy));
+    ASSERT_TRUE(waitFor([&] { return model->errorText().isEmpty(); }));
+    EXPECT_EQ(model->noticeText(), QStringLiteral("ذخیره شد: ") + PhotoLibrary::isolated(copy));
+    QFile original(model->videoURL().toLocalFile()), saved(copy);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), original.readAll());
+    EXPECT_TRUE(QFile::remove(copy));
 
     // Starting over pauses it and clears the result.
     model->regenerate();

@@ -12,6 +12,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "install_test: $*" >&2; exit 1; }
 [ -x "$prefix/bin/melodrift-radio" ] || fail "no binary"
 [ -x "$prefix/libexec/melodrift-web-banner" ] || fail "no banner web host"
+[ -x "$prefix/libexec/melodrift-recorder" ] || fail "no recording process"
 desktop="$prefix/share/applications/melodrift-radio.desktop"
 [ -f "$desktop" ] || fail "no desktop file"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/melodrift-radio.svg" ] || fail "no icon"

@@ -29,9 +29,11 @@ void trapHandler(QtMsgType type, const QMessageLogContext &context, const QStrin
 {
     if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg) {
         const QLatin1String category(context.category ? context.category : "");
-        // Noise of the headless platform, not of our screens.
+        // Noise of the headless platform, not of our screens (nor is a machine without a sound
+        // server, where a video preview is seen but not heard).
         const bool platformNoise = category.startsWith(QLatin1String("qt.qpa"))
-            || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"));
+            || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))
+            || message.startsWith(QLatin1String("PulseAudioService: pa_context_connect() failed"));
         if (!platformNoise) {
             QMutexLocker lock(&trapMutex);
             if (trapped)

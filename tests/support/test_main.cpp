@@ -1,3 +1,4 @@
+#include "Platform/AudioRecorder.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>
@@ -43,6 +44,10 @@ int main(int argc, char **argv)
         return 1;
     }
     qputenv("TMPDIR", QFile::encodeName(root.path()));
+#ifdef MELODRIFT_RECORDER
+    // Recordings run in the recording process of the build tree.
+    AudioRecorder::setHelperProgramForTesting(QStringLiteral(MELODRIFT_RECORDER));
+#endif
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("melodrift-tests"));
     QGuiApplication::setApplicationName(QStringLiteral("melodrift-radio-tests"));

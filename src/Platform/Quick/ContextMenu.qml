@@ -12,7 +12,8 @@ import Melodrift
 // A long press on a button opens the menu and does not click the button. On a kit button with
 // keyboard focus, the Menu key or Shift+F10 opens it at the button's centre. Assistive technology
 // finds it as the parent's ShowMenu action, which focuses the parent and does what the Menu key
-// does.
+// does. Opened from the keyboard (or by assistive technology), the menu lands on its first item,
+// so that Enter chooses it at once; `openAt(x, y)` called by a button's click asks the button.
 Item {
     id: root
 
@@ -23,10 +24,14 @@ Item {
 
     anchors.fill: parent
 
-    function openAt(x, y) {
+    // `byKeyboard`: the menu lands on its first item; left out, whether the parent was activated
+    // from the keyboard (it has the keyboard's focus, or no pointer is over it).
+    function openAt(x, y, byKeyboard) {
         const list = root.entries() || []
         if (list.length === 0)
             return
+        landOnFirst = byKeyboard !== undefined ? byKeyboard
+                    : root.parent !== null && (root.parent.visualFocus === true || root.parent.hovered === false)
         menuModel.clear()
         actions = list.map(entry => entry.action)
         for (let i = 0; i < list.length; ++i) {
@@ -43,10 +48,11 @@ Item {
     }
 
     property Menu menu: null
+    property bool landOnFirst: false
 
     TapHandler {
         acceptedButtons: Qt.RightButton
-        onTapped: eventPoint => root.openAt(eventPoint.position.x, eventPoint.position.y)
+        onTapped: eventPoint => root.openAt(eventPoint.position.x, eventPoint.position.y, false)
     }
     // On a button, its own press-and-hold opens the menu: a button whose press-and-hold is
     // answered emits no click on release. Elsewhere a long-press handler does.
@@ -55,16 +61,16 @@ Item {
     TapHandler {
         acceptedButtons: Qt.LeftButton
         enabled: !root.parentIsButton
-        onLongPressed: root.openAt(point.position.x, point.position.y)
+        onLongPressed: root.openAt(point.position.x, point.position.y, false)
     }
     Connections {
         target: root.parentIsButton ? root.parent : null
-        function onPressAndHold() { root.openAt(root.parent.pressX, root.parent.pressY) }
+        function onPressAndHold() { root.openAt(root.parent.pressX, root.parent.pressY, false) }
     }
     readonly property bool parentTakesMenuKey: parent !== null && typeof parent.contextMenuRequested === "function"
     Connections {
         target: root.parentTakesMenuKey ? root.parent : null
-        function onContextMenuRequested() { root.openAt(root.width / 2, root.height / 2) }
+        function onContextMenuRequested() { root.openAt(root.width / 2, root.height / 2, true) }
     }
 
     MenuAction {
@@ -74,7 +80,7 @@ Item {
             if (root.parentTakesMenuKey)
                 root.parent.contextMenuRequested()
             else
-                root.openAt(root.width / 2, root.height / 2)
+                root.openAt(root.width / 2, root.height / 2, true)
         }
     }
 
@@ -83,13 +89,14 @@ Item {
     Component {
         id: menuComponent
 
-        Menu {
+        LandingMenu {
             id: popupMenu
             width: 220
+            landOnFirst: root.landOnFirst
 
             Instantiator {
                 model: menuModel
-                delegate: MenuItem {
+                delegate: LandingMenuItem {
                     id: menuItem
                     required property int index
                     required property string title

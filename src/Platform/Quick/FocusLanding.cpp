@@ -36,6 +36,13 @@ bool FocusLanding::enter(QQuickItem *container, bool keyboard)
     QQuickItem *focused = window->activeFocusItem();
     if (focused && !holdsNothing(window, focused) && !isInside(container, focused))
         return isInside(focused, container);
+    return moveInto(container, keyboard);
+}
+
+bool FocusLanding::moveInto(QQuickItem *container, bool keyboard)
+{
+    if (!container || !container->window() || !container->isVisible())
+        return false;
     // The Tab order from the container: its first control is the next item after it, as long as
     // the chain has not left it.
     QQuickItem *first = container->nextItemInFocusChain(true);

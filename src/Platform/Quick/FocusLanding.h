@@ -23,6 +23,9 @@ public:
     // screen chose, a menu opened meanwhile) stays. `keyboard`: the screen was opened from the
     // keyboard, so the focus shows. Returns whether a control inside holds the focus.
     Q_INVOKABLE static bool enter(QQuickItem *container, bool keyboard);
+    // Gives the focus to the first enabled, visible control inside `container`, wherever the focus
+    // is now. Returns whether a control inside holds the focus.
+    Q_INVOKABLE static bool moveInto(QQuickItem *container, bool keyboard);
     // Whether the keyboard focus of `item`'s window lies inside `item` (or nothing holds it).
     Q_INVOKABLE static bool focusWithin(QQuickItem *item);
     // Whether the item holding the focus of `item`'s window got it from the keyboard.

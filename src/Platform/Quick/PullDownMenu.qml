@@ -4,8 +4,9 @@ import Melodrift
 
 // A pull-down menu: a kit button whose label is given as `contentItem`, opening a menu of `items`
 // (texts) below it. Choosing one emits chosen(index, text). Enter or Space opens it from the
-// keyboard; the arrow keys and Enter choose in the open menu. The item at `currentIndex` (none
-// when -1) is the current choice, which the label shows: assistive technology reads it as checked.
+// keyboard, on its first item; the arrow keys and Enter choose in the open menu. The item at
+// `currentIndex` (none when -1) is the current choice, which the label shows: it is checked, and
+// assistive technology reads it so.
 //     PullDownMenu {
 //         items: model.presetNames
 //         onChosen: (index, text) => model.applyPreset(text)
@@ -24,18 +25,24 @@ ButtonBase {
     opacity: pressed ? 0.55 : (enabled ? 1.0 : 0.4)
     Accessible.role: Accessible.ButtonMenu
 
-    onClicked: menu.open()
+    // Opened from the keyboard (or by assistive technology, not from a pointer over it).
+    property bool openedByKeyboard: false
+    onClicked: {
+        openedByKeyboard = visualFocus || !hovered
+        menu.open()
+    }
 
-    Menu {
+    LandingMenu {
         id: menu
         // Above the sheet (z 1) the button sits in; level with it, the sheet hides the menu.
         z: 2
         y: control.height + 4
         width: control.width
+        landOnFirst: control.openedByKeyboard
 
         Repeater {
             model: control.items
-            delegate: MenuItem {
+            delegate: LandingMenuItem {
                 id: menuItem
                 required property int index
                 required property string modelData
@@ -45,10 +52,20 @@ ButtonBase {
                 // technology here.
                 Accessible.name: modelData
                 Accessible.onPressAction: menuItem.clicked()
-                // The current choice, which the button's label shows, reads as checked.
-                Accessible.checkable: control.currentIndex >= 0
-                Accessible.checked: index === control.currentIndex
+                // The current choice, which the button's label shows, is checked: the item's own
+                // state, which Qt also hands to a screen reader that attaches later. A click
+                // toggles it; the choice, not the click, decides it again.
+                checkable: control.currentIndex >= 0
+                checked: index === control.currentIndex
+                onToggled: checked = Qt.binding(() => index === control.currentIndex)
+                Accessible.checkable: checkable
+                Accessible.checked: checked
                 contentItem: Text {
+                    // Room for the check mark, on its side.
+                    readonly property real indicatorPadding: parent.checkable && parent.indicator
+                                                             ? parent.indicator.width + parent.spacing : 0
+                    leftPadding: parent.mirrored ? 0 : indicatorPadding
+                    rightPadding: parent.mirrored ? indicatorPadding : 0
                     textFormat: Text.PlainText
                     text: parent.text
                     font: parent.font

@@ -14,6 +14,7 @@ const QHash<QString, char16_t> &Symbols::table()
         {QStringLiteral("arrow.down.circle"), 0xf181},                 // arrow_circle_down
         {QStringLiteral("arrow.down.circle.fill"), 0xf000},            // download_for_offline
         {QStringLiteral("arrow.left"), 0xe5c4},                        // arrow_back
+        {QStringLiteral("arrow.up"), 0xe5d8},                          // arrow_upward
         {QStringLiteral("arrow.right.circle.fill"), 0xeaaa},           // arrow_circle_right
         {QStringLiteral("backward.fill"), 0xe020},                     // fast_rewind
         {QStringLiteral("checkmark"), 0xe5ca},                         // check
@@ -28,11 +29,13 @@ const QHash<QString, char16_t> &Symbols::table()
         {QStringLiteral("ellipsis.circle"), 0xef64},                   // pending
         {QStringLiteral("exclamationmark.triangle.fill"), 0xe002},     // warning
         {QStringLiteral("film"), 0xe02c},                              // movie
+        {QStringLiteral("folder"), 0xe2c7},                            // folder
         {QStringLiteral("forward.fill"), 0xe01f},                      // fast_forward
         {QStringLiteral("gobackward.10"), 0xe059},                     // replay_10
         {QStringLiteral("goforward.10"), 0xe056},                      // forward_10
         {QStringLiteral("heart"), 0xe87e},                             // favorite_border
         {QStringLiteral("heart.fill"), 0xe87d},                        // favorite
+        {QStringLiteral("house"), 0xe88a},                             // home
         {QStringLiteral("lock"), 0xe897},                              // lock
         {QStringLiteral("lock.open.fill"), 0xe898},                    // lock_open
         {QStringLiteral("lock.rotation"), 0xeade},                     // lock_reset
