@@ -132,6 +132,9 @@ PlainButton {
                     positionViewAtIndex(currentIndex, ListView.Center)
                 }
                 Component.onCompleted: showCurrent()
+                // Whatever takes the menu down first (its sheet, the application quitting), the
+                // items go before the list, as they do when it closes.
+                Component.onDestruction: list.model = null
                 onModelChanged: showCurrent()
                 onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 
