@@ -90,6 +90,20 @@ PlainButton {
             border.color: Qt.rgba(1, 1, 1, 0.1)
         }
 
+        // While open, the sheet under it is out of reach of assistive technology; it closes with
+        // the sheet (hidden as it goes).
+        readonly property ModalCover modalCover: ModalCover {
+            active: menu.visible
+            content: menu.contentItem ? menu.contentItem.parent : null
+        }
+        Connections {
+            target: root
+            function onVisibleChanged() {
+                if (!root.visible)
+                    menu.close()
+            }
+        }
+
         // The list lives from the menu's opening until just after its closing. Its items go first,
         // through the list's own release, as the menu closes: a list destroyed with its items in
         // place takes them down while it is half gone itself, which assistive technology watching

@@ -104,6 +104,9 @@ protected:
         APIClient::shared().setBaseURL(previousBase);
     }
 
+public:
+    using QmlWindowFixture::hosted;
+
     QQuickItem *item(const QString &name) const
     {
         return hosted.isValid() ? itemNamed(hosted.window()->contentItem(), name) : nullptr;
@@ -161,20 +164,41 @@ struct StoryCase {
 
 } // namespace
 
-// Each range menu open on its lines while the sheet under it closes, or while the whole scene
-// goes as at quit: nothing is left of the menu, and the screen reader read every event on the way.
-TEST_F(OpenMenuTeardown, StoryLineMenus)
+// Each range menu open on its lines, and the share sheet, while the story sheet under it closes or
+// the whole scene goes as at quit. While one is open, the story sheet under it neither reads as
+// showing nor takes a press; afterwards nothing is left of it, and the screen reader read every
+// event on the way.
+TEST_F(OpenMenuTeardown, StoryMenusAndShareSheet)
 {
     const StoryCase cases[] = {
         {"start menu, sheet closes", "startMenu", Teardown::SheetCloses},
         {"end menu, sheet closes", "endMenu", Teardown::SheetCloses},
+        {"share sheet, sheet closes", "shareSheet", Teardown::SheetCloses},
         {"start menu, scene destroyed", "startMenu", Teardown::SceneDestroyed},
         {"end menu, scene destroyed", "endMenu", Teardown::SceneDestroyed},
+        {"share sheet, scene destroyed", "shareSheet", Teardown::SceneDestroyed},
     };
     for (const StoryCase &c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(showStorySheet());
-        ASSERT_TRUE(openLineMenu(QString::fromLatin1(c.menu)));
+        const QString menu = QString::fromLatin1(c.menu);
+        if (menu == u"shareSheet"_s) {
+            QObject *share = item(u"storyView"_s)->findChild<QObject *>(menu);
+            ASSERT_TRUE(share);
+            QMetaObject::invokeMethod(share, "open");
+            ASSERT_TRUE(waitFor([&] { return accessibletree::shownNode(hosted.window(), u"کپی فایل"_s); }));
+        } else {
+            ASSERT_TRUE(openLineMenu(menu));
+        }
+        // Under it, the sheet's close button is out of reach.
+        QAccessibleInterface *close = QAccessible::queryAccessibleInterface(item(u"closeButton"_s));
+        ASSERT_TRUE(close);
+        EXPECT_TRUE(close->state().invisible);
+        EXPECT_FALSE(accessibletree::shownNode(hosted.window(), u"بستن"_s));
+        EXPECT_FALSE(accessibletree::press(close));
+        settle(50);
+        EXPECT_TRUE(hosted.screen()->property("show").toBool());
+
         const int before = ListeningScreenReader::events();
         switch (c.teardown) {
         case Teardown::SheetCloses:
@@ -182,6 +206,8 @@ TEST_F(OpenMenuTeardown, StoryLineMenus)
             ASSERT_TRUE(waitFor([&] { return !item(u"storyView"_s); }));
             settle(50);
             EXPECT_EQ(countNamed(u"lineItem"_s), 0);
+            EXPECT_TRUE(accessibletree::shownNames(hosted.window(), QAccessible::MenuItem).isEmpty());
+            EXPECT_FALSE(accessibletree::shownNode(hosted.window(), u"کپی فایل"_s));
             break;
         case Teardown::SceneDestroyed:
             hosted = HostedScreen();
@@ -190,5 +216,112 @@ TEST_F(OpenMenuTeardown, StoryLineMenus)
         }
         EXPECT_GT(ListeningScreenReader::events(), before);
         hosted = HostedScreen();
+    }
+}
+
+namespace {
+
+// A kit scene with two tabs (a StackLayout, as the window has): on the first, in a Loader that
+// stands for the screen holding it, the menu or sheet of the case. `open` opens it from the
+// keyboard and answers whether its items are in place.
+struct KitCase {
+    const char *name;
+    QByteArray holder; // the first tab's screen
+    std::function<bool(OpenMenuTeardown &)> open;
+};
+
+enum class KitTeardown { HolderGoes, TabSwitches, SceneDestroyed };
+
+} // namespace
+
+// The kit's menus and a sheet of rows, each taken down while open: by the screen holding it going
+// away, by its tab being switched, by the whole scene going at quit. A menu is closed with what
+// held it: nothing of it stays open over the other tab.
+TEST_F(OpenMenuTeardown, KitMenusAndSheets)
+{
+    const QByteArray rowMenu =
+        "LazyListView { anchors.fill: parent; model: 20\n"
+        "  delegate: FocusScope { required property int index; width: 300; height: 44\n"
+        "    PlainButton { objectName: \"row\" + index; anchors.fill: parent; text: \"row \" + index\n"
+        "      ContextMenu { objectName: \"rowMenu\"\n"
+        "        entries: () => [{ text: \"one\", action: () => {} }, { text: \"two\", action: () => {} }] } } } }";
+    const QByteArray pullDown =
+        "PullDownMenu { objectName: \"presetMenu\"; width: 200; height: 40; items: [\"a\", \"b\", \"c\", \"d\"]\n"
+        "  currentIndex: 1; contentItem: Text { text: \"preset\" } }";
+    const QByteArray rowsSheet =
+        "Item { id: screen; property bool show: false\n"
+        "  Sheet { presenter: screen; flag: \"show\"\n"
+        "    LazyListView { objectName: \"sheetRows\"; model: 40\n"
+        "      delegate: FocusScope { required property int index; width: 300; height: 44\n"
+        "        PlainButton { objectName: \"sheetRow\"; anchors.fill: parent; text: \"playlist \" + index } } } } }";
+    const auto menuItemsShown = [](OpenMenuTeardown &t) {
+        return waitFor([&] { return !accessibletree::shownNames(t.hosted.window(), QAccessible::MenuItem).isEmpty(); });
+    };
+    const KitCase cases[] = {
+        {"row menu", rowMenu,
+         [&](OpenMenuTeardown &t) {
+             QQuickItem *row = t.item(u"row3"_s);
+             if (!row)
+                 return false;
+             row->forceActiveFocus(Qt::TabFocusReason);
+             QQuickItem *menu = itemNamed(row, u"rowMenu"_s);
+             return menu && QMetaObject::invokeMethod(menu, "openAt", Q_ARG(QVariant, 10), Q_ARG(QVariant, 10),
+                                                      Q_ARG(QVariant, true))
+                    && menuItemsShown(t);
+         }},
+        {"pull-down menu", pullDown,
+         [&](OpenMenuTeardown &t) {
+             QQuickItem *button = t.item(u"presetMenu"_s);
+             if (!button)
+                 return false;
+             button->forceActiveFocus(Qt::TabFocusReason);
+             t.key(Qt::Key_Return);
+             return menuItemsShown(t);
+         }},
+        {"sheet of rows", rowsSheet,
+         [&](OpenMenuTeardown &t) {
+             QQuickItem *screen = t.item(u"holder"_s);
+             if (!screen || !screen->childItems().value(0))
+                 return false;
+             screen->childItems().value(0)->setProperty("show", true);
+             return waitFor([&] { return t.countNamed(u"sheetRow"_s) > 3; });
+         }},
+    };
+    for (const KitCase &c : cases) {
+        for (const KitTeardown teardown : {KitTeardown::HolderGoes, KitTeardown::TabSwitches, KitTeardown::SceneDestroyed}) {
+            SCOPED_TRACE(std::string(c.name) + (teardown == KitTeardown::HolderGoes    ? ": its screen goes"
+                                                : teardown == KitTeardown::TabSwitches ? ": the tab switches"
+                                                                                       : ": the scene goes"));
+            QObject *root = loadQml("import QtQuick.Layouts\nItem { id: root; property int tab: 0; property bool held: true\n"
+                                    "  StackLayout { anchors.fill: parent; currentIndex: root.tab\n"
+                                    "    Loader { objectName: \"holder\"; active: root.held\n"
+                                    "      sourceComponent: " + c.holder + " }\n"
+                                    "    Item { objectName: \"otherTab\" } } }");
+            ASSERT_TRUE(root);
+            ASSERT_TRUE(c.open(*this));
+            const int before = ListeningScreenReader::events();
+            switch (teardown) {
+            case KitTeardown::HolderGoes:
+                root->setProperty("held", false);
+                settle(50);
+                break;
+            case KitTeardown::TabSwitches:
+                root->setProperty("tab", 1);
+                // Nothing of the first tab's menu is left over the second.
+                EXPECT_TRUE(waitFor([&] {
+                    return accessibletree::shownNames(hosted.window(), QAccessible::MenuItem).isEmpty()
+                           && accessibletree::shownNames(hosted.window(), QAccessible::PopupMenu).isEmpty();
+                }));
+                settle(50);
+                break;
+            case KitTeardown::SceneDestroyed:
+                hosted = HostedScreen();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                break;
+            }
+            EXPECT_GT(ListeningScreenReader::events(), before);
+            hosted = HostedScreen();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
     }
 }

@@ -145,6 +145,8 @@ public:
     QStringList actionNames() const override
     {
         QStringList names;
+        if (outOfReach())
+            return names;
         if (QAccessibleActionInterface *qt = m_qt->actionInterface())
             names = qt->actionNames();
         names.removeDuplicates();
@@ -154,6 +156,8 @@ public:
     }
     void doAction(const QString &actionName) override
     {
+        if (outOfReach())
+            return;
         if (actionName == showMenuAction() && MenuAction::of(m_item)) {
             MenuAction::of(m_item)->trigger();
             return;
@@ -185,7 +189,7 @@ public:
     QVariant currentValue() const override { return qtValue() ? qtValue()->currentValue() : QVariant(); }
     void setCurrentValue(const QVariant &value) override
     {
-        if (m_item && m_item->isEnabled() && qtValue())
+        if (m_item && m_item->isEnabled() && !outOfReach() && qtValue())
             qtValue()->setCurrentValue(value);
     }
     QVariant maximumValue() const override { return qtValue() ? qtValue()->maximumValue() : QVariant(); }
@@ -193,6 +197,8 @@ public:
     QVariant minimumStepSize() const override { return qtValue() ? qtValue()->minimumStepSize() : QVariant(); }
 
 private:
+    // Under an open modal sheet, dialog or menu: neither pressed nor set, as no pointer reaches it.
+    bool outOfReach() const { return m_item && ModalCover::covers(m_item); }
     bool menuOpens() const { return m_item && m_item->isEnabled() && m_item->isVisible() && MenuAction::of(m_item); }
     QAccessibleValueInterface *qtValue() const
     {

@@ -10,7 +10,8 @@
 // actions and a missing name):
 //   - an item that is disabled (itself or through an ancestor) is exposed as disabled, which
 //     AT-SPI reads as neither enabled nor sensitive;
-//   - while a modal sheet or dialog is open, what lies under it is exposed as not showing;
+//   - while a modal sheet, dialog or menu is open, what lies under it is exposed as not showing,
+//     and its actions and values are out of reach;
 //   - each action is listed once (Qt lists a press handled in QML twice), and an item with a
 //     context menu (a MenuAction) offers the standard ShowMenu action;
 //   - a password edit is named by its label, scroll bars and popup menus have a name, and a node
