@@ -320,3 +320,48 @@ TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhereARemovedRowStood)
     EXPECT_TRUE(hosted.window()->activeFocusItem() && hosted.window()->activeFocusItem()->inherits("QQuickAbstractButton"))
         << "Tab goes on from the title";
 }
+
+// A track removal or rename the server refuses (404) shows the error view; the focus, which was
+// in the dialog or sheet that asked for it, goes to "تلاش دوباره" and shows there.
+TEST_F(LibraryScreensQml, AFailedTrackEditLeavesTheFocusOnTheRetry)
+{
+    const QByteArray refused = R"({"code":404,"message":"not found"})";
+    for (const bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "rename" : "removal");
+        QObject *stack = loadQml(playlistStack);
+        QMetaObject::invokeMethod(stack, "openPlaylist");
+        ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+        settle(350); // the push transition
+        server.script(rename ? "PUT" : "DELETE", QStringLiteral("/api/playlists/1/tracks/1"),
+                      standin::Reply::json(refused, 404), 1);
+        QQuickItem *firstPlay = visibleNamed(find(QStringLiteral("trackRow0")), QStringLiteral("playButton"));
+        ASSERT_TRUE(firstPlay);
+        firstPlay->forceActiveFocus(Qt::TabFocusReason);
+        if (rename) {
+            QObject *page = nullptr; // the page's screen model
+            for (QQuickItem *i = find(QStringLiteral("trackRow0")); i && !page; i = i->parentItem()) {
+                QObject *model = i->property("model").value<QObject *>();
+                if (model && model->metaObject()->indexOfMethod("saveTrackEdit()") >= 0)
+                    page = model;
+            }
+            ASSERT_TRUE(page);
+            QMetaObject::invokeMethod(page, "prepareTrackEdit", Q_ARG(int, 0));
+            ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("acceptButton")) != nullptr; }));
+            settle(300); // the dialog's entrance
+            find(QStringLiteral("acceptButton"))->forceActiveFocus(Qt::TabFocusReason);
+            key(Qt::Key_Space);
+        } else {
+            key(Qt::Key_Delete);
+            ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("destructiveButton")) != nullptr; }));
+            settle(300); // the dialog's entrance
+            find(QStringLiteral("destructiveButton"))->forceActiveFocus(Qt::TabFocusReason);
+            key(Qt::Key_Space);
+        }
+        ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("retryButton"))); }));
+        QQuickItem *retry = find(QStringLiteral("retryButton"));
+        EXPECT_TRUE(waitFor([&] { return retry->hasActiveFocus() && retry->property("visualFocus").toBool(); }));
+        settle(400); // whatever the closing dialog or sheet does with the focus afterwards
+        EXPECT_TRUE(retry->hasActiveFocus());
+        hosted = HostedScreen();
+    }
+}

@@ -17,7 +17,8 @@
 //   - a password edit is named by its label, scroll bars and popup menus have a name, and a node
 //     QML cannot name (a popup's own) takes the name a NodeName gives it;
 //   - only what is in a scrolling view reads as showing, and a scroll bar's value is its view's
-//     position (AccessibleViewport.h).
+//     position (AccessibleViewport.h);
+//   - a progress bar's value is how far it has come, 0 to 100.
 // The second needs to know which popups are modal and open: each one declares a ModalCover.
 //     Popup { id: sheet; modal: true; ModalCover { active: sheet.visible; content: sheet.contentItem } }
 // Everything inside `content` stays exposed, as do menus opened above it; the rest of its window
