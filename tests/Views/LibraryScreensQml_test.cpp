@@ -331,7 +331,7 @@ TEST_F(LibraryScreensQml, AFailedTrackEditLeavesTheFocusOnTheRetry)
         QObject *stack = loadQml(playlistStack);
         QMetaObject::invokeMethod(stack, "openPlaylist");
         ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
-        settle(350); // the push transition
+        ASSERT_TRUE(waitFor([&] { return !stack->property("busy").toBool(); })); // the push transition
         server.script(rename ? "PUT" : "DELETE", QStringLiteral("/api/playlists/1/tracks/1"),
                       standin::Reply::json(refused, 404), 1);
         QQuickItem *firstPlay = visibleNamed(find(QStringLiteral("trackRow0")), QStringLiteral("playButton"));
@@ -346,22 +346,32 @@ TEST_F(LibraryScreensQml, AFailedTrackEditLeavesTheFocusOnTheRetry)
             }
             ASSERT_TRUE(page);
             QMetaObject::invokeMethod(page, "prepareTrackEdit", Q_ARG(int, 0));
-            ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("acceptButton")) != nullptr; }));
-            settle(300); // the dialog's entrance
-            find(QStringLiteral("acceptButton"))->forceActiveFocus(Qt::TabFocusReason);
-            key(Qt::Key_Space);
         } else {
             key(Qt::Key_Delete);
-            ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("destructiveButton")) != nullptr; }));
-            settle(300); // the dialog's entrance
-            find(QStringLiteral("destructiveButton"))->forceActiveFocus(Qt::TabFocusReason);
-            key(Qt::Key_Space);
         }
-        ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("retryButton"))); }));
+        QObject *dialog = stack->findChild<QObject *>(rename ? QStringLiteral("editTrackDialog")
+                                                             : QStringLiteral("deleteTrackDialog"));
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(waitFor([&] { return dialog->property("opened").toBool(); }, 20000));
+        QQuickItem *confirm = find(rename ? QStringLiteral("acceptButton") : QStringLiteral("destructiveButton"));
+        ASSERT_TRUE(confirm);
+        confirm->forceActiveFocus(Qt::TabFocusReason);
+        key(Qt::Key_Space);
+        ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("retryButton"))); }, 20000));
         QQuickItem *retry = find(QStringLiteral("retryButton"));
-        EXPECT_TRUE(waitFor([&] { return retry->hasActiveFocus() && retry->property("visualFocus").toBool(); }));
-        settle(400); // whatever the closing dialog or sheet does with the focus afterwards
-        EXPECT_TRUE(retry->hasActiveFocus());
+        // Once the dialog has gone and what its closing set off has run.
+        ASSERT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }, 20000));
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+        const auto focusedName = [&] {
+            QQuickItem *focused = hosted.window()->activeFocusItem();
+            return focused ? focused->objectName() + u' ' + QString::fromLatin1(focused->metaObject()->className())
+                           : QStringLiteral("(none)");
+        };
+        EXPECT_TRUE(waitFor([&] { return retry->hasActiveFocus() && retry->property("visualFocus").toBool(); }))
+            << qPrintable(focusedName());
         hosted = HostedScreen();
     }
 }
