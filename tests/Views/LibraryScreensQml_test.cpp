@@ -195,6 +195,30 @@ AddToPlaylistSheet {
     }
 }
 
+// An add the server refuses says why, and the focus is back on the row that was used (disabled
+// while the add ran), not on a control elsewhere in the sheet.
+TEST_F(LibraryScreensQml, AFailedAddLeavesTheFocusOnTheRowUsed)
+{
+    loadQml(R"(
+AddToPlaylistSheet {
+    station: ({ genre: "pop-live", title: "Singer - Song", server_name: "Pop Live", stream_url: "/live/pop-live" })
+}
+)");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistRow1"))); }));
+    server.script("POST", QStringLiteral("/api/playlists/1/tracks"),
+                  standin::Reply::json(R"({"code":404,"message":"not found"})", 404), 1);
+    QQuickItem *row = find(QStringLiteral("playlistRow1"));
+    row->forceActiveFocus(Qt::TabFocusReason);
+    key(Qt::Key_Space);
+    ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/playlists/1/tracks")));
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("messageLine")) && find(QStringLiteral("playlistRow1"))->isEnabled(); }));
+    EXPECT_FALSE(find(QStringLiteral("messageLine"))->property("text").toString().isEmpty());
+    EXPECT_TRUE(waitFor([&] {
+        QQuickItem *focused = hosted.window()->activeFocusItem();
+        return focused && focused->objectName() == QStringLiteral("playlistRow1") && focused->property("visualFocus").toBool();
+    })) << qPrintable(hosted.window()->activeFocusItem() ? hosted.window()->activeFocusItem()->objectName() : QString());
+}
+
 // Progress steps of a running download change its row's texts, never the rows: whatever has the
 // keyboard focus (a cancel button, a finished row) keeps it, and Tab goes on from there.
 TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhileADownloadRuns)
