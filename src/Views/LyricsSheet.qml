@@ -167,6 +167,8 @@ NavigationPage {
             highlightFollowsCurrentItem: false
             currentIndex: -1
             ScrollBar.vertical: ScrollBar {}
+            // The rows go before the list as the sheet lets it go (see LazyListView.qml).
+            Component.onDestruction: list.model = null
             Accessible.role: Accessible.List
             Accessible.name: "متن ترانه"
 

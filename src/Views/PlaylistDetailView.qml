@@ -76,6 +76,7 @@ NavigationPage {
             wrapMode: Text.Wrap
         }
         ProminentButton {
+            id: retryButton
             objectName: "retryButton"
             anchors.horizontalCenter: parent.horizontalCenter
             text: "تلاش دوباره"
@@ -276,7 +277,21 @@ NavigationPage {
         }
         function onContentChanged() {
             Qt.callLater(page.refocus)
+            if (playlist.content === PlaylistDetailViewModel.Failed)
+                Qt.callLater(page.focusRetry)
         }
+    }
+
+    // A failure (a load, or an edit the server refused) replaces what had the focus with the
+    // error view: the focus goes to its retry, shown, unless the listener has moved on elsewhere;
+    // also once the dialog that asked for the edit has closed.
+    function focusRetry() {
+        if (playlist.content !== PlaylistDetailViewModel.Failed || !retryButton.visible || retryButton.activeFocus)
+            return
+        const focused = page.Window.activeFocusItem
+        if (focused && focused.visible && focused.activeFocusOnTab && !FocusLanding.focusWithin(page))
+            return
+        retryButton.forceActiveFocus(Qt.TabFocusReason)
     }
 
     // ---- busy: over everything, bar included; nothing under it takes a press.
@@ -304,6 +319,7 @@ NavigationPage {
         objectName: "editDialog"
         presenter: playlist
         flag: "showEditSheet"
+        onClosed: Qt.callLater(page.focusRetry)
         title: "ویرایش پلیلیست"
         message: "نام و توضیحات پلیلیست را ویرایش کنید."
         acceptText: "ذخیره"
@@ -329,6 +345,7 @@ NavigationPage {
         objectName: "deletePlaylistDialog"
         presenter: playlist
         flag: "showDeleteConfirm"
+        onClosed: Qt.callLater(page.focusRetry)
         title: "حذف پلیلیست؟"
         message: "این عمل قابل بازگشت نیست."
         destructiveText: "حذف"
@@ -339,6 +356,7 @@ NavigationPage {
         objectName: "editTrackDialog"
         presenter: playlist
         flag: "showEditTrackSheet"
+        onClosed: Qt.callLater(page.focusRetry)
         title: "ویرایش آهنگ"
         acceptText: "ذخیره"
         onAccepted: playlist.saveTrackEdit()
@@ -363,6 +381,7 @@ NavigationPage {
         objectName: "deleteTrackDialog"
         presenter: playlist
         flag: "showDeleteTrackConfirm"
+        onClosed: Qt.callLater(page.focusRetry)
         title: "حذف آهنگ؟"
         message: playlist.trackToDeleteTitle
         destructiveText: "حذف"

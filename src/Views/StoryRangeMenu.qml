@@ -90,6 +90,20 @@ PlainButton {
             border.color: Qt.rgba(1, 1, 1, 0.1)
         }
 
+        // While open, the sheet under it is out of reach of assistive technology; it closes with
+        // the sheet (hidden as it goes).
+        readonly property ModalCover modalCover: ModalCover {
+            active: menu.visible
+            content: menu.contentItem ? menu.contentItem.parent : null
+        }
+        Connections {
+            target: root
+            function onVisibleChanged() {
+                if (!root.visible)
+                    menu.close()
+            }
+        }
+
         // The list lives from the menu's opening until just after its closing. Its items go first,
         // through the list's own release, as the menu closes: a list destroyed with its items in
         // place takes them down while it is half gone itself, which assistive technology watching
@@ -132,6 +146,9 @@ PlainButton {
                     positionViewAtIndex(currentIndex, ListView.Center)
                 }
                 Component.onCompleted: showCurrent()
+                // Whatever takes the menu down first (its sheet, the application quitting), the
+                // items go before the list, as they do when it closes.
+                Component.onDestruction: list.model = null
                 onModelChanged: showCurrent()
                 onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 

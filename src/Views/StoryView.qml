@@ -358,6 +358,19 @@ NavigationPage {
             target: shareSheet.contentItem ? shareSheet.contentItem.parent : null
             name: "اشتراکگذاری"
         }
+        // While open, the story sheet under it is out of reach of assistive technology; it closes
+        // with the story sheet.
+        readonly property ModalCover modalCover: ModalCover {
+            active: shareSheet.visible
+            content: shareSheet.contentItem ? shareSheet.contentItem.parent : null
+        }
+        readonly property Connections closesWithPage: Connections {
+            target: page
+            function onVisibleChanged() {
+                if (!page.visible)
+                    shareSheet.close()
+            }
+        }
 
         // Opened from the keyboard: the focus shows on its first button.
         property bool openedByKeyboard: false

@@ -344,6 +344,37 @@ Item {
     EXPECT_TRUE(waitFor([&] { return node->valueInterface() == nullptr; })) << "a view that cannot scroll has no value";
 }
 
+// A progress bar (a render's) is read as a value from 0 to 100 as it moves; the listener is told
+// of each step and finds the value where it is told.
+TEST_F(KitAccessibility, AProgressBarExposesHowFarItHasCome)
+{
+    at::EventLog log;
+    loadQml(R"(
+Item {
+    property real done: 0.25
+    ProgressBar {
+        objectName: "progress"
+        width: 200
+        from: 0; to: 1; value: parent.done
+        Accessible.role: Accessible.ProgressBar
+        Accessible.name: "پیشرفت ساخت ویدیو"
+    }
+})");
+    QQuickItem *bar = item(QStringLiteral("progress"));
+    ASSERT_TRUE(bar);
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_TRUE(node && node->valueInterface());
+    QAccessibleValueInterface *value = node->valueInterface();
+    EXPECT_EQ(value->minimumValue().toDouble(), 0);
+    EXPECT_EQ(value->maximumValue().toDouble(), 100);
+    EXPECT_EQ(value->currentValue().toDouble(), 25);
+    hosted.screen()->setProperty("done", 0.6);
+    EXPECT_EQ(value->currentValue().toDouble(), 60);
+    EXPECT_TRUE(waitFor([&] { return !log.of(bar, QAccessible::ValueChanged).isEmpty(); }));
+    value->setCurrentValue(10); // read only
+    EXPECT_EQ(value->currentValue().toDouble(), 60);
+}
+
 // Rows a list builds ahead of its view, and menu items below a menu's fold, are not showing; the
 // listener is told as scrolling brings them in and takes them out.
 TEST_F(KitAccessibility, OnlyWhatIsInViewReadsShowing)

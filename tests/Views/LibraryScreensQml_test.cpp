@@ -195,6 +195,30 @@ AddToPlaylistSheet {
     }
 }
 
+// An add the server refuses says why, and the focus is back on the row that was used (disabled
+// while the add ran), not on a control elsewhere in the sheet.
+TEST_F(LibraryScreensQml, AFailedAddLeavesTheFocusOnTheRowUsed)
+{
+    loadQml(R"(
+AddToPlaylistSheet {
+    station: ({ genre: "pop-live", title: "Singer - Song", server_name: "Pop Live", stream_url: "/live/pop-live" })
+}
+)");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("playlistRow1"))); }));
+    server.script("POST", QStringLiteral("/api/playlists/1/tracks"),
+                  standin::Reply::json(R"({"code":404,"message":"not found"})", 404), 1);
+    QQuickItem *row = find(QStringLiteral("playlistRow1"));
+    row->forceActiveFocus(Qt::TabFocusReason);
+    key(Qt::Key_Space);
+    ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/playlists/1/tracks")));
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("messageLine")) && find(QStringLiteral("playlistRow1"))->isEnabled(); }));
+    EXPECT_FALSE(find(QStringLiteral("messageLine"))->property("text").toString().isEmpty());
+    EXPECT_TRUE(waitFor([&] {
+        QQuickItem *focused = hosted.window()->activeFocusItem();
+        return focused && focused->objectName() == QStringLiteral("playlistRow1") && focused->property("visualFocus").toBool();
+    })) << qPrintable(hosted.window()->activeFocusItem() ? hosted.window()->activeFocusItem()->objectName() : QString());
+}
+
 // Progress steps of a running download change its row's texts, never the rows: whatever has the
 // keyboard focus (a cancel button, a finished row) keeps it, and Tab goes on from there.
 TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhileADownloadRuns)
@@ -319,4 +343,59 @@ TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhereARemovedRowStood)
     key(Qt::Key_Tab);
     EXPECT_TRUE(hosted.window()->activeFocusItem() && hosted.window()->activeFocusItem()->inherits("QQuickAbstractButton"))
         << "Tab goes on from the title";
+}
+
+// A track removal or rename the server refuses (404) shows the error view; the focus, which was
+// in the dialog or sheet that asked for it, goes to "تلاش دوباره" and shows there.
+TEST_F(LibraryScreensQml, AFailedTrackEditLeavesTheFocusOnTheRetry)
+{
+    const QByteArray refused = R"({"code":404,"message":"not found"})";
+    for (const bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "rename" : "removal");
+        QObject *stack = loadQml(playlistStack);
+        QMetaObject::invokeMethod(stack, "openPlaylist");
+        ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+        ASSERT_TRUE(waitFor([&] { return !stack->property("busy").toBool(); })); // the push transition
+        server.script(rename ? "PUT" : "DELETE", QStringLiteral("/api/playlists/1/tracks/1"),
+                      standin::Reply::json(refused, 404), 1);
+        QQuickItem *firstPlay = visibleNamed(find(QStringLiteral("trackRow0")), QStringLiteral("playButton"));
+        ASSERT_TRUE(firstPlay);
+        firstPlay->forceActiveFocus(Qt::TabFocusReason);
+        if (rename) {
+            QObject *page = nullptr; // the page's screen model
+            for (QQuickItem *i = find(QStringLiteral("trackRow0")); i && !page; i = i->parentItem()) {
+                QObject *model = i->property("model").value<QObject *>();
+                if (model && model->metaObject()->indexOfMethod("saveTrackEdit()") >= 0)
+                    page = model;
+            }
+            ASSERT_TRUE(page);
+            QMetaObject::invokeMethod(page, "prepareTrackEdit", Q_ARG(int, 0));
+        } else {
+            key(Qt::Key_Delete);
+        }
+        QObject *dialog = stack->findChild<QObject *>(rename ? QStringLiteral("editTrackDialog")
+                                                             : QStringLiteral("deleteTrackDialog"));
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(waitFor([&] { return dialog->property("opened").toBool(); }, 20000));
+        QQuickItem *confirm = find(rename ? QStringLiteral("acceptButton") : QStringLiteral("destructiveButton"));
+        ASSERT_TRUE(confirm);
+        confirm->forceActiveFocus(Qt::TabFocusReason);
+        key(Qt::Key_Space);
+        ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("retryButton"))); }, 20000));
+        QQuickItem *retry = find(QStringLiteral("retryButton"));
+        // Once the dialog has gone and what its closing set off has run.
+        ASSERT_TRUE(waitFor([&] { return !dialog->property("visible").toBool(); }, 20000));
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+        const auto focusedName = [&] {
+            QQuickItem *focused = hosted.window()->activeFocusItem();
+            return focused ? focused->objectName() + u' ' + QString::fromLatin1(focused->metaObject()->className())
+                           : QStringLiteral("(none)");
+        };
+        EXPECT_TRUE(waitFor([&] { return retry->hasActiveFocus() && retry->property("visualFocus").toBool(); }))
+            << qPrintable(focusedName());
+        hosted = HostedScreen();
+    }
 }

@@ -30,10 +30,12 @@ void trapHandler(QtMsgType type, const QMessageLogContext &context, const QStrin
     if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg) {
         const QLatin1String category(context.category ? context.category : "");
         // Noise of the headless platform, not of our screens (nor is a machine without a sound
-        // server, where a video preview is seen but not heard).
+        // server, where a video preview is seen but not heard, nor one without a GPU, where its
+        // frames are converted on the CPU: said whenever the first frame arrives in time).
         const bool platformNoise = category.startsWith(QLatin1String("qt.qpa"))
             || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))
-            || message.startsWith(QLatin1String("PulseAudioService: pa_context_connect() failed"));
+            || message.startsWith(QLatin1String("PulseAudioService: pa_context_connect() failed"))
+            || message.contains(QLatin1String("No RHI backend. Using CPU conversion."));
         if (!platformNoise) {
             QMutexLocker lock(&trapMutex);
             if (trapped)

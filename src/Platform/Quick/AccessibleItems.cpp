@@ -10,6 +10,9 @@
 #include <QList>
 #include <QQuickWindow>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QList<ModalCover *> &openCovers()
@@ -46,6 +49,30 @@ bool isInOverlay(const QQuickItem *item)
     return false;
 }
 
+// A progress bar's value as assistive technology reads it: how far it has come, 0 to 100 (Qt
+// offers none for a Qt Quick progress bar). Read only, as the bar takes no pointer or key.
+class ProgressBarValue : public QAccessibleValueInterface
+{
+public:
+    explicit ProgressBarValue(QQuickItem *item) : m_item(item) {}
+
+    static bool isProgressBar(const QQuickItem *item) { return item && item->inherits("QQuickProgressBar"); }
+
+    QVariant currentValue() const override
+    {
+        if (!m_item || m_item->property("indeterminate").toBool())
+            return {};
+        return std::clamp(std::round(m_item->property("position").toDouble() * 100), 0.0, 100.0);
+    }
+    void setCurrentValue(const QVariant &) override {}
+    QVariant maximumValue() const override { return 100.0; }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return 1.0; }
+
+private:
+    QPointer<QQuickItem> m_item;
+};
+
 // Qt's interface of an item, with the item's enabled state and the modal covers added to its
 // state, its actions listed once and its context menu among them, a value that a disabled item
 // refuses, and a name where Qt gives none. Everything else is Qt's: the children it returns are
@@ -56,7 +83,7 @@ class AccessibleItem : public QAccessibleInterface,
 {
 public:
     AccessibleItem(QQuickItem *item, QAccessibleInterface *qt)
-        : m_item(item), m_qt(qt), m_qtId(QAccessible::uniqueId(qt)), m_scrollBarValue(item)
+        : m_item(item), m_qt(qt), m_qtId(QAccessible::uniqueId(qt)), m_scrollBarValue(item), m_progressValue(item)
     {
         // The bridge caches states: tell it when the enabled state changes.
         m_enabledWatch = QObject::connect(item, &QQuickItem::enabledChanged, item, [item] {
@@ -119,6 +146,8 @@ public:
             return static_cast<QAccessibleActionInterface *>(this);
         if (type == QAccessible::ValueInterface && accessibleviewport::ScrollBarValue::isScrollBar(m_item))
             return m_scrollBarValue.scrolls() ? static_cast<QAccessibleValueInterface *>(&m_scrollBarValue) : nullptr;
+        if (type == QAccessible::ValueInterface && ProgressBarValue::isProgressBar(m_item))
+            return static_cast<QAccessibleValueInterface *>(&m_progressValue);
         void *qt = m_qt->interface_cast(type);
         if (type == QAccessible::ValueInterface && qt)
             return static_cast<QAccessibleValueInterface *>(this);
@@ -145,6 +174,8 @@ public:
     QStringList actionNames() const override
     {
         QStringList names;
+        if (outOfReach())
+            return names;
         if (QAccessibleActionInterface *qt = m_qt->actionInterface())
             names = qt->actionNames();
         names.removeDuplicates();
@@ -154,6 +185,8 @@ public:
     }
     void doAction(const QString &actionName) override
     {
+        if (outOfReach())
+            return;
         if (actionName == showMenuAction() && MenuAction::of(m_item)) {
             MenuAction::of(m_item)->trigger();
             return;
@@ -185,7 +218,7 @@ public:
     QVariant currentValue() const override { return qtValue() ? qtValue()->currentValue() : QVariant(); }
     void setCurrentValue(const QVariant &value) override
     {
-        if (m_item && m_item->isEnabled() && qtValue())
+        if (m_item && m_item->isEnabled() && !outOfReach() && qtValue())
             qtValue()->setCurrentValue(value);
     }
     QVariant maximumValue() const override { return qtValue() ? qtValue()->maximumValue() : QVariant(); }
@@ -193,6 +226,8 @@ public:
     QVariant minimumStepSize() const override { return qtValue() ? qtValue()->minimumStepSize() : QVariant(); }
 
 private:
+    // Under an open modal sheet, dialog or menu: neither pressed nor set, as no pointer reaches it.
+    bool outOfReach() const { return m_item && ModalCover::covers(m_item); }
     bool menuOpens() const { return m_item && m_item->isEnabled() && m_item->isVisible() && MenuAction::of(m_item); }
     QAccessibleValueInterface *qtValue() const
     {
@@ -204,6 +239,7 @@ private:
     QAccessible::Id m_qtId;
     QMetaObject::Connection m_enabledWatch;
     accessibleviewport::ScrollBarValue m_scrollBarValue;
+    ProgressBarValue m_progressValue;
 };
 
 // Asked first for every object's most derived class: for an item, it has Qt make its own

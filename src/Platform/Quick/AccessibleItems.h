@@ -10,13 +10,15 @@
 // actions and a missing name):
 //   - an item that is disabled (itself or through an ancestor) is exposed as disabled, which
 //     AT-SPI reads as neither enabled nor sensitive;
-//   - while a modal sheet or dialog is open, what lies under it is exposed as not showing;
+//   - while a modal sheet, dialog or menu is open, what lies under it is exposed as not showing,
+//     and its actions and values are out of reach;
 //   - each action is listed once (Qt lists a press handled in QML twice), and an item with a
 //     context menu (a MenuAction) offers the standard ShowMenu action;
 //   - a password edit is named by its label, scroll bars and popup menus have a name, and a node
 //     QML cannot name (a popup's own) takes the name a NodeName gives it;
 //   - only what is in a scrolling view reads as showing, and a scroll bar's value is its view's
-//     position (AccessibleViewport.h).
+//     position (AccessibleViewport.h);
+//   - a progress bar's value is how far it has come, 0 to 100.
 // The second needs to know which popups are modal and open: each one declares a ModalCover.
 //     Popup { id: sheet; modal: true; ModalCover { active: sheet.visible; content: sheet.contentItem } }
 // Everything inside `content` stays exposed, as do menus opened above it; the rest of its window

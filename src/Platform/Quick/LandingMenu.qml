@@ -1,10 +1,12 @@
 import QtQuick
 import QtQuick.Controls
+import Melodrift
 
 // A menu that, asked for from the keyboard (`landOnFirst`), opens on its first item, so that Enter
 // chooses it at once. A pointer resting where such a menu appears does not take that away (its
 // hover would make the item under it current); once the pointer moves, the items follow it. Its
-// items are LandingMenuItems.
+// items are LandingMenuItems. While it is open, what lies under it is out of reach of assistive
+// technology; it closes when the item it was opened from goes (hidden with its tab or screen).
 //     LandingMenu { landOnFirst: button.visualFocus; LandingMenuItem { text: "ویرایش" } }
 Menu {
     id: menu
@@ -22,6 +24,18 @@ Menu {
             restingPointer = at
         else if (Math.abs(at.x - restingPointer.x) > 2 || Math.abs(at.y - restingPointer.y) > 2)
             pointerFollows = true
+    }
+
+    readonly property ModalCover modalCover: ModalCover {
+        active: menu.visible
+        content: menu.contentItem ? menu.contentItem.parent : null
+    }
+    Connections {
+        target: menu.parent
+        function onVisibleChanged() {
+            if (menu.parent && !menu.parent.visible)
+                menu.close()
+        }
     }
 
     onAboutToShow: {

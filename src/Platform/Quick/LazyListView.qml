@@ -29,6 +29,12 @@ ListView {
     cacheBuffer: Math.max(0, Math.round(height))
     ScrollBar.vertical: ScrollBar { policy: view.scrollBarPolicy }
 
+    // Whatever takes the list down (its sheet or screen closing, the application quitting), its
+    // rows go first, through the list's own release. A list destroyed hidden (a Loader hides what
+    // it lets go) with its rows in place shows each row again while the row is half destroyed,
+    // and assistive technology reading that row does not survive it.
+    Component.onDestruction: view.model = null
+
     // The list itself takes focus only on its way in from Tab, and hands it on to its current
     // row's root when it has none of its controls: give it to the first control instead.
     onActiveFocusChanged: {
