@@ -50,7 +50,7 @@ NavigationPage {
         spacing: 16
         topMargin: 12
         bottomMargin: 24
-        model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : []
+        model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : null
 
         readonly property real innerWidth: width - 32
 
@@ -200,14 +200,17 @@ NavigationPage {
         // ---- the playlists
         delegate: FocusScope {
             id: slot
-            required property var modelData
             required property int index
+            // (The role "id" cannot be a property's name.)
+            required property var model
             width: list.width
             height: row.height
 
             ButtonBase {
                 id: row
-                readonly property var modelData: slot.modelData
+                readonly property var modelData: ({id: slot.model.id, title: slot.model.title,
+                                                   coverURL: slot.model.coverURL,
+                                                   trackCountText: slot.model.trackCountText})
                 readonly property bool adding: sheet.addingId === modelData.id
 
                 objectName: "playlistRow" + slot.index

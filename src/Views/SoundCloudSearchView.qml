@@ -27,7 +27,7 @@ NavigationPage {
         spacing: 14
         topMargin: 12
         bottomMargin: search.bottomPadding
-        model: search.resultCount
+        model: search.results
         scrollBarPolicy: ScrollBar.AlwaysOff
 
         readonly property real innerWidth: width - 32
@@ -84,11 +84,11 @@ NavigationPage {
         delegate: FocusScope {
             id: slot
             required property int index
-            // Read one at a time, again whenever the results change (the count carries their signal).
-            readonly property var modelData: {
-                void search.resultCount
-                return search.resultAt(index)
-            }
+            required property string genre
+            required property string title
+            required property string artist
+            required property string artworkURL
+            readonly property var modelData: ({genre: genre, title: title, artist: artist, artworkURL: artworkURL})
             width: list.width
             height: resultRow.height
 
