@@ -29,6 +29,7 @@ public:
 
     using KeyOf = std::function<QString(const T &)>;
     using DataOf = std::function<QVariant(const T &, int role)>;
+    using Same = std::function<bool(const T &, const T &)>;
 
     KeyedRows(QHash<int, QByteArray> roles, KeyOf keyOf, DataOf dataOf, QObject *parent = nullptr)
         : QAbstractListModel(parent)
@@ -56,6 +57,10 @@ public:
     }
 
     QHash<int, QByteArray> roleNames() const override { return m_roles; }
+
+    // How merge() tells an item unchanged; operator== unless given (a type whose == leaves out
+    // fields the rows hand on).
+    void setSame(Same same) { m_same = std::move(same); }
 
     const QList<T> &items() const { return m_items; }
     const T *at(int row) const { return row >= 0 && row < m_items.size() ? &m_items.at(row) : nullptr; }
@@ -87,7 +92,7 @@ public:
         QList<int> changed;
         for (int i = 0; i < keys.size();) {
             if (i < m_keys.size() && m_keys.at(i) == keys.at(i)) {
-                if (!(m_items.at(i) == items.at(i))) {
+                if (!(m_same ? m_same(m_items.at(i), items.at(i)) : m_items.at(i) == items.at(i))) {
                     m_items[i] = items.at(i);
                     changed.append(i);
                 }
@@ -155,6 +160,7 @@ private:
     QHash<int, QByteArray> m_roles;
     KeyOf m_keyOf;
     DataOf m_dataOf;
+    Same m_same;
     QList<QString> m_keys;
     QList<T> m_items;
 };

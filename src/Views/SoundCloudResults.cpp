@@ -30,6 +30,8 @@ SoundCloudResults::SoundCloudResults(RadioPlayer *player, APIClient *client, QOb
           },
           this))
 {
+    // A row hands its whole station to the player.
+    m_results->setSame([](const Station &a, const Station &b) { return a.toJson() == b.toJson(); });
 }
 
 void SoundCloudResults::setQuery(const QString &query)
