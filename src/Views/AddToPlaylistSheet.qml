@@ -60,7 +60,6 @@ NavigationPage {
             spacing: 16
             leftPadding: 16
             rightPadding: 16
-            bottomPadding: list.count > 0 ? 16 : 0
 
             // ---- what plays now
             Rectangle {
@@ -204,10 +203,13 @@ NavigationPage {
             // (The role "id" cannot be a property's name.)
             required property var model
             width: list.width
-            height: row.height
+            // The gap under the header goes with the first row, so the header keeps its height.
+            readonly property real gap: index === 0 ? 16 : 0
+            height: gap + row.height
 
             ButtonBase {
                 id: row
+                y: slot.gap
                 readonly property var modelData: ({id: slot.model.id, title: slot.model.title,
                                                    coverURL: slot.model.coverURL,
                                                    trackCountText: slot.model.trackCountText})

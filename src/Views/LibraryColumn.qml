@@ -44,7 +44,6 @@ LazyListView {
         spacing: 22
         leftPadding: 16
         rightPadding: 16
-        bottomPadding: column.gridRows > 0 ? 12 : 0
 
         // ---- offline downloads
         ButtonBase {
@@ -345,7 +344,9 @@ LazyListView {
             Row {
                 x: 16
                 width: column.innerWidth
-                topPadding: slot.model.position > 0 ? 12 : 0
+                // (The first row's gap under the header is its own: the header keeps its height when
+                // the grid comes.)
+                topPadding: 12
                 spacing: 12
 
                 Repeater {

@@ -37,7 +37,6 @@ NavigationPage {
             spacing: 14
             leftPadding: 16
             rightPadding: 16
-            bottomPadding: list.count > 0 ? 14 : 0
 
             // The field row.
             Row {
@@ -90,10 +89,14 @@ NavigationPage {
             required property string artworkURL
             readonly property var modelData: ({genre: genre, title: title, artist: artist, artworkURL: artworkURL})
             width: list.width
-            height: resultRow.height
+            // The gap under the field goes with the first row, so the header keeps its height when
+            // the first answer comes (the page would scroll by the gap).
+            readonly property real gap: index === 0 ? 14 : 0
+            height: gap + resultRow.height
 
             SoundCloudResultRow {
                 id: resultRow
+                y: slot.gap
                 readonly property bool isCurrent: slot.modelData.genre === search.currentGenre
 
                 objectName: "resultRow" + slot.index
