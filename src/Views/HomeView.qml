@@ -401,6 +401,8 @@ Item {
                             id: cell
                             required property var model
                             readonly property var station: model.station
+                            // The list keeps the focus on the station when it moves to another row.
+                            readonly property string itemKey: model.key
                             objectName: "station_" + model.genre
                             width: scroll.cellWidth
                             height: card.height

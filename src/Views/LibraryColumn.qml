@@ -359,6 +359,8 @@ LazyListView {
                         required property int index
                         required property var model
                         readonly property int position: slot.model.position * column.columns + index
+                        // The list keeps the focus on the playlist when it moves to another row.
+                        readonly property string itemKey: model.key
                         objectName: "playlistCard" + position
                         width: column.cardWidth
                         playlist: model

@@ -16,7 +16,8 @@ import Melodrift
 //     in the row; Home and End jump to the first and last row (so End then Tab leaves the list,
 //     Home then Backtab too).
 // When the row holding the focus goes, the row that takes its place gets it (else the one before,
-// else the header's first control).
+// else the header's first control). Where a row holds several items (a grid's cards), an item that
+// declares `itemKey` is followed by it: when it moves to another row, the focus goes with it.
 // The row holding the focus, however it came there, is the list's current row, so it stays built
 // while scrolled away. Delegates are FocusScopes, so that making a row current leaves the focus on
 // the control inside it.
@@ -48,6 +49,12 @@ ListView {
         return focused === view || isRow(focused)
     }
 
+    // Whether `item` is a row's root or the scope right inside it (a Loader), where the focus falls
+    // when the control holding it is destroyed.
+    function holdsRowItself(item) {
+        return item !== null && (isRow(item) || (item.parent !== null && isRow(item.parent) && !item.activeFocusOnTab))
+    }
+
     // Whether `item` is a row's own root: a child of the content item other than the header and
     // the footer.
     function isRow(item) {
@@ -76,17 +83,52 @@ ListView {
     property Item lastControl: null
     property bool lastControlShowedFocus: false
     property int lastPlace: 0
+    property string lastKey: ""
     property bool focusWasInside: false
+
+    // The `itemKey` of the nearest item holding `item` that declares one; "" when none.
+    function keyOf(item) {
+        for (let it = item; it && it !== view; it = it.parent) {
+            if (typeof it.itemKey === "string")
+                return it.itemKey
+        }
+        return ""
+    }
+    // Gives the focus to the first control of the built item keyed `key`; false when none is built.
+    function focusKeyed(key) {
+        if (key === "")
+            return false
+        const walk = it => {
+            if (!it.visible)
+                return null
+            if (typeof it.itemKey === "string" && it.itemKey === key)
+                return it
+            for (let i = 0; i < it.children.length; ++i) {
+                const found = walk(it.children[i])
+                if (found)
+                    return found
+            }
+            return null
+        }
+        const found = walk(contentItem)
+        const controls = found ? controlsIn(found) : []
+        if (controls.length === 0)
+            return false
+        controls[0].forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
+        return true
+    }
 
     // The row holding the focus went (its item was removed), or its control was disabled: the
     // list made the row now at its index current and gave the focus to that row's root. Hand it
     // to the control that had it when it is still there, else to the control at its place in the
     // current row (the next item, or the previous one after the last), else to the header.
     function restoreFocus() {
-        if (!isRow(Window.activeFocusItem))
+        if (!holdsRowItself(Window.activeFocusItem))
             return
         if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl))
             lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
+        else if (focusKeyed(lastKey))
+            return
         else if (currentIndex < 0 || !focusRow(Math.min(currentIndex, count - 1), lastPlace))
             enter()
     }
@@ -97,7 +139,7 @@ ListView {
             const focused = view.Window.activeFocusItem
             const wasInside = view.focusWasInside
             view.focusWasInside = focused !== null && view.inside(focused)
-            if (view.isRow(focused)) {
+            if (view.holdsRowItself(focused)) {
                 if (wasInside)
                     Qt.callLater(view.restoreFocus)
                 return
@@ -107,6 +149,7 @@ ListView {
                 view.lastControl = focused
                 view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
                 view.lastPlace = view.isRow(row) ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
+                view.lastKey = view.keyOf(focused)
             }
             // However the focus came into a row (a click, a control's own move), that row is the
             // current one and stays built while scrolled away.
@@ -243,7 +286,9 @@ ListView {
         const at = indexAt(width / 2, y)
         if (at >= 0)
             return forward ? Math.max(at, index + 1) : Math.min(at, index - 1)
-        return forward ? count - 1 : 0
+        // Not laid out there (yet): as many rows as this one's height fits in a screen.
+        const rows = Math.max(1, Math.floor(screen / (row.height + spacing)))
+        return Math.max(0, Math.min(count - 1, index + (forward ? rows : -rows)))
     }
 
     Keys.onPressed: event => {
