@@ -209,7 +209,12 @@ ListView {
         else
             positionViewAtIndex(index, ListView.Contain)
         currentIndex = index
-        const row = itemAtIndex(index)
+        let row = itemAtIndex(index)
+        if (!row) {
+            // Scrolled far: the rows there are made on the next layout, made now instead.
+            forceLayout()
+            row = itemAtIndex(index)
+        }
         if (!row)
             return false
         const controls = controlsIn(row)
@@ -300,7 +305,11 @@ ListView {
             return
         if (section === headerItem || section === footerItem) {
             // Out of the header a screen down lands in the rows; out of the footer, up.
-            if (event.key === Qt.Key_PageDown && section === headerItem && count > 0)
+            if (event.key === Qt.Key_Home && count > 0)
+                event.accepted = focusRow(0, 0) || true
+            else if (event.key === Qt.Key_End && count > 0)
+                event.accepted = focusRow(count - 1, 0) || true
+            else if (event.key === Qt.Key_PageDown && section === headerItem && count > 0)
                 event.accepted = focusRow(Math.max(0, indexAt(width / 2, contentY + height) ), 0) || true
             else if (event.key === Qt.Key_PageUp && section === footerItem && count > 0)
                 event.accepted = focusRow(Math.max(0, indexAt(width / 2, contentY)), 0) || true
