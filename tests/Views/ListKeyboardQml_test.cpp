@@ -1,4 +1,5 @@
 #include "Services/AuthStore.h"
+#include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "Services/StationStore.h"
 #include "support/AccountRoutes.h"
@@ -15,7 +16,7 @@
 #include <gtest/gtest.h>
 
 // The keyboard through every long list, in a live window against a stand-in serving a few
-// thousand items per list: Tab and Backtab retrace each other whatever is built, a list is entered
+// thousand items per list (66 stations on the home grid, a hundred downloads offline): Tab and Backtab retrace each other whatever is built, a list is entered
 // at its first control from above and at its last from below, Page Down moves a screen, and the
 // focus stays with its item through a rename, a removal above it and a reload.
 
@@ -115,6 +116,27 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
         QString list;     // the list's object name
         QString firstRow; // an item of the first row
         int rows;         // the list's rows
+        std::function<void()> prepare = {};
+    };
+    constexpr int Downloads = 100;
+    // The offline list: a hundred downloads of small files from the stand-in.
+    const auto downloadMany = [&] {
+        OfflineStore *offline = OfflineStore::shared();
+        offline->removeAll();
+        const QByteArray audio = QByteArray("ID3\x04\0\0\0\0\0\0", 10) + QByteArray(1000, 'a');
+        for (int i = 0; i < Downloads; ++i) {
+            const QString name = QStringLiteral("offline-%1").arg(i);
+            PlaylistTrack t;
+            t.trackType = QStringLiteral("songsara");
+            t.trackID = name;
+            t.title = QStringLiteral("آهنگ ") + name;
+            t.artist = QStringLiteral("خواننده");
+            t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + name + QStringLiteral(".mp3");
+            server.script("GET", QStringLiteral("/audio/%1.mp3").arg(name), standin::Reply::text(audio, 200, "audio/mpeg"));
+            offline->download(t);
+        }
+        ASSERT_TRUE(waitFor([&] { return offline->entries().size() == Downloads && offline->pendingMeta().isEmpty(); }, 60000))
+            << offline->entries().size();
     };
     const QString bigID = QString::number(bulk.bigPlaylistID);
     const Screen screens[] = {
@@ -132,6 +154,8 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
          QStringLiteral("resultRow0"), Items},
         {"add-to-playlist sheet", stackWith("push(addSheet)"), QStringLiteral("playlistList"),
          QStringLiteral("playlistRow0"), Items + 3},
+        {"offline downloads", stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/OfflineLibraryView.qml\"))"),
+         QStringLiteral("offlineList"), QStringLiteral("offlineRow0"), Downloads, downloadMany},
     };
     StationStore::shared()->setSelectedCategory(StationStore::Category::All);
     StationStore::shared()->requestLoad(true);
@@ -139,6 +163,8 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
     constexpr int Steps = 30;
     for (const Screen &screen : screens) {
         SCOPED_TRACE(screen.name);
+        if (screen.prepare)
+            screen.prepare();
         QObject *loaded = loadQml(screen.qml);
         ASSERT_TRUE(loaded);
         if (loaded->metaObject()->indexOfMethod("open()") >= 0)
@@ -206,6 +232,7 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
         hosted = HostedScreen();
         settle(50);
     }
+    OfflineStore::shared()->removeAll();
 }
 
 // The library grid's focused card keeps the focus through a rename of its playlist, the removal of
