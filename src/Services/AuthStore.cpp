@@ -34,7 +34,9 @@ QVariantMap userMap(const User &user)
     return map;
 }
 
-QVariantMap playlistMap(const PlaylistSummary &playlist)
+} // namespace
+
+QVariantMap AuthStore::playlistMap(const PlaylistSummary &playlist)
 {
     QVariantMap map;
     map.insert(QStringLiteral("id"), playlist.id);
@@ -44,6 +46,8 @@ QVariantMap playlistMap(const PlaylistSummary &playlist)
     putIfPresent(map, "trackCount", playlist.trackCount);
     return map;
 }
+
+namespace {
 
 QVariantMap favoriteMap(const FavoriteTrack &track)
 {

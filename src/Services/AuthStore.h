@@ -60,6 +60,8 @@ public:
     const QList<PlaylistSummary> &playlists() const { return m_playlists; }
     // One playlist as `playlists` lists it for QML (empty when out of range).
     QVariantMap playlistVariant(qsizetype index) const;
+    // A playlist as QML reads it: {id, title, description, coverURL, trackCount}, absent fields left out.
+    static QVariantMap playlistMap(const PlaylistSummary &playlist);
     const QList<FavoriteTrack> &favorites() const { return m_favorites; }
     bool isLoadingLibrary() const { return m_isLoadingLibrary; }
     const QString &libraryError() const { return m_libraryError; }

@@ -72,7 +72,7 @@ NavigationPage {
         spacing: 16
         topMargin: 12
         bottomMargin: 24
-        model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : []
+        model: sheet.listState === AddToPlaylistSheetModel.Rows ? sheet.playlists : null
 
         readonly property real innerWidth: width - 32
 
@@ -82,7 +82,6 @@ NavigationPage {
             spacing: 16
             leftPadding: 16
             rightPadding: 16
-            bottomPadding: list.count > 0 ? 16 : 0
 
             // ---- what plays now
             Rectangle {
@@ -222,14 +221,20 @@ NavigationPage {
         // ---- the playlists
         delegate: FocusScope {
             id: slot
-            required property var modelData
             required property int index
+            // (The role "id" cannot be a property's name.)
+            required property var model
             width: list.width
-            height: row.height
+            // The gap under the header goes with the first row, so the header keeps its height.
+            readonly property real gap: index === 0 ? 16 : 0
+            height: gap + row.height
 
             ButtonBase {
                 id: row
-                readonly property var modelData: slot.modelData
+                y: slot.gap
+                readonly property var modelData: ({id: slot.model.id, title: slot.model.title,
+                                                   coverURL: slot.model.coverURL,
+                                                   trackCountText: slot.model.trackCountText})
                 readonly property bool adding: sheet.addingId === modelData.id
 
                 objectName: "playlistRow" + slot.index

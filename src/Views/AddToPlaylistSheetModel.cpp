@@ -1,4 +1,5 @@
 #include "AddToPlaylistSheetModel.h"
+#include "PlaylistRows.h"
 #include "PlaylistDetailViewModel.h"
 #include "StationDetailViewModel.h"
 #include "StationValue.h"
@@ -37,7 +38,8 @@ AddToPlaylistSheetModel::AddToPlaylistSheetModel(QObject *parent)
 
 AddToPlaylistSheetModel::AddToPlaylistSheetModel(AuthStore *auth, OfflineStore *offline, APIClient *client,
                                                  QObject *parent)
-    : QObject(parent), m_auth(auth), m_offline(offline), m_client(client)
+    : QObject(parent), m_auth(auth), m_playlists(new PlaylistRows(auth, UntitledPlaylist, this)), m_offline(offline)
+    , m_client(client)
 {
     Q_ASSERT(m_auth && m_offline && m_client);
     connect(m_auth, &AuthStore::isAuthedChanged, this, &AddToPlaylistSheetModel::libraryChanged);
@@ -102,19 +104,9 @@ AddToPlaylistSheetModel::ListState AddToPlaylistSheetModel::listState() const
     return m_auth->isLoadingLibrary() ? ListState::Nothing : ListState::EmptyHint;
 }
 
-QVariantList AddToPlaylistSheetModel::playlists() const
+QAbstractItemModel *AddToPlaylistSheetModel::playlists() const
 {
-    QVariantList list;
-    list.reserve(m_auth->playlists().size());
-    for (const PlaylistSummary &p : m_auth->playlists()) {
-        list.append(QVariantMap{
-            {u"id"_s, p.id},
-            {u"title"_s, p.title.value_or(UntitledPlaylist)},
-            {u"coverURL"_s, p.coverURL ? QVariant(*p.coverURL) : QVariant()},
-            {u"trackCountText"_s, StationDetailViewModel::trackCountText(p.trackCount.value_or(0))},
-        });
-    }
-    return list;
+    return m_playlists;
 }
 
 void AddToPlaylistSheetModel::setNewTitle(const QString &title)

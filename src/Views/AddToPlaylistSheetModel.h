@@ -3,6 +3,7 @@
 #include "Models/Station.h"
 
 #include <QCoroTask>
+#include <QAbstractItemModel>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -14,6 +15,7 @@
 
 class APIClient;
 class AuthStore;
+class PlaylistRows;
 class OfflineStore;
 
 // The add-to-playlist sheet's state and actions: the track the station plays now, the user's
@@ -35,7 +37,7 @@ class AddToPlaylistSheetModel : public QObject
     Q_PROPERTY(bool isAuthed READ isAuthed NOTIFY libraryChanged)
     Q_PROPERTY(ListState listState READ listState NOTIFY libraryChanged)
     // One map per playlist, in the store's order: {id, title, coverURL, trackCountText}.
-    Q_PROPERTY(QVariantList playlists READ playlists NOTIFY libraryChanged)
+    Q_PROPERTY(QAbstractItemModel *playlists READ playlists CONSTANT)
     Q_PROPERTY(QString newTitle READ newTitle WRITE setNewTitle NOTIFY newTitleChanged)
     Q_PROPERTY(bool canCreate READ canCreate NOTIFY stateChanged)
     Q_PROPERTY(bool isCreating READ isCreating NOTIFY stateChanged)
@@ -62,7 +64,7 @@ public:
     QString artistLine() const;
     bool isAuthed() const;
     ListState listState() const;
-    QVariantList playlists() const;
+    QAbstractItemModel *playlists() const;
     QString newTitle() const { return m_newTitle; }
     void setNewTitle(const QString &title);
     bool canCreate() const;
@@ -103,6 +105,7 @@ private:
     QCoro::Task<bool> confirmThenClose(QString text, std::chrono::milliseconds delay);
 
     AuthStore *m_auth;
+    PlaylistRows *m_playlists;
     OfflineStore *m_offline;
     APIClient *m_client;
 

@@ -108,24 +108,18 @@ Item {
         // The station grid, built lazily a row at a time: only the rows near the view exist
         // (with their cards and artwork), however long the catalogue. The header, the chips and
         // the loading and error views scroll with it as the list's header.
-        ListView {
+        LazyListView {
             id: scroll
             objectName: "homeScroll"
             anchors.fill: parent
             boundsBehavior: Flickable.DragOverBounds
             flickableDirection: Flickable.VerticalFlick
             spacing: home.gridSpacing
-            // Rows a little beyond the view are kept made, so Tab can reach the next cards.
-            cacheBuffer: 600
             // Room for the refresh indicator while a pull-to-refresh load runs.
             topMargin: home.isRefreshing ? 44 : 0
             // Keyboard focus is kept above the mini player bar.
-            readonly property real focusBottomInset: home.hasCurrentStation ? 100 : 0
+            focusBottomInset: home.hasCurrentStation ? 100 : 0
             Behavior on topMargin { NumberAnimation { duration: 200; easing.type: Easing.OutCubic } }
-
-            ScrollBar.vertical: ScrollBar {
-                policy: ScrollBar.AsNeeded
-            }
 
             readonly property real contentWidthInset: width - 32
             readonly property int columns: home.columnCount(contentWidthInset)
@@ -164,7 +158,10 @@ Item {
                     appearAnimation.start()
             }
 
-            model: showsGrid ? Math.ceil(home.gridStationCount / Math.max(1, columns)) : 0
+            // One list row per row of cards; the cards of a row follow the stations by genre.
+            model: SegmentedRows {
+                counts: [scroll.showsGrid ? Math.ceil(home.gridStationCount / Math.max(1, scroll.columns)) : 0]
+            }
 
             header: Item {
                 width: scroll.width
@@ -378,7 +375,7 @@ Item {
             }
 
             // ---- station grid: one row of cards per item
-            delegate: Item {
+            delegate: FocusScope {
                 id: gridRow
                 required property int index
                 readonly property int first: index * scroll.columns
@@ -394,13 +391,19 @@ Item {
                     spacing: home.gridSpacing
 
                     Repeater {
-                        model: Math.max(0, Math.min(scroll.columns, home.gridStationCount - gridRow.first))
+                        model: RowSlice {
+                            source: home.gridStations
+                            first: gridRow.first
+                            count: scroll.columns
+                        }
 
                         Item {
                             id: cell
-                            required property int index
-                            readonly property var station: home.gridStation(gridRow.first + index)
-                            objectName: "station_" + station.genre
+                            required property var model
+                            readonly property var station: model.station
+                            // The list keeps the focus on the station when it moves to another row.
+                            readonly property string itemKey: model.key
+                            objectName: "station_" + model.genre
                             width: scroll.cellWidth
                             height: card.height
 

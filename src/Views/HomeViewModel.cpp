@@ -44,16 +44,22 @@ HomeViewModel::HomeViewModel(QObject *parent)
 HomeViewModel::HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore *auth,
                              ShazamManager *shazam, LaunchArguments *arguments, QObject *parent)
     : QObject(parent), m_store(store), m_player(player), m_auth(auth), m_shazam(shazam), m_arguments(arguments)
+    , m_gridStations(new KeyedRows<Station>(
+          {{GenreRole, "genre"}, {StationRole, "station"}}, [](const Station &s) { return s.genre; },
+          [](const Station &s, int role) { return role == GenreRole ? QVariant(s.genre) : QVariant::fromValue(s); },
+          this))
 {
     Q_ASSERT(store && player && auth && shazam && arguments);
+    // A card hands its whole station on when opened: a station whose other fields changed is a
+    // changed row.
+    m_gridStations->setSame([](const Station &a, const Station &b) { return a.toJson() == b.toJson(); });
 
     connect(m_store, &StationStore::stationsChanged, this, [this] {
         emit statusLabelChanged();
         emit contentChanged();
     });
     connect(m_store, &StationStore::filteredStationsChanged, this, &HomeViewModel::refreshGridStations);
-    m_gridSource = m_store->stations();
-    m_gridIndexes = m_store->filteredIndexes();
+    refreshGridStations();
     connect(m_store, &StationStore::isLoadingChanged, this, [this] {
         emit statusLabelChanged();
         emit contentChanged();
@@ -378,14 +384,18 @@ void HomeViewModel::takeOpenRequest()
 
 void HomeViewModel::refreshGridStations()
 {
-    m_gridSource = m_store->stations();
-    m_gridIndexes = m_store->filteredIndexes();
+    const QList<Station> &all = m_store->stations();
+    const std::optional<QList<qsizetype>> indexes = m_store->filteredIndexes();
+    if (!indexes) {
+        m_gridStations->merge(all);
+    } else {
+        QList<Station> shown;
+        shown.reserve(indexes->size());
+        for (qsizetype index : *indexes) {
+            if (index >= 0 && index < all.size())
+                shown.append(all.at(index));
+        }
+        m_gridStations->merge(shown);
+    }
     emit gridStationsChanged();
-}
-
-QVariant HomeViewModel::gridStation(int index) const
-{
-    if (index < 0 || index >= gridStationCount())
-        return {};
-    return QVariant::fromValue(m_gridSource.at(m_gridIndexes ? m_gridIndexes->at(index) : index));
 }

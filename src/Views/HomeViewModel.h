@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/Station.h"
+#include "Shared/KeyedRows.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -43,8 +44,8 @@ class HomeViewModel : public QObject
     Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)
     // Between the grid's columns and rows.
     Q_PROPERTY(int gridSpacing READ gridSpacing CONSTANT)
-    // The stations of the grid (the chosen category's); cards ask for theirs by index, so only
-    // the cards near the view ever hold a station.
+    // The stations of the grid (the chosen category's), keyed by genre: genre, station.
+    Q_PROPERTY(QAbstractItemModel *gridStations READ gridStations CONSTANT)
     Q_PROPERTY(int gridStationCount READ gridStationCount NOTIFY gridStationsChanged)
 
     Q_PROPERTY(bool showShazam READ showShazam WRITE setShowShazam NOTIFY showShazamChanged)
@@ -93,12 +94,9 @@ public:
     // Columns of an adaptive grid (minimum 155, spacing 14) across `width`, and their width.
     Q_INVOKABLE static int columnCount(qreal width);
     Q_INVOKABLE static qreal columnWidth(qreal width);
-    int gridStationCount() const
-    {
-        return int(m_gridIndexes ? m_gridIndexes->size() : m_gridSource.size());
-    }
-    // The grid's station at `index` (a Station), or undefined outside the list.
-    Q_INVOKABLE QVariant gridStation(int index) const;
+    int gridStationCount() const { return m_gridStations->rowCount(); }
+    enum GridRole { GenreRole = Qt::UserRole + 1, StationRole };
+    KeyedRows<Station> *gridStations() const { return m_gridStations; }
     // The preview station of "--debug-detail".
     static Station previewStation();
 
@@ -185,8 +183,7 @@ private:
     bool m_lastHasCurrentStation = false;
     // The store's stations the grid shows (shared, not copied) and, for a category, their
     // positions in it, so choosing a chip copies no station.
-    QList<Station> m_gridSource;
-    std::optional<QList<qsizetype>> m_gridIndexes;
+    KeyedRows<Station> *m_gridStations;
     Clock m_clock;
     QTimer m_greetingTimer;
 };

@@ -31,9 +31,12 @@ LazyListView {
     // (Each row keeps its own room above it: the gaps differ and the SoundCloud card runs on
     // through its results.)
     spacing: 0
-    model: SegmentedRows {
-        // The grid's rows, the two cards, the SoundCloud results.
-        counts: [column.gridRows, 1, column.soundCloud.resultCount]
+    // The grid's rows and the two cards, then the SoundCloud results.
+    model: JoinedRows {
+        sources: [column.gridAndCards, column.soundCloud.results]
+    }
+    readonly property SegmentedRows gridAndCards: SegmentedRows {
+        counts: [column.gridRows, 1]
     }
 
     header: Column {
@@ -41,7 +44,6 @@ LazyListView {
         spacing: 22
         leftPadding: 16
         rightPadding: 16
-        bottomPadding: column.gridRows > 0 ? 12 : 0
 
         // ---- offline downloads
         ButtonBase {
@@ -321,41 +323,48 @@ LazyListView {
     delegate: FocusScope {
         id: slot
         required property int index
-        required property int segment
-        required property int position
-        objectName: ["playlistsRow", "cardsRow", "resultSlot"][segment] + position
+        required property int part
+        // The roles of the row's own part (a grid row's or the cards' segment and position, a
+        // result's title and artist...).
+        required property var model
+        readonly property int kind: part === 0 ? model.segment : 2
+        objectName: ["playlistsRow" + model.position, "cardsRow" + model.position,
+                     "resultSlot" + (index - column.firstResultRow)][kind]
         width: column.width
         height: shown.height
 
         Loader {
             id: shown
-            sourceComponent: [gridRow, cards, result][slot.segment]
+            sourceComponent: [gridRow, cards, result][slot.kind]
         }
 
-        // ---- signed in: the playlists grid, a row of cards at a time
+        // ---- signed in: the playlists grid, a row of cards at a time, from the right as every row
         Component {
             id: gridRow
             Row {
-                readonly property int first: slot.position * column.columns
                 x: 16
-                topPadding: slot.position > 0 ? 12 : 0
+                width: column.innerWidth
+                // (The first row's gap under the header is its own: the header keeps its height when
+                // the grid comes.)
+                topPadding: 12
                 spacing: 12
 
                 Repeater {
-                    model: Math.max(0, Math.min(column.columns, column.library.playlistCount - parent.first))
+                    model: RowSlice {
+                        source: column.library.playlists
+                        first: slot.model.position * column.columns
+                        count: column.columns
+                    }
                     PlaylistCard {
                         required property int index
-                        readonly property int position: slot.position * column.columns + index
-                        // Read one at a time, so a long library is never converted whole; read
-                        // again whenever the playlists change (the count carries their signal).
-                        readonly property var modelData: {
-                            void column.library.playlistCount
-                            return column.library.playlistAt(position)
-                        }
+                        required property var model
+                        readonly property int position: slot.model.position * column.columns + index
+                        // The list keeps the focus on the playlist when it moves to another row.
+                        readonly property string itemKey: model.key
                         objectName: "playlistCard" + position
                         width: column.cardWidth
-                        playlist: modelData
-                        onOpenRequested: column.openPlaylist(modelData.summary)
+                        playlist: model
+                        onOpenRequested: column.openPlaylist(model.summary)
                         onDeleteRequested: column.library.chooseToDelete(position)
                     }
                 }
@@ -390,10 +399,15 @@ LazyListView {
             SoundCloudCardRow {
                 width: column.width
                 model: column.soundCloud
-                position: slot.position
+                row: slot.model
+                position: slot.index - column.firstResultRow
+                isLast: slot.index === column.count - 1
             }
         }
     }
+
+    // The list's row of the first SoundCloud result (the rows of the grid and the cards come first).
+    readonly property int firstResultRow: gridRows + 1
 
     footer: Column {
         width: column.width

@@ -1,4 +1,5 @@
 #include "LibraryViewModel.h"
+#include "PlaylistRows.h"
 #include "StationDetailViewModel.h"
 
 #include "Platform/ByteCountFormatter.h"
@@ -26,6 +27,7 @@ LibraryViewModel::LibraryViewModel(QObject *parent)
 LibraryViewModel::LibraryViewModel(AuthStore *auth, RadioPlayer *player, OfflineStore *offline, APIClient *client,
                                    QObject *parent)
     : QObject(parent), m_auth(auth), m_player(player), m_offline(offline), m_client(client)
+    , m_playlists(new PlaylistRows(auth, QString(), this))
 {
     Q_ASSERT(m_auth && m_player && m_offline && m_client);
     connect(m_auth, &AuthStore::isAuthedChanged, this, &LibraryViewModel::isAuthedChanged);
@@ -70,32 +72,14 @@ QString LibraryViewModel::playlistsError() const
     return m_auth->libraryError();
 }
 
-QVariantList LibraryViewModel::playlists() const
+QAbstractItemModel *LibraryViewModel::playlists() const
 {
-    QVariantList list;
-    list.reserve(m_auth->playlists().size());
-    for (qsizetype i = 0; i < m_auth->playlists().size(); ++i)
-        list.append(playlistAt(int(i)));
-    return list;
+    return m_playlists;
 }
 
 int LibraryViewModel::playlistCount() const
 {
     return int(m_auth->playlists().size());
-}
-
-QVariantMap LibraryViewModel::playlistAt(int index) const
-{
-    if (index < 0 || index >= m_auth->playlists().size())
-        return {};
-    const PlaylistSummary &p = m_auth->playlists().at(index);
-    return QVariantMap{
-        {u"id"_s, p.id},
-        {u"title"_s, p.title.value_or(QString())},
-        {u"coverURL"_s, p.coverURL ? QVariant(*p.coverURL) : QVariant()},
-        {u"trackCountText"_s, StationDetailViewModel::trackCountText(p.trackCount.value_or(0))},
-        {u"summary"_s, m_auth->playlistVariant(index)},
-    };
 }
 
 bool LibraryViewModel::hasCurrentStation() const

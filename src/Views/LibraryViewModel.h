@@ -3,6 +3,7 @@
 #include "Models/APIModels.h"
 
 #include <QCoroTask>
+#include <QAbstractItemModel>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class APIClient;
+class PlaylistRows;
 class AuthStore;
 class OfflineStore;
 class RadioPlayer;
@@ -32,9 +34,8 @@ class LibraryViewModel : public QObject
     Q_PROPERTY(PlaylistsState playlistsState READ playlistsState NOTIFY playlistsChanged)
     // Why the first load of the playlists failed (the Failure state's text).
     Q_PROPERTY(QString playlistsError READ playlistsError NOTIFY playlistsChanged)
-    // One map per playlist, in the store's order: {id, title, coverURL, trackCountText, summary}.
-    Q_PROPERTY(QVariantList playlists READ playlists NOTIFY playlistsChanged)
-    // The same one at a time: a long library is never converted whole.
+    // The playlists in the store's order, keyed by id: id, title, coverURL, trackCountText, summary.
+    Q_PROPERTY(QAbstractItemModel *playlists READ playlists CONSTANT)
     Q_PROPERTY(int playlistCount READ playlistCount NOTIFY playlistsChanged)
     Q_PROPERTY(bool hasCurrentStation READ hasCurrentStation NOTIFY currentStationChanged)
     Q_PROPERTY(int bottomPadding READ bottomPadding NOTIFY currentStationChanged)
@@ -64,10 +65,8 @@ public:
     QString favoritesCountText() const;
     PlaylistsState playlistsState() const;
     QString playlistsError() const;
-    QVariantList playlists() const;
+    QAbstractItemModel *playlists() const;
     int playlistCount() const;
-    // {id, title, coverURL, trackCountText, summary} of the playlist at `index` of `playlists`.
-    Q_INVOKABLE QVariantMap playlistAt(int index) const;
     bool hasCurrentStation() const;
     int bottomPadding() const;
     QString deleteTitle() const;
@@ -108,6 +107,7 @@ private:
     OfflineStore *m_offline;
     APIClient *m_client;
 
+    PlaylistRows *m_playlists;
     bool m_showLogin = false;
     bool m_showDeleteConfirm = false;
     std::optional<PlaylistSummary> m_playlistToDelete;

@@ -13,43 +13,27 @@ import Melodrift
 NavigationPage {
     id: page
 
-    // The row removed with the keyboard focus, {key, index}, until the list no longer holds it.
-    property var focusAfterRemoval: null
-
     // Called from the row's own menu: the row (and the menu in it) goes once the menu's event has
-    // returned.
-    function removeRow(index, hadFocus) {
-        const row = offline.rows[index]
-        if (!row)
-            return
-        page.focusAfterRemoval = hadFocus ? { key: row.key, index: index } : null
+    // returned. With the focus, the menu gave it to the row: it goes to the row now in its place
+    // (the previous one after the last row, the page's title once none is left).
+    function removeRow(key, index, hadFocus) {
+        page.focusAfterRemoval = hadFocus ? { key: key, index: index } : null
         Qt.callLater(() => {
-            const at = offline.rows.findIndex(entry => entry.key === row.key)
+            const at = offline.rowOf(key)
             if (at >= 0)
                 offline.remove(at)
         })
     }
-    // The list drops the removed row: its delegates are made again, so the focus goes where the
-    // removed row stood.
+    // The row removed with the keyboard focus, {key, index}, until the list no longer holds it.
+    property var focusAfterRemoval: null
     function placeFocusAfterRemoval() {
         const removed = page.focusAfterRemoval
-        if (!removed || offline.rows.some(row => row.key === removed.key))
+        if (!removed || offline.rowOf(removed.key) >= 0)
             return
         page.focusAfterRemoval = null
-        if (offline.rows.length === 0) {
+        if (offline.rowCount === 0 || !list.focusRow(Math.min(removed.index, offline.rowCount - 1), 0))
             page.focusTitle()
-            return
-        }
-        const index = Math.min(removed.index, offline.rows.length - 1)
-        list.positionViewAtIndex(index, ListView.Contain)
-        const row = list.itemAtIndex(index)
-        if (row)
-            row.forceActiveFocus(Qt.TabFocusReason)
-        else
-            page.focusRowWhenMade = index
     }
-    // A row to focus as soon as the list makes it.
-    property int focusRowWhenMade: -1
     Connections {
         target: offline
         function onEntriesChanged() { Qt.callLater(page.placeFocusAfterRemoval) }
@@ -106,24 +90,22 @@ NavigationPage {
 
     // ---- the column: error, running downloads, the list and its summary. Rows are built as they
     // scroll into view.
-    ListView {
+    LazyListView {
         id: list
         objectName: "offlineList"
         anchors.fill: parent
         anchors.leftMargin: 16
         anchors.rightMargin: 16
         visible: offline.content === OfflineLibraryViewModel.Column
-        clip: true
         spacing: 8
         topMargin: 12
         bottomMargin: offline.bottomPadding
         model: offline.rows
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
         header: Column {
             width: list.width
             spacing: 10
-            bottomPadding: offline.rows.length > 0 ? 8 : 0
+            bottomPadding: 8
 
             Rectangle {
                 objectName: "errorBanner"
@@ -238,127 +220,135 @@ NavigationPage {
             }
         }
 
-        delegate: ButtonBase {
-            id: entryRow
-            required property var modelData
+        delegate: FocusScope {
+            id: slot
             required property int index
-            readonly property bool playing: index === offline.playingRow
-
-            objectName: "offlineRow" + index
-            focusRingRadius: 14
+            required property string key
+            required property string title
+            required property string artist
+            required property var artworkURL
+            required property string durationText
             width: list.width
-            padding: 10
-            hoverEnabled: true
-            opacity: pressed ? 0.55 : 1.0
-            Accessible.name: modelData.title + "، " + modelData.artist
-            // The playing row's moving bars, read out.
-            Accessible.description: playing ? "در حال پخش" : modelData.durationText
-            onClicked: offline.play(index)
-            Component.onCompleted: {
-                if (index === page.focusRowWhenMade) {
-                    page.focusRowWhenMade = -1
-                    forceActiveFocus(Qt.TabFocusReason)
-                }
-            }
+            height: entryRow.height
 
-            background: Rectangle {
-                radius: 14
-                color: Qt.rgba(1, 1, 1, 0.04)
-            }
-            contentItem: Item {
-                implicitHeight: 46
+            ButtonBase {
+                id: entryRow
+                readonly property int index: slot.index
+                readonly property var modelData: ({number: String(slot.index + 1), title: slot.title,
+                                                   artist: slot.artist, artworkURL: slot.artworkURL,
+                                                   durationText: slot.durationText})
+                readonly property bool playing: index === offline.playingRow
 
-                Text {
-                    id: number
-                    textFormat: Text.PlainText
-                    width: 20
-                    anchors.left: parent.left
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: entryRow.modelData.number
-                    font: Theme.withWeight(Theme.caption2, Font.Bold)
-                    color: Qt.rgba(1, 1, 1, 0.35)
-                    horizontalAlignment: Text.AlignHCenter
-                }
-                RoundedClip {
-                    id: artwork
-                    width: 46
-                    height: 46
-                    radius: 8
-                    anchors.left: number.right
-                    anchors.leftMargin: 12
-                    anchors.verticalCenter: parent.verticalCenter
-                    ArtworkImage {
-                        anchors.fill: parent
-                        urlString: entryRow.modelData.artworkURL
-                        cornerRadius: 8
-                    }
-                }
-                Column {
-                    anchors.left: artwork.right
-                    anchors.leftMargin: 12
-                    anchors.right: trailing.left
-                    anchors.rightMargin: 12
-                    anchors.verticalCenter: parent.verticalCenter
-                    spacing: 3
-                    Text {
-                        textFormat: Text.PlainText
-                        width: parent.width
-                        text: entryRow.modelData.title
-                        font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                        color: entryRow.playing ? Theme.accent : "white"
-                        maximumLineCount: 1
-                        elide: Text.ElideRight
-                        horizontalAlignment: Text.AlignLeft
-                    }
-                    Text {
-                        textFormat: Text.PlainText
-                        width: parent.width
-                        text: entryRow.modelData.artist
-                        font: Theme.caption
-                        color: Qt.rgba(1, 1, 1, 0.5)
-                        maximumLineCount: 1
-                        elide: Text.ElideRight
-                        horizontalAlignment: Text.AlignLeft
-                    }
-                }
-                Row {
-                    id: trailing
-                    anchors.right: parent.right
-                    anchors.verticalCenter: parent.verticalCenter
-                    spacing: 12
-                    EqualizerBars {
-                        width: 18
-                        height: 14
-                        visible: entryRow.playing
-                        tint: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
-                    }
-                    Text {
-                        textFormat: Text.PlainText
-                        visible: !entryRow.playing && text !== ""
-                        text: entryRow.modelData.durationText
-                        font: Theme.caption2
-                        color: Qt.rgba(1, 1, 1, 0.4)
-                        anchors.verticalCenter: parent.verticalCenter
-                    }
-                    SymbolImage {
-                        symbol: "play.fill"
-                        size: 13
-                        color: Qt.rgba(1, 1, 1, 0.5)
-                        anchors.verticalCenter: parent.verticalCenter
-                    }
-                }
-            }
+                objectName: "offlineRow" + index
+                focusRingRadius: 14
+                width: list.width
+                padding: 10
+                hoverEnabled: true
+                opacity: pressed ? 0.55 : 1.0
+                Accessible.name: modelData.title + "، " + modelData.artist
+                // The playing row's moving bars, read out.
+                Accessible.description: playing ? "در حال پخش" : modelData.durationText
+                onClicked: offline.play(index)
 
-            ContextMenu {
-                id: rowMenu
-                // Built as it opens: whether the row had the focus then.
-                entries: () => {
-                    const hadFocus = entryRow.activeFocus
-                    return [
-                        { text: "حذف دانلود", symbol: "trash", destructive: true,
-                          action: () => page.removeRow(entryRow.index, hadFocus) }
-                    ]
+                background: Rectangle {
+                    radius: 14
+                    color: Qt.rgba(1, 1, 1, 0.04)
+                }
+                contentItem: Item {
+                    implicitHeight: 46
+
+                    Text {
+                        id: number
+                        textFormat: Text.PlainText
+                        width: 20
+                        anchors.left: parent.left
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: entryRow.modelData.number
+                        font: Theme.withWeight(Theme.caption2, Font.Bold)
+                        color: Qt.rgba(1, 1, 1, 0.35)
+                        horizontalAlignment: Text.AlignHCenter
+                    }
+                    RoundedClip {
+                        id: artwork
+                        width: 46
+                        height: 46
+                        radius: 8
+                        anchors.left: number.right
+                        anchors.leftMargin: 12
+                        anchors.verticalCenter: parent.verticalCenter
+                        ArtworkImage {
+                            anchors.fill: parent
+                            urlString: entryRow.modelData.artworkURL
+                            cornerRadius: 8
+                        }
+                    }
+                    Column {
+                        anchors.left: artwork.right
+                        anchors.leftMargin: 12
+                        anchors.right: trailing.left
+                        anchors.rightMargin: 12
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 3
+                        Text {
+                            textFormat: Text.PlainText
+                            width: parent.width
+                            text: entryRow.modelData.title
+                            font: Theme.withWeight(Theme.footnote, Font.DemiBold)
+                            color: entryRow.playing ? Theme.accent : "white"
+                            maximumLineCount: 1
+                            elide: Text.ElideRight
+                            horizontalAlignment: Text.AlignLeft
+                        }
+                        Text {
+                            textFormat: Text.PlainText
+                            width: parent.width
+                            text: entryRow.modelData.artist
+                            font: Theme.caption
+                            color: Qt.rgba(1, 1, 1, 0.5)
+                            maximumLineCount: 1
+                            elide: Text.ElideRight
+                            horizontalAlignment: Text.AlignLeft
+                        }
+                    }
+                    Row {
+                        id: trailing
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 12
+                        EqualizerBars {
+                            width: 18
+                            height: 14
+                            visible: entryRow.playing
+                            tint: Theme.accent
+                            anchors.verticalCenter: parent.verticalCenter
+                        }
+                        Text {
+                            textFormat: Text.PlainText
+                            visible: !entryRow.playing && text !== ""
+                            text: entryRow.modelData.durationText
+                            font: Theme.caption2
+                            color: Qt.rgba(1, 1, 1, 0.4)
+                            anchors.verticalCenter: parent.verticalCenter
+                        }
+                        SymbolImage {
+                            symbol: "play.fill"
+                            size: 13
+                            color: Qt.rgba(1, 1, 1, 0.5)
+                            anchors.verticalCenter: parent.verticalCenter
+                        }
+                    }
+                }
+
+                ContextMenu {
+                    id: rowMenu
+                    // Built as it opens: whether the row had the focus then.
+                    entries: () => {
+                        const hadFocus = entryRow.activeFocus
+                        return [
+                            { text: "حذف دانلود", symbol: "trash", destructive: true,
+                              action: () => page.removeRow(slot.key, slot.index, hadFocus) }
+                        ]
+                    }
                 }
             }
         }

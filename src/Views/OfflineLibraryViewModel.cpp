@@ -21,8 +21,29 @@ OfflineLibraryViewModel::OfflineLibraryViewModel(QObject *parent)
 
 OfflineLibraryViewModel::OfflineLibraryViewModel(OfflineStore *offline, RadioPlayer *player, QObject *parent)
     : QObject(parent), m_offline(offline), m_player(player)
+    , m_rows(new KeyedRows<OfflineTrackEntry>(
+          {{TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}, {DurationRole, "durationText"}},
+          [](const OfflineTrackEntry &e) { return e.key; },
+          [this](const OfflineTrackEntry &e, int role) -> QVariant {
+              switch (role) {
+              case TitleRole:
+                  return e.title;
+              case ArtistRole:
+                  return e.artist;
+              case ArtworkRole:
+                  if (e.artworkFileName)
+                      return m_offline->artworkURLString(*e.artworkFileName);
+                  return e.artworkRemoteURL ? QVariant(*e.artworkRemoteURL) : QVariant();
+              case DurationRole:
+                  return durationText(e.duration);
+              default:
+                  return {};
+              }
+          },
+          this))
 {
     Q_ASSERT(m_offline && m_player);
+    m_rows->merge(m_offline->entries());
     m_lastContent = content();
     m_lastPlayingRow = playingRow();
     m_lastBottomPadding = bottomPadding();
@@ -32,6 +53,7 @@ OfflineLibraryViewModel::OfflineLibraryViewModel(OfflineStore *offline, RadioPla
 void OfflineLibraryViewModel::watchStores()
 {
     connect(m_offline, &OfflineStore::entriesChanged, this, [this] {
+        m_rows->merge(m_offline->entries());
         emit entriesChanged();
         refresh();
     });
@@ -77,30 +99,6 @@ bool OfflineLibraryViewModel::hasEntries() const
 QString OfflineLibraryViewModel::durationText(std::optional<qint64> seconds)
 {
     return StationDetailViewModel::durationText(seconds);
-}
-
-QVariantList OfflineLibraryViewModel::rows() const
-{
-    const QList<OfflineTrackEntry> &entries = m_offline->entries();
-    QVariantList list;
-    list.reserve(entries.size());
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const OfflineTrackEntry &e = entries.at(i);
-        QVariant artwork;
-        if (e.artworkFileName)
-            artwork = m_offline->artworkURLString(*e.artworkFileName);
-        else if (e.artworkRemoteURL)
-            artwork = *e.artworkRemoteURL;
-        list.append(QVariantMap{
-            {u"key"_s, e.key},
-            {u"number"_s, QString::number(i + 1)},
-            {u"title"_s, e.title},
-            {u"artist"_s, e.artist},
-            {u"artworkURL"_s, artwork},
-            {u"durationText"_s, durationText(e.duration)},
-        });
-    }
-    return list;
 }
 
 int OfflineLibraryViewModel::playingRow() const

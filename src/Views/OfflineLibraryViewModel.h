@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Services/OfflineTrackEntry.h"
+#include "Shared/KeyedRows.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -24,8 +27,10 @@ class OfflineLibraryViewModel : public QObject
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
     // The trash button shows only while there are completed downloads.
     Q_PROPERTY(bool hasEntries READ hasEntries NOTIFY entriesChanged)
-    // One map per completed download: {key, number, title, artist, artworkURL, durationText}.
-    Q_PROPERTY(QVariantList rows READ rows NOTIFY entriesChanged)
+    // The completed downloads in the index's order, keyed by their offline key: title, artist,
+    // artworkURL, durationText.
+    Q_PROPERTY(QAbstractItemModel *rows READ rows CONSTANT)
+    Q_PROPERTY(int rowCount READ rowCount NOTIFY entriesChanged)
     // The row of the download that plays (found by its file); -1 when none.
     Q_PROPERTY(int playingRow READ playingRow NOTIFY playingRowChanged)
     // One map per running download, keys in ascending order: {key, title, artworkURL}. Progress
@@ -55,7 +60,11 @@ public:
 
     Content content() const;
     bool hasEntries() const;
-    QVariantList rows() const;
+    enum RowRole { TitleRole = Qt::UserRole + 1, ArtistRole, ArtworkRole, DurationRole };
+    KeyedRows<OfflineTrackEntry> *rows() const { return m_rows; }
+    int rowCount() const { return m_rows->rowCount(); }
+    // The row of the download with offline key `key`; -1 when none.
+    Q_INVOKABLE int rowOf(const QString &key) const { return m_rows->rowOf(key); }
     int playingRow() const;
     QVariantList downloads() const;
     QVariantMap progress() const;
@@ -94,6 +103,7 @@ private:
 
     OfflineStore *m_offline;
     RadioPlayer *m_player;
+    KeyedRows<OfflineTrackEntry> *m_rows;
     bool m_confirmClear = false;
     Content m_lastContent = Content::Empty;
     int m_lastPlayingRow = -1;

@@ -94,15 +94,9 @@ NavigationPage {
         spacing: 8
         topMargin: 12
         bottomMargin: playlist.bottomPadding
-        model: playlist.rowCount
+        model: playlist.rows
 
         readonly property real innerWidth: width - 32
-        // Bumped on every download change, so the rows built ask for their control again.
-        property int downloadsRevision: 0
-        Connections {
-            target: playlist
-            function onDownloadStatesChanged() { ++list.downloadsRevision }
-        }
 
         header: Column {
             width: list.width
@@ -224,6 +218,13 @@ NavigationPage {
         delegate: FocusScope {
             id: slot
             required property int index
+            required property string title
+            required property string artist
+            required property var artworkURL
+            required property string durationText
+            required property int downloadControl
+            required property real progress
+            required property string percentText
             width: list.width
             height: trackRow.height
 
@@ -232,14 +233,10 @@ NavigationPage {
                 objectName: "trackRow" + slot.index
                 x: 16
                 width: list.innerWidth
-                track: {
-                    void playlist.rowCount // asked again on every change of the detail
-                    return playlist.rowAt(slot.index)
-                }
-                downloadState: {
-                    void list.downloadsRevision
-                    return playlist.downloadStateAt(slot.index)
-                }
+                track: ({number: String(slot.index + 1), title: slot.title, artist: slot.artist,
+                         artworkURL: slot.artworkURL, durationText: slot.durationText})
+                downloadState: ({control: slot.downloadControl, progress: slot.progress,
+                                 percentText: slot.percentText})
                 onPlayRequested: playlist.play(slot.index)
                 onDownloadRequested: playlist.toggleDownload(slot.index)
                 onEditRequested: playlist.prepareTrackEdit(slot.index)

@@ -47,6 +47,12 @@ PlaylistDetailViewModel::PlaylistDetailViewModel(QObject *parent)
 PlaylistDetailViewModel::PlaylistDetailViewModel(AuthStore *auth, RadioPlayer *player, OfflineStore *offline,
                                                  APIClient *client, QObject *parent)
     : QObject(parent), m_auth(auth), m_player(player), m_offline(offline), m_client(client)
+    , m_rows(new KeyedRows<PlaylistTrack>(
+          {{TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}, {DurationRole, "durationText"},
+           {OfflineKeyRole, "offlineKey"}, {DownloadControlRole, "downloadControl"}, {ProgressRole, "progress"},
+           {PercentRole, "percentText"}},
+          &PlaylistDetailViewModel::trackIdentifier,
+          [this](const PlaylistTrack &track, int role) { return rowData(track, role); }, this))
 {
     Q_ASSERT(m_auth && m_player && m_offline && m_client);
     watchStores();
@@ -63,8 +69,10 @@ void PlaylistDetailViewModel::watchStores()
             emit bottomPaddingChanged();
         }
     });
-    connect(m_offline, &OfflineStore::activeProgressChanged, this, &PlaylistDetailViewModel::downloadStatesChanged);
-    connect(m_offline, &OfflineStore::entriesChanged, this, &PlaylistDetailViewModel::downloadStatesChanged);
+    for (auto signal : {&OfflineStore::activeProgressChanged, &OfflineStore::entriesChanged}) {
+        connect(m_offline, signal, this, &PlaylistDetailViewModel::refreshDownloads);
+        connect(m_offline, signal, this, &PlaylistDetailViewModel::downloadStatesChanged);
+    }
 }
 
 // ------------------------------------------------------------------ summary and detail
@@ -171,43 +179,64 @@ int PlaylistDetailViewModel::rowCount() const
     return m_detail && m_detail->tracks ? int(m_detail->tracks->size()) : 0;
 }
 
-QVariantMap PlaylistDetailViewModel::rowAt(int index) const
+QVariant PlaylistDetailViewModel::rowData(const PlaylistTrack &t, int role) const
 {
-    const PlaylistTrack *t = trackAt(index);
-    if (!t)
+    switch (role) {
+    case TitleRole:
+        return t.title.value_or(u"—"_s);
+    case ArtistRole:
+        return t.artist.value_or(QString());
+    case ArtworkRole:
+        return orUndefined(t.artworkURL ? std::optional<QString>(t.artworkURL)
+                                        : (m_detail ? m_detail->coverURL : std::nullopt));
+    case DurationRole:
+        return StationDetailViewModel::durationText(t.duration);
+    case OfflineKeyRole:
+        return offlineKey(t);
+    case DownloadControlRole:
+        return QVariant::fromValue(downloadControlOf(t));
+    case ProgressRole:
+        return m_offline->activeProgress().value(offlineKey(t), 0.0);
+    case PercentRole:
+        return QString::number(qint64(m_offline->activeProgress().value(offlineKey(t), 0.0) * 100));
+    default:
         return {};
-    return QVariantMap{
-        {u"index"_s, index},
-        {u"number"_s, QString::number(index + 1)},
-        {u"title"_s, t->title.value_or(u"—"_s)},
-        {u"artist"_s, t->artist.value_or(QString())},
-        {u"artworkURL"_s, orUndefined(t->artworkURL ? std::optional<QString>(t->artworkURL) : m_detail->coverURL)},
-        {u"durationText"_s, StationDetailViewModel::durationText(t->duration)},
-        {u"offlineKey"_s, offlineKey(*t)},
-    };
+    }
+}
+
+PlaylistDetailViewModel::DownloadControl PlaylistDetailViewModel::downloadControlOf(const PlaylistTrack &track) const
+{
+    if (m_offline->activeProgress().contains(offlineKey(track)))
+        return DownloadControl::Progress;
+    if (m_offline->isDownloaded(track))
+        return DownloadControl::Downloaded;
+    return DownloadControl::Available;
 }
 
 PlaylistDetailViewModel::DownloadControl PlaylistDetailViewModel::downloadControl(int index) const
 {
     const PlaylistTrack *track = trackAt(index);
-    if (!track)
-        return DownloadControl::Available;
-    if (m_offline->activeProgress().contains(offlineKey(*track)))
-        return DownloadControl::Progress;
-    if (m_offline->isDownloaded(*track))
-        return DownloadControl::Downloaded;
-    return DownloadControl::Available;
+    return track ? downloadControlOf(*track) : DownloadControl::Available;
 }
 
-QVariantMap PlaylistDetailViewModel::downloadStateAt(int index) const
+void PlaylistDetailViewModel::refreshDownloads()
 {
-    const PlaylistTrack *t = trackAt(index);
-    const double progress = t ? m_offline->activeProgress().value(offlineKey(*t), 0.0) : 0.0;
-    return QVariantMap{
-        {u"control"_s, QVariant::fromValue(downloadControl(index))},
-        {u"progress"_s, progress},
-        {u"percentText"_s, QString::number(qint64(progress * 100))},
-    };
+    QList<int> changed;
+    QHash<QString, std::pair<DownloadControl, int>> shown;
+    const QList<PlaylistTrack> &tracks = m_rows->items();
+    shown.reserve(tracks.size());
+    for (int row = 0; row < tracks.size(); ++row) {
+        const PlaylistTrack &track = tracks.at(row);
+        const std::pair state{downloadControlOf(track),
+                              int(m_offline->activeProgress().value(offlineKey(track), 0.0) * 1000)};
+        const QString key = m_rows->keyAt(row);
+        const auto before = m_shownDownloads.constFind(key);
+        if (before == m_shownDownloads.cend() || *before != state)
+            changed.append(row);
+        shown.insert(key, state);
+    }
+    m_shownDownloads = std::move(shown);
+    m_rows->refresh(changed, {DownloadControlRole, ProgressRole, PercentRole});
 }
 
 int PlaylistDetailViewModel::bottomPadding() const
@@ -229,7 +258,12 @@ void PlaylistDetailViewModel::setLoadState(bool loading, std::optional<QString> 
 
 void PlaylistDetailViewModel::setDetail(std::optional<PlaylistDetail> detail)
 {
+    const std::optional<QString> coverBefore = m_detail ? m_detail->coverURL : std::nullopt;
     m_detail = std::move(detail);
+    m_rows->merge(m_detail && m_detail->tracks ? *m_detail->tracks : QList<PlaylistTrack>());
+    if ((m_detail ? m_detail->coverURL : std::nullopt) != coverBefore)
+        m_rows->refreshAll({ArtworkRole});
+    refreshDownloads();
     emit detailChanged();
     emit downloadStatesChanged();
 }

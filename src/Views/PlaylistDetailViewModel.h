@@ -2,6 +2,7 @@
 
 #include "Models/APIModels.h"
 #include "Models/Station.h"
+#include "Shared/KeyedRows.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -47,8 +48,9 @@ class PlaylistDetailViewModel : public QObject
     Q_PROPERTY(QString trackCountText READ trackCountText NOTIFY detailChanged)
     Q_PROPERTY(QVariant coverURL READ coverURLValue NOTIFY detailChanged)
     Q_PROPERTY(bool canPlayAll READ canPlayAll NOTIFY detailChanged)
-    // The track rows; the list asks for each row (rowAt, downloadStateAt) as it comes into view,
-    // and again on detailChanged and downloadStatesChanged.
+    // The track rows, keyed by the track's identifier: title, artist, artworkURL, durationText,
+    // offlineKey and the download control's downloadControl, progress and percentText.
+    Q_PROPERTY(QAbstractItemModel *rows READ rows CONSTANT)
     Q_PROPERTY(int rowCount READ rowCount NOTIFY detailChanged)
     Q_PROPERTY(int bottomPadding READ bottomPadding NOTIFY bottomPaddingChanged)
 
@@ -106,11 +108,9 @@ public:
     std::optional<QString> coverURL() const;
     bool canPlayAll() const;
     int rowCount() const;
-    // The row at `index`: {index, number, title, artist, artworkURL, durationText, offlineKey};
-    // empty out of range.
-    Q_INVOKABLE QVariantMap rowAt(int index) const;
-    // The download control of the row at `index`: {control: DownloadControl, progress, percentText}.
-    Q_INVOKABLE QVariantMap downloadStateAt(int index) const;
+    enum RowRole { TitleRole = Qt::UserRole + 1, ArtistRole, ArtworkRole, DurationRole, OfflineKeyRole,
+                   DownloadControlRole, ProgressRole, PercentRole };
+    KeyedRows<PlaylistTrack> *rows() const { return m_rows; }
     DownloadControl downloadControl(int index) const;
     int bottomPadding() const;
 
@@ -183,6 +183,10 @@ private:
     // Runs an edit's request under the busy overlay; false when it failed (the error view shows).
     QCoro::Task<bool> sendEdit(QCoro::Task<> request);
     void watchStores();
+    QVariant rowData(const PlaylistTrack &track, int role) const;
+    DownloadControl downloadControlOf(const PlaylistTrack &track) const;
+    // Tells the rows whose download control reads differently since last told.
+    void refreshDownloads();
 
     AuthStore *m_auth;
     RadioPlayer *m_player;
@@ -191,6 +195,9 @@ private:
 
     PlaylistSummary m_summary;
     std::optional<PlaylistDetail> m_detail;
+    KeyedRows<PlaylistTrack> *m_rows;
+    // The download control each row showed when last told: {control, percent}.
+    QHash<QString, std::pair<DownloadControl, int>> m_shownDownloads;
     bool m_isLoading = true; // the first frame already shows the spinner
     std::optional<QString> m_error;
     quint64 m_loadGeneration = 0;

@@ -4,13 +4,15 @@ import Melodrift
 // A result of the library tab's SoundCloud card, as a row of the tab's list: the card's background
 // under it (the last one closes the card) and the result, 12 below the line above. A press plays
 // its station unchanged and opens the full player.
-//     SoundCloudCardRow { width: column.width; model: soundCloud; position: i }
+//     SoundCloudCardRow { width: column.width; model: soundCloud; row: roles; position: i; isLast: ... }
 Item {
     id: slot
 
     required property SoundCloudCardModel model
+    // The result's roles: title, artist, artworkURL.
+    required property var row
     required property int position
-    readonly property bool isLast: position === model.resultCount - 1
+    required property bool isLast
 
     implicitHeight: 12 + result.height + (isLast ? 16 : 0)
 
@@ -28,11 +30,7 @@ Item {
         x: 32
         y: 12
         width: slot.width - 64
-        // Read one at a time, again whenever the results change (the count carries their signal).
-        row: {
-            void slot.model.resultCount
-            return slot.model.resultAt(slot.position)
-        }
+        row: slot.row
         radius: 16
         trailing: playMark
         onClicked: slot.model.play(slot.position)

@@ -9,7 +9,29 @@ SoundCloudResults::SoundCloudResults(RadioPlayer *player, APIClient *client, QOb
     : QObject(parent)
     , m_player(player)
     , m_client(client)
+    , m_results(new KeyedRows<Station>(
+          {{GenreRole, "genre"}, {TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}},
+          [](const Station &s) { return s.genre; },
+          [](const Station &s, int role) -> QVariant {
+              switch (role) {
+              case GenreRole:
+                  return s.genre;
+              case TitleRole:
+                  return s.displayTrackTitle();
+              case ArtistRole: {
+                  const QString artist = s.displayArtist();
+                  return artist.isEmpty() ? QStringLiteral("SoundCloud") : artist;
+              }
+              case ArtworkRole:
+                  return s.artworkURL.value_or(QString());
+              default:
+                  return {};
+              }
+          },
+          this))
 {
+    // A row hands its whole station to the player.
+    m_results->setSame([](const Station &a, const Station &b) { return a.toJson() == b.toJson(); });
 }
 
 void SoundCloudResults::setQuery(const QString &query)
@@ -25,30 +47,18 @@ QString SoundCloudResults::trimmedQuery() const
     return typedtext::trimmed(m_query);
 }
 
-QVariantMap SoundCloudResults::resultAt(int index) const
-{
-    if (index < 0 || index >= m_results.size())
-        return QVariantMap{{QStringLiteral("genre"), QString()}, {QStringLiteral("title"), QString()},
-                           {QStringLiteral("artist"), QString()}, {QStringLiteral("artworkURL"), QString()}};
-    const Station &s = m_results.at(index);
-    const QString artist = s.displayArtist();
-    return QVariantMap{{QStringLiteral("genre"), s.genre},
-                       {QStringLiteral("title"), s.displayTrackTitle()},
-                       {QStringLiteral("artist"), artist.isEmpty() ? QStringLiteral("SoundCloud") : artist},
-                       {QStringLiteral("artworkURL"), s.artworkURL.value_or(QString())}};
-}
-
 void SoundCloudResults::play(int index)
 {
-    if (index < 0 || index >= m_results.size())
+    const Station *station = m_results->at(index);
+    if (!station)
         return;
-    m_player->select(m_results.at(index));
+    m_player->select(*station);
     m_player->setFullPlayerPresented(true);
 }
 
 void SoundCloudResults::setResults(QList<Station> results)
 {
-    m_results = std::move(results);
+    m_results->merge(results);
     emit resultsChanged();
 }
 

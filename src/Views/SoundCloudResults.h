@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/Station.h"
+#include "Shared/KeyedRows.h"
 
 #include <QObject>
 #include <QString>
@@ -21,7 +22,9 @@ class SoundCloudResults : public QObject
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
     // The query without spaces and tabs at either end is not empty.
     Q_PROPERTY(bool canSearch READ canSearch NOTIFY queryChanged)
-    // The stations received; a list asks for each row (resultAt) as it comes into view.
+    // The stations received, in the order received, keyed by genre: genre, title, artist (reading
+    // "SoundCloud" when the station has none to show), artworkURL.
+    Q_PROPERTY(QAbstractItemModel *results READ results CONSTANT)
     Q_PROPERTY(int resultCount READ resultCount NOTIFY resultsChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     // The line under the field; empty when there is none.
@@ -31,12 +34,10 @@ public:
     QString query() const { return m_query; }
     void setQuery(const QString &query);
     bool canSearch() const { return !trimmedQuery().isEmpty(); }
-    int resultCount() const { return int(m_results.size()); }
-    // The row of the result at `index`, in the order received: {genre, title, artist, artworkURL};
-    // the artist reads "SoundCloud" when the station has none to show. Out of range, one with
-    // every text blank (a row about to go).
-    Q_INVOKABLE QVariantMap resultAt(int index) const;
-    const QList<Station> &resultStations() const { return m_results; }
+    int resultCount() const { return int(m_results->rowCount()); }
+    enum ResultRole { GenreRole = Qt::UserRole + 1, TitleRole, ArtistRole, ArtworkRole };
+    KeyedRows<Station> *results() const { return m_results; }
+    const QList<Station> &resultStations() const { return m_results->items(); }
     bool isLoading() const { return m_isLoading; }
     QString errorMessage() const { return m_errorMessage; }
 
@@ -65,7 +66,7 @@ protected:
 
 private:
     QString m_query;
-    QList<Station> m_results;
+    KeyedRows<Station> *m_results;
     bool m_isLoading = false;
     QString m_errorMessage;
 };

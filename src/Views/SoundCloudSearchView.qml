@@ -27,7 +27,7 @@ NavigationPage {
         spacing: 14
         topMargin: 12
         bottomMargin: search.bottomPadding
-        model: search.resultCount
+        model: search.results
         scrollBarPolicy: ScrollBar.AlwaysOff
 
         readonly property real innerWidth: width - 32
@@ -37,7 +37,6 @@ NavigationPage {
             spacing: 14
             leftPadding: 16
             rightPadding: 16
-            bottomPadding: list.count > 0 ? 14 : 0
 
             // The field row.
             Row {
@@ -84,16 +83,20 @@ NavigationPage {
         delegate: FocusScope {
             id: slot
             required property int index
-            // Read one at a time, again whenever the results change (the count carries their signal).
-            readonly property var modelData: {
-                void search.resultCount
-                return search.resultAt(index)
-            }
+            required property string genre
+            required property string title
+            required property string artist
+            required property string artworkURL
+            readonly property var modelData: ({genre: genre, title: title, artist: artist, artworkURL: artworkURL})
             width: list.width
-            height: resultRow.height
+            // The gap under the field goes with the first row, so the header keeps its height when
+            // the first answer comes (the page would scroll by the gap).
+            readonly property real gap: index === 0 ? 14 : 0
+            height: gap + resultRow.height
 
             SoundCloudResultRow {
                 id: resultRow
+                y: slot.gap
                 readonly property bool isCurrent: slot.modelData.genre === search.currentGenre
 
                 objectName: "resultRow" + slot.index

@@ -41,7 +41,7 @@ NavigationPage {
         spacing: 8
         topMargin: 12
         bottomMargin: detail.bottomPadding
-        model: detail.rowCount
+        model: detail.rows
 
         readonly property real innerWidth: width - 32
 
@@ -134,6 +134,10 @@ NavigationPage {
         delegate: FocusScope {
             id: slot
             required property int index
+            required property string title
+            required property string artist
+            required property var artworkURL
+            required property string durationText
             width: list.width
             height: trackRow.height
 
@@ -142,10 +146,8 @@ NavigationPage {
                 objectName: "trackRow" + slot.index
                 x: 16
                 width: list.innerWidth
-                modelData: {
-                    void detail.rowCount // asked again when the station changes
-                    return detail.rowAt(slot.index)
-                }
+                modelData: ({number: String(slot.index + 1), title: slot.title, artist: slot.artist,
+                             artworkURL: slot.artworkURL, durationText: slot.durationText})
                 index: slot.index
                 isCurrent: slot.index === detail.currentRow
                 offlineMenu: () => detail.offlineMenu(slot.index)

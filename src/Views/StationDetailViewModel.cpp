@@ -20,6 +20,26 @@ StationDetailViewModel::StationDetailViewModel(QObject *parent)
 StationDetailViewModel::StationDetailViewModel(RadioPlayer *player, OfflineStore *offline,
                                                APIClient *client, QObject *parent)
     : QObject(parent), m_player(player), m_offline(offline), m_client(client)
+    , m_rows(new KeyedRows<PlaylistTrack>(
+          {{TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}, {DurationRole, "durationText"}},
+          [](const PlaylistTrack &t) { return t.id ? QString::number(*t.id) : t.trackID.value_or(QString()); },
+          [this](const PlaylistTrack &t, int role) -> QVariant {
+              switch (role) {
+              case TitleRole:
+                  return t.title.value_or(QStringLiteral("—"));
+              case ArtistRole:
+                  return t.artist.value_or(QString());
+              case ArtworkRole: {
+                  const std::optional<QString> artwork = t.artworkURL ? t.artworkURL : displayed().artworkURL;
+                  return artwork ? QVariant(*artwork) : QVariant();
+              }
+              case DurationRole:
+                  return durationText(t.duration);
+              default:
+                  return {};
+              }
+          },
+          this))
 {
     Q_ASSERT(m_player && m_offline && m_client);
     watchPlayer();
@@ -50,6 +70,7 @@ void StationDetailViewModel::setStation(const Station &station)
     const Content before = content();
     m_station = station;
     m_hydrated.reset();
+    showDisplayed();
     emit displayedStationChanged();
     if (content() != before)
         emit contentChanged();
@@ -95,21 +116,16 @@ int StationDetailViewModel::rowCount() const
     return s.tracks ? int(s.tracks->size()) : 0;
 }
 
-QVariantMap StationDetailViewModel::rowAt(int index) const
+void StationDetailViewModel::showDisplayed()
 {
     const Station &s = displayed();
-    if (!s.tracks || index < 0 || index >= s.tracks->size())
-        return {};
-    const PlaylistTrack &t = s.tracks->at(index);
-    const std::optional<QString> &artwork = t.artworkURL ? t.artworkURL : s.artworkURL;
-    return QVariantMap{
-        {u"index"_s, index},
-        {u"number"_s, QString::number(index + 1)},
-        {u"title"_s, t.title.value_or(u"—"_s)},
-        {u"artist"_s, t.artist.value_or(QString())},
-        {u"artworkURL"_s, artwork ? QVariant(*artwork) : QVariant()},
-        {u"durationText"_s, durationText(t.duration)},
-    };
+    m_rows->merge(s.tracks ? *s.tracks : QList<PlaylistTrack>());
+    // The station's artwork stands in for tracks without their own.
+    const std::optional<QString> artwork = s.artworkURL;
+    if (artwork != m_shownArtwork) {
+        m_shownArtwork = artwork;
+        m_rows->refreshAll({ArtworkRole});
+    }
 }
 
 StationDetailViewModel::Content StationDetailViewModel::content() const
@@ -153,6 +169,7 @@ void StationDetailViewModel::setHydrated(std::optional<Station> station)
 {
     const Content before = content();
     m_hydrated = std::move(station);
+    showDisplayed();
     emit displayedStationChanged();
     if (content() != before)
         emit contentChanged();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/Station.h"
+#include "Shared/KeyedRows.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -38,6 +39,8 @@ class StationDetailViewModel : public QObject
     Q_PROPERTY(QString trackCountText READ trackCountText NOTIFY displayedStationChanged)
     // The rows, one per track in list order; the list asks for each as it comes into view.
     Q_PROPERTY(int rowCount READ rowCount NOTIFY displayedStationChanged)
+    // The track rows, keyed by the track's identifier: title, artist, artworkURL, durationText.
+    Q_PROPERTY(QAbstractItemModel *rows READ rows CONSTANT)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
     // The position of the row that plays now; -1 when none does.
@@ -69,8 +72,8 @@ public:
     QString displayName() const { return displayed().displayName(); }
     QString trackCountText() const;
     int rowCount() const;
-    // The row at `index`: {index, number, title, artist, artworkURL, durationText}; empty out of range.
-    Q_INVOKABLE QVariantMap rowAt(int index) const;
+    enum RowRole { TitleRole = Qt::UserRole + 1, ArtistRole, ArtworkRole, DurationRole };
+    KeyedRows<PlaylistTrack> *rows() const { return m_rows; }
     bool isLoading() const { return m_isLoading; }
     Content content() const;
     int currentRow() const;
@@ -123,6 +126,8 @@ private:
     void setHydrated(std::optional<Station> station);
     void handOver(const Station &station);
     void watchPlayer();
+    // Brings the rows to the displayed station's tracks.
+    void showDisplayed();
 
     RadioPlayer *m_player;
     OfflineStore *m_offline;
@@ -130,6 +135,8 @@ private:
 
     Station m_station;
     std::optional<Station> m_hydrated;
+    KeyedRows<PlaylistTrack> *m_rows;
+    std::optional<QString> m_shownArtwork;
     bool m_isLoading = false;
     // What the player showed last, to notify only on real changes.
     int m_lastCurrentRow = -1;

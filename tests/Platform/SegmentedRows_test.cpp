@@ -40,7 +40,7 @@ TEST(SegmentedRows, ChangesOnlyTheEndOfTheSegmentThatChanged)
         {{-3, 1, 0}, 0, 6, false}, // negative reads as none
     };
     SegmentedRows model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);

@@ -227,7 +227,7 @@ TEST_F(LibraryTab, SheetShowsWhatItCanOffer)
     signIn();
     auto model = sheet(rotationStation());
     EXPECT_EQ(model->listState(), ListState::Rows);
-    EXPECT_EQ(model->playlists().size(), 2);
+    EXPECT_EQ(model->playlists()->rowCount(), 2);
     EXPECT_EQ(model->artistLine(), QStringLiteral("Station artist"));
     for (const char *blank : {"", "  ", " \t "}) {
         model->setNewTitle(QString::fromLatin1(blank));

@@ -1,3 +1,4 @@
+#include "support/ModelRows.h"
 #include "OfflineLibraryViewModel.h"
 #include "PlaylistDetailViewModel.h"
 #include "Platform/ByteCountFormatter.h"
@@ -98,8 +99,8 @@ TEST_F(PlaylistScreens, DetailStartsLoadingThenShowsThePlaylist)
     EXPECT_EQ(model->headerTitle(), QStringLiteral("آرامش شبانه"));
     EXPECT_EQ(model->descriptionText(), QStringLiteral("برای شبهای آرام"));
     ASSERT_EQ(model->rowCount(), 3);
-    EXPECT_EQ(model->rowAt(1)[QStringLiteral("number")], QStringLiteral("2"));
-    EXPECT_TRUE(model->rowAt(3).isEmpty());
+    EXPECT_EQ(rowRoles(model->rows(), 1)[QStringLiteral("title")], model->detail()->tracks->at(1).title.value_or(QStringLiteral("—")));
+    EXPECT_TRUE(rowRoles(model->rows(), 3).isEmpty());
     EXPECT_TRUE(model->canPlayAll());
     EXPECT_EQ(server.requestsTo(detailPath).last().header("Authorization"), "Bearer " + auth->token()->toUtf8());
 
@@ -151,8 +152,8 @@ TEST_F(PlaylistScreens, RowsFallBackForMissingFields)
                   standin::Reply::json(detailReply({{QStringLiteral("id"), 7}, {QStringLiteral("cover_url"), QStringLiteral("/cover.jpg")}, {QStringLiteral("tracks"), tracks}})), 1);
     auto model = detail(7);
     runTask(model->loadDetail());
-    const QVariantMap first = model->rowAt(0);
-    const QVariantMap second = model->rowAt(1);
+    const QVariantMap first = rowRoles(model->rows(), 0);
+    const QVariantMap second = rowRoles(model->rows(), 1);
     EXPECT_EQ(first[QStringLiteral("title")], QStringLiteral("—"));
     EXPECT_EQ(first[QStringLiteral("artist")], QString());
     EXPECT_EQ(first[QStringLiteral("durationText")], QStringLiteral("2:05"));
@@ -249,7 +250,7 @@ TEST_F(PlaylistScreens, DownloadControlStartsCancelsAndRemoves)
     const bool done = waitFor([&] { return offline->isDownloaded(track) && offline->pendingMeta().isEmpty(); }, 20000);
     ASSERT_TRUE(done) << offline->lastError().value_or(QString()).toStdString() << " pending " << offline->pendingMeta().size();
     EXPECT_EQ(model->downloadControl(0), Control::Downloaded);
-    EXPECT_EQ(model->downloadStateAt(0)[QStringLiteral("control")].value<Control>(), Control::Downloaded);
+    EXPECT_EQ(rowRoles(model->rows(), 0)[QStringLiteral("downloadControl")].value<Control>(), Control::Downloaded);
     model->toggleDownload(0); // removes
     EXPECT_FALSE(offline->isDownloaded(track));
     EXPECT_EQ(model->downloadControl(0), Control::Available);
@@ -455,12 +456,9 @@ TEST_F(OfflineLibrary, RowsAreNewestFirstAndPlayTheirOwnTrack)
 {
     const QList<PlaylistTrack> tracks = downloadAll();
     OfflineLibraryViewModel model(offline.get(), player.get());
-    const QVariantList rows = model.rows();
-    ASSERT_EQ(rows.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(rows[i].toMap()[QStringLiteral("number")], QString::number(i + 1));
-        EXPECT_EQ(rows[i].toMap()[QStringLiteral("title")], *tracks[2 - i].title);
-    }
+    ASSERT_EQ(model.rowCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(rowRoles(model.rows(), i)[QStringLiteral("title")], *tracks[2 - i].title);
     EXPECT_TRUE(model.summaryText().startsWith(QStringLiteral("مجموع: 3 آهنگ • "))) << model.summaryText().toStdString();
     EXPECT_EQ(model.playingRow(), -1);
 
@@ -480,9 +478,9 @@ TEST_F(OfflineLibrary, RowsAreNewestFirstAndPlayTheirOwnTrack)
     ASSERT_TRUE(waitFor([&] { return model.playingRow() == 1; }));
     for (const Removal r : {Removal{"an older download", 2, 1}, Removal{"a newer download", 0, 0},
                             Removal{"the one that plays", 0, -1}}) {
-        const qsizetype before = model.rows().size();
+        const qsizetype before = model.rowCount();
         model.remove(r.row);
-        ASSERT_TRUE(waitFor([&] { return model.rows().size() == before - 1; })) << r.what;
+        ASSERT_TRUE(waitFor([&] { return model.rowCount() == before - 1; })) << r.what;
         EXPECT_EQ(model.playingRow(), r.marked) << r.what;
     }
 }
@@ -492,7 +490,7 @@ TEST_F(OfflineLibrary, RemoveAllKeepsRunningDownloads)
     const QList<PlaylistTrack> tracks = downloadAll();
     OfflineLibraryViewModel model(offline.get(), player.get());
     model.remove(0);
-    EXPECT_EQ(model.rows().size(), 2);
+    EXPECT_EQ(model.rowCount(), 2);
 
     PlaylistTrack other = tracks[0];
     other.trackID = QStringLiteral("lib-still-running");

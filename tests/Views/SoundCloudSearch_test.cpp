@@ -1,3 +1,4 @@
+#include "support/ModelRows.h"
 #include "ShellFixture.h"
 #include "SoundCloudCardModel.h"
 #include "SoundCloudSearchViewModel.h"
@@ -128,7 +129,7 @@ TEST_F(SoundCloudSearch, ScreenRefusesReturnWhileLoadingAndShowsRows)
     waitDone(screen);
     EXPECT_EQ(server.countRequests(searchPath), 1);
 
-    const QVariantMap row = screen.resultAt(0);
+    const QVariantMap row = rowRoles(screen.results(), 0);
     EXPECT_EQ(row.value("genre"), QStringLiteral("sc-slow one"));
     EXPECT_EQ(row.value("artist"), QStringLiteral("SoundCloud"));
     EXPECT_EQ(row.value("artworkURL"), QStringLiteral("/artwork/slow one.jpg"));

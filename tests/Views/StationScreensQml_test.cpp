@@ -311,7 +311,7 @@ TEST_F(StationScreensQml, DetailPageRetriesAfterAFailure)
     QTest::mouseClick(hosted.window(), Qt::LeftButton, {}, centreOf(retry));
     ASSERT_TRUE(waitFor([&] { return shown(page->findChild<QQuickItem *>(QStringLiteral("listView"))); }));
     EXPECT_FALSE(shown(failure));
-    EXPECT_TRUE(itemNamed(page, QStringLiteral("trackRow1")) != nullptr);
+    EXPECT_TRUE(waitFor([&] { return itemNamed(page, QStringLiteral("trackRow1")) != nullptr; }));
 }
 
 TEST_F(StationScreensQml, TappingARowHandsThePlayerThatTrackAndPresentsTheFullPlayer)

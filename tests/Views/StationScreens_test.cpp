@@ -1,3 +1,4 @@
+#include "support/ModelRows.h"
 #include "Platform/NowPlayingInfo.h"
 #include "Platform/RemoteCommandCenter.h"
 #include "Services/APIClient.h"
@@ -299,20 +300,19 @@ TEST_F(StationScreens, RowsShowNumberTitleArtistArtworkAndDuration)
     (*station.tracks)[3].duration = 59;
     auto model = detail(station);
     ASSERT_EQ(model->rowCount(), 4);
-    EXPECT_TRUE(model->rowAt(4).isEmpty());
+    EXPECT_TRUE(rowRoles(model->rows(), 4).isEmpty());
 
-    const QVariantMap first = model->rowAt(0);
-    EXPECT_EQ(first[QStringLiteral("number")].toString(), QStringLiteral("1"));
+    const QVariantMap first = rowRoles(model->rows(), 0);
     EXPECT_EQ(first[QStringLiteral("title")].toString(), QStringLiteral("—"));
     EXPECT_EQ(first[QStringLiteral("artist")].toString(), QString());
     EXPECT_EQ(first[QStringLiteral("artworkURL")].toString(), QStringLiteral("/artwork/rows.jpg"));
     EXPECT_EQ(first[QStringLiteral("durationText")].toString(), QStringLiteral("3:05"));
 
-    const QVariantMap second = model->rowAt(1);
+    const QVariantMap second = rowRoles(model->rows(), 1);
     EXPECT_EQ(second[QStringLiteral("artworkURL")].toString(), QStringLiteral("/artwork/track1.jpg"));
     EXPECT_EQ(second[QStringLiteral("durationText")].toString(), QString());
-    EXPECT_EQ(model->rowAt(2)[QStringLiteral("durationText")].toString(), QString());
-    EXPECT_EQ(model->rowAt(3)[QStringLiteral("durationText")].toString(), QStringLiteral("0:59"));
+    EXPECT_EQ(rowRoles(model->rows(), 2)[QStringLiteral("durationText")].toString(), QString());
+    EXPECT_EQ(rowRoles(model->rows(), 3)[QStringLiteral("durationText")].toString(), QStringLiteral("0:59"));
 }
 
 TEST(StationDetailDuration, FormatsMinutesAndTwoDigitSeconds)

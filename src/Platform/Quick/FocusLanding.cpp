@@ -23,6 +23,21 @@ bool holdsNothing(QQuickWindow *window, const QQuickItem *focused)
            || !focused->isVisible();
 }
 
+// Whether `item` can be seen: inside the window and inside every clipping item that holds it (a
+// list's rows scrolled away, built or not, are not).
+bool inView(const QQuickItem *item)
+{
+    const QRectF own = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    const QQuickWindow *window = item->window();
+    if (!window || !own.intersects(QRectF(QPointF(0, 0), window->size())))
+        return false;
+    for (const QQuickItem *it = item->parentItem(); it; it = it->parentItem()) {
+        if (it->clip() && !own.intersects(it->mapRectToScene(QRectF(0, 0, it->width(), it->height()))))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool FocusLanding::enter(QQuickItem *container, bool keyboard)
@@ -44,10 +59,19 @@ bool FocusLanding::moveInto(QQuickItem *container, bool keyboard)
     if (!container || !container->window() || !container->isVisible())
         return false;
     // The Tab order from the container: its first control is the next item after it, as long as
-    // the chain has not left it.
+    // the chain has not left it; the first one in view, when the first is scrolled away (a row a
+    // long list keeps built far below).
     QQuickItem *first = container->nextItemInFocusChain(true);
     if (!first || first == container || !isInside(first, container))
         return false;
+    QQuickItem *next = first;
+    for (int guard = 0; next && !inView(next) && guard < 500; ++guard) {
+        next = next->nextItemInFocusChain(true);
+        if (!next || next == first || !isInside(next, container))
+            next = nullptr;
+    }
+    if (next)
+        first = next;
     first->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
     return first->hasActiveFocus();
 }

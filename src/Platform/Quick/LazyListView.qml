@@ -4,12 +4,20 @@ import Melodrift
 
 // A vertical list that builds only the rows in view and about a screen around them, however long
 // its model: the page's top part goes in `header` (and what follows the rows in `footer`) so the
-// whole page scrolls as one. The keyboard still reaches every row:
-//   - Tab from the page above enters at the header's first control (or the first row);
+// whole page scrolls as one. The model is a list model keyed by its items, so the rows built, and
+// the focus in them, stay with their items through edits, removals and reloads. The keyboard
+// reaches every control of every row, in order, whatever is built:
+//   - Tab from above enters at the header's first control (else the first row's, else the
+//     footer's); Backtab from below at the footer's last control (else the last row's, else the
+//     header's);
 //   - Tab and Backtab go from a row's last (first) control to the next (previous) row, building and
 //     scrolling to it first; out of the header into the first row; past the list out of it;
-//   - Down and Up move one row, keeping the control's place in the row; Home and End jump to the
-//     first and last row.
+//   - Down and Up move one row, Page Down and Page Up a screen of rows, keeping the control's place
+//     in the row; Home and End jump to the first and last row (so End then Tab leaves the list,
+//     Home then Backtab too).
+// When the row holding the focus goes, the row that takes its place gets it (else the one before,
+// else the header's first control). Where a row holds several items (a grid's cards), an item that
+// declares `itemKey` is followed by it: when it moves to another row, the focus goes with it.
 // The row holding the focus, however it came there, is the list's current row, so it stays built
 // while scrolled away. Delegates are FocusScopes, so that making a row current leaves the focus on
 // the control inside it.
@@ -47,6 +55,12 @@ ListView {
         return focused === view || isRow(focused)
     }
 
+    // Whether `item` is a row's root or the scope right inside it (a Loader), where the focus falls
+    // when the control holding it is destroyed.
+    function holdsRowItself(item) {
+        return item !== null && (isRow(item) || (item.parent !== null && isRow(item.parent) && !item.activeFocusOnTab))
+    }
+
     // Whether `item` is a row's own root: a child of the content item other than the header and
     // the footer.
     function isRow(item) {
@@ -63,24 +77,65 @@ ListView {
             leave(view, true)
     }
 
-    // The control inside the list that last had the focus (whether it showed it, its row and its
-    // place there), and whether the focus was inside.
+    // Where Tab (forward) or Backtab brings the focus in from outside the list.
+    function enterFrom(forward) {
+        if (forward)
+            return focusEdge(headerItem, true) || focusRow(0, 0) || focusEdge(footerItem, true)
+        return focusEdge(footerItem, false) || focusRow(count - 1, -1) || focusEdge(headerItem, false)
+    }
+
+    // The control inside the list that last had the focus (whether it showed it, and its place in
+    // its row), and whether the focus was inside.
     property Item lastControl: null
     property bool lastControlShowedFocus: false
-    property int lastRow: -1
     property int lastPlace: 0
+    property string lastKey: ""
     property bool focusWasInside: false
 
-    // The list hands the focus to its current row's root when it makes a row current (a new
-    // answer resets the rows, or the control in it was disabled): give it back to the control
-    // that had it, else to the control at its place in the row now at its index, else to the
-    // first one.
+    // The `itemKey` of the nearest item holding `item` that declares one; "" when none.
+    function keyOf(item) {
+        for (let it = item; it && it !== view; it = it.parent) {
+            if (typeof it.itemKey === "string")
+                return it.itemKey
+        }
+        return ""
+    }
+    // Gives the focus to the first control of the built item keyed `key`; false when none is built.
+    function focusKeyed(key) {
+        if (key === "")
+            return false
+        const walk = it => {
+            if (!it.visible)
+                return null
+            if (typeof it.itemKey === "string" && it.itemKey === key)
+                return it
+            for (let i = 0; i < it.children.length; ++i) {
+                const found = walk(it.children[i])
+                if (found)
+                    return found
+            }
+            return null
+        }
+        const found = walk(contentItem)
+        const controls = found ? controlsIn(found) : []
+        if (controls.length === 0)
+            return false
+        controls[0].forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
+        return true
+    }
+
+    // The row holding the focus went (its item was removed), or its control was disabled: the
+    // list made the row now at its index current and gave the focus to that row's root. Hand it
+    // to the control that had it when it is still there, else to the control at its place in the
+    // current row (the next item, or the previous one after the last), else to the header.
     function restoreFocus() {
-        if (!isRow(Window.activeFocusItem))
+        if (!holdsRowItself(Window.activeFocusItem))
             return
         if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl))
             lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
-        else if (lastRow < 0 || !focusRow(Math.min(lastRow, count - 1), lastPlace))
+        else if (focusKeyed(lastKey))
+            return
+        else if (currentIndex < 0 || !focusRow(Math.min(currentIndex, count - 1), lastPlace))
             enter()
     }
 
@@ -90,7 +145,7 @@ ListView {
             const focused = view.Window.activeFocusItem
             const wasInside = view.focusWasInside
             view.focusWasInside = focused !== null && view.inside(focused)
-            if (view.isRow(focused)) {
+            if (view.holdsRowItself(focused)) {
                 if (wasInside)
                     Qt.callLater(view.restoreFocus)
                 return
@@ -99,9 +154,8 @@ ListView {
             if (view.focusWasInside && focused !== view) {
                 view.lastControl = focused
                 view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
-                const inRow = view.isRow(row)
-                view.lastRow = inRow ? row.index : -1
-                view.lastPlace = inRow ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
+                view.lastPlace = view.isRow(row) ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
+                view.lastKey = view.keyOf(focused)
             }
             // However the focus came into a row (a click, a control's own move), that row is the
             // current one and stays built while scrolled away.
@@ -161,7 +215,12 @@ ListView {
         else
             positionViewAtIndex(index, ListView.Contain)
         currentIndex = index
-        const row = itemAtIndex(index)
+        let row = itemAtIndex(index)
+        if (!row) {
+            // Scrolled far: the rows there are made on the next layout, made now instead.
+            forceLayout()
+            row = itemAtIndex(index)
+        }
         if (!row)
             return false
         const controls = controlsIn(row)
@@ -224,6 +283,23 @@ ListView {
     TabRouter {
         scope: view
         route: forward => view.tab(view.Window.activeFocusItem, forward)
+        enter: forward => view.enterFrom(forward)
+    }
+
+    // The row a screen below (above) row `index`: the one that stands where the view's far edge
+    // is, the last (first) row when the list ends first.
+    function rowAScreenFrom(index, forward) {
+        const row = itemAtIndex(index)
+        if (!row)
+            return forward ? count - 1 : 0
+        const screen = Math.max(1, height - topMargin - focusBottomInset - row.height)
+        const y = forward ? row.y + row.height + screen : row.y - screen
+        const at = indexAt(width / 2, y)
+        if (at >= 0)
+            return forward ? Math.max(at, index + 1) : Math.min(at, index - 1)
+        // Not laid out there (yet): as many rows as this one's height fits in a screen.
+        const rows = Math.max(1, Math.floor(screen / (row.height + spacing)))
+        return Math.max(0, Math.min(count - 1, index + (forward ? rows : -rows)))
     }
 
     Keys.onPressed: event => {
@@ -231,13 +307,29 @@ ListView {
         if (!focused || focused === view)
             return
         const section = sectionOf(focused)
-        if (!section || section === headerItem || section === footerItem)
+        if (!section)
             return
+        if (section === headerItem || section === footerItem) {
+            // Out of the header a screen down lands in the rows; out of the footer, up.
+            if (event.key === Qt.Key_Home && count > 0)
+                event.accepted = focusRow(0, 0) || true
+            else if (event.key === Qt.Key_End && count > 0)
+                event.accepted = focusRow(count - 1, 0) || true
+            else if (event.key === Qt.Key_PageDown && section === headerItem && count > 0)
+                event.accepted = focusRow(Math.max(0, indexAt(width / 2, contentY + height) ), 0) || true
+            else if (event.key === Qt.Key_PageUp && section === footerItem && count > 0)
+                event.accepted = focusRow(Math.max(0, indexAt(width / 2, contentY)), 0) || true
+            return
+        }
         const place = controlsIn(section).indexOf(focused)
         if (event.key === Qt.Key_Down)
             event.accepted = focusRow(section.index + 1, place) || true
         else if (event.key === Qt.Key_Up)
             event.accepted = focusRow(section.index - 1, place) || true
+        else if (event.key === Qt.Key_PageDown)
+            event.accepted = focusRow(Math.min(count - 1, rowAScreenFrom(section.index, true)), place) || true
+        else if (event.key === Qt.Key_PageUp)
+            event.accepted = focusRow(Math.max(0, rowAScreenFrom(section.index, false)), place) || true
         else if (event.key === Qt.Key_Home)
             event.accepted = focusRow(0, 0) || true
         else if (event.key === Qt.Key_End)

@@ -10,7 +10,8 @@ import Melodrift
 // Pages pushed as a Component or URL are destroyed when popped (their `popped` signal fires first),
 // so a screen model that belongs to a page goes with it. Every page sees the same stores, as
 // they are QML singletons. A page pushed while the keyboard focus was in the stack gets it on its
-// first control once it has slid in (FocusLanding).
+// first control once it has slid in (FocusLanding); when it is popped, the focus goes back to the
+// control it was pushed from (a card, a row), else to the first control of the page shown again.
 StackView {
     id: stack
 
@@ -25,17 +26,52 @@ StackView {
     property int knownDepth: 0
     property bool landingFocus: false
     property bool landingByKeyboard: false
+    // For each page under the top one, the control it had the focus on when the next was pushed
+    // (null when the focus was elsewhere), and whether the keyboard had put it there.
+    property var openers: []
+    property Item returningTo: null
+    property bool returning: false
     onDepthChanged: {
-        if (knownDepth > 0 && depth > knownDepth && FocusLanding.focusWithin(stack)) {
-            landingFocus = true
-            landingByKeyboard = FocusLanding.keyboardFocused(stack)
-            Qt.callLater(stack.landFocus)
+        if (knownDepth > 0 && depth > knownDepth) {
+            const focused = FocusLanding.focusWithin(stack) ? Window.activeFocusItem : null
+            const byKeyboard = FocusLanding.keyboardFocused(stack)
+            while (openers.length < depth - 1)
+                openers.push({ item: focused, keyboard: byKeyboard })
+            if (focused) {
+                landingFocus = true
+                landingByKeyboard = byKeyboard
+                Qt.callLater(stack.landFocus)
+            }
+        } else if (depth < knownDepth) {
+            const opener = openers.length >= depth ? openers[Math.max(0, depth - 1)] : null
+            openers = openers.slice(0, Math.max(0, depth - 1))
+            // Only when the focus was in the page going away (or nowhere): a click elsewhere stays.
+            const focused = Window.activeFocusItem
+            if (opener && opener.item && (!focused || FocusLanding.focusWithin(stack)
+                                          || focused === Window.contentItem)) {
+                returningTo = opener.item
+                landingByKeyboard = opener.keyboard
+                returning = true
+                Qt.callLater(stack.landFocus)
+            }
         }
         knownDepth = depth
     }
     onBusyChanged: landFocus()
     function landFocus() {
-        if (!landingFocus || busy || !currentItem)
+        if (busy || !currentItem)
+            return
+        if (returning) {
+            returning = false
+            const back = returningTo
+            returningTo = null
+            if (back && back.visible && back.enabled && currentItem.parent && back.Window.window)
+                back.forceActiveFocus(landingByKeyboard ? Qt.BacktabFocusReason : Qt.OtherFocusReason)
+            else
+                FocusLanding.enter(currentItem, landingByKeyboard)
+            return
+        }
+        if (!landingFocus)
             return
         landingFocus = false
         FocusLanding.enter(currentItem, landingByKeyboard)

@@ -15,6 +15,9 @@ import Melodrift
 //   - Once open, the keyboard focus is on the content's first control (FocusLanding), unless the
 //     content gave it to one of its controls itself. Once closed, it goes back to the control it
 //     was opened from, or, when that is gone, to the first control of what the popup covered.
+//   - While it is open and nothing stands above it, the focus stays inside it: when it would rest
+//     outside every popup (the window's root, a control under it), it comes back to the content,
+//     so Escape closes it whatever held the focus.
 //   - `title` names the popup's node for assistive technology (what a screen reader says as it
 //     opens); by default it is the shown screen's `navigationTitle`.
 Popup {
@@ -95,6 +98,34 @@ Popup {
         // Asked for again while closing: show it anew.
         if (requested)
             Qt.callLater(presentation.openIfRequested)
+    }
+
+    // The focus left every popup while this one is open on top: bring it back.
+    function keepFocus() {
+        const overlay = presentation.parent
+        const own = presentation.contentItem ? presentation.contentItem.parent : null
+        if (!presentation.opened || !overlay || !own || !overlay.Window.window)
+            return
+        for (let it = overlay.Window.activeFocusItem; it; it = it.parent) {
+            if (it.parent === overlay)
+                return
+        }
+        const stacked = overlay.children
+        for (let i = 0; i < stacked.length; ++i) {
+            const other = stacked[i]
+            if (other !== own && other.visible && other.children.length > 0 && other.z > own.z)
+                return
+        }
+        if (!loader.item || !FocusLanding.enter(loader.item, false))
+            presentation.contentItem.forceActiveFocus()
+    }
+    Connections {
+        target: presentation.opened && presentation.parent ? presentation.parent.Window.window : null
+        function onActiveFocusItemChanged() { Qt.callLater(presentation.keepFocus) }
+    }
+    onOpenedChanged: {
+        if (opened)
+            Qt.callLater(presentation.keepFocus)
     }
 
     contentItem: Item {

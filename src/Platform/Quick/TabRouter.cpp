@@ -1,8 +1,11 @@
 #include "TabRouter.h"
 
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QQuickItem>
 #include <QQuickWindow>
+
+Q_LOGGING_CATEGORY(lcTabRouter, "melodrift.tabrouter")
 
 TabRouter::TabRouter(QObject *parent) : QObject(parent) {}
 
@@ -35,6 +38,27 @@ void TabRouter::setRoute(const QJSValue &route)
     emit routeChanged();
 }
 
+void TabRouter::setEnter(const QJSValue &enter)
+{
+    m_enter = enter;
+    emit enterChanged();
+}
+
+bool TabRouter::ask(const QJSValue &script, bool forward) const
+{
+    if (!script.isCallable())
+        return false;
+    QJSValue call = script; // the call may replace the property
+    const QJSValue result = call.call({QJSValue(forward)});
+    if (result.isError()) {
+        qCWarning(lcTabRouter).noquote()
+            << "Tab handler failed, the key goes on:" << result.toString()
+            << result.property(QStringLiteral("stack")).toString();
+        return false;
+    }
+    return result.isBool() && result.toBool();
+}
+
 void TabRouter::watchWindow(QQuickWindow *window)
 {
     if (m_window == window)
@@ -48,7 +72,7 @@ void TabRouter::watchWindow(QQuickWindow *window)
 
 bool TabRouter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || watched != m_window || !m_scope || !m_route.isCallable())
+    if (event->type() != QEvent::KeyPress || watched != m_window || !m_scope || !m_scope->isVisible())
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
@@ -59,8 +83,14 @@ bool TabRouter::eventFilter(QObject *watched, QEvent *event)
         return false;
 
     QQuickItem *focused = m_window->activeFocusItem();
-    if (!focused || focused == m_scope || !m_scope->isAncestorOf(focused))
+    if (!focused)
         return false;
-    QJSValue route = m_route; // the call may replace the property
-    return route.call({QJSValue(!backtab)}).toBool();
+    if (focused != m_scope && m_scope->isAncestorOf(focused))
+        return ask(m_route, !backtab);
+    if (focused == m_scope || !m_enter.isCallable())
+        return false;
+    QQuickItem *next = focused->nextItemInFocusChain(!backtab);
+    if (!next || (next != m_scope && !m_scope->isAncestorOf(next)))
+        return false;
+    return ask(m_enter, !backtab);
 }

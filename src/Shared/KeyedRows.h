@@ -1,0 +1,166 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <utility>
+
+// The rows of a list, one item each, known by a key the item carries (a playlist's id, a station's
+// genre, a track's id). Every change is told row by row: merge() takes the whole new list (a reload,
+// a new answer) and removes, inserts and moves only the rows whose key came, went or moved, and
+// reports dataChanged only for rows whose item differs; refresh() tells that some roles of rows
+// changed without their item (a download's progress). A view over it keeps the delegates, and the
+// focus in them, of every item that stayed.
+// Two items with the same key (a server may send them) stay apart: the second is keyed "key\x1f2".
+//     KeyedRows<Station> rows({{TitleRole, "title"}}, [](const Station &s) { return s.genre; },
+//                             [](const Station &s, int role) { return s.displayTrackTitle(); });
+//     rows.merge(stations);
+template <typename T>
+class KeyedRows : public QAbstractListModel
+{
+public:
+    // The role every KeyedRows has: the row's key, as a string.
+    static constexpr int KeyRole = Qt::UserRole;
+
+    using KeyOf = std::function<QString(const T &)>;
+    using DataOf = std::function<QVariant(const T &, int role)>;
+    using Same = std::function<bool(const T &, const T &)>;
+
+    KeyedRows(QHash<int, QByteArray> roles, KeyOf keyOf, DataOf dataOf, QObject *parent = nullptr)
+        : QAbstractListModel(parent)
+        , m_roles(std::move(roles))
+        , m_keyOf(std::move(keyOf))
+        , m_dataOf(std::move(dataOf))
+    {
+        m_roles.insert(KeyRole, "key");
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_items.size());
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+            return {};
+        if (role == KeyRole)
+            return m_keys.at(index.row());
+        if (!m_roles.contains(role))
+            return {};
+        return m_dataOf(m_items.at(index.row()), role);
+    }
+
+    QHash<int, QByteArray> roleNames() const override { return m_roles; }
+
+    // How merge() tells an item unchanged; operator== unless given (a type whose == leaves out
+    // fields the rows hand on).
+    void setSame(Same same) { m_same = std::move(same); }
+
+    const QList<T> &items() const { return m_items; }
+    const T *at(int row) const { return row >= 0 && row < m_items.size() ? &m_items.at(row) : nullptr; }
+    QString keyAt(int row) const { return row >= 0 && row < m_keys.size() ? m_keys.at(row) : QString(); }
+    int rowOf(const QString &key) const { return key.isEmpty() ? -1 : int(m_keys.indexOf(key)); }
+
+    // Makes the rows `items`, in their order, with as few row changes as there are differences.
+    void merge(const QList<T> &items)
+    {
+        const QList<QString> keys = uniqueKeys(items);
+        const QSet<QString> wanted(keys.cbegin(), keys.cend());
+
+        // Rows gone, a run at a time from the end.
+        for (int row = int(m_keys.size()) - 1; row >= 0; --row) {
+            if (wanted.contains(m_keys.at(row)))
+                continue;
+            const int last = row;
+            while (row > 0 && !wanted.contains(m_keys.at(row - 1)))
+                --row;
+            beginRemoveRows({}, row, last);
+            m_keys.remove(row, last - row + 1);
+            m_items.remove(row, last - row + 1);
+            endRemoveRows();
+        }
+
+        // Every row left is wanted: walk the new order, inserting runs of new keys and moving up
+        // those found further down.
+        QSet<QString> present(m_keys.cbegin(), m_keys.cend());
+        QList<int> changed;
+        for (int i = 0; i < keys.size();) {
+            if (i < m_keys.size() && m_keys.at(i) == keys.at(i)) {
+                if (!(m_same ? m_same(m_items.at(i), items.at(i)) : m_items.at(i) == items.at(i))) {
+                    m_items[i] = items.at(i);
+                    changed.append(i);
+                }
+                ++i;
+                continue;
+            }
+            if (!present.contains(keys.at(i))) {
+                int end = i;
+                while (end + 1 < keys.size() && !present.contains(keys.at(end + 1)))
+                    ++end;
+                beginInsertRows({}, i, end);
+                m_keys.insert(i, end - i + 1, QString());
+                m_items.insert(i, end - i + 1, T());
+                for (int row = i; row <= end; ++row) {
+                    m_keys[row] = keys.at(row);
+                    m_items[row] = items.at(row);
+                }
+                endInsertRows();
+                i = end + 1;
+                continue;
+            }
+            const int from = int(m_keys.indexOf(keys.at(i), i));
+            beginMoveRows({}, from, from, {}, i);
+            m_keys.move(from, i);
+            m_items.move(from, i);
+            endMoveRows();
+        }
+        reportRuns(changed, {});
+    }
+
+    // Some roles of these rows read differently now (all roles when `roles` is empty).
+    void refresh(const QList<int> &rows, const QList<int> &roles = {}) { reportRuns(rows, roles); }
+    void refreshAll(const QList<int> &roles = {})
+    {
+        if (!m_items.isEmpty())
+            emit dataChanged(index(0), index(int(m_items.size()) - 1), roles);
+    }
+
+private:
+    QList<QString> uniqueKeys(const QList<T> &items) const
+    {
+        QList<QString> keys;
+        keys.reserve(items.size());
+        QHash<QString, int> seen;
+        for (const T &item : items) {
+            const QString key = m_keyOf(item);
+            const int times = ++seen[key];
+            keys.append(times == 1 ? key : key + QChar(0x1f) + QString::number(times));
+        }
+        return keys;
+    }
+
+    // dataChanged for each run of consecutive rows among `rows` (ascending).
+    void reportRuns(const QList<int> &rows, const QList<int> &roles)
+    {
+        for (int i = 0; i < rows.size();) {
+            int end = i;
+            while (end + 1 < rows.size() && rows.at(end + 1) == rows.at(end) + 1)
+                ++end;
+            emit dataChanged(index(rows.at(i)), index(rows.at(end)), roles);
+            i = end + 1;
+        }
+    }
+
+    QHash<int, QByteArray> m_roles;
+    KeyOf m_keyOf;
+    DataOf m_dataOf;
+    Same m_same;
+    QList<QString> m_keys;
+    QList<T> m_items;
+};

@@ -1,0 +1,304 @@
+#include "Services/AuthStore.h"
+#include "Services/OfflineStore.h"
+#include "Services/RadioPlayer.h"
+#include "Services/StationStore.h"
+#include "support/AccountRoutes.h"
+#include "support/AccountState.h"
+#include "support/BulkLibrary.h"
+#include "support/DemoCatalogue.h"
+#include "support/StandInAudio.h"
+#include "support/StandInServer.h"
+#include "support/TaskOutcome.h"
+#include "SignedInQmlFixture.h"
+
+#include <QQuickWindow>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The keyboard through every long list, in a live window against a stand-in serving a few
+// thousand items per list (66 stations on the home grid, a hundred downloads offline): Tab and Backtab retrace each other whatever is built, a list is entered
+// at its first control from above and at its last from below, Page Down moves a screen, and the
+// focus stays with its item through a rename, a removal above it and a reload.
+
+using namespace quickhost;
+
+namespace {
+
+constexpr int Items = 3000;
+
+class ListKeyboardQml : public SignedInQmlFixture
+{
+protected:
+    void installRoutes() override
+    {
+        catalogue = standin::installDemoCatalogue(server);
+        catalogue->addExtraStations(60);
+        standin::installAudioRoutes(server);
+        state = &standin::installAccountRoutes(server);
+        state->printCodes = false;
+        bulk = standin::installBulkLibrary(server, *state, catalogue, Items);
+    }
+
+    QQuickItem *root() const { return hosted.window()->contentItem(); }
+    QQuickItem *focused() const { return hosted.window()->activeFocusItem(); }
+    void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
+    static bool within(QQuickItem *item, QQuickItem *ancestor)
+    {
+        for (QQuickItem *it = item; it; it = it->parentItem())
+            if (it == ancestor)
+                return true;
+        return false;
+    }
+    static QQuickItem *rowOf(QQuickItem *item, QQuickItem *list)
+    {
+        QQuickItem *content = list ? list->property("contentItem").value<QQuickItem *>() : nullptr;
+        for (QQuickItem *it = item; it; it = it->parentItem())
+            if (it->parentItem() == content)
+                return it;
+        return nullptr;
+    }
+    static QString describe(QQuickItem *item)
+    {
+        QStringList path;
+        for (QQuickItem *it = item; it && path.size() < 4; it = it->parentItem())
+            if (!it->objectName().isEmpty())
+                path << it->objectName();
+        return path.join(QLatin1Char('<'));
+    }
+    // Which control `item` is, the same for a row built again: its row's index, its names and place.
+    static QString signature(QQuickItem *item, QQuickItem *list)
+    {
+        QQuickItem *row = rowOf(item, list);
+        const QPointF at = item && row ? item->mapToItem(row, QPointF(0, 0)) : QPointF();
+        return QStringLiteral("%1 %2 @%3,%4").arg(row ? row->property("index").toInt() : -1).arg(describe(item))
+            .arg(at.x()).arg(at.y());
+    }
+    // The first item outside `list` that Tab (forward) or Backtab reaches from it in the window's chain.
+    static QQuickItem *outside(QQuickItem *list, bool forward)
+    {
+        QQuickItem *it = list;
+        for (int guard = 0; guard < 2000; ++guard) {
+            it = it->nextItemInFocusChain(forward);
+            if (!it || it == list)
+                return nullptr;
+            if (!within(it, list))
+                return it;
+        }
+        return nullptr;
+    }
+
+    std::shared_ptr<standin::DemoCatalogue> catalogue;
+    standin::AccountState *state = nullptr;
+    standin::BulkLibrary bulk;
+};
+
+QByteArray stackWith(const QByteArray &push)
+{
+    return R"(
+NavigationStack {
+    id: stack
+    initialItem: NavigationPage { navigationTitle: "root" }
+    function open() { )" + push + R"( }
+    Component { id: addSheet; AddToPlaylistSheet { station: ({ genre: "jazz", title: "Miles Quartet - Blue Evening",
+        server_name: "جاز شبانه", stream_url: "/live/jazz", artwork_url: "/artwork/jazz.jpg" }) } }
+    Component { id: searchPage; SoundCloudSearchView { Component.onCompleted: { model.query = "bulk"; model.search() } } }
+}
+)";
+}
+
+} // namespace
+
+TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
+{
+    struct Screen {
+        const char *name;
+        QByteArray qml;
+        QString list;     // the list's object name
+        QString firstRow; // an item of the first row
+        int rows;         // the list's rows
+        std::function<void()> prepare = {};
+    };
+    constexpr int Downloads = 100;
+    // The offline list: a hundred downloads of small files from the stand-in.
+    const auto downloadMany = [&] {
+        OfflineStore *offline = OfflineStore::shared();
+        offline->removeAll();
+        const QByteArray audio = QByteArray("ID3\x04\0\0\0\0\0\0", 10) + QByteArray(1000, 'a');
+        for (int i = 0; i < Downloads; ++i) {
+            const QString name = QStringLiteral("offline-%1").arg(i);
+            PlaylistTrack t;
+            t.trackType = QStringLiteral("songsara");
+            t.trackID = name;
+            t.title = QStringLiteral("آهنگ ") + name;
+            t.artist = QStringLiteral("خواننده");
+            t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + name + QStringLiteral(".mp3");
+            server.script("GET", QStringLiteral("/audio/%1.mp3").arg(name), standin::Reply::text(audio, 200, "audio/mpeg"));
+            offline->download(t);
+        }
+        ASSERT_TRUE(waitFor([&] { return offline->entries().size() == Downloads && offline->pendingMeta().isEmpty(); }, 60000))
+            << offline->entries().size();
+    };
+    const QString bigID = QString::number(bulk.bigPlaylistID);
+    const Screen screens[] = {
+        {"home grid, 66 stations", "HomeView {}", QStringLiteral("homeScroll"), QStringLiteral("station_jazz"), 0},
+        {"library tab", "LibraryView {}", QStringLiteral("libraryScroll"), QStringLiteral("playlistCard0"), 0},
+        {"a playlist's page",
+         stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/PlaylistDetailView.qml\"), { summary: { id: "
+                   + bigID.toLatin1() + ", title: \"Bulk playlist\" } })"),
+         QStringLiteral("listView"), QStringLiteral("trackRow0"), Items},
+        {"a station's track list",
+         stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/StationDetailView.qml\"), { station: { genre: "
+                   "\"songsara-bulk\", server_name: \"Bulk\", source: \"songsara\" } })"),
+         QStringLiteral("listView"), QStringLiteral("trackRow0"), Items},
+        {"SoundCloud results", stackWith("push(searchPage)"), QStringLiteral("resultsList"),
+         QStringLiteral("resultRow0"), Items},
+        {"add-to-playlist sheet", stackWith("push(addSheet)"), QStringLiteral("playlistList"),
+         QStringLiteral("playlistRow0"), Items + 3},
+        {"offline downloads", stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/OfflineLibraryView.qml\"))"),
+         QStringLiteral("offlineList"), QStringLiteral("offlineRow0"), Downloads, downloadMany},
+    };
+    StationStore::shared()->setSelectedCategory(StationStore::Category::All);
+    StationStore::shared()->requestLoad(true);
+    ASSERT_TRUE(waitFor([] { return !StationStore::shared()->isLoading() && StationStore::shared()->stations().size() >= 66; }, 10000));
+    constexpr int Steps = 30;
+    for (const Screen &screen : screens) {
+        SCOPED_TRACE(screen.name);
+        if (screen.prepare)
+            screen.prepare();
+        QObject *loaded = loadQml(screen.qml);
+        ASSERT_TRUE(loaded);
+        if (loaded->metaObject()->indexOfMethod("open()") >= 0)
+            QMetaObject::invokeMethod(loaded, "open");
+        QQuickItem *list = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            return (list = visibleNamed(root(), screen.list)) && visibleNamed(list, screen.firstRow);
+        }, 15000));
+        settle(500);
+        if (screen.rows > 0)
+            EXPECT_EQ(list->property("count").toInt(), screen.rows);
+        QQuickItem *header = list->property("headerItem").value<QQuickItem *>();
+        QQuickItem *footer = list->property("footerItem").value<QQuickItem *>();
+
+        // From above: the header's first control (or the first row's); Backtab goes back.
+        if (QQuickItem *above = outside(list, false)) {
+            above->forceActiveFocus(Qt::TabFocusReason);
+            key(Qt::Key_Tab);
+            EXPECT_TRUE(within(focused(), list)) << qPrintable(describe(focused()));
+            QQuickItem *row = rowOf(focused(), list);
+            EXPECT_TRUE(row == header || (row && row->property("index").toInt() == 0)) << qPrintable(describe(focused()));
+            key(Qt::Key_Backtab);
+            EXPECT_EQ(focused(), above) << qPrintable(describe(focused()));
+        }
+        // From below: the footer's last control, else the last row's.
+        if (QQuickItem *below = outside(list, true); below && !within(below, header)) {
+            below->forceActiveFocus(Qt::TabFocusReason);
+            key(Qt::Key_Backtab);
+            QQuickItem *row = nullptr;
+            EXPECT_TRUE(waitFor([&] { return within(focused(), list) && (row = rowOf(focused(), list)); }))
+                << qPrintable(describe(focused()));
+            const bool inFooter = row == footer;
+            EXPECT_TRUE(inFooter || (row && row->property("index").toInt() == list->property("count").toInt() - 1))
+                << qPrintable(describe(focused()));
+            key(Qt::Key_Tab);
+            EXPECT_EQ(focused(), below) << qPrintable(describe(focused()));
+        }
+
+        // Tab N then Backtab N from the first row, and Backtab N then Tab N from the end.
+        for (const bool fromEnd : {false, true}) {
+            SCOPED_TRACE(fromEnd ? "from the last row" : "from the first row");
+            QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+            if (fromEnd)
+                key(Qt::Key_End);
+            settle(100);
+            ASSERT_TRUE(focused() && within(focused(), list));
+            const QString start = signature(focused(), list);
+            for (int i = 0; i < Steps; ++i)
+                key(fromEnd ? Qt::Key_Backtab : Qt::Key_Tab);
+            for (int i = 0; i < Steps; ++i)
+                key(fromEnd ? Qt::Key_Tab : Qt::Key_Backtab);
+            EXPECT_EQ(signature(focused(), list), start);
+        }
+
+        // Page Down from the first row moves a screen of rows, and the control stays in view.
+        QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 0), Q_ARG(QVariant, 0));
+        key(Qt::Key_PageDown);
+        QQuickItem *row = rowOf(focused(), list);
+        ASSERT_TRUE(row);
+        EXPECT_GE(row->property("index").toInt(), 2);
+        const qreal bottom = focused()->mapToScene(QPointF(0, focused()->height())).y();
+        EXPECT_LE(bottom, list->mapToScene(QPointF(0, list->height())).y());
+        key(Qt::Key_PageUp);
+        EXPECT_EQ(rowOf(focused(), list)->property("index").toInt(), 0);
+        hosted = HostedScreen();
+        settle(50);
+    }
+    OfflineStore::shared()->removeAll();
+}
+
+// The library grid's focused card keeps the focus through a rename of its playlist, the removal of
+// a playlist above it and a reload that changes nothing.
+TEST_F(ListKeyboardQml, TheFocusedCardFollowsItsPlaylist)
+{
+    loadQml("LibraryView {}");
+    QQuickItem *list = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (list = visibleNamed(root(), QStringLiteral("libraryScroll")))
+                                     && visibleNamed(list, QStringLiteral("playlistCard0")); }, 15000));
+    settle(400);
+    const QList<standin::Playlist> mine = state->playlistsOf(AuthStore::shared().user()->id.value_or(0));
+    ASSERT_GT(mine.size(), 10);
+    // Each focused card in turn: the first of a row and one inside a row.
+    for (const int position : {4, 5}) {
+        SCOPED_TRACE(position);
+        QQuickItem *card = visibleNamed(list, QStringLiteral("playlistCard%1").arg(position));
+        ASSERT_TRUE(card);
+        card->forceActiveFocus(Qt::TabFocusReason);
+        const QString key = card->property("itemKey").toString();
+        const QList<standin::Playlist> now = state->playlistsOf(AuthStore::shared().user()->id.value_or(0));
+        struct Change { const char *what; std::function<void()> apply; };
+        const Change changes[] = {
+            {"rename", [&] { state->updatePlaylist(key.toLongLong(), QStringLiteral("نام تازه"), QString()); }},
+            {"removal above", [&] { state->removePlaylist(now.at(0).id); }},
+            {"reload", [] {}},
+        };
+        for (const Change &change : changes) {
+            SCOPED_TRACE(change.what);
+            change.apply();
+            const int loads = server.countRequests(QStringLiteral("/api/playlists"));
+            testing_support::runTask(AuthStore::shared().loadLibrary());
+            ASSERT_GT(server.countRequests(QStringLiteral("/api/playlists")), loads);
+            settle(200);
+            QQuickItem *holder = focused();
+            for (; holder && holder->property("itemKey").toString().isEmpty(); holder = holder->parentItem()) {}
+            ASSERT_TRUE(holder) << qPrintable(describe(focused()));
+            EXPECT_EQ(holder->property("itemKey").toString(), key);
+        }
+    }
+}
+
+// Right to left, the grid's partial last row starts on the right, as every full row does.
+TEST_F(ListKeyboardQml, TheGridsLastRowStartsOnTheRight)
+{
+    for (const int width : {430, 1100}) {
+        SCOPED_TRACE(width);
+        loadQml("LibraryView {}");
+        hosted.window()->resize(width, 860);
+        QQuickItem *list = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (list = visibleNamed(root(), QStringLiteral("libraryScroll")))
+                                         && visibleNamed(list, QStringLiteral("playlistCard0")); }, 15000));
+        settle(200);
+        const int count = AuthStore::shared().playlists().size();
+        const int columns = list->property("columns").toInt();
+        ASSERT_NE(count % columns, 0) << "the last row is full at this width";
+        QMetaObject::invokeMethod(list, "positionViewAtEnd");
+        settle(200);
+        const int firstOfLast = count - count % columns;
+        QQuickItem *first = visibleNamed(list, QStringLiteral("playlistCard%1").arg(firstOfLast));
+        QQuickItem *full = visibleNamed(list, QStringLiteral("playlistCard%1").arg(firstOfLast - columns));
+        ASSERT_TRUE(first && full);
+        const qreal right = first->mapToScene(QPointF(first->width(), 0)).x();
+        EXPECT_NEAR(right, full->mapToScene(QPointF(full->width(), 0)).x(), 0.5);
+        EXPECT_NEAR(right, list->mapToScene(QPointF(list->width() - 16, 0)).x(), 0.5);
+        hosted = HostedScreen();
+        settle(50);
+    }
+}
