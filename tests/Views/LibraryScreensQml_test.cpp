@@ -292,15 +292,7 @@ TEST_F(LibraryScreensQml, OfflinePageKeepsTheFocusWhereARemovedRowStood)
     offline->removeAll();
     const QByteArray audio = QByteArray("ID3\x04\0\0\0\0\0\0", 10) + QByteArray(2000, 'a');
     for (const char *id : {"a", "b", "c"}) {
-        const QString name = QString::fromLatin1(id);
-        PlaylistTrack t;
-        t.trackType = QStringLiteral("songsara");
-        t.trackID = name;
-        t.title = QStringLiteral("آهنگ ") + name;
-        t.artist = QStringLiteral("خواننده");
-        t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + name + QStringLiteral(".mp3");
-        server.script("GET", QStringLiteral("/audio/%1.mp3").arg(name), standin::Reply::text(audio, 200, "audio/mpeg"));
-        offline->download(t);
+        const PlaylistTrack t = downloadFromServer(QString::fromLatin1(id), audio);
         ASSERT_TRUE(waitFor([&] { return offline->isDownloaded(t) && offline->pendingMeta().isEmpty(); }, 20000));
     }
 

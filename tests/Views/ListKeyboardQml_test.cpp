@@ -92,19 +92,6 @@ protected:
     standin::BulkLibrary bulk;
 };
 
-QByteArray stackWith(const QByteArray &push)
-{
-    return R"(
-NavigationStack {
-    id: stack
-    initialItem: NavigationPage { navigationTitle: "root" }
-    function open() { )" + push + R"( }
-    Component { id: addSheet; AddToPlaylistSheet { station: ({ genre: "jazz", title: "Miles Quartet - Blue Evening",
-        server_name: "جاز شبانه", stream_url: "/live/jazz", artwork_url: "/artwork/jazz.jpg" }) } }
-    Component { id: searchPage; SoundCloudSearchView { Component.onCompleted: { model.query = "bulk"; model.search() } } }
-}
-)";
-}
 
 } // namespace
 
@@ -125,15 +112,7 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
         offline->removeAll();
         const QByteArray audio = QByteArray("ID3\x04\0\0\0\0\0\0", 10) + QByteArray(1000, 'a');
         for (int i = 0; i < Downloads; ++i) {
-            const QString name = QStringLiteral("offline-%1").arg(i);
-            PlaylistTrack t;
-            t.trackType = QStringLiteral("songsara");
-            t.trackID = name;
-            t.title = QStringLiteral("آهنگ ") + name;
-            t.artist = QStringLiteral("خواننده");
-            t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + name + QStringLiteral(".mp3");
-            server.script("GET", QStringLiteral("/audio/%1.mp3").arg(name), standin::Reply::text(audio, 200, "audio/mpeg"));
-            offline->download(t);
+            downloadFromServer(QStringLiteral("offline-%1").arg(i), audio);
         }
         ASSERT_TRUE(waitFor([&] { return offline->entries().size() == Downloads && offline->pendingMeta().isEmpty(); }, 60000))
             << offline->entries().size();
@@ -174,8 +153,9 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
             return (list = visibleNamed(root(), screen.list)) && visibleNamed(list, screen.firstRow);
         }, 15000));
         settle(500);
-        if (screen.rows > 0)
+        if (screen.rows > 0) {
             EXPECT_EQ(list->property("count").toInt(), screen.rows);
+        }
         QQuickItem *header = list->property("headerItem").value<QQuickItem *>();
         QQuickItem *footer = list->property("footerItem").value<QQuickItem *>();
 

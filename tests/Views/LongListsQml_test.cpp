@@ -98,20 +98,6 @@ protected:
     standin::BulkLibrary bulk;
 };
 
-// Every page is pushed on a stack with a root page below, as the tabs do.
-QByteArray stackWith(const QByteArray &push)
-{
-    return R"(
-NavigationStack {
-    id: stack
-    initialItem: NavigationPage { navigationTitle: "root" }
-    function open() { )" + push + R"( }
-    Component { id: addSheet; AddToPlaylistSheet { station: ({ genre: "jazz", title: "Miles Quartet - Blue Evening",
-        server_name: "جاز شبانه", stream_url: "/live/jazz", artwork_url: "/artwork/jazz.jpg" }) } }
-    Component { id: searchPage; SoundCloudSearchView { Component.onCompleted: { model.query = "bulk"; model.search() } } }
-}
-)";
-}
 
 } // namespace
 

@@ -3,10 +3,12 @@
 #include "QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
+#include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "support/StandInServer.h"
 #include "support/TaskOutcome.h"
 
+#include <QByteArray>
 #include <QUrl>
 
 // A live window against the stand-in backend, signed in to its demo account with the shared
@@ -36,6 +38,36 @@ protected:
         APIClient::shared().setBaseURL(previousBase);
     }
 
+    // Starts the offline download of a track the stand-in serves as `audio` under /audio/<name>.mp3.
+    PlaylistTrack downloadFromServer(const QString &name, const QByteArray &audio)
+    {
+        PlaylistTrack t;
+        t.trackType = QStringLiteral("songsara");
+        t.trackID = name;
+        t.title = QStringLiteral("آهنگ ") + name;
+        t.artist = QStringLiteral("خواننده");
+        t.streamURL = server.baseUrl().toString() + QStringLiteral("/audio/") + name + QStringLiteral(".mp3");
+        server.script("GET", QStringLiteral("/audio/%1.mp3").arg(name), standin::Reply::text(audio, 200, "audio/mpeg"));
+        OfflineStore::shared()->download(t);
+        return t;
+    }
+
     standin::StandInServer server;
     QUrl previousBase;
 };
+
+// A navigation stack with a root page below, as the tabs have, whose open() runs `push`; it knows
+// the add-to-playlist sheet (addSheet) and the SoundCloud page searching "bulk" (searchPage).
+inline QByteArray stackWith(const QByteArray &push)
+{
+    return R"(
+NavigationStack {
+    id: stack
+    initialItem: NavigationPage { navigationTitle: "root" }
+    function open() { )" + push + R"( }
+    Component { id: addSheet; AddToPlaylistSheet { station: ({ genre: "jazz", title: "Miles Quartet - Blue Evening",
+        server_name: "جاز شبانه", stream_url: "/live/jazz", artwork_url: "/artwork/jazz.jpg" }) } }
+    Component { id: searchPage; SoundCloudSearchView { Component.onCompleted: { model.query = "bulk"; model.search() } } }
+}
+)";
+}
