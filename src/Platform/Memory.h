@@ -7,4 +7,10 @@ namespace Memory {
 // really holds. Cheap enough to call after each catalogue load; does nothing off glibc.
 void releaseFreedHeap();
 
+// The same, a second after the last call and off the GUI thread: for a page that goes away with
+// thousands of rows. Its objects are freed over a few turns of the event loop, and the small
+// blocks they leave keep the heap from shrinking by itself (a closed 16,000-track playlist would
+// otherwise stay in the process). Called on the GUI thread.
+void releaseFreedHeapSoon();
+
 } // namespace Memory
