@@ -144,6 +144,21 @@ void ArtworkPicture::geometryChange(const QRectF &newGeometry, const QRectF &old
     }
 }
 
+void ArtworkPicture::itemChange(ItemChange change, const ItemChangeData &data)
+{
+    QQuickItem::itemChange(change, data);
+    if (change != ItemSceneChange)
+        return;
+    // A view takes a row out of the window as it lets it go, before deleting it later: its
+    // picture is not wanted any more. Put back, it asks again.
+    if (!data.window) {
+        withdraw();
+    } else if (m_status == Status::Loading && !m_waiting) {
+        m_side = 0;
+        scheduleLoad();
+    }
+}
+
 QImage ArtworkPicture::roundedCrop(const QImage &image, const QSize &size, qreal radius)
 {
     if (image.isNull() || size.isEmpty())
