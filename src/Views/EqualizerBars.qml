@@ -68,22 +68,23 @@ Item {
         return phase < halfSwing ? ease(phase / halfSwing) : 1 - ease((phase - halfSwing) / halfSwing)
     }
 
-    Row {
-        anchors.centerIn: parent
-        spacing: root.barSpacing
+    // Placed by hand rather than by a Row: a positioner would lay the bars out again after every
+    // step, asking for one more frame.
+    Repeater {
+        model: root.bars
 
-        Repeater {
-            model: root.bars
+        Rectangle {
+            required property var modelData
+            required property int index
+            // Right to left, the first bar stands on the right.
+            readonly property int slot: root.LayoutMirroring.enabled ? 3 - index : index
 
-            Rectangle {
-                required property var modelData
-
-                width: root.barWidth
-                height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * root.level(modelData.delay)
-                radius: 1.6
-                color: root.tint
-                anchors.verticalCenter: parent.verticalCenter
-            }
+            x: (root.width - root.implicitWidth) / 2 + slot * (root.barWidth + root.barSpacing)
+            y: (root.height - height) / 2
+            width: root.barWidth
+            height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * root.level(modelData.delay)
+            radius: 1.6
+            color: root.tint
         }
     }
 }
