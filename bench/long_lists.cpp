@@ -479,7 +479,7 @@ int main(int argc, char **argv)
         const Cycles c = measureCycles(16000, Times);
         const double growth = c.afterLastMb - c.afterFirstMb;
         std::printf("16,000 tracks opened and closed %d times: %.1f MB after the first, %.1f MB after the last"
-                    " (+%.1f MB)\n", Times, c.afterFirstMb, c.afterLastMb, growth);
+                    " (%+.1f MB)\n", Times, c.afterFirstMb, c.afterLastMb, growth);
         if (!c.ok || growth > 40) {
             std::printf("  MISSED: %s\n", c.ok ? qPrintable(QStringLiteral("grew %1 MB > 40").arg(growth, 0, 'f', 1))
                                               : "the page did not open and close");
