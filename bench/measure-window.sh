@@ -6,8 +6,8 @@
 #   playing on the home screen            CPU <= 2 x the bare animated window
 #   playing with the window not exposed   CPU <= 1.5 x GStreamer alone
 #   first frame showing the catalogue     <= 1.6 x the bare window's first frame
-#   playing with the full player open     CPU <= 2 x the bare animated window
-#   playing, a track list showing the playing row   CPU <= 2 x the bare animated window
+#   playing with the full player open     CPU <= 0.8 x the bare animated window
+#   playing, a track list showing the playing row   CPU <= 0.3 x the bare animated window
 #   resident memory while playing         <= 1.5 x the bare window's (on the home screen, once the
 #                                          banner the full player showed has been out of sight for
 #                                          the minute after which it lets its web engine go)
@@ -164,8 +164,13 @@ kill $gst_pid; wait $gst_pid 2>/dev/null || true
 xdotool windowmap --sync "$win"
 kill $app_pid; wait $app_pid 2>/dev/null || true
 
-# ---- the same with the played station's track list showing its playing row
+# ---- the same with the played station's track list showing its playing row. The page is pushed
+# under the full player while it opens; its close button (top right of the 430 x 860 window)
+# closes it should Escape not reach it.
 app_pid=$(run_playing "$work/detail.log" --debug-detail-playing); pids+=($app_pid)
+win=$(window_of $app_pid)
+sleep 1
+xdotool mousemove --window "$win" 380 58 click 1 mousemove 1000 1000
 sleep 3
 detail_cpu=$(cpu_of $app_pid)
 kill $app_pid; wait $app_pid 2>/dev/null || true
@@ -199,8 +204,8 @@ echo "application memory: playing ${app_rss} MB (${early_rss} MB 3 s after the f
 check "playing, CPU / bare window" "$(ratio "$app_cpu" "$bare_cpu")" 2
 check "not exposed, CPU / GStreamer alone" "$(ratio "$hidden_cpu" "$gst_cpu")" 1.5
 check "first catalogue frame / bare first frame" "$(ratio "$app_first" "$bare_first")" 1.6
-check "track list playing, CPU / bare window" "$(ratio "$detail_cpu" "$bare_cpu")" 2
-check "full player open, CPU / bare window" "$(ratio "$player_cpu" "$bare_cpu")" 2
+check "track list playing, CPU / bare window" "$(ratio "$detail_cpu" "$bare_cpu")" 0.3
+check "full player open, CPU / bare window" "$(ratio "$player_cpu" "$bare_cpu")" 0.8
 check "playing, RSS / bare window" "$(ratio "$app_rss" "$bare_rss")" 1.5
 check "10,000 stations, RSS / 20 stations" "$(ratio "$big_rss" "$small_rss")" 1.2
 printf '%s\n' "${results[@]}"

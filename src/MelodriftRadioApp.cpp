@@ -1,6 +1,7 @@
 #include "MelodriftRadioApp.h"
 
 #include "Platform/LaunchArguments.h"
+#include "Platform/Memory.h"
 #include "Platform/PlatformTranslations.h"
 #include "Platform/Quick/RenderBackend.h"
 #include "Platform/Theme.h"
@@ -32,6 +33,7 @@ Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
 
 void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
+    Memory::returnLargeBlocksWhenFreed();
     gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     RenderBackend::chooseForThisMachine();

@@ -1,5 +1,9 @@
 #include "Platform/Memory.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
+#include <QTimer>
+
 // Brings in the C library's own macros (__GLIBC__) before they are tested.
 #include <cstdlib>
 
@@ -14,6 +18,33 @@ void releaseFreedHeap()
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
+}
+
+void returnLargeBlocksWhenFreed()
+{
+#if defined(__GLIBC__)
+    // glibc's own starting size; setting it keeps it there.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+}
+
+void releaseFreedHeapSoon()
+{
+    constexpr int GatherMs = 1000;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) {
+        releaseFreedHeap();
+        return;
+    }
+    static QTimer *timer = nullptr;
+    if (!timer) {
+        timer = new QTimer(app);
+        timer->setSingleShot(true);
+        timer->setInterval(GatherMs);
+        QObject::connect(timer, &QTimer::timeout, app, [] { QThreadPool::globalInstance()->start(&releaseFreedHeap); });
+        QObject::connect(app, &QObject::destroyed, [] { timer = nullptr; });
+    }
+    timer->start();
 }
 
 } // namespace Memory

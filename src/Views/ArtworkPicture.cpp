@@ -1,183 +1,15 @@
 #include "ArtworkPicture.h"
 
-#include "Services/ArtworkFile.h"
-#include "Services/OfflineStore.h"
 
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
-#include <QPointer>
 #include <QQuickWindow>
 #include <QSGImageNode>
 #include <QSGTexture>
-#include <QThreadPool>
-#include <QTimer>
 
 #include <cmath>
-
-// ---------------------------------------------------------------- cache
-
-ArtworkCache &ArtworkCache::shared()
-{
-    static ArtworkCache *cache = new ArtworkCache;
-    return *cache;
-}
-
-int ArtworkCache::sideFor(int pixels)
-{
-    for (const int step : {96, 192, 384})
-        if (pixels <= step)
-            return step;
-    return MaxPixelSize;
-}
-
-std::optional<QImage> ArtworkCache::cached(const QUrl &url, int side)
-{
-    for (int step = sideFor(side);; step = sideFor(step + 1)) {
-        const Key key{url, step};
-        const auto it = m_images.constFind(key);
-        if (it != m_images.constEnd()) {
-            m_order.removeOne(key);
-            m_order.append(key);
-            return *it;
-        }
-        if (step == MaxPixelSize)
-            return std::nullopt;
-    }
-}
-
-void ArtworkCache::clear()
-{
-    m_images.clear();
-    m_order.clear();
-}
-
-QString ArtworkCache::localFolder() const
-{
-    return m_localFolder.isEmpty() ? OfflineStore::shared()->downloadsFolder() : m_localFolder;
-}
-
-QImage ArtworkCache::decode(const QByteArray &bytes, int side)
-{
-    return artwork::decodeScaled(bytes, std::min(side, int(MaxPixelSize)));
-}
-
-void ArtworkCache::request(const QUrl &url, int side)
-{
-    const Key key{url, sideFor(side)};
-    if (!url.isValid() || m_images.contains(key) || m_inFlight.contains(key))
-        return;
-    m_inFlight.insert(key);
-    if (url.isLocalFile()) {
-        decodeOffThread(key, {}, true);
-        return;
-    }
-    const QString scheme = url.scheme();
-    if (scheme != u"http" && scheme != u"https") {
-        // Nothing else is ever fetched; answer after the caller has set itself up.
-        QMetaObject::invokeMethod(this, [this, key] { store(key, QImage()); }, Qt::QueuedConnection);
-        return;
-    }
-    m_waiting.append(key);
-    startWaitingFetches();
-}
-
-void ArtworkCache::setFetchTimes(int slowAfterMs, int deadlineMs)
-{
-    m_slowAfterMs = slowAfterMs;
-    m_deadlineMs = deadlineMs;
-}
-
-void ArtworkCache::startWaitingFetches()
-{
-    while (!m_waiting.isEmpty() && m_fastFetches < FetchSlots)
-        fetch(m_waiting.takeFirst(), laneWithRoom());
-}
-
-QNetworkAccessManager *ArtworkCache::laneWithRoom()
-{
-    constexpr int FetchesPerLane = 6; // Qt's connections per host
-    for (const auto &lane : m_lanes)
-        if (m_laneFetches.value(lane.get()) < FetchesPerLane)
-            return lane.get();
-    m_lanes.push_back(std::make_unique<QNetworkAccessManager>());
-    return m_lanes.back().get();
-}
-
-void ArtworkCache::fetch(const Key &key, QNetworkAccessManager *lane)
-{
-    QNetworkRequest request(key.first);
-    request.setTransferTimeout(TransferTimeoutMs);
-    QNetworkReply *reply = lane->get(request);
-    artwork::limitReply(reply);
-    ++m_laneFetches[lane];
-    ++m_fastFetches;
-    // Set once the fetch no longer counts against the slots: it turned slow or it ended.
-    auto released = std::make_shared<bool>(false);
-    const auto release = [this, released] {
-        if (std::exchange(*released, true))
-            return;
-        --m_fastFetches;
-        startWaitingFetches();
-    };
-    QTimer::singleShot(m_slowAfterMs, reply, release);
-    QTimer::singleShot(m_deadlineMs, reply, [reply] { reply->abort(); });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, key, lane, release] {
-        onFetched(reply, key, lane);
-        release();
-    });
-}
-
-void ArtworkCache::onFetched(QNetworkReply *reply, const Key &key, QNetworkAccessManager *lane)
-{
-    reply->deleteLater();
-    if (--m_laneFetches[lane] == 0 && lane != m_lanes.front().get()) {
-        m_laneFetches.remove(lane);
-        const auto it = std::find_if(m_lanes.begin(), m_lanes.end(), [lane](const auto &l) { return l.get() == lane; });
-        it->release()->deleteLater(); // the reply still runs its finished handlers
-        m_lanes.erase(it);
-    }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-        store(key, QImage());
-        return;
-    }
-    decodeOffThread(key, reply->readAll(), false);
-}
-
-void ArtworkCache::decodeOffThread(const Key &key, QByteArray bytes, bool isFile)
-{
-    QPointer<ArtworkCache> self(this);
-    const QString folder = isFile ? localFolder() : QString();
-    QThreadPool::globalInstance()->start([self, key, bytes = std::move(bytes), isFile, folder]() mutable {
-        if (isFile)
-            bytes = artwork::readLocalFile(key.first.toLocalFile(), folder).value_or(QByteArray());
-        QImage image = bytes.isEmpty() ? QImage() : decode(bytes, key.second);
-        if (!self)
-            return;
-        QMetaObject::invokeMethod(self, [self, key, image = std::move(image)] {
-            if (self)
-                self->store(key, image);
-        }, Qt::QueuedConnection);
-    });
-}
-
-void ArtworkCache::store(const Key &key, const QImage &image)
-{
-    m_inFlight.remove(key);
-    if (image.isNull()) {
-        emit finished(key.first, false);
-        return;
-    }
-    m_images.insert(key, image);
-    m_order.removeOne(key);
-    m_order.append(key);
-    while (m_order.size() > Capacity)
-        m_images.remove(m_order.takeFirst());
-    emit finished(key.first, true);
-}
+#include <utility>
 
 // ---------------------------------------------------------------- picture
 
@@ -187,10 +19,22 @@ ArtworkPicture::ArtworkPicture(QQuickItem *parent) : QQuickItem(parent)
     connect(&ArtworkCache::shared(), &ArtworkCache::finished, this, &ArtworkPicture::onFinished);
 }
 
+ArtworkPicture::~ArtworkPicture()
+{
+    withdraw();
+}
+
+void ArtworkPicture::withdraw()
+{
+    if (std::exchange(m_waiting, false))
+        ArtworkCache::shared().withdraw(m_source, m_side, this);
+}
+
 void ArtworkPicture::setSource(const QUrl &source)
 {
     if (source == m_source)
         return;
+    withdraw();
     m_source = source;
     m_side = 0;
     emit sourceChanged();
@@ -230,19 +74,24 @@ void ArtworkPicture::load()
     const int side = wantedSide();
     if (m_source.isEmpty() || side <= m_side)
         return;
+    // A sharper picture is asked for: the smaller one still waiting is not needed any more.
+    withdraw();
     m_side = side;
     if (const std::optional<QImage> image = ArtworkCache::shared().cached(m_source, side)) {
         show(*image);
         setStatus(Status::Ready);
         return;
     }
-    ArtworkCache::shared().request(m_source, side);
+    m_waiting = true;
+    ArtworkCache::shared().request(m_source, side, this);
 }
 
 void ArtworkPicture::onFinished(const QUrl &url, bool ok)
 {
     if (url != m_source || m_side == 0)
         return;
+    if (!ArtworkCache::shared().isFetching(url, m_side))
+        m_waiting = false;
     const std::optional<QImage> image = ok ? ArtworkCache::shared().cached(url, m_side) : std::nullopt;
     if (!image) {
         // Another size of the same address may have finished while ours is still on its way;
@@ -292,6 +141,21 @@ void ArtworkPicture::geometryChange(const QRectF &newGeometry, const QRectF &old
         update();
         if (!m_source.isEmpty() && m_side > 0 && wantedSide() > m_side)
             scheduleLoad();
+    }
+}
+
+void ArtworkPicture::itemChange(ItemChange change, const ItemChangeData &data)
+{
+    QQuickItem::itemChange(change, data);
+    if (change != ItemSceneChange)
+        return;
+    // A view takes a row out of the window as it lets it go, before deleting it later: its
+    // picture is not wanted any more. Put back, it asks again.
+    if (!data.window) {
+        withdraw();
+    } else if (m_status == Status::Loading && !m_waiting) {
+        m_side = 0;
+        scheduleLoad();
     }
 }
 

@@ -8,16 +8,15 @@ import Melodrift
 // A caller may frame it smaller (width 16, height 12): the bars keep their sizes and stay centred
 // in that frame, reaching past it.
 // The swing is stepped about fifteen times a second rather than every frame: each step redraws the
-// whole window, which on a software renderer costs far more than the indicator is worth. It stops
-// while the row is hidden or the window is not on screen.
+// whole window, which on a software renderer costs far more than the indicator is worth. Every
+// indicator steps on the one StepClock, so the mini bar's and a row's move in the same frame. It
+// stops while the row is hidden or the window is not on screen.
 Item {
     id: root
 
     property color tint: "white"
     // True once the swing has started (the row has been shown).
     property bool up: false
-    // Milliseconds between two steps of the swing.
-    property int stepInterval: 66
 
     readonly property var bars: [
         { upHeight: 19, downHeight: 8, delay: 0 },
@@ -29,8 +28,8 @@ Item {
     readonly property real barSpacing: 3.5
     readonly property int halfSwing: 420
 
-    // Milliseconds since the swing (re)started.
-    property real elapsed: 0
+    // Milliseconds since the swing (re)started, as of the clock's last step.
+    readonly property real elapsed: swinging ? Math.max(0, StepClock.now - startedAt) : 0
     property real startedAt: 0
     readonly property bool swinging: visible && WindowExposure.exposed
 
@@ -41,9 +40,9 @@ Item {
     Component.onCompleted: restart()
 
     function restart() {
-        startedAt = Date.now()
-        elapsed = 0
+        startedAt = StepClock.current()
         up = swinging
+        StepClock.hold(root, swinging)
     }
 
     // The ease-in-out curve (control points 0.42, 0 and 0.58, 1) at x in [0, 1].
@@ -69,29 +68,23 @@ Item {
         return phase < halfSwing ? ease(phase / halfSwing) : 1 - ease((phase - halfSwing) / halfSwing)
     }
 
-    Timer {
-        interval: root.stepInterval
-        repeat: true
-        running: root.swinging
-        onTriggered: root.elapsed = Date.now() - root.startedAt
-    }
+    // Placed by hand rather than by a Row: a positioner would lay the bars out again after every
+    // step, asking for one more frame.
+    Repeater {
+        model: root.bars
 
-    Row {
-        anchors.centerIn: parent
-        spacing: root.barSpacing
+        Rectangle {
+            required property var modelData
+            required property int index
+            // Right to left, the first bar stands on the right.
+            readonly property int slot: root.LayoutMirroring.enabled ? 3 - index : index
 
-        Repeater {
-            model: root.bars
-
-            Rectangle {
-                required property var modelData
-
-                width: root.barWidth
-                height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * root.level(modelData.delay)
-                radius: 1.6
-                color: root.tint
-                anchors.verticalCenter: parent.verticalCenter
-            }
+            x: (root.width - root.implicitWidth) / 2 + slot * (root.barWidth + root.barSpacing)
+            y: (root.height - height) / 2
+            width: root.barWidth
+            height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * root.level(modelData.delay)
+            radius: 1.6
+            color: root.tint
         }
     }
 }

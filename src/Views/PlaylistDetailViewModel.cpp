@@ -1,6 +1,7 @@
 #include "PlaylistDetailViewModel.h"
 #include "StationDetailViewModel.h"
 
+#include "Platform/Memory.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"
@@ -58,7 +59,11 @@ PlaylistDetailViewModel::PlaylistDetailViewModel(AuthStore *auth, RadioPlayer *p
     watchStores();
 }
 
-PlaylistDetailViewModel::~PlaylistDetailViewModel() = default;
+PlaylistDetailViewModel::~PlaylistDetailViewModel()
+{
+    // Its rows go with it; the heap gives their memory back once the page's items are gone too.
+    Memory::releaseFreedHeapSoon();
+}
 
 void PlaylistDetailViewModel::watchStores()
 {

@@ -1,6 +1,7 @@
 #include "StationDetailViewModel.h"
 #include "StationValue.h"
 
+#include "Platform/Memory.h"
 #include "Services/APIClient.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
@@ -45,7 +46,11 @@ StationDetailViewModel::StationDetailViewModel(RadioPlayer *player, OfflineStore
     watchPlayer();
 }
 
-StationDetailViewModel::~StationDetailViewModel() = default;
+StationDetailViewModel::~StationDetailViewModel()
+{
+    // Its rows go with it; the heap gives their memory back once the page's items are gone too.
+    Memory::releaseFreedHeapSoon();
+}
 
 void StationDetailViewModel::watchPlayer()
 {

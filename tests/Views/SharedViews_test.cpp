@@ -73,11 +73,14 @@ Item {
     ASSERT_TRUE(bars);
     EXPECT_EQ(bars->implicitHeight(), 20);
     EXPECT_TRUE(waitFor([&] { return bars->property("up").toBool(); }));
-    QList<QQuickItem *> rects; // the bars, leading first; the Row holds them
-    for (QQuickItem *item : bars->childItems().first()->childItems())
+    QList<QQuickItem *> rects; // the bars, leading first
+    for (QQuickItem *item : bars->childItems())
         if (item->inherits("QQuickRectangle"))
             rects << item;
     ASSERT_EQ(rects.size(), 4);
+    // Side by side, right to left as the window is laid out.
+    for (int i = 1; i < 4; ++i)
+        EXPECT_NEAR(rects[i - 1]->x() - rects[i]->x(), 3.6 + 3.5, 0.01) << i;
     // The first bar swings between 8 and 19.
     EXPECT_TRUE(waitFor([&] { return rects[0]->height() > 15; }));
     EXPECT_TRUE(waitFor([&] { return rects[0]->height() < 10; }));

@@ -284,7 +284,7 @@ std::shared_ptr<DemoCatalogue> installDemoCatalogue(StandInServer &server, DemoC
         return Reply::json(QJsonDocument(QJsonObject{{"genre", genre}, {"track_index", *index}})
                                .toJson(QJsonDocument::Compact));
     });
-    server.route("GET", QStringLiteral("/artwork/([^/]{1,200})\\.jpg"), [artworkCache](const RecordedRequest &r) {
+    server.route("GET", QStringLiteral("/artwork/([^/]{1,200})\\.jpg"), [shared, artworkCache](const RecordedRequest &r) {
         const QString name = r.captures.value(0);
         auto it = artworkCache->find(name);
         if (it == artworkCache->end()) {
@@ -292,7 +292,9 @@ std::shared_ptr<DemoCatalogue> installDemoCatalogue(StandInServer &server, DemoC
                 artworkCache->clear();
             it = artworkCache->insert(name, artworkJpeg(name));
         }
-        return Reply::text(*it, 200, "image/jpeg");
+        Reply reply = Reply::text(*it, 200, "image/jpeg");
+        reply.delayMs = shared->artworkDelayMs;
+        return reply;
     });
     return shared;
 }

@@ -31,6 +31,8 @@ struct DemoCatalogue {
     QJsonArray stations;
     // Track lists of the songsara route, by list key (the genre without "songsara-").
     QHash<QString, QJsonObject> songsaraStations;
+    // How long the artwork route waits before each answer: a slow picture server.
+    int artworkDelayMs = 0;
 
     static DemoCatalogue standard();
     // Appends `count` plain rotations "extra-<n>" with their own artwork (large-catalogue runs).

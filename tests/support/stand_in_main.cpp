@@ -41,6 +41,10 @@ int main(int argc, char **argv)
                                                  "tracks of the songsara station \"bulk\" and SoundCloud results."),
                                   QStringLiteral("count"), QStringLiteral("0"));
     parser.addOption(bulkOption);
+    QCommandLineOption artworkDelayOption(QStringLiteral("artwork-delay-ms"),
+                                          QStringLiteral("Answer each artwork request this late (0 to 60000)."),
+                                          QStringLiteral("ms"), QStringLiteral("0"));
+    parser.addOption(artworkDelayOption);
     parser.process(app);
 
     standin::StandInServer server;
@@ -49,6 +53,7 @@ int main(int argc, char **argv)
     standin::DemoCatalogue catalogue = parser.isSet(hostileOption)
         ? standin::hostileCatalogue(server.baseUrl()) : standin::DemoCatalogue::standard();
     catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
+    catalogue.artworkDelayMs = qBound(0, parser.value(artworkDelayOption).toInt(), 60000);
     const auto served = standin::installDemoCatalogue(server, std::move(catalogue));
     bool secondsOk = false;
     const double trackSeconds = parser.value(trackSecondsOption).toDouble(&secondsOk);
