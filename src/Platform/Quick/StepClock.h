@@ -25,8 +25,8 @@ class StepClock : public QObject
     Q_PROPERTY(bool running READ isRunning NOTIFY runningChanged)
 
 public:
-    // Milliseconds between two steps: about fifteen a second.
-    static constexpr int StepMs = 66;
+    // Milliseconds between two steps: ten a second, enough for a swing of 0.42 s each way.
+    static constexpr int StepMs = 100;
 
     static StepClock &shared();
     static StepClock *create(QQmlEngine *, QJSEngine *);
