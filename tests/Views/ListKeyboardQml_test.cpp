@@ -39,24 +39,6 @@ protected:
         bulk = standin::installBulkLibrary(server, *state, catalogue, Items);
     }
 
-    QQuickItem *root() const { return hosted.window()->contentItem(); }
-    QQuickItem *focused() const { return hosted.window()->activeFocusItem(); }
-    void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
-    static bool within(QQuickItem *item, QQuickItem *ancestor)
-    {
-        for (QQuickItem *it = item; it; it = it->parentItem())
-            if (it == ancestor)
-                return true;
-        return false;
-    }
-    static QQuickItem *rowOf(QQuickItem *item, QQuickItem *list)
-    {
-        QQuickItem *content = list ? list->property("contentItem").value<QQuickItem *>() : nullptr;
-        for (QQuickItem *it = item; it; it = it->parentItem())
-            if (it->parentItem() == content)
-                return it;
-        return nullptr;
-    }
     static QString describe(QQuickItem *item)
     {
         QStringList path;

@@ -48,29 +48,10 @@ protected:
         ArtworkCache::shared().clear();
     }
 
-    QQuickItem *root() const { return hosted.window()->contentItem(); }
-    QQuickItem *focused() const { return hosted.window()->activeFocusItem(); }
-    void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
 
     // The first visible item of that name (delegates and pushed pages included).
     static QQuickItem *visibleNamed(QQuickItem *from, const QString &name) { return quickhost::visibleNamed(from, name); }
     static int countNamed(QQuickItem *from, const QString &prefix) { return quickhost::countNamedWithPrefix(from, prefix); }
-    static bool within(QQuickItem *item, QQuickItem *ancestor)
-    {
-        for (QQuickItem *it = item; it; it = it->parentItem())
-            if (it == ancestor)
-                return true;
-        return false;
-    }
-    // The list's row (its delegate) that holds `item`.
-    static QQuickItem *rowOf(QQuickItem *item, QQuickItem *list)
-    {
-        QQuickItem *content = list ? list->property("contentItem").value<QQuickItem *>() : nullptr;
-        for (QQuickItem *it = item; it; it = it->parentItem())
-            if (it->parentItem() == content)
-                return it;
-        return nullptr;
-    }
     // From the library tab's first row: End to the cards that close the list, then Tab on to the
     // SoundCloud card's field. The field reached, or null.
     QQuickItem *tabToSoundCloudField(QQuickItem *list)

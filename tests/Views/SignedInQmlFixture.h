@@ -9,6 +9,9 @@
 #include "support/TaskOutcome.h"
 
 #include <QByteArray>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
 #include <QUrl>
 
 // A live window against the stand-in backend, signed in to its demo account with the shared
@@ -36,6 +39,26 @@ protected:
         RadioPlayer::shared()->setFullPlayerPresented(false);
         AuthStore::shared().logout();
         APIClient::shared().setBaseURL(previousBase);
+    }
+
+    QQuickItem *root() const { return hosted.window()->contentItem(); }
+    QQuickItem *focused() const { return hosted.window()->activeFocusItem(); }
+    void key(int k) { QTest::keyClick(hosted.window(), Qt::Key(k)); }
+    static bool within(QQuickItem *item, QQuickItem *ancestor)
+    {
+        for (QQuickItem *it = item; it; it = it->parentItem())
+            if (it == ancestor)
+                return true;
+        return false;
+    }
+    // The list's row (its delegate) that holds `item`.
+    static QQuickItem *rowOf(QQuickItem *item, QQuickItem *list)
+    {
+        QQuickItem *content = list ? list->property("contentItem").value<QQuickItem *>() : nullptr;
+        for (QQuickItem *it = item; it; it = it->parentItem())
+            if (it->parentItem() == content)
+                return it;
+        return nullptr;
     }
 
     // Starts the offline download of a track the stand-in serves as `audio` under /audio/<name>.mp3.
