@@ -76,7 +76,7 @@ Item {
 
             property color tint: RadioPlayer.themeColor
             Behavior on tint {
-                enabled: glowFade.running
+                enabled: glowFade.running && glow.visible && WindowExposure.exposed
                 ColorAnimation { duration: 800; easing.type: Easing.InOutQuad }
             }
             // A new artwork: the colour that comes with it fades in.

@@ -16,8 +16,9 @@ Item {
     readonly property bool animating: fade.running
 
     property color shownTint: tint
+    // Nothing eases out of sight (a covered page, a hidden window): the colour is simply taken.
     Behavior on shownTint {
-        enabled: root.animating
+        enabled: root.animating && root.visible && WindowExposure.exposed
         ColorAnimation { duration: 900; easing.type: Easing.InOutQuad }
     }
 

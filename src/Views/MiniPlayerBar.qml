@@ -25,9 +25,10 @@ Item {
     }
 
     // The player sets a new theme colour at once; the bar eases into it like the rest of the
-    // screens (ease-in-out, 0.8 s).
+    // screens (ease-in-out, 0.8 s), when it is in sight.
     property color themeColor: bar.themeColor
     Behavior on themeColor {
+        enabled: root.visible && WindowExposure.exposed
         ColorAnimation { duration: 800; easing.type: Easing.InOutQuad }
     }
 
