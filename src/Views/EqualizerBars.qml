@@ -18,12 +18,6 @@ Item {
     // True once the swing has started (the row has been shown).
     property bool up: false
 
-    readonly property var bars: [
-        { upHeight: 19, downHeight: 8, delay: 0 },
-        { upHeight: 9, downHeight: 15, delay: 140 },
-        { upHeight: 14, downHeight: 19, delay: 280 },
-        { upHeight: 8, downHeight: 13, delay: 420 }
-    ]
     readonly property real barWidth: 3.6
     readonly property real barSpacing: 3.5
     readonly property int halfSwing: 420
@@ -69,22 +63,25 @@ Item {
     }
 
     // Placed by hand rather than by a Row: a positioner would lay the bars out again after every
-    // step, asking for one more frame.
-    Repeater {
-        model: root.bars
+    // step, asking for one more frame. Declared one by one rather than by a Repeater, as every
+    // track row of a list may show an indicator.
+    component Bar: Rectangle {
+        property int index
+        property real upHeight
+        property real downHeight
+        property real delay
+        // Right to left, the first bar stands on the right.
+        readonly property int slot: root.LayoutMirroring.enabled ? 3 - index : index
 
-        Rectangle {
-            required property var modelData
-            required property int index
-            // Right to left, the first bar stands on the right.
-            readonly property int slot: root.LayoutMirroring.enabled ? 3 - index : index
-
-            x: (root.width - root.implicitWidth) / 2 + slot * (root.barWidth + root.barSpacing)
-            y: (root.height - height) / 2
-            width: root.barWidth
-            height: modelData.downHeight + (modelData.upHeight - modelData.downHeight) * root.level(modelData.delay)
-            radius: 1.6
-            color: root.tint
-        }
+        x: (root.width - root.implicitWidth) / 2 + slot * (root.barWidth + root.barSpacing)
+        y: (root.height - height) / 2
+        width: root.barWidth
+        height: downHeight + (upHeight - downHeight) * root.level(delay)
+        radius: 1.6
+        color: root.tint
     }
+    Bar { index: 0; upHeight: 19; downHeight: 8; delay: 0 }
+    Bar { index: 1; upHeight: 9; downHeight: 15; delay: 140 }
+    Bar { index: 2; upHeight: 14; downHeight: 19; delay: 280 }
+    Bar { index: 3; upHeight: 8; downHeight: 13; delay: 420 }
 }

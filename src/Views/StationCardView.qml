@@ -73,17 +73,23 @@ ScaleButtonStyle {
                     radius: card.cornerRadius
                     color: Qt.rgba(0, 0, 0, 0.45)
 
-                    EqualizerBars {
+                    // Made only on the selected card: a catalogue has many cards, one selected.
+                    Loader {
                         anchors.centerIn: parent
-                        visible: cardModel.isPlaying
-                        tint: "white"
+                        active: cardModel.isSelected
+                        sourceComponent: cardModel.isPlaying ? playingBars : pausedSymbol
                     }
-                    SymbolImage {
-                        anchors.centerIn: parent
-                        visible: !cardModel.isPlaying
-                        symbol: "pause.fill"
-                        size: 26
-                        color: "white"
+                    Component {
+                        id: playingBars
+                        EqualizerBars { tint: "white" }
+                    }
+                    Component {
+                        id: pausedSymbol
+                        SymbolImage {
+                            symbol: "pause.fill"
+                            size: 26
+                            color: "white"
+                        }
                     }
                 }
 
