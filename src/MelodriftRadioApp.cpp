@@ -90,6 +90,9 @@ int MelodriftRadioApp::run()
     }
 
     createStores();
+    // The catalogue is asked for as the window starts to be built rather than once it stands:
+    // the answer comes in while the screens are made, and the first frame can show it.
+    StationStore::shared()->requestLoad(false);
 
     // The Melodrift module's qmldir lives at qrc:/Melodrift/.
     m_engine.addImportPath(QStringLiteral("qrc:/"));

@@ -31,6 +31,20 @@ MelodriftWindow {
 
     Component.onCompleted: scene.windowAppeared()
 
+    // The screens that are not on the first frame (the full player, the library tab, the home
+    // screen's sheets) are named by their files, so that start-up does not wait for them to be
+    // read. Once the first frame is up they are read in the background and kept ready, so that
+    // the first opening of one does not wait either.
+    property var preparedScreens: []
+    Connections {
+        target: window
+        enabled: window.preparedScreens.length === 0
+        function onFrameSwapped() {
+            window.preparedScreens = ["FullPlayerView", "LibraryView", "ShazamView", "AccountSheet", "LoginSheet"]
+                .map(name => Qt.createComponent("qrc:/Melodrift/" + name + ".qml", Component.Asynchronous))
+        }
+    }
+
     // True while the full player covers the whole window: the tabs under it are not drawn then,
     // so nothing of theirs (a playing indicator) costs a frame.
     property bool covered: false
@@ -49,9 +63,8 @@ MelodriftWindow {
         }
         Loader {
             active: window.libraryOpened
-            sourceComponent: LibraryView {
-                objectName: "libraryTab"
-            }
+            source: "qrc:/Melodrift/LibraryView.qml"
+            onLoaded: item.objectName = "libraryTab"
         }
     }
 
@@ -135,6 +148,6 @@ MelodriftWindow {
         flag: "isFullPlayerPresented"
         onOpened: window.covered = true
         onAboutToHide: window.covered = false
-        FullPlayerView {}
+        source: "qrc:/Melodrift/FullPlayerView.qml"
     }
 }

@@ -425,23 +425,23 @@ Item {
         }
     }
 
-    // ---- sheets
+    // ---- sheets (named by their files: none of them is read until it first opens)
     Sheet {
         objectName: "shazamSheet"
         presenter: home
         flag: "showShazam"
-        ShazamView {}
+        source: "qrc:/Melodrift/ShazamView.qml"
     }
     Sheet {
         objectName: "accountSheet"
         presenter: home
         flag: "showAccountSheet"
-        AccountSheet {}
+        source: "qrc:/Melodrift/AccountSheet.qml"
     }
     Sheet {
         objectName: "loginSheet"
         presenter: home
         flag: "showLoginSheet"
-        LoginSheet {}
+        source: "qrc:/Melodrift/LoginSheet.qml"
     }
 }

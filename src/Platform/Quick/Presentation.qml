@@ -11,6 +11,8 @@ import Melodrift
 //     false back to the flag at once.
 //   - The content, declared as the only child, is built when the popup opens and destroyed once it
 //     has closed: every opening starts from a fresh screen, and a closed one holds no state.
+//   - Or the content is named by its file, `source: "qrc:/Melodrift/ShazamView.qml"`: its files
+//     are then read only when it first opens, not while the window that declares it is made.
 //   - The content is laid out right to left, like the window.
 //   - Once open, the keyboard focus is on the content's first control (FocusLanding), unless the
 //     content gave it to one of its controls itself. Once closed, it goes back to the control it
@@ -26,6 +28,7 @@ Popup {
     property QtObject presenter
     property string flag
     default property Component content
+    property url source
     property color backgroundColor: Theme.background
 
     readonly property bool requested: presenter !== null && flag !== "" && Boolean(presenter[flag])
@@ -137,7 +140,12 @@ Popup {
             id: loader
             anchors.fill: parent
             active: presentation.visible
-            sourceComponent: presentation.content
+            Component.onCompleted: {
+                if (presentation.source.toString() !== "")
+                    source = presentation.source
+                else
+                    sourceComponent = presentation.content
+            }
             onLoaded: {
                 if (typeof item.dismissRequested === "function")
                     item.dismissRequested.connect(presentation.close)
