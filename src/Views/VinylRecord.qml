@@ -7,9 +7,9 @@ import Melodrift
 // The whole record occupies (outer + 24) x (outer + 24). When it stops, it stays at the angle it
 // has reached; a new start goes on from there.
 //
-// Cheap to keep turning: the round label is baked once per picture (BakedArtworkPicture), the
-// rest are plain circles, so a step only moves geometry. The angle steps at a modest rate, and
-// only while the record can be seen.
+// Cheap to keep turning: the round label is baked once per picture (BakedArtworkPicture) and is
+// all that turns, so a step only moves it. The angle steps at a modest rate, and only while the
+// record can be seen.
 Item {
     id: root
 
@@ -40,7 +40,6 @@ Item {
         anchors.centerIn: parent
         width: root.outer + 24
         height: width
-        rotation: root.baseRotation + root.turned
 
         Rectangle {
             anchors.centerIn: parent
@@ -66,12 +65,16 @@ Item {
             }
         }
 
-        // The label: the placeholder until the picture is in, then the baked round picture.
+        // The label: the placeholder until the picture is in, then the baked round picture. Only
+        // the label turns: the disc, its rings and the spindle are circles, which look the same at
+        // every angle, and a software renderer draws a turned circle through a picture of its own
+        // on every step.
         Item {
             id: label
             anchors.centerIn: parent
             width: root.inner
             height: width
+            rotation: root.baseRotation + root.turned
 
             Rectangle {
                 anchors.fill: parent
