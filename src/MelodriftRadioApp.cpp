@@ -1,5 +1,6 @@
 #include "MelodriftRadioApp.h"
 
+#include "Platform/GStreamerStart.h"
 #include "Platform/LaunchArguments.h"
 #include "Platform/Memory.h"
 #include "Platform/PlatformTranslations.h"
@@ -22,7 +23,6 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <glib-unix.h>
-#include <gst/gst.h>
 
 #include <atomic>
 #include <cstdio>
@@ -34,7 +34,6 @@ Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
 void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
     Memory::returnLargeBlocksWhenFreed();
-    gst_init(&argc, &argv);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     RenderBackend::chooseForThisMachine();
     // The banner's web engine runs in a host process of its own, started only while a banner is
@@ -45,12 +44,13 @@ void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         AdBannerViewModel::setWebEngineReady(true);
     }
+    // Last: what runs before this changes the environment, which GStreamer reads as it starts.
+    GStreamerStart::begin(argc, argv);
 }
 
 MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     : QGuiApplication(argc, argv)
 {
-    RenderBackend::restoreEnvironment();
     setOrganizationName(QStringLiteral("melodrift"));
     setApplicationName(QStringLiteral("melodrift-radio"));
     setApplicationDisplayName(QStringLiteral("Melodrift Radio"));
@@ -59,11 +59,13 @@ MelodriftRadioApp::MelodriftRadioApp(int &argc, char **argv)
     setFont(Theme::body());
     // Qt's own texts (a refused connection, the controls' texts) in Persian.
     PlatformTranslations::install(*this);
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
 }
 
 int MelodriftRadioApp::run()
 {
+    GStreamerStart::finish();
+    // Taken back only once GStreamer has started: it reads the environment as it does.
+    RenderBackend::restoreEnvironment();
     const QStringList urls = LaunchArguments::shared().urls();
 
     // A shortcut: stamp the request for the application, which sees it as it becomes active
@@ -99,6 +101,11 @@ int MelodriftRadioApp::run()
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (!window())
         return 1;
+    // The icon is read from the theme once the first frame is up: reading it loads the SVG icon
+    // engine, which the first frame need not wait for.
+    connect(window(), &QQuickWindow::frameSwapped, this, [] {
+        setWindowIcon(QIcon::fromTheme(QStringLiteral("melodrift-radio")));
+    }, Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     if (qEnvironmentVariableIsSet("MELODRIFT_REPORT_FIRST_FRAME"))
         reportFirstCatalogueFrame();
 

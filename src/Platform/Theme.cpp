@@ -20,7 +20,10 @@ QColor Theme::background()
 
 QStringList Theme::fontFamilies()
 {
-    return {fontFamily(), QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans")};
+    // The emoji font is named rather than left to the fallback search: a glyph no named family has
+    // makes every font it is needed in try each installed family in turn, hundreds of them.
+    return {fontFamily(), QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans"),
+            QStringLiteral("Noto Color Emoji")};
 }
 
 QFont Theme::font(int pixelSize, int weight)

@@ -74,7 +74,8 @@ public:
     // Persian text is set in Noto Sans Arabic, in its UI cut: the same glyphs with compact line
     // metrics (the plain cut's lines are 2.1 em high, which would make every text box nearly twice
     // as tall as the screens are laid out for). Without the UI cut the plain one is used; Latin
-    // letters, which both lack, fall back to Noto Sans.
+    // letters, which both lack, fall back to Noto Sans, and emoji (the greeting's, a station's name)
+    // to Noto Color Emoji.
     static QString fontFamily() { return QStringLiteral("Noto Sans Arabic UI"); }
     static QStringList fontFamilies();
     // A font of the application's families at a pixel size and weight ("the system font of size 26,

@@ -121,3 +121,12 @@ TEST_F(Application, StartsWithTheRecognitionAddressItWasGiven)
         << qPrintable(app->standardError());
     ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/stations"), 60000));
 }
+
+// GStreamer starts on a thread of its own unless it is given options of its own; both starts play.
+TEST_F(Application, PlaysWithGStreamersOwnOptionsToo)
+{
+    auto app = launch({QStringLiteral("--gst-debug-level"), QStringLiteral("1"), QStringLiteral("--debug-sync")});
+    ASSERT_TRUE(app->waitForOutput(QStringLiteral("[RadioPlayer] EQ tap bound to track"), 60000))
+        << qPrintable(app->standardOutput()) << qPrintable(app->standardError());
+    EXPECT_TRUE(app->isRunning());
+}

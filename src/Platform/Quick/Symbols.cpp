@@ -88,6 +88,10 @@ QString Symbols::fontPath()
 QString Symbols::fontFamily()
 {
     static const QString family = [] {
+        // The system knows the same font in WOFF forms too, which are decompressed each time the
+        // font is opened, a few milliseconds of every start. Of fonts alike the one registered
+        // last is used, so the system's are listed first and this TrueType file added after them.
+        QFontDatabase::families();
         const int id = QFontDatabase::addApplicationFont(fontPath());
         const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
         if (families.isEmpty()) {
