@@ -4,7 +4,8 @@ work=$(mktemp -d)
 pids=()
 keep_work=${keep_work:-}
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # A stopped process takes the signal once continued.
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; kill -CONT "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   if [ -n "$keep_work" ]; then echo "logs kept in $work"; else rm -rf "$work"; fi
 }
