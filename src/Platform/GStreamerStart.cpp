@@ -10,12 +10,13 @@ namespace {
 
 struct Starter {
     std::thread thread;
-    // Also on the way out of a launch that ends before it needs GStreamer.
-    ~Starter()
+    void join()
     {
         if (thread.joinable())
             thread.join();
     }
+    // Also on the way out of a launch that ends before it needs GStreamer.
+    ~Starter() { join(); }
 };
 
 Starter &starter()
@@ -50,7 +51,5 @@ void GStreamerStart::begin(int &argc, char **argv)
 
 void GStreamerStart::finish()
 {
-    Starter &s = starter();
-    if (s.thread.joinable())
-        s.thread.join();
+    starter().join();
 }
