@@ -16,7 +16,9 @@
 // reports dataChanged only for rows whose item differs; refresh() tells that some roles of rows
 // changed without their item (a download's progress). A view over it keeps the delegates, and the
 // focus in them, of every item that stayed.
-// Two items with the same key (a server may send them) stay apart: the second is keyed "key\x1f2".
+// Two items with the same key (a server may send them) stay apart: the second is keyed "key\x1f2",
+// or "key\x1f3" and so on where an item of the list really carries that key; every row's key is
+// unique whatever keys the list holds.
 //     KeyedRows<Station> rows({{TitleRole, "title"}}, [](const Station &s) { return s.genre; },
 //                             [](const Station &s, int role) { return s.displayTrackTitle(); });
 //     rows.merge(stations);
@@ -115,6 +117,15 @@ public:
                 continue;
             }
             const int from = int(m_keys.indexOf(keys.at(i), i));
+            if (from < 0) {
+                // Not among the rows after all: taken as a new row rather than trusted to be there.
+                beginInsertRows({}, i, i);
+                m_keys.insert(i, keys.at(i));
+                m_items.insert(i, items.at(i));
+                endInsertRows();
+                ++i;
+                continue;
+            }
             beginMoveRows({}, from, from, {}, i);
             m_keys.move(from, i);
             m_items.move(from, i);
@@ -136,11 +147,27 @@ private:
     {
         QList<QString> keys;
         keys.reserve(items.size());
-        QHash<QString, int> seen;
-        for (const T &item : items) {
-            const QString key = m_keyOf(item);
-            const int times = ++seen[key];
-            keys.append(times == 1 ? key : key + QChar(0x1f) + QString::number(times));
+        for (const T &item : items)
+            keys.append(m_keyOf(item));
+        // The first item of each key keeps it; a repeat takes the next "key\x1f<n>" that no item
+        // carries and no earlier repeat took, so a server's own "key\x1f2" cannot meet a made one.
+        QSet<QString> taken(keys.cbegin(), keys.cend());
+        QHash<QString, int> nextNumber;
+        QSet<QString> firstSeen;
+        for (QString &key : keys) {
+            if (!firstSeen.contains(key)) {
+                firstSeen.insert(key);
+                continue;
+            }
+            int &number = nextNumber[key];
+            if (number < 2)
+                number = 2;
+            QString made;
+            do
+                made = key + QChar(0x1f) + QString::number(number++);
+            while (taken.contains(made));
+            taken.insert(made);
+            key = made;
         }
         return keys;
     }

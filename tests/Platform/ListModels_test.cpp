@@ -121,6 +121,49 @@ TEST(KeyedRows, KeepsDuplicatesApartAndRefreshesOneRow)
     EXPECT_EQ(rows->index(1).data(TitleRole).toString(), "3");
 }
 
+// Whatever keys a server sends (repeated, equal to a key made for a repeat, empty), each answer
+// shows each of its items once, in its order, and every row keeps a key of its own.
+TEST(KeyedRows, AnyKeysAServerSendsAreSafe)
+{
+    const QString unit(QChar(0x1f));
+    const auto answer = [](const QStringList &ids) {
+        QList<Item> items;
+        for (int i = 0; i < ids.size(); ++i)
+            items.append({ids.at(i), ids.at(i) + QStringLiteral(" #") + QString::number(i)});
+        return items;
+    };
+    struct Case {
+        const char *what;
+        QList<QStringList> answers;
+    };
+    const Case cases[] = {
+        {"repeated", {{"a", "a", "a"}, {"a", "a"}, {"b", "a", "a", "a"}, {"a"}}},
+        {"colliding with a made key (the category chips)",
+         {{"dup", "dup", "dup" + unit + "2"}, {"dup"}, {"dup", "dup" + unit + "2"}, {"dup", "dup", "dup" + unit + "2"}}},
+        {"colliding with a made key (search answers)", {{"sc" + unit + "2"}, {"sc", "sc", "sc" + unit + "2"}}},
+        {"made keys of made keys", {{"a" + unit + "2", "a", "a", "a" + unit + "2", "a" + unit + "3"}, {"a", "a"}}},
+        {"empty", {{"", "", "x"}, {"x", ""}, {"", "", ""}}},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        QObject owner;
+        KeyedRows<Item> *rows = makeRows(&owner);
+        QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        for (const QStringList &ids : test.answers) {
+            SCOPED_TRACE(ids.join(QLatin1Char(',')).toStdString());
+            const QList<Item> items = answer(ids);
+            rows->merge(items);
+            ASSERT_EQ(rows->rowCount(), items.size());
+            QSet<QString> keys;
+            for (int row = 0; row < rows->rowCount(); ++row) {
+                EXPECT_EQ(rows->index(row).data(TitleRole).toString(), items.at(row).title);
+                keys.insert(rows->keyAt(row));
+            }
+            EXPECT_EQ(keys.size(), items.size());
+        }
+    }
+}
+
 // The cards of one grid row follow the source by key: a removal before the row shifts one item
 // out at its start and one in at its end; the others keep their rows.
 TEST(RowSlice, FollowsTheSourceByKey)

@@ -3,6 +3,7 @@
 #include "HomeViewModel.h"
 #include "Services/ShazamManager.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
 // The home screen's model over the stand-in backend and a real player on a fake platform player.
@@ -205,6 +206,43 @@ TEST_F(HomeViewModelTest, StatusFollowsThePlayerAndTheStore)
     ASSERT_TRUE(player->isPlaying());
     EXPECT_EQ(home->statusLabel(), QStringLiteral("اتصال…"));
     EXPECT_GT(status.count(), 4);
+}
+
+// A catalogue whose genres repeat, one of them equal to the key a repeat is given: every chip
+// shows each of its stations once, in the catalogue's order.
+TEST_F(HomeViewModelTest, ChipsOverACatalogueWithCollidingGenresShowEachStationOnce)
+{
+    const QByteArray catalogue = R"({"code":200,"message":"ok","data":[
+        {"genre":"dup","title":"Dup One","category":"international","stream_url":"/stream/a"},
+        {"genre":"dup","title":"Dup Two","category":"iranian","stream_url":"/stream/b"},
+        {"genre":"dup\u001f2","title":"Dup Three","category":"iranian","stream_url":"/stream/c"}]})";
+    server.script("GET", QStringLiteral("/api/stations"), standin::Reply::json(catalogue));
+    auto home = makeHome();
+    QAbstractItemModelTester tester(home->gridStations(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    loadCatalogue();
+    const auto titles = [&] {
+        QStringList out;
+        for (const Station &s : home->gridStations()->items())
+            out << s.title.value_or(QString());
+        return out.join(QLatin1Char(','));
+    };
+    struct Chip {
+        StationStore::Category category;
+        const char *titles;
+    };
+    const Chip chips[] = {
+        {StationStore::Category::All, "Dup One,Dup Two,Dup Three"},
+        {StationStore::Category::International, "Dup One"},
+        {StationStore::Category::Iranian, "Dup Two,Dup Three"},
+        {StationStore::Category::All, "Dup One,Dup Two,Dup Three"},
+        {StationStore::Category::Iranian, "Dup Two,Dup Three"},
+        {StationStore::Category::International, "Dup One"},
+    };
+    for (const Chip &chip : chips) {
+        home->selectCategory(int(chip.category));
+        EXPECT_EQ(titles(), QString::fromUtf8(chip.titles)) << int(chip.category);
+        EXPECT_EQ(home->gridStations()->rowCount(), home->gridStations()->items().size());
+    }
 }
 
 TEST_F(HomeViewModelTest, ErrorViewOnlyWithoutStations)
