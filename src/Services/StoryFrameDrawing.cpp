@@ -1,6 +1,6 @@
 #include "Services/StoryFrameDrawing.h"
 
-#include "Platform/Theme.h"
+#include "Platform/AppFont.h"
 
 #include <QLinearGradient>
 #include <QMutexLocker>
@@ -395,7 +395,7 @@ ReadyAssets::TextLayer ReadyAssets::textLayer(Text kind, const QString &text, co
     const int margin = style.pixelSize;
     const QRectF box(margin, margin, style.rect.width(), style.rect.height());
     const QSize size = box.adjusted(-margin, -margin, margin, margin).size().toSize();
-    const TextBlock block(text, Theme::font(style.pixelSize, style.weight), box);
+    const TextBlock block(text, AppFont::font(style.pixelSize, style.weight), box);
     TextLayer layer;
     layer.origin = style.rect.topLeft() - QPointF(margin, margin);
     layer.image = QImage(size, QImage::Format_ARGB32_Premultiplied);

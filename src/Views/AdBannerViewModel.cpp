@@ -1,7 +1,7 @@
 #include "AdBannerViewModel.h"
 
 #include "Platform/UrlOpener.h"
-#include "Platform/WebBannerProcess.h"
+#include "Platform/WebBanner/WebBannerProcess.h"
 #include "Services/APIClient.h"
 
 #include <QFileInfo>

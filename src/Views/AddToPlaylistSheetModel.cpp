@@ -1,7 +1,6 @@
 #include "AddToPlaylistSheetModel.h"
 #include "PlaylistRows.h"
 #include "PlaylistDetailViewModel.h"
-#include "StationDetailViewModel.h"
 #include "StationValue.h"
 
 #include "Services/APIClient.h"

@@ -1,6 +1,6 @@
 #include "LibraryViewModel.h"
 #include "PlaylistRows.h"
-#include "StationDetailViewModel.h"
+#include "NumberTexts.h"
 
 #include "Platform/ByteCountFormatter.h"
 #include "Services/APIClient.h"
@@ -55,7 +55,7 @@ QString LibraryViewModel::offlineSubtitle() const
 
 QString LibraryViewModel::favoritesCountText() const
 {
-    return StationDetailViewModel::trackCountText(m_auth->favorites().size());
+    return NumberTexts::trackCount(m_auth->favorites().size());
 }
 
 LibraryViewModel::PlaylistsState LibraryViewModel::playlistsState() const

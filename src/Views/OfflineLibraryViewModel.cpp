@@ -1,5 +1,5 @@
 #include "OfflineLibraryViewModel.h"
-#include "StationDetailViewModel.h"
+#include "NumberTexts.h"
 
 #include "Platform/ByteCountFormatter.h"
 #include "Services/OfflineStore.h"
@@ -98,7 +98,7 @@ bool OfflineLibraryViewModel::hasEntries() const
 
 QString OfflineLibraryViewModel::durationText(std::optional<qint64> seconds)
 {
-    return StationDetailViewModel::durationText(seconds);
+    return NumberTexts::duration(seconds);
 }
 
 int OfflineLibraryViewModel::playingRow() const

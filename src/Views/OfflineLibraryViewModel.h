@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Services/OfflineTrackEntry.h"
-#include "Shared/KeyedRows.h"
+#include "Kit/KeyedRows.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 #include "PlaylistDetailViewModel.h"
-#include "StationDetailViewModel.h"
+#include "NumberTexts.h"
 
 #include "Platform/Memory.h"
 #include "Services/APIClient.h"
@@ -152,7 +152,7 @@ qint64 PlaylistDetailViewModel::trackCount() const
 
 QString PlaylistDetailViewModel::trackCountText() const
 {
-    return StationDetailViewModel::trackCountText(trackCount());
+    return NumberTexts::trackCount(trackCount());
 }
 
 std::optional<QString> PlaylistDetailViewModel::coverURL() const
@@ -195,7 +195,7 @@ QVariant PlaylistDetailViewModel::rowData(const PlaylistTrack &t, int role) cons
         return orUndefined(t.artworkURL ? std::optional<QString>(t.artworkURL)
                                         : (m_detail ? m_detail->coverURL : std::nullopt));
     case DurationRole:
-        return StationDetailViewModel::durationText(t.duration);
+        return NumberTexts::duration(t.duration);
     case OfflineKeyRole:
         return offlineKey(t);
     case DownloadControlRole:

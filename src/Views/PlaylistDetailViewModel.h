@@ -2,7 +2,7 @@
 
 #include "Models/APIModels.h"
 #include "Models/Station.h"
-#include "Shared/KeyedRows.h"
+#include "Kit/KeyedRows.h"
 
 #include <QCoroTask>
 #include <QObject>

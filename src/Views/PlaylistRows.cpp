@@ -1,5 +1,5 @@
 #include "PlaylistRows.h"
-#include "StationDetailViewModel.h"
+#include "NumberTexts.h"
 
 #include "Services/AuthStore.h"
 
@@ -17,7 +17,7 @@ PlaylistRows::PlaylistRows(AuthStore *auth, const QString &untitled, QObject *pa
               case CoverRole:
                   return p.coverURL ? QVariant(*p.coverURL) : QVariant();
               case TrackCountRole:
-                  return StationDetailViewModel::trackCountText(p.trackCount.value_or(0));
+                  return NumberTexts::trackCount(p.trackCount.value_or(0));
               case SummaryRole:
                   return AuthStore::playlistMap(p);
               default:

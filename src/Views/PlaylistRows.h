@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Models/APIModels.h"
-#include "Shared/KeyedRows.h"
+#include "Kit/KeyedRows.h"
 
 class AuthStore;
 

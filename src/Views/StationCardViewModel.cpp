@@ -1,7 +1,7 @@
 #include "StationCardViewModel.h"
 
 #include "Services/RadioPlayer.h"
-#include "StationDetailViewModel.h"
+#include "NumberTexts.h"
 #include "StationValue.h"
 
 StationCardViewModel::StationCardViewModel(QObject *parent)
@@ -43,7 +43,7 @@ bool StationCardViewModel::showsTrackCount() const
 
 QString StationCardViewModel::trackCountText() const
 {
-    return showsTrackCount() ? StationDetailViewModel::trackCountText(m_station.tracks->size()) : QString();
+    return showsTrackCount() ? NumberTexts::trackCount(m_station.tracks->size()) : QString();
 }
 
 bool StationCardViewModel::isSelected() const

@@ -1,4 +1,6 @@
 #include "StationDetailViewModel.h"
+
+#include "NumberTexts.h"
 #include "StationValue.h"
 
 #include "Platform/Memory.h"
@@ -35,7 +37,7 @@ StationDetailViewModel::StationDetailViewModel(RadioPlayer *player, OfflineStore
                   return artwork ? QVariant(*artwork) : QVariant();
               }
               case DurationRole:
-                  return durationText(t.duration);
+                  return NumberTexts::duration(t.duration);
               default:
                   return {};
               }
@@ -97,22 +99,10 @@ QVariant StationDetailViewModel::artworkURLValue() const
     return s.artworkURL ? QVariant(*s.artworkURL) : QVariant();
 }
 
-QString StationDetailViewModel::trackCountText(qint64 count)
-{
-    return u"%1 آهنگ"_s.arg(count);
-}
-
 QString StationDetailViewModel::trackCountText() const
 {
     const Station &s = displayed();
-    return trackCountText(s.tracks ? s.tracks->size() : 0);
-}
-
-QString StationDetailViewModel::durationText(std::optional<qint64> seconds)
-{
-    if (!seconds || *seconds < 1)
-        return {};
-    return u"%1:%2"_s.arg(*seconds / 60).arg(*seconds % 60, 2, 10, QLatin1Char('0'));
+    return NumberTexts::trackCount(s.tracks ? s.tracks->size() : 0);
 }
 
 int StationDetailViewModel::rowCount() const

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Models/Station.h"
-#include "Shared/KeyedRows.h"
+#include "Kit/KeyedRows.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -100,11 +100,6 @@ public:
     Q_INVOKABLE QVariantList offlineMenu(int index) const;
     // Carries out an action of offlineMenu() for the row.
     Q_INVOKABLE void performOfflineAction(int index, const QString &action);
-
-    // "%d:%02d" of whole seconds; empty below one second or when absent.
-    static QString durationText(std::optional<qint64> seconds);
-    // "%lld آهنگ".
-    static QString trackCountText(qint64 count);
 
     static const QString DownloadActionText; // "دانلود آفلاین"
     static const QString RemoveActionText;   // "حذف دانلود"

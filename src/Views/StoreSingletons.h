@@ -22,7 +22,6 @@
 // QML then uses it by its name (`RadioPlayer.isPlaying`, `ShazamManager.requestOpen(true)`), and a
 // Q_PROPERTY of type `RadioPlayer *` in a screen model is understood by QML as well.
 
-#include "Platform/Theme.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
@@ -48,16 +47,6 @@ Store *sharedStore(QJSEngine *)
     QJSEngine::setObjectOwnership(store, QJSEngine::CppOwnership);
     return store;
 }
-
-struct ThemeSingleton
-{
-    Q_GADGET
-    QML_FOREIGN(Theme)
-    QML_NAMED_ELEMENT(Theme)
-    QML_SINGLETON
-public:
-    static Theme *create(QQmlEngine *, QJSEngine *engine) { return sharedStore<Theme>(engine); }
-};
 
 struct ShazamManagerSingleton
 {

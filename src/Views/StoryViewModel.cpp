@@ -1,7 +1,7 @@
 #include "StoryViewModel.h"
 
 #include "Platform/PhotoLibrary.h"
-#include "Platform/Theme.h"
+#include "Kit/Theme.h"
 #include "Platform/WorkerTask.h"
 #include "Services/APIClient.h"
 #include "Services/ArtworkFile.h"

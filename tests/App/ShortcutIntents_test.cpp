@@ -1,6 +1,6 @@
 #include "AppTestFixture.h"
 
-#include "Shared/ShazamIntents.h"
+#include "Services/ShazamIntents.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -10,7 +10,7 @@
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 
 #include <QAccessible>
 #include <QClipboard>

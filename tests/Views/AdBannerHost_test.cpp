@@ -1,8 +1,8 @@
 #include "AdBannerViewModel.h"
 #include "Platform/UrlOpener.h"
-#include "Platform/WebBannerProcess.h"
-#include "QmlWindowFixture.h"
-#include "WebBannerPicture.h"
+#include "Platform/WebBanner/WebBannerProcess.h"
+#include "support/QmlWindowFixture.h"
+#include "Kit/WebBannerPicture.h"
 #include "support/AdRoutes.h"
 #include "support/StandInServer.h"
 

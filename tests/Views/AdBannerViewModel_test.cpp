@@ -1,5 +1,5 @@
 #include "AdBannerViewModel.h"
-#include "Shared/BannerPage.h"
+#include "Platform/WebBanner/BannerPage.h"
 #include "Platform/UrlOpener.h"
 
 #include <QJSEngine>

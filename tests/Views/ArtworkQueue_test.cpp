@@ -6,7 +6,7 @@
 
 #include <QQuickItem>
 #include <QQuickWindow>
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 
 #include <gtest/gtest.h>
 

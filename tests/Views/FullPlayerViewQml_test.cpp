@@ -1,6 +1,6 @@
-#include "AccessibleTree.h"
+#include "support/AccessibleTree.h"
 #include "ArtworkPicture.h"
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
 #include "Services/StationStore.h"

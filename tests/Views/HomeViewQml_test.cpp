@@ -11,7 +11,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 
 #include <gtest/gtest.h>
 

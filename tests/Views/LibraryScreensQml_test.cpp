@@ -1,4 +1,4 @@
-#include "AccessibleTree.h"
+#include "support/AccessibleTree.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"

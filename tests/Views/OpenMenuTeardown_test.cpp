@@ -1,5 +1,5 @@
-#include "AccessibleTree.h"
-#include "QmlWindowFixture.h"
+#include "support/AccessibleTree.h"
+#include "support/QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "StoryViewModel.h"
 #include "support/StandInServer.h"

@@ -8,8 +8,8 @@
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInAudio.h"
-#include "AccessibleTree.h"
-#include "QmlWindowFixture.h"
+#include "support/AccessibleTree.h"
+#include "support/QmlWindowFixture.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

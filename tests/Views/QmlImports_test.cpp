@@ -77,7 +77,7 @@ QStringList unresolved(QQmlEngine &engine, const QStringList &modules)
 TEST(QmlImports, EveryModuleTheScreensImportIsInstalled)
 {
     const QString source = QStringLiteral(MELODRIFT_SOURCE_DIR);
-    const QStringList modules = importedModules({source + u"/src"_s, source + u"/tests/screens"_s});
+    const QStringList modules = importedModules({source + u"/src"_s, source + u"/tests/screens"_s, source + u"/tests/Kit"_s});
     // The scan itself works: the application's own module and the basic ones are among them.
     for (const char *expected : {"Melodrift", "QtQuick", "QtQuick.Controls", "QtMultimedia"})
         EXPECT_TRUE(modules.contains(QLatin1String(expected))) << expected << " not found by the scan";

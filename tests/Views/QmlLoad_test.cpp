@@ -1,4 +1,4 @@
-#include "AccessibleTree.h"
+#include "support/AccessibleTree.h"
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 
@@ -119,7 +119,7 @@ TEST_P(QmlLoad, LoadsAndDrawsWithoutWarnings)
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(QLatin1Char('\n')));
 }
 
-INSTANTIATE_TEST_SUITE_P(Module, QmlLoad, ::testing::ValuesIn(moduleFileNames()),
+INSTANTIATE_TEST_SUITE_P(Module, QmlLoad, ::testing::ValuesIn(moduleFileNames() + galleryFileNames()),
                          [](const ::testing::TestParamInfo<QString> &info) {
                              return info.param.toStdString();
                          });
@@ -130,8 +130,8 @@ TEST(QmlModule, EveryTextElementIsPlainText)
 {
     static const QRegularExpression comment(QStringLiteral(R"(^\s*//.*$)"), QRegularExpression::MultilineOption);
     int checked = 0;
-    for (const QString &name : moduleFileNames()) {
-        QFile file(QStringLiteral(":/Melodrift/%1.qml").arg(name));
+    for (const QString &name : moduleFileNames() + galleryFileNames()) {
+        QFile file(QLatin1Char(':') + moduleFile(name).path());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(name);
         const QString source = QString::fromUtf8(file.readAll()).remove(comment);
         for (const QString &element : textElements(source)) {
@@ -149,4 +149,5 @@ TEST(QmlModule, HoldsTheKit)
     const QStringList names = moduleFileNames();
     for (const char *file : {"AppWindow", "MelodriftWindow", "NavigationStack", "Sheet", "SymbolImage"})
         EXPECT_TRUE(names.contains(QLatin1String(file))) << file;
+    EXPECT_TRUE(galleryFileNames().contains(QLatin1String("KitGallery")));
 }

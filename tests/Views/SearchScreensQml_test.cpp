@@ -1,4 +1,4 @@
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
 #include "support/AccountRoutes.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"

@@ -13,7 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
 #include "MiniPlayerBarModel.h"
+#include "NumberTexts.h"
 #include "StationCardViewModel.h"
 #include "StationDetailViewModel.h"
 #include "support/DemoCatalogue.h"
@@ -317,13 +318,13 @@ TEST_F(StationScreens, RowsShowNumberTitleArtistArtworkAndDuration)
 
 TEST(StationDetailDuration, FormatsMinutesAndTwoDigitSeconds)
 {
-    EXPECT_EQ(StationDetailViewModel::durationText(185), QStringLiteral("3:05"));
-    EXPECT_EQ(StationDetailViewModel::durationText(1), QStringLiteral("0:01"));
-    EXPECT_EQ(StationDetailViewModel::durationText(600), QStringLiteral("10:00"));
-    EXPECT_EQ(StationDetailViewModel::durationText(3725), QStringLiteral("62:05"));
-    EXPECT_EQ(StationDetailViewModel::durationText(0), QString());
-    EXPECT_EQ(StationDetailViewModel::durationText(-5), QString());
-    EXPECT_EQ(StationDetailViewModel::durationText(std::nullopt), QString());
+    EXPECT_EQ(NumberTexts::duration(185), QStringLiteral("3:05"));
+    EXPECT_EQ(NumberTexts::duration(1), QStringLiteral("0:01"));
+    EXPECT_EQ(NumberTexts::duration(600), QStringLiteral("10:00"));
+    EXPECT_EQ(NumberTexts::duration(3725), QStringLiteral("62:05"));
+    EXPECT_EQ(NumberTexts::duration(0), QString());
+    EXPECT_EQ(NumberTexts::duration(-5), QString());
+    EXPECT_EQ(NumberTexts::duration(std::nullopt), QString());
 }
 
 TEST_F(StationScreens, OfflineMenuOffersDownloadThenRemove)

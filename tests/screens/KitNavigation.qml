@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Melodrift
+import MelodriftGallery
 
 // Screenshot scene: the kit gallery with a page pushed on its navigation stack and a row's
 // context menu open on that page.

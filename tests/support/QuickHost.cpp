@@ -1,6 +1,6 @@
 #include "support/QuickHost.h"
 
-#include "Platform/Theme.h"
+#include "Kit/Theme.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -92,19 +92,35 @@ std::unique_ptr<QQmlEngine> makeEngine()
     return engine;
 }
 
+namespace {
+
+QStringList qmlNamesIn(const QString &folder)
+{
+    QStringList names;
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.qml")}, QDir::Files, QDir::Name);
+    for (const QString &file : files)
+        names.append(file.chopped(4));
+    return names;
+}
+
+} // namespace
+
 QUrl moduleFile(const QString &name)
 {
-    return QUrl(QStringLiteral("qrc:/Melodrift/%1.qml").arg(name));
+    const QString file = QStringLiteral("/Melodrift/%1.qml").arg(name);
+    if (QFile::exists(QLatin1Char(':') + file) || !galleryFileNames().contains(name))
+        return QUrl(QStringLiteral("qrc:") + file);
+    return QUrl(QStringLiteral("qrc:/MelodriftGallery/%1.qml").arg(name));
 }
 
 QStringList moduleFileNames()
 {
-    QStringList names;
-    const QStringList files = QDir(QStringLiteral(":/Melodrift")).entryList({QStringLiteral("*.qml")},
-                                                                              QDir::Files, QDir::Name);
-    for (const QString &file : files)
-        names.append(file.chopped(4));
-    return names;
+    return qmlNamesIn(QStringLiteral(":/Melodrift"));
+}
+
+QStringList galleryFileNames()
+{
+    return qmlNamesIn(QStringLiteral(":/MelodriftGallery"));
 }
 
 HostedScreen::~HostedScreen()

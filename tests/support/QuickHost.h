@@ -43,10 +43,13 @@ int countNamedWithPrefix(QQuickItem *root, const QString &prefix);
 // This process's resident memory in MiB.
 double residentMegabytes();
 
-// The URL of a file of the module: qrc:/Melodrift/<name>.qml.
+// The URL of a file of the module, qrc:/Melodrift/<name>.qml, or of the kit's gallery,
+// qrc:/MelodriftGallery/<name>.qml, for a name the module does not have.
 QUrl moduleFile(const QString &name);
 // The names (without ".qml") of every QML file in the module.
 QStringList moduleFileNames();
+// The names of the gallery's pages.
+QStringList galleryFileNames();
 
 // A screen shown in a window. A QML file whose root is a window is shown as it is; an item fills a
 // MelodriftWindow of the given size; any other object (a popup) is parented to such a window.

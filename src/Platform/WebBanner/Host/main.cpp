@@ -1,5 +1,5 @@
 #include "BannerHost.h"
-#include "Shared/BannerPage.h"
+#include "Platform/WebBanner/BannerPage.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "Platform/AppFont.h"
+
 #include <QColor>
 #include <QFont>
+#include <QJSEngine>
+#include <QQmlEngine>
 #include <QObject>
 #include <QStringList>
+#include <QtQml/qqmlregistration.h>
 
 // The look every screen shares: the two application colours, a dark palette of the system colours
 // the screens name (red, purple, ...), and the system text styles as pixel sizes and weights.
-// Screens reach it from QML as the singleton `Theme` (registered in Views/StoreSingletons.h):
+// Screens reach it from QML as the singleton `Theme`:
 //     color: Theme.accent
 //     font: Theme.footnote                                   // a text style
 //     font: Theme.withWeight(Theme.footnote, Font.DemiBold)  // the style in another weight
@@ -18,6 +23,8 @@
 class Theme : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // Application colours.
     Q_PROPERTY(QColor accent READ accent CONSTANT)
     Q_PROPERTY(QColor background READ background CONSTANT)
@@ -52,6 +59,12 @@ class Theme : public QObject
 
 public:
     static Theme &shared();
+    // The engine's instance is the shared one, which the engine does not own.
+    static Theme *create(QQmlEngine *, QJSEngine *)
+    {
+        QJSEngine::setObjectOwnership(&shared(), QJSEngine::CppOwnership);
+        return &shared();
+    }
 
     static QColor accent();
     static QColor background();
@@ -71,16 +84,15 @@ public:
     static QColor pink() { return QColor(0xff, 0x37, 0x5f); }
     static QColor gray() { return QColor(0x8e, 0x8e, 0x93); }
 
-    // Persian text is set in Noto Sans Arabic, in its UI cut: the same glyphs with compact line
-    // metrics (the plain cut's lines are 2.1 em high, which would make every text box nearly twice
-    // as tall as the screens are laid out for). Without the UI cut the plain one is used; Latin
-    // letters, which both lack, fall back to Noto Sans, and emoji (the greeting's, a station's name)
-    // to Noto Color Emoji.
-    static QString fontFamily() { return QStringLiteral("Noto Sans Arabic UI"); }
-    static QStringList fontFamilies();
+    // The application's typeface (Platform/AppFont.h).
+    static QString fontFamily() { return AppFont::family(); }
+    static QStringList fontFamilies() { return AppFont::families(); }
     // A font of the application's families at a pixel size and weight ("the system font of size 26,
     // weight semibold" is Theme::font(26, QFont::DemiBold)).
-    Q_INVOKABLE static QFont font(int pixelSize, int weight = QFont::Normal);
+    Q_INVOKABLE static QFont font(int pixelSize, int weight = QFont::Normal)
+    {
+        return AppFont::font(pixelSize, weight);
+    }
     // A text style in another weight.
     Q_INVOKABLE static QFont withWeight(QFont style, int weight);
 

@@ -1,4 +1,4 @@
-#include "Platform/WebBannerProcess.h"
+#include "Platform/WebBanner/WebBannerProcess.h"
 #include "support/PlaybackTestSupport.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "JoinedRows.h"
-#include "RowSlice.h"
-#include "Shared/KeyedRows.h"
+#include "Kit/JoinedRows.h"
+#include "Kit/RowSlice.h"
+#include "Kit/KeyedRows.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "AccessibleTree.h"
+#include "support/AccessibleTree.h"
 
-#include "AccessibleItems.h"
-#include "AccessibleViewport.h"
+#include "Kit/AccessibleItems.h"
+#include "Kit/AccessibleViewport.h"
 
 #include <QQuickItem>
 #include <QtGui/private/qguiapplication_p.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Platform/WebBannerLog.h"
-#include "Platform/WebBannerStream.h"
-#include "Shared/BannerLinkGate.h"
+#include "Platform/WebBanner/WebBannerLog.h"
+#include "Platform/WebBanner/WebBannerStream.h"
+#include "Platform/WebBanner/BannerLinkGate.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "Symbols.h"
+#include "Kit/Symbols.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 
 #include <QQuickWindow>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "Platform/WebBannerStream.h"
+#include "Platform/WebBanner/WebBannerStream.h"
 
 #include <gtest/gtest.h>
 

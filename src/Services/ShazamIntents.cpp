@@ -1,4 +1,4 @@
-#include "Shared/ShazamIntents.h"
+#include "Services/ShazamIntents.h"
 
 #include "Platform/AppGroupSuite.h"
 #include "Services/ShazamManager.h"

@@ -3,7 +3,7 @@
 // The screen model of KitGallery, and the worked example of how every screen model is written:
 //
 // - A screen is Views/<Name>.qml; when it has state or logic, a C++ screen model Views/<Name>Model
-//   (this one sits beside its gallery in Platform/Quick). QML binds to it and calls it; the QML
+//   (this one sits beside its gallery in tests/Kit/Gallery). QML binds to it and calls it; the QML
 //   holds nothing beyond layout and animation.
 // - The model is a QObject with QML_ELEMENT, created by its screen: `KitGalleryModel { id: model }`.
 // - Its stores are properties that default to the shared instances, so a test can hand it others

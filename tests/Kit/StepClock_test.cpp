@@ -1,4 +1,4 @@
-#include "Platform/Quick/StepClock.h"
+#include "Kit/StepClock.h"
 #include <QTest>
 
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "Platform/WebBannerLog.h"
+#include "Platform/WebBanner/WebBannerLog.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "BannerHost.h"
 
-#include "Platform/WebBannerStream.h"
-#include "Shared/BannerPage.h"
+#include "Platform/WebBanner/WebBannerStream.h"
+#include "Platform/WebBanner/BannerPage.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
-#include "Platform/Theme.h"
-#include "SaveFileDialogModel.h"
+#include "Kit/Theme.h"
+#include "Kit/SaveFileDialogModel.h"
 #include "Services/ShazamManager.h"
 #include "support/QuickHost.h"
 
@@ -11,7 +11,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
-#include "QmlWindowFixture.h"
+#include "support/QmlWindowFixture.h"
 
 #include <gtest/gtest.h>
 

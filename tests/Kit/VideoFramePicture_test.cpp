@@ -1,4 +1,4 @@
-#include "VideoFramePicture.h"
+#include "Kit/VideoFramePicture.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/WebBannerProcess.h"
+#include "Platform/WebBanner/WebBannerProcess.h"
 
 #include <QImage>
 #include <QQuickPaintedItem>

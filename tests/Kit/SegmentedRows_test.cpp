@@ -1,4 +1,4 @@
-#include "SegmentedRows.h"
+#include "Kit/SegmentedRows.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Shared/BannerLinkGate.h"
+#include "Platform/WebBanner/BannerLinkGate.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "Shared/BannerLinkGate.h"
+#include "Platform/WebBanner/BannerLinkGate.h"
 
 #include <gtest/gtest.h>
 
