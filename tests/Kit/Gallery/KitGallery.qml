@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Melodrift
+import MelodriftGallery
 
 // A page that shows the screen kit at work, for review (scripts/screenshots.sh renders it):
 // text styles, buttons, the progress spinner, the playing indicator, the tinted backdrop, a context menu,
