@@ -29,6 +29,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool dbus dbus-x11 playerctl gnome-keyring libsecret-tools ffmpeg imagemagick
   desktop-file-utils at-spi2-core python3-pyatspi
+  # the sandbox `make test` runs the suite in
+  bubblewrap
 )
 
 missing=()
