@@ -32,6 +32,21 @@ bool LaunchArguments::consume(const QString &argument)
     return true;
 }
 
+QString LaunchArguments::consumeWithValue(const QString &option, const QString &plain)
+{
+    const QString prefix = option + QLatin1Char('=');
+    for (const QString &argument : std::as_const(m_arguments)) {
+        const bool bare = argument == option;
+        if (!bare && !argument.startsWith(prefix))
+            continue;
+        if (m_consumed.contains(option))
+            return {};
+        m_consumed.insert(option);
+        return bare ? plain : argument.mid(prefix.size());
+    }
+    return {};
+}
+
 const QStringList &LaunchArguments::valueOptions()
 {
     static const QStringList options{QStringLiteral("--intent")};

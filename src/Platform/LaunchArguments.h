@@ -21,6 +21,9 @@ public:
     bool contains(const QString &argument) const { return m_arguments.contains(argument); }
     // True when `argument` was given and nothing acted on it yet in this run; marks it acted on.
     bool consume(const QString &argument);
+    // The same for a switch that may carry a value: "--debug-sync" gives `plain`,
+    // "--debug-sync=jazz" gives "jazz"; empty when absent or acted on already.
+    QString consumeWithValue(const QString &option, const QString &plain);
 
     // The value of an option that takes one, given as "--intent NAME" or "--intent=NAME";
     // empty when the option is absent or has no value.

@@ -79,8 +79,9 @@ void ContentViewModel::appear()
         if (m_arguments->contains(AutoDownloadArgument))
             autoDownload();
     }
-    if (m_arguments->consume(DebugSyncArgument))
-        debugSync();
+    const QString genre = m_arguments->consumeWithValue(DebugSyncArgument, DebugSyncGenre);
+    if (!genre.isEmpty())
+        debugSync(genre);
 }
 
 void ContentViewModel::presentFullPlayer()
@@ -101,7 +102,7 @@ QCoro::Task<> ContentViewModel::autoDownload()
         self->m_offline->download(*track);
 }
 
-QCoro::Task<> ContentViewModel::debugSync()
+QCoro::Task<> ContentViewModel::debugSync(QString genre)
 {
     QPointer<ContentViewModel> self(this);
     const std::chrono::milliseconds interval = m_catalogueInterval;
@@ -116,7 +117,7 @@ QCoro::Task<> ContentViewModel::debugSync()
     if (!self || !self->m_store || !self->m_player || self->m_store->stations().isEmpty())
         co_return;
     for (const Station &station : self->m_store->stations()) {
-        if (station.genre == DebugSyncGenre) {
+        if (station.genre == genre) {
             const Station chosen = station;
             self->m_player->select(chosen);
             self->m_player->setFullPlayerPresented(true);

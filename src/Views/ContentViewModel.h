@@ -15,7 +15,7 @@ class RadioPlayer;
 class StationStore;
 
 // The radio tab's root: whether the mini player bar shows, the bar's tap, and the development
-// launch arguments "--debug-player" (with "--no-cover" and "--autodl") and "--debug-sync", acted
+// launch arguments "--debug-player" (with "--no-cover" and "--autodl") and "--debug-sync[=GENRE]", acted
 // on the first time the view appears in a run.
 //     ContentViewModel { id: content }
 //     Component.onCompleted: content.appear()
@@ -31,7 +31,7 @@ public:
     static const QString NoCoverArgument;     // "--no-cover"
     static const QString AutoDownloadArgument; // "--autodl"
     static const QString DebugSyncArgument;   // "--debug-sync"
-    static const QString DebugSyncGenre;      // "persian"
+    static const QString DebugSyncGenre;      // "persian", unless "--debug-sync=GENRE" names one
 
     explicit ContentViewModel(QObject *parent = nullptr);
     // Tests hand in their own; all must outlive the model.
@@ -53,8 +53,8 @@ public:
     void setCatalogueWait(std::chrono::milliseconds interval, int attempts);
 
     // "--debug-sync": waits for the catalogue (at most attempts x interval), then plays the
-    // station of genre "persian" under the full player. Never throws.
-    QCoro::Task<> debugSync();
+    // station of `genre` under the full player. Never throws.
+    QCoro::Task<> debugSync(QString genre = DebugSyncGenre);
     // "--autodl": after the delay, downloads the current station's current track.
     QCoro::Task<> autoDownload();
 

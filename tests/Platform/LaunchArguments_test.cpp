@@ -23,3 +23,24 @@ TEST(LaunchArguments, AnOptionsValueIsNeitherAnAddressNorLost)
         EXPECT_EQ(arguments.urls(), row.urls) << qPrintable(row.arguments.join(u' '));
     }
 }
+
+TEST(LaunchArguments, ASwitchWithAValueIsActedOnOnce)
+{
+    const struct {
+        QStringList arguments;
+        QString first;
+    } rows[] = {
+        {{u"--debug-sync"_s}, u"persian"_s},
+        {{u"--debug-sync=tehran-live"_s}, u"tehran-live"_s},
+        {{u"--debug-sync=tehran-live"_s, u"--debug-sync"_s}, u"tehran-live"_s},
+        {{u"--debug-syncing"_s, u"--debug-player"_s}, QString()},
+        {{}, QString()},
+    };
+    for (const auto &row : rows) {
+        LaunchArguments arguments(row.arguments);
+        EXPECT_EQ(arguments.consumeWithValue(u"--debug-sync"_s, u"persian"_s), row.first)
+            << qPrintable(row.arguments.join(u' '));
+        EXPECT_EQ(arguments.consumeWithValue(u"--debug-sync"_s, u"persian"_s), QString())
+            << qPrintable(row.arguments.join(u' '));
+    }
+}

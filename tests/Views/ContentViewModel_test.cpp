@@ -141,6 +141,16 @@ TEST_F(ContentViewModelTest, DebugSyncWaitsForTheCatalogueThenPlaysPersian)
     EXPECT_TRUE(player->isFullPlayerPresented());
 }
 
+TEST_F(ContentViewModelTest, DebugSyncPlaysTheStationItNames)
+{
+    loadCatalogue();
+    auto content = makeContent({QStringLiteral("--debug-sync=tehran-live")});
+    content->appear();
+    ASSERT_TRUE(waitFor([&] { return player->currentStation().has_value(); }));
+    EXPECT_EQ(player->currentStation()->genre, QStringLiteral("tehran-live"));
+    EXPECT_TRUE(player->isFullPlayerPresented());
+}
+
 TEST_F(ContentViewModelTest, DebugSyncWithoutPersianSelectsNothing)
 {
     catalogue->removeStation(QStringLiteral("persian"));

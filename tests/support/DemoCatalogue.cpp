@@ -198,6 +198,17 @@ void DemoCatalogue::addExtraStations(int count)
     }
 }
 
+void DemoCatalogue::streamLiveFrom(const QString &address)
+{
+    for (qsizetype i = 0; i < stations.size(); ++i) {
+        QJsonObject s = stations.at(i).toObject();
+        if (!s.value("stream_url").toString().startsWith(QLatin1String("/live/")))
+            continue;
+        s.insert("stream_url", address);
+        stations.replace(i, s);
+    }
+}
+
 void DemoCatalogue::removeStation(const QString &genre)
 {
     for (qsizetype i = 0; i < stations.size(); ++i) {

@@ -37,6 +37,9 @@ struct DemoCatalogue {
     static DemoCatalogue standard();
     // Appends `count` plain rotations "extra-<n>" with their own artwork (large-catalogue runs).
     void addExtraStations(int count);
+    // The live stations stream from `address` (a radio server of the measuring scripts) instead
+    // of "/live/<genre>".
+    void streamLiveFrom(const QString &address);
 
     // Helpers for tests that change what the server says between requests.
     QJsonObject station(const QString &genre) const; // empty when absent

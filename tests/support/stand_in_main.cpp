@@ -45,6 +45,10 @@ int main(int argc, char **argv)
                                           QStringLiteral("Answer each artwork request this late (0 to 60000)."),
                                           QStringLiteral("ms"), QStringLiteral("0"));
     parser.addOption(artworkDelayOption);
+    QCommandLineOption liveStreamOption(QStringLiteral("live-stream"),
+                                        QStringLiteral("The live stations stream from this address (a radio server)."),
+                                        QStringLiteral("address"));
+    parser.addOption(liveStreamOption);
     parser.process(app);
 
     standin::StandInServer server;
@@ -54,6 +58,8 @@ int main(int argc, char **argv)
         ? standin::hostileCatalogue(server.baseUrl()) : standin::DemoCatalogue::standard();
     catalogue.addExtraStations(qBound(0, parser.value(extraOption).toInt(), 100000));
     catalogue.artworkDelayMs = qBound(0, parser.value(artworkDelayOption).toInt(), 60000);
+    if (parser.isSet(liveStreamOption))
+        catalogue.streamLiveFrom(parser.value(liveStreamOption));
     const auto served = standin::installDemoCatalogue(server, std::move(catalogue));
     bool secondsOk = false;
     const double trackSeconds = parser.value(trackSecondsOption).toDouble(&secondsOk);
