@@ -394,7 +394,6 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    Memory::returnLargeBlocksWhenFreed(); // as the application does
     gst_init(&argc, &argv); // the player the screens bind to is built on it
     // A home of its own: the sign-ins and the artwork cache stay out of the real one.
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/melodrift-bench-XXXXXX"));

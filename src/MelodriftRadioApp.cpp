@@ -2,7 +2,6 @@
 
 #include "Platform/GStreamerStart.h"
 #include "Platform/LaunchArguments.h"
-#include "Platform/Memory.h"
 #include "Platform/PlatformTranslations.h"
 #include "Kit/RenderBackend.h"
 #include "Kit/Theme.h"
@@ -33,7 +32,6 @@ Q_LOGGING_CATEGORY(lcApp, "melodrift.app")
 
 void MelodriftRadioApp::preparePlatform(int &argc, char **argv)
 {
-    Memory::returnLargeBlocksWhenFreed();
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     RenderBackend::chooseForThisMachine();
     // The banner's web engine runs in a host process of its own, started only while a banner is

@@ -1,5 +1,7 @@
 #include "WebBannerPicture.h"
 
+#include "Platform/WebBanner/WebBannerHostKeeper.h"
+
 #include <QPainter>
 #include <QQuickWindow>
 
@@ -8,14 +10,38 @@ WebBannerPicture::WebBannerPicture(QQuickItem *parent)
 {
     setAcceptedMouseButtons(Qt::LeftButton | Qt::MiddleButton | Qt::RightButton);
     setAcceptHoverEvents(true);
-    connect(&m_process, &WebBannerProcess::frameReady, this, &WebBannerPicture::setFrame);
-    connect(&m_process, &WebBannerProcess::linkRequested, this, &WebBannerPicture::linkRequested);
-    connect(&m_process, &WebBannerProcess::focusLeft, this, &WebBannerPicture::moveFocusOn);
-    connect(&m_process, &WebBannerProcess::runningChanged, this, [this] {
+    attach(std::make_unique<WebBannerProcess>());
+}
+
+WebBannerPicture::~WebBannerPicture()
+{
+    m_process->disconnect(this);
+    if (WebBannerHostKeeper *keeper = WebBannerHostKeeper::shared())
+        keeper->keep(std::move(m_process), m_arguments, m_keepHostMs);
+}
+
+void WebBannerPicture::attach(std::unique_ptr<WebBannerProcess> process)
+{
+    if (m_process)
+        m_process->disconnect(this);
+    m_process = std::move(process);
+    WebBannerProcess *p = m_process.get();
+    connect(p, &WebBannerProcess::frameReady, this, &WebBannerPicture::setFrame);
+    connect(p, &WebBannerProcess::linkRequested, this, &WebBannerPicture::linkRequested);
+    connect(p, &WebBannerProcess::focusLeft, this, &WebBannerPicture::moveFocusOn);
+    connect(p, &WebBannerProcess::runningChanged, this, [this] {
         if (!running())
             setFrame({});
         emit runningChanged();
     });
+}
+
+void WebBannerPicture::setKeepHostMs(int ms)
+{
+    if (ms == m_keepHostMs)
+        return;
+    m_keepHostMs = ms;
+    emit keepHostMsChanged();
 }
 
 void WebBannerPicture::setRadius(qreal radius)
@@ -32,27 +58,40 @@ void WebBannerPicture::setShown(bool shown)
     if (shown == m_shown)
         return;
     m_shown = shown;
-    m_process.setShown(shown);
+    m_process->setShown(shown);
     emit shownChanged();
 }
 
 void WebBannerPicture::start(const QStringList &arguments)
 {
+    if (m_process->isRunning())
+        return;
+    m_arguments = arguments;
+    WebBannerHostKeeper *keeper = WebBannerHostKeeper::shared();
+    if (std::unique_ptr<WebBannerProcess> kept = keeper ? keeper->take(arguments) : nullptr) {
+        // The page of a banner that went away a moment ago: loaded afresh in the same host.
+        attach(std::move(kept));
+        sendSize();
+        m_process->setShown(m_shown);
+        m_process->reload();
+        emit runningChanged();
+        return;
+    }
     sendSize();
-    m_process.setShown(m_shown);
-    m_process.start(arguments);
+    m_process->setShown(m_shown);
+    m_process->start(arguments);
 }
 
 void WebBannerPicture::stop()
 {
-    m_process.stop();
+    m_process->stop();
 }
 
 void WebBannerPicture::click()
 {
     const QPointF middle(width() / 2, height() / 2);
-    m_process.sendMouse(WebBannerProcess::MouseAction::Press, middle, Qt::LeftButton, Qt::LeftButton);
-    m_process.sendMouse(WebBannerProcess::MouseAction::Release, middle, Qt::LeftButton, Qt::NoButton);
+    m_process->sendMouse(WebBannerProcess::MouseAction::Press, middle, Qt::LeftButton, Qt::LeftButton);
+    m_process->sendMouse(WebBannerProcess::MouseAction::Release, middle, Qt::LeftButton, Qt::NoButton);
 }
 
 void WebBannerPicture::setFrame(const QImage &frame)
@@ -81,7 +120,7 @@ void WebBannerPicture::paint(QPainter *painter)
 void WebBannerPicture::sendSize()
 {
     const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
-    m_process.setSize(QSize(qRound(width()), qRound(height())), ratio);
+    m_process->setSize(QSize(qRound(width()), qRound(height())), ratio);
 }
 
 void WebBannerPicture::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
@@ -102,30 +141,30 @@ void WebBannerPicture::mousePressEvent(QMouseEvent *event)
 {
     if (activeFocusOnTab())
         forceActiveFocus(Qt::MouseFocusReason);
-    m_process.sendMouse(WebBannerProcess::MouseAction::Press, event->position(), event->button(), event->buttons());
+    m_process->sendMouse(WebBannerProcess::MouseAction::Press, event->position(), event->button(), event->buttons());
     event->accept();
 }
 
 void WebBannerPicture::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_process.sendMouse(WebBannerProcess::MouseAction::Release, event->position(), event->button(), event->buttons());
+    m_process->sendMouse(WebBannerProcess::MouseAction::Release, event->position(), event->button(), event->buttons());
     event->accept();
 }
 
 void WebBannerPicture::mouseMoveEvent(QMouseEvent *event)
 {
-    m_process.sendMouse(WebBannerProcess::MouseAction::Move, event->position(), Qt::NoButton, event->buttons());
+    m_process->sendMouse(WebBannerProcess::MouseAction::Move, event->position(), Qt::NoButton, event->buttons());
     event->accept();
 }
 
 void WebBannerPicture::hoverMoveEvent(QHoverEvent *event)
 {
-    m_process.sendMouse(WebBannerProcess::MouseAction::Move, event->position(), Qt::NoButton, Qt::NoButton);
+    m_process->sendMouse(WebBannerProcess::MouseAction::Move, event->position(), Qt::NoButton, Qt::NoButton);
 }
 
 void WebBannerPicture::wheelEvent(QWheelEvent *event)
 {
-    m_process.sendWheel(event->position(), event->angleDelta());
+    m_process->sendWheel(event->position(), event->angleDelta());
     event->accept();
 }
 
@@ -149,7 +188,7 @@ bool WebBannerPicture::forward(QKeyEvent *event)
     }
     if (!running())
         return false;
-    m_process.sendKey(event->type() == QEvent::KeyPress, event->key(), event->modifiers(), event->text(),
+    m_process->sendKey(event->type() == QEvent::KeyPress, event->key(), event->modifiers(), event->text(),
                       event->isAutoRepeat());
     event->accept();
     return true;

@@ -2,6 +2,8 @@
 
 #include "Platform/WebBanner/WebBannerProcess.h"
 
+#include <memory>
+
 #include <QImage>
 #include <QQuickPaintedItem>
 #include <QStringList>
@@ -16,6 +18,8 @@
 //         onLinkRequested: address => banner.handleNewWindow(address)
 //     }
 //     ... picture.start(banner.hostArguments) ... picture.stop()
+// A picture that goes away while its host runs leaves the host to WebBannerHostKeeper for
+// `keepHostMs`; a picture started on the same page within that time takes it over.
 class WebBannerPicture : public QQuickPaintedItem
 {
     Q_OBJECT
@@ -24,23 +28,27 @@ class WebBannerPicture : public QQuickPaintedItem
     Q_PROPERTY(bool shown READ shown WRITE setShown NOTIFY shownChanged)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY hasFrameChanged)
+    Q_PROPERTY(int keepHostMs READ keepHostMs WRITE setKeepHostMs NOTIFY keepHostMsChanged)
 
 public:
     explicit WebBannerPicture(QQuickItem *parent = nullptr);
+    ~WebBannerPicture() override;
 
     qreal radius() const { return m_radius; }
     void setRadius(qreal radius);
     bool shown() const { return m_shown; }
     void setShown(bool shown);
-    bool running() const { return m_process.isRunning(); }
+    bool running() const { return m_process->isRunning(); }
+    int keepHostMs() const { return m_keepHostMs; }
+    void setKeepHostMs(int ms);
     bool hasFrame() const { return !m_frame.isNull(); }
     QImage frame() const { return m_frame; }
-    WebBannerProcess &process() { return m_process; }
+    WebBannerProcess &process() { return *m_process; }
 
     // Starts the host for a page (the page loads when it starts).
     Q_INVOKABLE void start(const QStringList &arguments);
     // Loads the page afresh.
-    Q_INVOKABLE void reload() { m_process.reload(); }
+    Q_INVOKABLE void reload() { m_process->reload(); }
     // Ends the host; the picture empties.
     Q_INVOKABLE void stop();
     // A click in the middle of the page (the accessible press action).
@@ -53,6 +61,7 @@ signals:
     void shownChanged();
     void runningChanged();
     void hasFrameChanged();
+    void keepHostMsChanged();
     void linkRequested(const QString &address);
 
 protected:
@@ -68,12 +77,15 @@ protected:
 
 private:
     void setFrame(const QImage &frame);
+    void attach(std::unique_ptr<WebBannerProcess> process);
     void sendSize();
     void moveFocusOn(bool forward);
     bool forward(QKeyEvent *event);
 
-    WebBannerProcess m_process;
+    std::unique_ptr<WebBannerProcess> m_process;
+    QStringList m_arguments;
     QImage m_frame;
+    int m_keepHostMs = 60000;
     qreal m_radius = 0;
     bool m_shown = false;
 };

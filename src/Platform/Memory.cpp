@@ -20,14 +20,6 @@ void releaseFreedHeap()
 #endif
 }
 
-void returnLargeBlocksWhenFreed()
-{
-#if defined(__GLIBC__)
-    // glibc's own starting size; setting it keeps it there.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
-}
-
 void releaseFreedHeapSoon()
 {
     constexpr int GatherMs = 1000;

@@ -5,9 +5,10 @@ import Melodrift
 // screen that shows it gives its height:
 //     AdBannerView { height: 60; anchors.left: ...; anchors.right: ... }
 // The page runs in the banner's web host, a process started when the banner is shown; its page
-// loads afresh each time the banner is shown again. A banner out of sight for a minute ends its
-// host, and all of the web engine's memory goes with it. Where the host cannot run, the card
-// stays empty.
+// loads afresh each time the banner is shown again. A banner out of sight for a minute (hidden,
+// or gone with the screen that showed it) ends its host, and all of the web engine's memory goes
+// with it; a banner shown again within that minute takes the running host over. Where the host
+// cannot run, the card stays empty.
 Item {
     id: root
 
@@ -34,6 +35,7 @@ Item {
         anchors.fill: parent
         radius: root.cornerRadius
         shown: root.visible && WindowExposure.exposed
+        keepHostMs: root.releaseAfterMs
         // A focus stop wherever banners can show (the keys go to the page's links).
         activeFocusOnTab: banner.webEngineAvailable
         onLinkRequested: address => banner.handleNewWindow(address)
@@ -48,7 +50,7 @@ Item {
         }
     }
 
-    // How long a banner out of sight keeps its web host.
+    // How long a banner out of sight, or gone, keeps its web host.
     property int releaseAfterMs: 60000
 
     function show() {

@@ -1,5 +1,6 @@
 #include "AdBannerViewModel.h"
 #include "Platform/UrlOpener.h"
+#include "Platform/WebBanner/WebBannerHostKeeper.h"
 #include "Platform/WebBanner/WebBannerProcess.h"
 #include "support/QmlWindowFixture.h"
 #include "Kit/WebBannerPicture.h"
@@ -145,4 +146,47 @@ TEST_F(AdBannerHost, AnAdThatOpensWindowsByItselfGetsOneLinkPerClick)
     EXPECT_TRUE(address == QString::fromLatin1(standin::TestAdAddress)
                 || address.startsWith(QString::fromLatin1(standin::TestPushyAddress)))
         << address.toStdString();
+}
+
+TEST_F(AdBannerHost, ABannerOpenedAgainWithinItsMinuteTakesTheRunningHostOver)
+{
+    QObject *root = loadQml(R"(
+        Item {
+            property alias loader: loader
+            property int keepMs: 60000
+            Loader {
+                id: loader
+                sourceComponent: AdBannerView { width: 400; height: 60; releaseAfterMs: loader.parent.keepMs }
+            }
+        })");
+    ASSERT_TRUE(root);
+    auto *loader = root->property("loader").value<QQuickItem *>();
+    auto picture = [&] {
+        QQuickItem *banner = loader->property("item").value<QQuickItem *>();
+        return banner ? qobject_cast<WebBannerPicture *>(itemNamed(banner, QStringLiteral("adPicture"))) : nullptr;
+    };
+    ASSERT_TRUE(picture());
+    ASSERT_TRUE(quickhost::waitFor([&] { return showsTheAd(picture()); }, 60000));
+    const qint64 pid = picture()->process().processId();
+    ASSERT_GT(pid, 0);
+
+    // The screen closes: its banner goes, the host stays; opened again, the banner takes it over
+    // and its page loads again.
+    loader->setProperty("active", false);
+    // The loader's item goes at the next deferred deletion.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(WebBannerHostKeeper::shared()->keptProcessId(), pid);
+    loader->setProperty("active", true);
+    ASSERT_TRUE(picture());
+    EXPECT_EQ(picture()->process().processId(), pid);
+    EXPECT_EQ(WebBannerHostKeeper::shared()->keptProcessId(), 0);
+    EXPECT_TRUE(quickhost::waitFor([&] { return showsTheAd(picture()); }, 60000));
+
+    // Closed for longer than its time: the host ends with all of the web engine.
+    root->setProperty("keepMs", 100);
+    loader->setProperty("active", false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const QString procEntry = QStringLiteral("/proc/%1").arg(pid);
+    EXPECT_TRUE(quickhost::waitFor([&] { return !QFileInfo::exists(procEntry); }, 10000));
+    EXPECT_EQ(WebBannerHostKeeper::shared()->keptProcessId(), 0);
 }
