@@ -1,5 +1,6 @@
 #include "Platform/MprisService.h"
 
+#include "Platform/AtomicFile.h"
 #include "Platform/Console.h"
 
 #include <QBuffer>
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QUrl>
@@ -54,16 +54,14 @@ QString writeArtwork(const QString &key, const QImage &image, const QByteArray &
                          + (format.isEmpty() ? QStringLiteral("png") : QString::fromLatin1(format));
     if (QFileInfo::exists(path))
         return path;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    if (!format.isEmpty()) {
-        if (file.write(data) != data.size())
+    QByteArray bytes = format.isEmpty() ? QByteArray() : data;
+    if (format.isEmpty()) {
+        QBuffer png(&bytes);
+        if (image.isNull() || !png.open(QIODevice::WriteOnly) || !image.save(&png, "PNG"))
             return {};
-    } else if (image.isNull() || !image.save(&file, "PNG")) {
-        return {};
     }
-    return file.commit() ? path : QString();
+    // A full disk leaves no empty picture behind for the desktop to show.
+    return AtomicFile::writeWhole(path, bytes) ? path : QString();
 }
 
 bool sessionBusReachable()
