@@ -58,7 +58,7 @@ void BM_WriteIndexFile(benchmark::State &state)
     const QString path = dir.filePath(QStringLiteral("offline_index.json"));
     const auto entries = makeEntries(int(state.range(0)));
     for (auto _ : state) {
-        if (!OfflineIndexWriter::writeIndexFile(path, entries))
+        if (OfflineIndexWriter::writeIndexFile(path, entries) != AtomicFile::Failure::None)
             state.SkipWithError("write failed");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

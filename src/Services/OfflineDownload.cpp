@@ -2,22 +2,23 @@
 
 #include "Services/APIClient.h"
 #include "Services/ArtworkFile.h"
+#include "Services/OfflineFolder.h"
 #include "Services/OfflineTrackEntry.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QStorageInfo>
 #include <QThreadPool>
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -107,6 +108,59 @@ QString OfflineDownload::diskFullText()
     return QStringLiteral("فضای کافی روی دیسک نیست");
 }
 
+QString OfflineDownload::writeFailureText(AtomicFile::Failure failure)
+{
+    switch (failure) {
+    case AtomicFile::Failure::DiskFull:
+        return diskFullText();
+    case AtomicFile::Failure::TooLarge:
+        return tooLargeText();
+    case AtomicFile::Failure::NotAllowed:
+        return QStringLiteral("اجازهٔ نوشتن در پوشهٔ دانلودها نیست");
+    default:
+        return QStringLiteral("نوشتن فایل روی دیسک ممکن نشد");
+    }
+}
+
+QString OfflineDownload::partFileName() const
+{
+    return m_partPath.isEmpty() ? QString() : QFileInfo(m_partPath).fileName();
+}
+
+bool OfflineDownload::openPartFile()
+{
+    const QString name = m_uuid + QStringLiteral(".part");
+    const int fd = OfflineFolder::createLocked(m_folder, name);
+    if (fd < 0) {
+        fail(writeFailureText(AtomicFile::failureOf(errno)));
+        return false;
+    }
+    if (!m_partFile.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        QFile::remove(pathOf(name));
+        fail(writeFailureText(AtomicFile::Failure::Other));
+        return false;
+    }
+    m_partPath = pathOf(name);
+    return true;
+}
+
+bool OfflineDownload::writeToPart(const QByteArray &chunk)
+{
+    qsizetype done = 0;
+    // A short write carries no error of its own: the next one tells why.
+    while (done < chunk.size()) {
+        errno = 0;
+        const qint64 written = m_partFile.write(chunk.constData() + done, chunk.size() - done);
+        if (written <= 0) {
+            fail(writeFailureText(AtomicFile::failureOf(errno, m_partFile.error())));
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
 bool OfflineDownload::hasRoomFor(qint64 bytes) const
 {
     const QStorageInfo storage(m_folder);
@@ -193,11 +247,8 @@ bool OfflineDownload::checkAudioHeaders()
         return false;
     }
     m_nextSpaceCheck = kSpaceCheckBytes;
-    m_partFile.setFileName(pathOf(m_uuid + QStringLiteral(".part")));
-    if (!m_partFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        fail(m_partFile.errorString());
+    if (!openPartFile())
         return false;
-    }
     m_headersChecked = true;
     return true;
 }
@@ -233,10 +284,8 @@ void OfflineDownload::onAudioReadyRead()
     }
     if (m_head.size() < kHeadBytes)
         m_head += chunk.first(std::min(chunk.size(), kHeadBytes - m_head.size()));
-    if (m_partFile.write(chunk) != chunk.size()) {
-        fail(m_partFile.errorString());
+    if (!writeToPart(chunk))
         return;
-    }
     m_received += chunk.size();
     if (!m_lastPublication.isValid() || m_lastPublication.elapsed() > kProgressIntervalMs) {
         m_lastPublication.start();
@@ -277,25 +326,30 @@ void OfflineDownload::onAudioFinished()
         return;
     }
 
-    m_partFile.close();
     m_audioFileName = m_uuid + QLatin1Char('.') + OfflineIndex::sniffAudioExtension(m_head);
-    const QString partPath = m_partFile.fileName();
+    const QString partPath = m_partPath;
     const QString finalPath = pathOf(m_audioFileName);
+    // The worker syncs through a second descriptor of the same open file: the lock stays with
+    // m_partFile, which stays open.
+    const int syncFd = ::dup(m_partFile.handle());
     m_workerBusy = true;
     runOffThread(
         this,
-        [partPath, finalPath]() -> QString {
+        [partPath, finalPath, syncFd]() -> QString {
             // On disk before it is named: the index never lists a file that a crash emptied.
-            const int fd = ::open(QFile::encodeName(partPath).constData(), O_RDONLY | O_CLOEXEC);
-            if (fd >= 0) {
-                ::fsync(fd);
-                ::close(fd);
-            }
-            QFile part(partPath);
-            if (!part.rename(finalPath)) {
-                const QString error = part.errorString();
+            QFile synced;
+            AtomicFile::Failure failure = AtomicFile::Failure::Other;
+            if (syncFd < 0 || !synced.open(syncFd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+                || !AtomicFile::syncToDisk(synced, &failure)) {
+                if (syncFd >= 0 && !synced.isOpen())
+                    ::close(syncFd);
                 QFile::remove(partPath);
-                return error.isEmpty() ? QStringLiteral("Could not store the file") : error;
+                return writeFailureText(failure);
+            }
+            if (::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(finalPath).constData()) != 0) {
+                failure = AtomicFile::failureOf(errno);
+                QFile::remove(partPath);
+                return writeFailureText(failure);
             }
             return {};
         },
@@ -305,6 +359,7 @@ void OfflineDownload::onAudioFinished()
 void OfflineDownload::onAudioStored(QString error)
 {
     m_workerBusy = false;
+    m_partPath.clear(); // renamed, or removed
     if (!error.isEmpty()) {
         m_audioFileName.clear();
         fail(error);
@@ -363,11 +418,9 @@ void OfflineDownload::onArtworkFinished()
             // The header tells format and size; the pixels are not decoded just to check.
             if (!artwork::isDecodablePicture(bytes))
                 return std::nullopt;
-            // Stored as fetched, not re-encoded. A failed write still records the name: the
-            // lookups check that the file exists.
-            QSaveFile file(path);
-            if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-                file.commit();
+            // Stored as fetched, not re-encoded; one that could not be written is left out.
+            if (!AtomicFile::writeWhole(path, bytes))
+                return std::nullopt;
             return fileName;
         },
         [this](std::optional<QString> fileName) { onArtworkStored(std::move(fileName)); });
@@ -422,12 +475,14 @@ void OfflineDownload::dropReply(QPointer<QNetworkReply> &reply)
 
 void OfflineDownload::removeFiles()
 {
-    if (m_partFile.isOpen())
-        m_partFile.close();
-    if (!m_partFile.fileName().isEmpty())
-        QFile::remove(m_partFile.fileName());
+    // Removed while still held, so that no other store sees them unheld first.
+    if (!m_partPath.isEmpty())
+        QFile::remove(m_partPath);
+    m_partPath.clear();
     if (!m_audioFileName.isEmpty())
         QFile::remove(pathOf(m_audioFileName));
     if (m_artworkFileName)
         QFile::remove(pathOf(*m_artworkFileName));
+    if (m_partFile.isOpen())
+        m_partFile.close();
 }

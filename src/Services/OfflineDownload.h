@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/AtomicFile.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,8 +22,10 @@ class QNetworkReply;
 // writing the artwork) run on the thread pool.
 //
 // The audio is accepted only with a 2xx status, a positive Content-Length and a body of that
-// length; only then is the temporary file renamed to "<UUID>.<ext>". A failed or cancelled
-// download leaves no file behind. Every name in the folder is made here, never by the server.
+// length; only then, and once its bytes are on disk, is the temporary file renamed to
+// "<UUID>.<ext>". A failed or cancelled download leaves no file behind. The audio file stays
+// open and locked until the object goes (after the store has indexed it), so that no store
+// takes it for a leftover meanwhile. Every name in the folder is made here, never by the server.
 class OfflineDownload : public QObject
 {
     Q_OBJECT
@@ -61,6 +65,10 @@ public:
     // The texts of a file above maxAudioBytes and of a disk that would fall below minFreeDiskBytes.
     static QString tooLargeText();
     static QString diskFullText();
+    // What the user is told of a file that could not be written.
+    static QString writeFailureText(AtomicFile::Failure failure);
+    // The temporary file's name while the audio is received; empty before and after.
+    QString partFileName() const;
 
 signals:
     // The fraction received, at most once per 0.2 s and never above 0.99.
@@ -74,6 +82,8 @@ private:
     void onAudioFinished();
     bool checkAudioHeaders(); // false when the download failed on them
     bool hasRoomFor(qint64 bytes) const;
+    bool openPartFile();
+    bool writeToPart(const QByteArray &chunk);
     void onAudioStored(QString error);
     void startArtwork();
     void onArtworkFinished();
@@ -93,7 +103,8 @@ private:
     Limits m_limits;
 
     QString m_uuid;
-    QFile m_partFile;
+    QFile m_partFile;   // the audio being received, then stored; open and locked until the end
+    QString m_partPath; // while the audio is received under its temporary name
     QPointer<QNetworkReply> m_audioReply;
     QPointer<QNetworkReply> m_artworkReply;
     bool m_headersChecked = false;

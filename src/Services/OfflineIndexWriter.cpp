@@ -1,8 +1,7 @@
 #include "Services/OfflineIndexWriter.h"
 
-#include <QSaveFile>
-
-OfflineIndexWriter::OfflineIndexWriter()
+OfflineIndexWriter::OfflineIndexWriter(Written written)
+    : m_written(std::move(written))
 {
     m_pool.setMaxThreadCount(1);
     m_pool.setThreadPriority(QThread::LowPriority);
@@ -40,11 +39,14 @@ void OfflineIndexWriter::drain()
         m_pending.reset();
         locker.unlock();
 
-        // A failed write is not reported: the next change writes the whole index again.
-        writeIndexFile(job.path, std::move(job.entries));
+        // After a failure the next change writes the whole index again.
+        const AtomicFile::Failure failure = writeIndexFile(job.path, std::move(job.entries));
 
         locker.relock();
         m_lastWritten = std::max(m_lastWritten, job.generation);
+        locker.unlock();
+        if (m_written)
+            m_written(job.generation, failure);
     }
 }
 
@@ -59,16 +61,10 @@ quint64 OfflineIndexWriter::lastWrittenGeneration() const
     return m_lastWritten;
 }
 
-bool OfflineIndexWriter::writeIndexFile(const QString &path, QList<OfflineTrackEntry> entries)
+AtomicFile::Failure OfflineIndexWriter::writeIndexFile(const QString &path, QList<OfflineTrackEntry> entries)
 {
     OfflineIndex::sortNewestFirst(entries);
-    const QByteArray bytes = OfflineIndex::encode(entries);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    AtomicFile::Failure failure = AtomicFile::Failure::None;
+    AtomicFile::writeWhole(path, OfflineIndex::encode(entries), &failure);
+    return failure;
 }

@@ -1,22 +1,28 @@
 #pragma once
 
+#include "Platform/AtomicFile.h"
 #include "Services/OfflineTrackEntry.h"
 
 #include <QMutex>
 #include <QString>
 #include <QThreadPool>
 
+#include <functional>
 #include <optional>
 
 // Writes snapshots of the offline index to disk on one background thread, one at a time.
 // Each snapshot carries a generation number taken together with the snapshot (under the
 // store's lock), so a write is skipped when a newer snapshot has been handed in or written
 // already: the file always ends as the newest snapshot, never an older one. Writes are atomic
-// (temporary file, flush, rename).
+// (temporary file, flush, sync, rename): a write that fails leaves the previous file.
 class OfflineIndexWriter
 {
 public:
-    OfflineIndexWriter();
+    // Told, on the writer's thread, of each snapshot written (or not: `failure` says why); a
+    // skipped snapshot is not told of, a newer one written in its place is.
+    using Written = std::function<void(quint64 generation, AtomicFile::Failure failure)>;
+
+    explicit OfflineIndexWriter(Written written = {});
     ~OfflineIndexWriter(); // waits for the write in progress and the pending one
 
     OfflineIndexWriter(const OfflineIndexWriter &) = delete;
@@ -31,8 +37,8 @@ public:
     // The generation of the last snapshot written (successfully or not); 0 before the first.
     quint64 lastWrittenGeneration() const;
 
-    // Encodes and writes one index file atomically; false on any failure.
-    static bool writeIndexFile(const QString &path, QList<OfflineTrackEntry> entries);
+    // Encodes and writes one index file atomically; the failure, or None.
+    static AtomicFile::Failure writeIndexFile(const QString &path, QList<OfflineTrackEntry> entries);
 
 private:
     struct Job {
@@ -42,6 +48,7 @@ private:
     };
     void drain();
 
+    const Written m_written;
     mutable QMutex m_mutex;
     std::optional<Job> m_pending;
     bool m_running = false;

@@ -1,6 +1,7 @@
 #include "Services/OfflineStore.h"
 
 #include "Services/APIClient.h"
+#include "Services/OfflineFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,21 +19,6 @@ namespace {
 
 const QString kDownloadsFolderName = QStringLiteral("OfflineTracks");
 const QString kIndexFileName = QStringLiteral("offline_index.json");
-const QString kLegacyAudioSuffix = QStringLiteral(".audio");
-const QString kPartSuffix = QStringLiteral(".part");
-
-// Temporary files of downloads that a crash or a kill cut short. A running download writes at
-// least once a minute (or fails), so a file untouched for ten minutes belongs to none.
-void removeStalePartFiles(const QString &folder)
-{
-    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-600);
-    const QDir dir(folder);
-    const QFileInfoList parts = dir.entryInfoList({QStringLiteral("*") + kPartSuffix}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo &part : parts) {
-        if (part.lastModified().toUTC() < staleBefore)
-            QFile::remove(part.absoluteFilePath());
-    }
-}
 
 // The key as the index file can hold it: a lone UTF-16 surrogate (possible in server JSON)
 // cannot be written as UTF-8, so it becomes U+FFFD here already, where keys are made, and a key
@@ -47,23 +33,6 @@ QString storableKey(QString key)
             key[i] = QChar(QChar::ReplacementCharacter);
     }
     return key;
-}
-
-// Audio and artwork files that no index entry names: left by a crash between storing a file
-// and writing the index. Temporary ".part" files follow their own rule.
-void removeUnindexedFiles(const QString &folder, const QHash<QString, OfflineTrackEntry> &index)
-{
-    QSet<QString> named;
-    for (const OfflineTrackEntry &entry : index) {
-        named.insert(entry.audioFileName);
-        if (entry.artworkFileName)
-            named.insert(*entry.artworkFileName);
-    }
-    const QDir dir(folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (!name.endsWith(kPartSuffix) && !named.contains(name))
-            QFile::remove(dir.filePath(name));
-    }
 }
 
 bool isDownloadable(const std::optional<QUrl> &url)
@@ -151,12 +120,17 @@ OfflineStore::OfflineStore(QString supportFolder, APIClient *client, QObject *pa
     : QObject(parent)
     , m_supportFolder(std::move(supportFolder))
     , m_client(client ? client : &APIClient::shared())
+    , m_writer([this](quint64 generation, AtomicFile::Failure failure) {
+        QMetaObject::invokeMethod(
+            this, [this, generation, failure] { onIndexWritten(generation, failure); }, Qt::QueuedConnection);
+    })
 {
     qRegisterMetaType<OfflineDownload::Result>();
     const QString folder = downloadsFolder();
     // Failure (e.g. no permission) is not reported: every later file step fails on its own.
     QDir().mkpath(folder);
-    removeStalePartFiles(folder);
+    // Left by a crash or a kill: no running download holds them.
+    OfflineFolder::removeLeftoverParts(folder);
     loadIndex();
 }
 
@@ -171,7 +145,8 @@ OfflineStore::~OfflineStore()
 void OfflineStore::endDownloads()
 {
     // Ending a download deletes its temporary files, unless a file step is running on a worker
-    // (its part is gone or renamed by then, or left to the next start's stale-file rule).
+    // (its part is gone or renamed by then, or left to the next start). A stored download
+    // waiting for its index write keeps its files: the write is still done.
     QList<QPointer<OfflineDownload>> jobs;
     {
         QMutexLocker locker(&m_lock);
@@ -225,94 +200,6 @@ QNetworkAccessManager *OfflineStore::session()
         m_session->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     }
     return m_session;
-}
-
-// ------------------------------------------------------------------ the index
-
-void OfflineStore::loadIndex()
-{
-    QFile file(indexFilePath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        // No index yet: start empty, write nothing; files without an entry are leftovers.
-        if (!file.exists())
-            removeUnindexedFiles(downloadsFolder(), {});
-        return;
-    }
-    auto decoded = OfflineIndex::decode(file.readAll());
-    file.close();
-    if (!decoded)
-        return; // unreadable: start empty and keep the files; the next write replaces it
-
-    const QDir folder(downloadsFolder());
-    bool renamed = false;
-    QHash<QString, OfflineTrackEntry> index;
-    for (OfflineTrackEntry &entry : *decoded) {
-        // Names come from a file on disk: never let one point outside the folder.
-        if (!OfflineIndex::isPlainFileName(entry.audioFileName))
-            continue;
-        if (entry.artworkFileName && !OfflineIndex::isPlainFileName(*entry.artworkFileName))
-            entry.artworkFileName.reset();
-        const QString audioPath = folder.filePath(entry.audioFileName);
-        if (!QFileInfo(audioPath).isFile())
-            continue;
-        if (entry.audioFileName.endsWith(kLegacyAudioSuffix)) {
-            QFile audio(audioPath);
-            if (audio.open(QIODevice::ReadOnly)) {
-                const QByteArray head = audio.read(16);
-                audio.close();
-                QString newName = entry.audioFileName;
-                newName.replace(kLegacyAudioSuffix, QLatin1Char('.') + sniffAudioExtension(head));
-                if (OfflineIndex::isPlainFileName(newName) && QFile::rename(audioPath, folder.filePath(newName))) {
-                    entry.audioFileName = newName;
-                    renamed = true;
-                }
-            }
-        }
-        index.insert(entry.key, entry);
-    }
-
-    removeUnindexedFiles(downloadsFolder(), index);
-    {
-        QMutexLocker locker(&m_lock);
-        m_indexByKey = std::move(index);
-    }
-    republishEntries();
-    if (renamed)
-        persistIndex();
-}
-
-void OfflineStore::persistIndex()
-{
-    QList<OfflineTrackEntry> snapshot;
-    quint64 generation = 0;
-    {
-        QMutexLocker locker(&m_lock);
-        snapshot = m_indexByKey.values();
-        generation = ++m_indexGeneration;
-    }
-    // Sorting and encoding happen on the writer's thread.
-    m_writer.submit(generation, indexFilePath(), std::move(snapshot));
-}
-
-void OfflineStore::waitForIndexWrites()
-{
-    m_writer.waitForIdle();
-}
-
-void OfflineStore::republishEntries()
-{
-    if (!onGuiThread(this)) {
-        QMetaObject::invokeMethod(this, &OfflineStore::republishEntries, Qt::QueuedConnection);
-        return;
-    }
-    QList<OfflineTrackEntry> entries;
-    {
-        QMutexLocker locker(&m_lock);
-        entries = m_indexByKey.values();
-    }
-    OfflineIndex::sortNewestFirst(entries);
-    m_entries = std::move(entries);
-    emit entriesChanged();
 }
 
 // ------------------------------------------------------------------ lookups
@@ -460,6 +347,14 @@ QVariantMap OfflineStore::activeProgressMap() const
     return map;
 }
 
+QVariantMap OfflineStore::downloadErrorsMap() const
+{
+    QVariantMap map;
+    for (auto it = m_downloadErrors.cbegin(); it != m_downloadErrors.cend(); ++it)
+        map.insert(it.key(), it.value());
+    return map;
+}
+
 QVariantMap OfflineStore::pendingMetaMap() const
 {
     QVariantMap map;
@@ -493,6 +388,7 @@ void OfflineStore::download(const PlaylistTrack &track)
         }
     }
     if (!job) {
+        setDownloadError(key, noDownloadLinkText());
         setLastError(noDownloadLinkText());
         return;
     }
@@ -505,18 +401,20 @@ void OfflineStore::download(const PlaylistTrack &track)
     m_pendingMeta.insert(key, track);
     emit pendingMetaChanged();
     setLastError(std::nullopt);
+    setDownloadError(key, std::nullopt);
     job->start();
 }
 
 void OfflineStore::onDownloadFinished(const QString &key, const PlaylistTrack &track, OfflineDownload *job,
                                       const OfflineDownload::Result &result)
 {
-    job->deleteLater();
     switch (result.status) {
     case OfflineDownload::Result::Status::Cancelled:
+        job->deleteLater();
         finishFailed(key, std::nullopt);
         return;
     case OfflineDownload::Result::Status::Failed:
+        job->deleteLater();
         finishFailed(key, result.error);
         return;
     case OfflineDownload::Result::Status::Stored:
@@ -536,12 +434,10 @@ void OfflineStore::onDownloadFinished(const QString &key, const PlaylistTrack &t
     entry.sizeBytes = result.sizeBytes;
     entry.downloadedAt = QDateTime::currentDateTimeUtc();
     {
+        // Still running (and holding its files) until the index that lists it is on disk.
         QMutexLocker locker(&m_lock);
-        m_indexByKey.insert(key, entry);
-        m_downloadTasks.remove(key);
+        m_staged.insert(key, Staged{entry, 0, job});
     }
-    removeProgress(key);
-    republishEntries();
     persistIndex();
 }
 
@@ -552,8 +448,10 @@ void OfflineStore::finishFailed(const QString &key, const std::optional<QString>
         m_downloadTasks.remove(key);
     }
     removeProgress(key);
-    if (error)
+    if (error) {
+        setDownloadError(key, downloadErrorPrefix() + *error);
         setLastError(downloadErrorPrefix() + *error);
+    }
 }
 
 void OfflineStore::cancelDownload(const PlaylistTrack &track)
@@ -604,6 +502,7 @@ void OfflineStore::removeAll()
     // Running downloads go on; each one that completes adds itself again.
     for (const auto &entry : std::as_const(removed))
         removeStoredFiles(entry);
+    OfflineFolder::removeLeftoverParts(downloadsFolder(), runningPartNames());
     republishEntries();
     persistIndex();
 }
@@ -632,6 +531,17 @@ void OfflineStore::setLastError(std::optional<QString> error)
 {
     m_lastError = std::move(error);
     emit lastErrorChanged();
+}
+
+void OfflineStore::setDownloadError(const QString &key, std::optional<QString> error)
+{
+    if (error ? m_downloadErrors.value(key) == *error : !m_downloadErrors.contains(key))
+        return;
+    if (error)
+        m_downloadErrors.insert(key, *error);
+    else
+        m_downloadErrors.remove(key);
+    emit downloadErrorsChanged();
 }
 
 void OfflineStore::setProgress(const QString &key, double fraction)

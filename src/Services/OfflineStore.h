@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -39,7 +40,9 @@ std::optional<QString> currentTrackArtworkURL(const Station &station, const Offl
 // cancelDownload(), remove() and removeAll() are called on the GUI thread; the lookups may be
 // called from any thread. One lock guards the index and the map of running downloads, held
 // only for short map reads and writes. The index file is written by one serial writer on a
-// background thread, atomically, and always ends as the newest state.
+// background thread, atomically, and always ends as the newest state. A stored download counts
+// as downloaded only once the index that lists it is on disk; when the index cannot be written
+// the download fails (its files go) and the file on disk stays as it was.
 class OfflineStore : public QObject
 {
     Q_OBJECT
@@ -51,6 +54,8 @@ class OfflineStore : public QObject
     Q_PROPERTY(QVariantMap pendingMeta READ pendingMetaMap NOTIFY pendingMetaChanged)
     // Empty when there is no error to show.
     Q_PROPERTY(QString lastError READ lastErrorText NOTIFY lastErrorChanged)
+    // Offline key -> why the last download of that track failed, until it is started again.
+    Q_PROPERTY(QVariantMap downloadErrors READ downloadErrorsMap NOTIFY downloadErrorsChanged)
     Q_PROPERTY(qint64 totalSizeBytes READ totalSizeBytes NOTIFY entriesChanged)
 
 public:
@@ -67,6 +72,7 @@ public:
     const QHash<QString, double> &activeProgress() const { return m_activeProgress; }
     const QHash<QString, PlaylistTrack> &pendingMeta() const { return m_pendingMeta; }
     const std::optional<QString> &lastError() const { return m_lastError; }
+    const QHash<QString, QString> &downloadErrors() const { return m_downloadErrors; }
 
     // ---- lookups (any thread; never fail)
     bool isDownloaded(const PlaylistTrack &track) const;
@@ -113,16 +119,35 @@ public:
 
     static QString noDownloadLinkText();  // "این آهنگ لینک دانلود معتبری ندارد"
     static QString downloadErrorPrefix(); // "خطا در دانلود: "
+    // The index could not be written (after a removal), with the reason.
+    static QString indexNotSavedText(AtomicFile::Failure failure);
+    // The index could not be read at start, and was made again from what could be read of it
+    // and from the files.
+    static QString indexRebuiltText();
 
 signals:
     void entriesChanged();
     void activeProgressChanged();
     void pendingMetaChanged();
     void lastErrorChanged();
+    void downloadErrorsChanged();
 
 private:
+    // A download stored, waiting for the index write that lists it.
+    struct Staged {
+        OfflineTrackEntry entry;
+        quint64 generation = 0; // the first index write that lists it; 0 before it is handed in
+        QPointer<OfflineDownload> job; // holds the lock on the audio file until then
+    };
+
     void loadIndex();
+    // The entries of a list read from the file that can be indexed; legacy names moved.
+    QHash<QString, OfflineTrackEntry> acceptEntries(QList<OfflineTrackEntry> entries, bool *renamed) const;
+    void rebuildIndex(bool fileExists, const QByteArray &unreadable);
     void persistIndex();
+    void onIndexWritten(quint64 generation, AtomicFile::Failure failure);
+    QSet<QString> runningPartNames() const;
+    void setDownloadError(const QString &key, std::optional<QString> error);
     void republishEntries();
     void finishFailed(const QString &key, const std::optional<QString> &error);
     void onDownloadFinished(const QString &key, const PlaylistTrack &track, OfflineDownload *job,
@@ -138,6 +163,7 @@ private:
     QVariantMap activeProgressMap() const;
     QVariantMap pendingMetaMap() const;
     QString lastErrorText() const { return m_lastError.value_or(QString()); }
+    QVariantMap downloadErrorsMap() const;
 
     QString m_supportFolder;
     APIClient *m_client;
@@ -146,11 +172,13 @@ private:
     QHash<QString, double> m_activeProgress;
     QHash<QString, PlaylistTrack> m_pendingMeta;
     std::optional<QString> m_lastError;
+    QHash<QString, QString> m_downloadErrors;
 
     mutable QMutex m_lock;
     // Guarded by m_lock:
     QHash<QString, OfflineTrackEntry> m_indexByKey;
-    QHash<QString, QPointer<OfflineDownload>> m_downloadTasks;
+    QHash<QString, QPointer<OfflineDownload>> m_downloadTasks; // also while staged
+    QHash<QString, Staged> m_staged;
     quint64 m_indexGeneration = 0;
 
     QNetworkAccessManager *m_session = nullptr;

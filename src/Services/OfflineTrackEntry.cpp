@@ -317,6 +317,52 @@ std::optional<QList<OfflineTrackEntry>> decode(const QByteArray &json)
     return entries;
 }
 
+QList<OfflineTrackEntry> salvage(const QByteArray &json)
+{
+    QList<OfflineTrackEntry> entries;
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    qsizetype elementStart = -1;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        switch (c) {
+        case '"':
+            inString = true;
+            break;
+        case '[':
+        case '{':
+            if (depth == 1 && c == '{')
+                elementStart = i;
+            ++depth;
+            break;
+        case ']':
+        case '}':
+            if (--depth == 1 && c == '}' && elementStart >= 0) {
+                const QJsonDocument element = QJsonDocument::fromJson(json.mid(elementStart, i + 1 - elementStart));
+                if (auto entry = decodeEntry(element.object()))
+                    entries.append(std::move(*entry));
+                elementStart = -1;
+            }
+            if (depth <= 0)
+                return entries;
+            break;
+        default:
+            break;
+        }
+    }
+    return entries;
+}
+
 void sortNewestFirst(QList<OfflineTrackEntry> &entries)
 {
     // QDateTime comparisons are costly; compare the instants once taken out.

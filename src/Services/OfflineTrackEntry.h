@@ -70,6 +70,10 @@ std::optional<QDateTime> dateFromSecondsSince2001(double seconds);
 QByteArray encode(const QList<OfflineTrackEntry> &entries);
 // Strict: any element that is not a well-formed entry fails the whole file (absent result).
 std::optional<QList<OfflineTrackEntry>> decode(const QByteArray &json);
+// What can still be read of an index that does not decode (cut short, or with a damaged
+// element): every element before the damage, or between damaged ones, that is a whole,
+// well-formed entry.
+QList<OfflineTrackEntry> salvage(const QByteArray &json);
 
 // Newest download first (the order of the published list and of the file).
 void sortNewestFirst(QList<OfflineTrackEntry> &entries);

@@ -24,15 +24,6 @@ namespace {
 
 const QString kFailurePrefix = QStringLiteral("خطا در دانلود: ");
 
-// A small MP3-looking body: an ID3 header, then filler.
-QByteArray audioBytes(int size)
-{
-    QByteArray bytes("ID3\x04\0\0\0\0\0\0", 10);
-    while (bytes.size() < size)
-        bytes += char('a' + bytes.size() % 26);
-    return bytes.left(size);
-}
-
 QByteArray pngBytes()
 {
     QImage image(8, 8, QImage::Format_RGB32);
@@ -42,42 +33,6 @@ QByteArray pngBytes()
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-Reply audioReply(const QByteArray &body)
-{
-    return Reply::text(body, 200, "audio/mpeg");
-}
-
-// A body sent `chunk` bytes at a time every `intervalMs`, with its Content-Length announced (or
-// not, with announce = false).
-Reply slowAudioReply(const QByteArray &body, int chunk, int intervalMs, bool announce = true)
-{
-    Reply reply;
-    reply.contentType = "audio/mpeg";
-    if (announce)
-        reply.headers.append({"Content-Length", QByteArray::number(body.size())});
-    auto offset = std::make_shared<qsizetype>(0);
-    reply.stream = [body, chunk, offset] {
-        const QByteArray next = body.mid(*offset, chunk);
-        *offset += next.size();
-        return next;
-    };
-    reply.streamIntervalMs = intervalMs;
-    return reply;
-}
-
-PlaylistTrack track(const QString &id, const QString &stream, std::optional<QString> artwork = std::nullopt)
-{
-    PlaylistTrack t;
-    t.trackType = QStringLiteral("songsara");
-    t.trackID = id;
-    t.title = QStringLiteral("آهنگ ") + id;
-    t.artist = QStringLiteral("خواننده");
-    t.streamURL = stream;
-    t.artworkURL = std::move(artwork);
-    t.duration = 187;
-    return t;
 }
 
 class OfflineDownloadsTest : public ::testing::Test

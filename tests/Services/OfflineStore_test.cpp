@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
+
+#include <sys/file.h>
 
 using namespace offline_test;
 
@@ -124,34 +127,48 @@ TEST_F(OfflineStoreTest, WithoutAnIndexFileItStartsEmptyAndWritesNothing)
     EXPECT_EQ(readFile(indexPath()), "[{\"key\": 1}]");
 }
 
-// Left by crashes: a temporary file no download writes any more, and audio and artwork stored
-// just before the index would have named them.
-TEST_F(OfflineStoreTest, ClearsTemporaryFilesThatNoDownloadWritesAnyMoreAndFilesNoEntryNames)
+// Left by crashes and kills: temporary files, and files stored just before the index would have
+// named them, go at start, however recent; what a running download holds (of this process or of
+// another one sharing the folder) stays.
+TEST_F(OfflineStoreTest, ClearsLeftoversButNotWhatARunningDownloadHolds)
 {
-    ASSERT_TRUE(writeFile(downloadPath("OLD.part"), "cut short"));
-    ASSERT_TRUE(writeFile(downloadPath("FRESH.part"), "still running elsewhere"));
-    ASSERT_TRUE(writeFile(downloadPath("ORPHAN.mp3"), "stored, never indexed"));
-    ASSERT_TRUE(writeFile(downloadPath("ORPHAN.art"), "artwork, never indexed"));
-    ASSERT_TRUE(writeFile(downloadPath("KEPT.mp3"), "indexed"));
-    ASSERT_TRUE(writeFile(downloadPath("KEPT.art"), "indexed artwork"));
+    struct File {
+        const char *name;
+        bool held;
+        bool stays;
+    };
+    const File files[] = {
+        {"CUT.part", false, false},    // a download cut short by a kill a moment ago
+        {"RUNNING.part", true, true},  // another instance's running download
+        {"ORPHAN.mp3", false, false},  // stored, never indexed
+        {"ORPHAN.art", false, false},
+        {"STORING.mp3", true, true},   // stored, its index write still to come
+        {"KEPT.mp3", false, true},
+        {"KEPT.art", false, true},
+    };
     writeIndexFile({entryFor("1", "KEPT.mp3", utc(2024, 1, 1), QStringLiteral("KEPT.art"))});
-    QFile old(downloadPath("OLD.part"));
-    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
-    old.close();
+    std::vector<std::unique_ptr<QFile>> holders;
+    QStringList staying;
+    for (const File &file : files) {
+        ASSERT_TRUE(writeFile(downloadPath(file.name), file.name));
+        if (file.held) {
+            holders.push_back(std::make_unique<QFile>(downloadPath(file.name)));
+            ASSERT_TRUE(holders.back()->open(QIODevice::ReadWrite));
+            ASSERT_EQ(::flock(holders.back()->handle(), LOCK_EX | LOCK_NB), 0);
+        }
+        if (file.stays)
+            staying << file.name;
+    }
+    staying.sort();
 
     auto store = makeStore();
-    EXPECT_EQ(filesIn(downloads()), (QStringList{"FRESH.part", "KEPT.art", "KEPT.mp3"}));
+    EXPECT_EQ(filesIn(downloads()), staying);
     EXPECT_EQ(store->entries().size(), 1);
 
-    // Without any index, every stored file is a leftover; an unreadable index keeps them all.
-    ASSERT_TRUE(QFile::remove(indexPath()));
+    // Their downloads gone (a kill), the next start clears them too.
+    holders.clear();
     store = makeStore();
-    EXPECT_EQ(filesIn(downloads()), (QStringList{"FRESH.part"}));
-    ASSERT_TRUE(writeFile(downloadPath("KEPT.mp3"), "indexed"));
-    ASSERT_TRUE(writeFile(indexPath(), "not json"));
-    store = makeStore();
-    EXPECT_EQ(filesIn(downloads()), (QStringList{"FRESH.part", "KEPT.mp3"}));
+    EXPECT_EQ(filesIn(downloads()), (QStringList{"KEPT.art", "KEPT.mp3"}));
 }
 
 TEST_F(OfflineStoreTest, DropsEntriesWhoseAudioIsGoneAndKeepsThemInTheFileUntilTheNextWrite)
