@@ -469,8 +469,15 @@ void OfflineDownload::dropReply(QPointer<QNetworkReply> &reply)
     QNetworkReply *r = reply;
     reply.clear();
     r->disconnect(this);
-    r->abort();
-    r->deleteLater();
+    // Aborted after what the reply has already queued (a refusal's error): aborting it from
+    // within one of its own signals would report a second error.
+    QMetaObject::invokeMethod(
+        r,
+        [r] {
+            r->abort();
+            r->deleteLater();
+        },
+        Qt::QueuedConnection);
 }
 
 void OfflineDownload::removeFiles()

@@ -21,6 +21,10 @@ Item {
     // One of the five sheets stands over the screen.
     readonly property bool sheetShown: screen.showLyrics || screen.showEQ || screen.showStory
                                        || screen.showLogin || screen.showAddToPlaylist
+    // The line under the footer: why the playing track's download failed, else the offline
+    // store's last error.
+    readonly property string downloadFailure: footer.footerModel.downloadError !== ""
+                                              ? footer.footerModel.downloadError : screen.offlineError
 
     signal dismissRequested()
 
@@ -186,6 +190,7 @@ Item {
             }
 
             PlayerFooter {
+                id: footer
                 objectName: "footer"
                 Layout.fillWidth: true
                 Layout.topMargin: screen.compact ? 10 : 14
@@ -199,7 +204,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.topMargin: 6
                 horizontalAlignment: Text.AlignHCenter
-                text: screen.offlineError
+                text: root.downloadFailure
                 font: Theme.withWeight(Theme.caption2, Font.Medium)
                 color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.85)
                 wrapMode: Text.Wrap
@@ -222,7 +227,8 @@ Item {
 
     // The offline error line, spoken as it appears.
     Announcer {
-        text: screen.offlineError
+        objectName: "offlineErrorAnnouncer"
+        text: root.downloadFailure
     }
     // Connecting and playing, spoken as the play button shows them (the home badge that says so
     // lies under this screen).

@@ -57,7 +57,33 @@ NavigationPage {
         }
     }
 
-    // ---- empty
+    // The store's last error, verbatim.
+    component ErrorBanner: Rectangle {
+        visible: offline.errorText !== ""
+        height: errorLabel.implicitHeight + 24
+        radius: 12
+        color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.1)
+        StaticText {
+            id: errorLabel
+            x: 12
+            y: 12
+            width: parent.width - 24
+            text: offline.errorText
+            font: Theme.withWeight(Theme.footnote, Font.Medium)
+            color: Theme.red
+            wrapMode: Text.Wrap
+            horizontalAlignment: Text.AlignLeft
+        }
+    }
+
+    // ---- empty: the last error stays in view above it (a download that failed is all there is)
+    ErrorBanner {
+        objectName: "emptyErrorBanner"
+        x: 16
+        y: 12
+        width: parent.width - 32
+        visible: offline.content === OfflineLibraryViewModel.Empty && offline.errorText !== ""
+    }
     Column {
         objectName: "emptyState"
         anchors.centerIn: parent
@@ -107,24 +133,9 @@ NavigationPage {
             spacing: 10
             bottomPadding: 8
 
-            Rectangle {
+            ErrorBanner {
                 objectName: "errorBanner"
                 width: parent.width
-                visible: offline.errorText !== ""
-                height: errorLabel.implicitHeight + 24
-                radius: 12
-                color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.1)
-                StaticText {
-                    id: errorLabel
-                    x: 12
-                    y: 12
-                    width: parent.width - 24
-                    text: offline.errorText
-                    font: Theme.withWeight(Theme.footnote, Font.Medium)
-                    color: Theme.red
-                    wrapMode: Text.Wrap
-                    horizontalAlignment: Text.AlignLeft
-                }
             }
 
             Column {

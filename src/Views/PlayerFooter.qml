@@ -4,8 +4,8 @@ import QtQuick.Shapes
 import Melodrift
 
 // The full player's footer: the round offline-download button (only for a rotation's track) and
-// the wide Telegram button with its error line. The offline store's last error is the full
-// player's to show, under the footer. `station` is the station the full player shows (none: the
+// the wide Telegram button with its error line. The offline store's last error, or the failure
+// of this track's download, is the full player's to show, under the footer. `station` is the station the full player shows (none: the
 // player's current one).
 Item {
     id: footer
@@ -42,8 +42,8 @@ Item {
                 height: 46
                 focusRingRadius: width / 2
                 Accessible.name: model.downloadActionName
-                // The percentage it shows while running.
-                Accessible.description: model.percentText !== "" ? model.percentText + "٪" : ""
+                // The percentage it shows while running; after a failure, why it failed.
+                Accessible.description: model.percentText !== "" ? model.percentText + "٪" : model.downloadError
                 onClicked: model.tapDownload()
 
                 contentItem: Item {

@@ -62,6 +62,7 @@ PlayerFooterModel::PlayerFooterModel(RadioPlayer *player, OfflineStore *offline,
     });
     connect(m_offline, &OfflineStore::activeProgressChanged, this, &PlayerFooterModel::downloadChanged);
     connect(m_offline, &OfflineStore::entriesChanged, this, &PlayerFooterModel::downloadChanged);
+    connect(m_offline, &OfflineStore::downloadErrorsChanged, this, &PlayerFooterModel::downloadChanged);
 }
 
 PlayerFooterModel::~PlayerFooterModel() = default;
@@ -125,6 +126,12 @@ QString PlayerFooterModel::percentText() const
     if (downloadState() != DownloadState::Running)
         return {};
     return percentText(progress());
+}
+
+QString PlayerFooterModel::downloadError() const
+{
+    const std::optional<PlaylistTrack> t = track();
+    return t ? m_offline->downloadErrors().value(offlineKey(*t)) : QString();
 }
 
 QString PlayerFooterModel::percentText(double fraction)

@@ -36,6 +36,9 @@ class PlayerFooterModel : public QObject
     Q_PROPERTY(double progress READ progress NOTIFY downloadChanged)
     // The whole percentage while running, cut toward zero ("37" for 37.9 %).
     Q_PROPERTY(QString percentText READ percentText NOTIFY downloadChanged)
+    // Why the last download of the track failed (as the offline page shows it); empty when it
+    // did not, and again once it is started anew.
+    Q_PROPERTY(QString downloadError READ downloadError NOTIFY downloadChanged)
     // "دانلود", "لغو دانلود" or "حذف دانلود": what a tap does.
     Q_PROPERTY(QString downloadActionName READ downloadActionName NOTIFY downloadChanged)
     Q_PROPERTY(bool telegramLoading READ telegramLoading NOTIFY telegramChanged)
@@ -71,6 +74,7 @@ public:
     double progress() const;
     QString percentText() const;
     QString downloadActionName() const;
+    QString downloadError() const;
     bool telegramLoading() const { return m_telegramLoading; }
     QString telegramError() const { return m_telegramError.value_or(QString()); }
     bool telegramEnabled() const { return !m_telegramLoading && hasStation(); }

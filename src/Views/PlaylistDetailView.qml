@@ -225,6 +225,7 @@ NavigationPage {
             required property int downloadControl
             required property real progress
             required property string percentText
+            required property string downloadError
             width: list.width
             height: trackRow.height
 
@@ -236,7 +237,7 @@ NavigationPage {
                 track: ({number: String(slot.index + 1), title: slot.title, artist: slot.artist,
                          artworkURL: slot.artworkURL, durationText: slot.durationText})
                 downloadState: ({control: slot.downloadControl, progress: slot.progress,
-                                 percentText: slot.percentText})
+                                 percentText: slot.percentText, error: slot.downloadError})
                 onPlayRequested: playlist.play(slot.index)
                 onDownloadRequested: playlist.toggleDownload(slot.index)
                 onEditRequested: playlist.prepareTrackEdit(slot.index)

@@ -51,7 +51,7 @@ PlaylistDetailViewModel::PlaylistDetailViewModel(AuthStore *auth, RadioPlayer *p
     , m_rows(new KeyedRows<PlaylistTrack>(
           {{TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}, {DurationRole, "durationText"},
            {OfflineKeyRole, "offlineKey"}, {DownloadControlRole, "downloadControl"}, {ProgressRole, "progress"},
-           {PercentRole, "percentText"}},
+           {PercentRole, "percentText"}, {DownloadErrorRole, "downloadError"}},
           &PlaylistDetailViewModel::trackIdentifier,
           [this](const PlaylistTrack &track, int role) { return rowData(track, role); }, this))
 {
@@ -74,7 +74,8 @@ void PlaylistDetailViewModel::watchStores()
             emit bottomPaddingChanged();
         }
     });
-    for (auto signal : {&OfflineStore::activeProgressChanged, &OfflineStore::entriesChanged}) {
+    for (auto signal : {&OfflineStore::activeProgressChanged, &OfflineStore::entriesChanged,
+                        &OfflineStore::downloadErrorsChanged}) {
         connect(m_offline, signal, this, &PlaylistDetailViewModel::refreshDownloads);
         connect(m_offline, signal, this, &PlaylistDetailViewModel::downloadStatesChanged);
     }
@@ -204,6 +205,8 @@ QVariant PlaylistDetailViewModel::rowData(const PlaylistTrack &t, int role) cons
         return m_offline->activeProgress().value(offlineKey(t), 0.0);
     case PercentRole:
         return QString::number(qint64(m_offline->activeProgress().value(offlineKey(t), 0.0) * 100));
+    case DownloadErrorRole:
+        return m_offline->downloadErrors().value(offlineKey(t));
     default:
         return {};
     }
@@ -227,13 +230,14 @@ PlaylistDetailViewModel::DownloadControl PlaylistDetailViewModel::downloadContro
 void PlaylistDetailViewModel::refreshDownloads()
 {
     QList<int> changed;
-    QHash<QString, std::pair<DownloadControl, int>> shown;
+    QHash<QString, ShownDownload> shown;
     const QList<PlaylistTrack> &tracks = m_rows->items();
     shown.reserve(tracks.size());
     for (int row = 0; row < tracks.size(); ++row) {
         const PlaylistTrack &track = tracks.at(row);
-        const std::pair state{downloadControlOf(track),
-                              int(m_offline->activeProgress().value(offlineKey(track), 0.0) * 1000)};
+        const QString trackKey = offlineKey(track);
+        const ShownDownload state{downloadControlOf(track), int(m_offline->activeProgress().value(trackKey, 0.0) * 1000),
+                                  m_offline->downloadErrors().value(trackKey)};
         const QString key = m_rows->keyAt(row);
         const auto before = m_shownDownloads.constFind(key);
         if (before == m_shownDownloads.cend() || *before != state)
@@ -241,7 +245,7 @@ void PlaylistDetailViewModel::refreshDownloads()
         shown.insert(key, state);
     }
     m_shownDownloads = std::move(shown);
-    m_rows->refresh(changed, {DownloadControlRole, ProgressRole, PercentRole});
+    m_rows->refresh(changed, {DownloadControlRole, ProgressRole, PercentRole, DownloadErrorRole});
 }
 
 int PlaylistDetailViewModel::bottomPadding() const

@@ -49,7 +49,8 @@ class PlaylistDetailViewModel : public QObject
     Q_PROPERTY(QVariant coverURL READ coverURLValue NOTIFY detailChanged)
     Q_PROPERTY(bool canPlayAll READ canPlayAll NOTIFY detailChanged)
     // The track rows, keyed by the track's identifier: title, artist, artworkURL, durationText,
-    // offlineKey and the download control's downloadControl, progress and percentText.
+    // offlineKey and the download control's downloadControl, progress, percentText and
+    // downloadError (why the track's last download failed; empty when it did not).
     Q_PROPERTY(QAbstractItemModel *rows READ rows CONSTANT)
     Q_PROPERTY(int rowCount READ rowCount NOTIFY detailChanged)
     Q_PROPERTY(int bottomPadding READ bottomPadding NOTIFY bottomPaddingChanged)
@@ -109,7 +110,7 @@ public:
     bool canPlayAll() const;
     int rowCount() const;
     enum RowRole { TitleRole = Qt::UserRole + 1, ArtistRole, ArtworkRole, DurationRole, OfflineKeyRole,
-                   DownloadControlRole, ProgressRole, PercentRole };
+                   DownloadControlRole, ProgressRole, PercentRole, DownloadErrorRole };
     KeyedRows<PlaylistTrack> *rows() const { return m_rows; }
     DownloadControl downloadControl(int index) const;
     int bottomPadding() const;
@@ -196,8 +197,14 @@ private:
     PlaylistSummary m_summary;
     std::optional<PlaylistDetail> m_detail;
     KeyedRows<PlaylistTrack> *m_rows;
-    // The download control each row showed when last told: {control, percent}.
-    QHash<QString, std::pair<DownloadControl, int>> m_shownDownloads;
+    // The download control each row showed when last told.
+    struct ShownDownload {
+        DownloadControl control;
+        int permille;
+        QString error;
+        bool operator==(const ShownDownload &) const = default;
+    };
+    QHash<QString, ShownDownload> m_shownDownloads;
     bool m_isLoading = true; // the first frame already shows the spinner
     std::optional<QString> m_error;
     quint64 m_loadGeneration = 0;

@@ -4,7 +4,8 @@ import QtQuick.Shapes
 import Melodrift
 
 // One track of a playlist: the play button (number, artwork, title, artist, duration), the
-// download control and the menu button. A right click or a long press on the row offers "حذف"
+// download control and the menu button; under them, after a failed download, why it failed
+// (spoken as it appears). A right click or a long press on the row offers "حذف"
 // and "ویرایش"; on the focused play button the menu key or Shift+F10 opens the same menu and
 // Delete asks to remove the track.
 //     PlaylistTrackRow { track: row; downloadState: state; onPlayRequested: ... }
@@ -13,7 +14,7 @@ Item {
 
     // {number, title, artist, artworkURL, durationText}
     property var track
-    // {control: PlaylistDetailViewModel.DownloadControl, progress, percentText}
+    // {control: PlaylistDetailViewModel.DownloadControl, progress, percentText, error}
     property var downloadState
 
     signal playRequested()
@@ -23,13 +24,21 @@ Item {
 
     readonly property int control: downloadState ? downloadState.control : PlaylistDetailViewModel.Available
     readonly property real progress: downloadState ? downloadState.progress : 0
+    readonly property string downloadError: downloadState && downloadState.error ? downloadState.error : ""
 
-    implicitHeight: 64
+    implicitHeight: band.height + (downloadError !== "" ? errorLine.height + 10 : 0)
 
     Rectangle {
         anchors.fill: parent
         radius: 14
         color: Qt.rgba(1, 1, 1, 0.04)
+    }
+
+    // The controls' line.
+    Item {
+        id: band
+        width: parent.width
+        height: 64
     }
 
     ButtonBase {
@@ -39,7 +48,7 @@ Item {
         anchors.leftMargin: 10
         anchors.right: downloadButton.left
         anchors.rightMargin: 12
-        anchors.verticalCenter: parent.verticalCenter
+        anchors.verticalCenter: band.verticalCenter
         height: 44
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
@@ -128,7 +137,7 @@ Item {
         objectName: "downloadButton"
         anchors.right: menuButton.left
         anchors.rightMargin: 12
-        anchors.verticalCenter: parent.verticalCenter
+        anchors.verticalCenter: band.verticalCenter
         width: 30
         height: 30
         hoverEnabled: true
@@ -137,6 +146,7 @@ Item {
         Accessible.name: (row.control === PlaylistDetailViewModel.Progress ? "لغو دانلود "
                           : row.control === PlaylistDetailViewModel.Downloaded ? "حذف دانلود " : "دانلود آفلاین ")
                          + (row.track ? row.track.title : "")
+        Accessible.description: row.downloadError
         onClicked: row.downloadRequested()
 
         contentItem: Item {
@@ -198,7 +208,7 @@ Item {
         focusRingRadius: 16
         anchors.right: parent.right
         anchors.rightMargin: 10
-        anchors.verticalCenter: parent.verticalCenter
+        anchors.verticalCenter: band.verticalCenter
         width: 32
         height: 32
         hoverEnabled: true
@@ -223,5 +233,25 @@ Item {
                 { text: "حذف", symbol: "trash", destructive: true, action: () => row.deleteRequested() }
             ]
         }
+    }
+
+    StaticText {
+        id: errorLine
+        objectName: "downloadError"
+        anchors.top: band.bottom
+        anchors.left: parent.left
+        anchors.leftMargin: 10
+        anchors.right: parent.right
+        anchors.rightMargin: 10
+        visible: row.downloadError !== ""
+        text: row.downloadError
+        font: Theme.withWeight(Theme.caption2, Font.Medium)
+        color: Qt.rgba(Theme.red.r, Theme.red.g, Theme.red.b, 0.85)
+        wrapMode: Text.Wrap
+        horizontalAlignment: Text.AlignLeft
+    }
+    Announcer {
+        objectName: "downloadErrorAnnouncer"
+        text: row.downloadError
     }
 }

@@ -391,3 +391,40 @@ TEST_F(LibraryScreensQml, AFailedTrackEditLeavesTheFocusOnTheRetry)
         hosted = HostedScreen();
     }
 }
+
+// A download started from a playlist row that fails says so on that row, as the offline page
+// does, and a screen reader is told; started again, the row shows its progress instead.
+TEST_F(LibraryScreensQml, AFailedDownloadShowsItsFailureOnItsPlaylistRow)
+{
+    OfflineStore *offline = OfflineStore::shared();
+    offline->removeAll();
+    accessibletree::EventLog screenReader;
+    QObject *stack = loadQml(playlistStack);
+    QMetaObject::invokeMethod(stack, "openPlaylist");
+    ASSERT_TRUE(waitFor([&] { return shown(find(QStringLiteral("trackRow2"))); }));
+    settle(350); // the push transition
+
+    server.script("GET", QStringLiteral("/media/library/lib-mahtab.mp3"), standin::Reply::text("server broke", 500), 1);
+    QQuickItem *row = find(QStringLiteral("trackRow0"));
+    QQuickItem *downloadButton = visibleNamed(row, QStringLiteral("downloadButton"));
+    click(downloadButton);
+
+    const QString failure = OfflineStore::downloadErrorPrefix() + APIError::http(500).errorDescription();
+    ASSERT_TRUE(waitFor([&] { return shown(visibleNamed(row, QStringLiteral("downloadError"))); }));
+    EXPECT_EQ(visibleNamed(row, QStringLiteral("downloadError"))->property("text").toString(), failure);
+    EXPECT_EQ(offline->lastError(), failure); // what the offline page shows
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(downloadButton);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->text(QAccessible::Description), failure);
+    QObject *announcer = row->findChild<QQuickItem *>(QStringLiteral("downloadErrorAnnouncer"));
+    ASSERT_NE(announcer, nullptr);
+    EXPECT_TRUE(waitFor([&] { return screenReader.appearances(announcer) == QStringList{failure}; }))
+        << qPrintable(screenReader.appearances(announcer).join(u'|'));
+    // The other rows say nothing.
+    EXPECT_FALSE(shown(visibleNamed(find(QStringLiteral("trackRow1")), QStringLiteral("downloadError"))));
+
+    click(downloadButton);
+    ASSERT_TRUE(waitFor([&] { return offline->entries().size() == 1 && offline->pendingMeta().isEmpty(); }, 20000));
+    EXPECT_FALSE(shown(visibleNamed(row, QStringLiteral("downloadError"))));
+    offline->removeAll();
+}

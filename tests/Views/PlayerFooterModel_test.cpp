@@ -118,6 +118,13 @@ TEST_F(PlayerFooterModelTest, DownloadButtonRunsThroughItsStatesFromTheStore)
     footer->tapDownload();
     ASSERT_TRUE(waitFor([&] { return offline->lastError().has_value(); }));
     EXPECT_EQ(footer->downloadState(), State::Idle);
+    // The button tells why (its accessible description), until the track is started again.
+    EXPECT_EQ(footer->downloadError(), OfflineStore::noDownloadLinkText());
+    footer->setStation(stationFrom(rotationJson));
+    EXPECT_EQ(footer->downloadError(), OfflineStore::noDownloadLinkText());
+    footer->tapDownload();
+    EXPECT_TRUE(footer->downloadError().isEmpty());
+    footer->tapDownload();
 }
 
 TEST_F(PlayerFooterModelTest, TelegramLinkIsOpenedOrItsFailureShown)
