@@ -1,5 +1,6 @@
 #include "SaveFileDialogModel.h"
 
+#include "Platform/AtomicFile.h"
 #include "Platform/WorkerTask.h"
 
 #include <QCollator>
@@ -76,6 +77,8 @@ QString SaveFileDialogModel::nameProblem(const QString &folder, const QString &t
         return u"این نام برای فایل پذیرفته نیست"_s;
     if (QFileInfo(QDir(folder).filePath(saved)).isDir())
         return u"پوشه‌ای به این نام هست"_s;
+    if (AtomicFile::isNameTooLong(folder, saved))
+        return u"نام فایل بیش از حد بلند است"_s;
     return {};
 }
 

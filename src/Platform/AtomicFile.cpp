@@ -1,5 +1,6 @@
 #include "Platform/AtomicFile.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -47,6 +48,12 @@ AtomicFile::Failure AtomicFile::failureOf(int errorNumber, QFileDevice::FileErro
     }
     // Qt keeps the kind for a full disk even where errno was overwritten on the way.
     return error == QFileDevice::ResourceError ? Failure::DiskFull : Failure::Other;
+}
+
+bool AtomicFile::isNameTooLong(const QString &folder, const QString &name)
+{
+    const long longest = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return QFile::encodeName(name).size() > (longest > 0 ? longest : 255);
 }
 
 bool AtomicFile::fail(int errorNumber)

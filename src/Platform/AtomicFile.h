@@ -49,6 +49,9 @@ public:
     // Brings what `file` holds to disk: flushes its buffer and syncs it. For files that are
     // written over time and renamed into place later. False with the failure in `failure`.
     static bool syncToDisk(QFileDevice &file, Failure *failure = nullptr);
+    // Whether `name` is longer than the file system of `folder` takes for one name (in bytes;
+    // usually 255).
+    static bool isNameTooLong(const QString &folder, const QString &name);
     // The failure of a file operation that ended with `errorNumber` (errno) and `error`.
     static Failure failureOf(int errorNumber, QFileDevice::FileError error = QFileDevice::UnspecifiedError);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/AppError.h"
+#include "Platform/AtomicFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -38,19 +39,19 @@ QCoro::Task<QString> saveVideo(QString path);
 // which the listener agreed to), with the user's usual file mode; the copy is written under a
 // temporary name and named only once whole. Blocks: call it off the GUI thread. Throws SaveError
 // naming what failed: the video gone or unreadable, the destination folder (missing, not
-// writable), a folder under the name, or a full disk.
+// writable), a folder under the name, a name too long for the file system, or a full disk.
 void saveCopy(const QString &source, const QString &target);
 QCoro::Task<> saveCopyOffThread(QString source, QString target);
-// Copies everything `source` holds into `target` (both open). Throws SaveError saying what
-// failed: reading the video, writing (`cannotWrite`), or a full disk.
+// Copies everything `source` holds into `target` (both open) and brings it to disk. Throws
+// SaveError saying what failed: reading the video, writing (`cannotWrite`), or a full disk.
 void copyContents(QFileDevice &source, QFileDevice &target, const QString &cannotWrite = {});
-// The failure of a write that ended with `kind`: a full disk, or else `cannotWrite` (by default,
-// that the Videos folder takes no writing).
-SaveError writeFailure(QFileDevice::FileError kind, const QString &cannotWrite = {});
+// The failure of a write: a full disk, a file too large, a name too long, or else `cannotWrite`
+// (by default, that the Videos folder takes no writing).
+SaveError writeFailure(AtomicFile::Failure failure, const QString &cannotWrite = {});
 
-// A copy in progress: a new hidden file ".<name>-XXXXXX.part" in `folder`, created exclusively
-// (never through a link) with the user's usual mode, 0666 less the umask. Removed again unless
-// the copy was given its name.
+// A copy in progress: a new hidden file ".<name>-XXXXXX.part" in `folder` (the name cut short,
+// so that a long one still leaves room), created exclusively (never through a link) with the
+// user's usual mode, 0666 less the umask. Removed again unless the copy was given its name.
 class PartFile
 {
 public:
@@ -63,10 +64,13 @@ public:
     QFile &file() { return m_file; }
     // Closes the copy and names it `destination`, replacing a file there only when `replace`.
     bool moveTo(const QString &destination, bool replace);
+    // Why the file could not be made, or moved.
+    AtomicFile::Failure failure() const { return m_failure; }
 
 private:
     QFile m_file;
     bool m_moved = false;
+    AtomicFile::Failure m_failure = AtomicFile::Failure::None;
 };
 
 } // namespace PhotoLibrary

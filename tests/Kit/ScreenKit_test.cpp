@@ -472,6 +472,9 @@ TEST(SaveFileDialogRules, TheTypedNameSavesInTheFolderShownWithItsSuffix)
         {QStringLiteral("a/b"), {}, QStringLiteral("نام فایل نمی‌تواند «/» داشته باشد")},
         {QStringLiteral(".."), {}, QStringLiteral("این نام برای فایل پذیرفته نیست")},
         {QStringLiteral("taken"), {}, QStringLiteral("پوشه‌ای به این نام هست")},
+        // 600 bytes of UTF-8: longer than a file system takes for one name; 250 bytes fit.
+        {QString(300, QChar(0x0628)), {}, QStringLiteral("نام فایل بیش از حد بلند است")},
+        {QString(246, u'a'), QString(246, u'a') + QStringLiteral(".mp4"), {}},
     };
     SaveFileDialogModel model;
     model.setSuffix(QStringLiteral(".mp4"));

@@ -23,6 +23,8 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -492,15 +494,22 @@ TEST_F(StoryRenderTest, FailuresReadInPersian)
         }
         EXPECT_EQ(failure, row.text);
     }
-    // How a failed write of a copy reads: the system's "no space left" is the full disk.
+    // How a failed write of a copy reads, from the system's error (and Qt's kind of it).
+    const QString cannotCopy = QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد");
     const struct {
+        int errorNumber;
         QFileDevice::FileError kind;
         QString text;
-    } writes[] = {{QFileDevice::ResourceError, diskFull},
-                  {QFileDevice::WriteError, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")},
-                  {QFileDevice::PermissionsError, QStringLiteral("نوشتن در پوشهٔ ویدیوها ممکن نشد")}};
+    } writes[] = {{0, QFileDevice::ResourceError, diskFull},
+                  {ENOSPC, QFileDevice::WriteError, diskFull},
+                  {EDQUOT, QFileDevice::WriteError, diskFull},
+                  {EFBIG, QFileDevice::WriteError, QStringLiteral("فایل برای این دیسک بیش از حد بزرگ است")},
+                  {ENAMETOOLONG, QFileDevice::OpenError, QStringLiteral("نام فایل بیش از حد بلند است")},
+                  {EIO, QFileDevice::WriteError, cannotCopy},
+                  {EACCES, QFileDevice::PermissionsError, cannotCopy}};
     for (const auto &row : writes)
-        EXPECT_EQ(PhotoLibrary::writeFailure(row.kind).errorDescription(), row.text) << row.kind;
+        EXPECT_EQ(PhotoLibrary::writeFailure(AtomicFile::failureOf(row.errorNumber, row.kind)).errorDescription(), row.text)
+            << row.errorNumber;
 }
 
 TEST_F(StoryRenderTest, RenderFoldersGoWhenNoRunningInstanceOwnsThem)

@@ -3,6 +3,7 @@
 #include "Services/StoryVideoRenderer.h"
 #include "StoryViewModel.h"
 #include "ShellFixture.h"
+#include "support/SmallDisk.h"
 #include "support/TaskOutcome.h"
 
 #include <QDir>
@@ -176,6 +177,9 @@ TEST(StoryRules, SavedCopiesTakeTheUsersModeAndFailuresSayWhy)
         {"new file", source, folder.filePath(QStringLiteral("copy.mp4")), 022, {}},
         {"replaces the chosen file", source, folder.filePath(QStringLiteral("old.mp4")), 027, {}},
         {"a name of the listener's, in another folder", source, folder.filePath(QStringLiteral("sub/kb story.mp4")), 022, {}},
+        {"a long name that fits", source, folder.filePath(QString(246, u'n') + QStringLiteral(".mp4")), 022, {}},
+        {"a name too long for the file system", source, folder.filePath(QString(300, QChar(0x0628)) + QStringLiteral(".mp4")),
+         022, QStringLiteral("نام فایل بیش از حد بلند است")},
         {"folder not there", source, gone + QStringLiteral("/copy.mp4"), 022,
          QStringLiteral("پوشهٔ مقصد پیدا نشد: «") + PhotoLibrary::isolated(gone) + QStringLiteral("»")},
         {"onto a folder", source, folder.filePath(QStringLiteral("sub")), 022, QStringLiteral("به این نام پوشه‌ای هست: ") + PhotoLibrary::isolated(QStringLiteral("sub"))},
@@ -217,6 +221,43 @@ TEST(StoryRules, SavedCopiesTakeTheUsersModeAndFailuresSayWhy)
     ASSERT_EQ(::stat(QFile::encodeName(*saved.value).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_TRUE(QFile::remove(*saved.value));
+}
+
+// A destination on a small disk that the video does not fit: the disk is named as the cause, and
+// nothing of the copy, nor of an older file under the name, is lost.
+TEST(StoryRules, ACopyToAFullDiskSaysSoAndLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    testing_support::SmallDisk disk(dir.filePath(QStringLiteral("disk")), 64 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString source = dir.filePath(QStringLiteral("story-final.mp4"));
+    QFile video(source);
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly));
+    video.write(QByteArray(200'000, 'v'));
+    video.close();
+    const QString target = QDir(disk.path()).filePath(QStringLiteral("story.mp4"));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older story");
+    old.close();
+
+    for (const qint64 spare : {qint64(0), qint64(32 * 1024)}) {
+        SCOPED_TRACE(spare);
+        ASSERT_TRUE(disk.fill(spare));
+        QString failure;
+        try {
+            PhotoLibrary::saveCopy(source, target);
+        } catch (const AppError &error) {
+            failure = error.errorDescription();
+        }
+        EXPECT_EQ(failure, QStringLiteral("فضای خالی دیسک کافی نیست"));
+        QFile kept(target);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "an older story");
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{".filler", "story.mp4"}));
+        disk.release();
+    }
 }
 
 TEST_F(StorySheet, LyricsQueryAndContentStates)
