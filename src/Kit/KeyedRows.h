@@ -7,15 +7,17 @@
 #include <QString>
 #include <QVariant>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
 // The rows of a list, one item each, known by a key the item carries (a playlist's id, a station's
 // genre, a track's id). Every change is told row by row: merge() takes the whole new list (a reload,
 // a new answer) and removes, inserts and moves only the rows whose key came, went or moved, and
-// reports dataChanged only for rows whose item differs; refresh() tells that some roles of rows
-// changed without their item (a download's progress). A view over it keeps the delegates, and the
-// focus in them, of every item that stayed.
+// reports dataChanged only for rows whose item differs (a change that would take more than
+// ResetAboveChanges steps is one reset); refresh() tells that some roles of rows changed without
+// their item (a download's progress). A view over it keeps the delegates, and the focus in them,
+// of every item that stayed.
 // Two items with the same key (a server may send them) stay apart: the second is keyed "key\x1f2",
 // or "key\x1f3" and so on where an item of the list really carries that key; every row's key is
 // unique whatever keys the list holds.
@@ -69,18 +71,57 @@ public:
     QString keyAt(int row) const { return row >= 0 && row < m_keys.size() ? m_keys.at(row) : QString(); }
     int rowOf(const QString &key) const { return key.isEmpty() ? -1 : int(m_keys.indexOf(key)); }
 
-    // Makes the rows `items`, in their order, with as few row changes as there are differences.
+    // Above this many row changes (runs removed, runs inserted, rows moved) a merge tells one reset
+    // instead: a view handles each change on its own, and thousands of them (a reversed list) would
+    // hold the window for seconds. The view keeps the focus on its item through the reset.
+    static constexpr int ResetAboveChanges = 48;
+
+    // Makes the rows `items`, in their order, with as few row changes as there are differences:
+    // the rows that keep their order stay where they are (the longest run of them still in order)
+    // and only the others move.
     void merge(const QList<T> &items)
     {
         const QList<QString> keys = uniqueKeys(items);
-        const QSet<QString> wanted(keys.cbegin(), keys.cend());
+        QHash<QString, int> newRow;
+        newRow.reserve(keys.size());
+        for (int i = 0; i < keys.size(); ++i)
+            newRow.insert(keys.at(i), i);
+
+        // The plan first: what goes, what stays in order, what moves, what comes.
+        int changes = 0;
+        QList<int> keptOrder; // the new row of each row that stays, in the rows' order
+        keptOrder.reserve(std::min(m_keys.size(), keys.size()));
+        QSet<QString> present;
+        present.reserve(m_keys.size());
+        for (int row = 0; row < m_keys.size(); ++row) {
+            const auto found = newRow.constFind(m_keys.at(row));
+            if (found == newRow.cend()) {
+                if (row == 0 || newRow.contains(m_keys.at(row - 1)))
+                    ++changes; // a run of rows gone starts here
+                continue;
+            }
+            keptOrder.append(found.value());
+            present.insert(m_keys.at(row));
+        }
+        const QList<bool> inOrder = longestIncreasingRun(keptOrder);
+        changes += int(std::count(inOrder.cbegin(), inOrder.cend(), false));
+        for (int i = 0; i < keys.size(); ++i)
+            if (!present.contains(keys.at(i)) && (i == 0 || present.contains(keys.at(i - 1))))
+                ++changes; // a run of new rows starts here
+        if (changes > ResetAboveChanges) {
+            beginResetModel();
+            m_keys = keys;
+            m_items = items;
+            endResetModel();
+            return;
+        }
 
         // Rows gone, a run at a time from the end.
         for (int row = int(m_keys.size()) - 1; row >= 0; --row) {
-            if (wanted.contains(m_keys.at(row)))
+            if (newRow.contains(m_keys.at(row)))
                 continue;
             const int last = row;
-            while (row > 0 && !wanted.contains(m_keys.at(row - 1)))
+            while (row > 0 && !newRow.contains(m_keys.at(row - 1)))
                 --row;
             beginRemoveRows({}, row, last);
             m_keys.remove(row, last - row + 1);
@@ -88,9 +129,31 @@ public:
             endRemoveRows();
         }
 
-        // Every row left is wanted: walk the new order, inserting runs of new keys and moving up
-        // those found further down.
-        QSet<QString> present(m_keys.cbegin(), m_keys.cend());
+        // The rows out of order, in their new order, each to just after the row that comes before
+        // it in the new order (which stands where it belongs already).
+        QList<QString> movers;
+        for (int row = 0; row < m_keys.size(); ++row)
+            if (!inOrder.at(row))
+                movers.append(m_keys.at(row));
+        std::sort(movers.begin(), movers.end(),
+                  [&](const QString &a, const QString &b) { return newRow.value(a) < newRow.value(b); });
+        for (const QString &key : std::as_const(movers)) {
+            QString before;
+            for (int i = newRow.value(key) - 1; i >= 0 && before.isEmpty(); --i)
+                if (present.contains(keys.at(i)))
+                    before = keys.at(i);
+            const int from = int(m_keys.indexOf(key));
+            const int to = before.isEmpty() ? 0 : int(m_keys.indexOf(before)) + 1;
+            if (to == from || to == from + 1)
+                continue;
+            beginMoveRows({}, from, from, {}, to);
+            m_keys.move(from, to > from ? to - 1 : to);
+            m_items.move(from, to > from ? to - 1 : to);
+            endMoveRows();
+        }
+
+        // Every row left is in the new order: insert the runs of new keys, and tell the rows whose
+        // item changed.
         QList<int> changed;
         for (int i = 0; i < keys.size();) {
             if (i < m_keys.size() && m_keys.at(i) == keys.at(i)) {
@@ -101,35 +164,18 @@ public:
                 ++i;
                 continue;
             }
-            if (!present.contains(keys.at(i))) {
-                int end = i;
-                while (end + 1 < keys.size() && !present.contains(keys.at(end + 1)))
-                    ++end;
-                beginInsertRows({}, i, end);
-                m_keys.insert(i, end - i + 1, QString());
-                m_items.insert(i, end - i + 1, T());
-                for (int row = i; row <= end; ++row) {
-                    m_keys[row] = keys.at(row);
-                    m_items[row] = items.at(row);
-                }
-                endInsertRows();
-                i = end + 1;
-                continue;
+            int end = i;
+            while (end + 1 < keys.size() && !present.contains(keys.at(end + 1)))
+                ++end;
+            beginInsertRows({}, i, end);
+            m_keys.insert(i, end - i + 1, QString());
+            m_items.insert(i, end - i + 1, T());
+            for (int row = i; row <= end; ++row) {
+                m_keys[row] = keys.at(row);
+                m_items[row] = items.at(row);
             }
-            const int from = int(m_keys.indexOf(keys.at(i), i));
-            if (from < 0) {
-                // Not among the rows after all: taken as a new row rather than trusted to be there.
-                beginInsertRows({}, i, i);
-                m_keys.insert(i, keys.at(i));
-                m_items.insert(i, items.at(i));
-                endInsertRows();
-                ++i;
-                continue;
-            }
-            beginMoveRows({}, from, from, {}, i);
-            m_keys.move(from, i);
-            m_items.move(from, i);
-            endMoveRows();
+            endInsertRows();
+            i = end + 1;
         }
         reportRuns(changed, {});
     }
@@ -143,6 +189,27 @@ public:
     }
 
 private:
+    // Which of `values` (distinct) belong to a longest increasing run of them, in O(n log n).
+    static QList<bool> longestIncreasingRun(const QList<int> &values)
+    {
+        QList<int> tails;                        // per length, the index of the smallest last value
+        QList<int> previous(values.size(), -1); // per index, the one before it in its run
+        for (int i = 0; i < values.size(); ++i) {
+            const auto at = std::lower_bound(tails.begin(), tails.end(), values.at(i),
+                                             [&](int index, int value) { return values.at(index) < value; });
+            if (at != tails.begin())
+                previous[i] = *(at - 1);
+            if (at == tails.end())
+                tails.append(i);
+            else
+                *at = i;
+        }
+        QList<bool> member(values.size(), false);
+        for (int i = tails.isEmpty() ? -1 : tails.last(); i >= 0; i = previous.at(i))
+            member[i] = true;
+        return member;
+    }
+
     QList<QString> uniqueKeys(const QList<T> &items) const
     {
         QList<QString> keys;

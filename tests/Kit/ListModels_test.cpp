@@ -86,6 +86,15 @@ TEST(KeyedRows, MergesByKeyRowByRow)
         {"insert in the middle", "abcde", [](QList<Item>) { return itemsOf(QStringLiteral("abxycde")); }, "abxycde", {"+2..3"}},
         {"reload: some gone, some new, one moved", "abcde",
          [](QList<Item>) { return itemsOf(QStringLiteral("eaczd")); }, "eaczd", {"-1..1", "m 3>0", "+3..3"}},
+        {"one moved down", "abcde", [](QList<Item>) { return itemsOf(QStringLiteral("acdbe")); }, "acdbe", {"m 1>4"}},
+        {"the first to the end", "abcde", [](QList<Item>) { return itemsOf(QStringLiteral("bcdea")); }, "bcdea",
+         {"m 0>5"}},
+        {"the last to the top", "abcde", [](QList<Item>) { return itemsOf(QStringLiteral("eabcd")); }, "eabcd",
+         {"m 4>0"}},
+        {"reversed", "abcde", [](QList<Item>) { return itemsOf(QStringLiteral("edcba")); }, "edcba",
+         {"m 3>5", "m 2>5", "m 1>5", "m 0>5"}},
+        {"two swapped, one gone, one new", "abcdef", [](QList<Item>) { return itemsOf(QStringLiteral("aedcxf")); },
+         "aedcxf", {"-1..1", "m 2>4", "m 1>4", "+4..4"}},
         {"everything gone", "abcde", [](QList<Item>) { return QList<Item>(); }, "", {"-0..4"}},
     };
     for (const Step &step : steps) {
@@ -100,6 +109,64 @@ TEST(KeyedRows, MergesByKeyRowByRow)
         EXPECT_EQ(recorder.take(), step.signalsSeen);
         for (int row = 0; row < rows->rowCount(); ++row)
             EXPECT_EQ(rows->index(row).data(TitleRole).toString(), rows->items().at(row).title);
+    }
+}
+
+// A long list reloaded in another order: the rows still in order stay, so the first row sent to
+// the end is one move; a change of more steps than a view can take in a moment (a reversal) is one
+// reset. Either way the rows end in the new order with their items.
+TEST(KeyedRows, ReordersALongListInFewSteps)
+{
+    const auto numbered = [](int count) {
+        QList<Item> items;
+        items.reserve(count);
+        for (int i = 0; i < count; ++i)
+            items.append({QString::number(i), QStringLiteral("title %1").arg(i)});
+        return items;
+    };
+    const QList<Item> base = numbered(20000);
+    const auto firstToEnd = [](QList<Item> items) { items.move(0, items.size() - 1); return items; };
+    const auto lastToTop = [](QList<Item> items) { items.move(items.size() - 1, 0); return items; };
+    const auto reversed = [](QList<Item> items) { std::reverse(items.begin(), items.end()); return items; };
+    // Every tenth of the first (limit) rows to the end, and one more.
+    const auto scattered = [](int moved) {
+        return [moved](QList<Item> items) {
+            QList<Item> tail;
+            for (int i = moved - 1; i >= 0; --i)
+                tail.prepend(items.takeAt(i * 10));
+            return items + tail;
+        };
+    };
+    struct Case {
+        const char *what;
+        std::function<QList<Item>(QList<Item>)> edit;
+        int moves;
+        bool reset;
+    };
+    const Case cases[] = {
+        {"the first to the end", firstToEnd, 1, false},
+        {"the last to the top", lastToTop, 1, false},
+        {"as many moved as a merge tells one by one", scattered(KeyedRows<Item>::ResetAboveChanges), 48, false},
+        {"one more", scattered(KeyedRows<Item>::ResetAboveChanges + 1), 0, true},
+        {"reversed", reversed, 0, true},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        QObject owner;
+        KeyedRows<Item> *rows = makeRows(&owner);
+        rows->merge(base);
+        QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QSignalSpy moved(rows, &QAbstractItemModel::rowsMoved);
+        QSignalSpy reset(rows, &QAbstractItemModel::modelReset);
+        QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
+        const QList<Item> wanted = test.edit(base);
+        rows->merge(wanted);
+        EXPECT_EQ(moved.count(), test.moves);
+        EXPECT_EQ(reset.count(), test.reset ? 1 : 0);
+        EXPECT_EQ(changed.count(), 0);
+        ASSERT_EQ(rows->items(), wanted);
+        for (const int row : {0, 1, 9999, 19999})
+            EXPECT_EQ(rows->keyAt(row), wanted.at(row).id);
     }
 }
 
