@@ -1,5 +1,7 @@
 #include "JoinedRows.h"
 
+#include "ModelKeys.h"
+
 JoinedRows::JoinedRows(QObject *parent) : QAbstractListModel(parent) {}
 
 QList<QAbstractItemModel *> JoinedRows::sources() const
@@ -88,10 +90,26 @@ void JoinedRows::watch(QAbstractItemModel *source)
                     return;
                 emit dataChanged(index(offset + topLeft.row()), index(offset + bottomRight.row()), joined);
             });
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    // A source that starts over takes only its own rows away and brings them back: the rows of the
+    // other parts, and the focus in them, stay.
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this, source] {
+        const int part = int(m_sources.indexOf(source));
+        if (m_counts.at(part) == 0)
+            return;
+        const int offset = offsetOf(source);
+        beginRemoveRows({}, offset, offset + m_counts.at(part) - 1);
+        m_counts[part] = 0;
+        endRemoveRows();
+    });
     connect(source, &QAbstractItemModel::modelReset, this, [this, source] {
-        m_counts[m_sources.indexOf(source)] = source->rowCount();
-        endResetModel();
+        const int part = int(m_sources.indexOf(source));
+        const int count = source->rowCount();
+        if (count == 0)
+            return;
+        const int offset = offsetOf(source);
+        beginInsertRows({}, offset, offset + count - 1);
+        m_counts[part] = count;
+        endInsertRows();
     });
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { emit layoutAboutToBeChanged(); });
     connect(source, &QAbstractItemModel::layoutChanged, this, [this, source] {
@@ -131,6 +149,18 @@ int JoinedRows::rowOf(int part, int row) const
     for (int i = 0; i < part; ++i)
         offset += m_counts.at(i);
     return offset + row;
+}
+
+int JoinedRows::rowOfKey(const QString &key) const
+{
+    int offset = 0;
+    for (int part = 0; part < m_sources.size(); ++part) {
+        const int row = modelkeys::rowOfKey(m_sources.at(part), key);
+        if (row >= 0 && row < m_counts.at(part))
+            return offset + row;
+        offset += m_counts.at(part);
+    }
+    return -1;
 }
 
 int JoinedRows::rowCount(const QModelIndex &parent) const

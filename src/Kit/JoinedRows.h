@@ -10,7 +10,7 @@
 // the same change of the joined rows (shifted by the rows before it), so a change in one part
 // leaves the delegates of the others alone. Every row has the roles of its own source (by name:
 // sources may number their roles alike), plus `part`, which source it comes from (from 0). A
-// source reset resets the join.
+// source's reset removes its rows and inserts them again (the other parts' rows stay).
 //     LazyListView { model: JoinedRows { sources: [gridRows, cardsRow, results] }
 //                    delegate: Loader { sourceComponent: [grid, cards, result][part] } }
 class JoinedRows : public QAbstractListModel
@@ -28,6 +28,8 @@ public:
     void setSources(const QList<QAbstractItemModel *> &sources);
     // The joined row of `row` in source `part`; -1 when there is none.
     Q_INVOKABLE int rowOf(int part, int row) const;
+    // The joined row holding the item keyed `key` in any part; -1 when none does.
+    Q_INVOKABLE int rowOfKey(const QString &key) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;

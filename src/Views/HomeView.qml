@@ -159,8 +159,10 @@ Item {
             }
 
             // One list row per row of cards; the cards of a row follow the stations by genre.
-            model: SegmentedRows {
-                counts: [scroll.showsGrid ? Math.ceil(home.gridStationCount / Math.max(1, scroll.columns)) : 0]
+            model: GridRows {
+                id: stationGrid
+                source: scroll.showsGrid ? home.gridStations : null
+                columns: scroll.columns
             }
 
             header: Item {
@@ -378,7 +380,6 @@ Item {
             delegate: FocusScope {
                 id: gridRow
                 required property int index
-                readonly property int first: index * scroll.columns
 
                 width: scroll.width
                 height: cards.height
@@ -391,11 +392,7 @@ Item {
                     spacing: home.gridSpacing
 
                     Repeater {
-                        model: RowSlice {
-                            source: home.gridStations
-                            first: gridRow.first
-                            count: scroll.columns
-                        }
+                        model: GridRowCells { grid: stationGrid; row: gridRow.index }
 
                         Item {
                             id: cell

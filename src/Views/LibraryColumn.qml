@@ -22,6 +22,10 @@ LazyListView {
     readonly property real cardWidth: (innerWidth - (columns - 1) * 12) / columns
     // One row of the grid holds `columns` cards.
     readonly property int gridRows: gridShown ? Math.ceil(library.playlistCount / columns) : 0
+    readonly property GridRows grid: GridRows {
+        source: column.gridShown ? column.library.playlists : null
+        columns: column.columns
+    }
 
     readonly property SpotifyImportCardModel spotify: SpotifyImportCardModel {}
     readonly property SoundCloudCardModel soundCloud: SoundCloudCardModel {}
@@ -31,13 +35,11 @@ LazyListView {
     // (Each row keeps its own room above it: the gaps differ and the SoundCloud card runs on
     // through its results.)
     spacing: 0
-    // The grid's rows and the two cards, then the SoundCloud results.
+    // The grid's rows, the row of the two cards, then the SoundCloud results.
     model: JoinedRows {
-        sources: [column.gridAndCards, column.soundCloud.results]
+        sources: [column.grid, column.cardsRow, column.soundCloud.results]
     }
-    readonly property SegmentedRows gridAndCards: SegmentedRows {
-        counts: [column.gridRows, 1]
-    }
+    readonly property ListModel cardsRow: ListModel { ListElement { cards: true } }
 
     header: Column {
         width: column.width
@@ -324,18 +326,15 @@ LazyListView {
         id: slot
         required property int index
         required property int part
-        // The roles of the row's own part (a grid row's or the cards' segment and position, a
-        // result's title and artist...).
+        // The roles of the row's own part (a grid row's first card, a result's title and artist...).
         required property var model
-        readonly property int kind: part === 0 ? model.segment : 2
-        objectName: ["playlistsRow" + model.position, "cardsRow" + model.position,
-                     "resultSlot" + (index - column.firstResultRow)][kind]
+        objectName: ["playlistsRow" + index, "cardsRow0", "resultSlot" + (index - column.firstResultRow)][part]
         width: column.width
         height: shown.height
 
         Loader {
             id: shown
-            sourceComponent: [gridRow, cards, result][slot.kind]
+            sourceComponent: [gridRow, cards, result][slot.part]
         }
 
         // ---- signed in: the playlists grid, a row of cards at a time, from the right as every row
@@ -350,15 +349,11 @@ LazyListView {
                 spacing: 12
 
                 Repeater {
-                    model: RowSlice {
-                        source: column.library.playlists
-                        first: slot.model.position * column.columns
-                        count: column.columns
-                    }
+                    model: GridRowCells { grid: column.grid; row: slot.index }
                     PlaylistCard {
                         required property int index
                         required property var model
-                        readonly property int position: slot.model.position * column.columns + index
+                        readonly property int position: slot.index * column.columns + index
                         // The list keeps the focus on the playlist when it moves to another row.
                         readonly property string itemKey: model.key
                         objectName: "playlistCard" + position

@@ -1,11 +1,15 @@
 #include "Kit/JoinedRows.h"
-#include "Kit/RowSlice.h"
+#include "Kit/GridRows.h"
 #include "Kit/KeyedRows.h"
+#include "Kit/ModelKeys.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -231,30 +235,108 @@ TEST(KeyedRows, AnyKeysAServerSendsAreSafe)
     }
 }
 
-// The cards of one grid row follow the source by key: a removal before the row shifts one item
-// out at its start and one in at its end; the others keep their rows.
-TEST(RowSlice, FollowsTheSourceByKey)
+// A grid over a keyed list: its rows are only ever added or removed at the end (the rows built,
+// and the focus in them, stay), and each row's cards follow the source by key, whatever the source
+// does (edits, a reload in another order, a reset) or the columns do.
+TEST(GridRows, RowsChangeAtTheEndAndCardsFollowTheirItems)
+{
+    struct Step {
+        const char *what;
+        QString items; // the source's keys after the step
+        int columns;
+        QStringList rows; // each row's cards
+        QStringList gridSignals;
+    };
+    const Step steps[] = {
+        {"first answer", "abcdefg", 3, {"abc", "def", "g"}, {"+0..2"}},
+        {"removal before a row", "acdefg", 3, {"acd", "efg"}, {"-2..2"}},
+        {"one card more", "acdefgh", 3, {"acd", "efg", "h"}, {"+2..2"}},
+        {"a card renamed only", "acdefgh", 3, {"acd", "efg", "h"}, {}},
+        {"the first to the end", "cdefgha", 3, {"cde", "fgh", "a"}, {}},
+        {"reversed", "ahgfedc", 3, {"ahg", "fed", "c"}, {}},
+        {"two columns", "ahgfedc", 2, {"ah", "gf", "ed", "c"}, {"+3..3", "~0..3"}},
+        {"all gone", "", 2, {}, {"-0..3"}},
+    };
+    QObject owner;
+    KeyedRows<Item> *source = makeRows(&owner);
+    GridRows grid;
+    QAbstractItemModelTester tester(&grid, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    grid.setColumns(3);
+    grid.setSource(source);
+    // A row's cards, for every row there may be.
+    std::vector<std::unique_ptr<GridRowCells>> cells;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+    for (int row = 0; row < 4; ++row) {
+        cells.push_back(std::make_unique<GridRowCells>());
+        cells.back()->setRow(row);
+        cells.back()->setGrid(&grid);
+        testers.push_back(std::make_unique<QAbstractItemModelTester>(
+            cells.back().get(), QAbstractItemModelTester::FailureReportingMode::Fatal));
+    }
+    Recorder recorder(&grid);
+    QSignalSpy reset(&grid, &QAbstractItemModel::modelReset);
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        QList<Item> items = itemsOf(step.items);
+        if (QString::fromLatin1(step.what).contains(QLatin1String("renamed")))
+            items[1].title = QStringLiteral("renamed");
+        source->merge(items);
+        grid.setColumns(step.columns);
+        EXPECT_EQ(recorder.take(), step.gridSignals);
+        EXPECT_TRUE(reset.isEmpty());
+        ASSERT_EQ(grid.rowCount(), step.rows.size());
+        for (int row = 0; row < int(cells.size()); ++row)
+            EXPECT_EQ(keysOf(*cells[row]), row < step.rows.size() ? step.rows.at(row) : QString()) << "row " << row;
+        for (int row = 0; row < grid.rowCount(); ++row)
+            EXPECT_EQ(grid.index(row).data(GridRows::FirstRole).toInt(), row * step.columns);
+    }
+    // A long list reversed resets the source; the grid's rows stay and their cards follow.
+    QList<Item> many;
+    for (int i = 0; i < 300; ++i)
+        many.append({QString::number(i), QString()});
+    source->merge(many);
+    grid.setColumns(2);
+    recorder.take();
+    QSignalSpy sourceReset(source, &QAbstractItemModel::modelReset);
+    std::reverse(many.begin(), many.end());
+    source->merge(many);
+    EXPECT_EQ(sourceReset.count(), 1);
+    EXPECT_TRUE(recorder.take().isEmpty());
+    EXPECT_TRUE(reset.isEmpty());
+    EXPECT_EQ(keysOf(*cells[1]), "297296");
+
+    source->merge(itemsOf(QStringLiteral("abcde")));
+    EXPECT_EQ(grid.rowOfKey(QStringLiteral("e")), 2);
+    EXPECT_EQ(grid.rowOfKey(QStringLiteral("z")), -1);
+    EXPECT_EQ(modelkeys::rowOfKey(&grid, QStringLiteral("c")), 1);
+}
+
+// A card's roles are its item's; a change of one item is told by the row that shows it only.
+TEST(GridRows, ACardReadsItsItemAndHearsOfItsChanges)
 {
     QObject owner;
-    KeyedRows<Item> *rows = makeRows(&owner);
-    rows->merge(itemsOf(QStringLiteral("abcdefg")));
-    RowSlice slice;
-    QAbstractItemModelTester tester(&slice, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    slice.setSource(rows);
-    slice.setFirst(3);
-    slice.setCount(3);
-    EXPECT_EQ(keysOf(slice), "def");
-    Recorder recorder(&slice);
-    rows->merge(itemsOf(QStringLiteral("acdefg")));
-    EXPECT_EQ(keysOf(slice), "efg");
-    EXPECT_EQ(recorder.take(), (QStringList{"-0..0", "+2..2"}));
-    QList<Item> renamed = rows->items();
-    renamed[4].title = QStringLiteral("renamed");
-    rows->merge(renamed);
-    EXPECT_EQ(recorder.take(), QStringList{"~1..1"});
-    EXPECT_EQ(slice.index(1).data(TitleRole).toString(), "renamed");
-    rows->merge(itemsOf(QStringLiteral("ac")));
-    EXPECT_EQ(slice.rowCount(), 0);
+    KeyedRows<Item> *source = makeRows(&owner);
+    source->merge(itemsOf(QStringLiteral("abcdef")));
+    GridRows grid;
+    grid.setColumns(2);
+    grid.setSource(source);
+    GridRowCells first;
+    first.setGrid(&grid);
+    GridRowCells second;
+    second.setGrid(&grid);
+    second.setRow(1);
+    EXPECT_EQ(second.index(1).data(TitleRole).toString(), "title d");
+    Recorder firstSeen(&first);
+    Recorder secondSeen(&second);
+    QList<Item> renamed = source->items();
+    renamed[3].title = QStringLiteral("renamed");
+    source->merge(renamed);
+    EXPECT_TRUE(firstSeen.take().isEmpty());
+    EXPECT_EQ(secondSeen.take(), QStringList{"~1..1"});
+    EXPECT_EQ(second.index(1).data(TitleRole).toString(), "renamed");
+    grid.setSource(nullptr);
+    EXPECT_EQ(grid.rowCount(), 0);
+    EXPECT_EQ(second.rowCount(), 0);
 }
 
 // Joined parts: a change in one part is the same change of the joined rows, shifted; roles of the
@@ -288,4 +370,15 @@ TEST(JoinedRows, PassesEachPartsChangesThrough)
     EXPECT_EQ(recorder.take(), (QStringList{"-4..4", "+2..2", "~5..5"}));
     EXPECT_EQ(keysOf(joined).remove(QStringLiteral("cards")), "abcxz");
     EXPECT_EQ(joined.index(5).data(title).toString(), "renamed");
+
+    // A part that starts over takes away and brings back its own rows only.
+    QSignalSpy reset(&joined, &QAbstractItemModel::modelReset);
+    middle.setStringList({QStringLiteral("other"), QStringLiteral("cards")});
+    EXPECT_EQ(recorder.take(), (QStringList{"-3..3", "+3..4"}));
+    EXPECT_TRUE(reset.isEmpty());
+    EXPECT_EQ(joined.rowOfKey(QStringLiteral("z")), 6);
+    EXPECT_EQ(joined.rowOfKey(QStringLiteral("c")), 2);
+    EXPECT_EQ(joined.rowOfKey(QStringLiteral("nothing")), -1);
+    EXPECT_EQ(modelkeys::keyAt(&joined, 5), "x");
+    EXPECT_EQ(modelkeys::keyAt(&joined, 3), QString());
 }
