@@ -232,7 +232,7 @@ NavigationPage {
             ButtonBase {
                 id: row
                 y: slot.gap
-                readonly property var modelData: ({id: slot.model.id, title: slot.model.title,
+                readonly property var modelData: ({id: slot.model.id, title: slot.model.listedTitle,
                                                    coverURL: slot.model.coverURL,
                                                    trackCountText: slot.model.trackCountText})
                 readonly property bool adding: sheet.addingId === modelData.id

@@ -3,6 +3,7 @@
 #include "PlaylistDetailViewModel.h"
 #include "StationValue.h"
 
+#include "Platform/Memory.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
 #include "Services/OfflineStore.h"
@@ -13,7 +14,6 @@
 
 using namespace Qt::StringLiterals;
 
-const QString AddToPlaylistSheetModel::UntitledPlaylist = u"پلیلیست"_s;
 
 namespace {
 
@@ -37,7 +37,7 @@ AddToPlaylistSheetModel::AddToPlaylistSheetModel(QObject *parent)
 
 AddToPlaylistSheetModel::AddToPlaylistSheetModel(AuthStore *auth, OfflineStore *offline, APIClient *client,
                                                  QObject *parent)
-    : QObject(parent), m_auth(auth), m_playlists(new PlaylistRows(auth, UntitledPlaylist, this)), m_offline(offline)
+    : QObject(parent), m_auth(auth), m_playlists(PlaylistRows::of(auth)), m_offline(offline)
     , m_client(client)
 {
     Q_ASSERT(m_auth && m_offline && m_client);
@@ -253,4 +253,10 @@ QCoro::Task<bool> AddToPlaylistSheetModel::confirmThenClose(QString text, std::c
         co_return false;
     emit dismissRequested();
     co_return !self.isNull();
+}
+
+AddToPlaylistSheetModel::~AddToPlaylistSheetModel()
+{
+    // A page of thousands of rows: the heap gives their memory back once its items are gone too.
+    Memory::releaseFreedHeapSoon();
 }

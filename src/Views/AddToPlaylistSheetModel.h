@@ -51,11 +51,11 @@ public:
     enum class ListState { SignedOut, EmptyHint, Nothing, Rows };
     Q_ENUM(ListState)
 
-    static const QString UntitledPlaylist; // "پلیلیست"
 
     explicit AddToPlaylistSheetModel(QObject *parent = nullptr);
     // Tests hand in their own; none may be null, all must outlive the model.
     AddToPlaylistSheetModel(AuthStore *auth, OfflineStore *offline, APIClient *client, QObject *parent = nullptr);
+    ~AddToPlaylistSheetModel() override;
 
     const std::optional<Station> &station() const { return m_station; }
     void setStation(const Station &station);

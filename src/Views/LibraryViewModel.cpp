@@ -27,7 +27,7 @@ LibraryViewModel::LibraryViewModel(QObject *parent)
 LibraryViewModel::LibraryViewModel(AuthStore *auth, RadioPlayer *player, OfflineStore *offline, APIClient *client,
                                    QObject *parent)
     : QObject(parent), m_auth(auth), m_player(player), m_offline(offline), m_client(client)
-    , m_playlists(new PlaylistRows(auth, QString(), this))
+    , m_playlists(PlaylistRows::of(auth))
 {
     Q_ASSERT(m_auth && m_player && m_offline && m_client);
     connect(m_auth, &AuthStore::isAuthedChanged, this, &LibraryViewModel::isAuthedChanged);

@@ -1,6 +1,7 @@
 #include "OfflineLibraryViewModel.h"
 #include "NumberTexts.h"
 
+#include "Platform/Memory.h"
 #include "Platform/ByteCountFormatter.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
@@ -209,4 +210,10 @@ void OfflineLibraryViewModel::cancel(const QString &key)
 void OfflineLibraryViewModel::removeAll()
 {
     m_offline->removeAll();
+}
+
+OfflineLibraryViewModel::~OfflineLibraryViewModel()
+{
+    // A page of thousands of rows: the heap gives their memory back once its items are gone too.
+    Memory::releaseFreedHeapSoon();
 }

@@ -57,6 +57,7 @@ public:
     explicit OfflineLibraryViewModel(QObject *parent = nullptr);
     // Tests hand in their own; both must outlive the model.
     OfflineLibraryViewModel(OfflineStore *offline, RadioPlayer *player, QObject *parent = nullptr);
+    ~OfflineLibraryViewModel() override;
 
     Content content() const;
     bool hasEntries() const;

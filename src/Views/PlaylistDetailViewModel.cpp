@@ -48,12 +48,9 @@ PlaylistDetailViewModel::PlaylistDetailViewModel(QObject *parent)
 PlaylistDetailViewModel::PlaylistDetailViewModel(AuthStore *auth, RadioPlayer *player, OfflineStore *offline,
                                                  APIClient *client, QObject *parent)
     : QObject(parent), m_auth(auth), m_player(player), m_offline(offline), m_client(client)
-    , m_rows(new KeyedRows<PlaylistTrack>(
-          {{TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}, {DurationRole, "durationText"},
-           {OfflineKeyRole, "offlineKey"}, {DownloadControlRole, "downloadControl"}, {ProgressRole, "progress"},
-           {PercentRole, "percentText"}, {DownloadErrorRole, "downloadError"}},
-          &PlaylistDetailViewModel::trackIdentifier,
-          [this](const PlaylistTrack &track, int role) { return rowData(track, role); }, this))
+    , m_rows(new TrackRows({{OfflineKeyRole, "offlineKey"}, {DownloadControlRole, "downloadControl"},
+                            {ProgressRole, "progress"}, {PercentRole, "percentText"}, {DownloadErrorRole, "downloadError"}},
+                           [this](const PlaylistTrack &track, int role) { return rowData(track, role); }, this))
 {
     Q_ASSERT(m_auth && m_player && m_offline && m_client);
     watchStores();
@@ -188,15 +185,6 @@ int PlaylistDetailViewModel::rowCount() const
 QVariant PlaylistDetailViewModel::rowData(const PlaylistTrack &t, int role) const
 {
     switch (role) {
-    case TitleRole:
-        return t.title.value_or(u"—"_s);
-    case ArtistRole:
-        return t.artist.value_or(QString());
-    case ArtworkRole:
-        return orUndefined(t.artworkURL ? std::optional<QString>(t.artworkURL)
-                                        : (m_detail ? m_detail->coverURL : std::nullopt));
-    case DurationRole:
-        return NumberTexts::duration(t.duration);
     case OfflineKeyRole:
         return offlineKey(t);
     case DownloadControlRole:
@@ -267,11 +255,10 @@ void PlaylistDetailViewModel::setLoadState(bool loading, std::optional<QString> 
 
 void PlaylistDetailViewModel::setDetail(std::optional<PlaylistDetail> detail)
 {
-    const std::optional<QString> coverBefore = m_detail ? m_detail->coverURL : std::nullopt;
     m_detail = std::move(detail);
-    m_rows->merge(m_detail && m_detail->tracks ? *m_detail->tracks : QList<PlaylistTrack>());
-    if ((m_detail ? m_detail->coverURL : std::nullopt) != coverBefore)
-        m_rows->refreshAll({ArtworkRole});
+    // The playlist's cover stands in for tracks without their own.
+    m_rows->show(m_detail && m_detail->tracks ? *m_detail->tracks : QList<PlaylistTrack>(),
+                 m_detail ? m_detail->coverURL : std::nullopt);
     refreshDownloads();
     emit detailChanged();
     emit downloadStatesChanged();

@@ -2,7 +2,7 @@
 
 #include "Models/APIModels.h"
 #include "Models/Station.h"
-#include "Kit/KeyedRows.h"
+#include "TrackRows.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -109,9 +109,10 @@ public:
     std::optional<QString> coverURL() const;
     bool canPlayAll() const;
     int rowCount() const;
-    enum RowRole { TitleRole = Qt::UserRole + 1, ArtistRole, ArtworkRole, DurationRole, OfflineKeyRole,
-                   DownloadControlRole, ProgressRole, PercentRole, DownloadErrorRole };
-    KeyedRows<PlaylistTrack> *rows() const { return m_rows; }
+    enum RowRole { TitleRole = TrackRows::TitleRole, ArtistRole, ArtworkRole, DurationRole,
+                   OfflineKeyRole = TrackRows::FirstOwnRole, DownloadControlRole, ProgressRole, PercentRole,
+                   DownloadErrorRole };
+    TrackRows *rows() const { return m_rows; }
     DownloadControl downloadControl(int index) const;
     int bottomPadding() const;
 
@@ -127,8 +128,6 @@ public:
 
     // The pseudo-station that plays the playlist from `index`; none without tracks.
     std::optional<Station> stationAt(int index) const;
-    // The path identifier of a playlist track: its id in decimal, else its track id, else empty.
-    static QString trackIdentifier(const PlaylistTrack &track);
     // The text a failed request shows: the error's own description.
     static QString describe(const std::exception &error);
 
@@ -196,7 +195,7 @@ private:
 
     PlaylistSummary m_summary;
     std::optional<PlaylistDetail> m_detail;
-    KeyedRows<PlaylistTrack> *m_rows;
+    TrackRows *m_rows;
     // The download control each row showed when last told.
     struct ShownDownload {
         DownloadControl control;

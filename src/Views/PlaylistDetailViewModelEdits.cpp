@@ -13,13 +13,6 @@
 //   a track:              DELETE, then the detail, then the library
 // A page that goes away meanwhile is not written to; the library reloads still run.
 
-QString PlaylistDetailViewModel::trackIdentifier(const PlaylistTrack &track)
-{
-    if (track.id)
-        return QString::number(*track.id);
-    return track.trackID.value_or(QString());
-}
-
 void PlaylistDetailViewModel::setEditFields(const QString &title, const QString &description)
 {
     m_editTitle = title;
@@ -191,7 +184,7 @@ QCoro::Task<> PlaylistDetailViewModel::runSaveTrackEdit()
     const std::optional<QString> token = m_auth->token();
     if (!m_trackToEdit || !token)
         co_return;
-    const QString identifier = trackIdentifier(*m_trackToEdit);
+    const QString identifier = TrackRows::identifier(*m_trackToEdit);
     if (identifier.isEmpty())
         co_return;
     QPointer<PlaylistDetailViewModel> self(this);
@@ -212,7 +205,7 @@ QCoro::Task<> PlaylistDetailViewModel::runDeleteTrack(std::optional<PlaylistTrac
     const std::optional<QString> token = m_auth->token();
     if (!track || !token)
         co_return;
-    const QString identifier = trackIdentifier(*track);
+    const QString identifier = TrackRows::identifier(*track);
     if (identifier.isEmpty()) {
         setShowDeleteTrackConfirm(false);
         co_return;

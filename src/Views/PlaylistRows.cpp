@@ -3,17 +3,30 @@
 
 #include "Services/AuthStore.h"
 
-PlaylistRows::PlaylistRows(AuthStore *auth, const QString &untitled, QObject *parent)
+using namespace Qt::Literals::StringLiterals;
+
+const QString PlaylistRows::UntitledPlaylist = u"پلیلیست"_s;
+
+PlaylistRows *PlaylistRows::of(AuthStore *auth)
+{
+    if (auto *rows = auth->findChild<PlaylistRows *>(QString(), Qt::FindDirectChildrenOnly))
+        return rows;
+    return new PlaylistRows(auth);
+}
+
+PlaylistRows::PlaylistRows(AuthStore *auth)
     : KeyedRows<PlaylistSummary>(
-          {{IdRole, "id"}, {TitleRole, "title"}, {CoverRole, "coverURL"}, {TrackCountRole, "trackCountText"},
-           {SummaryRole, "summary"}},
+          {{IdRole, "id"}, {TitleRole, "title"}, {ListedTitleRole, "listedTitle"}, {CoverRole, "coverURL"},
+           {TrackCountRole, "trackCountText"}, {SummaryRole, "summary"}},
           [](const PlaylistSummary &p) { return QString::number(p.id); },
-          [untitled](const PlaylistSummary &p, int role) -> QVariant {
+          [](const PlaylistSummary &p, int role) -> QVariant {
               switch (role) {
               case IdRole:
                   return p.id;
               case TitleRole:
-                  return p.title.value_or(untitled);
+                  return p.title.value_or(QString());
+              case ListedTitleRole:
+                  return p.title.value_or(UntitledPlaylist);
               case CoverRole:
                   return p.coverURL ? QVariant(*p.coverURL) : QVariant();
               case TrackCountRole:
@@ -24,7 +37,7 @@ PlaylistRows::PlaylistRows(AuthStore *auth, const QString &untitled, QObject *pa
                   return {};
               }
           },
-          parent)
+          auth)
     , m_auth(auth)
 {
     QObject::connect(m_auth, &AuthStore::playlistsChanged, this, [this] { follow(); });

@@ -1,5 +1,6 @@
 #include "SoundCloudSearchViewModel.h"
 
+#include "Platform/Memory.h"
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
 #include "TypedText.h"
@@ -62,4 +63,10 @@ QCoro::Task<> SoundCloudSearchViewModel::run(QString text)
     else
         setErrorMessage(failure);
     setLoading(false);
+}
+
+SoundCloudSearchViewModel::~SoundCloudSearchViewModel()
+{
+    // A page of thousands of rows: the heap gives their memory back once its items are gone too.
+    Memory::releaseFreedHeapSoon();
 }

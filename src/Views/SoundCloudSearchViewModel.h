@@ -30,6 +30,7 @@ public:
     explicit SoundCloudSearchViewModel(QObject *parent = nullptr);
     // Tests hand in their own; both must outlive the model.
     SoundCloudSearchViewModel(RadioPlayer *player, APIClient *client, QObject *parent = nullptr);
+    ~SoundCloudSearchViewModel() override;
 
     bool searched() const { return m_searched; }
     QString currentGenre() const;

@@ -1,6 +1,7 @@
 #include "StationDetailViewModel.h"
 
 #include "NumberTexts.h"
+#include "TrackRows.h"
 #include "StationValue.h"
 
 #include "Platform/Memory.h"
@@ -23,26 +24,7 @@ StationDetailViewModel::StationDetailViewModel(QObject *parent)
 StationDetailViewModel::StationDetailViewModel(RadioPlayer *player, OfflineStore *offline,
                                                APIClient *client, QObject *parent)
     : QObject(parent), m_player(player), m_offline(offline), m_client(client)
-    , m_rows(new KeyedRows<PlaylistTrack>(
-          {{TitleRole, "title"}, {ArtistRole, "artist"}, {ArtworkRole, "artworkURL"}, {DurationRole, "durationText"}},
-          [](const PlaylistTrack &t) { return t.id ? QString::number(*t.id) : t.trackID.value_or(QString()); },
-          [this](const PlaylistTrack &t, int role) -> QVariant {
-              switch (role) {
-              case TitleRole:
-                  return t.title.value_or(QStringLiteral("—"));
-              case ArtistRole:
-                  return t.artist.value_or(QString());
-              case ArtworkRole: {
-                  const std::optional<QString> artwork = t.artworkURL ? t.artworkURL : displayed().artworkURL;
-                  return artwork ? QVariant(*artwork) : QVariant();
-              }
-              case DurationRole:
-                  return NumberTexts::duration(t.duration);
-              default:
-                  return {};
-              }
-          },
-          this))
+    , m_rows(new TrackRows(this))
 {
     Q_ASSERT(m_player && m_offline && m_client);
     watchPlayer();
@@ -113,14 +95,9 @@ int StationDetailViewModel::rowCount() const
 
 void StationDetailViewModel::showDisplayed()
 {
-    const Station &s = displayed();
-    m_rows->merge(s.tracks ? *s.tracks : QList<PlaylistTrack>());
     // The station's artwork stands in for tracks without their own.
-    const std::optional<QString> artwork = s.artworkURL;
-    if (artwork != m_shownArtwork) {
-        m_shownArtwork = artwork;
-        m_rows->refreshAll({ArtworkRole});
-    }
+    const Station &s = displayed();
+    m_rows->show(s.tracks ? *s.tracks : QList<PlaylistTrack>(), s.artworkURL);
 }
 
 StationDetailViewModel::Content StationDetailViewModel::content() const

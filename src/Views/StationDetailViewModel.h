@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Models/Station.h"
-#include "Kit/KeyedRows.h"
+#include "TrackRows.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -72,8 +72,8 @@ public:
     QString displayName() const { return displayed().displayName(); }
     QString trackCountText() const;
     int rowCount() const;
-    enum RowRole { TitleRole = Qt::UserRole + 1, ArtistRole, ArtworkRole, DurationRole };
-    KeyedRows<PlaylistTrack> *rows() const { return m_rows; }
+    enum RowRole { TitleRole = TrackRows::TitleRole, ArtistRole, ArtworkRole, DurationRole };
+    TrackRows *rows() const { return m_rows; }
     bool isLoading() const { return m_isLoading; }
     Content content() const;
     int currentRow() const;
@@ -130,8 +130,7 @@ private:
 
     Station m_station;
     std::optional<Station> m_hydrated;
-    KeyedRows<PlaylistTrack> *m_rows;
-    std::optional<QString> m_shownArtwork;
+    TrackRows *m_rows;
     bool m_isLoading = false;
     // What the player showed last, to notify only on real changes.
     int m_lastCurrentRow = -1;

@@ -1,5 +1,6 @@
 #include "AddToPlaylistSheetModel.h"
 #include "LibraryViewModel.h"
+#include "PlaylistRows.h"
 #include "ShellFixture.h"
 
 #include <QJsonDocument>
@@ -244,6 +245,29 @@ TEST_F(LibraryTab, SheetShowsWhatItCanOffer)
     auto reload = auth->loadLibrary();
     EXPECT_EQ(model->listState(), ListState::Nothing);
     QCoro::waitFor(std::move(reload));
+}
+
+// The playlists grid and the add-to-playlist sheet show one set of rows, which a change of the
+// store reaches once and which outlives the sheet.
+TEST_F(LibraryTab, TheGridAndTheSheetShowTheSameRows)
+{
+    signIn();
+    auto grid = library();
+    QAbstractItemModel *rows = nullptr;
+    {
+        auto added = sheet(liveStation());
+        rows = added->playlists();
+        EXPECT_EQ(grid->playlists(), rows);
+    }
+    ASSERT_EQ(rows, library()->playlists());
+    QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
+    ASSERT_TRUE(runTask(client->createPlaylist(QStringLiteral("میکس"), *auth->token())).ok());
+    runTask(auth->loadLibrary());
+    EXPECT_EQ(inserted.count(), 1);
+    const QHash<int, QByteArray> roles = rows->roleNames();
+    const int row = inserted.at(0).at(1).toInt();
+    EXPECT_EQ(rows->index(row, 0).data(roles.key("title")).toString(), QStringLiteral("میکس"));
+    EXPECT_EQ(rows->index(row, 0).data(roles.key("listedTitle")).toString(), QStringLiteral("میکس"));
 }
 
 TEST_F(LibraryTab, AddSendsTheCurrentTrackThenReloadsAndCloses)

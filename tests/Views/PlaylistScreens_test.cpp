@@ -265,9 +265,9 @@ TEST_F(PlaylistScreens, TrackIdentifierPrefersTheIdAndStaysOneSegment)
     both.trackID = QStringLiteral("lib-x");
     PlaylistTrack textual;
     textual.trackID = QStringLiteral("a/b?c#d");
-    EXPECT_EQ(PlaylistDetailViewModel::trackIdentifier(both), QStringLiteral("42"));
-    EXPECT_EQ(PlaylistDetailViewModel::trackIdentifier(textual), QStringLiteral("a/b?c#d"));
-    EXPECT_EQ(PlaylistDetailViewModel::trackIdentifier(PlaylistTrack()), QString());
+    EXPECT_EQ(TrackRows::identifier(both), QStringLiteral("42"));
+    EXPECT_EQ(TrackRows::identifier(textual), QStringLiteral("a/b?c#d"));
+    EXPECT_EQ(TrackRows::identifier(PlaylistTrack()), QString());
 
     // A server-given track id addresses one resource: both PUT paths and the DELETE go through the
     // client's segment encoding.
