@@ -12,12 +12,16 @@
 // waiting for its artwork: the second pass asks again only for what the artwork cache had to
 // drop (≤ the first pass's requests less the pictures held, plus two screens). With artwork
 // answered 0.3 s late, a fast scroll down and back: the rows in view show their artwork within
-// 2 s of the scroll's end. Last, a playlist of 16,000 tracks opened and closed 20 times: the
-// process grows by ≤ 40 MB over what it was after the first time.
+// 2 s of the scroll's end. A station's 20,000 tracks reloaded in another order (the first to the
+// end, then reversed): each pause ≤ 100 ms, and the focus stays on its track. Last, a playlist of
+// 16,000 tracks opened and closed 20 times: the process grows by ≤ 40 MB over what it was after
+// the first time.
 //     bench_long_lists [--quick] [screen...]   (--quick: 10 and 1,000 items only, no 16,000
 //                                               cycles; a screen by a part of its name, e.g.
-//                                               "station"; "cycles" for the open/close cycles)
+//                                               "station"; "cycles" for the open/close cycles,
+//                                               "reordered" for the reloads in another order)
 #include "ArtworkPicture.h"
+#include "StationDetailViewModel.h"
 #include "Platform/Memory.h"
 #include "Services/APIClient.h"
 #include "Services/AuthStore.h"
@@ -344,6 +348,94 @@ FastScroll measureFastScroll()
     return result;
 }
 
+struct Reorder {
+    bool ok = false;
+    double firstToEndMs = 0;
+    double reversedMs = 0;
+    bool focusKept = false;
+};
+
+// The track row (its index) holding the focus; -1 when none does.
+int focusedTrackRow(QQuickWindow *window)
+{
+    for (QQuickItem *item = window->activeFocusItem(); item; item = item->parentItem()) {
+        const QString name = item->objectName();
+        if (name.startsWith(QLatin1String("trackRow")))
+            return name.mid(8).toInt();
+    }
+    return -1;
+}
+
+// A station's page of `count` tracks, the focus on a track in the middle, reloaded with the first
+// track at the end and then reversed.
+Reorder measureReorder(int count)
+{
+    Reorder result;
+    Station station;
+    station.genre = QStringLiteral("bench-reorder");
+    station.serverName = QStringLiteral("Reorder");
+    station.source = QStringLiteral("radio");
+    QList<PlaylistTrack> tracks;
+    tracks.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        PlaylistTrack track;
+        track.id = i + 1;
+        track.title = QStringLiteral("Track %1").arg(i + 1);
+        track.duration = 180;
+        tracks.append(track);
+    }
+    station.tracks = tracks;
+    auto engine = quickhost::makeEngine();
+    quickhost::HostedScreen hosted = quickhost::HostedScreen::loadText(
+        *engine,
+        "import QtQuick\nimport Melodrift\n"
+        "NavigationStack { initialItem: NavigationPage { navigationTitle: \"root\" }\n"
+        "  Component.onCompleted: push(Qt.resolvedUrl(\"qrc:/Melodrift/StationDetailView.qml\"),"
+        " { station: { genre: \"bench-reorder\", server_name: \"Reorder\", source: \"radio\" } }) }",
+        {}, QSize(430, WindowHeight));
+    QQuickItem *root = hosted.isValid() ? hosted.window()->contentItem() : nullptr;
+    StationDetailViewModel *model = nullptr;
+    if (root && quickhost::waitFor([&] {
+            model = quickhost::findBelow<StationDetailViewModel>(root);
+            return model != nullptr;
+        }, 30000))
+        model->setStation(station);
+    QQuickItem *list = nullptr;
+    if (model && quickhost::waitFor([&] {
+            list = quickhost::visibleNamed(root, QStringLiteral("listView"));
+            return list && quickhost::visibleNamed(list, QStringLiteral("trackRow0"));
+        }, 60000)) {
+        const int middle = count / 4;
+        QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, middle), Q_ARG(QVariant, 0));
+        quickhost::settle(300);
+        result.ok = focusedTrackRow(hosted.window()) == middle;
+        PauseMeter meter;
+        const auto reload = [&](const QList<PlaylistTrack> &order, int focusedAt) {
+            Station reordered = station;
+            reordered.tracks = order;
+            meter.reset();
+            model->setStation(reordered);
+            quickhost::waitFor([&] { return focusedTrackRow(hosted.window()) == focusedAt; }, 2000);
+            quickhost::settle(300);
+            const double pause = meter.longestMs();
+            result.focusKept = focusedTrackRow(hosted.window()) == focusedAt;
+            return pause;
+        };
+        QList<PlaylistTrack> firstToEnd = tracks;
+        firstToEnd.move(0, count - 1);
+        result.firstToEndMs = reload(firstToEnd, middle - 1);
+        const bool keptFirst = result.focusKept;
+        QList<PlaylistTrack> reversed = firstToEnd;
+        std::reverse(reversed.begin(), reversed.end());
+        result.reversedMs = reload(reversed, count - middle);
+        result.focusKept = keptFirst && result.focusKept;
+    }
+    hosted = quickhost::HostedScreen();
+    engine.reset();
+    quickhost::settle(100);
+    return result;
+}
+
 struct Cycles {
     bool ok = false;
     double afterFirstMb = 0;
@@ -470,6 +562,19 @@ int main(int argc, char **argv)
                     " scroll, %d artwork requests\n", f.showMs, f.requests);
         if (!f.ok || f.showMs > 2000) {
             std::printf("  MISSED: the rows in view showed their artwork %.0f ms after the scroll > 2000\n", f.showMs);
+            missed = true;
+        }
+    }
+    if (wanted(QStringLiteral("a station's track list, reload reordered"))) {
+        const int count = quick ? 1000 : 20000;
+        const Reorder r = measureReorder(count);
+        std::printf("reload reordered, %d tracks: first to the end %.1f ms, reversed %.1f ms, focus %s\n", count,
+                    r.firstToEndMs, r.reversedMs, r.focusKept ? "kept on its track" : "LOST");
+        if (!r.ok || r.firstToEndMs > 100 || r.reversedMs > 100 || !r.focusKept) {
+            std::printf("  MISSED: %s\n", !r.ok ? "the list never showed"
+                                         : !r.focusKept ? "the focus left its track"
+                                                        : qPrintable(QStringLiteral("a reload paused %1 ms > 100")
+                                                                         .arg(std::max(r.firstToEndMs, r.reversedMs), 0, 'f', 0)));
             missed = true;
         }
     }

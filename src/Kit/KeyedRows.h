@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <utility>
+#include <vector>
 
 // The rows of a list, one item each, known by a key the item carries (a playlist's id, a station's
 // genre, a track's id). Every change is told row by row: merge() takes the whole new list (a reload,
@@ -81,32 +82,46 @@ public:
     // and only the others move.
     void merge(const QList<T> &items)
     {
-        const QList<QString> keys = uniqueKeys(items);
+        QList<QString> keys;
+        keys.reserve(items.size());
+        for (const T &item : items)
+            keys.append(m_keyOf(item));
+        if (keys == m_keys) {
+            reportChangedItems(items);
+            return;
+        }
+        // Each key's new row; a list that repeats a key has its repeats keyed apart first. (One
+        // hash lookup for each new and each old row: hashing is what a long merge costs.)
         QHash<QString, int> newRow;
-        newRow.reserve(keys.size());
-        for (int i = 0; i < keys.size(); ++i)
-            newRow.insert(keys.at(i), i);
+        if (!indexKeys(keys, newRow)) {
+            makeUnique(keys);
+            newRow.clear();
+            indexKeys(keys, newRow);
+        }
 
         // The plan first: what goes, what stays in order, what moves, what comes.
+        std::vector<int> newOfOld(m_keys.size(), -1); // each row's new row; -1 for a row gone
+        std::vector<bool> kept(keys.size(), false);   // whether a new row's item is among the rows
         int changes = 0;
-        QList<int> keptOrder; // the new row of each row that stays, in the rows' order
-        keptOrder.reserve(std::min(m_keys.size(), keys.size()));
-        QSet<QString> present;
-        present.reserve(m_keys.size());
         for (int row = 0; row < m_keys.size(); ++row) {
             const auto found = newRow.constFind(m_keys.at(row));
             if (found == newRow.cend()) {
-                if (row == 0 || newRow.contains(m_keys.at(row - 1)))
+                if (row == 0 || newOfOld.at(row - 1) >= 0)
                     ++changes; // a run of rows gone starts here
                 continue;
             }
-            keptOrder.append(found.value());
-            present.insert(m_keys.at(row));
+            newOfOld[row] = found.value();
+            kept[found.value()] = true;
         }
-        const QList<bool> inOrder = longestIncreasingRun(keptOrder);
+        QList<int> order; // the new row of each row that stays, in the rows' order
+        order.reserve(newOfOld.size());
+        for (const int at : std::as_const(newOfOld))
+            if (at >= 0)
+                order.append(at);
+        const std::vector<bool> inOrder = longestIncreasingRun(order);
         changes += int(std::count(inOrder.cbegin(), inOrder.cend(), false));
         for (int i = 0; i < keys.size(); ++i)
-            if (!present.contains(keys.at(i)) && (i == 0 || present.contains(keys.at(i - 1))))
+            if (!kept.at(i) && (i == 0 || kept.at(i - 1)))
                 ++changes; // a run of new rows starts here
         if (changes > ResetAboveChanges) {
             beginResetModel();
@@ -118,10 +133,10 @@ public:
 
         // Rows gone, a run at a time from the end.
         for (int row = int(m_keys.size()) - 1; row >= 0; --row) {
-            if (newRow.contains(m_keys.at(row)))
+            if (newOfOld.at(row) >= 0)
                 continue;
             const int last = row;
-            while (row > 0 && !newRow.contains(m_keys.at(row - 1)))
+            while (row > 0 && newOfOld.at(row - 1) < 0)
                 --row;
             beginRemoveRows({}, row, last);
             m_keys.remove(row, last - row + 1);
@@ -130,25 +145,25 @@ public:
         }
 
         // The rows out of order, in their new order, each to just after the row that comes before
-        // it in the new order (which stands where it belongs already).
-        QList<QString> movers;
-        for (int row = 0; row < m_keys.size(); ++row)
+        // it in the new order (which stands where it belongs already). `order` follows the rows.
+        QList<int> movers;
+        for (int row = 0; row < order.size(); ++row)
             if (!inOrder.at(row))
-                movers.append(m_keys.at(row));
-        std::sort(movers.begin(), movers.end(),
-                  [&](const QString &a, const QString &b) { return newRow.value(a) < newRow.value(b); });
-        for (const QString &key : std::as_const(movers)) {
-            QString before;
-            for (int i = newRow.value(key) - 1; i >= 0 && before.isEmpty(); --i)
-                if (present.contains(keys.at(i)))
-                    before = keys.at(i);
-            const int from = int(m_keys.indexOf(key));
-            const int to = before.isEmpty() ? 0 : int(m_keys.indexOf(before)) + 1;
+                movers.append(order.at(row));
+        std::sort(movers.begin(), movers.end());
+        for (const int at : std::as_const(movers)) {
+            int before = at - 1;
+            while (before >= 0 && !kept.at(before))
+                --before;
+            const int from = int(order.indexOf(at));
+            const int to = before < 0 ? 0 : int(order.indexOf(before)) + 1;
             if (to == from || to == from + 1)
                 continue;
+            const int landing = to > from ? to - 1 : to;
             beginMoveRows({}, from, from, {}, to);
-            m_keys.move(from, to > from ? to - 1 : to);
-            m_items.move(from, to > from ? to - 1 : to);
+            m_keys.move(from, landing);
+            m_items.move(from, landing);
+            order.move(from, landing);
             endMoveRows();
         }
 
@@ -156,8 +171,8 @@ public:
         // item changed.
         QList<int> changed;
         for (int i = 0; i < keys.size();) {
-            if (i < m_keys.size() && m_keys.at(i) == keys.at(i)) {
-                if (!(m_same ? m_same(m_items.at(i), items.at(i)) : m_items.at(i) == items.at(i))) {
+            if (kept.at(i)) {
+                if (!same(m_items.at(i), items.at(i))) {
                     m_items[i] = items.at(i);
                     changed.append(i);
                 }
@@ -165,7 +180,7 @@ public:
                 continue;
             }
             int end = i;
-            while (end + 1 < keys.size() && !present.contains(keys.at(end + 1)))
+            while (end + 1 < keys.size() && !kept.at(end + 1))
                 ++end;
             beginInsertRows({}, i, end);
             m_keys.insert(i, end - i + 1, QString());
@@ -190,10 +205,10 @@ public:
 
 private:
     // Which of `values` (distinct) belong to a longest increasing run of them, in O(n log n).
-    static QList<bool> longestIncreasingRun(const QList<int> &values)
+    static std::vector<bool> longestIncreasingRun(const QList<int> &values)
     {
-        QList<int> tails;                        // per length, the index of the smallest last value
-        QList<int> previous(values.size(), -1); // per index, the one before it in its run
+        QList<int> tails;                              // per length, the index of the smallest last value
+        std::vector<int> previous(values.size(), -1); // per index, the one before it in its run
         for (int i = 0; i < values.size(); ++i) {
             const auto at = std::lower_bound(tails.begin(), tails.end(), values.at(i),
                                              [&](int index, int value) { return values.at(index) < value; });
@@ -204,20 +219,45 @@ private:
             else
                 *at = i;
         }
-        QList<bool> member(values.size(), false);
+        std::vector<bool> member(values.size(), false);
         for (int i = tails.isEmpty() ? -1 : tails.last(); i >= 0; i = previous.at(i))
             member[i] = true;
         return member;
     }
 
-    QList<QString> uniqueKeys(const QList<T> &items) const
+    bool same(const T &a, const T &b) const { return m_same ? m_same(a, b) : a == b; }
+
+    // The rows keep their keys: tell those whose item differs.
+    void reportChangedItems(const QList<T> &items)
     {
-        QList<QString> keys;
-        keys.reserve(items.size());
-        for (const T &item : items)
-            keys.append(m_keyOf(item));
-        // The first item of each key keeps it; a repeat takes the next "key\x1f<n>" that no item
-        // carries and no earlier repeat took, so a server's own "key\x1f2" cannot meet a made one.
+        QList<int> changed;
+        for (int row = 0; row < items.size(); ++row) {
+            if (!same(m_items.at(row), items.at(row))) {
+                m_items[row] = items.at(row);
+                changed.append(row);
+            }
+        }
+        reportRuns(changed, {});
+    }
+
+    // Fills `rows` with each key's row; false when a key repeats.
+    static bool indexKeys(const QList<QString> &keys, QHash<QString, int> &rows)
+    {
+        rows.reserve(keys.size());
+        for (int i = 0; i < keys.size(); ++i) {
+            const qsizetype before = rows.size();
+            int &row = rows[keys.at(i)];
+            if (rows.size() == before)
+                return false;
+            row = i;
+        }
+        return true;
+    }
+
+    // The first item of each key keeps it; a repeat takes the next "key\x1f<n>" that no item
+    // carries and no earlier repeat took, so a server's own "key\x1f2" cannot meet a made one.
+    static void makeUnique(QList<QString> &keys)
+    {
         QSet<QString> taken(keys.cbegin(), keys.cend());
         QHash<QString, int> nextNumber;
         QSet<QString> firstSeen;
@@ -236,7 +276,6 @@ private:
             taken.insert(made);
             key = made;
         }
-        return keys;
     }
 
     // dataChanged for each run of consecutive rows among `rows` (ascending).

@@ -90,7 +90,12 @@ ListView {
     property bool lastControlShowedFocus: false
     property int lastPlace: 0
     property string lastKey: ""
+    // The model's key of the row that last held the focus, so the focus finds its item again after
+    // the model started over (a reload in a new order) or the row was taken out and put back.
+    property string lastRowKey: ""
     property bool focusWasInside: false
+    // The current row when the model started over: where the focus goes when its item is gone.
+    property int indexBeforeReset: -1
 
     // The `itemKey` of the nearest item holding `item` that declares one; "" when none.
     function keyOf(item) {
@@ -124,19 +129,58 @@ ListView {
         return true
     }
 
-    // The row holding the focus went (its item was removed), or its control was disabled: the
-    // list made the row now at its index current and gave the focus to that row's root. Hand it
-    // to the control that had it when it is still there, else to the control at its place in the
+    // The row of the model keyed `key` (a row's own key, or an item's in a row of several); -1.
+    function rowOfKey(key) {
+        return key !== "" && model && typeof model === "object" ? ModelKeys.rowOfKey(model, key) : -1
+    }
+    function keyAtRow(index) {
+        return model && typeof model === "object" ? ModelKeys.keyAt(model, index) : ""
+    }
+
+    // The row holding the focus went (its item was removed, or the model started over), or its
+    // control was disabled: the list made the row now at its index current and gave the focus to
+    // that row's root, or kept it itself. Hand it to the control that had it when it is still
+    // there, else to its item wherever that is now, else to the control at its place in the
     // current row (the next item, or the previous one after the last), else to the header.
     function restoreFocus() {
-        if (!holdsRowItself(Window.activeFocusItem))
+        const focused = Window.activeFocusItem
+        if (!holdsRowItself(focused) && focused !== view)
             return
-        if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl))
+        const before = indexBeforeReset
+        indexBeforeReset = -1
+        if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl)) {
             lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
-        else if (focusKeyed(lastKey))
             return
-        else if (currentIndex < 0 || !focusRow(Math.min(currentIndex, count - 1), lastPlace))
+        }
+        if (focusKeyed(lastKey))
+            return
+        const moved = rowOfKey(lastKey !== "" ? lastKey : lastRowKey)
+        if (moved >= 0 && focusRow(moved, lastKey !== "" ? 0 : lastPlace)) {
+            focusKeyed(lastKey)
+            return
+        }
+        const index = before >= 0 ? before : currentIndex
+        if (index < 0 || !focusRow(Math.min(index, count - 1), lastPlace))
             enter()
+    }
+
+    Connections {
+        target: view.model && typeof view.model === "object" ? view.model : null
+        ignoreUnknownSignals: true
+        function onModelAboutToBeReset() {
+            if (view.focusWasInside)
+                view.indexBeforeReset = view.currentIndex
+        }
+        // Straight to where the focused item is now, so the rows are built there only.
+        function onModelReset() {
+            if (!view.focusWasInside)
+                return
+            const row = view.rowOfKey(view.lastKey !== "" ? view.lastKey : view.lastRowKey)
+            if (row >= 0) {
+                view.positionViewAtIndex(row, ListView.Contain)
+                view.currentIndex = row
+            }
+        }
     }
 
     Connections {
@@ -145,7 +189,8 @@ ListView {
             const focused = view.Window.activeFocusItem
             const wasInside = view.focusWasInside
             view.focusWasInside = focused !== null && view.inside(focused)
-            if (view.holdsRowItself(focused)) {
+            // The control holding the focus went, and the focus fell to its row or to the list.
+            if (view.holdsRowItself(focused) || (focused === view && wasInside)) {
                 if (wasInside)
                     Qt.callLater(view.restoreFocus)
                 return
@@ -156,6 +201,7 @@ ListView {
                 view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
                 view.lastPlace = view.isRow(row) ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
                 view.lastKey = view.keyOf(focused)
+                view.lastRowKey = view.isRow(row) ? view.keyAtRow(row.index) : ""
             }
             // However the focus came into a row (a click, a control's own move), that row is the
             // current one and stays built while scrolled away.

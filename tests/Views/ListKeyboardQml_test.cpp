@@ -10,10 +10,14 @@
 #include "support/StandInServer.h"
 #include "support/TaskOutcome.h"
 #include "SignedInQmlFixture.h"
+#include "StationDetailViewModel.h"
+#include "Kit/FocusLanding.h"
 
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 // The keyboard through every long list, in a live window against a stand-in serving a few
 // thousand items per list (66 stations on the home grid, a hundred downloads offline): Tab and Backtab retrace each other whatever is built, a list is entered
@@ -234,6 +238,53 @@ TEST_F(ListKeyboardQml, TheFocusedCardFollowsItsPlaylist)
             ASSERT_TRUE(holder) << qPrintable(describe(focused()));
             EXPECT_EQ(holder->property("itemKey").toString(), key);
         }
+    }
+}
+
+// A station's track list reloaded in another order: the focused track keeps the focus wherever it
+// goes, whether the rows move (the first track sent to the end) or start over (all reversed).
+TEST_F(ListKeyboardQml, TheFocusedTrackFollowsItThroughAReloadInAnotherOrder)
+{
+    loadQml(stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/StationDetailView.qml\"), { station: { genre: "
+                      "\"reorder\", server_name: \"Reorder\", source: \"radio\" } })"));
+    QMetaObject::invokeMethod(hosted.screen(), "open");
+    StationDetailViewModel *model = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (model = findBelow<StationDetailViewModel>(root())) != nullptr; }));
+    constexpr int Tracks = 300;
+    Station station = model->station();
+    QList<PlaylistTrack> tracks;
+    for (int i = 0; i < Tracks; ++i) {
+        PlaylistTrack track;
+        track.id = i + 1;
+        track.title = QStringLiteral("آهنگ %1").arg(i + 1);
+        tracks << track;
+    }
+    station.tracks = tracks;
+    model->setStation(station);
+    QQuickItem *list = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (list = visibleNamed(root(), QStringLiteral("listView")))
+                                     && visibleNamed(list, QStringLiteral("trackRow0")); }));
+    const auto focusedTrack = [&] {
+        QQuickItem *row = rowOf(focused(), list);
+        return row ? row->property("title").toString() : QString();
+    };
+    QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, 120), Q_ARG(QVariant, 0));
+    ASSERT_EQ(focusedTrack(), QStringLiteral("آهنگ 121"));
+    struct Reload { const char *what; std::function<void(QList<PlaylistTrack> &)> reorder; int row; };
+    const Reload reloads[] = {
+        {"the first to the end", [](QList<PlaylistTrack> &t) { t.move(0, t.size() - 1); }, 119},
+        {"reversed", [](QList<PlaylistTrack> &t) { std::reverse(t.begin(), t.end()); }, Tracks - 1 - 119},
+    };
+    for (const Reload &reload : reloads) {
+        SCOPED_TRACE(reload.what);
+        reload.reorder(tracks);
+        station.tracks = tracks;
+        model->setStation(station);
+        // On the track's control, showing its ring, as before the reload.
+        EXPECT_TRUE(waitFor([&] {
+            return focusedTrack() == QStringLiteral("آهنگ 121") && FocusLanding::keyboardFocused(focused());
+        })) << qPrintable(describe(focused()));
+        EXPECT_EQ(rowOf(focused(), list)->property("index").toInt(), reload.row);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QSize>
 #include <QStringList>
 #include <QUrl>
@@ -35,6 +36,18 @@ public:
 // An engine set up as the application's: the Basic controls style, the application font, the
 // Melodrift module imported from qrc:/.
 std::unique_ptr<QQmlEngine> makeEngine();
+
+// The first object of type T held by `item` or an item below it (a screen's model, say).
+template <typename T>
+T *findBelow(QQuickItem *item)
+{
+    if (T *found = item->findChild<T *>(QString(), Qt::FindDirectChildrenOnly))
+        return found;
+    for (QQuickItem *child : item->childItems())
+        if (T *found = findBelow<T>(child))
+            return found;
+    return nullptr;
+}
 
 // The first visible item below `root` with that object name (delegates and popups included).
 QQuickItem *visibleNamed(QQuickItem *root, const QString &name);
