@@ -5,7 +5,8 @@
 # With a name prefix only the shots whose names start with it are made ("app-").
 # Each shot is one line of `shots` below: a file name, then melodrift-screenshot's arguments
 # (--screen <module file> or --qml <host file>, --set name=value, --size WxH, --wait ms,
-# --script METHOD:PATH:STATUS[:DELAY_MS], --args <launch arguments, comma-separated>, --backend-down).
+# --script METHOD:PATH:STATUS[:DELAY_MS], --args <launch arguments, comma-separated>, --backend-down,
+# --keys <keys pressed after the wait, comma-separated>).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -86,10 +87,15 @@ shots=(
   "full-player-no-station        --qml tests/screens/AppScene.qml --set showFullPlayer=true --wait 2500"
   "full-player-no-station-compact --qml tests/screens/AppScene.qml --set showFullPlayer=true --size 430x700 --wait 2500"
   "full-player-wide              --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --size 900x800 --wait 5000"
+  "full-player-desktop           --qml tests/screens/AppScene.qml --set playGenre=persian --set showFullPlayer=true --size 1280x800 --wait 5000"
   "a11y-focus-chip           --qml tests/screens/KeyboardFocusScene.qml --set focusName=chip0 --wait 2000"
   "a11y-focus-card           --qml tests/screens/KeyboardFocusScene.qml --set focusName=station_tehran-live --set playGenre=tehran-live --wait 4000"
   "a11y-focus-account        --qml tests/screens/KeyboardFocusScene.qml --set focusName=accountButton --wait 2000"
   "a11y-focus-mini-bar       --qml tests/screens/KeyboardFocusScene.qml --set focusName=playPauseButton --set playGenre=jazz --wait 4000"
+  "a11y-ring-sheet-close     --qml tests/screens/AccountScene.qml --wait 800 --keys Tab"
+  "a11y-ring-track-row       --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --wait 1500 --keys Tab,Tab,Tab,Tab"
+  "a11y-ring-delete-track    --qml tests/screens/LibraryScene.qml --sign-in demo:demo1234 --set playlistId=1 --wait 1500 --keys Tab,Tab,Tab,Tab,Delete"
+  "a11y-ring-save-entry      --qml tests/screens/SaveDialogScene.qml --wait 800 --keys Tab,Tab,Tab"
   "account-login             --qml tests/screens/AccountScene.qml --wait 800"
   "account-login-filled      --qml tests/screens/AccountScene.qml --set shot=login-filled --wait 800"
   "account-login-disabled    --qml tests/screens/AccountScene.qml --set shot=login-disabled --wait 800"

@@ -71,16 +71,22 @@ Popup {
         else if (!requested && visible)
             close()
     }
-    onAboutToShow: chosen = false
+    // Asked for from the keyboard: the focus shows.
+    property bool openedByKeyboard: false
+    onAboutToShow: {
+        chosen = false
+        openedByKeyboard = FocusLanding.keyboardFocused(dialog.parent)
+    }
     onOpened: {
+        const reason = openedByKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason
         for (let i = 0; i < fieldColumn.children.length; ++i) {
             const field = fieldColumn.children[i]
             if (field.visible && field.activeFocusOnTab) {
-                field.forceActiveFocus()
+                field.forceActiveFocus(reason)
                 return
             }
         }
-        acceptButton.forceActiveFocus()
+        acceptButton.forceActiveFocus(reason)
     }
     onAboutToHide: {
         if (!chosen)
@@ -142,6 +148,9 @@ Popup {
 
             PlainButton {
                 objectName: "cancelButton"
+                // It runs to the dialog's edges: the ring inside its own.
+                focusRing.gap: -4
+                focusRing.horizontalGap: -4
                 width: (parent.width - 1) / 2
                 height: parent.height
                 text: dialog.cancelText
@@ -161,6 +170,9 @@ Popup {
             PlainButton {
                 id: acceptButton
                 objectName: "acceptButton"
+                // It runs to the dialog's edges: the ring inside its own.
+                focusRing.gap: -4
+                focusRing.horizontalGap: -4
                 width: (parent.width - 1) / 2
                 height: parent.height
                 text: dialog.acceptText

@@ -29,6 +29,8 @@ Popup {
 
     readonly property bool requested: presenter !== null && flag !== "" && Boolean(presenter[flag])
     property bool chosen: false
+    // Asked for from the keyboard (Delete on a row, a menu chosen with Enter): the focus shows.
+    property bool openedByKeyboard: false
 
     // While it is open, what lies under it is not exposed to assistive technology.
     readonly property ModalCover modalCover: ModalCover {
@@ -58,8 +60,11 @@ Popup {
         else if (!requested && visible)
             close()
     }
-    onAboutToShow: chosen = false
-    onOpened: cancelButton.forceActiveFocus()
+    onAboutToShow: {
+        chosen = false
+        openedByKeyboard = FocusLanding.keyboardFocused(dialog.parent)
+    }
+    onOpened: cancelButton.forceActiveFocus(openedByKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
     onAboutToHide: {
         if (!chosen)
             cancelled()
@@ -114,6 +119,9 @@ Popup {
         Rectangle { width: parent.width; height: 1; color: Theme.separator }
         PlainButton {
             objectName: "destructiveButton"
+            // It runs to the dialog's edges: the ring inside its own.
+            focusRing.gap: -4
+            focusRing.horizontalGap: -4
             width: parent.width
             topPadding: 13
             bottomPadding: 13
@@ -138,6 +146,9 @@ Popup {
         PlainButton {
             id: cancelButton
             objectName: "cancelButton"
+            // It runs to the dialog's edges: the ring inside its own.
+            focusRing.gap: -4
+            focusRing.horizontalGap: -4
             width: parent.width
             topPadding: 13
             bottomPadding: 13

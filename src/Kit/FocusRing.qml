@@ -9,6 +9,10 @@ import Melodrift
 //     Item { activeFocusOnTab: true; FocusRing { radius: 14 } }
 // A scrolling area that keeps its lower edge covered (the mini player bar) can say by how much
 // with a `focusBottomInset` property; the ring keeps the target above it.
+// The ring goes around the control, clear of its text: a control whose text runs to its side edges
+// (a text button, a row) widens it with `horizontalGap`, as glyphs reach a pixel or two past their
+// advance. A control that fills a clipped area (a list's row, a dialog's full-width button) draws
+// it inside its edges with a negative gap, so that no side of it is cut off.
 Rectangle {
     id: ring
 
@@ -16,14 +20,15 @@ Rectangle {
     // Shown for keyboard focus: a control's visualFocus, else any active focus.
     readonly property bool shown: target !== null
                                   && (target.visualFocus !== undefined ? target.visualFocus : target.activeFocus)
-    // How far the ring stands outside the target.
+    // How far the ring stands outside the target: above and below, and at the sides.
     property real gap: 3
+    property real horizontalGap: gap
     // Room kept around the target when scrolling it into view.
     property real scrollMargin: 12
 
-    x: target && target !== parent ? target.mapToItem(parent, 0, 0).x - gap : -gap
+    x: target && target !== parent ? target.mapToItem(parent, 0, 0).x - horizontalGap : -horizontalGap
     y: target && target !== parent ? target.mapToItem(parent, 0, 0).y - gap : -gap
-    width: (target ? target.width : 0) + 2 * gap
+    width: (target ? target.width : 0) + 2 * horizontalGap
     height: (target ? target.height : 0) + 2 * gap
     z: 1000
     visible: shown

@@ -34,6 +34,16 @@ ListView {
     clip: true
     activeFocusOnTab: true
     keyNavigationEnabled: false
+
+    // A header that grows or shrinks while the list rests at its top (what it shows loads, a text
+    // wraps once the width is known) leaves the list at its top: Qt keeps the old position, which
+    // then lies inside the header, and the page would open scrolled.
+    property real restingOriginY: 0
+    onOriginYChanged: {
+        if (!moving && Math.abs(contentY - (restingOriginY - topMargin)) < 0.5)
+            contentY = originY - topMargin
+        restingOriginY = originY
+    }
     cacheBuffer: Math.max(0, Math.round(height))
     ScrollBar.vertical: ScrollBar { policy: view.scrollBarPolicy }
 

@@ -18,6 +18,8 @@ ButtonBase {
     padding: 0
     spacing: 6
     background: null
+    // Its text runs to its edges: the ring keeps clear of the glyphs.
+    focusRing.horizontalGap: text !== "" ? 6 : focusRing.gap
 
     contentItem: SymbolLabel {
         text: control.text

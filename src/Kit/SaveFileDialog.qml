@@ -195,6 +195,9 @@ Popup {
                 PlainButton {
                     objectName: "entryButton"
                     anchors.fill: parent
+                    // It fills its row of a clipped list: the ring inside its edges, whole.
+                    focusRing.gap: -2
+                    focusRing.horizontalGap: -2
                     leftPadding: 16
                     rightPadding: 16
                     text: row.name
@@ -247,6 +250,9 @@ Popup {
                 height: 46
                 PlainButton {
                     objectName: "cancelButton"
+                    // It runs to the dialog's edges: the ring inside its own.
+                    focusRing.gap: -4
+                    focusRing.horizontalGap: -4
                     width: (parent.width - 1) / 2
                     height: parent.height
                     text: "انصراف"
@@ -266,6 +272,9 @@ Popup {
                 PlainButton {
                     id: acceptButton
                     objectName: "acceptButton"
+                    // It runs to the dialog's edges: the ring inside its own.
+                    focusRing.gap: -4
+                    focusRing.horizontalGap: -4
                     width: (parent.width - 1) / 2
                     height: parent.height
                     enabled: chooser.targetFile.toString() !== ""

@@ -40,7 +40,8 @@ Switch {
         y: control.topPadding + (control.availableHeight - height) / 2
         radius: height / 2
         color: control.checked ? control.tint : Qt.rgba(1, 1, 1, 0.16)
-        opacity: control.enabled ? 1.0 : 0.5
+        // Disabled, the whole switch fades, knob included.
+        opacity: control.enabled ? 1.0 : 0.4
         Behavior on color { ColorAnimation { duration: 150 } }
 
         FocusRing {

@@ -8,7 +8,8 @@ import Melodrift
 // moved() comes for every change the listener makes: a drag, the arrow keys (by `stepSize`, 1
 // unless set; a drag is not stepped), or assistive technology setting the value or stepping it;
 // never for a change of `modelValue`. Assistive technology reads the range and the step. While
-// disabled it refuses every value: the knob stays at `modelValue`.
+// disabled it refuses every value (the knob stays at `modelValue`) and is drawn in greys: the
+// filled part and the knob lose their colour, the track fades.
 Slider {
     id: control
 
@@ -77,7 +78,7 @@ Slider {
             width: parent.width
             height: 4
             radius: 2
-            color: Qt.rgba(1, 1, 1, 0.16)
+            color: Qt.rgba(1, 1, 1, control.enabled ? 0.16 : 0.08)
 
             Rectangle {
                 // Filled from the start edge (the right in a mirrored layout) to the knob.
@@ -85,8 +86,7 @@ Slider {
                 width: (control.mirrored ? 1 - control.visualPosition : control.visualPosition) * parent.width
                 height: parent.height
                 radius: parent.radius
-                color: control.tint
-                opacity: control.enabled ? 1.0 : 0.5
+                color: control.enabled ? control.tint : Qt.rgba(1, 1, 1, 0.28)
             }
         }
     }
@@ -97,7 +97,8 @@ Slider {
         implicitWidth: 24
         implicitHeight: 24
         radius: 12
-        color: "white"
+        // Opaque, so the track does not show through it.
+        color: control.enabled ? "white" : "#5c5c60"
     }
 
     FocusRing {

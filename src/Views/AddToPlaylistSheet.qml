@@ -91,19 +91,15 @@ NavigationPage {
                 radius: 16
                 color: Qt.rgba(1, 1, 1, 0.06)
 
-                RoundedClip {
+                ArtworkImage {
                     id: artwork
                     width: 56
                     height: 56
-                    radius: 10
                     anchors.left: parent.left
                     anchors.leftMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
-                    ArtworkImage {
-                        anchors.fill: parent
-                        urlString: sheet.artworkURL
-                        cornerRadius: 10
-                    }
+                    urlString: sheet.artworkURL
+                    cornerRadius: 10
                 }
                 Column {
                     anchors.left: artwork.right
@@ -257,18 +253,14 @@ NavigationPage {
                 }
                 contentItem: Item {
                     implicitHeight: 48
-                    RoundedClip {
+                    ArtworkImage {
                         id: cover
                         width: 48
                         height: 48
-                        radius: 10
                         anchors.left: parent.left
                         anchors.verticalCenter: parent.verticalCenter
-                        ArtworkImage {
-                            anchors.fill: parent
-                            urlString: row.modelData.coverURL
-                            cornerRadius: 10
-                        }
+                        urlString: row.modelData.coverURL
+                        cornerRadius: 10
                     }
                     Column {
                         anchors.left: cover.right

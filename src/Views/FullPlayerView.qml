@@ -106,6 +106,7 @@ Item {
         }
 
         ColumnLayout {
+            id: column
             anchors.fill: parent
             anchors.leftMargin: screen.sideMargin
             anchors.rightMargin: screen.sideMargin
@@ -113,7 +114,19 @@ Item {
             anchors.bottomMargin: 8
             spacing: 0
 
+            // The banner is drawn only whole: a regular window too short to hold it under the
+            // rest (which keeps its sizes) leaves it out rather than cutting it at its edge.
+            readonly property real heightAboveBanner: anchors.topMargin + anchors.bottomMargin
+                + handle.Layout.topMargin + handle.implicitHeight
+                + header.Layout.topMargin + header.implicitHeight
+                + 2 * (screen.compact ? 4 : 8) + vinyl.implicitHeight
+                + trackInfo.implicitHeight + transport.implicitHeight
+                + footer.Layout.topMargin + footer.implicitHeight
+                + (offlineError.visible ? offlineError.Layout.topMargin + offlineError.implicitHeight : 0)
+            readonly property bool bannerFits: !screen.compact && heightAboveBanner + 14 + 140 <= parent.height
+
             Rectangle {
+                id: handle
                 objectName: "dragHandle"
                 Layout.alignment: Qt.AlignHCenter
                 Layout.topMargin: 8
@@ -124,6 +137,7 @@ Item {
             }
 
             FullPlayerHeader {
+                id: header
                 objectName: "header"
                 Layout.fillWidth: true
                 Layout.topMargin: 14
@@ -138,6 +152,7 @@ Item {
             }
 
             VinylRecord {
+                id: vinyl
                 objectName: "vinyl"
                 Layout.alignment: Qt.AlignHCenter
                 Layout.minimumHeight: implicitHeight
@@ -154,6 +169,7 @@ Item {
             }
 
             ColumnLayout {
+                id: trackInfo
                 objectName: "trackInfo"
                 Layout.fillWidth: true
                 Layout.minimumHeight: implicitHeight
@@ -183,6 +199,7 @@ Item {
             }
 
             PlayerTransport {
+                id: transport
                 objectName: "transport"
                 Layout.fillWidth: true
                 Layout.minimumHeight: implicitHeight
@@ -199,6 +216,7 @@ Item {
             }
 
             StaticText {
+                id: offlineError
                 objectName: "offlineError"
                 visible: text !== ""
                 Layout.fillWidth: true
@@ -212,7 +230,7 @@ Item {
 
             AdBannerView {
                 objectName: "adBanner"
-                visible: !screen.compact
+                visible: column.bannerFits
                 Layout.fillWidth: true
                 Layout.topMargin: 14
                 Layout.preferredHeight: 140

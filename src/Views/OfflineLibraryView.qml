@@ -158,19 +158,15 @@ NavigationPage {
                         radius: 14
                         color: Qt.rgba(1, 1, 1, 0.04)
 
-                        RoundedClip {
+                        ArtworkImage {
                             id: runningArtwork
                             width: 44
                             height: 44
-                            radius: 8
                             anchors.left: parent.left
                             anchors.leftMargin: 10
                             anchors.verticalCenter: parent.verticalCenter
-                            ArtworkImage {
-                                anchors.fill: parent
-                                urlString: running.modelData.artworkURL
-                                cornerRadius: 8
-                            }
+                            urlString: running.modelData.artworkURL
+                            cornerRadius: 8
                         }
                         Column {
                             anchors.left: runningArtwork.right
@@ -279,19 +275,15 @@ NavigationPage {
                         color: Qt.rgba(1, 1, 1, 0.35)
                         horizontalAlignment: Text.AlignHCenter
                     }
-                    RoundedClip {
+                    ArtworkImage {
                         id: artwork
                         width: 46
                         height: 46
-                        radius: 8
                         anchors.left: number.right
                         anchors.leftMargin: 12
                         anchors.verticalCenter: parent.verticalCenter
-                        ArtworkImage {
-                            anchors.fill: parent
-                            urlString: entryRow.modelData.artworkURL
-                            cornerRadius: 8
-                        }
+                        urlString: entryRow.modelData.artworkURL
+                        cornerRadius: 8
                     }
                     Column {
                         anchors.left: artwork.right

@@ -25,16 +25,12 @@ ScaleButtonStyle {
         radius: 14
         color: Qt.rgba(1, 1, 1, 0.05)
 
-        RoundedClip {
+        ArtworkImage {
             id: cover
             width: parent.width
             height: width
-            radius: 14
-            ArtworkImage {
-                anchors.fill: parent
-                urlString: card.playlist ? card.playlist.coverURL : undefined
-                cornerRadius: 0
-            }
+            urlString: card.playlist ? card.playlist.coverURL : undefined
+            cornerRadius: 14
         }
         Column {
             id: labels

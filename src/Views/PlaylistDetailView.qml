@@ -123,21 +123,16 @@ NavigationPage {
                     radius: 18
                 }
 
-                RoundedClip {
+                ArtworkImage {
                     id: cover
                     x: 14
                     width: 96
                     height: 96
-                    radius: 14
                     anchors.verticalCenter: parent.verticalCenter
                     anchors.left: parent.left
                     anchors.leftMargin: 14
-
-                    ArtworkImage {
-                        anchors.fill: parent
-                        urlString: playlist.coverURL
-                        cornerRadius: 14
-                    }
+                    urlString: playlist.coverURL
+                    cornerRadius: 14
                 }
 
                 Column {

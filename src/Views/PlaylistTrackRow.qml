@@ -52,6 +52,8 @@ Item {
         height: 44
         hoverEnabled: true
         opacity: pressed ? 0.55 : 1.0
+        // The number and the duration stand at its ends: the ring keeps clear of them.
+        focusRing.horizontalGap: 7
         Accessible.name: row.track ? row.track.title + "، " + row.track.artist : ""
         Accessible.description: row.track ? row.track.durationText : ""
         Keys.onDeletePressed: row.deleteRequested()
@@ -77,19 +79,15 @@ Item {
                 color: Qt.rgba(1, 1, 1, 0.35)
                 horizontalAlignment: Text.AlignHCenter
             }
-            RoundedClip {
+            ArtworkImage {
                 id: artwork
                 width: 44
                 height: 44
-                radius: 8
                 anchors.left: number.right
                 anchors.leftMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
-                ArtworkImage {
-                    anchors.fill: parent
-                    urlString: row.track ? row.track.artworkURL : undefined
-                    cornerRadius: 8
-                }
+                urlString: row.track ? row.track.artworkURL : undefined
+                cornerRadius: 8
             }
             Column {
                 anchors.left: artwork.right

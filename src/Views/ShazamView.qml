@@ -246,14 +246,10 @@ NavigationPage {
                             blur: 12
                             offsetY: 6
                         }
-                        RoundedClip {
+                        ArtworkImage {
                             anchors.fill: parent
-                            radius: 16
-                            ArtworkImage {
-                                anchors.fill: parent
-                                urlString: model.resultArtworkURL
-                                cornerRadius: 16
-                            }
+                            urlString: model.resultArtworkURL
+                            cornerRadius: 16
                         }
                     }
 

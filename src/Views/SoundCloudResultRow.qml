@@ -28,19 +28,14 @@ ButtonBase {
     contentItem: Item {
         implicitHeight: 48
 
-        RoundedClip {
+        ArtworkImage {
             id: artwork
             width: 48
             height: 48
-            radius: 10
             anchors.left: parent.left
             anchors.verticalCenter: parent.verticalCenter
-
-            ArtworkImage {
-                anchors.fill: parent
-                urlString: control.row.artworkURL
-                cornerRadius: 10
-            }
+            urlString: control.row.artworkURL
+            cornerRadius: 10
         }
 
         Column {

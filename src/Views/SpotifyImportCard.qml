@@ -51,6 +51,9 @@ SectionCardFrame {
             fill: Theme.accent
             busy: card.model.isLoading
             enabled: card.model.canResolve
+            // Dimmed while there is no link to look up; at full strength, with its spinner, while
+            // a look-up runs.
+            restingOpacity: card.model.canResolve || card.model.isLoading ? 1.0 : 0.5
             Accessible.name: "جستجوی پلیلیست اسپاتیفای"
             onClicked: card.model.resolve()
         }
@@ -87,17 +90,12 @@ SectionCardFrame {
                 width: parent.width
                 spacing: 12
 
-                RoundedClip {
+                ArtworkImage {
                     width: 58
                     height: 58
-                    radius: 12
                     anchors.verticalCenter: parent.verticalCenter
-
-                    ArtworkImage {
-                        anchors.fill: parent
-                        urlString: card.model.coverURL
-                        cornerRadius: 12
-                    }
+                    urlString: card.model.coverURL
+                    cornerRadius: 12
                 }
 
                 Column {

@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeySequence>
+#include <QTest>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QCoroTask>
@@ -85,10 +87,14 @@ int main(int argc, char **argv)
     const QCommandLineOption signInOption(QStringLiteral("sign-in"),
                                           QStringLiteral("Sign in to the stand-in's account first (user:password)."),
                                           QStringLiteral("account"));
+    const QCommandLineOption keysOption(
+        QStringLiteral("keys"),
+        QStringLiteral("Keys pressed after the wait, comma-separated (Tab,Shift+Tab,Delete), each given 400 ms."),
+        QStringLiteral("list"));
     const QCommandLineOption noPlaylistsOption(QStringLiteral("no-playlists"),
                                                QStringLiteral("The demo account starts without playlists."));
     parser.addOptions({screenOption, qmlOption, outOption, sizeOption, setOption, waitOption, scriptOption,
-                       argsOption, backendDownOption, signInOption, noPlaylistsOption});
+                       argsOption, backendDownOption, signInOption, keysOption, noPlaylistsOption});
     parser.process(app);
 
     if (!parser.isSet(outOption) || parser.isSet(screenOption) == parser.isSet(qmlOption)) {
@@ -169,6 +175,24 @@ int main(int argc, char **argv)
         return 1;
     }
     quickhost::settle(parser.value(waitOption).toInt());
+    // As the listener would press them: a focus ring shows only for focus that came from the keyboard.
+    if (parser.isSet(keysOption)) {
+        hosted.window()->requestActivate();
+        if (!QTest::qWaitForWindowActive(hosted.window())) {
+            std::fprintf(stderr, "melodrift-screenshot: the window does not take the keyboard\n");
+            return 1;
+        }
+    }
+    for (const QString &name : parser.value(keysOption).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QKeySequence sequence(name);
+        if (sequence.isEmpty()) {
+            std::fprintf(stderr, "melodrift-screenshot: bad key %s\n", qPrintable(name));
+            return 2;
+        }
+        const QKeyCombination key = sequence[0];
+        QTest::keyClick(hosted.window(), key.key(), key.keyboardModifiers());
+        quickhost::settle(400);
+    }
 
     const QImage image = hosted.window()->grabWindow();
     if (image.isNull() || !image.save(parser.value(outOption))) {
