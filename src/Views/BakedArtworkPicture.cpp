@@ -155,7 +155,7 @@ QSGNode *BakedArtworkPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeD
     }
     node->setRect(rect);
     node->setSourceRect(QRectF(QPointF(0, 0), m_baked.size()));
-    node->setFiltering(QSGTexture::Linear);
+    node->setFiltering(smooth() ? QSGTexture::Linear : QSGTexture::Nearest);
     node->setMipmapFiltering(QSGTexture::None);
     return node;
 }

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Shapes
 import Melodrift
 
 // The backdrop tinted with the colour of the playing artwork:
@@ -39,26 +38,14 @@ Item {
         }
     }
 
-    Shape {
+    // Painted into a texture of its own: a Shape here would be repainted whole, with everything
+    // over it, at every step of a playing indicator on the page.
+    RadialGlow {
+        objectName: "radialGlow"
         anchors.fill: parent
-        ShapePath {
-            strokeWidth: -1
-            strokeColor: "transparent"
-            fillGradient: RadialGradient {
-                centerX: root.width / 2
-                centerY: root.height
-                centerRadius: 480
-                focalX: centerX
-                focalY: centerY
-                focalRadius: 40
-                GradientStop { position: 0.0; color: root.withAlpha(0.3) }
-                GradientStop { position: 1.0; color: "transparent" }
-            }
-            startX: 0; startY: 0
-            PathLine { x: root.width; y: 0 }
-            PathLine { x: root.width; y: root.height }
-            PathLine { x: 0; y: root.height }
-            PathLine { x: 0; y: 0 }
-        }
+        center: Qt.point(width / 2, height)
+        centerRadius: 480
+        focalRadius: 40
+        color: root.withAlpha(0.3)
     }
 }

@@ -8,8 +8,8 @@ import Melodrift
 // has reached; a new start goes on from there.
 //
 // Cheap to keep turning: the round label is baked once per picture (BakedArtworkPicture) and is
-// all that turns, so a step only moves it. The angle steps at a modest rate, and only while the
-// record can be seen.
+// all that turns, so a step only moves it, sampled without smoothing while it turns. The angle
+// steps at a modest rate, and only while the record can be seen.
 Item {
     id: root
 
@@ -105,14 +105,22 @@ Item {
                 circular: true
                 source: ServerAddress.absolute(root.artworkURL)
                 visible: ready
+                // Sampled plainly while it turns (a bilinear turn of the whole label costs the
+                // software renderer more than the rest of the step; the outline above covers the
+                // edge), smoothly once it stands.
+                smooth: !root.running
             }
-            Rectangle {
-                anchors.fill: parent
-                radius: width / 2
-                color: "transparent"
-                border.width: 1
-                border.color: Qt.rgba(1, 1, 1, 0.15)
-            }
+        }
+        // The label's outline, a circle, stays put over it: a turned one would be one more
+        // picture turned on every step.
+        Rectangle {
+            anchors.centerIn: parent
+            width: root.inner
+            height: width
+            radius: width / 2
+            color: "transparent"
+            border.width: 1
+            border.color: Qt.rgba(1, 1, 1, 0.15)
         }
 
         Rectangle {
