@@ -1,3 +1,4 @@
+#include "EqualizerBarsPicture.h"
 #include "support/QuickHost.h"
 
 #include <QQuickItem>
@@ -73,23 +74,26 @@ Item {
     ASSERT_TRUE(bars);
     EXPECT_EQ(bars->implicitHeight(), 20);
     EXPECT_TRUE(waitFor([&] { return bars->property("up").toBool(); }));
-    QList<QQuickItem *> rects; // the bars, leading first
+    QQuickItem *picture = nullptr;
     for (QQuickItem *item : bars->childItems())
-        if (item->inherits("QQuickRectangle"))
-            rects << item;
-    ASSERT_EQ(rects.size(), 4);
+        if (item->objectName() == QStringLiteral("barsPicture"))
+            picture = item;
+    ASSERT_TRUE(picture);
+    auto heights = [&] { return picture->property("barHeights").value<QList<qreal>>(); };
+    const QList<qreal> lefts = picture->property("barLefts").value<QList<qreal>>();
+    ASSERT_EQ(lefts.size(), 4);
     // Side by side, right to left as the window is laid out.
     for (int i = 1; i < 4; ++i)
-        EXPECT_NEAR(rects[i - 1]->x() - rects[i]->x(), 3.6 + 3.5, 0.01) << i;
+        EXPECT_NEAR(lefts[i - 1] - lefts[i], 3.6 + 3.5, 0.01) << i;
     // The first bar swings between 8 and 19.
-    EXPECT_TRUE(waitFor([&] { return rects[0]->height() > 15; }));
-    EXPECT_TRUE(waitFor([&] { return rects[0]->height() < 10; }));
+    EXPECT_TRUE(waitFor([&] { return heights()[0] > 15; }));
+    EXPECT_TRUE(waitFor([&] { return heights()[0] < 10; }));
 
     bars->setVisible(false);
     EXPECT_FALSE(bars->property("up").toBool());
     bars->setVisible(true);
     // Shown anew: from the low heights, the first bar rising at once, the last still waiting.
-    EXPECT_NEAR(rects[3]->height(), 13, 0.5);
+    EXPECT_NEAR(heights()[3], 13, 0.5);
     EXPECT_TRUE(bars->property("up").toBool());
 
     // A window that is not on screen stops the swing; shown again, it starts anew.
@@ -97,6 +101,31 @@ Item {
     EXPECT_TRUE(waitFor([&] { return !bars->property("up").toBool(); }));
     hosted.window()->show();
     EXPECT_TRUE(waitFor([&] { return bars->property("up").toBool(); }));
+}
+
+TEST(EqualizerBarsPicture, EachBarSwingsBetweenItsHeightsAfterItsDelay)
+{
+    EqualizerBarsPicture picture;
+    picture.setSize(QSizeF(EqualizerBarsPicture::NaturalWidth, 20));
+    // A bar is low until its delay (0, 140, 280, 420 ms), half way 210 ms later, high at 420,
+    // low again at 840.
+    const struct {
+        qreal elapsed;
+        int bar; // leading first
+        qreal height;
+    } rows[] = {
+        {0, 0, 8}, {0, 1, 15}, {0, 2, 19}, {0, 3, 13},
+        {420, 0, 19}, {420, 3, 13}, {350, 1, 12}, {560, 1, 9},
+        {700, 2, 14}, {840, 3, 8}, {840, 0, 8}, {1050, 0, 13.5},
+    };
+    for (const auto &row : rows) {
+        picture.setElapsed(row.elapsed);
+        EXPECT_NEAR(picture.barHeights()[row.bar], row.height, 0.01) << row.elapsed << " bar " << row.bar;
+    }
+    // Left to right unless mirrored; always centred.
+    EXPECT_NEAR(picture.barLefts().first(), 0, 0.01);
+    picture.setMirrored(true);
+    EXPECT_NEAR(picture.barLefts().first(), 3 * (3.6 + 3.5), 0.01);
 }
 
 TEST_F(SharedViews, HarmonicTintAnimatesOnANewArtworkOnly)
