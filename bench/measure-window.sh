@@ -16,7 +16,7 @@
 #   10,000 stations                         resident memory <= 1.2 x that with 20
 # Also shown, without a bound: the first frame showing the catalogue against the bare window's
 # (medians of five; a bare window on the software renderer is up in some 40 ms, which no window
-# with fonts, a catalogue and a player can be, so peers set its bound: measure-peers.sh); the
+# with fonts, a catalogue and a player can be); the
 # resident memory on the home screen once the banner's web engine has gone (a minute after the
 # full player closed) and with the full player open, the web engine in; and an A/B of a fixed
 # mmap threshold in the allocator (GLIBC_TUNABLES=glibc.malloc.mmap_threshold=131072) on the
