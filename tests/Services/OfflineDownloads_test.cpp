@@ -42,9 +42,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_NE(m_server.listen(), 0);
-        APIClient::Options options;
-        options.baseURL = m_server.baseUrl();
-        m_client = std::make_unique<APIClient>(options);
+        m_client = clientOf(m_server);
         m_store = std::make_unique<OfflineStore>(m_dir.path(), m_client.get());
     }
 

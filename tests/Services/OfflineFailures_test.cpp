@@ -53,9 +53,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_NE(m_server.listen(), 0);
-        APIClient::Options options;
-        options.baseURL = m_server.baseUrl();
-        m_client = std::make_unique<APIClient>(options);
+        m_client = clientOf(m_server);
         m_server.route("GET", "/audio/(\\w+)\\.mp3", [](const standin::RecordedRequest &) {
             return audioReply(audioBytes(20'000));
         });

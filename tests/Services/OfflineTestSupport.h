@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/Station.h"
+#include "Services/APIClient.h"
 #include "Services/OfflineTrackEntry.h"
 #include "support/StandInServer.h"
 
@@ -53,6 +54,14 @@ inline QList<OfflineTrackEntry> readIndex(const QString &path)
 inline QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A backend client for the stand-in server.
+inline std::unique_ptr<APIClient> clientOf(const standin::StandInServer &server)
+{
+    APIClient::Options options;
+    options.baseURL = server.baseUrl();
+    return std::make_unique<APIClient>(options);
 }
 
 // A small MP3-looking body: an ID3 header, then filler.
