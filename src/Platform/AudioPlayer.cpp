@@ -95,12 +95,6 @@ AudioPlayer::AudioPlayer(QObject *parent, GstElement *audioSink)
     m_pipelineState = GST_STATE_NULL;
 }
 
-AudioPlayer::AudioPlayer(Simulated, QObject *parent)
-    : QObject(parent)
-    , m_simulated(true)
-{
-}
-
 void AudioPlayer::resetProgressWatch()
 {
     m_watchedPosition = -1;
@@ -111,7 +105,7 @@ void AudioPlayer::resetProgressWatch()
 
 void AudioPlayer::updateProgressWatch()
 {
-    const bool wanted = !m_simulated && m_playbin && m_rate > 0 && m_item && m_prerolled && !m_atEnd
+    const bool wanted = m_playbin && m_rate > 0 && m_item && m_prerolled && !m_atEnd
                         && m_item->status() != PlayerItem::Status::Failed;
     if (!wanted) {
         if (m_progressWatch)
@@ -190,7 +184,7 @@ bool AudioPlayer::supportsAudioTaps() const
 
 void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
 {
-    if (item == m_item || (!m_playbin && !m_simulated))
+    if (item == m_item || !m_playbin)
         return;
     if (item && item->m_player && item->m_player != this)
         item->m_player->replaceCurrentItem(nullptr);
@@ -212,7 +206,6 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
     m_atEnd = false;
     m_prerolled = false;
     m_lastPosition = 0;
-    m_simulatedPlaying = false;
     resetProgressWatch();
     setRingBuffer(true);
 
@@ -291,12 +284,6 @@ void AudioPlayer::seek(double seconds, std::function<void(bool)> completion)
     if (m_atEnd) {
         m_atEnd = false;
         applyState();
-    }
-    if (m_simulated) {
-        m_lastPosition = m_seekTarget;
-        m_seeking = true;
-        finishSeek(true);
-        return;
     }
     if (!m_prerolled) {
         m_seekQueued = true;
@@ -482,7 +469,7 @@ void AudioPlayer::restartAtEnd()
 void AudioPlayer::updateStatus()
 {
     TimeControlStatus status = TimeControlStatus::WaitingToPlay;
-    const bool playing = m_simulated ? m_simulatedPlaying : m_pipelineState == GST_STATE_PLAYING;
+    const bool playing = m_pipelineState == GST_STATE_PLAYING;
     if (m_rate <= 0)
         status = TimeControlStatus::Paused;
     else if (m_item && m_item->status() != PlayerItem::Status::Failed && playing && !m_buffering && !m_stalled
@@ -688,50 +675,4 @@ void AudioPlayer::resolveAudioTracks()
     for (int i = 0; i < count; ++i)
         tracks.append(AudioTrack{i + 1});
     m_item->finishTracks(tracks);
-}
-
-void AudioPlayer::simulateTimeControlStatus(TimeControlStatus status)
-{
-    if (!m_simulated)
-        return;
-    m_simulatedPlaying = status == TimeControlStatus::Playing;
-    if (status == m_status)
-        return;
-    m_status = status;
-    emit timeControlStatusChanged();
-    notifyObservers();
-}
-
-void AudioPlayer::simulateCurrentTime(double seconds)
-{
-    if (m_simulated)
-        m_lastPosition = seconds;
-}
-
-void AudioPlayer::simulateItemReady(double duration, const QList<AudioTrack> &tracks)
-{
-    if (!m_simulated || !m_item)
-        return;
-    m_prerolled = true;
-    m_item->markReady();
-    m_item->setDuration(duration);
-    m_item->finishTracks(tracks);
-}
-
-void AudioPlayer::simulateItemFailure(const QString &error)
-{
-    if (m_simulated)
-        failCurrentItem(error);
-}
-
-void AudioPlayer::simulateEndOfItem()
-{
-    if (m_simulated && m_item)
-        handleEndOfStream();
-}
-
-void AudioPlayer::simulateTick()
-{
-    if (m_simulated)
-        deliverTick();
 }

@@ -40,21 +40,6 @@ public:
     explicit AudioPlayer(QObject *parent = nullptr, GstElement *audioSink = nullptr);
     ~AudioPlayer() override;
 
-    // A player without GStreamer, for tests of code built on the player: items, rate, seeks,
-    // observers and signals behave as usual, and the test drives what the pipeline would
-    // report through the simulate calls (which do nothing on a real player).
-    struct Simulated {};
-    explicit AudioPlayer(Simulated, QObject *parent = nullptr);
-    bool isSimulated() const { return m_simulated; }
-    void simulateTimeControlStatus(TimeControlStatus status);
-    void simulateCurrentTime(double seconds);
-    // The current item opened: ready, with this duration (0: unknown) and these audio tracks.
-    void simulateItemReady(double duration, const QList<AudioTrack> &tracks = {AudioTrack{1}});
-    void simulateItemFailure(const QString &error);
-    void simulateEndOfItem();
-    // Calls the time observers now.
-    void simulateTick();
-
     PlayerItemPtr currentItem() const { return m_item; }
     // Stops the current item and makes `item` current (nullptr: none). A new item starts
     // playing when the rate is 1, else it is opened and waits paused.
@@ -133,8 +118,6 @@ private:
 
     GstElement *m_playbin = nullptr;
     std::unique_ptr<AudioTapSink> m_sink;
-    bool m_simulated = false;
-    bool m_simulatedPlaying = false;
     PlayerItemPtr m_item;
     // Increased on every item change; bus messages carry the value current when they were posted.
     std::atomic<quint64> m_serial{0};

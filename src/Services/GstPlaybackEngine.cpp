@@ -69,15 +69,7 @@ double GstPlaybackEngine::currentItemDuration() const
 
 PlaybackEngine::TimeControlStatus GstPlaybackEngine::timeControlStatus() const
 {
-    switch (m_player->timeControlStatus()) {
-    case AudioPlayer::TimeControlStatus::Playing:
-        return TimeControlStatus::Playing;
-    case AudioPlayer::TimeControlStatus::WaitingToPlay:
-        return TimeControlStatus::WaitingToPlay;
-    case AudioPlayer::TimeControlStatus::Paused:
-        break;
-    }
-    return TimeControlStatus::Paused;
+    return m_player->timeControlStatus();
 }
 
 void GstPlaybackEngine::play()

@@ -1,16 +1,14 @@
 #pragma once
 
+#include "Platform/AudioPlayer.h"
+
 #include <QCoroTask>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
-#include <memory>
 #include <optional>
-
-class AudioProcessingTap;
-using AudioProcessingTapPtr = std::shared_ptr<AudioProcessingTap>;
 
 // What the radio player needs of the platform player: one player for the life of the process whose
 // item is replaced per station or track. GstPlaybackEngine is the real one (one GStreamer
@@ -19,7 +17,7 @@ class PlaybackEngine : public QObject
 {
     Q_OBJECT
 public:
-    enum class TimeControlStatus { Paused, WaitingToPlay, Playing };
+    using TimeControlStatus = AudioPlayer::TimeControlStatus;
     // Names one item for as long as the process runs; 0 is no item.
     using ItemId = quint64;
 
