@@ -6,6 +6,7 @@
 #include <gst/gst.h>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -17,6 +18,89 @@ constexpr guint64 RingBufferBytes = 4 * 1024 * 1024;
 constexpr int ProgressWatchMs = 1000;
 // Ticks without progress while playing before the item counts as stalled.
 constexpr int StalledAfterTicks = 2;
+
+// A stream without an end gives up after this long without data; a track after the player's
+// stall limit.
+constexpr int StreamStallFailureMs = 6000;
+
+// What an HTTP source's "http-headers" message tells of the server's answer.
+struct HttpAnswer {
+    int status = 0;
+    bool hasLength = false;
+};
+
+std::optional<HttpAnswer> httpAnswer(GstMessage *message)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ELEMENT)
+        return std::nullopt;
+    const GstStructure *structure = gst_message_get_structure(message);
+    if (!structure || !gst_structure_has_name(structure, "http-headers"))
+        return std::nullopt;
+    HttpAnswer answer;
+    guint status = 0;
+    if (gst_structure_get_uint(structure, "http-status-code", &status))
+        answer.status = int(status);
+    const GValue *value = gst_structure_get_value(structure, "response-headers");
+    if (value && G_VALUE_HOLDS(value, GST_TYPE_STRUCTURE)) {
+        const GstStructure *headers = gst_value_get_structure(value);
+        for (int i = 0; headers && i < gst_structure_n_fields(headers); ++i) {
+            if (g_ascii_strcasecmp(gst_structure_nth_field_name(headers, i), "Content-Length") == 0)
+                answer.hasLength = true;
+        }
+    }
+    return answer;
+}
+
+bool isEndless(const HttpAnswer &answer)
+{
+    return answer.status >= 200 && answer.status < 300 && !answer.hasLength;
+}
+
+// What the listener can be told of an error of the pipeline.
+PlayerItem::Failure failureOf(const GError *error, int httpStatus)
+{
+    using Failure = PlayerItem::Failure;
+    if (!error)
+        return Failure::Other;
+    const bool answered = httpStatus > 0;
+    const bool errorAnswer = httpStatus >= 400;
+    if (error->domain == GST_RESOURCE_ERROR) {
+        switch (error->code) {
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+            return Failure::NotFound;
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+            return Failure::NotAllowed;
+        default:
+            break;
+        }
+    } else if (error->domain == GST_STREAM_ERROR) {
+        switch (error->code) {
+        case GST_STREAM_ERROR_TYPE_NOT_FOUND:
+        case GST_STREAM_ERROR_WRONG_TYPE:
+        case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+        case GST_STREAM_ERROR_DECODE:
+        case GST_STREAM_ERROR_DEMUX:
+        case GST_STREAM_ERROR_FORMAT:
+        case GST_STREAM_ERROR_NOT_IMPLEMENTED:
+            // A server's error page is no audio either; what counts is the error it answered.
+            if (!errorAnswer)
+                return Failure::Unplayable;
+            break;
+        default:
+            break;
+        }
+    } else if (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) {
+        return Failure::Unplayable;
+    }
+    if (httpStatus == 404 || httpStatus == 410)
+        return Failure::NotFound;
+    if (httpStatus == 401 || httpStatus == 403)
+        return Failure::NotAllowed;
+    if (errorAnswer)
+        return Failure::ServerError;
+    // A refused connection or an unknown host surfaces only as the source's stream error.
+    return answered ? Failure::ConnectionLost : Failure::Unreachable;
+}
 
 bool isPlayableAddress(const QUrl &url)
 {
@@ -45,6 +129,8 @@ struct AudioPlayerBus {
             return true;
         case GST_MESSAGE_STATE_CHANGED:
             return GST_MESSAGE_SRC(message) == GST_OBJECT(self->m_playbin);
+        case GST_MESSAGE_ELEMENT:
+            return httpAnswer(message).has_value();
         default:
             return false;
         }
@@ -57,12 +143,28 @@ struct AudioPlayerBus {
             gst_message_unref(message);
             return GST_BUS_DROP;
         }
+        if (const std::optional<HttpAnswer> answer = httpAnswer(message); answer && isEndless(*answer))
+            readEndlessStreamWithoutRingBuffer(message);
         const quint64 serial = self->m_serial.load();
         // The queued call takes the bus's reference over.
         std::shared_ptr<GstMessage> held(message, gst_message_unref);
         QMetaObject::invokeMethod(
             self, [self, held, serial] { self->handleMessage(held.get(), serial); }, Qt::QueuedConnection);
         return GST_BUS_DROP;
+    }
+
+    // A ring buffer reads by ranges of a known length; over a live radio stream, which has none,
+    // the Ogg demuxer in pull mode finds no end and gives up. The source's bin reads the buffer's
+    // size only once the stream's type is found, after the answer's headers: set here, on the
+    // thread that posts them, it holds for this stream.
+    static void readEndlessStreamWithoutRingBuffer(GstMessage *message)
+    {
+        GstObject *bin = gst_object_get_parent(GST_MESSAGE_SRC(message));
+        if (!bin)
+            return;
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(bin), "ring-buffer-max-size"))
+            g_object_set(bin, "ring-buffer-max-size", guint64(0), nullptr);
+        gst_object_unref(bin);
     }
 };
 
@@ -149,8 +251,9 @@ void AudioPlayer::checkProgress()
         return;
     }
     m_waitingMs += ProgressWatchMs;
-    if (m_waitingMs >= m_stallFailureMs)
-        failCurrentItem(QStringLiteral("The stream stopped sending data."));
+    const int limit = m_item->isEndless() ? std::min(m_stallFailureMs, StreamStallFailureMs) : m_stallFailureMs;
+    if (m_waitingMs >= limit)
+        failCurrentItem(QStringLiteral("The stream stopped sending data."), PlayerItem::Failure::Stalled);
 }
 
 AudioPlayer::~AudioPlayer()
@@ -225,7 +328,8 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
                     this,
                     [this, serial] {
                         if (serial == m_serial && m_item)
-                            failCurrentItem(QStringLiteral("Unsupported address: ") + m_item->url().toString());
+                            failCurrentItem(QStringLiteral("Unsupported address: ") + m_item->url().toString(),
+                                            PlayerItem::Failure::Unplayable);
                     },
                     Qt::QueuedConnection);
             }
@@ -431,7 +535,7 @@ void AudioPlayer::applyState()
             this,
             [this, serial] {
                 if (serial == m_serial && m_item && m_item->status() != PlayerItem::Status::Failed)
-                    failCurrentItem(QStringLiteral("The item could not be opened."));
+                    failCurrentItem(QStringLiteral("The item could not be opened."), PlayerItem::Failure::Other);
             },
             Qt::QueuedConnection);
     }
@@ -483,7 +587,7 @@ void AudioPlayer::updateStatus()
     notifyObservers();
 }
 
-void AudioPlayer::failCurrentItem(const QString &error)
+void AudioPlayer::failCurrentItem(const QString &error, PlayerItem::Failure failure)
 {
     const PlayerItemPtr item = m_item;
     if (!item || item->status() == PlayerItem::Status::Failed)
@@ -491,7 +595,7 @@ void AudioPlayer::failCurrentItem(const QString &error)
     // After an error, READY can leave playbin with sources of earlier items that start again
     // with the next one; NULL resets it.
     stopStream(true);
-    item->markFailed(error);
+    item->markFailed(error, failure);
     m_rate = 0;
     applyState();
     emit rateChanged();
@@ -546,6 +650,9 @@ void AudioPlayer::handleMessage(GstMessage *message, quint64 serial)
     case GST_MESSAGE_STATE_CHANGED:
         handleStateChanged(message);
         break;
+    case GST_MESSAGE_ELEMENT:
+        handleHttpAnswer(message);
+        break;
     case GST_MESSAGE_CLOCK_LOST:
         if (m_requestedState == GST_STATE_PLAYING) {
             gst_element_set_state(m_playbin, GST_STATE_PAUSED);
@@ -566,16 +673,28 @@ void AudioPlayer::handleError(GstMessage *message)
     gst_message_parse_error(message, &error, nullptr);
     const QString text = error && error->message ? QString::fromUtf8(error->message)
                                                  : QStringLiteral("Playback failed.");
-    // The ring buffer reads by ranges; a server without them still plays from the start, as
-    // a plain stream.
+    const PlayerItem::Failure failure = failureOf(error, m_item->httpStatus());
+    // The ring buffer reads by ranges; a server without them still plays from the start, as a
+    // plain stream. So does a stream whose demuxer found no length through it.
     const bool rangesRefused = error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_SEEK;
+    const bool lengthMissing = error && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_DEMUX
+                               && !m_item->isEndless();
     if (error)
         g_error_free(error);
-    if (rangesRefused && m_ringBuffer && !m_seeking && !m_seekQueued) {
+    if ((rangesRefused || lengthMissing) && m_ringBuffer && !m_seeking && !m_seekQueued) {
         reopenAsPlainStream();
         return;
     }
-    failCurrentItem(text);
+    failCurrentItem(text, failure);
+}
+
+void AudioPlayer::handleHttpAnswer(GstMessage *message)
+{
+    const std::optional<HttpAnswer> answer = httpAnswer(message);
+    if (!answer)
+        return;
+    m_item->m_httpStatus = answer->status;
+    m_item->m_endless = isEndless(*answer);
 }
 
 void AudioPlayer::setRingBuffer(bool on)

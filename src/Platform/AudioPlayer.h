@@ -24,11 +24,13 @@ class QTimer;
 // is wanted (the rate is 1); meanwhile the time-control status is WaitingToPlay. So does an item
 // whose position stops moving while it should play (a server that stops sending without the
 // buffer noticing). An item that waits for data longer than the stall limit fails like any
-// other broken item (itemFailed).
+// other broken item (itemFailed); a stream without an end (a live station) waits 6 s at most.
 //
-// Network items are read through a bounded ring buffer, which lets demuxers that need random
-// access (Ogg) find their length and seek by byte ranges, as they do on local files. An item whose
-// server refuses ranges is opened again as a plain stream (playable, not seekable).
+// Network items of a known length are read through a bounded ring buffer, which lets demuxers
+// that need random access (Ogg) find their length and seek by byte ranges, as they do on local
+// files. A stream without a length (a live station) is read as it comes. An item whose server
+// refuses ranges, or whose demuxer finds no length through the buffer, is opened again as a
+// plain stream (playable, not seekable).
 class AudioPlayer : public QObject
 {
     Q_OBJECT
@@ -65,7 +67,8 @@ public:
     int addPeriodicTimeObserver(double intervalSeconds, QObject *context, std::function<void(double)> block);
     void removeTimeObserver(int token);
 
-    // How long a started item may wait for data before it fails (default 30 s).
+    // How long a started item may wait for data before it fails (default 30 s; a stream without
+    // an end waits at most 6 s).
     void setStallFailureSeconds(int seconds) { m_stallFailureMs = seconds * 1000; }
 
     // The playbin, for diagnostics and tests.
@@ -108,7 +111,8 @@ private:
     void deliverTick();
     void updateObserverTimers();
     void restartAtEnd();
-    void failCurrentItem(const QString &error);
+    void failCurrentItem(const QString &error, PlayerItem::Failure failure);
+    void handleHttpAnswer(GstMessage *message);
     void attachTapOfCurrentItem();
     void updateProgressWatch();
     void checkProgress();

@@ -41,12 +41,13 @@ void PlayerItem::markReady()
     emit statusChanged();
 }
 
-void PlayerItem::markFailed(const QString &error)
+void PlayerItem::markFailed(const QString &error, Failure failure)
 {
     if (m_status == Status::Failed)
         return;
     m_status = Status::Failed;
     m_errorString = error;
+    m_failure = failure;
     emit statusChanged();
     finishTracks(std::nullopt);
 }

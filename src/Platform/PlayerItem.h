@@ -40,6 +40,20 @@ class PlayerItem : public QObject, public std::enable_shared_from_this<PlayerIte
 public:
     enum class Status { Unknown, ReadyToPlay, Failed };
     Q_ENUM(Status)
+    // Why an item failed, as far as a listener can be told: whether waiting and trying again may
+    // help depends on it.
+    enum class Failure {
+        None,
+        Unreachable,    // no answer from the server (refused, unknown host, no headers in time)
+        NotFound,       // the server answered that the address holds nothing (404, a missing file)
+        NotAllowed,     // the server refused the listener (401, 403)
+        ServerError,    // any other error answer of the server
+        ConnectionLost, // the server answered, then the connection broke
+        Stalled,        // the connection stayed open but no data came
+        Unplayable,     // what came is no audio GStreamer can decode
+        Other,
+    };
+    Q_ENUM(Failure)
 
     static PlayerItemPtr create(const QUrl &url);
     ~PlayerItem() override;
@@ -48,6 +62,11 @@ public:
     Status status() const { return m_status; }
     // The failure's text; empty unless the status is Failed.
     QString errorString() const { return m_errorString; }
+    Failure failure() const { return m_failure; }
+    // The status of the server's answer (HTTP items); 0 until one came.
+    int httpStatus() const { return m_httpStatus; }
+    // The server sent no length: a stream without an end, such as a live radio station's.
+    bool isEndless() const { return m_endless; }
     // In seconds; 0 while unknown and for streams without an end.
     double duration() const { return m_duration; }
 
@@ -72,13 +91,16 @@ private:
 
     enum class TracksState { Pending, Loaded, Failed };
     void markReady();
-    void markFailed(const QString &error);
+    void markFailed(const QString &error, Failure failure);
     void setDuration(double seconds);
     void finishTracks(std::optional<QList<AudioTrack>> tracks);
 
     QUrl m_url;
     Status m_status = Status::Unknown;
     QString m_errorString;
+    Failure m_failure = Failure::None;
+    int m_httpStatus = 0;
+    bool m_endless = false;
     double m_duration = 0;
     AudioMix m_audioMix;
     TracksState m_tracksState = TracksState::Pending;
