@@ -198,6 +198,16 @@ QString MprisService::playbackStatus() const
     if (!m_info)
         return QStringLiteral("Stopped");
     const NowPlayingInfo &info = m_info->nowPlayingInfo();
+    switch (info.state) {
+    case NowPlayingState::Playing:
+        return QStringLiteral("Playing");
+    case NowPlayingState::Paused:
+        return QStringLiteral("Paused");
+    case NowPlayingState::Stopped:
+        return QStringLiteral("Stopped");
+    case NowPlayingState::FromRate:
+        break;
+    }
     if (info.playbackRate > 0)
         return QStringLiteral("Playing");
     return info.identifier.isEmpty() ? QStringLiteral("Stopped") : QStringLiteral("Paused");

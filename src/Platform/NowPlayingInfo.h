@@ -17,6 +17,10 @@ struct NowPlayingArtwork {
     QSize boundsSize() const { return image.size(); }
 };
 
+// Whether the player plays, as the system media controls say it. Playing holds while the player
+// means to play, also while it waits for data (the rate is 0 then, so the position stands still).
+enum class NowPlayingState { FromRate, Playing, Paused, Stopped };
+
 // What the system media controls show about the playing item.
 struct NowPlayingInfo {
     // Stable identity of the item (the same track keeps the same identifier); empty when nothing
@@ -26,6 +30,8 @@ struct NowPlayingInfo {
     std::optional<QString> artist;
     std::optional<QString> albumTitle;
     double playbackRate = 0.0;
+    // FromRate: playing while the rate is above 0, else paused (stopped without an item).
+    NowPlayingState state = NowPlayingState::FromRate;
     std::optional<double> playbackDuration;     // seconds
     std::optional<double> elapsedPlaybackTime;  // seconds, as of the moment the info was set
     std::optional<int> mediaType;               // 1: audio

@@ -18,6 +18,8 @@ GstPlaybackEngine::GstPlaybackEngine(QObject *parent, GstElement *audioSink)
     m_player->addPeriodicTimeObserver(0.5, this, [this](double seconds) { emit periodicTime(seconds); });
     connect(m_player.get(), &AudioPlayer::itemDidPlayToEnd, this,
             [this](const PlayerItemPtr &item) { emit itemDidPlayToEnd(idOf(item.get())); });
+    connect(m_player.get(), &AudioPlayer::itemFailed, this,
+            [this](const PlayerItemPtr &item) { emit itemFailed(idOf(item.get())); });
 }
 
 GstPlaybackEngine::~GstPlaybackEngine() = default;
@@ -59,6 +61,12 @@ std::optional<QString> GstPlaybackEngine::currentItemError() const
     if (!item || item->status() != PlayerItem::Status::Failed)
         return std::nullopt;
     return item->errorString();
+}
+
+PlaybackEngine::Failure GstPlaybackEngine::currentItemFailure() const
+{
+    const PlayerItemPtr item = m_player->currentItem();
+    return item && item->status() == PlayerItem::Status::Failed ? item->failure() : Failure::None;
 }
 
 double GstPlaybackEngine::currentItemDuration() const

@@ -22,6 +22,7 @@ public:
     ItemId replaceCurrentItem(const QUrl &url) override;
     ItemId currentItem() const override;
     std::optional<QString> currentItemError() const override;
+    Failure currentItemFailure() const override;
     double currentItemDuration() const override;
     TimeControlStatus timeControlStatus() const override;
     void play() override;

@@ -18,6 +18,7 @@ class PlaybackEngine : public QObject
     Q_OBJECT
 public:
     using TimeControlStatus = AudioPlayer::TimeControlStatus;
+    using Failure = PlayerItem::Failure;
     // Names one item for as long as the process runs; 0 is no item.
     using ItemId = quint64;
 
@@ -26,8 +27,10 @@ public:
     // Creates a new item for `url` and makes it the current one (the old one stops).
     virtual ItemId replaceCurrentItem(const QUrl &url) = 0;
     virtual ItemId currentItem() const = 0;
-    // The current item's error when it has failed.
+    // The current item's error when it has failed, and what kind of failure it was (None
+    // otherwise).
     virtual std::optional<QString> currentItemError() const = 0;
+    virtual Failure currentItemFailure() const = 0;
     // Seconds; not finite or not positive while unknown or for a stream without an end.
     virtual double currentItemDuration() const = 0;
     virtual TimeControlStatus timeControlStatus() const = 0;
@@ -48,4 +51,6 @@ signals:
     void periodicTime(double seconds);
     // The item played to its end.
     void itemDidPlayToEnd(PlaybackEngine::ItemId item);
+    // The item failed (it plays no more).
+    void itemFailed(PlaybackEngine::ItemId item);
 };

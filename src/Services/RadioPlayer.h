@@ -3,10 +3,12 @@
 #include "Models/Station.h"
 #include "Services/PlaybackEngine.h"
 #include "Services/RadioPlayerServices.h"
+#include "Services/ReconnectSchedule.h"
 
 #include <QByteArray>
 #include <QColor>
 #include <QCoroTask>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -29,6 +31,10 @@ class RemoteCommandCenter;
 // index). It follows the server's rotation and live titles while playing, answers the system media
 // controls and publishes what the screens show.
 //
+// A stream that fails, stalls or (live) ends while the listener wants sound is tried again by
+// itself on a new item, with a bounded backoff (ReconnectSchedule), until it plays again or the
+// player gives up and says why; a press of play after a failure always tries again at once.
+//
 // Published state changes only on the GUI thread; every NOTIFY signal is emitted on every
 // assignment (a station that compares equal may still carry a new track list).
 class RadioPlayer : public QObject
@@ -49,13 +55,22 @@ class RadioPlayer : public QObject
     Q_PROPERTY(bool isFullPlayerPresented READ isFullPlayerPresented WRITE setFullPlayerPresented
                    NOTIFY isFullPlayerPresentedChanged)
     Q_PROPERTY(bool canSkipTracks READ canSkipTracks NOTIFY currentStationChanged)
+    // Whether a dropped stream is being tried again, or was given up; `statusText` says why.
+    Q_PROPERTY(Recovery recovery READ recovery NOTIFY recoveryChanged)
 
 public:
+    enum class Recovery { None, Reconnecting, GaveUp };
+    Q_ENUM(Recovery)
+
     // The texts the player shows in `statusText`.
     static const QString ConnectingText;   // "در حال اتصال…"
     static const QString FetchingTracksText; // "در حال دریافت لیست آهنگها…"
     static const QString InvalidAddressText; // "آدرس پخش نامعتبر"
     static const QString DefaultTitle;      // "ملودریفت رادیو", the now-playing title without a station
+    // While a dropped stream is tried again: its cause, then that it reconnects.
+    static QString reconnectingText(PlaybackEngine::Failure failure);
+    // Once it was given up: that it could not play, the cause, and how to try again.
+    static QString gaveUpText(PlaybackEngine::Failure failure);
     static constexpr int ArtworkCacheLimit = 32;
     // The now-playing picture's longest side, and the largest file kept as it came.
     static constexpr int NowPlayingArtworkSide = 512;
@@ -73,6 +88,7 @@ public:
         // The picture's theme colour; none: the theme colour stays.
         std::function<std::optional<QColor>(const QImage &)> vibrantColor;
         int metadataPollIntervalMs = 15'000;
+        ReconnectSchedule::Options reconnect;
     };
 
     // The collaborators must outlive the player.
@@ -99,6 +115,7 @@ public:
     void setFullPlayerPresented(bool presented);
     // A station is current and has more than one track.
     bool canSkipTracks() const;
+    Recovery recovery() const { return m_recovery; }
 
     // --- operations
     // Starts selecting the station and returns at once. From QML pass a Station record.
@@ -119,6 +136,8 @@ public:
     bool localTrackOverride() const { return m_localTrackOverride; }
     std::optional<QString> pendingHydrationGenre() const { return m_pendingHydrationGenre; }
     bool isMetadataPolling() const { return m_metadataTimer != nullptr; }
+    // The next try of a dropped stream is due (the wait of the backoff runs).
+    bool isReconnectPending() const;
     int artworkCacheSize() const { return int(m_artworkCache.size()); }
     bool artworkCached(const QString &key) const { return m_artworkCache.contains(key); }
     QString artworkKey() const; // the current station's artwork key; empty without a station
@@ -142,6 +161,7 @@ signals:
     void statusTextChanged();
     void themeColorChanged();
     void isFullPlayerPresentedChanged();
+    void recoveryChanged();
 
 private:
     struct Artwork {
@@ -167,6 +187,15 @@ private:
     void startMetadataPolling();
     void stopMetadataPolling();
     void handleEndOfItem(PlaybackEngine::ItemId item);
+    void handleItemFailed(PlaybackEngine::ItemId item);
+    // The current stream broke while sound is wanted: try again after the backoff, or give up.
+    void handleTrouble(PlaybackEngine::Failure failure, const QString &error);
+    void reconnect();
+    void giveUp(PlaybackEngine::Failure failure);
+    void endRecovery();
+    void setRecovery(Recovery recovery);
+    // A new item for the current station; a track goes on where it was.
+    void playCurrentAgain();
     void pauseByListener();
     void updateNowPlayingInfo();
     void loadArtworkIfNeeded();
@@ -195,6 +224,12 @@ private:
     QHash<QString, Artwork> m_artworkCache;
     QStringList m_artworkOrder;
     QSet<QString> m_artworkInFlight;
+
+    ReconnectSchedule m_schedule;
+    Recovery m_recovery = Recovery::None;
+    QTimer *m_reconnectTimer = nullptr;
+    int m_reconnectAttempt = 0;
+    QElapsedTimer m_outage; // since the stream first broke; invalid while it plays
 
     // Every selection gets a number; a track-list fetch or catalogue poll that finishes after a
     // newer selection is dropped.

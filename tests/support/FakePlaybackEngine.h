@@ -17,6 +17,7 @@ public:
         ItemId id = 0;
         QUrl url;
         std::optional<QString> error;
+        Failure failure = Failure::None;
         double duration = std::nan("");
         QList<int> audioTracks{1};
         AudioProcessingTapPtr tap;
@@ -40,6 +41,11 @@ public:
     {
         const Item *i = find(m_current);
         return i ? i->error : std::nullopt;
+    }
+    Failure currentItemFailure() const override
+    {
+        const Item *i = find(m_current);
+        return i ? i->failure : Failure::None;
     }
     double currentItemDuration() const override
     {
@@ -93,6 +99,17 @@ public:
     }
     void tick(double seconds) { emit periodicTime(seconds); }
     void finish(ItemId item) { emit itemDidPlayToEnd(item); }
+    // The current item fails as a real one does: it stops and says so.
+    void failCurrent(Failure failure = Failure::Unreachable, const QString &error = QStringLiteral("failed"))
+    {
+        Item *i = current();
+        if (!i)
+            return;
+        i->error = error;
+        i->failure = failure;
+        status = TimeControlStatus::Paused;
+        emit itemFailed(i->id);
+    }
 
     TimeControlStatus status = TimeControlStatus::Paused;
     QList<int> nextAudioTracks{1};
