@@ -28,8 +28,8 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool dbus dbus-x11 playerctl gnome-keyring libsecret-tools ffmpeg imagemagick
-  # a real radio server for the live playback tests (ffmpeg is its source client)
-  icecast2
+  # a real radio server for the live playback tests, with ffmpeg and ezstream as its sources
+  icecast2 ezstream
   desktop-file-utils at-spi2-core python3-pyatspi
   # the sandbox `make test` runs the suite in
   bubblewrap

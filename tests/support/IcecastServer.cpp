@@ -39,6 +39,8 @@ QStringList encoderArguments(MountFormat format)
         return {"-c:a", "libopus", "-b:a", "96k", "-content_type", "audio/ogg", "-f", "ogg"};
     case MountFormat::Aac:
         return {"-c:a", "aac", "-b:a", "128k", "-content_type", "audio/aac", "-f", "adts"};
+    case MountFormat::ChainedOgg:
+        break;
     }
     return {};
 }
@@ -75,7 +77,7 @@ IcecastServer::~IcecastServer()
 QString IcecastServer::missingTools()
 {
     QStringList missing;
-    for (const QString &tool : {QStringLiteral("icecast2"), QStringLiteral("ffmpeg")}) {
+    for (const QString &tool : {QStringLiteral("icecast2"), QStringLiteral("ffmpeg"), QStringLiteral("ezstream")}) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
             missing << tool;
     }
@@ -232,21 +234,66 @@ bool IcecastServer::runSource(const QString &mount)
     endProcess(*source, true);
     source->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     source->setStandardOutputFile(QProcess::nullDevice());
-    // Each mount its own tone, so a test can tell them apart by ear.
-    const int frequency = 330 + 110 * int(qHash(mount) % 5);
-    QStringList arguments{"-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f", "lavfi", "-i",
-                          QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(frequency), "-ac", "2"};
-    arguments << encoderArguments(m_mounts.value(mount));
-    arguments << QStringLiteral("icecast://source:%1@127.0.0.1:%2%3").arg(SourcePassword).arg(m_port).arg(mount);
-    source->start(QStringLiteral("ffmpeg"), arguments);
+    if (m_mounts.value(mount) == MountFormat::ChainedOgg) {
+        const QString config = chainConfig(mount);
+        if (config.isEmpty())
+            return false;
+        source->start(QStringLiteral("ezstream"), {QStringLiteral("-c"), config});
+    } else {
+        // Each mount its own tone, so a test can tell them apart by ear.
+        const int frequency = 330 + 110 * int(qHash(mount) % 5);
+        QStringList arguments{"-nostdin", "-hide_banner", "-loglevel", "error", "-re", "-f", "lavfi", "-i",
+                              QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(frequency), "-ac", "2"};
+        arguments << encoderArguments(m_mounts.value(mount));
+        arguments << QStringLiteral("icecast://source:%1@127.0.0.1:%2%3").arg(SourcePassword).arg(m_port).arg(mount);
+        source->start(QStringLiteral("ffmpeg"), arguments);
+    }
     if (source->waitForStarted(5000) && waitForMount(mount, true))
         return true;
-    m_log += QStringLiteral("source of %1 not listed; ffmpeg %2 (exit %3); the server %4 (exit %5)\n")
-                 .arg(mount, source->state() == QProcess::Running ? QStringLiteral("running") : QStringLiteral("ended"))
+    m_log += QStringLiteral("source of %1 not listed; it %2 (exit %3); the server %4 (exit %5)\n")
+                 .arg(mount, source->state() == QProcess::Running ? QStringLiteral("runs") : QStringLiteral("ended"))
                  .arg(source->exitCode())
                  .arg(isRunning() ? QStringLiteral("runs") : QStringLiteral("ended"))
                  .arg(m_server ? m_server->exitCode() : -1);
     return false;
+}
+
+QString IcecastServer::chainConfig(const QString &mount)
+{
+    const QString name = QString::fromLatin1(QUrl::toPercentEncoding(mount, {}, "/")).replace(QLatin1Char('/'), QLatin1Char('_'));
+    QStringList files;
+    for (const int frequency : {440, 660}) {
+        const QString file = m_dir.filePath(QStringLiteral("chain%1%2.ogg").arg(name).arg(frequency));
+        if (!QFile::exists(file)) {
+            QProcess encoder;
+            encoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            encoder.start(QStringLiteral("ffmpeg"),
+                          {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                           QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=%2").arg(frequency).arg(ChainSeconds),
+                           "-ac", "2", "-c:a", "libvorbis", "-b:a", "96k", file});
+            if (!encoder.waitForFinished(30000) || encoder.exitCode() != 0)
+                return {};
+        }
+        files << file;
+    }
+    const QString playlist = m_dir.filePath(QStringLiteral("chain%1.m3u").arg(name));
+    const QString config = m_dir.filePath(QStringLiteral("chain%1.xml").arg(name));
+    const QString xml = QStringLiteral(
+                            "<ezstream><servers><server><hostname>127.0.0.1</hostname><port>%1</port>"
+                            "<password>%2</password></server></servers>"
+                            "<streams><stream><mountpoint>%3</mountpoint><format>Ogg</format></stream></streams>"
+                            "<intakes><intake><filename>%4</filename></intake></intakes></ezstream>\n")
+                            .arg(m_port)
+                            .arg(SourcePassword, mount.toHtmlEscaped(), playlist.toHtmlEscaped());
+    for (const auto &[path, text] : {std::pair{playlist, files.join(QLatin1Char('\n')) + QLatin1Char('\n')},
+                                     std::pair{config, xml}}) {
+        QFile file(path);
+        // ezstream reads no configuration that others may read (it holds the password).
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0 || !file.flush()
+            || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return {};
+    }
+    return config;
 }
 
 bool IcecastServer::killSource(const QString &mount)

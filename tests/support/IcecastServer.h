@@ -11,8 +11,10 @@ class QProcess;
 
 namespace testsupport {
 
-// What a source client sends to a mount: an endless sine tone, encoded as a radio station would.
-enum class MountFormat { Mp3, OggVorbis, OggOpus, Aac };
+// What a source client sends to a mount: an endless sine tone encoded as a radio station would
+// (ffmpeg), or a playlist of short Ogg Vorbis tones sent file after file, a new logical stream
+// each (chained Ogg, as ezstream sends a playlist).
+enum class MountFormat { Mp3, OggVorbis, OggOpus, Aac, ChainedOgg };
 
 // A real radio server: Debian's icecast2 on a free loopback port, with ffmpeg as the source
 // client of each mount. Its configuration lives in a temporary folder of its own and it logs to
@@ -27,7 +29,10 @@ public:
     IcecastServer(const IcecastServer &) = delete;
     IcecastServer &operator=(const IcecastServer &) = delete;
 
-    // Why the server cannot run here (icecast2 or ffmpeg missing), or empty.
+    // How long each file of the chained Ogg playlist plays (seconds).
+    static constexpr int ChainSeconds = 2;
+
+    // Why the server cannot run here (icecast2, ffmpeg or ezstream missing), or empty.
     static QString missingTools();
 
     // Starts the server (again on the same port once it has run) and the sources it had. False
@@ -59,6 +64,8 @@ private:
     bool launch();
     bool waitForMount(const QString &mount, bool listed);
     bool runSource(const QString &mount);
+    // The chained source's playlist and configuration; its configuration's path, empty on failure.
+    QString chainConfig(const QString &mount);
     bool answers();
     QString writeConfig();
 
