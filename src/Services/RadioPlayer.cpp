@@ -152,6 +152,8 @@ void RadioPlayer::setStatusText(const QString &value)
 {
     m_statusText = value;
     emit statusTextChanged();
+    if (m_recovery != Recovery::None)
+        emit recoveryChanged();
 }
 
 void RadioPlayer::setThemeColor(const QColor &value)

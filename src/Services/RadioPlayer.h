@@ -57,6 +57,8 @@ class RadioPlayer : public QObject
     Q_PROPERTY(bool canSkipTracks READ canSkipTracks NOTIFY currentStationChanged)
     // Whether a dropped stream is being tried again, or was given up; `statusText` says why.
     Q_PROPERTY(Recovery recovery READ recovery NOTIFY recoveryChanged)
+    // The status text while there is a recovery (reconnecting, or given up), else empty.
+    Q_PROPERTY(QString recoveryText READ recoveryText NOTIFY recoveryChanged)
 
 public:
     enum class Recovery { None, Reconnecting, GaveUp };
@@ -116,6 +118,7 @@ public:
     // A station is current and has more than one track.
     bool canSkipTracks() const;
     Recovery recovery() const { return m_recovery; }
+    QString recoveryText() const { return m_recovery == Recovery::None ? QString() : m_statusText; }
 
     // --- operations
     // Starts selecting the station and returns at once. From QML pass a Station record.

@@ -196,6 +196,19 @@ Item {
                     maximumLineCount: 1
                     elide: Text.ElideRight
                 }
+                // Why the stream reconnects or could not play.
+                StaticText {
+                    objectName: "recoveryLine"
+                    visible: text !== ""
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignHCenter
+                    text: screen.recoveryText
+                    font: Theme.withWeight(Theme.footnote, Font.Medium)
+                    color: screen.playbackFailed ? Theme.red : Theme.orange
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 3
+                    elide: Text.ElideRight
+                }
             }
 
             PlayerTransport {
@@ -249,7 +262,7 @@ Item {
         text: root.downloadFailure
     }
     // Connecting and playing, spoken as the play button shows them (the home badge that says so
-    // lies under this screen).
+    // lies under this screen), and why the stream reconnects or could not play.
     Announcer {
         objectName: "statusAnnouncer"
         text: screen.statusText

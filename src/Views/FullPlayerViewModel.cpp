@@ -40,6 +40,7 @@ FullPlayerViewModel::FullPlayerViewModel(RadioPlayer *player, AuthStore *auth, O
         emit transportChanged();
     });
     connect(player, &RadioPlayer::isBufferingChanged, this, &FullPlayerViewModel::transportChanged);
+    connect(player, &RadioPlayer::recoveryChanged, this, &FullPlayerViewModel::transportChanged);
     connect(player, &RadioPlayer::isLiveChanged, this, &FullPlayerViewModel::transportChanged);
     connect(player, &RadioPlayer::durationChanged, this, [this] {
         emit timeChanged();
@@ -218,8 +219,20 @@ QString FullPlayerViewModel::playPauseName() const
     return m_player->isPlaying() ? PlayingName : PausedName;
 }
 
+QString FullPlayerViewModel::recoveryText() const
+{
+    return m_player->recoveryText();
+}
+
+bool FullPlayerViewModel::playbackFailed() const
+{
+    return m_player->recovery() == RadioPlayer::Recovery::GaveUp;
+}
+
 QString FullPlayerViewModel::statusText() const
 {
+    if (const QString recovery = recoveryText(); !recovery.isEmpty())
+        return recovery;
     if (!showsSpinner() && !m_player->isPlaying())
         return {};
     return HomeViewModel::statusLabel(showsSpinner(), m_player->isPlaying(), false, 0);

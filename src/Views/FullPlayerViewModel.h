@@ -67,8 +67,12 @@ class FullPlayerViewModel : public QObject
     // Named for what a press does now.
     Q_PROPERTY(QString playPauseName READ playPauseName NOTIFY transportChanged)
     // What the play button shows, in words, for assistive technology: connecting while it shows
-    // the spinner, playing while it shows the pause glyph, else nothing.
+    // the spinner, playing while it shows the pause glyph, else nothing; while the player
+    // reconnects or after it gave up, why (recoveryText).
     Q_PROPERTY(QString statusText READ statusText NOTIFY transportChanged)
+    // Shown under the titles while the player reconnects or after it gave up; else empty.
+    Q_PROPERTY(QString recoveryText READ recoveryText NOTIFY transportChanged)
+    Q_PROPERTY(bool playbackFailed READ playbackFailed NOTIFY transportChanged)
     // The offline store's last error; empty when there is none.
     Q_PROPERTY(QString offlineError READ offlineError NOTIFY offlineErrorChanged)
 
@@ -132,6 +136,8 @@ public:
     QString playSymbol() const;
     QString playPauseName() const;
     QString statusText() const;
+    QString recoveryText() const;
+    bool playbackFailed() const;
     QString offlineError() const;
 
     // The screen is shown: the record turns, whatever the playback state.

@@ -95,10 +95,10 @@ Item {
         }
 
         // Status changes a sighted listener sees are spoken too: the badge (connecting, playing)
-        // and a catalogue failure.
+        // and a catalogue failure. Why a stream reconnects or failed is the mini player bar's to say.
         Announcer {
             objectName: "statusAnnouncer"
-            text: home.statusLabel
+            text: home.statusAnnouncement
         }
         Announcer {
             objectName: "errorAnnouncer"
@@ -231,7 +231,7 @@ Item {
                                     height: 7
                                     radius: 3.5
                                     anchors.verticalCenter: parent.verticalCenter
-                                    color: home.isPlaying ? Theme.green : Theme.orange
+                                    color: home.isPlaying ? Theme.green : home.playbackFailed ? Theme.red : Theme.orange
                                 }
                                 StaticText {
                                     objectName: "statusLabel"

@@ -67,6 +67,7 @@ HomeViewModel::HomeViewModel(StationStore *store, RadioPlayer *player, AuthStore
     connect(m_store, &StationStore::errorMessageChanged, this, &HomeViewModel::contentChanged);
     connect(m_player, &RadioPlayer::isPlayingChanged, this, &HomeViewModel::statusLabelChanged);
     connect(m_player, &RadioPlayer::isBufferingChanged, this, &HomeViewModel::statusLabelChanged);
+    connect(m_player, &RadioPlayer::recoveryChanged, this, &HomeViewModel::statusLabelChanged);
 
     m_lastHasCurrentStation = hasCurrentStation();
     connect(m_player, &RadioPlayer::currentStationChanged, this, [this] {
@@ -212,15 +213,41 @@ void HomeViewModel::scheduleGreeting()
     m_greetingTimer.start(std::chrono::milliseconds(msecsToNextGreeting(m_clock().time())));
 }
 
+QString HomeViewModel::recoveryLabel(RadioPlayer::Recovery recovery)
+{
+    switch (recovery) {
+    case RadioPlayer::Recovery::Reconnecting:
+        return u"اتصال دوباره…"_s;
+    case RadioPlayer::Recovery::GaveUp:
+        return u"پخش ناموفق"_s;
+    case RadioPlayer::Recovery::None:
+        break;
+    }
+    return {};
+}
+
+QString HomeViewModel::statusAnnouncement() const
+{
+    return m_player->recovery() == RadioPlayer::Recovery::None ? statusLabel() : QString();
+}
+
+bool HomeViewModel::playbackFailed() const
+{
+    return m_player->recovery() == RadioPlayer::Recovery::GaveUp;
+}
+
 QString HomeViewModel::statusLabel() const
 {
+    if (const QString recovery = recoveryLabel(m_player->recovery()); !recovery.isEmpty())
+        return recovery;
     return statusLabel(m_player->isBuffering(), m_player->isPlaying(), m_store->isLoading(),
                        m_store->stations().size());
 }
 
 bool HomeViewModel::isPlaying() const
 {
-    return m_player->isPlaying();
+    // A stream being reconnected plays nothing.
+    return m_player->isPlaying() && m_player->recovery() == RadioPlayer::Recovery::None;
 }
 
 HomeViewModel::Content HomeViewModel::content() const

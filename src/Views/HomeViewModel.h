@@ -2,6 +2,7 @@
 
 #include "Models/Station.h"
 #include "Kit/KeyedRows.h"
+#include "Services/RadioPlayer.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -16,7 +17,6 @@
 
 class AuthStore;
 class LaunchArguments;
-class RadioPlayer;
 class ShazamManager;
 class StationStore;
 
@@ -33,8 +33,12 @@ class HomeViewModel : public QObject
     QML_ELEMENT
     Q_PROPERTY(QString greeting READ greeting NOTIFY greetingChanged)
     Q_PROPERTY(QString statusLabel READ statusLabel NOTIFY statusLabelChanged)
-    // Green dot while playing, orange otherwise.
+    // What the status announcer says: the label, but nothing while the player reconnects or
+    // after it gave up (the mini player bar says why then).
+    Q_PROPERTY(QString statusAnnouncement READ statusAnnouncement NOTIFY statusLabelChanged)
+    // Green dot while playing, red once the player gave up, orange otherwise.
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY statusLabelChanged)
+    Q_PROPERTY(bool playbackFailed READ playbackFailed NOTIFY statusLabelChanged)
     Q_PROPERTY(Content content READ content NOTIFY contentChanged)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY contentChanged)
     Q_PROPERTY(bool hasCurrentStation READ hasCurrentStation NOTIFY hasCurrentStationChanged)
@@ -90,6 +94,8 @@ public:
     Q_INVOKABLE static qreal pullProgress(qreal distance);
     Q_INVOKABLE static bool isPullReady(qreal distance);
     static QString statusLabel(bool isBuffering, bool isPlaying, bool isLoading, qsizetype stationCount);
+    // The badge while the player reconnects or once it gave up; empty without a recovery.
+    static QString recoveryLabel(RadioPlayer::Recovery recovery);
     static Content content(bool hasError, bool isLoading, bool hasStations);
     // Columns of an adaptive grid (minimum 155, spacing 14) across `width`, and their width.
     Q_INVOKABLE static int columnCount(qreal width);
@@ -109,6 +115,8 @@ public:
     // --- published state
     QString greeting() const;
     QString statusLabel() const;
+    QString statusAnnouncement() const;
+    bool playbackFailed() const;
     bool isPlaying() const;
     Content content() const;
     QString errorMessage() const;

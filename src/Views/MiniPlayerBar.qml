@@ -17,11 +17,19 @@ Item {
     implicitWidth: 430
     implicitHeight: card.implicitHeight + bottomInset
 
-    // What the bar shows, in one line for assistive technology: the station and its track.
-    readonly property string summary: bar.trackTitle !== "" ? bar.stationName + "، " + bar.trackTitle : bar.stationName
+    // What the bar shows, in one line for assistive technology: the station and its track, or
+    // why it does not play.
+    readonly property string secondLine: bar.problemText !== "" ? bar.problemText : bar.trackTitle
+    readonly property string summary: root.secondLine !== "" ? bar.stationName + "، " + root.secondLine : bar.stationName
 
     MiniPlayerBarModel {
         id: bar
+    }
+
+    // Why the stream reconnects or could not play, spoken as it appears in the bar.
+    Announcer {
+        objectName: "problemAnnouncer"
+        text: bar.problemText
     }
 
     // The player sets a new theme colour at once; the bar eases into it like the rest of the
@@ -106,9 +114,9 @@ Item {
                         objectName: "trackTitle"
                         anchors.verticalCenter: parent.verticalCenter
                         width: Math.min(implicitWidth, titles.width - (bars.visible ? bars.width + 6 : 0))
-                        text: bar.trackTitle
-                        font: Theme.withWeight(Theme.subheadline, Font.DemiBold)
-                        color: "white"
+                        text: root.secondLine
+                        font: Theme.withWeight(bar.problemText !== "" ? Theme.caption : Theme.subheadline, Font.DemiBold)
+                        color: bar.problemText === "" ? "white" : bar.playbackFailed ? Theme.red : Theme.orange
                         maximumLineCount: 1
                         elide: Text.ElideRight
                         horizontalAlignment: Text.AlignLeft
@@ -119,7 +127,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 16
                         height: 12
-                        visible: bar.isPlaying
+                        visible: bar.isPlaying && bar.problemText === ""
                         tint: root.themeColor
                     }
                 }

@@ -17,6 +17,7 @@ MiniPlayerBarModel::MiniPlayerBarModel(RadioPlayer *player, OfflineStore *offlin
     connect(m_offline, &OfflineStore::entriesChanged, this, &MiniPlayerBarModel::stationChanged);
     connect(m_player, &RadioPlayer::isPlayingChanged, this, &MiniPlayerBarModel::playbackChanged);
     connect(m_player, &RadioPlayer::isBufferingChanged, this, &MiniPlayerBarModel::playbackChanged);
+    connect(m_player, &RadioPlayer::recoveryChanged, this, &MiniPlayerBarModel::playbackChanged);
     connect(m_player, &RadioPlayer::themeColorChanged, this, &MiniPlayerBarModel::themeColorChanged);
 }
 
@@ -56,6 +57,16 @@ MiniPlayerBarModel::ButtonState MiniPlayerBarModel::buttonState(bool isPlaying, 
 MiniPlayerBarModel::ButtonState MiniPlayerBarModel::buttonState() const
 {
     return buttonState(m_player->isPlaying(), m_player->isBuffering());
+}
+
+QString MiniPlayerBarModel::problemText() const
+{
+    return m_player->recoveryText();
+}
+
+bool MiniPlayerBarModel::playbackFailed() const
+{
+    return m_player->recovery() == RadioPlayer::Recovery::GaveUp;
 }
 
 QColor MiniPlayerBarModel::themeColor() const

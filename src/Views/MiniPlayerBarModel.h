@@ -24,6 +24,10 @@ class MiniPlayerBarModel : public QObject
     Q_PROPERTY(QVariant artworkURL READ artworkURL NOTIFY stationChanged)
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY playbackChanged)
     Q_PROPERTY(ButtonState buttonState READ buttonState NOTIFY playbackChanged)
+    // While the player reconnects or after it gave up: why, in place of the track title.
+    Q_PROPERTY(QString problemText READ problemText NOTIFY playbackChanged)
+    // The player gave up (the problem is a failure, not a wait).
+    Q_PROPERTY(bool playbackFailed READ playbackFailed NOTIFY playbackChanged)
     Q_PROPERTY(QColor themeColor READ themeColor NOTIFY themeColorChanged)
 
 public:
@@ -42,6 +46,8 @@ public:
     QVariant artworkURL() const;
     bool isPlaying() const;
     ButtonState buttonState() const;
+    QString problemText() const;
+    bool playbackFailed() const;
     QColor themeColor() const;
 
     static ButtonState buttonState(bool isPlaying, bool isBuffering);

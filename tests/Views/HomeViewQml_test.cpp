@@ -1,15 +1,19 @@
 #include "HomeViewModel.h"
 #include "Platform/LaunchArguments.h"
+#include "Platform/RemoteCommandCenter.h"
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
 #include "Services/ShazamManager.h"
 #include "Services/StationStore.h"
+#include "support/AccessibleTree.h"
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
 #include "support/StandInServer.h"
 
+#include <QJsonObject>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTcpServer>
 #include <QTest>
 #include "support/QmlWindowFixture.h"
 
@@ -29,7 +33,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(server.listen(), 0u);
-        standin::installDemoCatalogue(server);
+        catalogue = standin::installDemoCatalogue(server);
         previousBase = APIClient::shared().baseURL();
         APIClient::shared().setBaseURL(server.baseUrl());
         StationStore::shared()->setSelectedCategory(StationStore::Category::All);
@@ -80,6 +84,7 @@ protected:
     static bool isOpen(QObject *popup) { return popup && popup->property("opened").toBool(); }
 
     standin::StandInServer server;
+    std::shared_ptr<standin::DemoCatalogue> catalogue;
     QUrl previousBase;
 };
 
@@ -112,6 +117,54 @@ TEST_F(HomeViewQml, TappingALiveCardPlaysItUnderTheFullPlayerAndShowsTheMiniBar)
     const QPoint onBar = bar->mapToScene(QPointF(bar->width() * 0.6, bar->height() / 2)).toPoint();
     QTest::mouseClick(hosted.window(), Qt::LeftButton, {}, onBar);
     EXPECT_TRUE(player->isFullPlayerPresented());
+}
+
+// A live station whose server is gone: the player says it tries again, where the listener looks
+// (the full player, then the mini bar under the home screen), and assistive technology hears it
+// once, from the screen that shows it.
+TEST_F(HomeViewQml, AStationWhoseServerIsGoneIsToldOnceWhereTheListenerLooks)
+{
+    QJsonObject station = catalogue->station(QStringLiteral("tehran-live"));
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    station.insert(QStringLiteral("stream_url"), QStringLiteral("http://127.0.0.1:%1/live.mp3").arg(closedPort));
+    catalogue->replaceStation(station);
+    loadCatalogue();
+    load(QStringLiteral("AppWindow"));
+    QQuickItem *card = visibleItem(QStringLiteral("station_tehran-live"));
+    ASSERT_TRUE(card);
+    settle(500);
+    click(card);
+
+    RadioPlayer *player = RadioPlayer::shared();
+    const QString told = RadioPlayer::reconnectingText(PlaybackEngine::Failure::Unreachable);
+    ASSERT_TRUE(waitFor([&] { return player->recoveryText() == told; }, 10000));
+    QQuickItem *line = visibleItem(QStringLiteral("recoveryLine"));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->property("text").toString(), told);
+    auto spoken = [&] { return accessibletree::shownNames(hosted.window(), QAccessible::Notification); };
+    ASSERT_TRUE(waitFor([&] { return spoken().count(told) == 1; })) << qPrintable(spoken().join(u'|'));
+
+    // Back on the home screen the mini bar says it in place of the title, the badge in brief; the
+    // sentence is spoken once, the badge not at all.
+    QTest::keyClick(hosted.window(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !player->isFullPlayerPresented(); }));
+    ASSERT_TRUE(waitFor([&] { return visibleItem(QStringLiteral("trackTitle"))->property("text").toString() == told; }));
+    EXPECT_EQ(visibleItem(QStringLiteral("statusLabel"))->property("text").toString(), QStringLiteral("اتصال دوباره…"));
+    ASSERT_TRUE(waitFor([&] { return spoken().count(told) == 1; })) << qPrintable(spoken().join(u'|'));
+    EXPECT_FALSE(spoken().contains(QStringLiteral("اتصال دوباره…"))) << qPrintable(spoken().join(u'|'));
+
+    // The desktop's pause ends the tries, and the sentence goes.
+    RemoteCommandEvent pause;
+    pause.command = RemoteCommand::Pause;
+    EXPECT_EQ(RemoteCommandCenter::shared()->dispatch(pause), RemoteCommandStatus::Success);
+    ASSERT_TRUE(waitFor([&] { return player->recovery() == RadioPlayer::Recovery::None; }));
+    EXPECT_FALSE(player->isReconnectPending());
+    ASSERT_TRUE(waitFor([&] { return !spoken().contains(told); })) << qPrintable(spoken().join(u'|'));
 }
 
 TEST_F(HomeViewQml, TappingARotationPushesItsDetailPageAndBackClearsTheFlag)
