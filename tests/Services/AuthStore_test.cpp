@@ -9,9 +9,13 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace standin;
 using testing_support::runTask;
@@ -19,8 +23,6 @@ using testing_support::runTask;
 namespace {
 
 constexpr int kWaitMs = 20'000;
-// Long enough for a sign-out and a sign-in to happen while a reply is held back.
-constexpr int kHeldReplyMs = 3'000;
 
 APIClient::Options optionsFor(const QUrl &base)
 {
@@ -30,6 +32,18 @@ APIClient::Options optionsFor(const QUrl &base)
     o.totalTimeoutMs = 60'000;
     return o;
 }
+
+// The client, with the requests it has sent and not yet heard back from in view.
+class ObservedClient : public APIClient
+{
+public:
+    using APIClient::APIClient;
+    qsizetype requestsOut() const
+    {
+        const QList<QNetworkReply *> replies = network().findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
+        return std::count_if(replies.begin(), replies.end(), [](const QNetworkReply *r) { return !r->isFinished(); });
+    }
+};
 
 QStringList sorted(QStringList list)
 {
@@ -45,7 +59,7 @@ protected:
         ASSERT_NE(server.listen(), 0);
         state = &installAccountRoutes(server);
         state->printCodes = false;
-        client = std::make_unique<APIClient>(optionsFor(server.baseUrl()));
+        client = std::make_unique<ObservedClient>(optionsFor(server.baseUrl()));
         keychain = std::make_shared<InMemoryKeychainBackend>();
         demoID = state->userNamed(AccountState::demoUsername)->id;
     }
@@ -65,6 +79,10 @@ protected:
         return store;
     }
 
+    // Every request the client was asked for since the server had seen `before`: each one either
+    // reached the server or is still out, so nothing has to be waited for.
+    qsizetype requestsSince(qsizetype before) const { return server.requests().size() - before + client->requestsOut(); }
+
     std::optional<QString> savedToken() const
     {
         const auto it = keychain->items().constFind(AuthStore::tokenKey);
@@ -75,7 +93,7 @@ protected:
 
     StandInServer server;
     AccountState *state = nullptr;
-    std::unique_ptr<APIClient> client;
+    std::unique_ptr<ObservedClient> client;
     std::shared_ptr<InMemoryKeychainBackend> keychain;
     qint64 demoID = 0;
 };
@@ -201,8 +219,7 @@ TEST_F(AuthStoreTest, SignInAndSignUpSaveTheTokenAndLoadTheLibrary)
         EXPECT_FALSE(store->user());
         EXPECT_EQ(keychain->writes(), 0);
         EXPECT_EQ(authed.count(), 0);
-        QTest::qWait(50);
-        EXPECT_EQ(server.requests().size(), requestsBefore + 1) << "a request followed the tokenless reply";
+        EXPECT_EQ(requestsSince(requestsBefore), 1) << "a request followed the tokenless reply";
     }
 
     ASSERT_TRUE(runTask(store->login(AccountState::demoUsername, AccountState::demoPassword)).ok());
@@ -249,15 +266,14 @@ TEST_F(AuthStoreTest, SignOutClearsEverythingWithOrWithoutAToken)
     ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/auth/logout"), kWaitMs));
     const RecordedRequest sent = server.requestsTo(QStringLiteral("/api/auth/logout")).first();
     EXPECT_EQ(sent.header("Authorization"), "Bearer " + token.toUtf8());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !state->userForToken(token); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state->userForToken(token) && client->requestsOut() == 0; }, kWaitMs));
 
     // Without a token nothing is sent, and the keychain item is deleted all the same.
     server.clearRequests();
     const int removals = keychain->removals();
     store->logout();
     EXPECT_EQ(keychain->removals(), removals + 1);
-    QTest::qWait(200);
-    EXPECT_TRUE(server.requests().isEmpty());
+    EXPECT_EQ(requestsSince(0), 0);
 
     // A failing sign-out request does not matter.
     store = signedInStore();
@@ -417,12 +433,13 @@ TEST_F(AuthStoreTest, ALibraryReplyForAnEndedSessionIsDropped)
     // Signed out while the load was out.
     auto store = signedInStore();
     Reply held = Reply::json(oldPlaylists);
-    held.delayMs = kHeldReplyMs;
+    held.heldBy = std::make_shared<ReplyHold>();
     server.script("GET", QStringLiteral("/api/playlists"), held, 1);
     server.script("GET", QStringLiteral("/api/favorites"), Reply::json(oldFavorites), 1);
     auto load = store->loadLibrary();
     ASSERT_TRUE(store->isLoadingLibrary());
     store->logout();
+    held.heldBy->release();
     QCoro::waitFor(load);
     EXPECT_FALSE(store->isLoadingLibrary());
     EXPECT_TRUE(store->playlists().isEmpty());
@@ -432,12 +449,14 @@ TEST_F(AuthStoreTest, ALibraryReplyForAnEndedSessionIsDropped)
     store = signedInStore();
     const qint64 other = state->addUser(QStringLiteral("other"), QStringLiteral("pass1234"));
     state->addPlaylist(other, QStringLiteral("Other's list"));
+    held.heldBy = std::make_shared<ReplyHold>();
     server.script("GET", QStringLiteral("/api/playlists"), held, 1);
     server.script("GET", QStringLiteral("/api/favorites"), Reply::json(oldFavorites), 1);
     auto staleLoad = store->loadLibrary();
     store->logout();
     ASSERT_TRUE(runTask(store->login(QStringLiteral("other"), QStringLiteral("pass1234"))).ok());
-    ASSERT_TRUE(store->isLoadingLibrary()) << "the held reply came back too early";
+    ASSERT_TRUE(store->isLoadingLibrary());
+    held.heldBy->release();
     QCoro::waitFor(staleLoad);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isLoadingLibrary(); }, kWaitMs));
     ASSERT_EQ(store->playlists().size(), 1);
@@ -473,14 +492,16 @@ TEST_F(AuthStoreTest, AReloadAskedDuringALoadRunsOnceMoreAfterIt)
 TEST_F(AuthStoreTest, ARestoreThatAnswersAfterAnotherSignInLeavesThatSessionAlone)
 {
     Reply held = Reply::withStatus(401);
-    held.delayMs = kHeldReplyMs;
+    held.heldBy = std::make_shared<ReplyHold>();
     server.script("GET", QStringLiteral("/api/auth/me"), held, 1);
     keychain->put(AuthStore::tokenKey, "old-token");
     auto store = makeStore();
     ASSERT_TRUE(runTask(store->login(AccountState::demoUsername, AccountState::demoPassword)).ok());
     const std::optional<QString> fresh = store->token();
     ASSERT_TRUE(server.waitForRequest(QStringLiteral("/api/auth/me"), kWaitMs));
-    QTest::qWait(kHeldReplyMs + 500);
+    ASSERT_TRUE(store->isRestoring());
+    held.heldBy->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->isRestoring(); }, kWaitMs));
     EXPECT_EQ(store->token(), fresh);
     EXPECT_TRUE(store->isAuthed());
     EXPECT_EQ(savedToken(), fresh);

@@ -97,7 +97,7 @@ TEST_F(HomeViewQml, TappingALiveCardPlaysItUnderTheFullPlayerAndShowsTheMiniBar)
     load(QStringLiteral("AppWindow"));
     QQuickItem *card = visibleItem(QStringLiteral("station_tehran-live"));
     ASSERT_TRUE(card);
-    settle(500); // the grid's appearing scale
+    ASSERT_TRUE(waitForHomeGrid(hosted.window()->contentItem()));
     click(card);
 
     RadioPlayer *player = RadioPlayer::shared();
@@ -173,7 +173,7 @@ TEST_F(HomeViewQml, TappingARotationPushesItsDetailPageAndBackClearsTheFlag)
     QQuickItem *root = load(QStringLiteral("HomeView"));
     QQuickItem *card = visibleItem(QStringLiteral("station_persian"));
     ASSERT_TRUE(card);
-    settle(500);
+    ASSERT_TRUE(waitForHomeGrid(root));
     click(card);
 
     HomeViewModel *home = homeModel();

@@ -49,6 +49,23 @@ protected:
         return nullptr;
     }
 
+    // Waits until the home grid below `root` stands at its full size: it grows in once, as it
+    // first shows, and a press meanwhile lands off the card it is aimed at.
+    static bool waitForHomeGrid(QQuickItem *root)
+    {
+        const auto home = [](const auto &self, QQuickItem *item) -> QQuickItem * {
+            if (item->property("appearScale").isValid())
+                return item;
+            for (QQuickItem *child : item->childItems()) {
+                if (QQuickItem *found = self(self, child))
+                    return found;
+            }
+            return nullptr;
+        };
+        QQuickItem *view = home(home, root);
+        return view && quickhost::waitFor([view] { return view->property("appearScale").toReal() >= 1.0; });
+    }
+
     std::unique_ptr<quickhost::MessageTrap> trap;
     std::unique_ptr<QQmlEngine> engine;
     quickhost::HostedScreen hosted;

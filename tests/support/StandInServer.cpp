@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace standin {
 
@@ -19,6 +20,14 @@ QByteArray RecordedRequest::header(const QByteArray &name) const
             return value;
     }
     return {};
+}
+
+void ReplyHold::release()
+{
+    if (m_released)
+        return;
+    m_released = true;
+    emit released();
 }
 
 Reply Reply::json(const QByteArray &body, int status)
@@ -189,14 +198,24 @@ bool StandInServer::dispatch(RecordedRequest request, QTcpSocket *socket)
     }
 
     QPointer<QTcpSocket> guarded(socket);
-    if (reply.delayMs > 0) {
-        QTimer::singleShot(reply.delayMs, this, [this, guarded, request, reply] {
-            write(guarded, request, reply);
-        });
+    if (reply.heldBy && !reply.heldBy->isReleased()) {
+        const std::shared_ptr<ReplyHold> hold = std::exchange(reply.heldBy, nullptr);
+        connect(hold.get(), &ReplyHold::released, this, [this, guarded, request, reply] {
+            send(guarded, request, reply);
+        }, Qt::SingleShotConnection);
     } else {
-        write(guarded, request, reply);
+        send(guarded, request, reply);
     }
     return true;
+}
+
+void StandInServer::send(QPointer<QTcpSocket> socket, const RecordedRequest &request, const Reply &reply)
+{
+    if (reply.delayMs > 0) {
+        QTimer::singleShot(reply.delayMs, this, [this, socket, request, reply] { write(socket, request, reply); });
+    } else {
+        write(socket, request, reply);
+    }
 }
 
 void StandInServer::write(QPointer<QTcpSocket> socket, const RecordedRequest &request, const Reply &reply)

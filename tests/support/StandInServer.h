@@ -36,6 +36,22 @@ struct RecordedRequest {
     QString target() const { return hasQuery ? path + QLatin1Char('?') + query : path; }
 };
 
+// Keeps the replies it is given back until release(): for a test that needs a reply out while
+// something else happens, however long that takes.
+class ReplyHold : public QObject
+{
+    Q_OBJECT
+public:
+    void release();
+    bool isReleased() const { return m_released; }
+
+signals:
+    void released();
+
+private:
+    bool m_released = false;
+};
+
 // What the server answers. A reply is written either whole (body), by ranges of a whole body
 // (acceptRanges: honours "Range: bytes=a-b" with 206), or as an endless stream (stream: called
 // for each next chunk until the client goes away).
@@ -54,6 +70,8 @@ struct Reply {
     int streamIntervalMs = 50;
     // After the stream's last chunk the connection stays open with nothing more sent (a stall).
     bool holdOpenAfterStream = false;
+    // Written only once this is released (then after delayMs).
+    std::shared_ptr<ReplyHold> heldBy;
 
     static Reply json(const QByteArray &body, int status = 200);
     static Reply text(const QByteArray &body, int status = 200, const QByteArray &type = "text/plain");
@@ -109,6 +127,7 @@ private:
     };
     friend class HttpFrontEnd;
     bool dispatch(RecordedRequest request, QTcpSocket *socket);
+    void send(QPointer<QTcpSocket> socket, const RecordedRequest &request, const Reply &reply);
     void write(QPointer<QTcpSocket> socket, const RecordedRequest &request, const Reply &reply);
     void writeStream(QPointer<QTcpSocket> socket, const Reply &reply);
 
