@@ -133,6 +133,7 @@ public:
         QUrl baseURL = defaultBaseURL();
         int catalogueIdleTimeoutMs = 30'000; // the two catalogue requests
         int requestIdleTimeoutMs = 60'000;   // every request of the four primitives
+        int recognitionIdleTimeoutMs = 25'000;
         int totalTimeoutMs = 120'000;        // any request as a whole
     };
 
@@ -233,7 +234,8 @@ public:
     // POST api/telegram/download-token (downloadTokenBody()): the bot link to open. No data, no
     // "bot_url" or text that is not a URL: APIError::decoding().
     QCoro::Task<QUrl> telegramDownloadToken(Station station);
-    // POST api/shazam with the recording (Content-Type audio/mp4, no token, 25 s idle timeout).
+    // POST api/shazam with the recording (Content-Type audio/mp4, no token, the recognition idle
+    // timeout).
     // Error replies with a "message" give ServerError(message, status); "data" absent in a 2xx
     // reply: APIError::decoding().
     QCoro::Task<ShazamData> recognize(QByteArray audioData);
@@ -243,8 +245,6 @@ public:
     static QJsonObject playlistTrackBody(const Station &station);
     static QJsonObject favoriteBody(const Station &station);
     static QJsonObject downloadTokenBody(const Station &station);
-
-    static constexpr int kRecognitionIdleTimeoutMs = 25'000;
 
     // What a reply body may hold at most, by kind; a longer body fails the request while it is
     // being read, like a transfer that broke off (TransportError with bodyTooLargeText()).

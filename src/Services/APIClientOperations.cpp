@@ -361,7 +361,7 @@ QCoro::Task<ShazamData> APIClient::recognize(QByteArray audioData)
     const QUrl url = endpoint(QStringLiteral("api/shazam"));
     if (!url.isValid())
         throw APIError::badURL();
-    QNetworkRequest request = makeRequest(url, kRecognitionIdleTimeoutMs);
+    QNetworkRequest request = makeRequest(url, m_options.recognitionIdleTimeoutMs);
     request.setRawHeader("Content-Type", "audio/mp4");
     const RawReply raw = co_await perform(network().post(request, audioData), BodyKind::Recognition);
 

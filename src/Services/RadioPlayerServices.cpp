@@ -11,18 +11,16 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
-namespace {
-
-constexpr int ArtworkTimeoutMs = 30'000;
-// The whole fetch, however steadily a picture trickles in.
-constexpr int ArtworkDeadlineMs = 20'000;
-
-} // namespace
-
 APIStationSource::APIStationSource(APIClient *client, QString localFolder)
     : m_client(client)
     , m_localFolder(std::move(localFolder))
 {
+}
+
+void APIStationSource::setFetchTimes(int idleMs, int deadlineMs)
+{
+    m_idleMs = idleMs;
+    m_deadlineMs = deadlineMs;
 }
 
 APIStationSource::~APIStationSource() = default;
@@ -66,11 +64,11 @@ QCoro::Task<QByteArray> APIStationSource::download(QUrl url)
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setTransferTimeout(ArtworkTimeoutMs);
+    request.setTransferTimeout(m_idleMs);
     QNetworkReply *reply = m_network->get(request);
     // Nothing that large is a cover: stop reading instead of holding it in memory.
     artwork::limitReply(reply);
-    QTimer::singleShot(ArtworkDeadlineMs, reply, [reply] { reply->abort(); });
+    QTimer::singleShot(m_deadlineMs, reply, [reply] { reply->abort(); });
     co_await reply;
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(reply, [](QNetworkReply *r) { r->deleteLater(); });
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

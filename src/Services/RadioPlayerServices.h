@@ -53,10 +53,16 @@ public:
     std::optional<QUrl> absolute(const std::optional<QString> &path) const override;
     QCoro::Task<QByteArray> download(QUrl url) override;
 
+    // An artwork fetch fails when no byte came for `idleMs`, and at `deadlineMs` however steadily
+    // it trickles in.
+    void setFetchTimes(int idleMs, int deadlineMs);
+
 private:
     APIClient &client() const;
     APIClient *m_client;
     QString m_localFolder;
+    int m_idleMs = 30'000;
+    int m_deadlineMs = 20'000;
     std::unique_ptr<QNetworkAccessManager> m_network;
 };
 

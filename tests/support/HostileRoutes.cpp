@@ -140,6 +140,8 @@ Reply longLineLyrics()
 
 void installHostileRoutes(StandInServer &server)
 {
+    // Encoded here, so that no request's time limit runs while the server encodes it.
+    toneAudio(AudioFormat::Mp3, 330.0, 2.0);
     for (const QByteArray method : {"GET", "POST"}) {
         server.route(method, QStringLiteral("/hostile/endless/(.*)"), [](const RecordedRequest &request) {
             if (request.captures.value(0).endsWith(QLatin1String(".jpg")))
