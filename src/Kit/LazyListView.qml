@@ -342,20 +342,35 @@ ListView {
         enter: forward => view.enterFrom(forward)
     }
 
-    // The row a screen below (above) row `index`: the one that stands where the view's far edge
-    // is, the last (first) row when the list ends first.
+    // The row a screen below (above) row `index`: as many rows on as a screen holds of rows like
+    // it, the same number either way, so Page Up undoes Page Down; the last (first) row when the
+    // list ends first.
     function rowAScreenFrom(index, forward) {
         const row = itemAtIndex(index)
         if (!row)
             return forward ? count - 1 : 0
-        const screen = Math.max(1, height - topMargin - focusBottomInset - row.height)
-        const y = forward ? row.y + row.height + screen : row.y - screen
-        const at = indexAt(width / 2, y)
-        if (at >= 0)
-            return forward ? Math.max(at, index + 1) : Math.min(at, index - 1)
-        // Not laid out there (yet): as many rows as this one's height fits in a screen.
-        const rows = Math.max(1, Math.floor(screen / (row.height + spacing)))
+        const screen = Math.max(1, height - topMargin - focusBottomInset)
+        const rows = Math.max(1, Math.floor(screen / (row.height + spacing)) - 1)
         return Math.max(0, Math.min(count - 1, index + (forward ? rows : -rows)))
+    }
+
+    // The screens paged through, {from, to, forward}, latest last: the other Page key, pressed on
+    // the row the last one landed on, goes back to where that one started, so Page Up undoes Page
+    // Down exactly, whatever the rows' heights.
+    property var pages: []
+    function page(index, forward, place) {
+        const last = pages.length > 0 ? pages[pages.length - 1] : null
+        if (last && last.to === index && last.forward !== forward) {
+            pages = pages.slice(0, -1)
+            return focusRow(last.from, place)
+        }
+        if (!last || last.to !== index)
+            pages = []
+        const to = rowAScreenFrom(index, forward)
+        const moved = to !== index && focusRow(to, place)
+        if (moved)
+            pages = pages.concat([{ from: index, to: to, forward: forward }])
+        return moved
     }
 
     Keys.onPressed: event => {
@@ -382,10 +397,8 @@ ListView {
             event.accepted = focusRow(section.index + 1, place) || true
         else if (event.key === Qt.Key_Up)
             event.accepted = focusRow(section.index - 1, place) || true
-        else if (event.key === Qt.Key_PageDown)
-            event.accepted = focusRow(Math.min(count - 1, rowAScreenFrom(section.index, true)), place) || true
-        else if (event.key === Qt.Key_PageUp)
-            event.accepted = focusRow(Math.max(0, rowAScreenFrom(section.index, false)), place) || true
+        else if (event.key === Qt.Key_PageDown || event.key === Qt.Key_PageUp)
+            event.accepted = page(section.index, event.key === Qt.Key_PageDown, place) || true
         else if (event.key === Qt.Key_Home)
             event.accepted = focusRow(0, 0) || true
         else if (event.key === Qt.Key_End)
