@@ -187,6 +187,10 @@ public:
     {
         if (outOfReach())
             return;
+        // A control pressed (or toggled, or stepped) takes the focus first, as a click gives it:
+        // what the action opens comes back to it, and it stays where the listener acted.
+        if (actionName != QAccessibleActionInterface::setFocusAction())
+            takeFocus();
         if (actionName == showMenuAction() && MenuAction::of(m_item)) {
             MenuAction::of(m_item)->trigger();
             return;
@@ -228,6 +232,11 @@ public:
 private:
     // Under an open modal sheet, dialog or menu: neither pressed nor set, as no pointer reaches it.
     bool outOfReach() const { return m_item && ModalCover::covers(m_item); }
+    void takeFocus() const
+    {
+        if (m_item && m_item->activeFocusOnTab() && m_item->isEnabled() && m_item->isVisible() && !m_item->hasActiveFocus())
+            m_item->forceActiveFocus(Qt::OtherFocusReason);
+    }
     bool menuOpens() const { return m_item && m_item->isEnabled() && m_item->isVisible() && MenuAction::of(m_item); }
     QAccessibleValueInterface *qtValue() const
     {

@@ -1,5 +1,8 @@
 #include "FocusLanding.h"
 
+#include "FocusKeeper.h"
+#include "TabRouter.h"
+
 #include <QQuickItem>
 #include <QQuickWindow>
 
@@ -60,12 +63,25 @@ bool FocusLanding::moveInto(QQuickItem *container, bool keyboard)
         return false;
     // The Tab order from the container: its first control is the next item after it, as long as
     // the chain has not left it; the first one in view, when the first is scrolled away (a row a
-    // long list keeps built far below).
+    // long list keeps built far below). A list inside that builds its rows as they come into view
+    // holds them in no order: it lands the focus on its first control in view itself.
+    FocusKeeper *keeper = FocusKeeper::of(container->window());
     QQuickItem *first = container->nextItemInFocusChain(true);
     if (!first || first == container || !isInside(first, container))
         return false;
     QQuickItem *next = first;
-    for (int guard = 0; next && !inView(next) && guard < 500; ++guard) {
+    QQuickItem *askedList = nullptr;
+    for (int guard = 0; next && guard < 500; ++guard) {
+        TabRouter *list = keeper->routerHolding(next);
+        if (list && list->scope() != container && isInside(list->scope(), container)) {
+            if (list->scope() != askedList) {
+                askedList = list->scope();
+                if (list->landFocusInView(keyboard))
+                    return true;
+            }
+        } else if (inView(next)) {
+            break;
+        }
         next = next->nextItemInFocusChain(true);
         if (!next || next == first || !isInside(next, container))
             next = nullptr;
@@ -74,6 +90,11 @@ bool FocusLanding::moveInto(QQuickItem *container, bool keyboard)
         first = next;
     first->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
     return first->hasActiveFocus();
+}
+
+bool FocusLanding::isInView(QQuickItem *item)
+{
+    return item && item->isVisible() && inView(item);
 }
 
 bool FocusLanding::focusWithin(QQuickItem *item)
@@ -98,7 +119,7 @@ QQuickItem *FocusLanding::focusedItem(QQuickItem *item)
     return window ? window->activeFocusItem() : nullptr;
 }
 
-bool FocusLanding::returnTo(QQuickItem *opener, QObject *popup, bool keyboard)
+bool FocusLanding::returnTo(QQuickItem *opener, QObject *popup, bool keyboard, QQuickItem *restored)
 {
     // What the popup covered: the item it is declared in (a window's is its content item).
     QQuickItem *covered = nullptr;
@@ -113,12 +134,16 @@ bool FocusLanding::returnTo(QQuickItem *opener, QObject *popup, bool keyboard)
     if (!window)
         return false;
     QQuickItem *focused = window->activeFocusItem();
-    if (focused && !holdsNothing(window, focused) && focused->activeFocusOnTab())
+    if (focused && focused != restored && !holdsNothing(window, focused) && focused->activeFocusOnTab())
         return true;
     if (opener && opener->isVisible() && opener->isEnabled() && opener->activeFocusOnTab()) {
         opener->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
         if (opener->hasActiveFocus())
             return true;
     }
-    return covered && enter(covered, keyboard);
+    if (!covered)
+        return false;
+    if (focused && focused != restored && !holdsNothing(window, focused) && !isInside(covered, focused))
+        return enter(covered, keyboard);
+    return moveInto(covered, keyboard);
 }

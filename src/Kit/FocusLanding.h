@@ -26,15 +26,20 @@ public:
     // Gives the focus to the first enabled, visible control inside `container`, wherever the focus
     // is now. Returns whether a control inside holds the focus.
     Q_INVOKABLE static bool moveInto(QQuickItem *container, bool keyboard);
+    // Whether `item` can be seen: in the window, and not clipped away by what holds it (a list's
+    // rows scrolled out of its view).
+    Q_INVOKABLE static bool isInView(QQuickItem *item);
     // Whether the keyboard focus of `item`'s window lies inside `item` (or nothing holds it).
     Q_INVOKABLE static bool focusWithin(QQuickItem *item);
     // Whether the item holding the focus of `item`'s window got it from the keyboard.
     Q_INVOKABLE static bool keyboardFocused(QQuickItem *item);
     // The item holding the focus of `item`'s window, null when none does.
     Q_INVOKABLE static QQuickItem *focusedItem(QQuickItem *item);
-    // Where the focus goes once a popup has closed, unless a control already has it: back to
-    // `opener`, the control the popup was opened from, while it can take the focus; else to the
-    // first control of what the popup covered (the item it was declared in). `keyboard` as for
-    // enter(). Returns whether a control holds the focus.
-    Q_INVOKABLE static bool returnTo(QQuickItem *opener, QObject *popup, bool keyboard);
+    // Where the focus goes once a popup has closed, unless a control was given it meanwhile: back
+    // to `opener`, the control the popup was opened from, while it can take the focus; else to
+    // the first control in view of what the popup covered (the item it was declared in).
+    // `restored` is where the focus fell as the popup closed (Qt hands it to whatever last had it
+    // under the popup, maybe long ago and scrolled away): it counts as no one's choice. `keyboard`
+    // as for enter(). Returns whether a control holds the focus.
+    Q_INVOKABLE static bool returnTo(QQuickItem *opener, QObject *popup, bool keyboard, QQuickItem *restored = nullptr);
 };

@@ -170,8 +170,10 @@ ListView {
             return
         }
         const index = before >= 0 ? before : currentIndex
-        if (index < 0 || !focusRow(Math.min(index, count - 1), lastPlace))
-            enter()
+        if (index < 0 || !focusRow(Math.min(index, count - 1), lastPlace)) {
+            if (!landInView(lastControlShowedFocus))
+                leave(view, true)
+        }
     }
 
     Connections {
@@ -193,36 +195,60 @@ ListView {
         }
     }
 
-    Connections {
-        target: view.Window.window
-        function onActiveFocusItemChanged() {
-            const focused = view.Window.activeFocusItem
-            const wasInside = view.focusWasInside
-            view.focusWasInside = focused !== null && view.inside(focused)
-            // The control holding the focus went, and the focus fell to its row or to the list.
-            if (view.holdsRowItself(focused) || (focused === view && wasInside)) {
-                if (wasInside)
-                    Qt.callLater(view.restoreFocus)
-                return
-            }
-            const row = focused ? view.sectionOf(focused) : null
-            if (view.focusWasInside && focused !== view) {
-                view.lastControl = focused
-                view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
-                view.lastPlace = view.isRow(row) ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
-                view.lastKey = view.keyOf(focused)
-                view.lastRowKey = view.isRow(row) ? view.keyAtRow(row.index) : ""
-            }
-            // However the focus came into a row (a click, a control's own move), that row is the
-            // current one and stays built while scrolled away.
-            if (view.isRow(row) && view.currentIndex !== row.index)
-                view.currentIndex = row.index
-            // A control of the footer: its place is only estimated until the rows before it are
-            // laid out, so lay out the end first (the focus ring then brings it into view).
-            if (view.footerItem && focused && row === view.footerItem
-                    && view.footerItem.y > view.contentY + view.height)
-                view.positionViewAtEnd()
+    // Every move of the focus into, within or out of the list, as the window's FocusKeeper tells.
+    function follow(focused, previous) {
+        const wasInside = view.focusWasInside
+        view.focusWasInside = focused !== null && view.inside(focused)
+        // The control holding the focus went, and the focus fell to its row or to the list.
+        if (view.holdsRowItself(focused) || (focused === view && wasInside)) {
+            if (wasInside)
+                Qt.callLater(view.restoreFocus)
+            return
         }
+        const row = focused ? view.sectionOf(focused) : null
+        if (view.focusWasInside && focused !== view) {
+            view.lastControl = focused
+            view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
+            view.lastPlace = view.isRow(row) ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
+            view.lastKey = view.keyOf(focused)
+            view.lastRowKey = view.isRow(row) ? view.keyAtRow(row.index) : ""
+        }
+        // However the focus came into a row (a click, a control's own move), that row is the
+        // current one and stays built while scrolled away.
+        if (view.isRow(row) && view.currentIndex !== row.index)
+            view.currentIndex = row.index
+        // A control of the footer: its place is only estimated until the rows before it are
+        // laid out, so lay out the end first (the focus ring then brings it into view).
+        if (view.footerItem && focused && row === view.footerItem
+                && view.footerItem.y > view.contentY + view.height)
+            view.positionViewAtEnd()
+    }
+
+    // Gives the focus to the first control in view: the header's, a row's from the top of the
+    // view down, the footer's. False when none is in view.
+    function landInView(keyboard) {
+        const reason = keyboard ? Qt.TabFocusReason : Qt.OtherFocusReason
+        const sections = []
+        if (headerItem)
+            sections.push(headerItem)
+        const top = indexAt(width / 2, contentY + topMargin)
+        for (let i = Math.max(0, top); i >= 0 && i < count; ++i) {
+            const row = itemAtIndex(i)
+            if (!row || row.y > contentY + height)
+                break
+            sections.push(row)
+        }
+        if (footerItem)
+            sections.push(footerItem)
+        for (const section of sections) {
+            for (const control of controlsIn(section)) {
+                if (FocusLanding.isInView(control)) {
+                    control.forceActiveFocus(reason)
+                    return true
+                }
+            }
+        }
+        return false
     }
 
     // The child of the content item (a row, the header or the footer) that holds `item`.
@@ -340,6 +366,8 @@ ListView {
         scope: view
         route: forward => view.tab(view.Window.activeFocusItem, forward)
         enter: forward => view.enterFrom(forward)
+        landInView: keyboard => view.landInView(keyboard)
+        onFocusMoved: (focused, previous) => view.follow(focused, previous)
     }
 
     // The row a screen below (above) row `index`: as many rows on as a screen holds of rows like

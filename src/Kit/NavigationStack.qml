@@ -47,8 +47,9 @@ StackView {
             openers = openers.slice(0, Math.max(0, depth - 1))
             // Only when the focus was in the page going away (or nowhere): a click elsewhere stays.
             const focused = Window.activeFocusItem
-            if (opener && opener.item && (!focused || FocusLanding.focusWithin(stack)
-                                          || focused === Window.contentItem)) {
+            // (The control it was pushed from may be gone by now: signing out takes the account
+            // link away. The page shown again then lands it on its first control in view.)
+            if (opener && (!focused || FocusLanding.focusWithin(stack) || focused === Window.contentItem)) {
                 returningTo = opener.item
                 landingByKeyboard = opener.keyboard
                 returning = true
@@ -65,10 +66,12 @@ StackView {
             returning = false
             const back = returningTo
             returningTo = null
+            // Without the control it was pushed from, the first control in view of the page shown
+            // again: not the one Qt hands the focus back to, whatever last had it in that page.
             if (back && back.visible && back.enabled && currentItem.parent && back.Window.window)
                 back.forceActiveFocus(landingByKeyboard ? Qt.BacktabFocusReason : Qt.OtherFocusReason)
             else
-                FocusLanding.enter(currentItem, landingByKeyboard)
+                FocusLanding.moveInto(currentItem, landingByKeyboard)
             return
         }
         if (!landingFocus)

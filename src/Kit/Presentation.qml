@@ -69,9 +69,12 @@ Popup {
     }
     function returnFocus() {
         if (!visible)
-            FocusLanding.returnTo(opener, presentation, openedByKeyboard)
+            FocusLanding.returnTo(opener, presentation, openedByKeyboard, restoredFocus)
         opener = null
+        restoredFocus = null
     }
+    // Where the focus fell as the popup closed: no one's choice.
+    property Item restoredFocus: null
     function openIfRequested() {
         if (requested && !visible && parent)
             open()
@@ -95,6 +98,7 @@ Popup {
             presenter[flag] = false
     }
     onClosed: {
+        restoredFocus = FocusLanding.focusedItem(presentation.parent)
         dismissed()
         // After what the closing set off (a screen's own choice of focus, another popup opening).
         Qt.callLater(presentation.returnFocus)
@@ -122,9 +126,10 @@ Popup {
         if (!loader.item || !FocusLanding.enter(loader.item, false))
             presentation.contentItem.forceActiveFocus()
     }
-    Connections {
-        target: presentation.opened && presentation.parent ? presentation.parent.Window.window : null
-        function onActiveFocusItemChanged() { Qt.callLater(presentation.keepFocus) }
+    FocusWatch {
+        item: presentation.parent
+        active: presentation.opened
+        onSettled: presentation.keepFocus()
     }
     onOpenedChanged: {
         if (opened)

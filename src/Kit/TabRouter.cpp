@@ -1,6 +1,7 @@
 #include "TabRouter.h"
 
-#include <QKeyEvent>
+#include "FocusKeeper.h"
+
 #include <QLoggingCategory>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -11,7 +12,8 @@ TabRouter::TabRouter(QObject *parent) : QObject(parent) {}
 
 TabRouter::~TabRouter()
 {
-    watchWindow(nullptr);
+    if (m_keeper)
+        m_keeper->remove(this);
 }
 
 QQuickItem *TabRouter::scope() const
@@ -44,15 +46,21 @@ void TabRouter::setEnter(const QJSValue &enter)
     emit enterChanged();
 }
 
-bool TabRouter::ask(const QJSValue &script, bool forward) const
+void TabRouter::setLandInView(const QJSValue &landInView)
+{
+    m_landInView = landInView;
+    emit landInViewChanged();
+}
+
+bool TabRouter::ask(const QJSValue &script, bool argument) const
 {
     if (!script.isCallable())
         return false;
     QJSValue call = script; // the call may replace the property
-    const QJSValue result = call.call({QJSValue(forward)});
+    const QJSValue result = call.call({QJSValue(argument)});
     if (result.isError()) {
         qCWarning(lcTabRouter).noquote()
-            << "Tab handler failed, the key goes on:" << result.toString()
+            << "Focus handler failed, taken as not moved:" << result.toString()
             << result.property(QStringLiteral("stack")).toString();
         return false;
     }
@@ -61,36 +69,12 @@ bool TabRouter::ask(const QJSValue &script, bool forward) const
 
 void TabRouter::watchWindow(QQuickWindow *window)
 {
-    if (m_window == window)
+    FocusKeeper *keeper = window ? FocusKeeper::of(window) : nullptr;
+    if (m_keeper == keeper)
         return;
-    if (m_window)
-        m_window->removeEventFilter(this);
-    m_window = window;
-    if (window)
-        window->installEventFilter(this);
-}
-
-bool TabRouter::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress || watched != m_window || !m_scope || !m_scope->isVisible())
-        return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return false;
-    const bool backtab = key->key() == Qt::Key_Backtab
-        || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
-    if (key->key() != Qt::Key_Tab && !backtab)
-        return false;
-
-    QQuickItem *focused = m_window->activeFocusItem();
-    if (!focused)
-        return false;
-    if (focused != m_scope && m_scope->isAncestorOf(focused))
-        return ask(m_route, !backtab);
-    if (focused == m_scope || !m_enter.isCallable())
-        return false;
-    QQuickItem *next = focused->nextItemInFocusChain(!backtab);
-    if (!next || (next != m_scope && !m_scope->isAncestorOf(next)))
-        return false;
-    return ask(m_enter, !backtab);
+    if (m_keeper)
+        m_keeper->remove(this);
+    m_keeper = keeper;
+    if (keeper)
+        keeper->add(this);
 }

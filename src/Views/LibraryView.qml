@@ -102,24 +102,7 @@ Item {
         id: accountPage
         AccountSheet {
             bottomInset: library.hasCurrentStation ? library.bottomPadding : 0
-            onDismissRequested: {
-                root.landAfterAccount = true
-                root.landByKeyboard = FocusLanding.keyboardFocused(stack)
-                stack.pop()
-            }
-        }
-    }
-    // Closed (or signed out, which takes the link that opened it away), the account page leaves
-    // the focus on the first control of the library once it has slid out.
-    property bool landAfterAccount: false
-    property bool landByKeyboard: false
-    Connections {
-        target: stack
-        function onBusyChanged() {
-            if (stack.busy || !root.landAfterAccount)
-                return
-            root.landAfterAccount = false
-            FocusLanding.enter(stack.currentItem, root.landByKeyboard)
+            onDismissRequested: stack.pop()
         }
     }
 

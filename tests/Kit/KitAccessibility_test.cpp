@@ -82,7 +82,11 @@ TEST_F(KitAccessibility, EveryKitButtonIsANamedButtonThatPressEnterReturnAndSpac
         EXPECT_TRUE(node->state().focusable);
         ASSERT_TRUE(at::press(node));
         EXPECT_EQ(clicks(), 1);
+        // Pressed, it holds the focus, as a click gives it, without the keyboard's ring.
+        EXPECT_TRUE(control->hasActiveFocus());
+        EXPECT_FALSE(ringShown(control));
 
+        key(Qt::Key_Backtab);
         ASSERT_TRUE(tabTo(control));
         EXPECT_TRUE(ringShown(control));
         key(Qt::Key_Return);
