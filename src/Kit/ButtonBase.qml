@@ -28,8 +28,21 @@ AbstractButton {
             control.clicked()
     }
 
+    // A button that claims the focus (a retry, the first control of a result) takes it when it
+    // comes while the focus waits on a stand-in for a control that went away.
+    property bool claimsFocus: false
+    function claimFocus() {
+        if (claimsFocus && visible && enabled && FocusLanding.onStandIn(control))
+            control.forceActiveFocus(FocusLanding.standInByKeyboard(control) ? Qt.TabFocusReason : Qt.OtherFocusReason)
+    }
+    onVisibleChanged: claimFocus()
+    onEnabledChanged: claimFocus()
+
     property bool completed: false
-    Component.onCompleted: completed = true
+    Component.onCompleted: {
+        completed = true
+        claimFocus()
+    }
 
     focusPolicy: Qt.StrongFocus
     hoverEnabled: true

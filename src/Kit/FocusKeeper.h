@@ -16,6 +16,10 @@ class FocusWatch;
 // focused control moves the focus along the item tree; and, once the moves of a turn of the
 // event loop have settled, tells the FocusWatch of each open sheet or cover where the focus came
 // to rest. Nothing else watches the window's focus.
+// It also keeps the focus of a control that is away for a while: a control disabled while it had
+// the focus (a button while its work runs, a row while it is added to) leaves it on a stand-in,
+// the title of its page, and takes it back once enabled, unless the listener has moved it since or
+// a control that claims the focus (a retry, what the work produced) has come and taken it.
 class FocusKeeper : public QObject
 {
     Q_OBJECT
@@ -25,6 +29,17 @@ public:
 
     // The innermost visible router whose scope holds `item` (itself included); null when none.
     TabRouter *routerHolding(const QQuickItem *item) const;
+
+    // Puts the focus on `standIn` (a page's title) for a control that will come back for it.
+    void standIn(QQuickItem *standIn, bool keyboard);
+    // Whether the focus still rests on the stand-in, and whether the keyboard had it before.
+    bool onStandIn() const;
+    bool standInByKeyboard() const { return m_standInByKeyboard; }
+    // A shown control below `item` that claims the focus where it is (a retry in place of what
+    // failed); null when none does.
+    static QQuickItem *claimingIn(QQuickItem *item);
+    // The title of the page that holds `item`, for the stand-in; null when none holds it.
+    static QQuickItem *pageTitleOf(const QQuickItem *item);
 
     void add(TabRouter *router);
     void remove(TabRouter *router);
@@ -38,9 +53,27 @@ private:
     explicit FocusKeeper(QQuickWindow *window);
     void focusMoved();
     void settle();
+    // `control` lost the focus by being disabled: the stand-in holds it until it is enabled again.
+    void holdFor(QQuickItem *control, bool keyboard);
+    // Whether the focus rests on nothing a listener can use: none, the window's root, an item out
+    // of sight.
+    bool restsNowhere() const;
+    // The focus was left nowhere (a menu closed with the row it was opened from): the list it was
+    // in last takes it back, else the first control in view of the window.
+    void repairNowhere();
+
+    QPointer<TabRouter> m_lastList;
+    bool m_lastListShowedFocus = false;
+    bool m_repairing = false;
+
+    QPointer<QQuickItem> m_standIn;
+    bool m_standInByKeyboard = false;
+    QPointer<QQuickItem> m_awayControl;
+    QMetaObject::Connection m_awayWatch;
 
     QQuickWindow *m_window;
     QPointer<QQuickItem> m_previous;
+    bool m_previousShowedFocus = false;
     QList<QPointer<TabRouter>> m_routers;
     QList<QPointer<FocusWatch>> m_watches;
     bool m_settling = false;

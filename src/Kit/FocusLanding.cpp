@@ -66,6 +66,10 @@ bool FocusLanding::moveInto(QQuickItem *container, bool keyboard)
     // long list keeps built far below). A list inside that builds its rows as they come into view
     // holds them in no order: it lands the focus on its first control in view itself.
     FocusKeeper *keeper = FocusKeeper::of(container->window());
+    if (QQuickItem *claiming = FocusKeeper::claimingIn(container); claiming && inView(claiming)) {
+        claiming->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        return claiming->hasActiveFocus();
+    }
     QQuickItem *first = container->nextItemInFocusChain(true);
     if (!first || first == container || !isInside(first, container))
         return false;
@@ -90,6 +94,25 @@ bool FocusLanding::moveInto(QQuickItem *container, bool keyboard)
         first = next;
     first->forceActiveFocus(keyboard ? Qt::TabFocusReason : Qt::OtherFocusReason);
     return first->hasActiveFocus();
+}
+
+bool FocusLanding::standInFor(QQuickItem *item, bool keyboard)
+{
+    QQuickItem *title = item && item->window() ? FocusKeeper::pageTitleOf(item) : nullptr;
+    if (!title)
+        return false;
+    FocusKeeper::of(item->window())->standIn(title, keyboard);
+    return true;
+}
+
+bool FocusLanding::onStandIn(QQuickItem *item)
+{
+    return item && item->window() && FocusKeeper::of(item->window())->onStandIn();
+}
+
+bool FocusLanding::standInByKeyboard(QQuickItem *item)
+{
+    return item && item->window() && FocusKeeper::of(item->window())->standInByKeyboard();
 }
 
 bool FocusLanding::isInView(QQuickItem *item)

@@ -35,6 +35,14 @@ public:
     Q_INVOKABLE static bool keyboardFocused(QQuickItem *item);
     // The item holding the focus of `item`'s window, null when none does.
     Q_INVOKABLE static QQuickItem *focusedItem(QQuickItem *item);
+    // For a control (or a list) away for a while, whose page keeps its place: the focus goes to
+    // the title of the page holding `item`, a stand-in, until the control comes back for it.
+    // False when no page holds it.
+    Q_INVOKABLE static bool standInFor(QQuickItem *item, bool keyboard);
+    // Whether the focus of `item`'s window still rests on a stand-in, so a control coming back
+    // (or one that claims the focus, a retry) may take it; and whether the keyboard had it.
+    Q_INVOKABLE static bool onStandIn(QQuickItem *item);
+    Q_INVOKABLE static bool standInByKeyboard(QQuickItem *item);
     // Where the focus goes once a popup has closed, unless a control was given it meanwhile: back
     // to `opener`, the control the popup was opened from, while it can take the focus; else to
     // the first control in view of what the popup covered (the item it was declared in).

@@ -103,9 +103,33 @@ ListView {
     // The model's key of the row that last held the focus, so the focus finds its item again after
     // the model started over (a reload in a new order) or the row was taken out and put back.
     property string lastRowKey: ""
+    property int lastIndex: -1
     property bool focusWasInside: false
     // The current row when the model started over: where the focus goes when its item is gone.
     property int indexBeforeReset: -1
+    // The key of the item that had the focus when the list was hidden, while the page's title keeps
+    // it: shown again, the list gives it back to the item (or the one now in its place).
+    property string awayKey: ""
+    onVisibleChanged: {
+        // Hidden with the focus in it (the page reloading): the focus waits on the page's title.
+        if (!visible) {
+            if (focusWasInside && FocusLanding.standInFor(view, lastControlShowedFocus))
+                awayKey = lastKey !== "" ? lastKey : lastRowKey
+            return
+        }
+        if (awayKey === "")
+            return
+        const key = awayKey
+        awayKey = ""
+        if (!FocusLanding.onStandIn(view))
+            return
+        const keyboard = FocusLanding.standInByKeyboard(view)
+        const row = rowOfKey(key)
+        const index = row >= 0 ? row : Math.min(Math.max(0, currentIndex), count - 1)
+        if (!focusRow(index, lastPlace) && !landInView(keyboard))
+            return
+        focusKeyed(lastKey)
+    }
 
     // The `itemKey` of the nearest item holding `item` that declares one; "" when none.
     function keyOf(item) {
@@ -139,6 +163,15 @@ ListView {
         return true
     }
 
+    // Whether `control` still stands in the list: shown, and in the header, the footer or a row
+    // of the model (a row taken out of the model stays a moment, at index -1, before it goes).
+    function standing(control) {
+        if (!control || !control.visible || !inside(control))
+            return false
+        const section = sectionOf(control)
+        return section !== null && (!isRow(section) || section.index >= 0)
+    }
+
     // The row of the model keyed `key` (a row's own key, or an item's in a row of several); -1.
     function rowOfKey(key) {
         return key !== "" && model && typeof model === "object" ? ModelKeys.rowOfKey(model, key) : -1
@@ -152,13 +185,24 @@ ListView {
     // that row's root, or kept it itself. Hand it to the control that had it when it is still
     // there, else to its item wherever that is now, else to the control at its place in the
     // current row (the next item, or the previous one after the last), else to the header.
-    function restoreFocus() {
+    function restoreFocus(leftNowhere) {
         const focused = Window.activeFocusItem
-        if (!holdsRowItself(focused) && focused !== view)
+        if (!leftNowhere && !holdsRowItself(focused) && focused !== view)
             return
+        // Disabled while it had the focus (a row while it is added to): the window's FocusKeeper
+        // keeps the focus for it on the page's title until it is enabled again.
+        if (standing(lastControl) && !lastControl.enabled)
+            return
+        // The list itself hidden (its page reloading): the page's title keeps the focus for its
+        // item until the list shows again.
+        if (!view.visible) {
+            if (FocusLanding.standInFor(view, lastControlShowedFocus))
+                awayKey = lastKey !== "" ? lastKey : lastRowKey
+            return
+        }
         const before = indexBeforeReset
         indexBeforeReset = -1
-        if (lastControl && lastControl.visible && lastControl.enabled && inside(lastControl)) {
+        if (standing(lastControl) && lastControl.enabled) {
             lastControl.forceActiveFocus(lastControlShowedFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
             return
         }
@@ -169,11 +213,15 @@ ListView {
             focusKeyed(lastKey)
             return
         }
-        const index = before >= 0 ? before : currentIndex
-        if (index < 0 || !focusRow(Math.min(index, count - 1), lastPlace)) {
-            if (!landInView(lastControlShowedFocus))
-                leave(view, true)
-        }
+        // Its item gone, the one now in its place (the one before after the last); none left, the
+        // page's heading.
+        const index = before >= 0 ? before : leftNowhere ? lastIndex : currentIndex
+        if (index >= 0 && count > 0 && focusRow(Math.min(index, count - 1), lastPlace))
+            return
+        if (count === 0 && FocusLanding.standInFor(view, lastControlShowedFocus))
+            return
+        if (!landInView(lastControlShowedFocus))
+            leave(view, true)
     }
 
     Connections {
@@ -206,12 +254,13 @@ ListView {
             return
         }
         const row = focused ? view.sectionOf(focused) : null
-        if (view.focusWasInside && focused !== view) {
+        if (view.focusWasInside && focused !== view && (!view.isRow(row) || row.index >= 0)) {
             view.lastControl = focused
             view.lastControlShowedFocus = FocusLanding.keyboardFocused(focused)
             view.lastPlace = view.isRow(row) ? Math.max(0, view.controlsIn(row).indexOf(focused)) : 0
             view.lastKey = view.keyOf(focused)
             view.lastRowKey = view.isRow(row) ? view.keyAtRow(row.index) : ""
+            view.lastIndex = view.isRow(row) ? row.index : -1
         }
         // However the focus came into a row (a click, a control's own move), that row is the
         // current one and stays built while scrolled away.
@@ -368,6 +417,7 @@ ListView {
         enter: forward => view.enterFrom(forward)
         landInView: keyboard => view.landInView(keyboard)
         onFocusMoved: (focused, previous) => view.follow(focused, previous)
+        onFocusLeftNowhere: view.restoreFocus(true)
     }
 
     // The row a screen below (above) row `index`: as many rows on as a screen holds of rows like

@@ -29,6 +29,10 @@ Item {
     // Emitted when the page leaves the stack (back button or pop()).
     signal popped()
 
+    // The page's title, where the focus waits for a control that is away for a while
+    // (FocusLanding.standInFor).
+    readonly property Item titleItem: title
+
     // Gives the keyboard focus to the page's title, where Tab goes on to the page's first control
     // (for a page whose focused control went away).
     function focusTitle() {

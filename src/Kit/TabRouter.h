@@ -21,7 +21,9 @@ class FocusKeeper;
 //     below), not the item tree's order of the rows that happen to be built.
 //   - `landInView(keyboard)` is asked to give the focus to the list's first control in view when
 //     the focus lands in what holds the list (a page shown again, a sheet closed): true when it did.
-//   - focusMoved(focused, previous) tells every move of the focus into, within or out of `scope`.
+//   - focusMoved(focused, previous) tells every move of the focus into, within or out of `scope`;
+//     focusLeftNowhere() that the focus, last in the list, went on to what then left it nowhere
+//     (a row's menu closed as its row was removed): the list gives it to the item now in its place.
 // A script that throws is logged and taken as false.
 //     TabRouter { scope: list; route: forward => list.tab(list.Window.activeFocusItem, forward)
 //                 enter: forward => list.enterFrom(forward); landInView: keyboard => list.landInView(keyboard)
@@ -60,6 +62,8 @@ signals:
     void enterChanged();
     void landInViewChanged();
     void focusMoved(QQuickItem *focused, QQuickItem *previous);
+    // The focus left the list for a popup (a row's menu), which went and left it nowhere.
+    void focusLeftNowhere();
 
 private:
     void watchWindow(QQuickWindow *window);

@@ -41,28 +41,6 @@ NavigationPage {
         text: sheet.message
     }
 
-    // The playlist row a listener added with: disabled while the add runs, it lets the focus go,
-    // which comes back to it (scrolled into view) once the add has ended, beside its message.
-    property int usedRow: -1
-    Connections {
-        target: sheet
-        function onStateChanged() {
-            if (sheet.addingId < 0 && page.usedRow >= 0)
-                Qt.callLater(page.refocusUsedRow)
-        }
-    }
-    function refocusUsedRow() {
-        const used = usedRow
-        usedRow = -1
-        if (used < 0 || sheet.addingId >= 0 || !FocusLanding.focusWithin(page))
-            return
-        const focused = page.Window.activeFocusItem
-        if (focused && focused.objectName === "playlistRow" + used)
-            return
-        if (used < list.count)
-            list.focusRow(used, 0)
-    }
-
     // What plays now, the message and the new-playlist row scroll with the playlists; playlist rows
     // are built as they come into view.
     LazyListView {
@@ -242,10 +220,9 @@ NavigationPage {
                 hoverEnabled: true
                 opacity: !enabled && !adding ? 0.5 : (pressed ? 0.55 : 1.0)
                 Accessible.name: modelData.title + "، " + modelData.trackCountText
-                onClicked: {
-                    page.usedRow = slot.index
-                    sheet.add(modelData.id)
-                }
+                // Disabled while the add runs, the row lets the focus go to the sheet's title, and
+                // takes it back once the add has ended, beside its message.
+                onClicked: sheet.add(modelData.id)
 
                 background: Rectangle {
                     radius: 14

@@ -14,29 +14,13 @@ NavigationPage {
     id: page
 
     // Called from the row's own menu: the row (and the menu in it) goes once the menu's event has
-    // returned. With the focus, the menu gave it to the row: it goes to the row now in its place
-    // (the previous one after the last row, the page's title once none is left).
-    function removeRow(key, index, hadFocus) {
-        page.focusAfterRemoval = hadFocus ? { key: key, index: index } : null
+    // returned. The list gives the focus to the row now in its place.
+    function removeRow(key) {
         Qt.callLater(() => {
             const at = offline.rowOf(key)
             if (at >= 0)
                 offline.remove(at)
         })
-    }
-    // The row removed with the keyboard focus, {key, index}, until the list no longer holds it.
-    property var focusAfterRemoval: null
-    function placeFocusAfterRemoval() {
-        const removed = page.focusAfterRemoval
-        if (!removed || offline.rowOf(removed.key) >= 0)
-            return
-        page.focusAfterRemoval = null
-        if (offline.rowCount === 0 || !list.focusRow(Math.min(removed.index, offline.rowCount - 1), 0))
-            page.focusTitle()
-    }
-    Connections {
-        target: offline
-        function onEntriesChanged() { Qt.callLater(page.placeFocusAfterRemoval) }
     }
 
     navigationTitle: "دانلودهای آفلاین"
@@ -344,14 +328,10 @@ NavigationPage {
 
                 ContextMenu {
                     id: rowMenu
-                    // Built as it opens: whether the row had the focus then.
-                    entries: () => {
-                        const hadFocus = entryRow.activeFocus
-                        return [
-                            { text: "حذف دانلود", symbol: "trash", destructive: true,
-                              action: () => page.removeRow(slot.key, slot.index, hadFocus) }
-                        ]
-                    }
+                    entries: () => [
+                        { text: "حذف دانلود", symbol: "trash", destructive: true,
+                          action: () => page.removeRow(slot.key) }
+                    ]
                 }
             }
         }

@@ -78,6 +78,8 @@ NavigationPage {
         ProminentButton {
             id: retryButton
             objectName: "retryButton"
+            // A failure (a load, or an edit the server refused) replaces what had the focus.
+            claimsFocus: true
             anchors.horizontalCenter: parent.horizontalCenter
             text: "تلاش دوباره"
             Accessible.name: text
@@ -117,7 +119,6 @@ NavigationPage {
                 Accessible.name: playlist.headerTitle
                 Accessible.focusable: true
 
-                Component.onCompleted: page.heading = heading
 
                 FocusRing {
                     radius: 18
@@ -236,55 +237,9 @@ NavigationPage {
                 onPlayRequested: playlist.play(slot.index)
                 onDownloadRequested: playlist.toggleDownload(slot.index)
                 onEditRequested: playlist.prepareTrackEdit(slot.index)
-                onDeleteRequested: {
-                    page.deletingRow = slot.index
-                    playlist.chooseTrackToDelete(slot.index)
-                }
+                onDeleteRequested: playlist.chooseTrackToDelete(slot.index)
             }
         }
-    }
-
-    // Where focus goes once a deleted track has left the list: the row that took its place, the
-    // one before it, or the heading when none is left.
-    property Item heading: null
-    property int deletingRow: -1
-    property int refocusRow: -1
-    property bool refocusReady: false
-
-    function refocus() {
-        if (refocusRow < 0 || !refocusReady || playlist.content !== PlaylistDetailViewModel.Loaded)
-            return
-        const row = Math.min(refocusRow, playlist.rowCount - 1)
-        refocusRow = -1
-        refocusReady = false
-        if (!list.focusRow(row, 0) && heading)
-            heading.forceActiveFocus(Qt.TabFocusReason)
-    }
-
-    Connections {
-        target: playlist
-        function onDetailChanged() {
-            if (page.refocusRow >= 0)
-                page.refocusReady = true
-            Qt.callLater(page.refocus)
-        }
-        function onContentChanged() {
-            Qt.callLater(page.refocus)
-            if (playlist.content === PlaylistDetailViewModel.Failed)
-                Qt.callLater(page.focusRetry)
-        }
-    }
-
-    // A failure (a load, or an edit the server refused) replaces what had the focus with the
-    // error view: the focus goes to its retry, shown, unless the listener has moved on elsewhere;
-    // also once the dialog that asked for the edit has closed.
-    function focusRetry() {
-        if (playlist.content !== PlaylistDetailViewModel.Failed || !retryButton.visible || retryButton.activeFocus)
-            return
-        const focused = page.Window.activeFocusItem
-        if (focused && focused.visible && focused.activeFocusOnTab && !FocusLanding.focusWithin(page))
-            return
-        retryButton.forceActiveFocus(Qt.TabFocusReason)
     }
 
     // ---- busy: over everything, bar included; nothing under it takes a press.
@@ -312,7 +267,6 @@ NavigationPage {
         objectName: "editDialog"
         presenter: playlist
         flag: "showEditSheet"
-        onClosed: Qt.callLater(page.focusRetry)
         title: "ویرایش پلیلیست"
         message: "نام و توضیحات پلیلیست را ویرایش کنید."
         acceptText: "ذخیره"
@@ -338,7 +292,6 @@ NavigationPage {
         objectName: "deletePlaylistDialog"
         presenter: playlist
         flag: "showDeleteConfirm"
-        onClosed: Qt.callLater(page.focusRetry)
         title: "حذف پلیلیست؟"
         message: "این عمل قابل بازگشت نیست."
         destructiveText: "حذف"
@@ -349,7 +302,6 @@ NavigationPage {
         objectName: "editTrackDialog"
         presenter: playlist
         flag: "showEditTrackSheet"
-        onClosed: Qt.callLater(page.focusRetry)
         title: "ویرایش آهنگ"
         acceptText: "ذخیره"
         onAccepted: playlist.saveTrackEdit()
@@ -374,13 +326,9 @@ NavigationPage {
         objectName: "deleteTrackDialog"
         presenter: playlist
         flag: "showDeleteTrackConfirm"
-        onClosed: Qt.callLater(page.focusRetry)
         title: "حذف آهنگ؟"
         message: playlist.trackToDeleteTitle
         destructiveText: "حذف"
-        onConfirmed: {
-            page.refocusRow = page.deletingRow
-            playlist.confirmDeleteTrack()
-        }
+        onConfirmed: playlist.confirmDeleteTrack()
     }
 }

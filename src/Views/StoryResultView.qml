@@ -71,6 +71,8 @@ Column {
 
         PlainButton {
             objectName: "regenerateButton"
+            // A render that ends leaves the focus here, where the result begins.
+            claimsFocus: true
             width: 48
             height: 48
             background: Rectangle { radius: 24; color: Qt.rgba(1, 1, 1, 0.08) }

@@ -35,28 +35,6 @@ NavigationPage {
             : model.noticeText !== "" ? model.noticeText
             : model.videoURL.toString() !== "" ? "پیش‌نمایش ویدیو" : ""
     }
-    // When a render ends, the focus (lost with the disabled button) goes to the result's first
-    // button, or back to the button that retries after a failure.
-    property bool renderStartedByKeyboard: false
-    Connections {
-        target: model
-        function onRenderingChanged() {
-            if (!model.isRendering)
-                Qt.callLater(page.focusRenderOutcome)
-        }
-    }
-    function focusRenderOutcome() {
-        if (model.isRendering)
-            return
-        // The button comes back enabled with the focus it had: the focus moves on from there (or
-        // from nowhere), not from a control the listener went to meanwhile.
-        const focused = page.Window.activeFocusItem
-        if (focused && focused !== generateButton && focused.activeFocusOnTab && FocusLanding.focusWithin(page))
-            return
-        if (!resultLoader.item || !FocusLanding.moveInto(resultLoader.item, renderStartedByKeyboard))
-            generateButton.forceActiveFocus(renderStartedByKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
-    }
-
     function close() {
         model.close()
         page.dismissRequested()
@@ -289,10 +267,7 @@ NavigationPage {
                     }
                     opacity: 1
                     Accessible.name: model.isRendering ? "در حال ساخت…" : "ساخت ویدیو"
-                    onClicked: {
-                        page.renderStartedByKeyboard = visualFocus
-                        model.generate()
-                    }
+                    onClicked: model.generate()
                 }
 
                 StaticText {

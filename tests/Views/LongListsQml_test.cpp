@@ -252,7 +252,7 @@ LibraryView {
 }
 
 // Deleting the focused track of a playlist moves focus to the row that took its place, else the
-// one before it, else the playlist's heading.
+// one before it, else the page's title.
 TEST_F(LongListsQml, DeletingATrackMovesFocusToTheNextRow)
 {
     QObject *stack = loadQml(stackWith(
@@ -264,7 +264,7 @@ TEST_F(LongListsQml, DeletingATrackMovesFocusToTheNextRow)
         int deleted;         // the row deleted
         const char *focusOn; // the item that then has focus: a row, or the heading
     };
-    const Step steps[] = {{1, "trackRow1"}, {1, "trackRow0"}, {0, "header"}};
+    const Step steps[] = {{1, "trackRow1"}, {1, "trackRow0"}, {0, "navigationTitle"}};
     for (const Step &step : steps) {
         SCOPED_TRACE(step.focusOn);
         QQuickItem *row = visibleNamed(root(), QStringLiteral("trackRow") + QString::number(step.deleted));
