@@ -6,6 +6,7 @@
 #include "Services/StationStore.h"
 #include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
+#include "support/StandInAudio.h"
 #include "support/StandInServer.h"
 
 #include <QQuickItem>
@@ -37,6 +38,8 @@ protected:
     {
         ASSERT_NE(server.listen(), 0u);
         standin::installDemoCatalogue(server);
+        // The cards pressed here play: a stream that fails would put its reason in the title's place.
+        standin::installAudioRoutes(server);
         previousBase = APIClient::shared().baseURL();
         APIClient::shared().setBaseURL(server.baseUrl());
         StationStore::shared()->setSelectedCategory(StationStore::Category::All);
