@@ -9,19 +9,15 @@ import Melodrift
 // replacing. `accepted(file)` hands over where to save; the caller writes the file.
 //     SaveFileDialog { id: saveDialog; suffix: ".mp4"; onAccepted: file => model.saveCopy(file) }
 //     saveDialog.openAt(startFolder, "story.mp4", byKeyboard)
-Popup {
+DialogFrame {
     id: dialog
 
-    property string title: "ذخیره به نام…"
+    title: "ذخیره به نام…"
     property alias suffix: chooser.suffix
     // The dialog's model (tests and live checks read it).
     readonly property alias chooser: chooser
 
     signal accepted(url file)
-    signal cancelled()
-
-    property bool chosen: false
-    property bool openedByKeyboard: false
 
     function openAt(folder, fileName, byKeyboard) {
         chooser.folder = folder
@@ -47,46 +43,19 @@ Popup {
 
     SaveFileDialogModel { id: chooser }
 
-    parent: Overlay.overlay
     // Above the sheets (z 1) and the popups opened over them (z 2).
     z: 3
-    anchors.centerIn: parent
     width: Math.min(440, parent ? parent.width - 32 : 440)
     height: Math.min(560, parent ? parent.height - 48 : 560)
-    modal: true
-    dim: true
-    focus: true
-    padding: 0
-    closePolicy: Popup.CloseOnEscape
 
-    // While it is open, what lies under it is not exposed to assistive technology.
-    readonly property ModalCover modalCover: ModalCover {
-        active: dialog.visible
-        content: dialog.contentItem
-    }
-
-    onAboutToShow: chosen = false
     onOpened: {
-        nameField.forceActiveFocus(dialog.openedByKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
+        nameField.forceActiveFocus(dialog.focusReason)
         // The name without its suffix is selected, ready to be typed over.
         const name = nameField.text
         const end = name.toLowerCase().endsWith(chooser.suffix.toLowerCase()) ? name.length - chooser.suffix.length
                                                                                : name.length
         nameField.select(0, end)
     }
-    onAboutToHide: {
-        if (!chosen)
-            cancelled()
-    }
-
-    Overlay.modal: Rectangle {
-        color: Qt.rgba(0, 0, 0, 0.45)
-    }
-    background: Rectangle {
-        radius: 14
-        color: Theme.tertiaryBackground
-    }
-
     contentItem: Item {
         Accessible.role: Accessible.Dialog
         Accessible.name: dialog.title
@@ -244,54 +213,11 @@ Popup {
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.bottom: parent.bottom
-            Rectangle { width: parent.width; height: 1; color: Theme.separator }
-            Row {
-                width: parent.width
-                height: 46
-                PlainButton {
-                    objectName: "cancelButton"
-                    // It runs to the dialog's edges: the ring inside its own.
-                    focusRing.gap: -4
-                    focusRing.horizontalGap: -4
-                    width: (parent.width - 1) / 2
-                    height: parent.height
-                    text: "انصراف"
-                    color: Theme.accent
-                    Accessible.name: text
-                    contentItem: Text {
-                        textFormat: Text.PlainText
-                        text: parent.text
-                        font: parent.font
-                        color: parent.color
-                        horizontalAlignment: Text.AlignHCenter
-                        verticalAlignment: Text.AlignVCenter
-                    }
-                    onClicked: dialog.close()
-                }
-                Rectangle { width: 1; height: parent.height; color: Theme.separator }
-                PlainButton {
-                    id: acceptButton
-                    objectName: "acceptButton"
-                    // It runs to the dialog's edges: the ring inside its own.
-                    focusRing.gap: -4
-                    focusRing.horizontalGap: -4
-                    width: (parent.width - 1) / 2
-                    height: parent.height
-                    enabled: chooser.targetFile.toString() !== ""
-                    text: "ذخیره"
-                    font: Theme.withWeight(Theme.body, Font.DemiBold)
-                    color: Theme.accent
-                    Accessible.name: text
-                    contentItem: Text {
-                        textFormat: Text.PlainText
-                        text: parent.text
-                        font: parent.font
-                        color: parent.color
-                        horizontalAlignment: Text.AlignHCenter
-                        verticalAlignment: Text.AlignVCenter
-                    }
-                    onClicked: dialog.accept()
-                }
+            DialogChoices {
+                acceptText: "ذخیره"
+                acceptEnabled: chooser.targetFile.toString() !== ""
+                onCancel: dialog.close()
+                onAccept: dialog.accept()
             }
         }
     }

@@ -245,62 +245,18 @@ NavigationPage {
                     radius: 14
                     color: Qt.rgba(1, 1, 1, 0.04)
                 }
-                contentItem: Item {
-                    implicitHeight: 46
-
-                    Text {
-                        id: number
-                        textFormat: Text.PlainText
-                        width: 20
-                        anchors.left: parent.left
-                        anchors.verticalCenter: parent.verticalCenter
-                        text: entryRow.modelData.number
-                        font: Theme.withWeight(Theme.caption2, Font.Bold)
-                        color: Qt.rgba(1, 1, 1, 0.35)
-                        horizontalAlignment: Text.AlignHCenter
-                    }
-                    ArtworkImage {
-                        id: artwork
-                        width: 46
-                        height: 46
-                        anchors.left: number.right
-                        anchors.leftMargin: 12
-                        anchors.verticalCenter: parent.verticalCenter
+                contentItem: TrackLine {
+                    number: entryRow.modelData.number
+                    title: entryRow.modelData.title
+                    artist: entryRow.modelData.artist
+                    titleColor: entryRow.playing ? Theme.accent : "white"
+                    pictureSize: 46
+                    textSpacing: 3
+                    picture: ArtworkImage {
                         urlString: entryRow.modelData.artworkURL
                         cornerRadius: 8
                     }
-                    Column {
-                        anchors.left: artwork.right
-                        anchors.leftMargin: 12
-                        anchors.right: trailing.left
-                        anchors.rightMargin: 12
-                        anchors.verticalCenter: parent.verticalCenter
-                        spacing: 3
-                        Text {
-                            textFormat: Text.PlainText
-                            width: parent.width
-                            text: entryRow.modelData.title
-                            font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                            color: entryRow.playing ? Theme.accent : "white"
-                            maximumLineCount: 1
-                            elide: Text.ElideRight
-                            horizontalAlignment: Text.AlignLeft
-                        }
-                        Text {
-                            textFormat: Text.PlainText
-                            width: parent.width
-                            text: entryRow.modelData.artist
-                            font: Theme.caption
-                            color: Qt.rgba(1, 1, 1, 0.5)
-                            maximumLineCount: 1
-                            elide: Text.ElideRight
-                            horizontalAlignment: Text.AlignLeft
-                        }
-                    }
-                    Row {
-                        id: trailing
-                        anchors.right: parent.right
-                        anchors.verticalCenter: parent.verticalCenter
+                    trailing: Row {
                         spacing: 12
                         EqualizerBars {
                             width: 18

@@ -107,106 +107,17 @@ NavigationPage {
             rightPadding: 16
             bottomPadding: 18
 
-            // Header: cover, name, description and count; focus lands here when the last track goes.
-            Rectangle {
-                id: heading
-                objectName: "header"
+            PageHeader {
                 width: list.innerWidth
-                height: Math.max(96, headerText.implicitHeight) + 28
-                radius: 18
-                color: Qt.rgba(1, 1, 1, 0.06)
-                Accessible.role: Accessible.Heading
-                Accessible.name: playlist.headerTitle
-                Accessible.focusable: true
-
-
-                FocusRing {
-                    radius: 18
-                }
-
-                ArtworkImage {
-                    id: cover
-                    x: 14
-                    width: 96
-                    height: 96
-                    anchors.verticalCenter: parent.verticalCenter
-                    anchors.left: parent.left
-                    anchors.leftMargin: 14
+                title: playlist.headerTitle
+                description: playlist.descriptionText
+                countText: playlist.trackCountText
+                canPlayAll: playlist.canPlayAll
+                picture: ArtworkImage {
                     urlString: playlist.coverURL
                     cornerRadius: 14
                 }
-
-                Column {
-                    id: headerText
-                    anchors.left: cover.right
-                    anchors.leftMargin: 14
-                    anchors.right: parent.right
-                    anchors.rightMargin: 14
-                    anchors.verticalCenter: parent.verticalCenter
-                    spacing: 6
-
-                    StaticText {
-                        objectName: "headerTitle"
-                        width: parent.width
-                        text: playlist.headerTitle
-                        font: Theme.withWeight(Theme.headline, Font.Bold)
-                        color: "white"
-                        maximumLineCount: 3
-                        wrapMode: Text.Wrap
-                        elide: Text.ElideRight
-                        horizontalAlignment: Text.AlignLeft
-                    }
-                    StaticText {
-                        objectName: "headerDescription"
-                        width: parent.width
-                        visible: text !== ""
-                        text: playlist.descriptionText
-                        font: Theme.caption
-                        color: Qt.rgba(1, 1, 1, 0.5)
-                        maximumLineCount: 3
-                        wrapMode: Text.Wrap
-                        elide: Text.ElideRight
-                        horizontalAlignment: Text.AlignLeft
-                    }
-                    StaticText {
-                        objectName: "headerCount"
-                        width: parent.width
-                        text: playlist.trackCountText
-                        font: Theme.caption
-                        color: Qt.rgba(1, 1, 1, 0.5)
-                        horizontalAlignment: Text.AlignLeft
-                    }
-                }
-            }
-
-            // "پخش همه"
-            ButtonBase {
-                objectName: "playAllButton"
-                focusRingRadius: 14
-                width: list.innerWidth
-                topPadding: 13
-                bottomPadding: 13
-                hoverEnabled: true
-                enabled: playlist.canPlayAll
-                opacity: !enabled ? 0.4 : (pressed ? 0.55 : 1.0)
-                Accessible.name: "پخش همه"
-                onClicked: playlist.playAll()
-
-                contentItem: Item {
-                    implicitHeight: playAllLabel.implicitHeight
-                    SymbolLabel {
-                        id: playAllLabel
-                        anchors.centerIn: parent
-                        text: "پخش همه"
-                        symbol: "play.fill"
-                        font: Theme.withWeight(Theme.subheadline, Font.Bold)
-                        color: "black"
-                    }
-                }
-                background: Rectangle {
-                    radius: 14
-                    color: "white"
-                }
+                onPlayAll: playlist.playAll()
             }
         }
 

@@ -67,61 +67,17 @@ Item {
             ]
         }
 
-        contentItem: Item {
-            Text {
-                id: number
-                textFormat: Text.PlainText
-                width: 22
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
-                text: row.track ? row.track.number : ""
-                font: Theme.withWeight(Theme.caption2, Font.Bold)
-                color: Qt.rgba(1, 1, 1, 0.35)
-                horizontalAlignment: Text.AlignHCenter
-            }
-            ArtworkImage {
-                id: artwork
-                width: 44
-                height: 44
-                anchors.left: number.right
-                anchors.leftMargin: 12
-                anchors.verticalCenter: parent.verticalCenter
+        contentItem: TrackLine {
+            number: row.track ? row.track.number : ""
+            title: row.track ? row.track.title : ""
+            artist: row.track ? row.track.artist : ""
+            trailingGap: 8
+            picture: ArtworkImage {
                 urlString: row.track ? row.track.artworkURL : undefined
                 cornerRadius: 8
             }
-            Column {
-                anchors.left: artwork.right
-                anchors.leftMargin: 12
-                anchors.right: duration.left
-                anchors.rightMargin: 8
-                anchors.verticalCenter: parent.verticalCenter
-                spacing: 2
-                Text {
-                    textFormat: Text.PlainText
-                    width: parent.width
-                    text: row.track ? row.track.title : ""
-                    font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                    color: "white"
-                    maximumLineCount: 1
-                    elide: Text.ElideRight
-                    horizontalAlignment: Text.AlignLeft
-                }
-                Text {
-                    textFormat: Text.PlainText
-                    width: parent.width
-                    text: row.track ? row.track.artist : ""
-                    font: Theme.caption
-                    color: Qt.rgba(1, 1, 1, 0.5)
-                    maximumLineCount: 1
-                    elide: Text.ElideRight
-                    horizontalAlignment: Text.AlignLeft
-                }
-            }
-            Text {
-                id: duration
+            trailing: Text {
                 textFormat: Text.PlainText
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
                 text: row.track ? row.track.durationText : ""
                 font: Theme.caption2
                 color: Qt.rgba(1, 1, 1, 0.4)

@@ -25,53 +25,16 @@ ButtonBase {
         color: Qt.rgba(1, 1, 1, 0.04)
     }
 
-    contentItem: Item {
-        implicitHeight: 48
-
-        ArtworkImage {
-            id: artwork
-            width: 48
-            height: 48
-            anchors.left: parent.left
-            anchors.verticalCenter: parent.verticalCenter
+    contentItem: TrackLine {
+        pictureSize: 48
+        title: control.row.title
+        artist: control.row.artist
+        textsSpokenByRow: true
+        picture: ArtworkImage {
             urlString: control.row.artworkURL
             cornerRadius: 10
         }
-
-        Column {
-            anchors.left: artwork.right
-            anchors.leftMargin: 12
-            anchors.right: mark.left
-            anchors.rightMargin: 12
-            anchors.verticalCenter: parent.verticalCenter
-            spacing: 2
-
-            Text {
-                textFormat: Text.PlainText
-                width: parent.width
-                text: control.row.title
-                font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                color: "white"
-                elide: Text.ElideRight
-                horizontalAlignment: Text.AlignLeft
-                Accessible.ignored: true
-            }
-            Text {
-                textFormat: Text.PlainText
-                width: parent.width
-                text: control.row.artist
-                font: Theme.caption
-                color: Qt.rgba(1, 1, 1, 0.5)
-                elide: Text.ElideRight
-                horizontalAlignment: Text.AlignLeft
-                Accessible.ignored: true
-            }
-        }
-
-        Loader {
-            id: mark
-            anchors.right: parent.right
-            anchors.verticalCenter: parent.verticalCenter
+        trailing: Loader {
             sourceComponent: control.trailing
         }
     }

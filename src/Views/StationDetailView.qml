@@ -52,81 +52,15 @@ NavigationPage {
             rightPadding: 16
             bottomPadding: 18
 
-            // Header: artwork, name and count.
-            Rectangle {
-                objectName: "header"
+            PageHeader {
                 width: list.innerWidth
-                height: headerRow.implicitHeight + 28
-                radius: 18
-                color: Qt.rgba(1, 1, 1, 0.06)
-
-                Row {
-                    id: headerRow
-                    x: 14
-                    y: 14
-                    width: parent.width - 28
-                    spacing: 14
-
-                    ArtworkImage {
-                        width: 96
-                        height: 96
-                        anchors.verticalCenter: parent.verticalCenter
-                        urlString: detail.artworkURL
-                        cornerRadius: 14
-                    }
-
-                    Column {
-                        width: headerRow.width - 96 - headerRow.spacing
-                        anchors.verticalCenter: parent.verticalCenter
-                        spacing: 6
-
-                        StaticText {
-                            width: parent.width
-                            text: detail.displayName
-                            font: Theme.withWeight(Theme.headline, Font.Bold)
-                            color: "white"
-                            maximumLineCount: 3
-                            wrapMode: Text.Wrap
-                            elide: Text.ElideRight
-                            horizontalAlignment: Text.AlignLeft
-                        }
-                        StaticText {
-                            width: parent.width
-                            text: detail.trackCountText
-                            font: Theme.caption
-                            color: Qt.rgba(1, 1, 1, 0.5)
-                            horizontalAlignment: Text.AlignLeft
-                        }
-                    }
+                title: detail.displayName
+                countText: detail.trackCountText
+                picture: ArtworkImage {
+                    urlString: detail.artworkURL
+                    cornerRadius: 14
                 }
-            }
-
-            // "پخش همه"
-            ButtonBase {
-                objectName: "playAllButton"
-                width: list.innerWidth
-                topPadding: 13
-                bottomPadding: 13
-                focusRingRadius: 17
-                Accessible.name: "پخش همه"
-                opacity: pressed ? 0.55 : 1.0
-                onClicked: detail.playAll()
-
-                contentItem: Item {
-                    implicitHeight: playAllLabel.implicitHeight
-                    SymbolLabel {
-                        id: playAllLabel
-                        anchors.centerIn: parent
-                        text: "پخش همه"
-                        symbol: "play.fill"
-                        font: Theme.withWeight(Theme.subheadline, Font.Bold)
-                        color: "black"
-                    }
-                }
-                background: Rectangle {
-                    radius: 14
-                    color: "white"
-                }
+                onPlayAll: detail.playAll()
             }
         }
 

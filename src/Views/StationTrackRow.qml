@@ -39,66 +39,16 @@ ButtonBase {
         color: Qt.rgba(1, 1, 1, 0.04)
     }
 
-    contentItem: Item {
-        implicitHeight: 44
-
-        Text {
-            id: number
-            textFormat: Text.PlainText
-            width: 22
-            anchors.left: parent.left
-            anchors.verticalCenter: parent.verticalCenter
-            text: row.modelData.number
-            font: Theme.withWeight(Theme.caption2, Font.Bold)
-            color: Qt.rgba(1, 1, 1, 0.35)
-            horizontalAlignment: Text.AlignHCenter
-        }
-
-        ArtworkImage {
-            id: rowArtwork
-            width: 44
-            height: 44
-            anchors.left: number.right
-            anchors.leftMargin: 12
-            anchors.verticalCenter: parent.verticalCenter
+    contentItem: TrackLine {
+        number: row.modelData.number
+        title: row.modelData.title
+        artist: row.modelData.artist
+        titleColor: row.isCurrent ? Theme.accent : "white"
+        picture: ArtworkImage {
             urlString: row.modelData.artworkURL
             cornerRadius: 8
         }
-
-        Column {
-            anchors.left: rowArtwork.right
-            anchors.leftMargin: 12
-            anchors.right: trailing.left
-            anchors.rightMargin: 12
-            anchors.verticalCenter: parent.verticalCenter
-            spacing: 2
-
-            Text {
-                textFormat: Text.PlainText
-                width: parent.width
-                text: row.modelData.title
-                font: Theme.withWeight(Theme.footnote, Font.DemiBold)
-                color: row.isCurrent ? Theme.accent : "white"
-                maximumLineCount: 1
-                elide: Text.ElideRight
-                horizontalAlignment: Text.AlignLeft
-            }
-            Text {
-                textFormat: Text.PlainText
-                width: parent.width
-                text: row.modelData.artist
-                font: Theme.caption
-                color: Qt.rgba(1, 1, 1, 0.5)
-                maximumLineCount: 1
-                elide: Text.ElideRight
-                horizontalAlignment: Text.AlignLeft
-            }
-        }
-
-        Item {
-            id: trailing
-            anchors.right: parent.right
-            anchors.verticalCenter: parent.verticalCenter
+        trailing: Item {
             width: row.isCurrent ? 18 : duration.implicitWidth
             height: 14
 
