@@ -1,6 +1,7 @@
 #include "AccessibleItems.h"
 
 #include "AccessibleViewport.h"
+#include "Announcements.h"
 #include "NodeName.h"
 
 #include <QAccessible>
@@ -73,6 +74,21 @@ private:
     QPointer<QQuickItem> m_item;
 };
 
+// The role an item is read as: what a kit control declares with `accessibleRole` (this Qt reads
+// every button as a push button, whatever role QML sets), a switch as a check box (this Qt reads
+// it as a push button, whose checked state readers do not say), else Qt's.
+QAccessible::Role declaredRole(const QQuickItem *item, QAccessible::Role qt)
+{
+    if (!item)
+        return qt;
+    const QVariant declared = item->property("accessibleRole");
+    if (declared.isValid() && declared.toInt() > 0)
+        return QAccessible::Role(declared.toInt());
+    if (item->inherits("QQuickSwitch"))
+        return QAccessible::CheckBox;
+    return qt;
+}
+
 // Qt's interface of an item, with the item's enabled state and the modal covers added to its
 // state, its actions listed once and its context menu among them, a value that a disabled item
 // refuses, and a name where Qt gives none. Everything else is Qt's: the children it returns are
@@ -116,6 +132,8 @@ public:
     QString text(QAccessible::Text t) const override
     {
         const QString text = m_qt->text(t);
+        if (t == QAccessible::Description && text.isEmpty())
+            return NodeName::descriptionOf(m_item);
         if (t != QAccessible::Name || !text.isEmpty())
             return text;
         if (const QString given = NodeName::of(m_item); !given.isEmpty())
@@ -137,7 +155,7 @@ public:
     }
     void setText(QAccessible::Text t, const QString &text) override { m_qt->setText(t, text); }
     QRect rect() const override { return m_qt->rect(); }
-    QAccessible::Role role() const override { return m_qt->role(); }
+    QAccessible::Role role() const override { return declaredRole(m_item, m_qt->role()); }
     QColor foregroundColor() const override { return m_qt->foregroundColor(); }
     QColor backgroundColor() const override { return m_qt->backgroundColor(); }
     void *interface_cast(QAccessible::InterfaceType type) override
@@ -162,8 +180,22 @@ public:
             return state;
         if (!m_item->isEnabled())
             state.disabled = true;
-        if (ModalCover::covers(m_item))
+        // A notification is the window's, not the screen's under the sheet.
+        if (ModalCover::covers(m_item) && m_qt->role() != QAccessible::Notification)
             state.invisible = true;
+        switch (role()) {
+        case QAccessible::CheckBox:
+        case QAccessible::RadioButton:
+            state.checkable = true;
+            state.checked = m_item->property("checked").toBool();
+            break;
+        case QAccessible::PageTab:
+            state.selectable = true;
+            state.selected = m_item->property("checked").toBool();
+            break;
+        default:
+            break;
+        }
         // In place of Qt's, which is outside the window: a sheet would read offscreen while it
         // slides in, and nothing tells when it has arrived.
         state.offscreen = accessibleviewport::outOfView(m_item);
@@ -267,14 +299,73 @@ QAccessibleInterface *wrapQuickItem(const QString &className, QObject *object)
     return qt ? new AccessibleItem(item, qt) : nullptr;
 }
 
+// Where the events go once the kit has seen them: the handler installed before (none: Qt's bridge).
+QAccessible::UpdateHandler previousHandler = nullptr;
+
+void forwardEvent(QAccessibleEvent *event)
+{
+    if (!passesAccessibleEvent(event))
+        return;
+    QAccessible::installUpdateHandler(previousHandler);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(forwardEvent);
+}
+
+// Roles of the frames a focus passes through on its way to a control.
+bool isFrame(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::NoRole:
+    case QAccessible::Client:
+    case QAccessible::Pane:
+    case QAccessible::Grouping:
+    case QAccessible::LayeredPane:
+    case QAccessible::List:
+    case QAccessible::Window:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void installAccessibleItems()
 {
     QAccessible::installFactory(wrapQuickItem);
+    previousHandler = QAccessible::installUpdateHandler(forwardEvent);
 }
 
 } // namespace
 
 Q_CONSTRUCTOR_FUNCTION(installAccessibleItems)
+
+bool passesAccessibleEvent(QAccessibleEvent *event)
+{
+    QObject *object = event->object();
+    auto *item = qobject_cast<QQuickItem *>(object);
+    switch (event->type()) {
+    case QAccessible::ValueChanged:
+        // A position that only follows the clock.
+        return !(object && object->property("followsClock").toBool() && object->property("showingModel").toBool());
+    case QAccessible::Focus: {
+        // A frame the focus passes through on its way to a control (the window's root, a page
+        // as it is pushed, a list entering its first row): told, a reader would say "layered
+        // pane", or the page's name cut off by the control a moment later; untold, it says the
+        // page's name as the control's context, in one go.
+        QAccessibleInterface *node = event->accessibleInterface();
+        return !(item && node && isFrame(node->role()));
+    }
+    case QAccessible::NameChanged:
+        // Readers say nothing of a name change alone (this Qt's event carries no name): the
+        // focused control's new name is spoken for it.
+        if (item && item->activeFocusOnTab() && item->window() && item->window()->activeFocusItem() == item) {
+            if (QAccessibleInterface *node = event->accessibleInterface())
+                Announcements::shared().focusedRenamed(item, node->text(QAccessible::Name));
+        }
+        return true;
+    default:
+        return true;
+    }
+}
 
 ModalCover::ModalCover(QObject *parent) : QObject(parent) {}
 

@@ -18,7 +18,12 @@
 //     QML cannot name (a popup's own) takes the name a NodeName gives it;
 //   - only what is in a scrolling view reads as showing, and a scroll bar's value is its view's
 //     position (AccessibleViewport.h);
-//   - a progress bar's value is how far it has come, 0 to 100.
+//   - a progress bar's value is how far it has come, 0 to 100;
+//   - a control that declares `accessibleRole` (a check box, a radio button, a page tab) is read
+//     with that role and its `checked` state (checked, or selected for a tab), a switch as a check
+//     box; a node a NodeName describes has that description;
+//   - a notification stays exposed under a modal sheet: it is the window's.
+// And of the events Qt sends assistive technology (passesAccessibleEvent()).
 // The second needs to know which popups are modal and open: each one declares a ModalCover.
 //     Popup { id: sheet; modal: true; ModalCover { active: sheet.visible; content: sheet.contentItem } }
 // Everything inside `content` stays exposed, as do menus opened above it; the rest of its window
@@ -83,3 +88,16 @@ signals:
 private:
     QPointer<QQuickItem> m_target;
 };
+
+class QAccessibleEvent;
+
+// What the kit makes of an event Qt sends assistive technology, before a reader has it:
+//   - the value of a slider that `followsClock` is not pushed while it only follows its model
+//     (a position moving with the clock, twice a second): a reader reads it when asked, and
+//     hears the listener's own moves;
+//   - the focus on a frame (the window's root, a page as it is pushed, a list on its way to its
+//     first row) is not told: the control it comes to rest on is, with the page as its context;
+//   - the new name of the control holding the focus is spoken (Announcements).
+// Returns whether the event goes on. The application's events pass through it; a test that
+// listens in place of a bridge asks it too.
+bool passesAccessibleEvent(QAccessibleEvent *event);

@@ -49,8 +49,6 @@ DialogFrame {
     }
 
     contentItem: Column {
-        Accessible.role: Accessible.Dialog
-        Accessible.name: dialog.title
         LayoutMirroring.enabled: true
         LayoutMirroring.childrenInherit: true
         spacing: 0

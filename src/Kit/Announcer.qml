@@ -10,11 +10,9 @@ import Melodrift
 // What counts is the text at the end of each pass of the event loop, what a sighted user can
 // see: a status that flickers within one (playing, nothing, playing) says nothing new.
 //
-// Over AT-SPI a node's name change alone is not spoken; its appearance is: the bridge sends a
-// "showing" state change each time the item is hidden and shown, so every announcement hides the
-// node, gives it the new name and shows it again. Between announcements it stays shown with the
-// last message (hidden once the text is cleared), as a screen reader reviewing the window
-// expects to find it.
+// It draws nothing and has no node of its own: its window's notification node speaks for it
+// (Announcements.h), which also keeps it quiet while what it belongs to lies under a sheet, and
+// when another screen has just said the same.
 Item {
     id: root
 
@@ -27,15 +25,10 @@ Item {
     // A change waits for the end of the pass.
     property bool pending: false
 
-    width: 1
-    height: 1
+    width: 0
+    height: 0
     visible: false
-
-    Accessible.role: Accessible.Notification
-    Accessible.name: root.announced
-    // Out of its window (a screen being taken down is first unparented, which shows all of it
-    // for a moment) it says nothing.
-    Accessible.ignored: root.Window.window === null
+    Accessible.ignored: true
 
     onTextChanged: {
         if (!root.started)
@@ -47,16 +40,16 @@ Item {
         root.pending = false
         const message = root.text
         if (message === "") {
+            if (!root.cleared)
+                Announcements.withdraw(root)
             root.cleared = true
-            root.visible = false
             return
         }
-        if (message === root.announced && !root.cleared && root.visible)
+        if (message === root.announced && !root.cleared)
             return
         root.cleared = false
-        root.visible = false
         root.announced = message
-        root.visible = true
+        Announcements.announce(root, message)
     }
     Component.onCompleted: {
         root.announced = root.text

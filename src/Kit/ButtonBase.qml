@@ -7,7 +7,12 @@ import Melodrift
 //   - a focus ring shows while it holds keyboard focus, and brings it into view when scrolled away;
 //   - Space, Enter and Return activate it; the Menu key (or Shift+F10) asks for its context menu;
 //   - it is exposed as a button named by its `text` (icon-only buttons set `Accessible.name` to
-//     their action, e.g. "جستجو"), whose press action does exactly what a click does;
+//     their action, e.g. "جستجو"), whose press action does exactly what a click does; a button
+//     that shows a state declares what it is with `accessibleRole` and shows the state in
+//     `checked`: `Accessible.CheckBox` (on or off, like a heart), `Accessible.RadioButton` (one of
+//     a group, like a category chip), `Accessible.PageTab` (a tab, selected while checked);
+//   - a selection made with Enter or Return (or Space on a tab), which a screen reader does not
+//     say by itself, is told (Announcements);
 //   - while hidden it is not exposed.
 // Build buttons on it instead of AbstractButton:
 //     ButtonBase { Accessible.name: "حساب کاربری"; focusRingRadius: 14; contentItem: ...; onClicked: ... }
@@ -47,10 +52,11 @@ AbstractButton {
     focusPolicy: Qt.StrongFocus
     hoverEnabled: true
 
-    // This Qt exposes every button as a button, whatever role is set. A button that shows a
-    // selection (a tab, a chip) binds `checked` to it: it is exposed as checked, and a click does
-    // not toggle it unless the button is `checkable`.
-    Accessible.role: Accessible.Button
+    // What assistive technology reads it as (this Qt reads every button as a push button,
+    // whatever role QML sets: the kit's accessible layer applies this one). A button that shows a
+    // state binds `checked` to it; a click does not toggle it unless the button is `checkable`.
+    property int accessibleRole: Accessible.Button
+    Accessible.role: accessibleRole
     // (Bound again once complete: the control resets the state while it is being completed.)
     Accessible.checked: control.completed && control.checked
     Accessible.name: control.text
@@ -61,15 +67,36 @@ AbstractButton {
     Keys.onReturnPressed: event => {
         event.accepted = true
         if (!event.isAutoRepeat)
-            control.activate()
+            control.activateFromKeys()
     }
     Keys.onEnterPressed: event => {
         event.accepted = true
         if (!event.isAutoRepeat)
-            control.activate()
+            control.activateFromKeys()
+    }
+
+    // Readers say a radio button's selection only when Space makes it, a tab's never.
+    readonly property bool selects: accessibleRole === Accessible.RadioButton || accessibleRole === Accessible.PageTab
+    function activateFromKeys() {
+        const wasChecked = control.checked
+        control.activate()
+        if (control.selects)
+            Qt.callLater(control.tellSelection, wasChecked)
+    }
+    function tellSelection(wasChecked) {
+        if (control.checked && !wasChecked && control.activeFocus)
+            Announcements.announce(control, control.Accessible.name + "، انتخاب شد")
+    }
+    // (Space is the button's own key: it takes effect as the button is released.)
+    property bool spacePressed: false
+    onReleased: {
+        if (control.spacePressed && control.accessibleRole === Accessible.PageTab)
+            Qt.callLater(control.tellSelection, control.checked)
+        control.spacePressed = false
     }
     Keys.onMenuPressed: control.contextMenuRequested()
     Keys.onPressed: event => {
+        spacePressed = event.key === Qt.Key_Space
         if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
             event.accepted = true
             control.contextMenuRequested()

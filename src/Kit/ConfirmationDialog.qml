@@ -28,8 +28,6 @@ DialogFrame {
     onOpened: cancelButton.forceActiveFocus(dialog.focusReason)
 
     contentItem: Column {
-        Accessible.role: Accessible.Dialog
-        Accessible.name: dialog.title
         LayoutMirroring.enabled: true
         LayoutMirroring.childrenInherit: true
         spacing: 0

@@ -3,8 +3,8 @@ import QtQuick.Controls
 import Melodrift
 
 // What every dialog of the kit is: a modal popup centred over the dimmed window, on a rounded card,
-// laid out right to left, named by its `title` for assistive technology (what lies under it is
-// not exposed while it is open). Shown while the presenter's flag is true, when it has one, and
+// laid out right to left, named by its `title` and described by its `description` for assistive
+// technology (what lies under it is not exposed while it is open). Shown while the presenter's flag is true, when it has one, and
 // closing it in any way writes false back (see Presentation.qml for presenter and flag); else
 // opened with open(). Any way out but the dialog's own choice (its accepting button, which sets
 // `chosen`) emits `cancelled`. The content is the dialog's `contentItem`:
@@ -16,6 +16,9 @@ Popup {
     property string flag
     property string title
     property string message
+    // What a screen reader says after the title as it opens: what the dialog acts on (the track a
+    // deletion removes), by default its message.
+    property string description: message
 
     // Set by the dialog's own choice before it closes: closing without it is a cancel.
     property bool chosen: false
@@ -36,6 +39,7 @@ Popup {
     readonly property NodeName nodeName: NodeName {
         target: dialog.contentItem ? dialog.contentItem.parent : null
         name: dialog.title
+        description: dialog.description
     }
 
     parent: Overlay.overlay

@@ -14,6 +14,9 @@ Item {
     id: page
 
     property string navigationTitle
+    // What else the page is about, read with its title as the focus comes into it (who is signed
+    // in, say): what a screen reader would otherwise find only by reading the page through.
+    property string navigationSummary
     property bool navigationBarHidden: false
     // Items of the bar: leading after the back button, trailing at the far edge.
     property Component toolbarLeading
@@ -40,6 +43,17 @@ Item {
     }
 
     StackView.onRemoved: popped()
+
+    // On a stack the page is a named panel: a screen reader says its title (and summary: readers
+    // say only a panel's name) as the focus comes into it, a pushed page as it opens. A sheet
+    // names and describes its own node after the page instead.
+    Accessible.role: Accessible.Pane
+    Accessible.name: navigationSummary !== "" ? navigationTitle + "، " + navigationSummary : navigationTitle
+    Accessible.ignored: navigationStack === null
+
+    // F6 moves between the bar and the content (FocusRegions.h).
+    FocusRegion { target: bar }
+    FocusRegion { target: body }
 
     Rectangle {
         anchors.fill: parent

@@ -18,6 +18,10 @@ StackView {
     // Pages reach the stack through NavigationPage.navigationStack.
     readonly property Item navigationStack: stack
 
+    // Not a node of its own: this Qt reads a stack as an unnamed "layered pane", which a screen
+    // reader says each time the focus comes in; its pages are named panels.
+    Accessible.ignored: true
+
     function popToRoot() {
         if (stack.depth > 1)
             stack.pop(null)

@@ -28,7 +28,7 @@ void NodeName::setTarget(QQuickItem *target)
     if (target == m_target)
         return;
     m_target = target;
-    announceChange();
+    announceChange(QAccessible::NameChanged);
     emit targetChanged();
 }
 
@@ -37,8 +37,17 @@ void NodeName::setName(const QString &name)
     if (name == m_name)
         return;
     m_name = name;
-    announceChange();
+    announceChange(QAccessible::NameChanged);
     emit nameChanged();
+}
+
+void NodeName::setDescription(const QString &description)
+{
+    if (description == m_description)
+        return;
+    m_description = description;
+    announceChange(QAccessible::DescriptionChanged);
+    emit descriptionChanged();
 }
 
 QString NodeName::of(const QQuickItem *item)
@@ -52,10 +61,21 @@ QString NodeName::of(const QQuickItem *item)
     return {};
 }
 
-void NodeName::announceChange() const
+QString NodeName::descriptionOf(const QQuickItem *item)
+{
+    if (!item)
+        return {};
+    for (const NodeName *name : std::as_const(nodeNames())) {
+        if (name->m_target == item)
+            return name->m_description;
+    }
+    return {};
+}
+
+void NodeName::announceChange(QAccessible::Event change) const
 {
     if (!m_target || !QAccessible::isActive())
         return;
-    QAccessibleEvent event(m_target, QAccessible::NameChanged);
+    QAccessibleEvent event(m_target, change);
     QAccessible::updateAccessibility(&event);
 }

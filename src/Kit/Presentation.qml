@@ -21,7 +21,9 @@ import Melodrift
 //     outside every popup (the window's root, a control under it), it comes back to the content,
 //     so Escape closes it whatever held the focus.
 //   - `title` names the popup's node for assistive technology (what a screen reader says as it
-//     opens); by default it is the shown screen's `navigationTitle`.
+//     opens); by default it is the shown screen's `navigationTitle`, and its `navigationSummary`
+//     describes it.
+//   - F6 moves between the regions inside it (FocusRegions.h).
 Popup {
     id: presentation
 
@@ -36,6 +38,9 @@ Popup {
     readonly property Item contentScreen: loader.item
     property string title: contentScreen && typeof contentScreen.navigationTitle === "string"
                            ? contentScreen.navigationTitle : ""
+    // Read after the title as it opens: the shown screen's `navigationSummary`.
+    property string summary: contentScreen && typeof contentScreen.navigationSummary === "string"
+                             ? contentScreen.navigationSummary : ""
 
     // Emitted once the popup has closed, however it was closed.
     signal dismissed()
@@ -51,12 +56,25 @@ Popup {
     readonly property NodeName nodeName: NodeName {
         target: presentation.contentItem ? presentation.contentItem.parent : null
         name: presentation.title
+        description: presentation.summary
     }
 
     parent: Overlay.overlay
     padding: 0
     modal: true
     focus: true
+
+    // (The window's F6 does not reach inside a modal popup.)
+    Shortcut {
+        sequence: "F6"
+        enabled: presentation.visible
+        onActivated: FocusRegions.cycle(presentation.contentItem, true)
+    }
+    Shortcut {
+        sequence: "Shift+F6"
+        enabled: presentation.visible
+        onActivated: FocusRegions.cycle(presentation.contentItem, false)
+    }
 
     onRequestedChanged: sync()
     Component.onCompleted: sync()

@@ -13,6 +13,8 @@ DialogFrame {
     id: dialog
 
     title: "ذخیره به نام…"
+    // The folder it saves into, read as it opens.
+    description: "پوشه: " + chooser.folder
     property alias suffix: chooser.suffix
     // The dialog's model (tests and live checks read it).
     readonly property alias chooser: chooser
@@ -57,8 +59,6 @@ DialogFrame {
         nameField.select(0, end)
     }
     contentItem: Item {
-        Accessible.role: Accessible.Dialog
-        Accessible.name: dialog.title
         LayoutMirroring.enabled: true
         LayoutMirroring.childrenInherit: true
 
@@ -97,12 +97,15 @@ DialogFrame {
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignLeft
             }
-            // Where it goes: the folder's name, the way up and home.
+            // Where it goes: the folder's name (reached with Tab, as the listener needs to know
+            // it), the way up and home.
             Item {
                 width: parent.width - 32
                 height: 36
                 StaticText {
                     objectName: "folderName"
+                    activeFocusOnTab: true
+                    FocusRing {}
                     anchors.right: parent.right
                     anchors.left: buttons.right
                     anchors.leftMargin: 8

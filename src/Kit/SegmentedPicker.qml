@@ -76,10 +76,10 @@ FocusScope {
                 focusPolicy: Qt.NoFocus
                 checkable: false
                 checked: picker.currentIndex === index
+                // Read as a tab, selected while it is chosen (the kit's accessible layer applies it).
+                readonly property int accessibleRole: Accessible.PageTab
                 Accessible.role: Accessible.PageTab
                 Accessible.name: modelData
-                Accessible.checkable: true
-                Accessible.checked: checked
                 Accessible.onPressAction: picker.choose(index)
                 onClicked: picker.choose(index)
                 contentItem: Text {

@@ -19,6 +19,10 @@ Slider {
     // The range as assistive technology reads it.
     readonly property real minimumValue: from
     readonly property real maximumValue: to
+    // The model's value moves by itself with the clock (a playing position): assistive
+    // technology reads it when it asks, but is not told of each step, only of the listener's own
+    // moves (the kit's accessible layer holds those events back while `showingModel`).
+    property bool followsClock: false
 
     padding: 0
     stepSize: 1

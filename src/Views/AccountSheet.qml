@@ -17,6 +17,9 @@ NavigationPage {
     readonly property color telegramBlue: Qt.rgba(0.13, 0.62, 0.85, 1)
 
     navigationTitle: "حساب کاربری"
+    // Who is signed in and what they keep, read as the sheet or page opens.
+    navigationSummary: [account.shownName, account.handle, account.playlistCount + " پلیلیست",
+                        account.favoriteCount + " پسندیده"].filter(t => t !== "").join("، ")
     toolbarLeading: Component {
         PlainButton {
             objectName: "closeButton"

@@ -87,12 +87,15 @@ MelodriftWindow {
         }
 
         RowLayout {
+            id: tabRow
             anchors.fill: parent
             anchors.topMargin: 1
             spacing: 0
 
             Accessible.role: Accessible.PageTabList
             Accessible.name: "زبانه‌ها"
+            // A region of its own for F6.
+            FocusRegion { target: tabRow }
 
             Repeater {
                 model: [
@@ -111,7 +114,8 @@ MelodriftWindow {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     focusRing.gap: -2
-                    // Exposed as a button, checked while its tab shows.
+                    // Read as a tab, selected while it shows.
+                    accessibleRole: Accessible.PageTab
                     checked: selected
                     Accessible.name: modelData.title
                     onClicked: window.currentTab = index

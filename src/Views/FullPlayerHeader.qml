@@ -91,9 +91,9 @@ RowLayout {
             size: 18
             tint: root.model.isFavorite ? Theme.pink : Qt.rgba(1, 1, 1, 0.7)
             Accessible.name: "پسندیدن"
-            // Exposed as a checkable button, checked while liked; a click asks the model, which
-            // decides (and may ask to sign in first).
-            Accessible.checkable: true
+            // Read as a check box, checked while liked; a click asks the model, which decides
+            // (and may ask to sign in first).
+            accessibleRole: Accessible.CheckBox
             checked: root.model.isFavorite
             onClicked: root.model.handleFavoriteTap()
         }

@@ -16,8 +16,10 @@ Item {
     objectName: "fullPlayer"
 
     readonly property alias model: screen
-    // What names the full-screen cover for assistive technology: the station, as the header shows it.
+    // What names the full-screen cover for assistive technology: the station, as the header shows it,
+    // and what plays, read after it.
     readonly property string navigationTitle: screen.headerTitle
+    readonly property string navigationSummary: [screen.trackTitle, screen.artistLine].filter(t => t !== "").join("، ")
     // One of the five sheets stands over the screen.
     readonly property bool sheetShown: screen.showLyrics || screen.showEQ || screen.showStory
                                        || screen.showLogin || screen.showAddToPlaylist
@@ -262,10 +264,13 @@ Item {
         text: root.downloadFailure
     }
     // Connecting and playing, spoken as the play button shows them (the home badge that says so
-    // lies under this screen), and why the stream reconnects or could not play.
+    // lies under this screen), and why the stream reconnects or could not play; playing, with the
+    // track: a new track is spoken as it starts.
     Announcer {
         objectName: "statusAnnouncer"
-        text: screen.statusText
+        text: RadioPlayer.isPlaying && !screen.showsSpinner && screen.statusText !== ""
+              ? [screen.statusText, screen.trackTitle, screen.artistLine].filter(t => t !== "").join("، ")
+              : screen.statusText
     }
 
     // The station a sheet keeps: the player's at the moment the sheet is built; it does not

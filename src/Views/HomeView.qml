@@ -303,6 +303,9 @@ Item {
                             focusRingRadius: height / 2 - 2
                             // The ring is drawn inside the chip: the row clips what lies outside it.
                             focusRing.gap: -2
+                            // One of the categories: read as a radio button, selected while it
+                            // filters the grid.
+                            accessibleRole: Accessible.RadioButton
                             checked: selected
                             Accessible.name: modelData.label
                             opacity: pressed ? 0.55 : 1.0
@@ -350,6 +353,7 @@ Item {
                             objectName: "retryButton"
                             anchors.horizontalCenter: parent.horizontalCenter
                             text: "تلاش دوباره"
+                            Accessible.description: home.errorMessage
                             onClicked: home.retry()
                         }
                     }

@@ -306,6 +306,8 @@ LazyListView {
                     objectName: "playlistsError"
                     width: parent.width
                     text: column.library.playlistsError
+                    // The retry button's description says it, once, with the button.
+                    Accessible.ignored: true
                     font: Theme.footnote
                     color: Qt.rgba(1, 1, 1, 0.6)
                     horizontalAlignment: Text.AlignHCenter
@@ -316,6 +318,7 @@ LazyListView {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: "تلاش دوباره"
                     Accessible.name: text
+                    Accessible.description: column.library.playlistsError
                     onClicked: column.library.refresh()
                 }
             }
@@ -359,6 +362,7 @@ LazyListView {
                         objectName: "playlistCard" + position
                         width: column.cardWidth
                         playlist: model
+                        positionText: (position + 1) + " از " + column.library.playlistCount
                         onOpenRequested: column.openPlaylist(model.summary)
                         onDeleteRequested: column.library.chooseToDelete(position)
                     }

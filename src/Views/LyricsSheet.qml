@@ -77,7 +77,9 @@ NavigationPage {
             anchors.right: closeButton.left
             anchors.rightMargin: 12
             anchors.verticalCenter: parent.verticalCenter
-            // Shows whether translations are on; a click flips them through the model.
+            // Shows whether translations are on (read as a check box); a click flips them through
+            // the model.
+            accessibleRole: Accessible.CheckBox
             checked: model.showTranslation
             onClicked: model.toggleTranslation()
             Accessible.name: "ترجمه"

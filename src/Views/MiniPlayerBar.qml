@@ -17,6 +17,9 @@ Item {
     implicitWidth: 430
     implicitHeight: card.implicitHeight + bottomInset
 
+    // A region of its own for F6.
+    FocusRegion { target: root }
+
     // What the bar shows, in one line for assistive technology: the station and its track, or
     // why it does not play.
     readonly property string secondLine: bar.problemText !== "" ? bar.problemText : bar.trackTitle

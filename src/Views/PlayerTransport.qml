@@ -49,6 +49,12 @@ ColumnLayout {
         }
     }
 
+    // Where a skip of ten seconds landed, as the seek bar shows it (which is not announced as it
+    // follows the clock).
+    function tellPosition(button) {
+        Announcements.announce(button, root.model.elapsedText + " از " + root.model.totalText)
+    }
+
     // A transport button: a symbol in white, dimmed by the row itself while disabled.
     component TransportButton: PlainButton {
         id: button
@@ -113,6 +119,7 @@ ColumnLayout {
             to: root.model.seekMaximum
             modelValue: RadioPlayer.currentTime
             stepSize: 5
+            followsClock: true
             Accessible.name: "موقعیت پخش"
             // Every value of a drag seeks at once, as does a value set by assistive technology.
             onMoved: RadioPlayer.seek(value)
@@ -147,12 +154,16 @@ ColumnLayout {
         spacing: root.compact ? 18 : 26
 
         TransportButton {
+            id: forwardButton
             objectName: "forwardButton"
             symbol: "goforward.10"
             size: root.compact ? 21 : 24
             enabled: root.model.canSkipSeconds
             Accessible.name: "جلو"
-            onClicked: RadioPlayer.skip(10)
+            onClicked: {
+                RadioPlayer.skip(10)
+                Qt.callLater(root.tellPosition, forwardButton)
+            }
         }
         TransportButton {
             objectName: "nextButton"
@@ -206,12 +217,16 @@ ColumnLayout {
             onClicked: RadioPlayer.previousTrack()
         }
         TransportButton {
+            id: backwardButton
             objectName: "backwardButton"
             symbol: "gobackward.10"
             size: root.compact ? 21 : 24
             enabled: root.model.canSkipSeconds
             Accessible.name: "عقب"
-            onClicked: RadioPlayer.skip(-10)
+            onClicked: {
+                RadioPlayer.skip(-10)
+                Qt.callLater(root.tellPosition, backwardButton)
+            }
         }
     }
 
@@ -235,12 +250,13 @@ ColumnLayout {
             objectName: "volumeSlider"
             Layout.fillWidth: true
             tint: Qt.rgba(1, 1, 1, 0.85)
+            // In percent, as assistive technology reads it; the player's volume is 0 to 1.
             from: 0
-            to: 1
-            modelValue: RadioPlayer.volume
-            stepSize: 0.05
+            to: 100
+            modelValue: RadioPlayer.volume * 100
+            stepSize: 5
             Accessible.name: "بلندی صدا"
-            onMoved: RadioPlayer.volume = value
+            onMoved: RadioPlayer.volume = value / 100
         }
         SymbolImage {
             symbol: "speaker.wave.3.fill"

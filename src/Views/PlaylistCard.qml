@@ -10,6 +10,8 @@ ScaleButtonStyle {
     id: card
 
     property var playlist
+    // Where the card stands among the playlists ("3 از 3000"), for assistive technology.
+    property string positionText
 
     focusRingRadius: 14
 
@@ -17,6 +19,7 @@ ScaleButtonStyle {
     signal deleteRequested()
 
     Accessible.name: (playlist ? playlist.title : "") + "، " + (playlist ? playlist.trackCountText : "")
+    Accessible.description: positionText
     Keys.onDeletePressed: card.deleteRequested()
     onClicked: openRequested()
 

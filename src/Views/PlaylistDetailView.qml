@@ -70,6 +70,8 @@ NavigationPage {
             objectName: "errorText"
             width: parent.width
             text: playlist.error
+            // The retry button's description says it, once, with the button.
+            Accessible.ignored: true
             font: Theme.body
             color: Qt.rgba(1, 1, 1, 0.6)
             horizontalAlignment: Text.AlignHCenter
@@ -83,6 +85,8 @@ NavigationPage {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "تلاش دوباره"
             Accessible.name: text
+            // What failed, spoken with the button where the focus lands.
+            Accessible.description: playlist.error
             onClicked: playlist.load()
         }
     }
@@ -145,6 +149,7 @@ NavigationPage {
                          artworkURL: slot.artworkURL, durationText: slot.durationText})
                 downloadState: ({control: slot.downloadControl, progress: slot.progress,
                                  percentText: slot.percentText, error: slot.downloadError})
+                positionText: (slot.index + 1) + " از " + list.count
                 onPlayRequested: playlist.play(slot.index)
                 onDownloadRequested: playlist.toggleDownload(slot.index)
                 onEditRequested: playlist.prepareTrackEdit(slot.index)

@@ -16,6 +16,8 @@ Item {
     property var track
     // {control: PlaylistDetailViewModel.DownloadControl, progress, percentText, error}
     property var downloadState
+    // Where the row stands in its list ("3 از 3000"), for assistive technology.
+    property string positionText
 
     signal playRequested()
     signal downloadRequested()
@@ -55,7 +57,8 @@ Item {
         // The number and the duration stand at its ends: the ring keeps clear of them.
         focusRing.horizontalGap: 7
         Accessible.name: row.track ? row.track.title + "، " + row.track.artist : ""
-        Accessible.description: row.track ? row.track.durationText : ""
+        Accessible.description: [row.positionText, row.track ? row.track.durationText : ""]
+                                .filter(part => part !== "").join("، ")
         Keys.onDeletePressed: row.deleteRequested()
         onClicked: row.playRequested()
 

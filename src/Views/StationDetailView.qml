@@ -83,6 +83,7 @@ NavigationPage {
                 modelData: ({number: String(slot.index + 1), title: slot.title, artist: slot.artist,
                              artworkURL: slot.artworkURL, durationText: slot.durationText})
                 index: slot.index
+                positionText: (slot.index + 1) + " از " + list.count
                 isCurrent: slot.index === detail.currentRow
                 offlineMenu: () => detail.offlineMenu(slot.index)
                 onClicked: detail.play(slot.index)
@@ -101,6 +102,8 @@ NavigationPage {
         StaticText {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "دریافت لیست آهنگها ناموفق بود"
+            // The retry button's description says it, once, with the button.
+            Accessible.ignored: true
             font: Theme.subheadline
             color: Qt.rgba(1, 1, 1, 0.6)
         }
@@ -108,6 +111,7 @@ NavigationPage {
             objectName: "retryButton"
             anchors.horizontalCenter: parent.horizontalCenter
             text: "تلاش دوباره"
+            Accessible.description: "دریافت لیست آهنگها ناموفق بود"
             onClicked: detail.retry()
         }
     }

@@ -13,6 +13,8 @@ ButtonBase {
     // {number, title, artist, artworkURL, durationText}
     property var modelData: ({ number: "", title: "", artist: "", artworkURL: undefined, durationText: "" })
     property int index: -1
+    // Where the row stands in its list ("3 از 3000"), for assistive technology.
+    property string positionText
     property bool isCurrent: false
     // [{text, action}] of the offline menu, asked for when it opens.
     property var offlineMenu: () => []
@@ -30,7 +32,7 @@ ButtonBase {
     // Number and title; the artist and the time (or that it plays) follow.
     Accessible.name: row.modelData.number + ". " + row.modelData.title
     Accessible.description: [row.modelData.artist,
-                             row.isCurrent ? "در حال پخش" : row.modelData.durationText]
+                             row.isCurrent ? "در حال پخش" : row.modelData.durationText, row.positionText]
                             .filter(part => part !== "").join("، ")
     opacity: pressed ? 0.55 : 1.0
 

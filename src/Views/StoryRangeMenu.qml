@@ -96,6 +96,11 @@ PlainButton {
             active: menu.visible
             content: menu.contentItem ? menu.contentItem.parent : null
         }
+        // Named by what it chooses ("از خط").
+        readonly property NodeName nodeName: NodeName {
+            target: menu.contentItem ? menu.contentItem.parent : null
+            name: root.title
+        }
         Connections {
             target: root
             function onVisibleChanged() {

@@ -206,7 +206,7 @@ TEST_F(FullPlayerViewQml, AssistiveTechnologyDrivesItAndReadsWhatItShows)
     EXPECT_TRUE(node(title, QAccessible::StaticText));
     ASSERT_TRUE(waitFor([&] { return at::unexposedTexts(window).isEmpty(); }))
         << qPrintable(at::unexposedTexts(window).join(QLatin1Char('|')));
-    QAccessibleInterface *heart = node(QStringLiteral("پسندیدن"), QAccessible::Button);
+    QAccessibleInterface *heart = node(QStringLiteral("پسندیدن"), QAccessible::CheckBox);
     ASSERT_TRUE(heart);
     EXPECT_TRUE(heart->state().checkable);
     EXPECT_FALSE(heart->state().checked);

@@ -153,7 +153,7 @@ protected:
     QString announcedStatus() const
     {
         QAccessibleInterface *line = QAccessible::queryAccessibleInterface(item(u"statusLine"_s));
-        QQuickItem *announcer = item(u"statusAnnouncer"_s);
+        QQuickItem *announcer = QmlWindowFixture::itemNamed(hosted.window()->contentItem(), u"announcements"_s);
         if (!line || line->role() != QAccessible::StaticText || !announcer)
             return {};
         QAccessibleInterface *note = QAccessible::queryAccessibleInterface(announcer);
@@ -279,7 +279,7 @@ TEST_F(ShazamViewQml, OpenedByHandItWaitsForTheButton)
     QQuickItem *listen = item(u"listenButton"_s);
     pressKey(listen);
     ASSERT_TRUE(waitFor([&] { return statusText() == ShazamViewModel::StartingText; }));
-    EXPECT_EQ(announcedStatus(), ShazamViewModel::StartingText);
+    EXPECT_EQ(nextAnnouncedStatus(), ShazamViewModel::StartingText);
     EXPECT_FALSE(listen->isEnabled());
     EXPECT_TRUE(shown(u"processingSpinner"_s));
     QTest::keyClick(hosted.window(), Qt::Key_Space);

@@ -143,24 +143,24 @@ TEST_F(ShellAccessibility, AssistiveTechnologyPressesDoWhatClicksDo)
     EXPECT_FALSE(at::shownNode(window(), QStringLiteral("بازگشت")));
     EXPECT_FALSE(at::shownNode(window(), QStringLiteral("تلاش دوباره")));
 
-    // A chip.
-    ASSERT_TRUE(at::press(node(QStringLiteral("بی\u200cکلام"), QAccessible::Button)));
+    // A chip: one of a group, read as a radio button.
+    ASSERT_TRUE(at::press(node(QStringLiteral("بی\u200cکلام"), QAccessible::RadioButton)));
     EXPECT_EQ(StationStore::shared()->selectedCategory(), StationStore::Category::Instrumental);
     EXPECT_TRUE(node(QStringLiteral("بی\u200cکلام"))->state().checked);
-    ASSERT_TRUE(at::press(node(QStringLiteral("همه"), QAccessible::Button)));
+    ASSERT_TRUE(at::press(node(QStringLiteral("همه"), QAccessible::RadioButton)));
     EXPECT_EQ(StationStore::shared()->selectedCategory(), StationStore::Category::All);
 
-    // The tabs (buttons, the shown one checked): the library shows, the radio tab's controls are
+    // The tabs (read as tabs, the shown one selected): the library shows, the radio tab's controls are
     // no longer exposed, and back.
     // The library tab is made only when first chosen.
-    EXPECT_TRUE(node(RadioTab, QAccessible::Button)->state().checked);
+    EXPECT_TRUE(node(RadioTab, QAccessible::PageTab)->state().selected);
     EXPECT_FALSE(item(QStringLiteral("libraryTab")));
-    ASSERT_TRUE(at::press(node(LibraryTab, QAccessible::Button)));
+    ASSERT_TRUE(at::press(node(LibraryTab, QAccessible::PageTab)));
     EXPECT_EQ(window()->property("currentTab").toInt(), 1);
     EXPECT_TRUE(waitFor([&] { return item(QStringLiteral("libraryTab")) != nullptr; }));
-    EXPECT_TRUE(node(LibraryTab, QAccessible::Button)->state().checked);
+    EXPECT_TRUE(node(LibraryTab, QAccessible::PageTab)->state().selected);
     EXPECT_TRUE(waitFor([&] { return !at::shownNode(window(), Recognition); }));
-    ASSERT_TRUE(at::press(node(RadioTab, QAccessible::Button)));
+    ASSERT_TRUE(at::press(node(RadioTab, QAccessible::PageTab)));
     EXPECT_EQ(window()->property("currentTab").toInt(), 0);
 
     // A live card: it plays under the full player.
@@ -183,7 +183,7 @@ TEST_F(ShellAccessibility, AssistiveTechnologyPressesDoWhatClicksDo)
     EXPECT_TRUE(toggle == QStringLiteral("پخش") || toggle == QStringLiteral("مکث")) << qPrintable(toggle);
 
     // The library tab's bar is the same button: pressed, and with Tab and Enter.
-    ASSERT_TRUE(at::press(node(LibraryTab, QAccessible::Button)));
+    ASSERT_TRUE(at::press(node(LibraryTab, QAccessible::PageTab)));
     QQuickItem *libraryBar = nullptr;
     ASSERT_TRUE(waitFor([&] {
         libraryBar = item(QStringLiteral("libraryMiniPlayerTapArea"));

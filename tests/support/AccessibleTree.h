@@ -26,8 +26,8 @@ private:
 };
 
 // A screen reader listening: while it lives, Qt's accessibility is active as with a bridge that has
-// a client (QAccessible::isActive()), and it takes the events Qt sends, which the bridge would pass
-// on, with what a reader finds at each event's source.
+// a client (QAccessible::isActive()), and it takes the events Qt sends that the kit lets a bridge
+// pass on (passesAccessibleEvent()), with what a reader finds at each event's source.
 class EventLog
 {
 public:
