@@ -256,28 +256,10 @@ bool FocusKeeper::eventFilter(QObject *watched, QEvent *event)
 
 FocusWatch::FocusWatch(QObject *parent) : QObject(parent) {}
 
-FocusWatch::~FocusWatch()
-{
-    if (m_keeper)
-        m_keeper->remove(this);
-}
-
-QQuickItem *FocusWatch::item() const
-{
-    return m_item;
-}
-
 void FocusWatch::setItem(QQuickItem *item)
 {
-    if (m_item == item)
-        return;
-    if (m_item)
-        disconnect(m_item, nullptr, this, nullptr);
-    m_item = item;
-    if (item)
-        connect(item, &QQuickItem::windowChanged, this, &FocusWatch::follow);
-    follow();
-    emit itemChanged();
+    if (m_link.setItem(item))
+        emit itemChanged();
 }
 
 void FocusWatch::setActive(bool active)
@@ -286,16 +268,4 @@ void FocusWatch::setActive(bool active)
         return;
     m_active = active;
     emit activeChanged();
-}
-
-void FocusWatch::follow()
-{
-    FocusKeeper *keeper = m_item && m_item->window() ? FocusKeeper::of(m_item->window()) : nullptr;
-    if (m_keeper == keeper)
-        return;
-    if (m_keeper)
-        m_keeper->remove(this);
-    m_keeper = keeper;
-    if (keeper)
-        keeper->add(this);
 }

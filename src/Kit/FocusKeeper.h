@@ -3,9 +3,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QQuickItem>
 #include <QtQml/qqmlregistration.h>
 
-class QQuickItem;
 class QQuickWindow;
 class TabRouter;
 class FocusWatch;
@@ -79,6 +79,54 @@ private:
     bool m_settling = false;
 };
 
+// What makes a TabRouter or a FocusWatch known to the keeper of its item's window, whichever
+// window the item comes to be shown in.
+template <typename Client>
+class KeeperLink
+{
+public:
+    explicit KeeperLink(Client *client) : m_client(client) {}
+    ~KeeperLink()
+    {
+        if (m_keeper)
+            m_keeper->remove(m_client);
+    }
+    KeeperLink(const KeeperLink &) = delete;
+    KeeperLink &operator=(const KeeperLink &) = delete;
+
+    QQuickItem *item() const { return m_item; }
+    // False when `item` is the item already.
+    bool setItem(QQuickItem *item)
+    {
+        if (m_item == item)
+            return false;
+        QObject::disconnect(m_windowWatch);
+        m_item = item;
+        if (item)
+            m_windowWatch = QObject::connect(item, &QQuickItem::windowChanged, m_client, [this] { follow(); });
+        follow();
+        return true;
+    }
+
+private:
+    void follow()
+    {
+        FocusKeeper *keeper = m_item && m_item->window() ? FocusKeeper::of(m_item->window()) : nullptr;
+        if (m_keeper == keeper)
+            return;
+        if (m_keeper)
+            m_keeper->remove(m_client);
+        m_keeper = keeper;
+        if (keeper)
+            keeper->add(m_client);
+    }
+
+    Client *m_client;
+    QPointer<QQuickItem> m_item;
+    QPointer<FocusKeeper> m_keeper;
+    QMetaObject::Connection m_windowWatch;
+};
+
 // Told, once the moves of the focus in a turn of the event loop have settled, where it rests:
 // the window's `activeFocusItem` after them. Only while `active`.
 //     FocusWatch { item: popup.contentItem; active: popup.opened; onSettled: keepFocusInside() }
@@ -91,9 +139,8 @@ class FocusWatch : public QObject
 
 public:
     explicit FocusWatch(QObject *parent = nullptr);
-    ~FocusWatch() override;
 
-    QQuickItem *item() const;
+    QQuickItem *item() const { return m_link.item(); }
     void setItem(QQuickItem *item);
     bool active() const { return m_active; }
     void setActive(bool active);
@@ -104,9 +151,6 @@ signals:
     void settled();
 
 private:
-    void follow();
-
-    QPointer<QQuickItem> m_item;
-    QPointer<FocusKeeper> m_keeper;
+    KeeperLink<FocusWatch> m_link{this};
     bool m_active = true;
 };

@@ -10,28 +10,10 @@ Q_LOGGING_CATEGORY(lcTabRouter, "melodrift.tabrouter")
 
 TabRouter::TabRouter(QObject *parent) : QObject(parent) {}
 
-TabRouter::~TabRouter()
-{
-    if (m_keeper)
-        m_keeper->remove(this);
-}
-
-QQuickItem *TabRouter::scope() const
-{
-    return m_scope;
-}
-
 void TabRouter::setScope(QQuickItem *scope)
 {
-    if (m_scope == scope)
-        return;
-    if (m_scope)
-        disconnect(m_scope, nullptr, this, nullptr);
-    m_scope = scope;
-    if (scope)
-        connect(scope, &QQuickItem::windowChanged, this, &TabRouter::watchWindow);
-    watchWindow(scope ? scope->window() : nullptr);
-    emit scopeChanged();
+    if (m_link.setItem(scope))
+        emit scopeChanged();
 }
 
 void TabRouter::setRoute(const QJSValue &route)
@@ -65,16 +47,4 @@ bool TabRouter::ask(const QJSValue &script, bool argument) const
         return false;
     }
     return result.isBool() && result.toBool();
-}
-
-void TabRouter::watchWindow(QQuickWindow *window)
-{
-    FocusKeeper *keeper = window ? FocusKeeper::of(window) : nullptr;
-    if (m_keeper == keeper)
-        return;
-    if (m_keeper)
-        m_keeper->remove(this);
-    m_keeper = keeper;
-    if (keeper)
-        keeper->add(this);
 }

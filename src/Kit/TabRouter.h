@@ -1,13 +1,10 @@
 #pragma once
 
+#include "FocusKeeper.h"
+
 #include <QJSValue>
 #include <QObject>
-#include <QPointer>
 #include <QtQml/qqmlregistration.h>
-
-class QQuickItem;
-class QQuickWindow;
-class FocusKeeper;
 
 // A list that builds its rows as they come into view, as the window's FocusKeeper knows it: its
 // rows are not all in the item tree, nor in their order, so the tree's own focus chain would skip
@@ -39,9 +36,8 @@ class TabRouter : public QObject
 
 public:
     explicit TabRouter(QObject *parent = nullptr);
-    ~TabRouter() override;
 
-    QQuickItem *scope() const;
+    QQuickItem *scope() const { return m_link.item(); }
     void setScope(QQuickItem *scope);
     QJSValue route() const { return m_route; }
     void setRoute(const QJSValue &route);
@@ -66,12 +62,10 @@ signals:
     void focusLeftNowhere();
 
 private:
-    void watchWindow(QQuickWindow *window);
     // Calls `script(argument)`: whether it moved the focus.
     bool ask(const QJSValue &script, bool argument) const;
 
-    QPointer<QQuickItem> m_scope;
-    QPointer<FocusKeeper> m_keeper;
+    KeeperLink<TabRouter> m_link{this};
     QJSValue m_route;
     QJSValue m_enter;
     QJSValue m_landInView;
