@@ -287,13 +287,18 @@ QCoro::Task<> RadioPlayer::bindEqualiser(PlaybackEngine::ItemId item)
 
 void RadioPlayer::play()
 {
+    // A live stream that the listener paused holds only what came before the pause: the station
+    // has moved on, and its server may have closed the connection meanwhile.
+    const bool resumesPausedLive = !m_wantsPlayback && m_isLive;
     m_wantsPlayback = true;
     if (m_deps.engine->currentItem() == 0 && m_currentStation) {
         selectStation(*m_currentStation);
         return;
     }
-    // After a failure the old item plays no more: a press tries again at once, on a new one.
-    if (m_currentStation && (m_recovery != Recovery::None || m_deps.engine->currentItemError())) {
+    // After a failure the old item plays no more: a press tries again at once, on a new one; so
+    // does a press on a paused live stream, which starts from now.
+    if (m_currentStation
+        && (resumesPausedLive || m_recovery != Recovery::None || m_deps.engine->currentItemError())) {
         endRecovery();
         setStatusText(ConnectingText);
         configureAudioSession();

@@ -177,3 +177,29 @@ TEST_F(RadioPlayerReconnectTest, APauseOrAnotherStationEndsTheTries)
     EXPECT_EQ(player->currentStation()->trackIndex, 1);
     EXPECT_EQ(player->recovery(), Recovery::None);
 }
+
+TEST_F(RadioPlayerReconnectTest, PlayAfterAPauseStartsALiveStreamFromNowAndATrackWhereItWas)
+{
+    const struct {
+        Station station;
+        bool newItem;
+    } rows[] = {
+        {live(QStringLiteral("pop"), QStringLiteral("t"), QStringLiteral("/live/pop")), true},
+        {rotation(QStringLiteral("jazz"), 3, 1), false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.station.genre.toStdString());
+        select(row.station);
+        becomePlaying(30.0);
+        player->togglePlayPause();
+        const qsizetype items = engine.items().size();
+        const QUrl address = engine.currentUrl();
+        player->togglePlayPause();
+        EXPECT_EQ(engine.items().size(), items + (row.newItem ? 1 : 0));
+        EXPECT_EQ(engine.currentUrl(), address);
+        EXPECT_TRUE(engine.seeks.isEmpty());
+        EXPECT_TRUE(player->isBuffering());
+        becomePlaying(31.0);
+        EXPECT_TRUE(player->isPlaying());
+    }
+}
