@@ -27,6 +27,7 @@ constexpr int StreamStallFailureMs = 6000;
 struct HttpAnswer {
     int status = 0;
     bool hasLength = false;
+    bool ogg = false; // the server says it sends Ogg (Vorbis, Opus, FLAC in Ogg)
 };
 
 std::optional<HttpAnswer> httpAnswer(GstMessage *message)
@@ -44,8 +45,13 @@ std::optional<HttpAnswer> httpAnswer(GstMessage *message)
     if (value && G_VALUE_HOLDS(value, GST_TYPE_STRUCTURE)) {
         const GstStructure *headers = gst_value_get_structure(value);
         for (int i = 0; headers && i < gst_structure_n_fields(headers); ++i) {
-            if (g_ascii_strcasecmp(gst_structure_nth_field_name(headers, i), "Content-Length") == 0)
+            const char *name = gst_structure_nth_field_name(headers, i);
+            if (g_ascii_strcasecmp(name, "Content-Length") == 0) {
                 answer.hasLength = true;
+            } else if (g_ascii_strcasecmp(name, "Content-Type") == 0) {
+                const char *type = gst_structure_get_string(headers, name);
+                answer.ogg = type && (g_strrstr(type, "ogg") || g_strrstr(type, "opus"));
+            }
         }
     }
     return answer;
@@ -54,6 +60,15 @@ std::optional<HttpAnswer> httpAnswer(GstMessage *message)
 bool isEndless(const HttpAnswer &answer)
 {
     return answer.status >= 200 && answer.status < 300 && !answer.hasLength;
+}
+
+// Through a ring buffer the Ogg demuxer reads in pull mode, looks for the stream's end to learn
+// its length, and over a stream without one gives up ("EOS before finding a chain"). Other
+// endless streams keep the buffer: without it an MP3 stream plays a second, runs its queue dry
+// and pauses to buffer again.
+bool readsWithoutRingBuffer(const HttpAnswer &answer)
+{
+    return isEndless(answer) && answer.ogg;
 }
 
 // What the listener can be told of an error of the pipeline.
@@ -143,8 +158,8 @@ struct AudioPlayerBus {
             gst_message_unref(message);
             return GST_BUS_DROP;
         }
-        if (const std::optional<HttpAnswer> answer = httpAnswer(message); answer && isEndless(*answer))
-            readEndlessStreamWithoutRingBuffer(message);
+        if (const std::optional<HttpAnswer> answer = httpAnswer(message); answer && readsWithoutRingBuffer(*answer))
+            readWithoutRingBuffer(message);
         const quint64 serial = self->m_serial.load();
         // The queued call takes the bus's reference over.
         std::shared_ptr<GstMessage> held(message, gst_message_unref);
@@ -153,11 +168,9 @@ struct AudioPlayerBus {
         return GST_BUS_DROP;
     }
 
-    // A ring buffer reads by ranges of a known length; over a live radio stream, which has none,
-    // the Ogg demuxer in pull mode finds no end and gives up. The source's bin reads the buffer's
-    // size only once the stream's type is found, after the answer's headers: set here, on the
-    // thread that posts them, it holds for this stream.
-    static void readEndlessStreamWithoutRingBuffer(GstMessage *message)
+    // The source's bin reads the ring buffer's size only once the stream's type is found, after
+    // the answer's headers: set here, on the thread that posts them, it holds for this stream.
+    static void readWithoutRingBuffer(GstMessage *message)
     {
         GstObject *bin = gst_object_get_parent(GST_MESSAGE_SRC(message));
         if (!bin)
@@ -308,6 +321,7 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
     m_live = false;
     m_atEnd = false;
     m_prerolled = false;
+    m_readsPlain = false;
     m_lastPosition = 0;
     resetProgressWatch();
     setRingBuffer(true);
@@ -678,7 +692,7 @@ void AudioPlayer::handleError(GstMessage *message)
     // plain stream. So does a stream whose demuxer found no length through it.
     const bool rangesRefused = error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_SEEK;
     const bool lengthMissing = error && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_DEMUX
-                               && !m_item->isEndless();
+                               && !m_readsPlain;
     if (error)
         g_error_free(error);
     if ((rangesRefused || lengthMissing) && m_ringBuffer && !m_seeking && !m_seekQueued) {
@@ -695,6 +709,7 @@ void AudioPlayer::handleHttpAnswer(GstMessage *message)
         return;
     m_item->m_httpStatus = answer->status;
     m_item->m_endless = isEndless(*answer);
+    m_readsPlain = readsWithoutRingBuffer(*answer);
 }
 
 void AudioPlayer::setRingBuffer(bool on)

@@ -26,11 +26,11 @@ class QTimer;
 // buffer noticing). An item that waits for data longer than the stall limit fails like any
 // other broken item (itemFailed); a stream without an end (a live station) waits 6 s at most.
 //
-// Network items of a known length are read through a bounded ring buffer, which lets demuxers
-// that need random access (Ogg) find their length and seek by byte ranges, as they do on local
-// files. A stream without a length (a live station) is read as it comes. An item whose server
-// refuses ranges, or whose demuxer finds no length through the buffer, is opened again as a
-// plain stream (playable, not seekable).
+// Network items are read through a bounded ring buffer, which lets demuxers that need random
+// access (Ogg) find their length and seek by byte ranges, as they do on local files. An Ogg
+// stream without a length (a live station) is read as it comes: through the buffer its demuxer
+// looks for an end that never comes. An item whose server refuses ranges, or whose demuxer finds
+// no length through the buffer, is opened again as a plain stream (playable, not seekable).
 class AudioPlayer : public QObject
 {
     Q_OBJECT
@@ -136,6 +136,7 @@ private:
     bool m_atEnd = false;
     bool m_prerolled = false;
     bool m_ringBuffer = false;
+    bool m_readsPlain = false; // this item's stream is read without the ring buffer
     mutable double m_lastPosition = 0;
     bool m_tickPending = false;
 

@@ -191,10 +191,18 @@ TEST_P(LiveRadioTest, PlaysAndComesBackByItself)
     EXPECT_EQ(mprisStatus(), QStringLiteral("Playing"));
 
     switch (row.fault) {
-    case Fault::None:
-        // One connection all along: no join of a chained stream ended the item.
+    case Fault::None: {
+        // Once it plays it goes on: no pause to buffer again, and one connection all along (no
+        // join of a chained stream ended the item).
+        int rebuffered = 0;
+        QObject::connect(player.get(), &RadioPlayer::isBufferingChanged, player.get(), [&] {
+            rebuffered += player->isBuffering() ? 1 : 0;
+        });
+        ASSERT_TRUE(hearsAudio(3.0));
+        EXPECT_EQ(rebuffered, 0);
         EXPECT_EQ(engine->player().currentItem(), firstItem);
         return;
+    }
     case Fault::SourceGoneAndBack:
         ASSERT_TRUE(icecast.killSource(Mount));
         ASSERT_TRUE(waitRecovery(Recovery::Reconnecting));

@@ -19,6 +19,7 @@ namespace {
 const QString SourcePassword = QStringLiteral("melodrift-source");
 constexpr int ServerWaitMs = 15000;
 constexpr qsizetype MaxLogChars = 256 * 1024;
+constexpr qint64 BurstBytes = 65536;
 
 quint16 freeLoopbackPort()
 {
@@ -95,7 +96,7 @@ QString IcecastServer::writeConfig()
   <location>test</location><admin>test@localhost</admin>
   <limits><clients>64</clients><sources>16</sources><queue-size>524288</queue-size>
     <client-timeout>30</client-timeout><header-timeout>15</header-timeout><source-timeout>10</source-timeout>
-    <burst-size>65536</burst-size></limits>
+    <burst-size>%5</burst-size></limits>
   <authentication><source-password>%2</source-password><admin-user>admin</admin-user>
     <admin-password>%2</admin-password></authentication>
   <hostname>127.0.0.1</hostname>
@@ -108,7 +109,8 @@ QString IcecastServer::writeConfig()
 </icecast>
 )")
                                .arg(m_port)
-                               .arg(SourcePassword, m_dir.path(), owner);
+                               .arg(SourcePassword, m_dir.path(), owner)
+                               .arg(BurstBytes);
     const QString path = m_dir.filePath(QStringLiteral("icecast.xml"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0 || !file.flush())
@@ -322,32 +324,29 @@ bool IcecastServer::answers()
     return waitForMount(QString(), true);
 }
 
-// With an empty mount: whether the server answers at all. Its own list of mounts is asked, not
-// the status page: icecast renders that one with XSLT, and a request for it while the server
-// starts up can crash it.
-bool IcecastServer::waitForMount(const QString &mount, bool listed)
+QByteArray IcecastServer::adminPage(const QString &pathAndQuery)
 {
     QNetworkAccessManager network;
-    QUrl address = url(QStringLiteral("/admin/listmounts"));
-    auto check = [&]() -> bool {
-        QNetworkRequest request(address);
-        request.setTransferTimeout(2000);
-        request.setRawHeader("Authorization",
-                             "Basic " + (QByteArray("admin:") + SourcePassword.toUtf8()).toBase64());
-        QNetworkReply *reply = network.get(request);
-        waitUntil([&] { return reply->isFinished(); }, 5000);
-        const QByteArray body = reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll()
-                                                                                               : QByteArray();
-        reply->deleteLater();
-        if (body.isEmpty())
-            return false;
-        if (mount.isEmpty())
-            return true;
-        return body.contains("mount=\"" + mount.toUtf8() + "\"") == listed;
+    QNetworkRequest request(url(pathAndQuery));
+    request.setTransferTimeout(2000);
+    request.setRawHeader("Authorization", "Basic " + (QByteArray("admin:") + SourcePassword.toUtf8()).toBase64());
+    QNetworkReply *reply = network.get(request);
+    waitUntil([&] { return reply->isFinished(); }, 5000);
+    const QByteArray body =
+        reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    reply->deleteLater();
+    return body;
+}
+
+// With an empty mount: whether the server answers at all. Its own list of mounts is asked, not
+// the status page: icecast renders that one with XSLT.
+bool IcecastServer::waitForMount(const QString &mount, bool listed)
+{
+    auto check = [&] {
+        const QByteArray body = adminPage(QStringLiteral("/admin/listmounts"));
+        return !body.isEmpty() && (mount.isEmpty() || body.contains("mount=\"" + mount.toUtf8() + "\"") == listed);
     };
-    if (mount.isEmpty())
-        return check();
-    return waitUntil(check, ServerWaitMs);
+    return mount.isEmpty() ? check() : waitUntil(check, ServerWaitMs);
 }
 
 } // namespace testsupport

@@ -63,6 +63,7 @@ private:
     // Runs the server and waits until it answers; false when it cannot be run at all.
     bool launch();
     bool waitForMount(const QString &mount, bool listed);
+    QByteArray adminPage(const QString &pathAndQuery); // empty when it does not answer
     bool runSource(const QString &mount);
     // The chained source's playlist and configuration; its configuration's path, empty on failure.
     QString chainConfig(const QString &mount);
