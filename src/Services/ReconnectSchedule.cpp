@@ -17,7 +17,7 @@ QString ReconnectSchedule::causeText(PlayerItem::Failure failure)
     case Failure::Unreachable:
         return QStringLiteral("سرور ایستگاه در دسترس نیست");
     case Failure::NotFound:
-        return QStringLiteral("پخش این ایستگاه روی سرور پیدا نشد");
+        return QStringLiteral("این ایستگاه روی سرور پیدا نشد");
     case Failure::NotAllowed:
         return QStringLiteral("سرور اجازه‌ی پخش این ایستگاه را نمی‌دهد");
     case Failure::ServerError:
