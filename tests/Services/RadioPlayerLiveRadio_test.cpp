@@ -228,8 +228,8 @@ TEST_P(LiveRadioTest, PlaysAndComesBackByItself)
         ASSERT_TRUE(waitUntil([&] { return mprisStatus() == QStringLiteral("Paused"); }));
         ASSERT_TRUE(icecast.killSource(Mount));
         player->togglePlayPause();
-        // Answered: what was still buffered plays out, then the server says the mount is not
-        // there, and the player says it tries again.
+        // Answered: play connects again, the server says the mount is not there, and the
+        // player says it tries again.
         ASSERT_TRUE(waitUntil([&] {
             return player->statusText() == RadioPlayer::reconnectingText(PlaybackEngine::Failure::NotFound);
         }));
