@@ -454,10 +454,13 @@ TEST_F(AudioPlayerTest, EndlessLiveRouteStreams)
     EXPECT_EQ(player->timeControlStatus(), Status::Playing);
 }
 
-// Over HTTP, Ogg Vorbis reports its whole length and seeks where asked, as MP3 does.
+// Over HTTP every format reports its whole length and seeks where asked: Ogg (Vorbis, Opus)
+// through the ring buffer as MP3, FLAC and AAC do.
 TEST_F(AudioPlayerTest, SeeksLandWhereAskedOverHttpInEveryFormat)
 {
-    for (const char *address : {"/audio/ambient-1.ogg?seconds=12", "/audio/jazz-1.mp3?seconds=12"}) {
+    for (const char *address : {"/audio/ambient-1.ogg?seconds=12", "/audio/jazz-1.mp3?seconds=12",
+                                "/audio/night-1.opus?seconds=12", "/audio/rock-1.flac?seconds=12",
+                                "/audio/pop-1.aac?seconds=12"}) {
         SCOPED_TRACE(address);
         const PlayerItemPtr item = playUrl(url(QString::fromLatin1(address)));
         ASSERT_TRUE(waitPlaying());

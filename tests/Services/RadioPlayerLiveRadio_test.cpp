@@ -260,6 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LiveRow{"Mp3", MountFormat::Mp3, Fault::None},
                       LiveRow{"OggVorbis", MountFormat::OggVorbis, Fault::None},
                       LiveRow{"OggOpus", MountFormat::OggOpus, Fault::None},
+                      LiveRow{"OggFlac", MountFormat::OggFlac, Fault::None},
                       LiveRow{"Aac", MountFormat::Aac, Fault::None},
                       LiveRow{"ChainedOgg", MountFormat::ChainedOgg, Fault::None, 3.5 * IcecastServer::ChainSeconds},
                       LiveRow{"Mp3SourceGoneAndBack", MountFormat::Mp3, Fault::SourceGoneAndBack},

@@ -38,6 +38,8 @@ QStringList encoderArguments(MountFormat format)
         return {"-c:a", "libvorbis", "-b:a", "96k", "-content_type", "audio/ogg", "-f", "ogg"};
     case MountFormat::OggOpus:
         return {"-c:a", "libopus", "-b:a", "96k", "-content_type", "audio/ogg", "-f", "ogg"};
+    case MountFormat::OggFlac:
+        return {"-c:a", "flac", "-content_type", "audio/ogg", "-f", "ogg"};
     case MountFormat::Aac:
         return {"-c:a", "aac", "-b:a", "128k", "-content_type", "audio/aac", "-f", "adts"};
     case MountFormat::ChainedOgg:

@@ -14,7 +14,7 @@ namespace testsupport {
 // What a source client sends to a mount: an endless sine tone encoded as a radio station would
 // (ffmpeg), or a playlist of short Ogg Vorbis tones sent file after file, a new logical stream
 // each (chained Ogg, as ezstream sends a playlist).
-enum class MountFormat { Mp3, OggVorbis, OggOpus, Aac, ChainedOgg };
+enum class MountFormat { Mp3, OggVorbis, OggOpus, OggFlac, Aac, ChainedOgg };
 
 // A real radio server: Debian's icecast2 on a free loopback port, with ffmpeg as the source
 // client of each mount. Its configuration lives in a temporary folder of its own and it logs to

@@ -26,9 +26,24 @@ constexpr double LiveBurstSeconds = 1.5;
 QByteArray encode(AudioFormat format, double frequencyHz, double seconds)
 {
     const int buffers = std::max(1, int(std::lround(seconds * SampleRate / SamplesPerBuffer)));
-    const QString encoder = format == AudioFormat::Mp3
-                                ? QStringLiteral("lamemp3enc target=bitrate bitrate=128 cbr=true")
-                                : QStringLiteral("vorbisenc quality=0.2 ! oggmux");
+    QString encoder;
+    switch (format) {
+    case AudioFormat::Mp3:
+        encoder = QStringLiteral("lamemp3enc target=bitrate bitrate=128 cbr=true");
+        break;
+    case AudioFormat::Ogg:
+        encoder = QStringLiteral("vorbisenc quality=0.2 ! oggmux");
+        break;
+    case AudioFormat::Opus:
+        encoder = QStringLiteral("audioresample ! audio/x-raw,rate=48000 ! opusenc ! oggmux");
+        break;
+    case AudioFormat::Flac:
+        encoder = QStringLiteral("flacenc");
+        break;
+    case AudioFormat::Aac:
+        encoder = QStringLiteral("avenc_aac ! aacparse ! audio/mpeg,stream-format=adts");
+        break;
+    }
     const QString description =
         QStringLiteral("audiotestsrc num-buffers=%1 samplesperbuffer=%2 freq=%3 volume=0.4 "
                        "! audio/x-raw,rate=%4,channels=2 ! audioconvert ! %5 ! appsink name=out sync=false")
@@ -80,7 +95,7 @@ Reply audioReply(const QByteArray &body, AudioFormat format)
         return Reply::text("could not encode audio\n", 500);
     Reply reply;
     reply.body = body;
-    reply.contentType = format == AudioFormat::Mp3 ? "audio/mpeg" : "audio/ogg";
+    reply.contentType = contentType(format);
     reply.acceptRanges = true;
     return reply;
 }
@@ -118,6 +133,22 @@ Reply liveReply(const QByteArray &loop)
 }
 
 } // namespace
+
+QByteArray contentType(AudioFormat format)
+{
+    switch (format) {
+    case AudioFormat::Mp3:
+        return "audio/mpeg";
+    case AudioFormat::Ogg:
+    case AudioFormat::Opus:
+        return "audio/ogg";
+    case AudioFormat::Flac:
+        return "audio/flac";
+    case AudioFormat::Aac:
+        return "audio/aac";
+    }
+    return "application/octet-stream";
+}
 
 QByteArray toneAudio(AudioFormat format, double frequencyHz, double seconds)
 {
@@ -175,9 +206,13 @@ void installAudioRoutes(StandInServer &server, double trackSeconds)
         const double frequency = toneFrequency(request.captures.value(0), track);
         return audioReply(toneAudio(AudioFormat::Mp3, frequency, requestedSeconds(request, trackSeconds)), AudioFormat::Mp3);
     });
-    server.route("GET", QStringLiteral("/audio/([^/]+)\\.(mp3|ogg)"), [trackSeconds](const RecordedRequest &request) {
-        const AudioFormat format = request.captures.value(1) == QLatin1String("ogg") ? AudioFormat::Ogg
-                                                                                     : AudioFormat::Mp3;
+    server.route("GET", QStringLiteral("/audio/([^/]+)\\.(mp3|ogg|opus|flac|aac)"), [trackSeconds](const RecordedRequest &request) {
+        static const QHash<QString, AudioFormat> formats{{QStringLiteral("mp3"), AudioFormat::Mp3},
+                                                         {QStringLiteral("ogg"), AudioFormat::Ogg},
+                                                         {QStringLiteral("opus"), AudioFormat::Opus},
+                                                         {QStringLiteral("flac"), AudioFormat::Flac},
+                                                         {QStringLiteral("aac"), AudioFormat::Aac}};
+        const AudioFormat format = formats.value(request.captures.value(1));
         const double frequency = toneFrequency(request.captures.value(0));
         return audioReply(toneAudio(format, frequency, requestedSeconds(request, trackSeconds)), format);
     });
