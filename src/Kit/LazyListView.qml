@@ -263,9 +263,13 @@ ListView {
             view.lastIndex = view.isRow(row) ? row.index : -1
         }
         // However the focus came into a row (a click, a control's own move), that row is the
-        // current one and stays built while scrolled away.
+        // current one and stays built while scrolled away. In the header or the footer no row is:
+        // Qt's list hands the focus to its current row each time that row's place changes (rows
+        // coming above it), which would take it from the header to a row visited long before.
         if (view.isRow(row) && view.currentIndex !== row.index)
             view.currentIndex = row.index
+        else if (row !== null && !view.isRow(row) && view.currentIndex !== -1)
+            view.currentIndex = -1
         // A control of the footer: its place is only estimated until the rows before it are
         // laid out, so lay out the end first (the focus ring then brings it into view).
         if (view.footerItem && focused && row === view.footerItem
