@@ -29,9 +29,15 @@ AbstractButton {
 
     // Does what a click does (AbstractButton.click() comes only with Qt 6.8).
     function activate() {
-        if (control.enabled && control.visible)
-            control.clicked()
+        if (!control.enabled || !control.visible)
+            return
+        control.activatedByPointer = false
+        control.clicked()
     }
+    // Whether the latest activation was a pointer's press, not a key's or assistive technology's:
+    // what it opens shows the focus where it lands, and gives it back showing, only for the latter.
+    property bool activatedByPointer: false
+    onPressed: activatedByPointer = !spacePressed
 
     // A button that claims the focus (a retry, the first control of a result) takes it when it
     // comes while the focus waits on a stand-in for a control that went away.

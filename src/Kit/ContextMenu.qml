@@ -25,13 +25,16 @@ Item {
     anchors.fill: parent
 
     // `byKeyboard`: the menu lands on its first item; left out, whether the parent was activated
-    // from the keyboard (it has the keyboard's focus, or no pointer is over it).
+    // other than by a pointer (for an item other than a kit button: it has the keyboard's focus,
+    // or no pointer is over it).
     function openAt(x, y, byKeyboard) {
         const list = root.entries() || []
         if (list.length === 0)
             return
         landOnFirst = byKeyboard !== undefined ? byKeyboard
-                    : root.parent !== null && (root.parent.visualFocus === true || root.parent.hovered === false)
+                    : root.parent !== null && (root.parent.activatedByPointer !== undefined
+                                               ? !root.parent.activatedByPointer
+                                               : root.parent.visualFocus === true || root.parent.hovered === false)
         menuModel.clear()
         actions = list.map(entry => entry.action)
         for (let i = 0; i < list.length; ++i) {
@@ -93,6 +96,7 @@ Item {
             id: popupMenu
             width: 220
             landOnFirst: root.landOnFirst
+            opener: root.parent
 
             Instantiator {
                 model: menuModel

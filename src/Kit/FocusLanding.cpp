@@ -41,6 +41,30 @@ bool inView(const QQuickItem *item)
     return true;
 }
 
+// The popup (its item, a child of the window's overlay) holding `item`; null when none does.
+const QQuickItem *popupHolding(const QQuickItem *item)
+{
+    for (const QQuickItem *it = item; it && it->parentItem(); it = it->parentItem()) {
+        if (it->parentItem()->inherits("QQuickOverlay"))
+            return it;
+    }
+    return nullptr;
+}
+
+// Whether `item` is in a row of a list view that was taken out of the model: it stays a moment,
+// at index -1, before it goes.
+bool inRemovedRow(const QQuickItem *item)
+{
+    for (const QQuickItem *it = item; it && it->parentItem(); it = it->parentItem()) {
+        const QQuickItem *view = it->parentItem()->parentItem();
+        if (view && view->inherits("QQuickItemView")) {
+            const QVariant index = it->property("index");
+            return index.isValid() && index.toInt() < 0;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool FocusLanding::enter(QQuickItem *container, bool keyboard)
@@ -169,4 +193,28 @@ bool FocusLanding::returnTo(QQuickItem *opener, QObject *popup, bool keyboard, Q
     if (focused && focused != restored && !holdsNothing(window, focused) && !isInside(covered, focused))
         return enter(covered, keyboard);
     return moveInto(covered, keyboard);
+}
+
+bool FocusLanding::returnFromMenu(QQuickItem *opener, QQuickItem *menu, bool keyboard)
+{
+    QQuickWindow *window = opener ? opener->window() : nullptr;
+    if (!window)
+        return false;
+    QQuickItem *focused = window->activeFocusItem();
+    // A sheet or dialog a choice opened took it (not the one the opener lies in).
+    if (focused && !holdsNothing(window, focused)) {
+        const QQuickItem *popup = popupHolding(focused);
+        if (popup && popup != menu && popup != popupHolding(opener))
+            return false;
+    }
+    if (!opener->isVisible() || !opener->isEnabled() || !opener->activeFocusOnTab() || inRemovedRow(opener))
+        return false;
+    const Qt::FocusReason reason = keyboard ? Qt::TabFocusReason : Qt::PopupFocusReason;
+    // Already back on it (Qt gives the focus back to what had it under the menu) but as a popup's
+    // return, which hides the focus ring a keyboard user needs to see.
+    if (opener->hasActiveFocus() && opener->property("focusReason").isValid())
+        opener->setProperty("focusReason", reason);
+    else
+        opener->forceActiveFocus(reason);
+    return opener->hasActiveFocus();
 }

@@ -50,4 +50,9 @@ public:
     // under the popup, maybe long ago and scrolled away): it counts as no one's choice. `keyboard`
     // as for enter(). Returns whether a control holds the focus.
     Q_INVOKABLE static bool returnTo(QQuickItem *opener, QObject *popup, bool keyboard, QQuickItem *restored = nullptr);
+    // Where the focus goes once a menu has closed (see MenuReturn): back to `opener` while it can
+    // take the focus, showing when `keyboard`; a sheet or dialog a choice opened keeps it, and an
+    // opener gone with the choice (its row deleted) leaves it to the window's FocusKeeper.
+    // `menu` is the popup's own item. Returns whether the opener holds the focus.
+    Q_INVOKABLE static bool returnFromMenu(QQuickItem *opener, QQuickItem *menu, bool keyboard);
 };

@@ -6,12 +6,15 @@ import Melodrift
 // chooses it at once. A pointer resting where such a menu appears does not take that away (its
 // hover would make the item under it current); once the pointer moves, the items follow it. Its
 // items are LandingMenuItems. While it is open, what lies under it is out of reach of assistive
-// technology; it closes when the item it was opened from goes (hidden with its tab or screen).
+// technology; it closes when the item it was opened from goes (hidden with its tab or screen), and
+// closed, gives the focus back to `opener` (see MenuReturn).
 //     LandingMenu { landOnFirst: button.visualFocus; LandingMenuItem { text: "ویرایش" } }
 Menu {
     id: menu
 
     property bool landOnFirst: false
+    // The control it was opened from: by default what it is declared in.
+    property Item opener: parent
     // Whether hovering makes an item current.
     property bool pointerFollows: true
     property point restingPointer: Qt.point(-1, -1)
@@ -29,6 +32,11 @@ Menu {
     readonly property ModalCover modalCover: ModalCover {
         active: menu.visible
         content: menu.contentItem ? menu.contentItem.parent : null
+    }
+    readonly property MenuReturn focusReturn: MenuReturn {
+        menu: menu
+        opener: menu.opener
+        keyboard: menu.landOnFirst
     }
     Connections {
         target: menu.parent

@@ -28,7 +28,7 @@ ButtonBase {
     // Opened from the keyboard (or by assistive technology, not from a pointer over it).
     property bool openedByKeyboard: false
     onClicked: {
-        openedByKeyboard = visualFocus || !hovered
+        openedByKeyboard = !activatedByPointer
         menu.open()
     }
 

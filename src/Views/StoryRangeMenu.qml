@@ -63,7 +63,7 @@ PlainButton {
     Accessible.role: Accessible.ButtonMenu
     Accessible.name: root.title + " " + root.label
     onClicked: {
-        root.openedByKeyboard = root.visualFocus
+        root.openedByKeyboard = !root.activatedByPointer
         menu.open()
     }
 
@@ -115,11 +115,11 @@ PlainButton {
         // them does not survive.
         property bool listWanted: false
         onAboutToShow: listWanted = true
-        onClosed: {
-            Qt.callLater(menu.dropList)
-            // However it closes, the focus goes back to the button it was opened from.
-            if (root.visible)
-                root.forceActiveFocus(root.openedByKeyboard ? Qt.TabFocusReason : Qt.PopupFocusReason)
+        onClosed: Qt.callLater(menu.dropList)
+        readonly property MenuReturn focusReturn: MenuReturn {
+            menu: menu
+            opener: root
+            keyboard: root.openedByKeyboard
         }
         function dropList() {
             if (!menu.visible)

@@ -103,22 +103,23 @@ protected:
     }
     bool sheetShown() const { return hosted.screen()->property("show").toBool(); }
     void key(Qt::Key k) { QTest::keyClick(hosted.window(), k); }
-    // Focus on a range menu's button, then Space opens it.
+    // Focus on a range menu's button from the keyboard, then Space opens it.
     bool openMenu(const QString &name)
     {
         QQuickItem *button = item(name);
         if (!button)
             return false;
-        button->forceActiveFocus();
+        button->forceActiveFocus(Qt::TabFocusReason);
         key(Qt::Key_Space);
         return waitFor([&] { return button->property("menuOpen").toBool() && item(u"lineList"_s); });
     }
-    // Closed, however: the focus is back on the menu's button.
+    // Closed, however: the focus is back on the menu's button, showing.
     bool menuClosed(const QString &name) const
     {
         return waitFor([&] {
             QQuickItem *button = item(name);
-            return button && !button->property("menuOpen").toBool() && button->hasActiveFocus();
+            return button && !button->property("menuOpen").toBool() && button->hasActiveFocus()
+                && button->property("visualFocus").toBool();
         });
     }
 

@@ -1,0 +1,123 @@
+#include "support/QmlWindowFixture.h"
+#include "support/QuickHost.h"
+
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// Where the focus goes when a menu opened from the keyboard closes, in a real window (offscreen):
+// back on the control it was opened from, showing, however it closed; on the row now in its place
+// when the choice deleted the row; in the sheet a choice opened.
+
+using namespace quickhost;
+
+namespace {
+
+class MenuReturn : public QmlWindowFixture
+{
+protected:
+    QQuickWindow *window() const { return hosted.window(); }
+    QQuickItem *item(const QString &name) const { return visibleNamed(window()->contentItem(), name); }
+    QQuickItem *focused() const { return window()->activeFocusItem(); }
+    QString focusedName() const { return focused() ? focused()->objectName() : QStringLiteral("nothing"); }
+    bool menuOpen() const
+    {
+        for (QQuickItem *it = focused(); it; it = it->parentItem()) {
+            if (it->inherits("QQuickPopupItem"))
+                return true;
+        }
+        return false;
+    }
+};
+
+// A pull-down menu in a list's header, rows with a context menu each, and a sheet a row's menu
+// opens.
+const QByteArray menus = R"(
+Item {
+    id: root
+    width: 400; height: 600
+    property bool show: false
+    ListModel {
+        id: rows
+        ListElement { key: "a" }
+        ListElement { key: "b" }
+        ListElement { key: "c" }
+    }
+    LazyListView {
+        anchors.fill: parent
+        model: rows
+        header: PullDownMenu {
+            objectName: "pull"
+            width: 200; height: 40
+            Accessible.name: "پیش‌تنظیم"
+            items: ["پاپ", "راک"]
+            contentItem: Text { textFormat: Text.PlainText; text: "پیش‌تنظیم" }
+        }
+        delegate: FocusScope {
+            required property int index
+            required property string key
+            width: 400; height: 60
+            PlainButton {
+                objectName: "row_" + parent.key
+                text: "ردیف " + parent.key
+                ContextMenu {
+                    entries: () => [
+                        { text: "باز", action: () => {} },
+                        { text: "حذف", action: () => rows.remove(index) },
+                        { text: "برگه", action: () => root.show = true }
+                    ]
+                }
+            }
+        }
+    }
+    Sheet {
+        presenter: root
+        flag: "show"
+        NavigationPage {
+            signal dismissRequested()
+            navigationTitle: "برگه"
+            PlainButton { objectName: "inSheet"; text: "درون برگه" }
+        }
+    }
+})";
+
+} // namespace
+
+TEST_F(MenuReturn, AMenuOpenedFromTheKeyboardGivesTheFocusBackWhereItBelongs)
+{
+    struct Case {
+        const char *what;
+        const char *opener;
+        int downs; // Down presses in the open menu before the closing key
+        Qt::Key closing;
+        const char *focused;
+        bool shows; // the focus ring shows where it lands
+    };
+    const Case cases[] = {
+        {"a pull-down menu closed with Escape", "pull", 0, Qt::Key_Escape, "pull", true},
+        {"a pull-down menu's item chosen", "pull", 1, Qt::Key_Return, "pull", true},
+        {"a row's menu closed with Escape", "row_b", 0, Qt::Key_Escape, "row_b", true},
+        {"a row's menu item chosen", "row_b", 0, Qt::Key_Return, "row_b", true},
+        {"the row deleted from its menu: the row now in its place", "row_b", 1, Qt::Key_Return, "row_c", true},
+        {"a sheet opened from a row's menu keeps the focus", "row_b", 2, Qt::Key_Return, "inSheet", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        loadQml(menus);
+        QQuickItem *opener = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (opener = item(QString::fromLatin1(c.opener))) && opener->width() > 0; }));
+        opener->forceActiveFocus(Qt::TabFocusReason);
+        if (opener->objectName() == QLatin1String("pull"))
+            QTest::keyClick(window(), Qt::Key_Space);
+        else
+            QTest::keyClick(window(), Qt::Key_F10, Qt::ShiftModifier);
+        ASSERT_TRUE(waitFor([&] { return menuOpen() && focused()->inherits("QQuickMenuItem"); })) << qPrintable(focusedName());
+        for (int i = 0; i < c.downs; ++i)
+            QTest::keyClick(window(), Qt::Key_Down);
+        QTest::keyClick(window(), c.closing);
+        EXPECT_TRUE(waitFor([&] { return focusedName() == QLatin1String(c.focused); })) << qPrintable(focusedName());
+        EXPECT_EQ(focused() && focused()->property("visualFocus").toBool(), c.shows);
+        hosted = HostedScreen();
+    }
+}
