@@ -14,6 +14,7 @@ import Melodrift
 // finds it as the parent's ShowMenu action, which focuses the parent and does what the Menu key
 // does. Opened from the keyboard (or by assistive technology), the menu lands on its first item,
 // so that Enter chooses it at once; `openAt(x, y)` called by a button's click asks the button.
+// A chosen entry's action runs once the menu has closed and the focus is back on the parent.
 Item {
     id: root
 
@@ -52,6 +53,10 @@ Item {
 
     property Menu menu: null
     property bool landOnFirst: false
+    // The chosen entry's action: it runs once the menu has closed and given the focus back, so
+    // that what it opens knows where it came from, and what it removes (the row the menu is in,
+    // the menu with it) goes after the menu's own events.
+    property var chosen: null
 
     TapHandler {
         acceptedButtons: Qt.RightButton
@@ -97,6 +102,13 @@ Item {
             width: 220
             landOnFirst: root.landOnFirst
             opener: root.parent
+            onAboutToShow: root.chosen = null
+            onReturned: {
+                const action = root.chosen
+                root.chosen = null
+                if (typeof action === "function")
+                    action()
+            }
 
             Instantiator {
                 model: menuModel
@@ -119,11 +131,7 @@ Item {
                         color: parent.destructive ? Theme.red : Theme.label
                         spacing: 10
                     }
-                    onTriggered: {
-                        const action = root.actions[index]
-                        if (typeof action === "function")
-                            action()
-                    }
+                    onTriggered: root.chosen = root.actions[index]
                 }
                 onObjectAdded: (index, object) => popupMenu.insertItem(index, object)
                 onObjectRemoved: (index, object) => popupMenu.removeItem(object)

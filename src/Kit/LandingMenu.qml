@@ -15,6 +15,8 @@ Menu {
     property bool landOnFirst: false
     // The control it was opened from: by default what it is declared in.
     property Item opener: parent
+    // Once it has closed and given the focus back.
+    signal returned()
     // Whether hovering makes an item current.
     property bool pointerFollows: true
     property point restingPointer: Qt.point(-1, -1)
@@ -37,6 +39,7 @@ Menu {
         menu: menu
         opener: menu.opener
         keyboard: menu.landOnFirst
+        onReturned: menu.returned()
     }
     Connections {
         target: menu.parent

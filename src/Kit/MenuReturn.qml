@@ -16,12 +16,16 @@ QtObject {
     property Item opener: null
     property bool keyboard: false
 
+    // Once the menu has closed and the focus is where it goes.
+    signal returned()
+
     readonly property Connections watch: Connections {
         target: back.menu
         function onClosed() {
             if (back.opener)
                 FocusLanding.returnFromMenu(back.opener, back.menu.contentItem ? back.menu.contentItem.parent : null,
                                             back.keyboard)
+            back.returned()
         }
     }
 }

@@ -13,14 +13,12 @@ import Melodrift
 NavigationPage {
     id: page
 
-    // Called from the row's own menu: the row (and the menu in it) goes once the menu's event has
-    // returned. The list gives the focus to the row now in its place.
+    // Called from the row's own menu, once it has closed. The list gives the focus to the row now
+    // in its place.
     function removeRow(key) {
-        Qt.callLater(() => {
-            const at = offline.rowOf(key)
-            if (at >= 0)
-                offline.remove(at)
-        })
+        const at = offline.rowOf(key)
+        if (at >= 0)
+            offline.remove(at)
     }
 
     navigationTitle: "دانلودهای آفلاین"

@@ -8,7 +8,8 @@
 
 // Where the focus goes when a menu opened from the keyboard closes, in a real window (offscreen):
 // back on the control it was opened from, showing, however it closed; on the row now in its place
-// when the choice deleted the row; in the sheet a choice opened.
+// when the choice deleted the row; in the sheet or dialog a choice opened, and back on the row from
+// there.
 
 using namespace quickhost;
 
@@ -31,13 +32,14 @@ protected:
     }
 };
 
-// A pull-down menu in a list's header, rows with a context menu each, and a sheet a row's menu
-// opens.
+// A pull-down menu in a list's header, rows with a context menu each, and a sheet and a dialog a
+// row's menu opens.
 const QByteArray menus = R"(
 Item {
     id: root
     width: 400; height: 600
     property bool show: false
+    property bool confirm: false
     ListModel {
         id: rows
         ListElement { key: "a" }
@@ -65,7 +67,8 @@ Item {
                     entries: () => [
                         { text: "باز", action: () => {} },
                         { text: "حذف", action: () => rows.remove(index) },
-                        { text: "برگه", action: () => root.show = true }
+                        { text: "برگه", action: () => root.show = true },
+                        { text: "تأیید", action: () => root.confirm = true }
                     ]
                 }
             }
@@ -80,6 +83,12 @@ Item {
             PlainButton { objectName: "inSheet"; text: "درون برگه" }
         }
     }
+    ConfirmationDialog {
+        presenter: root
+        flag: "confirm"
+        title: "حذف؟"
+        destructiveText: "حذف"
+    }
 })";
 
 } // namespace
@@ -93,6 +102,7 @@ TEST_F(MenuReturn, AMenuOpenedFromTheKeyboardGivesTheFocusBackWhereItBelongs)
         Qt::Key closing;
         const char *focused;
         bool shows; // the focus ring shows where it lands
+        const char *afterEscape = nullptr; // where Escape then brings it (from what the menu opened)
     };
     const Case cases[] = {
         {"a pull-down menu closed with Escape", "pull", 0, Qt::Key_Escape, "pull", true},
@@ -100,7 +110,9 @@ TEST_F(MenuReturn, AMenuOpenedFromTheKeyboardGivesTheFocusBackWhereItBelongs)
         {"a row's menu closed with Escape", "row_b", 0, Qt::Key_Escape, "row_b", true},
         {"a row's menu item chosen", "row_b", 0, Qt::Key_Return, "row_b", true},
         {"the row deleted from its menu: the row now in its place", "row_b", 1, Qt::Key_Return, "row_c", true},
-        {"a sheet opened from a row's menu keeps the focus", "row_b", 2, Qt::Key_Return, "inSheet", true},
+        {"a sheet opened from a row's menu keeps the focus, and gives it back to the row", "row_b", 2,
+         Qt::Key_Return, "inSheet", true, "row_b"},
+        {"a dialog opened from a row's menu, the same", "row_b", 3, Qt::Key_Return, "cancelButton", true, "row_b"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -118,6 +130,11 @@ TEST_F(MenuReturn, AMenuOpenedFromTheKeyboardGivesTheFocusBackWhereItBelongs)
         QTest::keyClick(window(), c.closing);
         EXPECT_TRUE(waitFor([&] { return focusedName() == QLatin1String(c.focused); })) << qPrintable(focusedName());
         EXPECT_EQ(focused() && focused()->property("visualFocus").toBool(), c.shows);
+        if (c.afterEscape) {
+            QTest::keyClick(window(), Qt::Key_Escape);
+            EXPECT_TRUE(waitFor([&] { return focusedName() == QLatin1String(c.afterEscape); })) << qPrintable(focusedName());
+            EXPECT_TRUE(focused() && focused()->property("visualFocus").toBool());
+        }
         hosted = HostedScreen();
     }
 }
