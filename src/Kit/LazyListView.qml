@@ -455,6 +455,9 @@ ListView {
         return moved
     }
 
+    // The control a move up or down the rows left the focus on, and the place in its row the moves
+    // keep to while it stays there.
+    property var keptPlace: ({ control: null, place: 0 })
     Keys.onPressed: event => {
         const focused = Window.activeFocusItem
         if (!focused || focused === view)
@@ -474,14 +477,22 @@ ListView {
                 event.accepted = focusRow(Math.max(0, indexAt(width / 2, contentY)), 0) || true
             return
         }
-        const place = controlsIn(section).indexOf(focused)
+        // Up and down the rows, the place the moves started from: a shorter row (a grid's last)
+        // puts the focus on its nearest control, and the next move goes on from the place before.
+        const place = keptPlace.control === focused ? keptPlace.place : controlsIn(section).indexOf(focused)
+        const vertical = event.key === Qt.Key_Down || event.key === Qt.Key_Up
+                      || event.key === Qt.Key_PageDown || event.key === Qt.Key_PageUp
         if (event.key === Qt.Key_Down)
             event.accepted = focusRow(section.index + 1, place) || true
         else if (event.key === Qt.Key_Up)
             event.accepted = focusRow(section.index - 1, place) || true
         else if (event.key === Qt.Key_PageDown || event.key === Qt.Key_PageUp)
             event.accepted = page(section.index, event.key === Qt.Key_PageDown, place) || true
-        else if (event.key === Qt.Key_Home)
+        if (vertical) {
+            keptPlace = { control: Window.activeFocusItem, place: place }
+            return
+        }
+        if (event.key === Qt.Key_Home)
             event.accepted = focusRow(0, 0) || true
         else if (event.key === Qt.Key_End)
             event.accepted = focusRow(count - 1, 0) || true

@@ -16,6 +16,7 @@
 
 #include <QQuickWindow>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -63,6 +64,19 @@ protected:
         return QStringLiteral("%1 %2 @%3,%4").arg(row ? row->property("index").toInt() : -1).arg(describe(item))
             .arg(at.x()).arg(at.y());
     }
+    // The controls Tab stops at below `item`.
+    static QList<QQuickItem *> controlsIn(QQuickItem *item)
+    {
+        QList<QQuickItem *> found;
+        for (QQuickItem *child : item->childItems()) {
+            if (!child->isVisible())
+                continue;
+            if (child->activeFocusOnTab() && child->isEnabled())
+                found << child;
+            found << controlsIn(child);
+        }
+        return found;
+    }
     // The first item outside `list` that Tab (forward) or Backtab reaches from it in the window's chain.
     static QQuickItem *outside(QQuickItem *list, bool forward)
     {
@@ -94,6 +108,8 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
         QString firstRow; // an item of the first row
         int rows;         // the list's rows
         std::function<void()> prepare = {};
+        int width = 430;
+        bool shortLastRow = false; // a grid whose last row holds fewer cards
     };
     constexpr int Downloads = 100;
     // The offline list: a hundred downloads of small files from the stand-in.
@@ -110,6 +126,8 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
     const QString bigID = QString::number(bulk.bigPlaylistID);
     const Screen screens[] = {
         {"home grid, 66 stations", "HomeView {}", QStringLiteral("homeScroll"), QStringLiteral("station_jazz"), 0},
+        {"home grid in four columns, two cards in its last row", "HomeView {}", QStringLiteral("homeScroll"),
+         QStringLiteral("station_jazz"), 0, {}, 700, true},
         {"library tab", "LibraryView {}", QStringLiteral("libraryScroll"), QStringLiteral("playlistCard0"), 0},
         {"a playlist's page",
          stackWith("push(Qt.resolvedUrl(\"qrc:/Melodrift/PlaylistDetailView.qml\"), { summary: { id: "
@@ -136,6 +154,12 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
             screen.prepare();
         QObject *loaded = loadQml(screen.qml);
         ASSERT_TRUE(loaded);
+        if (screen.width != hosted.window()->width()) {
+            // (Laid out anew at that width, in the polish before the next frame.)
+            QSignalSpy drawn(hosted.window(), &QQuickWindow::frameSwapped);
+            hosted.window()->resize(screen.width, 860);
+            ASSERT_TRUE(drawn.wait(5000));
+        }
         if (loaded->metaObject()->indexOfMethod("open()") >= 0)
             QMetaObject::invokeMethod(loaded, "open");
         QQuickItem *list = nullptr;
@@ -204,7 +228,7 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
                 back << signature(focused(), list);
             }
             std::reverse(back.begin(), back.end());
-            EXPECT_EQ(back, there);
+            EXPECT_EQ(back, there) << qPrintable(back.join(u'|')) << "\n" << qPrintable(there.join(u'|'));
         }
 
         // Page Down moves a screen of rows and keeps the control in view; as many Page Ups come
@@ -233,6 +257,35 @@ TEST_F(ListKeyboardQml, TabAndBacktabRetraceEachOtherThroughEveryLongList)
                 key(Qt::Key_PageUp);
                 EXPECT_EQ(rowOf(focused(), list)->property("index").toInt(), visited.at(i))
                     << "Page Up " << visited.size() - 1 - i;
+            }
+        }
+        // A grid's last row holding fewer cards: Page Down (or Down) into it keeps the card's
+        // column where the row has a card there, else lands on its nearest card; Page Up (Up)
+        // brings it back to the card it started from.
+        const std::pair<Qt::Key, Qt::Key> downAndUp[] = {{Qt::Key_PageDown, Qt::Key_PageUp}, {Qt::Key_Down, Qt::Key_Up}};
+        for (const auto &[down, up] : downAndUp) {
+            if (!screen.shortLastRow)
+                break;
+            const int columns = list->property("columns").toInt();
+            const int last = list->property("count").toInt() - 1;
+            for (const int place : {0, columns - 1}) {
+                SCOPED_TRACE(testing::Message() << "key " << down << ", place " << place);
+                QMetaObject::invokeMethod(list, "focusRow", Q_ARG(QVariant, last - 1), Q_ARG(QVariant, place));
+                QQuickItem *start = focused();
+                ASSERT_TRUE(start && rowOf(start, list)->property("index").toInt() == last - 1);
+                const qreal column = start->mapToScene(QPointF(start->width() / 2, 0)).x();
+                key(down);
+                QQuickItem *row = rowOf(focused(), list);
+                ASSERT_TRUE(row && row->property("index").toInt() == last) << qPrintable(describe(focused()));
+                const QList<QQuickItem *> cards = controlsIn(row);
+                ASSERT_LT(cards.size(), columns) << "the last row is full";
+                qreal nearest = 1e9;
+                for (QQuickItem *card : cards)
+                    nearest = std::min(nearest, std::abs(card->mapToScene(QPointF(card->width() / 2, 0)).x() - column));
+                EXPECT_NEAR(std::abs(focused()->mapToScene(QPointF(focused()->width() / 2, 0)).x() - column), nearest, 0.5)
+                    << qPrintable(describe(focused()));
+                key(up);
+                EXPECT_EQ(focused(), start) << qPrintable(describe(focused()));
             }
         }
         hosted = HostedScreen();
