@@ -1,16 +1,11 @@
 #include "HomeViewModel.h"
 #include "LoginSheetModel.h"
 #include "Platform/LaunchArguments.h"
-#include "Services/APIClient.h"
 #include "Services/AuthStore.h"
-#include "Services/Keychain.h"
 #include "Services/StationStore.h"
-#include "support/AccountRoutes.h"
+#include "SignedOutQmlFixture.h"
 #include "support/AccountState.h"
-#include "support/DemoCatalogue.h"
 #include "support/QuickHost.h"
-#include "support/StandInServer.h"
-#include "support/QmlWindowFixture.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -28,31 +23,10 @@ using namespace quickhost;
 
 namespace {
 
-class AccountSheetsQml : public QmlWindowFixture
+class AccountSheetsQml : public SignedOutQmlFixture
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(server.listen(), 0u);
-        standin::installDemoCatalogue(server);
-        state = &standin::installAccountRoutes(server);
-        state->printCodes = false;
-        keychain = std::make_shared<InMemoryKeychainBackend>();
-        Keychain::setBackend(keychain);
-        previousBase = APIClient::shared().baseURL();
-        APIClient::shared().setBaseURL(server.baseUrl());
-        AuthStore::shared().logout();
-        QmlWindowFixture::SetUp();
-        hosted = HostedScreen::load(*engine, moduleFile(QStringLiteral("HomeView")));
-        ASSERT_TRUE(hosted.isValid()) << qPrintable(hosted.error());
-    }
-    void TearDown() override
-    {
-        QmlWindowFixture::TearDown();
-        AuthStore::shared().logout();
-        APIClient::shared().setBaseURL(previousBase);
-        Keychain::setBackend(nullptr);
-    }
+    AccountSheetsQml() : SignedOutQmlFixture(QStringLiteral("HomeView")) {}
 
     QQuickItem *find(const QString &name, QQuickItem *below = nullptr)
     {
@@ -90,16 +64,6 @@ protected:
         QQuickItem *row = find(field, screen);
         return row ? row->property("input").value<QQuickItem *>() : nullptr;
     }
-    void type(const QString &text)
-    {
-        for (const QChar c : text)
-            QTest::keyClick(hosted.window(), c.toLatin1());
-    }
-
-    standin::StandInServer server;
-    standin::AccountState *state = nullptr;
-    std::shared_ptr<InMemoryKeychainBackend> keychain;
-    QUrl previousBase;
 };
 
 TEST_F(AccountSheetsQml, SignInFromTheAccountButtonThenSignOut)

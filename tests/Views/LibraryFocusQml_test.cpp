@@ -1,14 +1,8 @@
 #include "Kit/FocusLanding.h"
-#include "Services/APIClient.h"
+#include "SignedOutQmlFixture.h"
 #include "Services/AuthStore.h"
-#include "Services/Keychain.h"
 #include "support/AccessibleTree.h"
-#include "support/AccountRoutes.h"
-#include "support/AccountState.h"
-#include "support/DemoCatalogue.h"
-#include "support/QmlWindowFixture.h"
 #include "support/QuickHost.h"
-#include "support/StandInServer.h"
 
 #include <QAccessible>
 #include <QQuickItem>
@@ -27,29 +21,10 @@ namespace at = accessibletree;
 
 namespace {
 
-class LibraryFocusQml : public QmlWindowFixture
+class LibraryFocusQml : public SignedOutQmlFixture
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(server.listen(), 0u);
-        standin::installDemoCatalogue(server);
-        standin::installAccountRoutes(server).printCodes = false;
-        Keychain::setBackend(std::make_shared<InMemoryKeychainBackend>());
-        previousBase = APIClient::shared().baseURL();
-        APIClient::shared().setBaseURL(server.baseUrl());
-        AuthStore::shared().logout();
-        QmlWindowFixture::SetUp();
-        hosted = HostedScreen::load(*engine, moduleFile(QStringLiteral("LibraryView")));
-        ASSERT_TRUE(hosted.isValid()) << qPrintable(hosted.error());
-    }
-    void TearDown() override
-    {
-        QmlWindowFixture::TearDown();
-        AuthStore::shared().logout();
-        APIClient::shared().setBaseURL(previousBase);
-        Keychain::setBackend(nullptr);
-    }
+    LibraryFocusQml() : SignedOutQmlFixture(QStringLiteral("LibraryView")) {}
 
     QQuickItem *focused() const { return hosted.window()->activeFocusItem(); }
     QQuickItem *shown(const QString &name) const
@@ -75,14 +50,6 @@ protected:
         QQuickItem *item = focused();
         return item && item->activeFocusOnTab() && FocusLanding::isInView(item) && !nameOf(item).isEmpty();
     }
-    void type(const QString &text)
-    {
-        for (const QChar c : text)
-            QTest::keyClick(hosted.window(), c.toLatin1());
-    }
-
-    standin::StandInServer server;
-    QUrl previousBase;
 };
 
 } // namespace
