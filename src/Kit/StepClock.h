@@ -10,8 +10,8 @@ class QJSEngine;
 class QQmlEngine;
 
 // The one clock that stepped decorations (the playing indicators) move by. Every step of any of
-// them redraws the whole window, so they all step on the same tick: two indicators on screen cost
-// the frames of one. The clock runs only while some item holds it:
+// them is a frame of the window, so they all step on the same tick: two indicators on screen cost
+// the frames of one. The clock runs only while some item holds it (from C++ as from QML):
 //     onSwingingChanged: StepClock.hold(root, swinging)
 //     property real elapsed: StepClock.now - startedAt
 // An item that goes away lets go of it by itself.

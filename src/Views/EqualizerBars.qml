@@ -18,9 +18,6 @@ Item {
     // True once the swing has started (the row has been shown).
     property bool up: false
 
-    // Milliseconds since the swing (re)started, as of the clock's last step.
-    readonly property real elapsed: swinging ? Math.max(0, StepClock.now - startedAt) : 0
-    property real startedAt: 0
     readonly property bool swinging: visible && WindowExposure.exposed
 
     implicitWidth: 4 * 3.6 + 3 * 3.5
@@ -30,19 +27,18 @@ Item {
     Component.onCompleted: restart()
 
     function restart() {
-        startedAt = StepClock.current()
         up = swinging
-        StepClock.hold(root, swinging)
     }
 
-    // The bars, painted as one picture centred in the row (reaching past a smaller frame): one
-    // rectangle for the renderer to redraw at each step.
+    // The bars, one picture centred in the row (reaching past a smaller frame): one rectangle for
+    // the renderer to redraw at each step. It follows the clock itself, without a binding to
+    // evaluate at every step.
     EqualizerBarsPicture {
         objectName: "barsPicture"
         anchors.centerIn: parent
         width: root.implicitWidth
         height: root.implicitHeight
-        elapsed: root.elapsed
+        swinging: root.swinging
         tint: root.tint
         // Right to left, the first bar stands on the right.
         mirrored: root.LayoutMirroring.enabled

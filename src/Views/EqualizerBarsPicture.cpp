@@ -1,21 +1,76 @@
 #include "EqualizerBarsPicture.h"
 
+#include "Kit/StepClock.h"
+
+#include <QHash>
 #include <QPainter>
+#include <QQuickWindow>
+#include <QSGImageNode>
+#include <QSGTexture>
 
 #include <cmath>
 
-EqualizerBarsPicture::EqualizerBarsPicture(QQuickItem *parent)
-    : QQuickPaintedItem(parent)
+namespace {
+
+// The picture on screen and those drawn so far for this look, released with the node (on the
+// renderer's thread).
+class BarsNode : public QSGNode
 {
-    setAntialiasing(true);
+public:
+    explicit BarsNode(QSGImageNode *image)
+        : image(image)
+    {
+        image->setOwnsTexture(false);
+        appendChildNode(image);
+    }
+    ~BarsNode() override { qDeleteAll(textures); }
+
+    QSGImageNode *image;
+    QHash<int, QSGTexture *> textures;
+    int look = -1;
+    qreal ratio = 0;
+};
+
+} // namespace
+
+EqualizerBarsPicture::EqualizerBarsPicture(QQuickItem *parent)
+    : QQuickItem(parent)
+{
+    setFlag(ItemHasContents);
+}
+
+EqualizerBarsPicture::~EqualizerBarsPicture()
+{
+    StepClock::shared().hold(this, false);
+}
+
+void EqualizerBarsPicture::setSwinging(bool swinging)
+{
+    if (swinging == m_swinging)
+        return;
+    m_swinging = swinging;
+    StepClock &clock = StepClock::shared();
+    if (swinging) {
+        m_startedAt = clock.current();
+        connect(&clock, &StepClock::stepped, this,
+                [this] { setElapsed(std::max(0.0, StepClock::shared().now() - m_startedAt)); });
+    } else {
+        disconnect(&clock, &StepClock::stepped, this, nullptr);
+    }
+    clock.hold(this, swinging);
+    // From the low heights, each time it starts.
+    setElapsed(0);
+    emit swingingChanged();
 }
 
 void EqualizerBarsPicture::setElapsed(qreal elapsed)
 {
     if (elapsed == m_elapsed)
         return;
+    const bool samePicture = pictureIndex(elapsed) == pictureIndex(m_elapsed);
     m_elapsed = elapsed;
-    update();
+    if (!samePicture)
+        update();
     emit barsChanged();
 }
 
@@ -24,8 +79,7 @@ void EqualizerBarsPicture::setTint(const QColor &tint)
     if (tint == m_tint)
         return;
     m_tint = tint;
-    update();
-    emit barsChanged();
+    lookChanged();
 }
 
 void EqualizerBarsPicture::setMirrored(bool mirrored)
@@ -33,6 +87,20 @@ void EqualizerBarsPicture::setMirrored(bool mirrored)
     if (mirrored == m_mirrored)
         return;
     m_mirrored = mirrored;
+    lookChanged();
+}
+
+void EqualizerBarsPicture::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+{
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
+    if (newGeometry.size() != oldGeometry.size())
+        lookChanged();
+}
+
+void EqualizerBarsPicture::lookChanged()
+{
+    ++m_look;
+    m_picturesDrawn = 0;
     update();
     emit barsChanged();
 }
@@ -62,11 +130,20 @@ qreal EqualizerBarsPicture::level(qreal t)
     return phase < HalfSwingMs ? ease(phase / HalfSwingMs) : 1 - ease((phase - HalfSwingMs) / HalfSwingMs);
 }
 
-QRectF EqualizerBarsPicture::barRect(int index) const
+int EqualizerBarsPicture::pictureIndex(qreal elapsed)
+{
+    constexpr int period = 2 * HalfSwingMs / PictureMs;
+    constexpr int lastDelay = Bars[3].delayMs / PictureMs;
+    static_assert(2 * HalfSwingMs % PictureMs == 0 && Bars[3].delayMs % PictureMs == 0);
+    const int index = int(std::lround(std::clamp(elapsed, 0.0, 1e9) / PictureMs));
+    return index < lastDelay + period ? index : lastDelay + (index - lastDelay) % period;
+}
+
+QRectF EqualizerBarsPicture::barRect(int index, qreal elapsed) const
 {
     const Bar &bar = Bars[index];
     const int slot = m_mirrored ? 3 - index : index;
-    const qreal h = bar.downHeight + (bar.upHeight - bar.downHeight) * level(m_elapsed - bar.delayMs);
+    const qreal h = bar.downHeight + (bar.upHeight - bar.downHeight) * level(elapsed - bar.delayMs);
     return QRectF((width() - NaturalWidth) / 2 + slot * (BarWidth + BarSpacing), (height() - h) / 2, BarWidth, h);
 }
 
@@ -74,7 +151,7 @@ QList<qreal> EqualizerBarsPicture::barHeights() const
 {
     QList<qreal> heights;
     for (int i = 0; i < 4; ++i)
-        heights << barRect(i).height();
+        heights << barRect(i, m_elapsed).height();
     return heights;
 }
 
@@ -82,15 +159,52 @@ QList<qreal> EqualizerBarsPicture::barLefts() const
 {
     QList<qreal> lefts;
     for (int i = 0; i < 4; ++i)
-        lefts << barRect(i).left();
+        lefts << barRect(i, m_elapsed).left();
     return lefts;
 }
 
-void EqualizerBarsPicture::paint(QPainter *painter)
+QImage EqualizerBarsPicture::picture(int index, qreal devicePixelRatio) const
 {
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(m_tint);
+    QImage image(QSize(int(std::ceil(width() * devicePixelRatio)), int(std::ceil(height() * devicePixelRatio))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(m_tint);
     for (int i = 0; i < 4; ++i)
-        painter->drawRoundedRect(barRect(i), Radius, Radius);
+        painter.drawRoundedRect(barRect(i, qreal(index * PictureMs)), Radius, Radius);
+    return image;
+}
+
+QSGNode *EqualizerBarsPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
+{
+    auto *node = static_cast<BarsNode *>(oldNode);
+    if (width() <= 0 || height() <= 0 || !window()) {
+        delete node;
+        return nullptr;
+    }
+    if (!node)
+        node = new BarsNode(window()->createImageNode());
+    const qreal ratio = window()->effectiveDevicePixelRatio();
+    QHash<int, QSGTexture *> stale;
+    if (node->look != m_look || node->ratio != ratio) {
+        stale.swap(node->textures);
+        node->look = m_look;
+        node->ratio = ratio;
+        m_picturesDrawn = 0;
+    }
+    const int index = pictureIndex(m_elapsed);
+    QSGTexture *&texture = node->textures[index];
+    if (!texture) {
+        texture = window()->createTextureFromImage(picture(index, ratio));
+        ++m_picturesDrawn;
+    }
+    node->image->setTexture(texture);
+    node->image->setFiltering(QSGTexture::Linear);
+    node->image->setRect(boundingRect());
+    // Once the picture shown is one of this look.
+    qDeleteAll(stale);
+    return node;
 }

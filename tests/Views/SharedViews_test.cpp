@@ -3,6 +3,7 @@
 
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -126,6 +127,63 @@ TEST(EqualizerBarsPicture, EachBarSwingsBetweenItsHeightsAfterItsDelay)
     EXPECT_NEAR(picture.barLefts().first(), 0, 0.01);
     picture.setMirrored(true);
     EXPECT_NEAR(picture.barLefts().first(), 3 * (3.6 + 3.5), 0.01);
+}
+
+TEST(EqualizerBarsPicture, ATimeOfTheSwingAndOneASwingLaterShareAPictureThatLooksLikeBoth)
+{
+    EqualizerBarsPicture picture;
+    picture.setSize(QSizeF(EqualizerBarsPicture::NaturalWidth, 20));
+    auto heightsAt = [&](qreal elapsed) {
+        picture.setElapsed(elapsed);
+        return picture.barHeights();
+    };
+    // Before the last bar's delay (420 ms) nothing repeats; after it, every 840 ms.
+    EXPECT_NE(EqualizerBarsPicture::pictureIndex(100), EqualizerBarsPicture::pictureIndex(940));
+    int largest = 0;
+    for (qreal elapsed = 0; elapsed < 20000; elapsed += 7.3) {
+        const int index = EqualizerBarsPicture::pictureIndex(elapsed);
+        largest = std::max(largest, index);
+        if (elapsed >= 420) {
+            EXPECT_EQ(index, EqualizerBarsPicture::pictureIndex(elapsed + 840)) << elapsed;
+        }
+        // The picture drawn for the index is within half a point of where the bars stand.
+        const QList<qreal> drawn = heightsAt(index * EqualizerBarsPicture::PictureMs);
+        const QList<qreal> exact = heightsAt(elapsed);
+        for (int bar = 0; bar < 4; ++bar)
+            EXPECT_NEAR(drawn[bar], exact[bar], 0.5) << elapsed << " bar " << bar;
+    }
+    // So few pictures, however long it swings: the first 420 ms and one swing.
+    EXPECT_EQ(largest, (420 + 840) / EqualizerBarsPicture::PictureMs - 1);
+}
+
+TEST_F(SharedViews, EqualizerBarsDrawEachPictureOnceForItsLook)
+{
+    load(R"(
+Item {
+    EqualizerBarsPicture { objectName: "picture"; width: 24.9; height: 20; tint: "white" }
+}
+)");
+    auto *picture = find<EqualizerBarsPicture>("picture");
+    ASSERT_TRUE(picture);
+    QQuickWindow *window = hosted.window();
+    auto drawnAt = [&](qreal elapsed) {
+        picture->setElapsed(elapsed);
+        window->update();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        QSignalSpy swapped(window, &QQuickWindow::frameSwapped);
+        window->update();
+        EXPECT_TRUE(swapped.wait(5000));
+        return picture->picturesDrawn();
+    };
+    const int first = drawnAt(500);
+    EXPECT_GE(first, 1);
+    // A swing later, the same picture; a new moment of the swing, one more.
+    EXPECT_EQ(drawnAt(500 + 840), first);
+    EXPECT_EQ(drawnAt(500 + 3 * 840), first);
+    EXPECT_EQ(drawnAt(560), first + 1);
+    // A new tint draws afresh.
+    picture->setTint(Qt::red);
+    EXPECT_EQ(drawnAt(560), 1);
 }
 
 TEST_F(SharedViews, HarmonicTintAnimatesOnANewArtworkOnly)
