@@ -185,8 +185,10 @@ QSGNode *EqualizerBarsPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNode
         delete node;
         return nullptr;
     }
-    if (!node)
+    if (!node) {
         node = new BarsNode(window()->createImageNode());
+        node->image->setFiltering(QSGTexture::Linear);
+    }
     const qreal ratio = window()->effectiveDevicePixelRatio();
     QHash<int, QSGTexture *> stale;
     if (node->look != m_look || node->ratio != ratio) {
@@ -201,9 +203,11 @@ QSGNode *EqualizerBarsPicture::updatePaintNode(QSGNode *oldNode, UpdatePaintNode
         texture = window()->createTextureFromImage(picture(index, ratio));
         ++m_picturesDrawn;
     }
-    node->image->setTexture(texture);
-    node->image->setFiltering(QSGTexture::Linear);
-    node->image->setRect(boundingRect());
+    // Only what changed: each change is one more dirty node for the renderer.
+    if (node->image->texture() != texture)
+        node->image->setTexture(texture);
+    if (node->image->rect() != boundingRect())
+        node->image->setRect(boundingRect());
     // Once the picture shown is one of this look.
     qDeleteAll(stale);
     return node;
