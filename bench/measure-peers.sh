@@ -10,9 +10,11 @@
 #   playing, window shown       the application on its home screen     <= 1.5 x goodvibes
 #   full player / now playing   the application's full player against each peer's window as it is
 #   window unmapped             <= 1.1 x GStreamer alone to the same sink
-#   resident memory             the full player open, the banner's web engine in
+#   memory                      the full player open, the banner's web engine in: RSS summed over
+#                               the tree and PSS (shared pages divided among those that map them)
 # and the application should be ahead of (below) strawberry and elisa in every row.
 #   bench/measure-peers.sh [build-dir] [seconds per round] [rounds]
+# MEASURE_DISPLAYS=152-159 takes the run's Xvfb displays (6 with all three peers) from that range.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -81,7 +83,7 @@ for peer in "${peers[@]}"; do
     elisa) QT_QUICK_BACKEND=software start_player elisa elisa "$radio_file" ;;
   esac
 done
-gst-launch-1.0 -q playbin uri="$radio_url" > /dev/null 2>&1 &
+gst-launch-1.0 -q playbin uri="$radio_url" volume="$reference_volume" > /dev/null 2>&1 &
 pid_of[gst]=$!; pids+=($!)
 
 wait_for_line "$work/home.log" "first catalogue frame" > /dev/null
@@ -109,8 +111,6 @@ measured=(home=${pid_of[home]} player=${pid_of[player]} gst=${pid_of[gst]})
 for peer in "${peers[@]}"; do measured+=("$peer=${pid_of[$peer]}"); done
 echo "shown, $rounds rounds of $seconds s:" >&2
 measure_rounds "$rounds" "$seconds" "${measured[@]}"
-declare -A rss_of
-for name in player "${peers[@]}"; do rss_of[$name]=$(tree_rss "${pid_of[$name]}"); done
 
 for name in home "${peers[@]}"; do
   DISPLAY=${display_of[$name]} xdotool windowunmap --sync "$(cat "$work/$name.window")"
@@ -120,6 +120,21 @@ unmapped=(hidden=${pid_of[home]} gst-hidden=${pid_of[gst]})
 for peer in "${peers[@]}"; do unmapped+=("$peer-hidden=${pid_of[$peer]}"); done
 echo "unmapped:" >&2
 measure_rounds "$rounds" "$seconds" "${unmapped[@]}"
+
+# Memory, every window shown again, once the second instance of the application and GStreamer
+# alone have ended: pages shared with them would otherwise lower the proportional figures of
+# those that map the same libraries (the application's most of all).
+for name in "${peers[@]}"; do
+  DISPLAY=${display_of[$name]} xdotool windowmap --sync "$(cat "$work/$name.window")"
+done
+for name in home gst; do
+  kill "${pid_of[$name]}" 2>/dev/null || true; wait "${pid_of[$name]}" 2>/dev/null || true
+done
+sleep 3
+declare -A rss_of pss_of
+for name in player "${peers[@]}"; do
+  rss_of[$name]=$(tree_rss "${pid_of[$name]}") pss_of[$name]=$(tree_pss "${pid_of[$name]}")
+done
 
 size_of() { DISPLAY=${display_of[$1]} xdotool getwindowgeometry "$(cat "$work/$1.window")" | awk '/Geometry/ { print $2 }'; }
 echo "stream: $radio_url into $sink_kind (elisa: the same MP3 as a file)"
@@ -137,11 +152,16 @@ row() { # label ours-name gst-name peer-suffix
 row "playing, window shown" home gst ""
 row "full player / now playing" player gst ""
 row "window unmapped" hidden gst-hidden "-hidden"
-printf '%-28s %8s MB %12s %12s' "RSS, full player open" "${rss_of[player]}" "" ""
-for peer in "${peers[@]}"; do
-  printf ' %10s MB %8s' "${rss_of[$peer]}" "($(ratio "${rss_of[player]}" "${rss_of[$peer]}")x)"
-done
-echo
+memory_row() { # label array-name
+  local -n figures=$2
+  printf '%-28s %8s MB %12s %12s' "$1" "${figures[player]}" "" ""
+  for peer in "${peers[@]}"; do
+    printf ' %10s MB %8s' "${figures[$peer]}" "($(ratio "${figures[player]}" "${figures[$peer]}")x)"
+  done
+  echo
+}
+memory_row "RSS summed, full player" rss_of
+memory_row "PSS, full player" pss_of
 echo "(ratios: this app / the column's player, the median over the rounds of each round's ratio)"
 
 for peer in "${peers[@]}"; do
@@ -157,6 +177,7 @@ done
 check "unmapped, CPU / GStreamer alone" "$(round_ratio hidden gst-hidden)" 1.1
 for peer in "${peers[@]}"; do
   [ "$peer" = goodvibes ] || note "RSS full player / $peer" "$(ratio "${rss_of[player]}" "${rss_of[$peer]}")"
+  [ "$peer" = goodvibes ] || note "PSS full player / $peer" "$(ratio "${pss_of[player]}" "${pss_of[$peer]}")"
 done
 printf '%s\n' "${results[@]}"
 exit $failed

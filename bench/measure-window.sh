@@ -5,10 +5,12 @@
 # null sink of the run's own; GStreamer's synchronised fake sink without pulseaudio), windows
 # 480 x 960. References: a bare Qt Quick window with one rotating rectangle, drawn by the renderer
 # the application picks here (its software renderer without a GPU, OpenGL on one), and GStreamer
-# alone (playbin) playing the same stream into the same sink. CPU (one core = 100 %) is that of
-# the whole process tree (the banner's web engine and its helpers included), every figure of a
-# round taken over the same seconds, and each ratio the median over the rounds of the ratio
-# within a round. Exits non-zero when a target is missed:
+# alone (playbin) playing the same stream into the same sink at the application's volume. CPU
+# (one core = 100 %) is that of the whole process tree (the banner's web engine and its helpers
+# included), every figure of a round taken over the same seconds, and each ratio the median over
+# the rounds of the ratio within a round. Memory is shown twice: RSS summed over the tree (the
+# pages its processes share counted in each, as a process monitor adds them up) and PSS (each
+# shared page divided among those that map it). Exits non-zero when a target is missed:
 #   playing on the home screen              CPU <= 1.1 x the bare window
 #   playing with the full player open       CPU <= 1.5 x the bare window
 #   playing, a track list showing its row   CPU <= 1.1 x the bare window
@@ -23,6 +25,7 @@
 # home screen and with the full player open, as CPU with it / without it.
 #   bench/measure-window.sh [build-dir] [seconds per round] [rounds]
 #   bench/measure-window.sh --peers [build-dir] [seconds per round] [rounds]   (measure-peers.sh)
+# MEASURE_DISPLAYS=152-159 takes the run's Xvfb displays (8 here) from that range.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = --peers ]; then
@@ -150,7 +153,7 @@ DISPLAY=$detail_display xdotool windowfocus --sync "$win" key Escape
 # The A/B: the same two screens with a fixed mmap threshold.
 home_fixed_pid=$(GLIBC_TUNABLES=$fixed_threshold run_playing home-fixed home); pids+=($home_fixed_pid)
 player_fixed_pid=$(GLIBC_TUNABLES=$fixed_threshold run_playing player-fixed player); pids+=($player_fixed_pid)
-gst-launch-1.0 -q playbin uri="$radio_url" > /dev/null 2>&1 &
+gst-launch-1.0 -q playbin uri="$radio_url" volume="$reference_volume" > /dev/null 2>&1 &
 gst_pid=$!; pids+=($gst_pid)
 for name in home player detail home-fixed player-fixed; do
   wait_for_line "$work/$name.log" "EQ tap bound" > /dev/null || true
@@ -180,7 +183,7 @@ for p in $bare_pid $home_pid $player_pid $detail_pid $home_fixed_pid $player_fix
 done
 
 # ---- a large catalogue, idle, against the demo catalogue
-idle_display=$(new_display)
+idle_display=$first_display
 p=$(run_app small "$idle_display" "$port"); pids+=($p)
 wait_for_line "$work/small.log" "first catalogue frame" > /dev/null
 sleep 4

@@ -3,11 +3,16 @@
 #   start_null_sink          a sound server of this run's own (Debian's pulseaudio) with one null
 #                            sink, which every client started from here plays into; where it is
 #                            not installed, GStreamer's synchronised fake sink (sink_kind says which)
+#   reference_volume         the volume the application plays at on a first start, which
+#                            GStreamer alone is given too: below 1 the volume element does work
+#                            on every sample, which it skips at 1
 #   start_radio_server PORT SECONDS
 #                            Debian's icecast2 on 127.0.0.1:PORT with ffmpeg as its source client,
 #                            sending one 128 kbit/s MP3 (a tone over pink noise) at its own pace
 #                            for SECONDS; sets radio_url, radio_file (the same MP3 as a file) and
 #                            returns 1 where icecast2 or ffmpeg is not installed
+
+reference_volume=0.85
 
 start_null_sink() {
   if ! command -v pulseaudio > /dev/null; then

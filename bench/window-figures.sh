@@ -2,14 +2,7 @@
 # memory of whole process trees, and the bookkeeping of figures, ratios and targets.
 
 # Starts one more Xvfb display and prints its name (":N").
-new_display() {
-  local file
-  file=$(mktemp -p "$work" display.XXXXXX)
-  Xvfb -displayfd 6 -screen 0 1280x1024x24 -nolisten tcp 6> "$file" >/dev/null 2>&1 &
-  echo $! >> "$work/pids"
-  for _ in $(seq 50); do [ -s "$file" ] && break; sleep 0.1; done
-  echo ":$(cat "$file")"
-}
+new_display() { start_xvfb; }
 
 # The CPU ticks of each process given and all it started, children's children included (the web
 # engine's helpers are the banner host's). One reading of /proc for all of them, so that the
