@@ -12,57 +12,44 @@ Item {
     implicitWidth: 20
     implicitHeight: 20
 
-    // The spokes exist only while the spinner shows: a renderer without a GPU walks every node
-    // of the scene at every frame, hidden ones too, and every artwork that has loaded keeps its
-    // (hidden) spinner.
-    Loader {
-        anchors.fill: parent
-        active: root.visible
-        sourceComponent: wheelComponent
-    }
+    Item {
+        id: wheel
+        anchors.centerIn: parent
+        width: Math.min(root.width, root.height)
+        height: width
 
-    Component {
-        id: wheelComponent
-
-        Item {
-            id: wheel
-            anchors.centerIn: parent
-            width: Math.min(root.width, root.height)
-            height: width
-
-            // Declared one by one rather than by a Repeater: a screen shows a spinner on every
-            // artwork still loading, and these are made many at a time.
-            component Spoke: Rectangle {
-                property int index
-                width: wheel.width * 0.11
-                height: wheel.height * 0.28
-                radius: width / 2
-                color: root.tint
-                opacity: 1.0 - index * 0.11
-                x: (wheel.width - width) / 2
-                y: 0
-                transform: Rotation {
-                    origin.x: width / 2
-                    origin.y: wheel.height / 2
-                    angle: -index * 45
-                }
+        // Declared one by one rather than by a Repeater: a screen shows a spinner on every
+        // artwork still loading, and these are made many at a time.
+        component Spoke: Rectangle {
+            property int index
+            width: wheel.width * 0.11
+            height: wheel.height * 0.28
+            radius: width / 2
+            color: root.tint
+            opacity: 1.0 - index * 0.11
+            x: (wheel.width - width) / 2
+            y: 0
+            transform: Rotation {
+                origin.x: width / 2
+                origin.y: wheel.height / 2
+                angle: -index * 45
             }
-            Spoke { index: 0 }
-            Spoke { index: 1 }
-            Spoke { index: 2 }
-            Spoke { index: 3 }
-            Spoke { index: 4 }
-            Spoke { index: 5 }
-            Spoke { index: 6 }
-            Spoke { index: 7 }
+        }
+        Spoke { index: 0 }
+        Spoke { index: 1 }
+        Spoke { index: 2 }
+        Spoke { index: 3 }
+        Spoke { index: 4 }
+        Spoke { index: 5 }
+        Spoke { index: 6 }
+        Spoke { index: 7 }
 
-            RotationAnimator on rotation {
-                from: 0
-                to: 360
-                duration: 1000
-                loops: Animation.Infinite
-                running: root.running
-            }
+        RotationAnimator on rotation {
+            from: 0
+            to: 360
+            duration: 1000
+            loops: Animation.Infinite
+            running: root.running
         }
     }
 }

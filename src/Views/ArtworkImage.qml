@@ -62,11 +62,16 @@ Item {
         color: Qt.rgba(1, 1, 1, 0.5)
     }
 
-    ProgressView {
-        objectName: "spinner"
+    // Made while the picture loads only: a renderer without a GPU walks every node of the scene
+    // at every frame, hidden ones too, and every artwork that has loaded would keep a hidden
+    // spinner of eight spokes.
+    Loader {
         anchors.centerIn: parent
-        visible: root.loading
-        tint: Qt.rgba(1, 1, 1, 0.6)
+        active: root.loading
+        sourceComponent: ProgressView {
+            objectName: "spinner"
+            tint: Qt.rgba(1, 1, 1, 0.6)
+        }
     }
 
     // Failures are silent: the placeholder stays.

@@ -521,32 +521,3 @@ TEST(Theme, TextFontsAreInstalled)
     for (const QString &family : Theme::fontFamilies())
         EXPECT_TRUE(installed.contains(family)) << family.toStdString();
 }
-
-TEST_F(ScreenKit, ASpinnerHasItsSpokesOnlyWhileItShows)
-{
-    // A renderer without a GPU walks hidden nodes at every frame: a spinner that has stopped
-    // showing (an artwork loaded) keeps nothing of its wheel in the scene.
-    QObject *root = load(R"(
-Item {
-    ProgressView { objectName: "spinner"; visible: false }
-}
-)");
-    ASSERT_TRUE(root);
-    auto *spinner = qobject_cast<QQuickItem *>(find("spinner"));
-    ASSERT_TRUE(spinner);
-    auto spokes = [&] {
-        int count = 0;
-        for (QQuickItem *item : allItems(spinner))
-            count += item->inherits("QQuickRectangle") ? 1 : 0;
-        return count;
-    };
-    EXPECT_EQ(spokes(), 0);
-    spinner->setVisible(true);
-    EXPECT_EQ(spokes(), 8);
-    spinner->setVisible(false);
-    EXPECT_TRUE(waitFor([&] { return spokes() == 0; }));
-    // Hidden with what holds it, too.
-    spinner->setVisible(true);
-    spinner->parentItem()->setVisible(false);
-    EXPECT_TRUE(waitFor([&] { return spokes() == 0; }));
-}
