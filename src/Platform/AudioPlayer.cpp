@@ -23,6 +23,8 @@ constexpr guint64 RingBufferBytes = 4 * 1024 * 1024;
 constexpr int ProgressWatchMs = 1000;
 // Ticks without progress while playing before the item counts as stalled.
 constexpr int StalledAfterTicks = 2;
+// How long a live stream that plays goes on with its buffer below 100 % before it pauses to fill it.
+constexpr int BufferDipMs = 500;
 
 // A stream without an end gives up after this long without data; a track after the player's
 // stall limit.
@@ -153,6 +155,11 @@ void AudioPlayer::checkProgress()
     if (m_seeking || m_seekQueued) {
         resetProgressWatch();
         return;
+    }
+    if (m_bufferLow && !m_buffering && m_bufferLowSince.elapsed() >= BufferDipMs) {
+        m_buffering = true;
+        applyState();
+        updateStatus();
     }
     if (m_pipelineState == GST_STATE_PLAYING && !m_buffering) {
         gint64 position = -1;
@@ -480,6 +487,7 @@ void AudioPlayer::stopStream(bool reset)
     m_pipelineState = std::min(m_pipelineState, int(target));
     m_sink->streamStopped();
     m_buffering = false;
+    m_bufferLow = false;
     finishSeek(false);
 }
 
@@ -667,6 +675,16 @@ void AudioPlayer::handleBuffering(int percent)
     if (m_live)
         return;
     const bool buffering = percent < 100;
+    const bool wasLow = m_bufferLow;
+    m_bufferLow = buffering;
+    // A live stream that plays goes on through a short dip of its buffer: the level the queue
+    // estimates drops to nothing at a join of a chained stream while its data still comes, and
+    // is back within a moment. A dip that lasts pauses it (checkProgress).
+    if (buffering && !m_buffering && m_item->isEndless() && m_pipelineState == GST_STATE_PLAYING) {
+        if (!wasLow)
+            m_bufferLowSince.start();
+        return;
+    }
     if (buffering == m_buffering)
         return;
     m_buffering = buffering;

@@ -3,6 +3,7 @@
 #include "Platform/PlayerItem.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -23,8 +24,10 @@ class QTimer;
 // Network items pause while their buffer is below 100 % and resume at 100 % as long as playback
 // is wanted (the rate is 1); meanwhile the time-control status is WaitingToPlay. So does an item
 // whose position stops moving while it should play (a server that stops sending without the
-// buffer noticing). An item that waits for data longer than the stall limit fails like any
-// other broken item (itemFailed); a stream without an end (a live station) waits 6 s at most.
+// buffer noticing). A live stream (no end) that plays goes on through a brief dip of its
+// buffer, as at each join of a chained stream. An item that waits for data longer than the
+// stall limit fails like any other broken item (itemFailed); a stream without an end (a live
+// station) waits 6 s at most.
 //
 // Network items are read through a bounded ring buffer, which lets demuxers that need random
 // access (Ogg) find their length and seek by byte ranges, as they do on local files. An Ogg
@@ -132,6 +135,8 @@ private:
     int m_requestedState = 0;  // GstState last asked for
     int m_pipelineState = 0;   // GstState playbin reported last
     bool m_buffering = false;
+    bool m_bufferLow = false; // the last buffering message was below 100 %
+    QElapsedTimer m_bufferLowSince; // a live stream that plays: since its buffer went low
     bool m_live = false;
     bool m_atEnd = false;
     bool m_prerolled = false;
