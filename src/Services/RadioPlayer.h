@@ -141,6 +141,8 @@ public:
     bool isMetadataPolling() const { return m_metadataTimer != nullptr; }
     // The next try of a dropped stream is due (the wait of the backoff runs).
     bool isReconnectPending() const;
+    // The platform player it plays through (a bench watches the shared player's output).
+    PlaybackEngine *engine() const { return m_deps.engine; }
     int artworkCacheSize() const { return int(m_artworkCache.size()); }
     bool artworkCached(const QString &key) const { return m_artworkCache.contains(key); }
     QString artworkKey() const; // the current station's artwork key; empty without a station
