@@ -44,13 +44,18 @@ struct RenderWatch {
     GstElement *makeSink()
     {
         GstElement *sink = testsupport::makeFakeAudioSink(true);
+        watch(sink);
+        return sink;
+    }
+    // Notes the first buffer a fake audio sink renders.
+    void watch(GstElement *sink)
+    {
         g_object_set(sink, "signal-handoffs", TRUE, nullptr);
         g_signal_connect(sink, "handoff", G_CALLBACK(+[](GstElement *, GstBuffer *, GstPad *, gpointer data) {
             auto *watch = static_cast<RenderWatch *>(data);
             qint64 none = 0;
             watch->firstRenderNs.compare_exchange_strong(none, watch->clock->nsecsElapsed());
         }), this);
-        return sink;
     }
     void reset() { firstRenderNs = 0; }
 };
@@ -179,12 +184,7 @@ void watchDefaultOutput(GstElement *pipeline, RenderWatch *watch)
         GstElementFactory *factory = gst_element_get_factory(element);
         if (!factory || g_strcmp0(GST_OBJECT_NAME(factory), "fakeaudiosink") != 0)
             return;
-        g_object_set(element, "signal-handoffs", TRUE, nullptr);
-        g_signal_connect(element, "handoff", G_CALLBACK(+[](GstElement *, GstBuffer *, GstPad *, gpointer watch) {
-            auto *w = static_cast<RenderWatch *>(watch);
-            qint64 none = 0;
-            w->firstRenderNs.compare_exchange_strong(none, w->clock->nsecsElapsed());
-        }), data);
+        static_cast<RenderWatch *>(data)->watch(element);
     }), watch);
 }
 
