@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QXmlStreamReader>
 
 #include <csignal>
 #include <unistd.h>
@@ -20,6 +21,9 @@ const QString SourcePassword = QStringLiteral("melodrift-source");
 constexpr int ServerWaitMs = 15000;
 constexpr qsizetype MaxLogChars = 256 * 1024;
 constexpr qint64 BurstBytes = 65536;
+// An Ogg stream's headers count among what the source sent, but not in the burst.
+constexpr qint64 HeaderAllowanceBytes = 16384;
+constexpr int StatsPollMs = 250;
 
 quint16 freeLoopbackPort()
 {
@@ -338,6 +342,45 @@ QByteArray IcecastServer::adminPage(const QString &pathAndQuery)
         reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
     reply->deleteLater();
     return body;
+}
+
+qint64 IcecastServer::bytesFromSource(const QByteArray &statsPage, const QString &mount)
+{
+    QXmlStreamReader xml(statsPage);
+    bool inMount = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("source")) {
+            inMount = xml.attributes().value(QLatin1String("mount")) == mount;
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("source")) {
+            inMount = false;
+        } else if (inMount && xml.isStartElement() && xml.name() == QLatin1String("total_bytes_read")) {
+            bool ok = false;
+            const qint64 bytes = xml.readElementText().toLongLong(&ok);
+            return ok && bytes >= 0 ? bytes : -1;
+        }
+    }
+    return -1;
+}
+
+qint64 IcecastServer::bytesFromSource(const QString &mount)
+{
+    const QString query = QString::fromLatin1(QUrl::toPercentEncoding(mount));
+    return bytesFromSource(adminPage(QStringLiteral("/admin/stats?mount=") + query), mount);
+}
+
+bool IcecastServer::waitForFullBurst(const QString &mount, int timeoutMs)
+{
+    // A mount that has just come has no count yet.
+    QDeadlineTimer nextLook(0);
+    return waitUntil(
+        [&] {
+            if (!nextLook.hasExpired())
+                return false;
+            nextLook.setRemainingTime(StatsPollMs);
+            return bytesFromSource(mount) >= BurstBytes + HeaderAllowanceBytes;
+        },
+        timeoutMs);
 }
 
 // With an empty mount: whether the server answers at all. Its own list of mounts is asked, not

@@ -53,6 +53,17 @@ public:
     // the server dropped it) and waits until the server lists every mount.
     bool reviveSources();
 
+    // Waits until the server holds a full burst of `mount` for the next listener, as a station
+    // that has been on the air for a while does. Until then a listener gets only what the
+    // source has sent since it came, and a player waits for the rest at the stream's own pace
+    // (a quiet Vorbis tone comes at a fifth of the bitrate it announces). False when the time
+    // is up first (the mount is gone, or the server does not tell).
+    bool waitForFullBurst(const QString &mount, int timeoutMs = 120000);
+    // What the server has taken from the source of `mount` (its statistics), -1 when unknown.
+    qint64 bytesFromSource(const QString &mount);
+    // The same, read from the server's statistics page.
+    static qint64 bytesFromSource(const QByteArray &statsPage, const QString &mount);
+
     bool isRunning() const;
     quint16 port() const { return m_port; }
     QUrl url(const QString &mount) const;
