@@ -52,16 +52,22 @@ bool prepareFromCaps(ProbeState *state, GstCaps *caps)
     return true;
 }
 
+// A tap attached after the caps went by is prepared at its first buffer.
+bool ensurePrepared(GstPad *pad, ProbeState *state)
+{
+    if (state->tap->isPrepared())
+        return true;
+    GstCaps *caps = gst_pad_get_current_caps(pad);
+    const bool prepared = prepareFromCaps(state, caps);
+    if (caps)
+        gst_caps_unref(caps);
+    return prepared;
+}
+
 void processBuffer(GstPad *pad, ProbeState *state, GstBuffer *buffer)
 {
-    if (!state->tap->isPrepared()) {
-        GstCaps *caps = gst_pad_get_current_caps(pad);
-        const bool prepared = prepareFromCaps(state, caps);
-        if (caps)
-            gst_caps_unref(caps);
-        if (!prepared)
-            return;
-    }
+    if (!ensurePrepared(pad, state))
+        return;
     if (state->channels <= 0)
         return;
     GstMapInfo map;
@@ -93,6 +99,10 @@ GstPadProbeReturn onProbe(GstPad *pad, GstPadProbeInfo *info, gpointer data)
         default:
             break;
         }
+        return GST_PAD_PROBE_OK;
+    }
+    if (state->tap->isIdle()) {
+        ensurePrepared(pad, state);
         return GST_PAD_PROBE_OK;
     }
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {

@@ -57,6 +57,9 @@ struct AudioProcessingTapCallbacks {
     void (*unprepare)(AudioProcessingTap *tap) = nullptr;
     void (*process)(AudioProcessingTap *tap, long numberFrames, uint32_t flags,
                     AudioBufferList *bufferListInOut, long *numberFramesOut, uint32_t *flagsOut) = nullptr;
+    // Optional, asked on the streaming thread before each buffer: true lets the buffer pass
+    // untouched, without the process callback (nor a writable copy or a mapping of it).
+    bool (*idle)(AudioProcessingTap *tap) = nullptr;
 };
 
 enum class AudioTapCreationFlag { PreEffects = 1, PostEffects = 2 };
@@ -96,6 +99,8 @@ public:
     void prepare(long maxFrames, const AudioStreamDescription &format);
     void unprepare();
     bool isPrepared() const { return m_prepared.load(); }
+    // Whether the next buffer may pass untouched (the idle callback says so).
+    bool isIdle() { return m_callbacks.idle && m_callbacks.idle(this); }
     // Runs the process callback over interleaved float samples, in place. Frames that the
     // callback does not report as produced are silenced.
     void process(float *samples, long frames, int channels, uint32_t sourceFlags);

@@ -218,6 +218,8 @@ AudioProcessingTapPtr makeTap()
     callbacks.prepare = tapPrepare;
     callbacks.unprepare = tapUnprepare;
     callbacks.process = tapProcess;
+    // While the equaliser is off the audio passes as it is: no copy, no mapping, no snapshot.
+    callbacks.idle = [](AudioProcessingTap *) { return !eqSnapshotStore().enabled.load(); };
     AudioProcessingTapPtr tap;
     const int status = AudioProcessingTap::create(callbacks, AudioTapCreationFlag::PostEffects, &tap);
     if (status != AudioProcessingTap::NoError) {

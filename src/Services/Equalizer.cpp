@@ -80,8 +80,11 @@ Equalizer::Equalizer(std::unique_ptr<QSettings> settings, EqSnapshotStore &store
     m_selectedPreset = preset.isValid() ? preset.toString() : FlatPresetName;
     m_gains = storedGains(m_settings->value(GainsKey)).value_or(QList<float>(5, 0.0f));
 
-    std::lock_guard guard(m_store.lock);
-    m_store.value = SnapshotBox{m_enabled, std::vector<float>(m_gains.cbegin(), m_gains.cend())};
+    {
+        std::lock_guard guard(m_store.lock);
+        m_store.value = SnapshotBox{m_enabled, std::vector<float>(m_gains.cbegin(), m_gains.cend())};
+    }
+    m_store.enabled = m_enabled;
 }
 
 Equalizer::~Equalizer() = default;
@@ -165,6 +168,9 @@ void Equalizer::persist()
     m_settings->setValue(GainsKey, gains);
 
     SnapshotBox box{m_enabled, std::vector<float>(m_gains.cbegin(), m_gains.cend())};
-    std::lock_guard guard(m_store.lock);
-    m_store.value = std::move(box);
+    {
+        std::lock_guard guard(m_store.lock);
+        m_store.value = std::move(box);
+    }
+    m_store.enabled = m_enabled;
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -38,6 +39,8 @@ struct SnapshotBox {
 struct EqSnapshotStore {
     std::mutex lock;
     SnapshotBox value{false, std::vector<float>(5, 0.0f)};
+    // value.enabled, readable without the lock: set after the value it belongs to.
+    std::atomic<bool> enabled{false};
 };
 
 // The process-wide snapshot store, created on first use (disabled, five zeros).
