@@ -398,28 +398,34 @@ TEST_F(AudioPlayerTest, VolumeReachesTheOutputAndTapsFollowTheirItem)
 
 TEST_F(AudioPlayerTest, LiveStreamHasNoDurationAndPausesWhileStarved)
 {
-    // A stream that starves after a few seconds and comes back, sending at once what it held
-    // back (as a server that was stopped and catches up does). One that came back only at its
-    // own pace would take the ring buffer longer to fill than a stream may wait, and be failed.
-    auto sent = std::make_shared<qint64>(0);
-    auto clock = std::make_shared<QElapsedTimer>();
+    // A stream 1.5 s ahead of real time that the test starves once it plays, and that comes back
+    // once the player shows it waiting, sending at once what it held back (as a server that was
+    // stopped and catches up does). One that came back only at its own pace would take the ring
+    // buffer longer to fill than a stream may wait, and be failed. The starve follows the
+    // player, not the server's clock: when playback starts depends on how much the type finder
+    // reads and on whether the source's queue fills twice, and a starve timed from the request
+    // can pass wholly before the first note.
+    struct Feed {
+        QElapsedTimer clock;
+        qint64 sent = 0;
+        bool holding = false;
+    };
+    auto feed = std::make_shared<Feed>();
     const QByteArray loop = toneAudio(AudioFormat::Mp3, 350, 4.0);
     server.route("GET", "/live/starving", [=](const RecordedRequest &) {
-        clock->start();
-        *sent = 0;
+        feed->clock.start();
+        feed->sent = 0;
         Reply reply;
         reply.contentType = "audio/mpeg";
         reply.streamIntervalMs = 50;
         reply.stream = [=]() -> QByteArray {
-            const double t = clock->elapsed() / 1000.0;
-            // 16000 bytes per second, 1.5 s ahead, but nothing from 3 s to 8 s.
-            const double audible = t < 3 || t >= 8 ? t + 1.5 : 4.5;
-            const qint64 due = qint64(audible * LiveBytesPerSecond);
-            const qint64 size = std::max<qint64>(due - *sent, 1);
+            const qint64 due = qint64((feed->clock.elapsed() / 1000.0 + 1.5) * LiveBytesPerSecond);
+            // Held back, a byte a tick: an empty chunk would end the reply.
+            const qint64 size = feed->holding ? 1 : std::max<qint64>(due - feed->sent, 1);
             QByteArray chunk;
             while (chunk.size() < size)
-                chunk.append(loop.mid((*sent + chunk.size()) % loop.size(), size - chunk.size()));
-            *sent += size;
+                chunk.append(loop.mid((feed->sent + chunk.size()) % loop.size(), size - chunk.size()));
+            feed->sent += size;
             return chunk;
         };
         return reply;
@@ -431,12 +437,19 @@ TEST_F(AudioPlayerTest, LiveStreamHasNoDurationAndPausesWhileStarved)
     const PlayerItemPtr item = playUrl(url("/live/starving"));
     ASSERT_TRUE(waitPlaying());
     EXPECT_EQ(item->duration(), 0.0);
+    feed->holding = true;
+    const double heldAt = feed->sent / double(LiveBytesPerSecond);
+    // What the player already holds plays out (no more than what was sent), then it waits.
     ASSERT_TRUE(waitUntil([&] { return player->timeControlStatus() == Status::WaitingToPlay; }, 30000));
     EXPECT_EQ(player->rate(), 1.0f);
+    EXPECT_LE(player->currentTime(), heldAt + 0.1);
+    feed->holding = false;
     ASSERT_TRUE(waitPlaying());
     EXPECT_EQ(item->duration(), 0.0);
     EXPECT_EQ(item->status(), PlayerItem::Status::ReadyToPlay);
     EXPECT_GE(seen.count(Status::WaitingToPlay), 2);
+    const double resumedAt = player->currentTime();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > resumedAt + 1.0; }));
 }
 
 TEST_F(AudioPlayerTest, EndlessLiveRouteStreams)
