@@ -49,8 +49,8 @@ ColumnLayout {
         }
     }
 
-    // Where a skip of ten seconds landed, as the seek bar shows it (which is not announced as it
-    // follows the clock).
+    // Where a skip of ten seconds or a restart of the track landed, as the seek bar shows it
+    // (which is not announced as it follows the clock).
     function tellPosition(button) {
         Announcements.announce(button, root.model.elapsedText + " از " + root.model.totalText)
     }
@@ -209,12 +209,23 @@ ColumnLayout {
             }
         }
         TransportButton {
+            id: previousButton
             objectName: "previousButton"
             symbol: "backward.fill"
             size: root.compact ? 22 : 26
             enabled: root.model.canSkipTracks
             Accessible.name: "آهنگ قبلی"
-            onClicked: RadioPlayer.previousTrack()
+            // Past its first seconds the track starts again instead: no new track is spoken of
+            // then, so where it is now is.
+            onClicked: {
+                let changedTrack = false
+                const noteChange = () => { changedTrack = true }
+                RadioPlayer.currentStationChanged.connect(noteChange)
+                RadioPlayer.previousTrack()
+                RadioPlayer.currentStationChanged.disconnect(noteChange)
+                if (!changedTrack)
+                    Qt.callLater(root.tellPosition, previousButton)
+            }
         }
         TransportButton {
             id: backwardButton

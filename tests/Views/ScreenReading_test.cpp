@@ -1,5 +1,6 @@
 #include "Kit/AccessibleItems.h"
 #include "Services/RadioPlayer.h"
+#include "Services/StationStore.h"
 #include "SignedInQmlFixture.h"
 #include "support/AccessibleTree.h"
 #include "support/AccountRoutes.h"
@@ -136,6 +137,39 @@ const Reading readings[] = {
          EXPECT_NEAR(volume->valueInterface()->currentValue().toDouble(), 85.0, 0.01);
          volume->valueInterface()->setCurrentValue(40.0);
          EXPECT_NEAR(RadioPlayer::shared()->volume(), 0.40, 0.001);
+     }},
+    {"PreviousSaysTheRestartOrTheNewTrack", [](ScreenReading &t) {
+         t.show("FullPlayerView {}");
+         StationStore::shared()->requestLoad(true);
+         ASSERT_TRUE(waitFor([] { return !StationStore::shared()->stations().isEmpty(); }, 10000));
+         RadioPlayer *player = RadioPlayer::shared();
+         for (const Station &station : StationStore::shared()->stations())
+             if (station.genre == QStringLiteral("persian"))
+                 player->select(station);
+         ASSERT_TRUE(waitFor([&] { return player->isPlaying() && player->duration() > 0; }, 10000));
+         const QString total = t.named(QStringLiteral("totalText"))->property("text").toString();
+         // Past five seconds it starts the track again, and says so by where it is.
+         player->seek(8);
+         ASSERT_TRUE(waitFor([&] { return player->currentTime() > 5.5; }));
+         const QString track = player->currentStation()->currentTrackID();
+         ASSERT_TRUE(t.tabTo(t.named(QStringLiteral("previousButton"))));
+         qsizetype heard = t.spoken().size();
+         t.press(Qt::Key_Return);
+         ASSERT_TRUE(waitFor([&] { return t.spoken().size() > heard; }));
+         EXPECT_EQ(t.spoken().mid(heard).join(u'|'), QStringLiteral("0:00 از ") + total);
+         EXPECT_EQ(player->currentStation()->currentTrackID(), track);
+         // At once again: the track before, spoken as it plays, without a position.
+         ASSERT_TRUE(waitFor([&] { return player->currentTime() < 5; }));
+         heard = t.spoken().size();
+         t.press(Qt::Key_Return);
+         ASSERT_NE(player->currentStation()->currentTrackID(), track);
+         const QString title = player->currentStation()->displayTrackTitle();
+         ASSERT_TRUE(waitFor([&] {
+             const QStringList since = t.spoken().mid(heard);
+             return !since.isEmpty() && since.last().contains(title);
+         }, 10000)) << qPrintable(t.spoken().mid(heard).join(u'|'));
+         for (const QString &message : t.spoken().mid(heard))
+             EXPECT_FALSE(message.contains(QStringLiteral(" از "))) << qPrintable(message);
      }},
     {"F6LeavesAnyListInOneKeyAndComesBack", [](ScreenReading &t) {
          t.show(R"(Item {
