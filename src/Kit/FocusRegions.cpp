@@ -57,6 +57,13 @@ bool FocusRegions::cycle(QQuickItem *inWindow, bool forward)
             && target->height() > 0 && !ModalCover::covers(target))
             reachable << region;
     }
+    // A region split into regions of its own (a page whose content draws its own bar) is those.
+    reachable.removeIf([&](const FocusRegion *outer) {
+        return std::any_of(reachable.cbegin(), reachable.cend(), [&](const FocusRegion *inner) {
+            return inner != outer && inner->m_target != outer->m_target
+                   && isInside(inner->m_target, outer->m_target);
+        });
+    });
     if (reachable.isEmpty())
         return false;
     // In the window's order: top to bottom, and right to left along a line.

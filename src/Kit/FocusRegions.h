@@ -36,8 +36,9 @@ private:
 // to the next region that shows and has a control to take it, in the window's order from top to
 // bottom (the previous one going back), round from the last to the first. It lands on the
 // control that last had the focus there, else on the region's first control, showing the ring.
-// While a modal sheet or dialog is open only the regions inside it count. Focus outside every
-// region goes to the first one (the last going back).
+// While a modal sheet or dialog is open only the regions inside it count; a region that holds
+// regions of its own (a page whose content draws its own bar) counts as those. Focus outside
+// every region goes to the first one (the last going back).
 class FocusRegions : public QObject
 {
     Q_OBJECT

@@ -23,6 +23,10 @@ NavigationPage {
 
     Keys.onEscapePressed: page.dismissRequested()
 
+    // F6 moves between the switch and what it switches (FocusRegions.h).
+    FocusRegion { target: switchRow }
+    FocusRegion { target: controls }
+
     Flickable {
         anchors.fill: parent
         contentHeight: column.height + 24
@@ -50,6 +54,7 @@ NavigationPage {
 
             // The switch row.
             Item {
+                id: switchRow
                 width: parent.width
                 height: Math.max(title.implicitHeight, toggle.implicitHeight)
                 SymbolLabel {
@@ -77,103 +82,110 @@ NavigationPage {
                 }
             }
 
-            // The preset menu.
-            PullDownMenu {
-                id: presetMenu
-                objectName: "presetMenu"
-                x: 18
-                width: parent.width - 36
-                enabled: model.enabled
-                items: model.presetNames
-                currentIndex: model.presetNames.indexOf(model.selectedPreset)
-                onChosen: (index, name) => model.applyPreset(name)
-                Accessible.name: model.presetLabel
-                topPadding: 10
-                bottomPadding: 10
-                leftPadding: 14
-                rightPadding: 14
-                focusRingRadius: 12
-                background: Rectangle {
-                    radius: 12
-                    color: Qt.rgba(1, 1, 1, 0.08)
-                }
-                contentItem: Item {
-                    implicitHeight: Math.max(presetText.implicitHeight, chevron.implicitHeight)
-                    Text {
-                        id: presetText
-                        textFormat: Text.PlainText
-                        objectName: "presetLabel"
-                        anchors.left: parent.left
-                        anchors.verticalCenter: parent.verticalCenter
-                        text: model.presetLabel
-                        font: Theme.subheadline
-                        color: "white"
-                    }
-                    SymbolImage {
-                        id: chevron
-                        anchors.right: parent.right
-                        anchors.verticalCenter: parent.verticalCenter
-                        symbol: "chevron.down"
-                        size: Theme.caption.pixelSize
-                        color: "white"
-                    }
-                }
-            }
-
-            // The band rows.
+            // The preset and the bands, which the switch turns on and off.
             Column {
-                x: 18
-                width: parent.width - 36
-                spacing: 14
+                id: controls
+                width: parent.width
+                spacing: 18
 
-                Repeater {
-                    model: 5
-                    delegate: Item {
-                        id: row
-                        required property int index
-                        objectName: "band" + index
-                        width: parent.width
-                        height: slider.implicitHeight
-                        enabled: model.enabled
-
+                // The preset menu.
+                PullDownMenu {
+                    id: presetMenu
+                    objectName: "presetMenu"
+                    x: 18
+                    width: parent.width - 36
+                    enabled: model.enabled
+                    items: model.presetNames
+                    currentIndex: model.presetNames.indexOf(model.selectedPreset)
+                    onChosen: (index, name) => model.applyPreset(name)
+                    Accessible.name: model.presetLabel
+                    topPadding: 10
+                    bottomPadding: 10
+                    leftPadding: 14
+                    rightPadding: 14
+                    focusRingRadius: 12
+                    background: Rectangle {
+                        radius: 12
+                        color: Qt.rgba(1, 1, 1, 0.08)
+                    }
+                    contentItem: Item {
+                        implicitHeight: Math.max(presetText.implicitHeight, chevron.implicitHeight)
                         Text {
-                            id: bandTitle
+                            id: presetText
                             textFormat: Text.PlainText
+                            objectName: "presetLabel"
                             anchors.left: parent.left
                             anchors.verticalCenter: parent.verticalCenter
-                            width: 66
-                            horizontalAlignment: Text.AlignLeft
-                            text: model.bandTitles[row.index]
-                            font: Theme.caption
-                            color: Qt.rgba(1, 1, 1, 0.6)
-                            opacity: row.enabled ? 1.0 : 0.5
+                            text: model.presetLabel
+                            font: Theme.subheadline
+                            color: "white"
                         }
-                        ValueSlider {
-                            id: slider
-                            objectName: "bandSlider"
-                            anchors.left: bandTitle.right
-                            anchors.leftMargin: 10
-                            anchors.right: gainText.left
-                            anchors.rightMargin: 10
-                            anchors.verticalCenter: parent.verticalCenter
-                            from: model.minGain
-                            to: model.maxGain
-                            modelValue: model.gains[row.index]
-                            onMoved: model.setGain(row.index, value)
-                            Accessible.name: model.bandTitles[row.index]
-                            Accessible.description: model.gainTexts[row.index]
-                        }
-                        StaticText {
-                            id: gainText
-                            objectName: "gainText"
+                        SymbolImage {
+                            id: chevron
                             anchors.right: parent.right
                             anchors.verticalCenter: parent.verticalCenter
-                            width: 34
-                            horizontalAlignment: Text.AlignRight
-                            text: model.gainTexts[row.index]
-                            font: Theme.caption
-                            color: Qt.rgba(1, 1, 1, 0.7)
-                            opacity: row.enabled ? 1.0 : 0.5
+                            symbol: "chevron.down"
+                            size: Theme.caption.pixelSize
+                            color: "white"
+                        }
+                    }
+                }
+
+                // The band rows.
+                Column {
+                    x: 18
+                    width: parent.width - 36
+                    spacing: 14
+
+                    Repeater {
+                        model: 5
+                        delegate: Item {
+                            id: row
+                            required property int index
+                            objectName: "band" + index
+                            width: parent.width
+                            height: slider.implicitHeight
+                            enabled: model.enabled
+
+                            Text {
+                                id: bandTitle
+                                textFormat: Text.PlainText
+                                anchors.left: parent.left
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 66
+                                horizontalAlignment: Text.AlignLeft
+                                text: model.bandTitles[row.index]
+                                font: Theme.caption
+                                color: Qt.rgba(1, 1, 1, 0.6)
+                                opacity: row.enabled ? 1.0 : 0.5
+                            }
+                            ValueSlider {
+                                id: slider
+                                objectName: "bandSlider"
+                                anchors.left: bandTitle.right
+                                anchors.leftMargin: 10
+                                anchors.right: gainText.left
+                                anchors.rightMargin: 10
+                                anchors.verticalCenter: parent.verticalCenter
+                                from: model.minGain
+                                to: model.maxGain
+                                modelValue: model.gains[row.index]
+                                onMoved: model.setGain(row.index, value)
+                                Accessible.name: model.bandTitles[row.index]
+                                Accessible.description: model.gainTexts[row.index]
+                            }
+                            StaticText {
+                                id: gainText
+                                objectName: "gainText"
+                                anchors.right: parent.right
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 34
+                                horizontalAlignment: Text.AlignRight
+                                text: model.gainTexts[row.index]
+                                font: Theme.caption
+                                color: Qt.rgba(1, 1, 1, 0.7)
+                                opacity: row.enabled ? 1.0 : 0.5
+                            }
                         }
                     }
                 }

@@ -40,6 +40,10 @@ NavigationPage {
         page.dismissRequested()
     }
 
+    // The sheet draws its own bar: F6 moves between it and the content (FocusRegions.h).
+    FocusRegion { target: header }
+    FocusRegion { target: scroll }
+
     // ---- header
     Item {
         id: header

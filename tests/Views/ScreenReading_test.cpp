@@ -199,6 +199,74 @@ const Reading readings[] = {
          t.press(Qt::Key_F6);
          EXPECT_EQ(t.window()->activeFocusItem(), deep);
      }},
+    {"F6InASheetGoesBetweenItsBarAndContentAndStaysInIt", [](ScreenReading &t) {
+         // The sheets that draw their own bar: a control of the bar, and one of the content
+         // that comes once the sheet has loaded.
+         struct SheetCase
+         {
+             const char *flag;
+             const char *bar;
+             const char *content;
+         };
+         const SheetCase sheets[] = {
+             {"lyrics", "translationToggle", "lyricsList"},
+             {"story", "closeButton", "startMenu"},
+             {"eq", "eqToggle", "bandSlider"},
+         };
+         QObject *root = t.show(R"(Item {
+             id: host
+             property var station: null
+             property bool lyrics: false
+             property bool story: false
+             property bool eq: false
+             PlainButton { objectName: "behind"; text: "پشت" }
+             Sheet { presenter: host; flag: "lyrics"; LyricsSheet { station: host.station } }
+             Sheet { presenter: host; flag: "story"; StoryView { station: host.station } }
+             Sheet { presenter: host; flag: "eq"; EQView {} }
+         })");
+         Station station;
+         station.genre = QStringLiteral("pop");
+         station.title = QStringLiteral("Night Song");
+         station.artist = QStringLiteral("Aria Sky");
+         root->setProperty("station", station.toVariant());
+         for (const SheetCase &sheet : sheets) {
+             SCOPED_TRACE(sheet.flag);
+             root->setProperty(sheet.flag, true);
+             QQuickItem *bar = nullptr;
+             ASSERT_TRUE(waitFor([&] { return (bar = t.shownItem(QString::fromLatin1(sheet.bar))) != nullptr; }));
+             // The bands answer only while the equaliser is on.
+             const bool switched = QByteArray(sheet.flag) == "eq";
+             if (switched) {
+                 bar->forceActiveFocus(Qt::TabFocusReason);
+                 t.press(Qt::Key_Space);
+             }
+             QQuickItem *content = nullptr;
+             ASSERT_TRUE(waitFor([&] {
+                 content = t.shownItem(QString::fromLatin1(sheet.content));
+                 return content && content->isEnabled();
+             }, 10000));
+             content->forceActiveFocus(Qt::TabFocusReason);
+             ASSERT_TRUE(content->hasActiveFocus());
+             // (A line of the lyrics, in the list.)
+             QQuickItem *left = t.window()->activeFocusItem();
+             for (const Qt::KeyboardModifiers way : {Qt::NoModifier, Qt::ShiftModifier}) {
+                 t.press(Qt::Key_F6, way);
+                 EXPECT_EQ(t.window()->activeFocusItem(), bar);
+                 t.press(Qt::Key_F6, way);
+                 EXPECT_EQ(t.window()->activeFocusItem(), left);
+             }
+             t.press(Qt::Key_Tab);
+             t.press(Qt::Key_Tab, Qt::ShiftModifier);
+             EXPECT_EQ(t.window()->activeFocusItem(), left);
+             EXPECT_FALSE(t.named(QStringLiteral("behind"))->hasActiveFocus());
+             if (switched) {
+                 bar->forceActiveFocus(Qt::TabFocusReason);
+                 t.press(Qt::Key_Space);
+             }
+             root->setProperty(sheet.flag, false);
+             ASSERT_TRUE(waitFor([&] { return t.shownItem(QString::fromLatin1(sheet.content)) == nullptr; }));
+         }
+     }},
     {"StatesAreReadWithTheRolesThatSayThem", [](ScreenReading &t) {
          QObject *root = t.show(R"(Item {
              property bool liked: false
