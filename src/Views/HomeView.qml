@@ -288,6 +288,9 @@ Item {
                         spacing: 8
                         clip: true
                         boundsBehavior: Flickable.StopAtBounds
+                        // Tab moves between the chips; the view's own arrows would move from its
+                        // current index, not from the chip with the focus.
+                        keyNavigationEnabled: false
                         model: StationStore.categories
 
                         delegate: ButtonBase {

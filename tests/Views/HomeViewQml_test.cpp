@@ -258,6 +258,21 @@ TEST_F(HomeViewQml, ChipsFilterTheGrid)
     StationStore::shared()->setSelectedCategory(StationStore::Category::All);
 }
 
+TEST_F(HomeViewQml, AnArrowOnAChipLeavesTheFocusOnIt)
+{
+    loadCatalogue();
+    load(QStringLiteral("HomeView"));
+    QQuickItem *last = visibleItem(QStringLiteral("chip%1").arg(int(StationStore::Category::Instrumental)));
+    ASSERT_TRUE(last);
+    // Reached by Tab, as a listener does.
+    last->forceActiveFocus(Qt::TabFocusReason);
+    for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Left}) {
+        QTest::keyClick(hosted.window(), key);
+        EXPECT_EQ(hosted.window()->activeFocusItem(), last) << key;
+    }
+    EXPECT_EQ(StationStore::shared()->selectedCategory(), StationStore::Category::All);
+}
+
 TEST_F(HomeViewQml, PullingTheGridDownReloadsTheCatalogue)
 {
     loadCatalogue();
