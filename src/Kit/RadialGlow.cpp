@@ -48,10 +48,16 @@ void RadialGlow::changed()
 
 void RadialGlow::paint(QPainter *painter)
 {
-    if (m_centerRadius <= 0 || m_color.alpha() == 0)
+    paintGlow(painter, QRectF(0, 0, width(), height()), m_center, m_centerRadius, m_focalRadius, m_color);
+}
+
+void RadialGlow::paintGlow(QPainter *painter, const QRectF &area, QPointF center, qreal centerRadius,
+                           qreal focalRadius, const QColor &color)
+{
+    if (centerRadius <= 0 || color.alpha() == 0)
         return;
-    QRadialGradient gradient(m_center, m_centerRadius, m_center, qMin(m_focalRadius, m_centerRadius));
-    gradient.setColorAt(0.0, m_color);
+    QRadialGradient gradient(center, centerRadius, center, qMin(focalRadius, centerRadius));
+    gradient.setColorAt(0.0, color);
     gradient.setColorAt(1.0, Qt::transparent);
-    painter->fillRect(QRectF(0, 0, width(), height()), gradient);
+    painter->fillRect(area, gradient);
 }

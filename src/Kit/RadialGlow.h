@@ -33,6 +33,9 @@ public:
     void setFocalRadius(qreal radius);
 
     void paint(QPainter *painter) override;
+    // Paints a glow over `area` (see above) with any painter.
+    static void paintGlow(QPainter *painter, const QRectF &area, QPointF center, qreal centerRadius,
+                          qreal focalRadius, const QColor &color);
 
 signals:
     void glowChanged();

@@ -11,6 +11,10 @@ Item {
 
     property color tint: Theme.accent
     property string artworkKey
+    // The page's colour under the tint, drawn with it (transparent: none): over an opaque base
+    // the backdrop is one opaque picture, and what lies under it is not drawn again at every
+    // step of a playing indicator.
+    property color baseColor: "transparent"
     // True during the 0.9 s after the artwork changed.
     readonly property bool animating: fade.running
 
@@ -21,31 +25,14 @@ Item {
         ColorAnimation { duration: 900; easing.type: Easing.InOutQuad }
     }
 
-    function withAlpha(opacity) {
-        return Qt.rgba(shownTint.r, shownTint.g, shownTint.b, opacity)
-    }
-
     onArtworkKeyChanged: fade.restart()
     // The animation window: changes of the tint that arrive with the new artwork are animated.
     Timer { id: fade; interval: 900 }
 
-    Rectangle {
+    HarmonicBackdrop {
+        objectName: "backdrop"
         anchors.fill: parent
-        gradient: Gradient {
-            GradientStop { position: 0.0; color: root.withAlpha(0.55) }
-            GradientStop { position: 0.5; color: root.withAlpha(0.25) }
-            GradientStop { position: 1.0; color: root.withAlpha(0.1) }
-        }
-    }
-
-    // Painted into a texture of its own: a Shape here would be repainted whole, with everything
-    // over it, at every step of a playing indicator on the page.
-    RadialGlow {
-        objectName: "radialGlow"
-        anchors.fill: parent
-        center: Qt.point(width / 2, height)
-        centerRadius: 480
-        focalRadius: 40
-        color: root.withAlpha(0.3)
+        tint: root.shownTint
+        baseColor: root.baseColor
     }
 }

@@ -86,6 +86,7 @@ Item {
         HarmonicTint {
             anchors.fill: parent
             visible: home.hasCurrentStation
+            baseColor: homePage.backgroundColor
             tint: RadioPlayer.themeColor
             artworkKey: nowPlaying.artworkURL !== undefined ? String(nowPlaying.artworkURL) : ""
         }

@@ -116,6 +116,7 @@ Item {
         anchors.fill: parent
         z: -1
         visible: library.hasCurrentStation
+        baseColor: Theme.background
         tint: RadioPlayer.themeColor
     }
 
