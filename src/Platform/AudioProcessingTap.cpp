@@ -11,7 +11,7 @@ std::atomic<int> g_nextCreationFailure{AudioProcessingTap::NoError};
 
 bool elementsAvailable()
 {
-    for (const char *name : {"audioconvert", "capsfilter", "identity"}) {
+    for (const char *name : {"audioconvert", "capsfilter"}) {
         GstElementFactory *factory = gst_element_factory_find(name);
         if (!factory)
             return false;
@@ -235,10 +235,9 @@ AudioTapSink::AudioTapSink(GstElement *sink)
         sink = gst_element_factory_make("autoaudiosink", nullptr);
     GstElement *convertIn = gst_element_factory_make("audioconvert", nullptr);
     GstElement *filter = gst_element_factory_make("capsfilter", nullptr);
-    GstElement *identity = gst_element_factory_make("identity", nullptr);
     GstElement *convertOut = gst_element_factory_make("audioconvert", nullptr);
-    if (!sink || !convertIn || !filter || !identity || !convertOut) {
-        for (GstElement *e : {sink, convertIn, filter, identity, convertOut}) {
+    if (!sink || !convertIn || !filter || !convertOut) {
+        for (GstElement *e : {sink, convertIn, filter, convertOut}) {
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
         }
@@ -247,12 +246,11 @@ AudioTapSink::AudioTapSink(GstElement *sink)
     GstCaps *caps = gst_caps_from_string("audio/x-raw,format=F32LE,layout=interleaved");
     g_object_set(filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
-    g_object_set(identity, "silent", TRUE, nullptr);
 
     m_bin = gst_bin_new("melodrift-audio-sink");
     gst_object_ref_sink(m_bin);
-    gst_bin_add_many(GST_BIN(m_bin), convertIn, filter, identity, convertOut, sink, nullptr);
-    if (!gst_element_link_many(convertIn, filter, identity, convertOut, sink, nullptr)) {
+    gst_bin_add_many(GST_BIN(m_bin), convertIn, filter, convertOut, sink, nullptr);
+    if (!gst_element_link_many(convertIn, filter, convertOut, sink, nullptr)) {
         gst_object_unref(m_bin);
         m_bin = nullptr;
         return;
@@ -261,7 +259,9 @@ AudioTapSink::AudioTapSink(GstElement *sink)
     gst_element_add_pad(m_bin, gst_ghost_pad_new("sink", target));
     gst_object_unref(target);
     m_sink = sink;
-    m_tapPad = gst_element_get_static_pad(identity, "src");
+    // The tap sits where the samples are float: on the filter's way out (an element of its own
+    // there would cost a push per buffer for nothing).
+    m_tapPad = gst_element_get_static_pad(filter, "src");
 }
 
 AudioTapSink::~AudioTapSink()

@@ -120,8 +120,8 @@ private:
     bool m_inProcess = false;
 };
 
-// The audio sink a tap runs in: audioconvert ! capsfilter (F32LE, interleaved) ! identity !
-// audioconvert ! <sink>, as one bin. A tap is a buffer probe on identity's source pad; it sits
+// The audio sink a tap runs in: audioconvert ! capsfilter (F32LE, interleaved) ! audioconvert !
+// <sink>, as one bin. A tap is a buffer probe on the capsfilter's source pad; it sits
 // right in front of the device (after any queue of the pipeline), so a settings change is heard
 // at once. One tap at a time; each attach gets its own probe state, freed only by the probe's
 // destroy notify (a probe being removed may still be running on the streaming thread).
