@@ -103,6 +103,7 @@ private:
     void handleAsyncDone();
     void handleStateChanged(GstMessage *message);
     void updateDuration();
+    double outputPosition() const; // seconds; -1 when the output cannot tell
     void resolveAudioTracks();
     void applyState();
     void stopStream(bool reset = false);
