@@ -66,12 +66,16 @@ ScaleButtonStyle {
                     cornerRadius: card.cornerRadius
                 }
 
+                // The border, drawn inside the rounded square, over the darkening of the selected
+                // card: one rectangle, as each one under the playing indicator is painted again at
+                // every step of it.
                 Rectangle {
-                    objectName: "selectionLayer"
+                    objectName: "border"
                     anchors.fill: parent
-                    visible: cardModel.isSelected
                     radius: card.cornerRadius
-                    color: Qt.rgba(0, 0, 0, 0.45)
+                    color: cardModel.isSelected ? Qt.rgba(0, 0, 0, 0.45) : "transparent"
+                    border.width: cardModel.isSelected ? 2 : 1
+                    border.color: cardModel.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.08)
 
                     // Made only on the selected card: a catalogue has many cards, one selected.
                     Loader {
@@ -91,16 +95,6 @@ ScaleButtonStyle {
                             color: "white"
                         }
                     }
-                }
-
-                // The border, drawn inside the rounded square.
-                Rectangle {
-                    objectName: "border"
-                    anchors.fill: parent
-                    radius: card.cornerRadius
-                    color: "transparent"
-                    border.width: cardModel.isSelected ? 2 : 1
-                    border.color: cardModel.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.08)
                 }
             }
 
