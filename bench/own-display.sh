@@ -1,6 +1,7 @@
 # Sourced by the measuring scripts: a work folder removed at exit, processes ended at exit (those
 # in `pids`, and those started in a subshell, whose pids it adds to "$work/pids"), and an Xvfb
-# display of their own. Set keep_work=1 (before or after sourcing) to leave the folder for a look.
+# display of their own. Set keep_work=1 (before or after sourcing) to leave the folder for a look;
+# it is also left when a wait for a log line gave up.
 work=$(mktemp -d)
 pids=()
 keep_work=${keep_work:-}
@@ -10,7 +11,7 @@ cleanup() {
     kill "$p" 2>/dev/null || true; kill -CONT "$p" 2>/dev/null || true
   done
   wait 2>/dev/null || true
-  if [ -n "$keep_work" ]; then echo "logs kept in $work"; else rm -rf "$work"; fi
+  if [ -n "$keep_work" ] || [ -e "$work/keep" ]; then echo "logs kept in $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 

@@ -81,6 +81,8 @@ wait_for_line() {
     sleep 0.05
   done
   echo "measure: no '$2' in $1" >&2
+  # Called in a command substitution, so the mark is a file: the logs stay for a look.
+  : > "$work/keep"
   return 1
 }
 # The first visible window of a process on display $1.
