@@ -624,6 +624,12 @@ void AudioPlayer::handleError(GstMessage *message)
                                && !m_readsPlain;
     if (error)
         g_error_free(error);
+    // A server without ranges refuses the ring buffer's first reads as the track starts. Refused
+    // once a second or more has played, it is the source resuming after the server went quiet
+    // mid-track: reopening would start the track over under the listener, so it waits where the
+    // audio stopped and fails by the stall limit instead.
+    if (rangesRefused && m_ringBuffer && m_lastPosition >= 1.0 && !m_seeking && !m_seekQueued)
+        return;
     if ((rangesRefused || lengthMissing) && m_ringBuffer && !m_seeking && !m_seekQueued) {
         reopenAsPlainStream();
         return;

@@ -512,7 +512,10 @@ TEST_F(AudioPlayerTest, AStalledTrackWaitsAndThenFails)
     const double stoppedAt = player->currentTime();
     EXPECT_GT(stoppedAt, 5.0);
     EXPECT_EQ(item->status(), PlayerItem::Status::ReadyToPlay);
+    const qsizetype waitedAt = seen.size();
     ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, 40000));
+    // The source's attempt to resume is refused by this server; the track must not start over.
+    EXPECT_FALSE(seen.mid(waitedAt).contains(Status::Playing)) << "the track played again after it stalled";
     EXPECT_EQ(failed.value(0), item);
     EXPECT_EQ(item->status(), PlayerItem::Status::Failed);
     EXPECT_FALSE(item->errorString().isEmpty());
