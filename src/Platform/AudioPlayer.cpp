@@ -625,10 +625,12 @@ void AudioPlayer::handleError(GstMessage *message)
     if (error)
         g_error_free(error);
     // A server without ranges refuses the ring buffer's first reads as the track starts. Refused
-    // once a second or more has played, it is the source resuming after the server went quiet
-    // mid-track: reopening would start the track over under the listener, so it waits where the
-    // audio stopped and fails by the stall limit instead.
-    if (rangesRefused && m_ringBuffer && m_lastPosition >= 1.0 && !m_seeking && !m_seekQueued)
+    // once a second or more of a track has played, it is the source resuming after the server
+    // went quiet mid-track: reopening would start the track over under the listener, so it waits
+    // where the audio stopped and fails by the stall limit instead. (A live stream reopened just
+    // joins the broadcast again.)
+    if (rangesRefused && m_ringBuffer && !m_item->isEndless() && m_lastPosition >= 1.0 && !m_seeking
+        && !m_seekQueued)
         return;
     if ((rangesRefused || lengthMissing) && m_ringBuffer && !m_seeking && !m_seekQueued) {
         reopenAsPlainStream();
