@@ -1,9 +1,9 @@
 #include "support/AccessibleTree.h"
+#include "support/CatalogueStation.h"
 #include "ArtworkPicture.h"
 #include "support/QmlWindowFixture.h"
 #include "Services/APIClient.h"
 #include "Services/RadioPlayer.h"
-#include "Services/StationStore.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInAudio.h"
 #include "support/StandInServer.h"
@@ -129,12 +129,8 @@ TEST_F(FullPlayerViewQml, LayoutSheetsKeyboardAndDrag)
     }
 
     // A rotation plays: the lyrics sheet keeps the station it was opened with.
-    StationStore::shared()->requestLoad(true);
-    ASSERT_TRUE(waitFor([] { return !StationStore::shared()->stations().isEmpty(); }, 10000));
+    ASSERT_TRUE(testsupport::selectCatalogueStation(QStringLiteral("persian")));
     RadioPlayer *player = RadioPlayer::shared();
-    for (const Station &station : StationStore::shared()->stations())
-        if (station.genre == QStringLiteral("persian"))
-            player->select(station);
     ASSERT_TRUE(waitFor([&] { return player->isPlaying(); }, 10000));
     EXPECT_TRUE(item(QStringLiteral("progressRow"))->isVisible());
     EXPECT_FALSE(item(QStringLiteral("liveBadge"))->isVisible());
@@ -189,15 +185,8 @@ TEST_F(FullPlayerViewQml, AssistiveTechnologyDrivesItAndReadsWhatItShows)
         waitFor([&] { return (found = at::shownNode(window, name, role)) != nullptr; });
         return found;
     };
-    auto play = [](const QString &genre) {
-        for (const Station &station : StationStore::shared()->stations())
-            if (station.genre == genre)
-                RadioPlayer::shared()->select(station);
-    };
-    StationStore::shared()->requestLoad(true);
-    ASSERT_TRUE(waitFor([] { return !StationStore::shared()->stations().isEmpty(); }, 10000));
     RadioPlayer *player = RadioPlayer::shared();
-    play(QStringLiteral("jazz"));
+    ASSERT_TRUE(testsupport::selectCatalogueStation(QStringLiteral("jazz")));
     ASSERT_TRUE(waitFor([&] { return player->isPlaying() && player->duration() > 5; }, 10000));
 
     // What it shows, it exposes: the title among the rest.
@@ -228,7 +217,7 @@ TEST_F(FullPlayerViewQml, AssistiveTechnologyDrivesItAndReadsWhatItShows)
         << player->currentTime() << " of " << end;
 
     // A live station: the seconds buttons are exposed as disabled, the badge as text.
-    play(QStringLiteral("tehran-live"));
+    ASSERT_TRUE(testsupport::selectCatalogueStation(QStringLiteral("tehran-live")));
     ASSERT_TRUE(waitFor([&] { return player->isLive(); }, 10000));
     EXPECT_TRUE(node(QStringLiteral("پخش زنده"), QAccessible::StaticText));
     for (const QString &name : {QStringLiteral("عقب"), QStringLiteral("جلو"), QStringLiteral("آهنگ بعدی")}) {

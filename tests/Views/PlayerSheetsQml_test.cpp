@@ -4,11 +4,11 @@
 #include "Services/Equalizer.h"
 #include "Services/OfflineStore.h"
 #include "Services/RadioPlayer.h"
-#include "Services/StationStore.h"
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInAudio.h"
 #include "support/AccessibleTree.h"
+#include "support/CatalogueStation.h"
 #include "support/QmlWindowFixture.h"
 
 #include <QAccessible>
@@ -55,13 +55,7 @@ protected:
     // Plays a rotation of the stand-in's catalogue on the shared player.
     void playRotation(const QString &genre)
     {
-        StationStore::shared()->requestLoad(true);
-        ASSERT_TRUE(waitFor([] { return !StationStore::shared()->isLoading()
-                                        && !StationStore::shared()->stations().isEmpty(); }, 10000));
-        for (const Station &s : StationStore::shared()->stations()) {
-            if (s.genre == genre)
-                RadioPlayer::shared()->select(s);
-        }
+        ASSERT_TRUE(testsupport::selectCatalogueStation(genre));
         ASSERT_TRUE(waitFor([] { return RadioPlayer::shared()->isPlaying(); }, 10000));
     }
     QQuickItem *item(const QString &name) const

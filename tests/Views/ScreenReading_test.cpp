@@ -1,8 +1,8 @@
 #include "Kit/AccessibleItems.h"
 #include "Services/RadioPlayer.h"
-#include "Services/StationStore.h"
 #include "SignedInQmlFixture.h"
 #include "support/AccessibleTree.h"
+#include "support/CatalogueStation.h"
 #include "support/AccountRoutes.h"
 #include "support/DemoCatalogue.h"
 #include "support/StandInAudio.h"
@@ -140,12 +140,8 @@ const Reading readings[] = {
      }},
     {"PreviousSaysTheRestartOrTheNewTrack", [](ScreenReading &t) {
          t.show("FullPlayerView {}");
-         StationStore::shared()->requestLoad(true);
-         ASSERT_TRUE(waitFor([] { return !StationStore::shared()->stations().isEmpty(); }, 10000));
+         ASSERT_TRUE(testsupport::selectCatalogueStation(QStringLiteral("persian")));
          RadioPlayer *player = RadioPlayer::shared();
-         for (const Station &station : StationStore::shared()->stations())
-             if (station.genre == QStringLiteral("persian"))
-                 player->select(station);
          ASSERT_TRUE(waitFor([&] { return player->isPlaying() && player->duration() > 0; }, 10000));
          const QString total = t.named(QStringLiteral("totalText"))->property("text").toString();
          // Past five seconds it starts the track again, and says so by where it is.
