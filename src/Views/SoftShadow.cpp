@@ -1,6 +1,7 @@
 #include "SoftShadow.h"
 
 #include <QList>
+#include <QMutex>
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGImageNode>
@@ -46,6 +47,9 @@ QList<std::pair<SoftShadow::Look, QImage>> &drawings()
 }
 constexpr qsizetype KeptDrawings = 8;
 int drawn = 0;
+// Pictures are asked for from each window's render thread, and a GPU draws windows on threads of
+// their own.
+QMutex drawingsLock;
 
 } // namespace
 
@@ -115,6 +119,7 @@ QRectF SoftShadow::pictureRect(const Look &look)
 
 QImage SoftShadow::picture(const Look &look)
 {
+    const QMutexLocker locked(&drawingsLock);
     auto &kept = drawings();
     const auto found = std::find_if(kept.begin(), kept.end(), [&](const auto &entry) { return entry.first == look; });
     if (found != kept.end()) {
@@ -152,6 +157,7 @@ QImage SoftShadow::picture(const Look &look)
 
 int SoftShadow::picturesDrawn()
 {
+    const QMutexLocker locked(&drawingsLock);
     return drawn;
 }
 
