@@ -77,10 +77,17 @@ void Announcements::focusedRenamed(QQuickItem *control, const QString &name)
 void Announcements::queue(QQuickItem *channel, QQuickItem *source, const QString &message, bool renamed)
 {
     Pending &pending = m_pending[channel];
-    if (renamed)
+    if (renamed) {
         pending.renamed = message;
-    else if (!pending.messages.contains(message))
+    } else if (const qsizetype said = pending.sources.indexOf(source); said >= 0) {
+        // Changed again before it was spoken: what it said then no longer holds.
+        pending.messages.removeAt(said);
+        pending.sources.removeAt(said);
+    }
+    if (!renamed && !pending.messages.contains(message)) {
         pending.messages << message;
+        pending.sources << source;
+    }
     m_last[channel] = Last{message, source};
     if (!m_flushQueued) {
         m_flushQueued = true;
@@ -96,7 +103,16 @@ void Announcements::flush()
     const auto pending = std::exchange(m_pending, {});
     for (auto it = pending.begin(); it != pending.end(); ++it) {
         QQuickItem *channel = it.key();
-        const QString message = it->messages.isEmpty() ? it->renamed : it->messages.join(QStringLiteral("، "));
+        // A screen covered since it spoke (a card press opening the full player over the home
+        // screen, say) tells of a state that now stands behind the cover.
+        QStringList messages;
+        for (qsizetype i = 0; i < it->messages.size(); ++i) {
+            if (it->sources.at(i) && !ModalCover::covers(it->sources.at(i)))
+                messages << it->messages.at(i);
+        }
+        if (messages.isEmpty() && it->renamed.isEmpty())
+            continue;
+        const QString message = messages.isEmpty() ? it->renamed : messages.join(QStringLiteral("، "));
         // A reader speaks the node as it appears.
         channel->setVisible(false);
         channel->setProperty("message", message);

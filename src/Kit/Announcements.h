@@ -55,6 +55,7 @@ private:
     struct Pending
     {
         QStringList messages;
+        QList<QPointer<QQuickItem>> sources; // whose each message is
         QString renamed;
     };
     struct Last

@@ -1,3 +1,4 @@
+#include "Kit/Announcements.h"
 #include "support/AccessibleTree.h"
 #include "support/QmlWindowFixture.h"
 #include "support/QuickHost.h"
@@ -205,6 +206,27 @@ TEST_F(KitAccessibility, EveryMessageOfAnAnnouncerAppearsOnceAsANotification)
         else
             EXPECT_TRUE(at::shownNames(window(), QAccessible::Notification).isEmpty());
     }
+}
+
+// A status that changes again before it was spoken is spoken as it now stands; what another item
+// says in the same moment goes with it.
+TEST_F(KitAccessibility, AMessageOvertakenBeforeItIsSpokenIsNotSpoken)
+{
+    const QString connecting = QStringLiteral("اتصال…");
+    const QString reconnecting = QStringLiteral("سرور ایستگاه در دسترس نیست؛ در حال اتصال دوباره…");
+    const QString added = QStringLiteral("به «Road Trip» اضافه شد ✓");
+    at::EventLog log;
+    loadQml("Item { Item { objectName: \"status\" } Item { objectName: \"sheet\" } }");
+    QQuickItem *status = item(QStringLiteral("status"));
+    QQuickItem *sheet = item(QStringLiteral("sheet"));
+    QQuickItem *channel = item(QStringLiteral("announcements"));
+    ASSERT_TRUE(status && sheet && channel);
+    Announcements &announcements = Announcements::shared();
+    ASSERT_TRUE(announcements.announce(status, connecting));
+    ASSERT_TRUE(announcements.announce(sheet, added));
+    ASSERT_TRUE(announcements.announce(status, reconnecting));
+    ASSERT_TRUE(waitFor([&] { return !log.appearances(channel).isEmpty(); }));
+    EXPECT_EQ(log.appearances(channel), QStringList{added + QStringLiteral("، ") + reconnecting});
 }
 
 // A sheet's or dialog's own node is what a screen reader names as it opens.
