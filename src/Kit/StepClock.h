@@ -25,8 +25,11 @@ class StepClock : public QObject
     Q_PROPERTY(bool running READ isRunning NOTIFY runningChanged)
 
 public:
-    // Milliseconds between two steps: ten a second, enough for a swing of 0.42 s each way.
-    static constexpr int StepMs = 100;
+    // Milliseconds between two steps, seven a second. The indicators swing 0.42 s each way with
+    // their bars 0.14 s apart, both whole numbers of steps: every bar passes through the same
+    // heights, a step behind its neighbour, so the bars move as one even wave. Each step is a
+    // frame of the window.
+    static constexpr int StepMs = 140;
 
     static StepClock &shared();
     static StepClock *create(QQmlEngine *, QJSEngine *);

@@ -7,8 +7,9 @@ import Melodrift
 //     EqualizerBars { tint: "white" }   // natural size 24.9 x 20
 // A caller may frame it smaller (width 16, height 12): the bars keep their sizes and stay centred
 // in that frame, reaching past it.
-// The swing is stepped ten times a second rather than every frame: each step is a frame of the
-// whole window, which on a software renderer costs far more than the indicator is worth. Every
+// The swing is stepped seven times a second (three steps each way) rather than every frame: each
+// step is a frame of the whole window, which on a software renderer costs far more than the
+// indicator is worth. Every
 // indicator steps on the one StepClock, so the mini bar's and a row's move in the same frame. It
 // stops while the row is hidden or the window is not on screen.
 Item {
