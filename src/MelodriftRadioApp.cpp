@@ -99,7 +99,6 @@ int MelodriftRadioApp::run()
     m_engine.load(QUrl(QStringLiteral("qrc:/Melodrift/AppWindow.qml")));
     if (!window())
         return 1;
-    RenderBackend::restoreEnvironmentOnceDrawing(window());
     // The icon is read from the theme once the first frame is up: reading it loads the SVG icon
     // engine, which the first frame need not wait for.
     connect(window(), &QQuickWindow::frameSwapped, this, [] {

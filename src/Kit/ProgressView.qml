@@ -1,7 +1,7 @@
 import QtQuick
 import Melodrift
 
-// The system progress indicator (a spinner): a ring of spokes turning while visible.
+// The system progress indicator (a spinner): a ring of spokes turning while visible, a spoke a step.
 //     ProgressView { tint: "white" }      // 20 x 20 at its natural size
 Item {
     id: root
@@ -11,6 +11,9 @@ Item {
 
     implicitWidth: 20
     implicitHeight: 20
+
+    onRunningChanged: StepClock.hold(root, running)
+    Component.onCompleted: StepClock.hold(root, running)
 
     Item {
         id: wheel
@@ -44,12 +47,14 @@ Item {
         Spoke { index: 6 }
         Spoke { index: 7 }
 
-        RotationAnimator on rotation {
-            from: 0
-            to: 360
-            duration: 1000
-            loops: Animation.Infinite
-            running: root.running
+        // Turned a spoke at a time on the step clock, as the system's spinner turns: an animator
+        // would have the software renderer draw the next frame as soon as the last is out (some
+        // 180 a second), and on the clock the spinner's steps share their frames with the
+        // playing indicators'.
+        Connections {
+            target: StepClock
+            enabled: root.running
+            function onStepped() { wheel.rotation = (wheel.rotation + 45) % 360 }
         }
     }
 }

@@ -3,7 +3,6 @@
 #include "Platform/Console.h"
 
 #include <QDir>
-#include <QEvent>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 
@@ -11,28 +10,7 @@ namespace RenderBackend {
 
 namespace {
 bool glIntegrationTurnedOff = false;
-bool updateIdleTimeSet = false;
-
-// Takes the idle time back out of the environment once the window's first update request has
-// been delivered: Qt reads it once, at the first request.
-class UpdateIdleTimeRestorer : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::UpdateRequest) {
-            qunsetenv("QT_QPA_UPDATE_IDLE_TIME");
-            updateIdleTimeSet = false;
-            watched->removeEventFilter(this);
-            deleteLater();
-        }
-        return false;
-    }
-};
-} // namespace
+}
 
 Machine Machine::current()
 {
@@ -72,13 +50,6 @@ bool chooseForThisMachine()
         qputenv("QT_XCB_GL_INTEGRATION", "none");
         glIntegrationTurnedOff = true;
     }
-    // A frame asked for is drawn at the event loop's next turn rather than 5 ms later. The software
-    // renderer's frames are few and paced already (the playing indicators' step clock, the
-    // record's turn), and the wait would be one more wake-up of the main thread for each of them.
-    if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME")) {
-        qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
-        updateIdleTimeSet = true;
-    }
     Console::line(QStringLiteral("[App] no GPU here: Qt Quick draws with its software renderer"));
     return true;
 }
@@ -88,12 +59,6 @@ void restoreEnvironment()
     if (glIntegrationTurnedOff)
         qunsetenv("QT_XCB_GL_INTEGRATION");
     glIntegrationTurnedOff = false;
-}
-
-void restoreEnvironmentOnceDrawing(QWindow *window)
-{
-    if (updateIdleTimeSet && window)
-        window->installEventFilter(new UpdateIdleTimeRestorer(window));
 }
 
 } // namespace RenderBackend

@@ -2,8 +2,6 @@
 
 #include <QStringList>
 
-class QWindow;
-
 // Picks Qt Quick's renderer for this machine, before the application object exists.
 //
 // Without a GPU, OpenGL is Mesa's llvmpipe: every frame of an OpenGL window is rasterised in full
@@ -35,9 +33,5 @@ bool chooseForThisMachine();
 // Once the application object exists: takes back what chooseForThisMachine() put in the
 // environment for Qt's own start, so that programs started from here (a browser) do not inherit it.
 void restoreEnvironment();
-
-// The same for what Qt reads only once the window asks for its first frame after the one it
-// shows with (the wait before a frame that is asked for): taken back when that request comes.
-void restoreEnvironmentOnceDrawing(QWindow *window);
 
 } // namespace RenderBackend
