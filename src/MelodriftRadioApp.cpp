@@ -5,6 +5,7 @@
 #include "Platform/PlatformTranslations.h"
 #include "Kit/RenderBackend.h"
 #include "Kit/Theme.h"
+#include "Kit/WindowExposure.h"
 #include "Services/AuthStore.h"
 #include "Services/Equalizer.h"
 #include "Services/OfflineStore.h"
@@ -106,6 +107,12 @@ int MelodriftRadioApp::run()
     }, Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     if (qEnvironmentVariableIsSet("MELODRIFT_REPORT_FIRST_FRAME"))
         reportFirstCatalogueFrame();
+    // The time is followed every half second only while a window can show it.
+    WindowExposure &exposure = WindowExposure::shared();
+    RadioPlayer *player = RadioPlayer::shared();
+    connect(&exposure, &WindowExposure::exposedChanged, player,
+            [&exposure, player] { player->setTimeShown(exposure.exposed()); });
+    player->setTimeShown(exposure.exposed());
 
     connect(&m_instance, &SingleInstance::activated, this,
             [this](const QStringList &forwarded, const QString &activationToken) {

@@ -429,12 +429,23 @@ void AudioPlayer::deliverTick()
 
 void AudioPlayer::updateObserverTimers()
 {
+    const bool running = m_rate > 0 && !m_periodicTimeHeld;
     for (Observer &observer : m_observers) {
-        if (m_rate > 0 && !observer.timer->isActive())
+        if (running && !observer.timer->isActive())
             observer.timer->start();
-        else if (m_rate <= 0)
+        else if (!running)
             observer.timer->stop();
     }
+}
+
+void AudioPlayer::setPeriodicTimeHeld(bool held)
+{
+    if (held == m_periodicTimeHeld)
+        return;
+    m_periodicTimeHeld = held;
+    updateObserverTimers();
+    if (!held)
+        notifyObservers();
 }
 
 void AudioPlayer::setRate(float rate)
@@ -491,6 +502,8 @@ void AudioPlayer::stopStream(bool reset)
         return;
     }
     const GstState target = reset ? GST_STATE_NULL : GST_STATE_READY;
+    // Where the audio stopped, read while the output can still tell (a track goes on from there).
+    currentTime();
     if (m_requestedState > target || m_pipelineState > target)
         gst_element_set_state(m_playbin, target);
     m_requestedState = target;
@@ -743,8 +756,13 @@ void AudioPlayer::updateDuration()
     if (!m_playbin)
         return;
     gint64 duration = -1;
-    if (gst_element_query_duration(m_playbin, GST_FORMAT_TIME, &duration) && duration > 0)
-        m_item->setDuration(double(duration) / GST_SECOND);
+    if (!gst_element_query_duration(m_playbin, GST_FORMAT_TIME, &duration) || duration <= 0)
+        return;
+    const double before = m_item->duration();
+    m_item->setDuration(double(duration) / GST_SECOND);
+    // Observers learn a new length at once, not only at their next interval.
+    if (m_item->duration() != before)
+        notifyObservers();
 }
 
 void AudioPlayer::resolveAudioTracks()

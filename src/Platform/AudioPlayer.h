@@ -69,6 +69,9 @@ public:
     // goes away with `context`. Returns a token for removeTimeObserver.
     int addPeriodicTimeObserver(double intervalSeconds, QObject *context, std::function<void(double)> block);
     void removeTimeObserver(int token);
+    // While held (nothing on screen shows the time), the observers are not called at their
+    // interval, only at those events; released, they are called at once and go on as before.
+    void setPeriodicTimeHeld(bool held);
 
     // How long a started item may wait for data before it fails (default 30 s; a stream without
     // an end waits at most 6 s).
@@ -161,4 +164,5 @@ private:
 
     QHash<int, Observer> m_observers;
     int m_nextObserverToken = 1;
+    bool m_periodicTimeHeld = false;
 };

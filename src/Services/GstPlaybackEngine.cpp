@@ -80,6 +80,16 @@ PlaybackEngine::TimeControlStatus GstPlaybackEngine::timeControlStatus() const
     return m_player->timeControlStatus();
 }
 
+double GstPlaybackEngine::currentTime() const
+{
+    return m_player->currentTime();
+}
+
+void GstPlaybackEngine::setPeriodicTimeHeld(bool held)
+{
+    m_player->setPeriodicTimeHeld(held);
+}
+
 void GstPlaybackEngine::play()
 {
     m_player->play();

@@ -25,6 +25,8 @@ public:
     Failure currentItemFailure() const override;
     double currentItemDuration() const override;
     TimeControlStatus timeControlStatus() const override;
+    double currentTime() const override;
+    void setPeriodicTimeHeld(bool held) override;
     void play() override;
     void pause() override;
     void seek(double seconds) override;

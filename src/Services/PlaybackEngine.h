@@ -34,6 +34,11 @@ public:
     // Seconds; not finite or not positive while unknown or for a stream without an end.
     virtual double currentItemDuration() const = 0;
     virtual TimeControlStatus timeControlStatus() const = 0;
+    // Seconds into the current item, asked now (during a seek, its target).
+    virtual double currentTime() const = 0;
+    // While held, periodicTime comes only when playback starts or stops, the time jumps or the
+    // item changes, not every 0.5 s; released, it comes at once and then every 0.5 s again.
+    virtual void setPeriodicTimeHeld(bool held) = 0;
 
     virtual void play() = 0;
     virtual void pause() = 0;

@@ -130,6 +130,21 @@ void RadioPlayer::setCurrentTime(double value)
     emit currentTimeChanged();
 }
 
+double RadioPlayer::freshCurrentTime()
+{
+    if (m_deps.engine->currentItem() != 0) {
+        if (const double seconds = m_deps.engine->currentTime(); std::isfinite(seconds) && seconds > 0
+                                                                 && seconds != m_currentTime)
+            setCurrentTime(seconds);
+    }
+    return m_currentTime;
+}
+
+void RadioPlayer::setTimeShown(bool shown)
+{
+    m_deps.engine->setPeriodicTimeHeld(!shown);
+}
+
 void RadioPlayer::setDuration(double value)
 {
     const bool changed = value != m_duration;
@@ -347,7 +362,7 @@ void RadioPlayer::seek(double seconds)
 void RadioPlayer::skip(double seconds)
 {
     if (!m_isLive && m_duration > 0)
-        seek(m_currentTime + seconds);
+        seek(freshCurrentTime() + seconds);
 }
 
 void RadioPlayer::nextTrack()
@@ -360,7 +375,7 @@ void RadioPlayer::previousTrack()
 {
     if (trackCount(m_currentStation) < 2)
         return;
-    if (m_currentTime > 5.0)
+    if (freshCurrentTime() > 5.0)
         seek(0);
     else
         shiftTrack(-1);

@@ -115,6 +115,10 @@ public:
     QColor themeColor() const { return m_themeColor; }
     bool isFullPlayerPresented() const { return m_isFullPlayerPresented; }
     void setFullPlayerPresented(bool presented);
+    // Whether a window shows the time (false while none is on screen): unseen, `currentTime`
+    // is not followed every half second but read from the platform player when it is needed
+    // (a skip, the system controls' position, a reconnect), and caught up once shown again.
+    void setTimeShown(bool shown);
     // A station is current and has more than one track.
     bool canSkipTracks() const;
     Recovery recovery() const { return m_recovery; }
@@ -179,6 +183,8 @@ private:
     void setIsBuffering(bool value);
     void setIsLive(bool value);
     void setCurrentTime(double value);
+    // The platform player's time, taken into `currentTime` first.
+    double freshCurrentTime();
     void setDuration(double value);
     void setStatusText(const QString &value);
     void setThemeColor(const QColor &value);

@@ -118,7 +118,7 @@ void RadioPlayer::updateNowPlayingInfo()
             info.state = NowPlayingState::Paused;
         if (!m_isLive && m_duration > 0) {
             info.playbackDuration = m_duration;
-            info.elapsedPlaybackTime = m_currentTime;
+            info.elapsedPlaybackTime = freshCurrentTime();
         }
         if (m_isLive) {
             info.mediaType = 1;

@@ -67,7 +67,7 @@ void RadioPlayer::reconnect()
 void RadioPlayer::playCurrentAgain()
 {
     // A track goes on where it broke off; a live stream has nothing to go back to.
-    const double resumeAt = m_isLive ? 0.0 : m_currentTime;
+    const double resumeAt = m_isLive ? 0.0 : freshCurrentTime();
     playStation(*m_currentStation);
     if (resumeAt > 0)
         m_deps.engine->seek(resumeAt);

@@ -128,6 +128,33 @@ TEST_F(AudioPlayerTest, PlaysOverHttpAndReportsTimeDurationAndTracks)
     EXPECT_LE(ticks.size(), ticksWhenPaused + 1);
 }
 
+// Held, the observers hear of starts and stops but not of the time running on; released, at once.
+TEST_F(AudioPlayerTest, HeldObserversAreCalledOnlyAtEvents)
+{
+    QList<double> ticks;
+    QObject context;
+    player->addPeriodicTimeObserver(0.5, &context, [&](double t) { ticks.append(t); });
+    player->setPeriodicTimeHeld(true);
+    playUrl(url("/stream/pop?track=1"));
+    ASSERT_TRUE(waitPlaying());
+    spin(200);
+    const qsizetype whenPlaying = ticks.size();
+    EXPECT_GE(whenPlaying, 1); // the start
+    spin(1600);
+    // The length learnt may still come in; three periodic ticks would have.
+    EXPECT_LE(ticks.size(), whenPlaying + 1);
+    player->pause();
+    ASSERT_TRUE(waitUntil([&] { return ticks.size() > whenPlaying; }));
+    player->play();
+    ASSERT_TRUE(waitPlaying());
+    spin(200);
+    const qsizetype beforeRelease = ticks.size();
+    player->setPeriodicTimeHeld(false);
+    ASSERT_TRUE(waitUntil([&] { return ticks.size() > beforeRelease; }, 300));
+    EXPECT_GT(ticks.last(), 0.0);
+    ASSERT_TRUE(waitUntil([&] { return ticks.size() >= beforeRelease + 3; }));
+}
+
 TEST_F(AudioPlayerTest, SeeksWithCompletionOverRangeRequests)
 {
     // A seek asked for before the item is open waits for it.

@@ -254,6 +254,47 @@ TEST_F(RadioPlayerTest, SeekingIsClampedAndSkippingNeedsAFiniteItem)
     EXPECT_EQ(engine.seeks.size(), seeks);
 }
 
+// Unseen, the time is not followed every half second: what needs it asks the platform player,
+// whose time ran on meanwhile (here 100 s, last followed at 40 s).
+TEST_F(RadioPlayerTest, TheTimeUnseenIsAskedForWhenNeeded)
+{
+    struct Case {
+        const char *name;
+        std::function<void(RadioPlayer &)> act;
+        double seekTo;
+    };
+    const Case cases[] = {
+        {"a skip goes from where the audio is", [](RadioPlayer &p) { p.skip(10); }, 110.0},
+        {"previous restarts the track", [](RadioPlayer &p) { p.previousTrack(); }, 0.0},
+        {"a reconnect resumes where it broke off",
+         [](RadioPlayer &p) { static_cast<FakePlaybackEngine *>(p.engine())->failCurrent(PlaybackEngine::Failure::ConnectionLost); },
+         100.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        select(rotation(QStringLiteral("jazz"), 3, 1));
+        becomePlaying(40.0, 180.0);
+        player->setTimeShown(false);
+        EXPECT_TRUE(engine.periodicTimeHeld);
+        engine.position = 100.0;
+        engine.seeks.clear();
+        c.act(*player);
+        ASSERT_TRUE(waitUntil([&] { return !engine.seeks.isEmpty(); }, 15'000));
+        EXPECT_EQ(engine.seeks.last(), c.seekTo);
+        player->setTimeShown(true);
+        EXPECT_FALSE(engine.periodicTimeHeld);
+    }
+
+    // The system controls are told the time as it is, not as last followed.
+    select(rotation(QStringLiteral("jazz"), 3, 1));
+    becomePlaying(40.0, 180.0);
+    player->setTimeShown(false);
+    engine.position = 100.0;
+    player->togglePlayPause();
+    EXPECT_EQ(nowPlaying.nowPlayingInfo().elapsedPlaybackTime, 100.0);
+    EXPECT_EQ(player->currentTime(), 100.0);
+}
+
 TEST_F(RadioPlayerTest, TheTimeObserverDrivesThePublishedState)
 {
     select(live(QStringLiteral("pop"), QStringLiteral("A - B"), QStringLiteral("/live/pop")));

@@ -34,6 +34,7 @@ public:
         item.audioTracks = nextAudioTracks;
         m_items.append(item);
         m_current = item.id;
+        position = 0;
         return item.id;
     }
     ItemId currentItem() const override { return m_current; }
@@ -53,6 +54,8 @@ public:
         return i ? i->duration : std::nan("");
     }
     TimeControlStatus timeControlStatus() const override { return status; }
+    double currentTime() const override { return position; }
+    void setPeriodicTimeHeld(bool held) override { periodicTimeHeld = held; }
 
     void play() override
     {
@@ -65,7 +68,11 @@ public:
         ++pauseCalls;
         status = TimeControlStatus::Paused;
     }
-    void seek(double seconds) override { seeks.append(seconds); }
+    void seek(double seconds) override
+    {
+        seeks.append(seconds);
+        position = seconds;
+    }
     void setVolume(float v) override { volume = v; }
 
     QCoro::Task<QList<int>> loadAudioTracks(ItemId item) override
@@ -97,7 +104,11 @@ public:
         const Item *i = find(m_current);
         return i ? i->url : QUrl();
     }
-    void tick(double seconds) { emit periodicTime(seconds); }
+    void tick(double seconds)
+    {
+        position = seconds;
+        emit periodicTime(seconds);
+    }
     void finish(ItemId item) { emit itemDidPlayToEnd(item); }
     // The current item fails as a real one does: it stops and says so.
     void failCurrent(Failure failure = Failure::Unreachable, const QString &error = QStringLiteral("failed"))
@@ -117,6 +128,8 @@ public:
     int pauseCalls = 0;
     QList<double> seeks;
     float volume = -1;
+    double position = 0;
+    bool periodicTimeHeld = false;
 
 private:
     ItemId m_nextId = 0;
