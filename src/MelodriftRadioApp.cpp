@@ -107,12 +107,16 @@ int MelodriftRadioApp::run()
     }, Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     if (qEnvironmentVariableIsSet("MELODRIFT_REPORT_FIRST_FRAME"))
         reportFirstCatalogueFrame();
-    // The time is followed every half second only while a window can show it.
+    // The time is followed every half second only while it is on screen: in the full player (its
+    // seek bar, its lyrics) of a window that is exposed. Elsewhere it is asked for when needed.
     WindowExposure &exposure = WindowExposure::shared();
     RadioPlayer *player = RadioPlayer::shared();
-    connect(&exposure, &WindowExposure::exposedChanged, player,
-            [&exposure, player] { player->setTimeShown(exposure.exposed()); });
-    player->setTimeShown(exposure.exposed());
+    const auto followTime = [&exposure, player] {
+        player->setTimeShown(exposure.exposed() && player->isFullPlayerPresented());
+    };
+    connect(&exposure, &WindowExposure::exposedChanged, player, followTime);
+    connect(player, &RadioPlayer::isFullPlayerPresentedChanged, player, followTime);
+    followTime();
 
     connect(&m_instance, &SingleInstance::activated, this,
             [this](const QStringList &forwarded, const QString &activationToken) {
