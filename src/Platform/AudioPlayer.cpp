@@ -239,6 +239,7 @@ void AudioPlayer::replaceCurrentItem(PlayerItemPtr item)
     m_prerolled = false;
     m_readsPlain = false;
     m_lastPosition = 0;
+    m_resumeRefused = false;
     resetProgressWatch();
     setRingBuffer(true);
 
@@ -524,6 +525,7 @@ void AudioPlayer::restartAtEnd()
     m_prerolled = false;
     m_live = false;
     m_lastPosition = 0;
+    m_resumeRefused = false;
 }
 
 void AudioPlayer::updateStatus()
@@ -642,10 +644,19 @@ void AudioPlayer::handleError(GstMessage *message)
     // went quiet mid-track: reopening would start the track over under the listener, so it waits
     // where the audio stopped and fails by the stall limit instead. (A live stream reopened just
     // joins the broadcast again.)
-    if (rangesRefused && m_ringBuffer && !m_item->isEndless() && m_lastPosition >= 1.0 && !m_seeking
-        && !m_seekQueued)
+    // The time last asked for can be long gone (nothing asks while no window shows it), so where
+    // the audio is comes from the sink, or from the stall watch's last look.
+    const bool seeking = m_seeking || m_seekQueued;
+    if (rangesRefused && m_ringBuffer && !m_item->isEndless() && !seeking
+        && std::max(currentTime(), m_watchedPosition) >= 1.0) {
+        m_resumeRefused = true;
         return;
-    if ((rangesRefused || lengthMissing) && m_ringBuffer && !m_seeking && !m_seekQueued) {
+    }
+    // What follows a refused resumption (the source's loop stopping, the queue's end of stream)
+    // is the same stall, not a new failure.
+    if (m_resumeRefused && !seeking)
+        return;
+    if ((rangesRefused || lengthMissing) && m_ringBuffer && !seeking) {
         reopenAsPlainStream();
         return;
     }
@@ -679,6 +690,7 @@ void AudioPlayer::reopenAsPlainStream()
     m_atEnd = false;
     m_prerolled = false;
     m_lastPosition = 0;
+    m_resumeRefused = false;
     resetProgressWatch();
     setRingBuffer(false);
     g_object_set(m_playbin, "uri", m_item->url().toString(QUrl::FullyEncoded).toUtf8().constData(), nullptr);
@@ -688,6 +700,16 @@ void AudioPlayer::reopenAsPlainStream()
 
 void AudioPlayer::handleEndOfStream()
 {
+    // The track's data ran out where its server refused to resume: it waits there, and the stall
+    // watch fails it by the limit.
+    if (m_resumeRefused && !m_seeking && !m_seekQueued) {
+        m_watchedPosition = std::max(m_watchedPosition, currentTime());
+        if (!m_stalled) {
+            m_stalled = true;
+            updateStatus();
+        }
+        return;
+    }
     const PlayerItemPtr item = m_item;
     updateDuration();
     m_atEnd = true;
@@ -716,7 +738,8 @@ void AudioPlayer::handleBuffering(int percent)
             m_bufferLowSince.start();
         return;
     }
-    if (buffering == m_buffering)
+    // Once its server has refused to resume, a track's queue is only full again at its end.
+    if (buffering == m_buffering || (m_resumeRefused && !buffering))
         return;
     m_buffering = buffering;
     applyState();

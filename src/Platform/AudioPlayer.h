@@ -147,6 +147,7 @@ private:
     bool m_ringBuffer = false;
     bool m_readsPlain = false; // this item's stream is read without the ring buffer
     mutable double m_lastPosition = 0;
+    bool m_resumeRefused = false; // the server refused to resume this track where it stalled
     bool m_tickPending = false;
 
     bool m_seeking = false;      // a seek was sent and waits for its ASYNC_DONE

@@ -153,12 +153,16 @@ void installHostileRoutes(StandInServer &server)
         });
     }
     server.route("GET", QStringLiteral("/hostile/stall/([^/]+)\\.mp3"), [](const RecordedRequest &request) {
-        const QByteArray track = toneAudio(AudioFormat::Mp3, toneFrequency(request.captures.value(0)), 60.0);
+        const QString name = request.captures.value(0);
+        const QByteArray track = toneAudio(AudioFormat::Mp3, toneFrequency(name), 60.0);
         Reply reply;
         reply.contentType = "audio/mpeg";
         reply.declaredLength = track.size();
         reply.holdOpenAfterStream = true;
-        auto rest = std::make_shared<QByteArray>(track.first(track.size() / 4));
+        // A quarter of the track, or half ("late-"): then the source gives up waiting for more
+        // (after 15 s) while half of what came is still to be played.
+        const qsizetype sent = name.startsWith(QLatin1String("late-")) ? track.size() / 2 : track.size() / 4;
+        auto rest = std::make_shared<QByteArray>(track.first(sent));
         reply.stream = [rest] { return std::exchange(*rest, QByteArray()); };
         return reply;
     });
