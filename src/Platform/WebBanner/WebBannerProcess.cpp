@@ -137,9 +137,17 @@ void WebBannerProcess::stop()
     // What it still writes is not read any more.
     process->closeReadChannel(QProcess::StandardOutput);
     process->closeReadChannel(QProcess::StandardError);
+    // Once the application object is going there is no event loop left to wait in: the host is
+    // ended here and now, by the same steps.
+    EndingHosts *endingHosts = EndingHosts::shared();
+    if (!endingHosts || QCoreApplication::closingDown()) {
+        endNow(process);
+        emit runningChanged();
+        return;
+    }
     // The host ends on the end of its input; one that does not is terminated, then killed. The
     // process object outlives this one until then.
-    process->setParent(EndingHosts::shared());
+    process->setParent(endingHosts);
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -154,6 +162,22 @@ void WebBannerProcess::stop()
     }
     qCInfo(lcBanner, "ending the banner web host");
     emit runningChanged();
+}
+
+void WebBannerProcess::endNow(QProcess *process)
+{
+    qCInfo(lcBanner, "ending the banner web host");
+    if (process->state() != QProcess::NotRunning) {
+        process->closeWriteChannel();
+        if (!process->waitForFinished(TerminateAfterMs)) {
+            process->terminate();
+            if (!process->waitForFinished(KillAfterMs - TerminateAfterMs)) {
+                process->kill();
+                process->waitForFinished(500);
+            }
+        }
+    }
+    delete process;
 }
 
 void WebBannerProcess::processEnded()

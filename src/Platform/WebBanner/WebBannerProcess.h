@@ -98,6 +98,7 @@ private:
     void readOutput();
     void readErrors();
     void processEnded();
+    static void endNow(QProcess *process);
     void send(const QByteArray &line);
     void sendSize();
 
