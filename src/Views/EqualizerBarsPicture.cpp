@@ -52,8 +52,13 @@ void EqualizerBarsPicture::setSwinging(bool swinging)
     StepClock &clock = StepClock::shared();
     if (swinging) {
         m_startedAt = clock.current();
-        connect(&clock, &StepClock::stepped, this,
-                [this] { setElapsed(std::max(0.0, StepClock::shared().now() - m_startedAt)); });
+        // Whole steps: a tick that comes a little late or early shows the same picture as it
+        // would on time, so a swing needs only the pictures of its steps, drawn once.
+        static_assert(StepClock::StepMs % PictureMs == 0);
+        connect(&clock, &StepClock::stepped, this, [this] {
+            const double steps = std::round((StepClock::shared().now() - m_startedAt) / StepClock::StepMs);
+            setElapsed(std::max(0.0, steps * StepClock::StepMs));
+        });
     } else {
         disconnect(&clock, &StepClock::stepped, this, nullptr);
     }

@@ -1,4 +1,5 @@
 #include "EqualizerBarsPicture.h"
+#include "Kit/StepClock.h"
 #include "support/QuickHost.h"
 
 #include <QQuickItem>
@@ -6,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 // The shared view pieces in a live window: the scale button, the playing indicator and the tint.
 
@@ -184,6 +187,23 @@ Item {
     // A new tint draws afresh.
     picture->setTint(Qt::red);
     EXPECT_EQ(drawnAt(560), 1);
+}
+
+// On the clock, however late its ticks come: the pictures of the first 420 ms and of one swing,
+// a step apart, and no more.
+TEST_F(SharedViews, ASwingOnTheClockDrawsEachStepOnce)
+{
+    load(R"(
+Item {
+    EqualizerBarsPicture { objectName: "picture"; width: 24.9; height: 20; tint: "white"; swinging: true }
+}
+)");
+    auto *picture = find<EqualizerBarsPicture>("picture");
+    ASSERT_TRUE(picture);
+    QSignalSpy steps(&StepClock::shared(), &StepClock::stepped);
+    ASSERT_TRUE(waitFor([&] { return steps.size() >= 30; }, 20000));
+    EXPECT_LE(picture->picturesDrawn(), (420 + 840) / StepClock::StepMs);
+    EXPECT_EQ(std::fmod(picture->elapsed(), StepClock::StepMs), 0.0);
 }
 
 TEST_F(SharedViews, HarmonicTintAnimatesOnANewArtworkOnly)
