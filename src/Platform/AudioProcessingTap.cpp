@@ -20,34 +20,65 @@ bool elementsAvailable()
     return true;
 }
 
+GstCaps *floatCaps()
+{
+    return gst_caps_from_string("audio/x-raw,format=F32LE,layout=interleaved");
+}
+
 // What one attach of a tap to the sink's pad owns. Freed by the probe's destroy notify only.
 struct ProbeState {
     AudioProcessingTapPtr tap;
+    GstElement *filter = nullptr; // the filter whose way out the probe is on
     std::atomic<bool> startOfStream{false};
+    bool formatKnown = false;
+    bool isFloat = false; // what passes the pad now
+    bool floatAsked = false;
     int channels = 0;
+    int rate = 0;
     long maxFrames = 4096;
 };
 
-bool prepareFromCaps(ProbeState *state, GstCaps *caps)
+// Float is asked of the stream only while the tap works on it: otherwise the decoder's own format
+// goes through to the sink untouched (the sink's format stays pinned, see PinState).
+void askFloat(GstElement *filter, bool on)
+{
+    GstCaps *caps = on ? floatCaps() : gst_caps_new_any();
+    g_object_set(filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+}
+
+void setFloatAsked(ProbeState *state, bool on)
+{
+    if (on == state->floatAsked)
+        return;
+    state->floatAsked = on;
+    askFloat(state->filter, on);
+}
+
+// The tap is told of the stream as it will see it: float, interleaved, at the stream's rate and
+// channels, whatever passes the pad while nothing asks for float.
+bool readCaps(ProbeState *state, GstCaps *caps)
 {
     GstAudioInfo info;
     if (!caps || !gst_audio_info_from_caps(&info, caps))
         return false;
+    state->formatKnown = true;
+    state->isFloat = GST_AUDIO_INFO_FORMAT(&info) == GST_AUDIO_FORMAT_F32LE
+                     && GST_AUDIO_INFO_LAYOUT(&info) == GST_AUDIO_LAYOUT_INTERLEAVED;
+    const int rate = GST_AUDIO_INFO_RATE(&info);
+    const int channels = GST_AUDIO_INFO_CHANNELS(&info);
+    if (state->tap->isPrepared() && rate == state->rate && channels == state->channels)
+        return true;
     AudioStreamDescription d;
-    d.sampleRate = GST_AUDIO_INFO_RATE(&info);
-    d.channelsPerFrame = uint32_t(GST_AUDIO_INFO_CHANNELS(&info));
-    d.bitsPerChannel = uint32_t(GST_AUDIO_INFO_WIDTH(&info));
-    d.formatFlags = AudioFormatFlag::IsPacked;
-    if (GST_AUDIO_INFO_IS_FLOAT(&info))
-        d.formatFlags |= AudioFormatFlag::IsFloat;
-    else if (GST_AUDIO_INFO_IS_SIGNED(&info))
-        d.formatFlags |= AudioFormatFlag::IsSignedInteger;
-    if (GST_AUDIO_INFO_LAYOUT(&info) == GST_AUDIO_LAYOUT_NON_INTERLEAVED)
-        d.formatFlags |= AudioFormatFlag::IsNonInterleaved;
-    d.bytesPerFrame = uint32_t(GST_AUDIO_INFO_BPF(&info));
+    d.sampleRate = rate;
+    d.channelsPerFrame = uint32_t(channels);
+    d.bitsPerChannel = 32;
+    d.formatFlags = AudioFormatFlag::IsPacked | AudioFormatFlag::IsFloat;
+    d.bytesPerFrame = uint32_t(channels) * sizeof(float);
     d.bytesPerPacket = d.bytesPerFrame;
     d.framesPerPacket = 1;
-    state->channels = int(d.channelsPerFrame);
+    state->rate = rate;
+    state->channels = channels;
     state->tap->prepare(state->maxFrames, d);
     return true;
 }
@@ -55,10 +86,10 @@ bool prepareFromCaps(ProbeState *state, GstCaps *caps)
 // A tap attached after the caps went by is prepared at its first buffer.
 bool ensurePrepared(GstPad *pad, ProbeState *state)
 {
-    if (state->tap->isPrepared())
+    if (state->formatKnown && state->tap->isPrepared())
         return true;
     GstCaps *caps = gst_pad_get_current_caps(pad);
-    const bool prepared = prepareFromCaps(state, caps);
+    const bool prepared = readCaps(state, caps);
     if (caps)
         gst_caps_unref(caps);
     return prepared;
@@ -68,7 +99,8 @@ void processBuffer(GstPad *pad, ProbeState *state, GstBuffer *buffer)
 {
     if (!ensurePrepared(pad, state))
         return;
-    if (state->channels <= 0)
+    // Float reaches the pad from the buffer after the one that asked for it.
+    if (state->channels <= 0 || !state->isFloat)
         return;
     GstMapInfo map;
     if (!gst_buffer_map(buffer, &map, GST_MAP_READWRITE))
@@ -89,7 +121,7 @@ GstPadProbeReturn onProbe(GstPad *pad, GstPadProbeInfo *info, gpointer data)
         case GST_EVENT_CAPS: {
             GstCaps *caps = nullptr;
             gst_event_parse_caps(event, &caps);
-            prepareFromCaps(state, caps);
+            readCaps(state, caps);
             break;
         }
         case GST_EVENT_STREAM_START:
@@ -101,7 +133,9 @@ GstPadProbeReturn onProbe(GstPad *pad, GstPadProbeInfo *info, gpointer data)
         }
         return GST_PAD_PROBE_OK;
     }
-    if (state->tap->isIdle()) {
+    const bool idle = state->tap->isIdle();
+    setFloatAsked(state, !idle);
+    if (idle) {
         ensurePrepared(pad, state);
         return GST_PAD_PROBE_OK;
     }
@@ -121,6 +155,41 @@ GstPadProbeReturn onProbe(GstPad *pad, GstPadProbeInfo *info, gpointer data)
 void destroyProbeState(gpointer data)
 {
     delete static_cast<ProbeState *>(data);
+}
+
+} // namespace
+
+// The sink keeps the sample format it first took for a stream: a new format would make it drop
+// the audio it holds (heard as a skip) each time the tap starts or stops asking for float.
+struct PinState {
+    GstElement *filter = nullptr;
+    std::atomic<bool> pinned{false};
+};
+
+namespace {
+
+GstPadProbeReturn onSinkCaps(GstPad *, GstPadProbeInfo *info, gpointer data)
+{
+    auto *pin = static_cast<PinState *>(data);
+    GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS || pin->pinned.load())
+        return GST_PAD_PROBE_OK;
+    GstCaps *caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    const GstStructure *structure = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    const char *format = structure ? gst_structure_get_string(structure, "format") : nullptr;
+    if (!format)
+        return GST_PAD_PROBE_OK;
+    GstCaps *pinned = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, format, nullptr);
+    g_object_set(pin->filter, "caps", pinned, nullptr);
+    gst_caps_unref(pinned);
+    pin->pinned = true;
+    return GST_PAD_PROBE_OK;
+}
+
+void destroyPinState(gpointer data)
+{
+    delete static_cast<PinState *>(data);
 }
 
 } // namespace
@@ -236,21 +305,19 @@ AudioTapSink::AudioTapSink(GstElement *sink)
     GstElement *convertIn = gst_element_factory_make("audioconvert", nullptr);
     GstElement *filter = gst_element_factory_make("capsfilter", nullptr);
     GstElement *convertOut = gst_element_factory_make("audioconvert", nullptr);
-    if (!sink || !convertIn || !filter || !convertOut) {
-        for (GstElement *e : {sink, convertIn, filter, convertOut}) {
+    GstElement *pinFilter = gst_element_factory_make("capsfilter", nullptr);
+    if (!sink || !convertIn || !filter || !convertOut || !pinFilter) {
+        for (GstElement *e : {sink, convertIn, filter, convertOut, pinFilter}) {
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
         }
         return;
     }
-    GstCaps *caps = gst_caps_from_string("audio/x-raw,format=F32LE,layout=interleaved");
-    g_object_set(filter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
 
     m_bin = gst_bin_new("melodrift-audio-sink");
     gst_object_ref_sink(m_bin);
-    gst_bin_add_many(GST_BIN(m_bin), convertIn, filter, convertOut, sink, nullptr);
-    if (!gst_element_link_many(convertIn, filter, convertOut, sink, nullptr)) {
+    gst_bin_add_many(GST_BIN(m_bin), convertIn, filter, convertOut, pinFilter, sink, nullptr);
+    if (!gst_element_link_many(convertIn, filter, convertOut, pinFilter, sink, nullptr)) {
         gst_object_unref(m_bin);
         m_bin = nullptr;
         return;
@@ -259,9 +326,15 @@ AudioTapSink::AudioTapSink(GstElement *sink)
     gst_element_add_pad(m_bin, gst_ghost_pad_new("sink", target));
     gst_object_unref(target);
     m_sink = sink;
-    // The tap sits where the samples are float: on the filter's way out (an element of its own
-    // there would cost a push per buffer for nothing).
+    m_filter = filter;
+    // The tap sits on the filter's way out, where the samples are float while it works (an
+    // element of its own there would cost a push per buffer for nothing).
     m_tapPad = gst_element_get_static_pad(filter, "src");
+    m_pin = new PinState;
+    m_pin->filter = pinFilter;
+    GstPad *pinPad = gst_element_get_static_pad(pinFilter, "src");
+    gst_pad_add_probe(pinPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onSinkCaps, m_pin, destroyPinState);
+    gst_object_unref(pinPad);
 }
 
 AudioTapSink::~AudioTapSink()
@@ -280,6 +353,11 @@ void AudioTapSink::attach(AudioProcessingTapPtr tap)
         return;
     auto *state = new ProbeState;
     state->tap = tap;
+    state->filter = m_filter;
+    // The format is settled before the first buffer where it can be: a stream then starts in
+    // the format the tap wants.
+    state->floatAsked = !tap->isIdle();
+    askFloat(m_filter, state->floatAsked);
     m_tap = std::move(tap);
     m_probeId = gst_pad_add_probe(
         m_tapPad,
@@ -300,4 +378,10 @@ void AudioTapSink::streamStopped()
 {
     if (m_tap)
         m_tap->unprepare();
+    // The next stream's sink takes whatever format it comes in.
+    if (m_pin && m_pin->pinned.exchange(false)) {
+        GstCaps *any = gst_caps_new_any();
+        g_object_set(m_pin->filter, "caps", any, nullptr);
+        gst_caps_unref(any);
+    }
 }

@@ -67,7 +67,7 @@ enum class AudioTapCreationFlag { PreEffects = 1, PostEffects = 2 };
 using AudioProcessingTapPtr = std::shared_ptr<AudioProcessingTap>;
 
 // An audio processing tap: five callbacks run on the audio threads around each buffer of one
-// item's audio, which is 32-bit float, interleaved. init runs in create(), finalize when the last
+// item's audio, which it sees as 32-bit float, interleaved. init runs in create(), finalize when the last
 // reference goes away (normally in the destroy notify of the pad probe that held it), prepare
 // when the stream's format is known, unprepare when the stream stops, process for every buffer.
 class AudioProcessingTap
@@ -120,11 +120,16 @@ private:
     bool m_inProcess = false;
 };
 
-// The audio sink a tap runs in: audioconvert ! capsfilter (F32LE, interleaved) ! audioconvert !
-// <sink>, as one bin. A tap is a buffer probe on the capsfilter's source pad; it sits
-// right in front of the device (after any queue of the pipeline), so a settings change is heard
-// at once. One tap at a time; each attach gets its own probe state, freed only by the probe's
-// destroy notify (a probe being removed may still be running on the streaming thread).
+struct PinState;
+
+// The audio sink a tap runs in: audioconvert ! capsfilter ! audioconvert ! capsfilter ! <sink>,
+// as one bin. A tap is a buffer probe on the first capsfilter's source pad; it sits right in
+// front of the device (after any queue of the pipeline), so a settings change is heard at once.
+// That filter asks for F32LE, interleaved, only while a tap works on the audio (not idle); the
+// second keeps the sample format the sink took first for the stream, so that the sink never
+// renegotiates when the tap starts or stops. One tap at a time; each attach gets its own probe
+// state, freed only by the probe's destroy notify (a probe being removed may still be running on
+// the streaming thread).
 class AudioTapSink
 {
 public:
@@ -147,7 +152,9 @@ public:
 private:
     GstElement *m_bin = nullptr;
     GstElement *m_sink = nullptr;
+    GstElement *m_filter = nullptr;
     GstPad *m_tapPad = nullptr;
+    PinState *m_pin = nullptr; // owned by its probe on the second filter's way out
     unsigned long m_probeId = 0;
     AudioProcessingTapPtr m_tap;
 };

@@ -5,7 +5,9 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QStringList>
 #include <gst/app/gstappsink.h>
+#include <gst/audio/audio.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
@@ -268,4 +270,125 @@ TEST(EqTapPipeline, AChangeReachesTheVeryNextBufferThatMeetsTheTap)
     // The held buffer is the first the tap filters after the call: already about 12 dB down.
     for (int i = ChangeAt; i < 40; ++i)
         EXPECT_LT(20 * std::log10(levels[size_t(i)] / flat), -9.0) << "buffer " << i;
+}
+
+namespace {
+
+// The level of one sample's audio, S16LE or F32LE, as a fraction of full scale.
+double sampleRms(GstSample *sample)
+{
+    GstAudioInfo info;
+    if (!gst_audio_info_from_caps(&info, gst_sample_get_caps(sample)))
+        return -1;
+    GstMapInfo map;
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return -1;
+    double sum = 0;
+    size_t n = 0;
+    if (GST_AUDIO_INFO_FORMAT(&info) == GST_AUDIO_FORMAT_S16LE) {
+        const auto *data = reinterpret_cast<const int16_t *>(map.data);
+        n = map.size / sizeof(int16_t);
+        for (size_t k = 0; k < n; ++k)
+            sum += (data[k] / 32768.0) * (data[k] / 32768.0);
+    } else {
+        const auto *data = reinterpret_cast<const float *>(map.data);
+        n = map.size / sizeof(float);
+        for (size_t k = 0; k < n; ++k)
+            sum += double(data[k]) * data[k];
+    }
+    gst_buffer_unmap(buffer, &map);
+    return n ? std::sqrt(sum / double(n)) : -1;
+}
+
+} // namespace
+
+// The tap asks for float only while it works, yet the sink never sees a new format mid-stream
+// (it would drop what it holds, a skip): it keeps the one it took first, until the stream stops.
+TEST(EqTapPipeline, TheSinkKeepsItsFirstFormatWhileTheEqualiserIsSwitched)
+{
+    QTemporaryDir dir;
+    Equalizer equalizer(std::make_unique<QSettings>(dir.filePath("eq.ini"), QSettings::IniFormat), eqSnapshotStore());
+    equalizer.setGains({0, 0, 0, 0, -12});
+
+    GstElement *pipeline = gst_parse_launch(
+        "audiotestsrc is-live=true freq=10000 volume=0.3 samplesperbuffer=441 ! "
+        "audio/x-raw,format=S16LE,rate=44100,channels=2 ! identity name=in", nullptr);
+    ASSERT_TRUE(pipeline);
+    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
+    g_object_set(appsink, "sync", FALSE, "max-buffers", 4, "drop", TRUE, nullptr);
+    AudioTapSink sink(appsink);
+    gst_bin_add(GST_BIN(pipeline), sink.bin());
+    GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    ASSERT_TRUE(gst_element_link(in, sink.bin()));
+    gst_object_unref(in);
+
+    struct Formats {
+        std::mutex lock;
+        QStringList seen;
+    } formats;
+    GstPad *sinkPad = gst_element_get_static_pad(appsink, "sink");
+    gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, [](GstPad *, GstPadProbeInfo *info, gpointer data) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps *caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            auto *f = static_cast<Formats *>(data);
+            std::lock_guard guard(f->lock);
+            f->seen.append(QString::fromUtf8(gst_structure_get_string(gst_caps_get_structure(caps, 0), "format")));
+        }
+        return GST_PAD_PROBE_OK;
+    }, &formats, nullptr);
+    gst_object_unref(sinkPad);
+
+    const auto level = [&] {
+        double rms = -1;
+        for (int i = 0; i < 8; ++i) {
+            GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 5 * GST_SECOND);
+            if (!sample)
+                return -1.0;
+            rms = sampleRms(sample);
+            gst_sample_unref(sample);
+        }
+        return rms;
+    };
+    // Plays with the equaliser on or off at the start, switches it twice; the levels in dB of
+    // the three stretches against the tone's own.
+    const auto play = [&](bool onAtStart) {
+        std::array<double, 3> db{};
+        testsupport::StdoutCapture quiet;
+        equalizer.setEnabled(onAtStart);
+        sink.attach(EqTap::makeTap());
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        const double flat = 0.3 / std::sqrt(2.0);
+        for (double &stretch : db) {
+            level(); // let the change through
+            stretch = 20 * std::log10(level() / flat);
+            equalizer.setEnabled(!equalizer.enabled());
+        }
+        gst_element_set_state(pipeline, GST_STATE_READY);
+        sink.streamStopped();
+        sink.detach();
+        return db;
+    };
+
+    const std::array<double, 3> offFirst = play(false);
+    EXPECT_NEAR(offFirst[0], 0.0, 0.5);
+    EXPECT_NEAR(offFirst[1], -12.0, 0.5);
+    EXPECT_NEAR(offFirst[2], 0.0, 0.5);
+    {
+        std::lock_guard guard(formats.lock);
+        EXPECT_EQ(formats.seen.join(u',').toStdString(), "S16LE"); // no float while off
+        formats.seen.clear();
+    }
+    const std::array<double, 3> onFirst = play(true);
+    EXPECT_NEAR(onFirst[0], -12.0, 0.5);
+    EXPECT_NEAR(onFirst[1], 0.0, 0.5);
+    EXPECT_NEAR(onFirst[2], -12.0, 0.5);
+    {
+        std::lock_guard guard(formats.lock);
+        EXPECT_EQ(formats.seen.join(u',').toStdString(), "F32LE");
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
 }
