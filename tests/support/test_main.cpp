@@ -1,4 +1,5 @@
 #include "Platform/AudioRecorder.h"
+#include "Platform/GStreamerStart.h"
 #include "support/TemporaryHome.h"
 
 #include <QDir>
@@ -33,6 +34,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
     gst_init(&argc, &argv);
+    // Playback tests decode with the decoders the application picks.
+    GStreamerStart::preferLeanDecoders(qgetenv("GST_PLUGIN_FEATURE_RANK").constData());
     // Test mode moves the configuration, data and cache folders under ~/.qttest but leaves the
     // user folders (Videos, Music, …) at home; a home of the program's own covers both. Its own
     // temporary folder keeps programs that run side by side (ctest -j) from meeting in files
