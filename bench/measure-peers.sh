@@ -83,7 +83,7 @@ for peer in "${peers[@]}"; do
     elisa) QT_QUICK_BACKEND=software start_player elisa elisa "$radio_file" ;;
   esac
 done
-gst-launch-1.0 -q playbin uri="$radio_url" volume="$reference_volume" > /dev/null 2>&1 &
+GST_PLUGIN_FEATURE_RANK=$(reference_ranks) gst-launch-1.0 -q playbin uri="$radio_url" volume="$reference_volume" > /dev/null 2>&1 &
 pid_of[gst]=$!; pids+=($!)
 
 wait_for_line "$work/home.log" "first catalogue frame" > /dev/null
@@ -119,7 +119,7 @@ sleep 3
 unmapped=(hidden=${pid_of[home]} gst-hidden=${pid_of[gst]})
 for peer in "${peers[@]}"; do unmapped+=("$peer-hidden=${pid_of[$peer]}"); done
 echo "unmapped:" >&2
-measure_rounds "$rounds" "$seconds" "${unmapped[@]}"
+figures_by=cpu_together_exact measure_rounds "$rounds" "$seconds" "${unmapped[@]}"
 
 # Memory, every window shown again, once the second instance of the application and GStreamer
 # alone have ended: pages shared with them would otherwise lower the proportional figures of

@@ -5,7 +5,8 @@
 # null sink of the run's own; GStreamer's synchronised fake sink without pulseaudio), windows
 # 480 x 960. References: a bare Qt Quick window with one rotating rectangle, drawn by the renderer
 # the application picks here (its software renderer without a GPU, OpenGL on one), and GStreamer
-# alone (playbin) playing the same stream into the same sink at the application's volume. CPU
+# alone (playbin) playing the same stream into the same sink at the application's volume, with the
+# MP3 decoder the application prefers (mpg123's; left alone, playbin takes libav's). CPU
 # (one core = 100 %) is that of the whole process tree (the banner's web engine and its helpers
 # included), every figure of a round taken over the same seconds, and each ratio the median over
 # the rounds of the ratio within a round. Memory is shown twice: RSS summed over the tree (the
@@ -153,7 +154,7 @@ DISPLAY=$detail_display xdotool windowfocus --sync "$win" key Escape
 # The A/B: the same two screens with a fixed mmap threshold.
 home_fixed_pid=$(GLIBC_TUNABLES=$fixed_threshold run_playing home-fixed home); pids+=($home_fixed_pid)
 player_fixed_pid=$(GLIBC_TUNABLES=$fixed_threshold run_playing player-fixed player); pids+=($player_fixed_pid)
-gst-launch-1.0 -q playbin uri="$radio_url" volume="$reference_volume" > /dev/null 2>&1 &
+GST_PLUGIN_FEATURE_RANK=$(reference_ranks) gst-launch-1.0 -q playbin uri="$radio_url" volume="$reference_volume" > /dev/null 2>&1 &
 gst_pid=$!; pids+=($gst_pid)
 for name in home player detail home-fixed player-fixed; do
   wait_for_line "$work/$name.log" "EQ tap bound" > /dev/null || true
@@ -176,7 +177,7 @@ read -r display win < "$work/home.window"
 DISPLAY=$display xdotool windowunmap --sync "$win"
 sleep 2
 echo "unmapped:" >&2
-measure_rounds "$rounds" "$seconds" hidden=$home_pid gst-hidden=$gst_pid
+figures_by=cpu_together_exact measure_rounds "$rounds" "$seconds" hidden=$home_pid gst-hidden=$gst_pid
 DISPLAY=$display xdotool windowmap --sync "$win"
 for p in $bare_pid $home_pid $player_pid $detail_pid $home_fixed_pid $player_fixed_pid $gst_pid; do
   kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true

@@ -6,6 +6,7 @@
 #   reference_volume         the volume the application plays at on a first start, which
 #                            GStreamer alone is given too: below 1 the volume element does work
 #                            on every sample, which it skips at 1
+#   reference_ranks          GST_PLUGIN_FEATURE_RANK for GStreamer alone
 #   start_radio_server PORT SECONDS
 #                            Debian's icecast2 on 127.0.0.1:PORT with ffmpeg as its source client,
 #                            sending one 128 kbit/s MP3 (a tone over pink noise) at its own pace
@@ -13,6 +14,12 @@
 #                            returns 1 where icecast2 or ffmpeg is not installed
 
 reference_volume=0.85
+
+# The feature ranks GStreamer alone runs with: the sink's, and the MP3 decoder the application
+# prefers (mpg123's over libav's), so that the reference does the same work on the stream.
+reference_ranks() {
+  echo "${GST_PLUGIN_FEATURE_RANK:+$GST_PLUGIN_FEATURE_RANK,}mpg123audiodec:MAX"
+}
 
 start_null_sink() {
   if ! command -v pulseaudio > /dev/null; then

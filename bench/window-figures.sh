@@ -45,6 +45,43 @@ cpu_together() { # seconds pid...
     print "" }'
 }
 
+# Percent of one core of each process tree over the same $1 seconds, from the scheduler's
+# nanoseconds of every thread (/proc/PID/task/TID/schedstat) rather than clock ticks: a tree at
+# 0.4 % of a core runs 24 ticks a minute, so one tick either way moves a ratio of two such
+# figures by 4 %. Only live threads have a schedstat: where a tree's set of threads changed over
+# the round, that tree's figure is its ticks' (said on stderr).
+tree_thread_ns() { # pid -> "TIDS NS": the tree's thread ids (sorted, joined) and their sum
+  local p t v ids=() total=0
+  for p in $(tree_pids "$1"); do
+    for t in /proc/"$p"/task/*; do
+      read -r v _ < "$t/schedstat" 2>/dev/null || continue
+      ids+=("${t##*/}"); total=$((total + v))
+    done
+  done
+  echo "$(printf '%s\n' "${ids[@]}" | sort -n | tr '\n' ,) $total"
+}
+cpu_together_exact() { # seconds pid...
+  local seconds=$1 ticks_before ticks_after hz pid i=0 before=() after=() out=() tb ta
+  shift
+  hz=$(getconf CLK_TCK)
+  ticks_before=($(tree_ticks "$@"))
+  for pid in "$@"; do before+=("$(tree_thread_ns "$pid")"); done
+  sleep "$seconds"
+  ticks_after=($(tree_ticks "$@"))
+  for pid in "$@"; do after+=("$(tree_thread_ns "$pid")"); done
+  for pid in "$@"; do
+    if [ "${before[$i]% *}" = "${after[$i]% *}" ]; then
+      out+=("$(awk -v a="${after[$i]##* }" -v b="${before[$i]##* }" -v s="$seconds" 'BEGIN { printf "%.3f", 100 * (a - b) / 1e9 / s }')")
+    else
+      echo "measure: threads of $pid came or went in the round; its figure is by clock ticks" >&2
+      tb=${ticks_before[$i]} ta=${ticks_after[$i]}
+      out+=("$(awk -v a="$ta" -v b="$tb" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.3f", 100 * (a - b) / hz / s }')")
+    fi
+    i=$((i + 1))
+  done
+  echo "${out[*]}"
+}
+
 # The pids of a process tree.
 tree_pids() { # pid
   local p
@@ -105,14 +142,15 @@ note() { # name value
 }
 
 # Rounds of CPU figures, all taken over the same seconds: `measure_rounds rounds seconds name=pid...`
-# fills round_figures[name] with one figure per round, separated by spaces.
+# fills round_figures[name] with one figure per round, separated by spaces. With
+# figures_by=cpu_together_exact (for rows of a few tenths of a percent) from nanoseconds.
 declare -A round_figures
 measure_rounds() { # rounds seconds name=pid...
-  local rounds=$1 seconds=$2 names=() list=() entry figures i r
+  local rounds=$1 seconds=$2 names=() list=() entry figures i r reading=${figures_by:-cpu_together}
   shift 2
   for entry in "$@"; do names+=("${entry%%=*}"); list+=("${entry#*=}"); done
   for r in $(seq "$rounds"); do
-    read -r -a figures <<< "$(cpu_together "$seconds" "${list[@]}")"
+    read -r -a figures <<< "$("$reading" "$seconds" "${list[@]}")"
     for i in "${!names[@]}"; do
       round_figures[${names[$i]}]+="${figures[$i]} "
     done
