@@ -6,7 +6,8 @@
 # icecast2 into one pulseaudio null sink (both required here), CPU of whole process trees over the
 # same seconds, the median over the rounds of each ratio within a round. elisa takes no stream
 # address from its command line or over MPRIS, so it plays the same MP3 as a local file, with the
-# software renderer as the application has here. Rows:
+# software renderer as the application has here (it needs VLC's plugins, vlc-plugin-base, without
+# which it crashes at start). Rows:
 #   playing, window shown       the application on its home screen     <= 1.5 x goodvibes
 #   full player / now playing   the application's full player against each peer's window as it is
 #   window unmapped             <= 1.1 x GStreamer alone to the same sink
@@ -69,7 +70,11 @@ start_player() { # name command...
 }
 size_window() { # name
   local win
-  win=$(window_of "${display_of[$1]}" "${pid_of[$1]}")
+  if ! win=$(window_of "${display_of[$1]}" "${pid_of[$1]}"); then
+    echo "measure-peers: $1 ended or showed no window; the end of its log:" >&2
+    tail -n 5 "$work/$1.log" >&2
+    exit 2
+  fi
   DISPLAY=${display_of[$1]} xdotool windowsize "$win" 480 960
   echo "$win" > "$work/$1.window"
 }

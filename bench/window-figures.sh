@@ -123,7 +123,18 @@ wait_for_line() {
   return 1
 }
 # The first visible window of a process on display $1.
-window_of() { DISPLAY=$1 xdotool search --sync --onlyvisible --pid "$2" 2>/dev/null | head -n 1; }
+# The first visible window of a process once it shows; fails when the process ends first (a player
+# that crashes at start) or shows none within a minute.
+window_of() { # display pid
+  local win
+  for _ in $(seq 600); do
+    win=$(DISPLAY=$1 xdotool search --onlyvisible --pid "$2" 2>/dev/null | head -n 1)
+    [ -n "$win" ] && { echo "$win"; return 0; }
+    kill -0 "$2" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
 
 median() { tr ' ' '\n' | sort -n | awk 'NF { v[++n] = $1 } END { print v[int((n + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b <= 0) b = 0.01; printf "%.2f", a / b }'; }
