@@ -15,6 +15,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <complex>
 
 namespace {
@@ -87,6 +88,84 @@ double cascadeGainDb(const std::array<float, 5> &gains, double frequency)
     return 20 * std::log10(std::abs(h));
 }
 
+// The level of one sample's audio, S16LE or F32LE, as a fraction of full scale.
+double sampleRms(GstSample *sample)
+{
+    GstAudioInfo info;
+    if (!gst_audio_info_from_caps(&info, gst_sample_get_caps(sample)))
+        return -1;
+    GstMapInfo map;
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return -1;
+    double sum = 0;
+    size_t n = 0;
+    if (GST_AUDIO_INFO_FORMAT(&info) == GST_AUDIO_FORMAT_S16LE) {
+        const auto *data = reinterpret_cast<const int16_t *>(map.data);
+        n = map.size / sizeof(int16_t);
+        for (size_t k = 0; k < n; ++k)
+            sum += (data[k] / 32768.0) * (data[k] / 32768.0);
+    } else {
+        const auto *data = reinterpret_cast<const float *>(map.data);
+        n = map.size / sizeof(float);
+        for (size_t k = 0; k < n; ++k)
+            sum += double(data[k]) * data[k];
+    }
+    gst_buffer_unmap(buffer, &map);
+    return n ? std::sqrt(sum / double(n)) : -1;
+}
+
+// A live 10 kHz tone at 0.3 of full scale in 10 ms buffers of `format` (channels and all), through
+// an identity named "in" into a tap sink whose appsink keeps only the latest four buffers.
+struct LiveTone {
+    GstElement *pipeline = nullptr;
+    GstElement *appsink = nullptr;
+    std::unique_ptr<AudioTapSink> sink;
+
+    explicit LiveTone(const char *format)
+    {
+        const std::string line = std::string("audiotestsrc is-live=true freq=10000 volume=0.3 samplesperbuffer=441 ! ")
+                                 + format + " ! identity name=in";
+        pipeline = gst_parse_launch(line.c_str(), nullptr);
+        if (!pipeline)
+            return;
+        appsink = gst_element_factory_make("appsink", nullptr);
+        g_object_set(appsink, "sync", FALSE, "max-buffers", 4, "drop", TRUE, nullptr);
+        sink = std::make_unique<AudioTapSink>(appsink);
+    }
+    ~LiveTone()
+    {
+        if (pipeline) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+        }
+    }
+
+    // Puts the sink in the pipeline (after any tap is attached, as the player does).
+    bool link()
+    {
+        gst_bin_add(GST_BIN(pipeline), sink->bin());
+        GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+        const bool linked = gst_element_link(in, sink->bin());
+        gst_object_unref(in);
+        return linked;
+    }
+
+    // The level of the latest of eight buffers; -1 when one does not come.
+    double level() const
+    {
+        double rms = -1;
+        for (int i = 0; i < 8; ++i) {
+            GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 5 * GST_SECOND);
+            if (!sample)
+                return -1.0;
+            rms = sampleRms(sample);
+            gst_sample_unref(sample);
+        }
+        return rms;
+    }
+};
+
 } // namespace
 
 TEST(EqTapPipeline, PresetChangesTheLevelThatReachesTheSink)
@@ -126,52 +205,23 @@ TEST(EqTapPipeline, SettingsChangesReachARunningTapAndTheTapIsUnpreparedWhenStop
     equalizer.setEnabled(true);
 
     // A live source, changed while it plays.
-    GstElement *pipeline = gst_parse_launch(
-        "audiotestsrc is-live=true freq=10000 volume=0.3 samplesperbuffer=441 ! "
-        "audio/x-raw,format=F32LE,rate=44100,channels=1 ! identity name=in", nullptr);
-    ASSERT_TRUE(pipeline);
-    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
-    g_object_set(appsink, "sync", FALSE, "max-buffers", 4, "drop", TRUE, nullptr);
-    AudioTapSink sink(appsink);
+    LiveTone tone("audio/x-raw,format=F32LE,rate=44100,channels=1");
+    ASSERT_TRUE(tone.pipeline);
+    AudioTapSink &sink = *tone.sink;
     AudioProcessingTapPtr tap = EqTap::makeTap();
     const AudioProcessingTap *identity = tap.get();
     sink.attach(tap);
-    gst_bin_add(GST_BIN(pipeline), sink.bin());
-    GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
-    ASSERT_TRUE(gst_element_link(in, sink.bin()));
-    gst_object_unref(in);
-
-    const auto level = [&] {
-        // The latest buffer's level.
-        double rms = 0;
-        for (int i = 0; i < 8; ++i) {
-            GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 5 * GST_SECOND);
-            if (!sample)
-                return -1.0;
-            GstMapInfo map;
-            GstBuffer *buffer = gst_sample_get_buffer(sample);
-            gst_buffer_map(buffer, &map, GST_MAP_READ);
-            const auto *data = reinterpret_cast<const float *>(map.data);
-            double sum = 0;
-            const size_t n = map.size / sizeof(float);
-            for (size_t k = 0; k < n; ++k)
-                sum += double(data[k]) * data[k];
-            rms = std::sqrt(sum / double(n));
-            gst_buffer_unmap(buffer, &map);
-            gst_sample_unref(sample);
-        }
-        return rms;
-    };
+    ASSERT_TRUE(tone.link());
 
     double cut = 0, flat = 0;
     {
         testsupport::StdoutCapture quiet;
-        gst_element_set_state(pipeline, GST_STATE_PLAYING);
-        cut = level();
+        gst_element_set_state(tone.pipeline, GST_STATE_PLAYING);
+        cut = tone.level();
         equalizer.setEnabled(false);
-        level(); // let the change through
-        flat = level();
-        gst_element_set_state(pipeline, GST_STATE_NULL);
+        tone.level(); // let the change through
+        flat = tone.level();
+        gst_element_set_state(tone.pipeline, GST_STATE_NULL);
         sink.streamStopped();
     }
     EXPECT_GT(flat, 0.2);
@@ -185,7 +235,6 @@ TEST(EqTapPipeline, SettingsChangesReachARunningTapAndTheTapIsUnpreparedWhenStop
     EXPECT_TRUE(EqTap::contextFor(identity));
     sink.detach();
     EXPECT_FALSE(EqTap::contextFor(identity));
-    gst_object_unref(pipeline);
 }
 
 TEST(EqTapPipeline, AChangeReachesTheVeryNextBufferThatMeetsTheTap)
@@ -272,36 +321,6 @@ TEST(EqTapPipeline, AChangeReachesTheVeryNextBufferThatMeetsTheTap)
         EXPECT_LT(20 * std::log10(levels[size_t(i)] / flat), -9.0) << "buffer " << i;
 }
 
-namespace {
-
-// The level of one sample's audio, S16LE or F32LE, as a fraction of full scale.
-double sampleRms(GstSample *sample)
-{
-    GstAudioInfo info;
-    if (!gst_audio_info_from_caps(&info, gst_sample_get_caps(sample)))
-        return -1;
-    GstMapInfo map;
-    GstBuffer *buffer = gst_sample_get_buffer(sample);
-    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
-        return -1;
-    double sum = 0;
-    size_t n = 0;
-    if (GST_AUDIO_INFO_FORMAT(&info) == GST_AUDIO_FORMAT_S16LE) {
-        const auto *data = reinterpret_cast<const int16_t *>(map.data);
-        n = map.size / sizeof(int16_t);
-        for (size_t k = 0; k < n; ++k)
-            sum += (data[k] / 32768.0) * (data[k] / 32768.0);
-    } else {
-        const auto *data = reinterpret_cast<const float *>(map.data);
-        n = map.size / sizeof(float);
-        for (size_t k = 0; k < n; ++k)
-            sum += double(data[k]) * data[k];
-    }
-    gst_buffer_unmap(buffer, &map);
-    return n ? std::sqrt(sum / double(n)) : -1;
-}
-
-} // namespace
 
 // The tap asks for float only while it works, yet the sink never sees a new format mid-stream
 // (it would drop what it holds, a skip): it keeps the one it took first, until the stream stops.
@@ -311,23 +330,16 @@ TEST(EqTapPipeline, TheSinkKeepsItsFirstFormatWhileTheEqualiserIsSwitched)
     Equalizer equalizer(std::make_unique<QSettings>(dir.filePath("eq.ini"), QSettings::IniFormat), eqSnapshotStore());
     equalizer.setGains({0, 0, 0, 0, -12});
 
-    GstElement *pipeline = gst_parse_launch(
-        "audiotestsrc is-live=true freq=10000 volume=0.3 samplesperbuffer=441 ! "
-        "audio/x-raw,format=S16LE,rate=44100,channels=2 ! identity name=in", nullptr);
-    ASSERT_TRUE(pipeline);
-    GstElement *appsink = gst_element_factory_make("appsink", nullptr);
-    g_object_set(appsink, "sync", FALSE, "max-buffers", 4, "drop", TRUE, nullptr);
-    AudioTapSink sink(appsink);
-    gst_bin_add(GST_BIN(pipeline), sink.bin());
-    GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
-    ASSERT_TRUE(gst_element_link(in, sink.bin()));
-    gst_object_unref(in);
+    LiveTone tone("audio/x-raw,format=S16LE,rate=44100,channels=2");
+    ASSERT_TRUE(tone.pipeline);
+    AudioTapSink &sink = *tone.sink;
+    ASSERT_TRUE(tone.link());
 
     struct Formats {
         std::mutex lock;
         QStringList seen;
     } formats;
-    GstPad *sinkPad = gst_element_get_static_pad(appsink, "sink");
+    GstPad *sinkPad = gst_element_get_static_pad(tone.appsink, "sink");
     gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, [](GstPad *, GstPadProbeInfo *info, gpointer data) {
         GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
         if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
@@ -341,17 +353,6 @@ TEST(EqTapPipeline, TheSinkKeepsItsFirstFormatWhileTheEqualiserIsSwitched)
     }, &formats, nullptr);
     gst_object_unref(sinkPad);
 
-    const auto level = [&] {
-        double rms = -1;
-        for (int i = 0; i < 8; ++i) {
-            GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(appsink), 5 * GST_SECOND);
-            if (!sample)
-                return -1.0;
-            rms = sampleRms(sample);
-            gst_sample_unref(sample);
-        }
-        return rms;
-    };
     // Plays with the equaliser on or off at the start, switches it twice; the levels in dB of
     // the three stretches against the tone's own.
     const auto play = [&](bool onAtStart) {
@@ -359,14 +360,14 @@ TEST(EqTapPipeline, TheSinkKeepsItsFirstFormatWhileTheEqualiserIsSwitched)
         testsupport::StdoutCapture quiet;
         equalizer.setEnabled(onAtStart);
         sink.attach(EqTap::makeTap());
-        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        gst_element_set_state(tone.pipeline, GST_STATE_PLAYING);
         const double flat = 0.3 / std::sqrt(2.0);
         for (double &stretch : db) {
-            level(); // let the change through
-            stretch = 20 * std::log10(level() / flat);
+            tone.level(); // let the change through
+            stretch = 20 * std::log10(tone.level() / flat);
             equalizer.setEnabled(!equalizer.enabled());
         }
-        gst_element_set_state(pipeline, GST_STATE_READY);
+        gst_element_set_state(tone.pipeline, GST_STATE_READY);
         sink.streamStopped();
         sink.detach();
         return db;
@@ -389,6 +390,4 @@ TEST(EqTapPipeline, TheSinkKeepsItsFirstFormatWhileTheEqualiserIsSwitched)
         std::lock_guard guard(formats.lock);
         EXPECT_EQ(formats.seen.join(u',').toStdString(), "F32LE");
     }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
 }
