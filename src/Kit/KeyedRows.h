@@ -88,6 +88,7 @@ public:
             keys.append(m_keyOf(item));
         if (keys == m_keys) {
             reportChangedItems(items);
+            m_items = items;
             return;
         }
         // Each key's new row; a list that repeats a key has its repeats keyed apart first. (One
@@ -97,6 +98,13 @@ public:
             makeUnique(keys);
             newRow.clear();
             indexKeys(keys, newRow);
+        }
+        if (m_keys.isEmpty()) {
+            beginInsertRows({}, 0, int(keys.size()) - 1);
+            m_keys = keys;
+            m_items = items;
+            endInsertRows();
+            return;
         }
 
         // The plan first: what goes, what stays in order, what moves, what comes.
@@ -192,6 +200,10 @@ public:
             endInsertRows();
             i = end + 1;
         }
+        // The rows hold `items` now: share its storage rather than keep a copy of each item (a
+        // catalogue of thousands of stations would otherwise be held twice).
+        m_keys = keys;
+        m_items = items;
         reportRuns(changed, {});
     }
 
