@@ -87,8 +87,12 @@ public:
         for (const T &item : items)
             keys.append(m_keyOf(item));
         if (keys == m_keys) {
-            reportChangedItems(items);
+            QList<int> changed;
+            for (int row = 0; row < items.size(); ++row)
+                if (!same(m_items.at(row), items.at(row)))
+                    changed.append(row);
             m_items = items;
+            reportRuns(changed, {});
             return;
         }
         // Each key's new row; a list that repeats a key has its repeats keyed apart first. (One
@@ -180,10 +184,8 @@ public:
         QList<int> changed;
         for (int i = 0; i < keys.size();) {
             if (kept.at(i)) {
-                if (!same(m_items.at(i), items.at(i))) {
-                    m_items[i] = items.at(i);
-                    changed.append(i);
-                }
+                if (!same(m_items.at(i), items.at(i)))
+                    changed.append(i); // told once the rows hold `items`, below
                 ++i;
                 continue;
             }
@@ -238,19 +240,6 @@ private:
     }
 
     bool same(const T &a, const T &b) const { return m_same ? m_same(a, b) : a == b; }
-
-    // The rows keep their keys: tell those whose item differs.
-    void reportChangedItems(const QList<T> &items)
-    {
-        QList<int> changed;
-        for (int row = 0; row < items.size(); ++row) {
-            if (!same(m_items.at(row), items.at(row))) {
-                m_items[row] = items.at(row);
-                changed.append(row);
-            }
-        }
-        reportRuns(changed, {});
-    }
 
     // Fills `rows` with each key's row; false when a key repeats.
     static bool indexKeys(const QList<QString> &keys, QHash<QString, int> &rows)
